@@ -1,0 +1,43 @@
+# Shared by scripts/run and scripts/test: install what is missing, configure, build.
+# Sourced, not run.
+
+CORVELLE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Every package the build, the tests and the mail sandbox need.
+CORVELLE_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  dovecot-core dovecot-pop3d python3 python3-aiosmtpd
+  xvfb xauth
+)
+
+corvelle_install_packages() {
+  local missing=() pkg
+  for pkg in "${CORVELLE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  # Installing dovecot must not start or enable the system service: the sandbox runs its own.
+  local policy=/usr/sbin/policy-rc.d created_policy=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+    "${sudo[@]}" chmod +x "$policy"
+    created_policy=1
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  local status=$?
+  [ $created_policy -eq 1 ] && "${sudo[@]}" rm -f "$policy"
+  return $status
+}
+
+# corvelle_build BUILD_DIR [cmake options...]
+corvelle_build() {
+  local dir=$1; shift
+  cmake -S "$CORVELLE_ROOT" -B "$dir" -G Ninja "$@" >/dev/null || return 1
+  cmake --build "$dir" -j "$(nproc)"
+}

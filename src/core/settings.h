@@ -1,0 +1,64 @@
+#pragma once
+// The settings file (sections "main" and "font") and the one process-wide settings record.
+
+#include <string>
+
+namespace corvelle {
+
+inline constexpr const char* kVersion = "1.24b";
+
+// The default message font. `height` follows the old convention: negative is the
+// character height in pixels. `color` 0x80000000 + n names system colour n, else 0x00BBGGRR.
+struct FontRecord {
+  std::string name = "Courier New";
+  int size = 10;
+  int height = -13;
+  int color = static_cast<int>(0x80000008u);  // the window-text colour
+  bool bold = false, italic = false, underline = false, strike_out = false;
+};
+
+struct TMailSettings {
+  std::string MailDirectory;      // absolute, ends in "/"
+  std::string DefaultMailFolder;  // relative, no leading or trailing "/"
+  std::string Signature;
+  std::string SendServer, SendPort;
+  std::string MailServer, MailPort;
+  std::string UserName;
+  std::string PassWord;  // scrambled, as stored
+  std::string MyName, MailAddress;
+  std::string DefaultAB = "AddressBook";
+  std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
+  std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
+  FontRecord DefaultFont;
+};
+
+// The settings of this run. Written by LoadSettings and the setup dialog; read by all.
+extern TMailSettings MailSettings;
+
+struct WindowPos {
+  int x = -1, y = -1;
+};
+
+// Reads the settings file into MailSettings (every field replaced). `version` receives
+// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is "1".
+void LoadSettings(WindowPos& pos, std::string& version);
+
+// Rewrites sections "main" and "font" from MailSettings; "filters" is left alone.
+// False when the file could not be written.
+bool SaveSettings();
+
+// Writes "XPos" and "YPos" of section "main", touching nothing else.
+bool SaveWindowPosition(const WindowPos& pos);
+
+// The derived path of the default address book.
+std::string DefaultAddressBookPath();
+
+// The mail directory when none is set: "$HOME/Mail/".
+std::string DefaultMailDirectory();
+
+// The reversible scrambling of the stored POP password: one byte per character, any
+// byte string of any length round-trips.
+std::string EncodePassword(const std::string& plain);
+std::string DecodePassword(const std::string& stored);
+
+}  // namespace corvelle

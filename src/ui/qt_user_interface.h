@@ -1,0 +1,34 @@
+#pragma once
+// The Qt side of the core/interface seam: message boxes with the program's own texts,
+// progress forwarded to whichever window shows it, and event processing.
+
+#include <QObject>
+
+#include "core/user_interface.h"
+
+class QWidget;
+
+namespace corvelle {
+
+class QtUserInterface : public QObject, public UserInterface {
+  Q_OBJECT
+ public:
+  explicit QtUserInterface(QObject* parent = nullptr);
+  ~QtUserInterface() override;
+
+  Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
+                 MessageIcon icon) override;
+  void TotalProgress(int percent) override;
+  void CurrentProgress(int percent) override;
+  void ProcessEvents() override;
+
+  // Text of the system's own: bytes as UTF-8 when valid, else Windows-1252; "\n\r" and
+  // "\r\n" become one line break.
+  static QString DisplayText(const std::string& text);
+
+ signals:
+  void totalProgress(int percent);
+  void currentProgress(int percent);
+};
+
+}  // namespace corvelle

@@ -1,0 +1,120 @@
+#include "platform/paths.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace corvelle {
+namespace {
+
+using testing::ListNames;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(PathsTest, ComponentsResolveIgnoringCase) {
+  TempDir dir;
+  ASSERT_TRUE(MakeFolders(dir / "Mail/Spool"));
+  WriteFile(dir / "Mail/Spool/A.new", "x");
+  EXPECT_EQ(ResolvePath(dir / "mail/spool/a.NEW"), dir / "Mail/Spool/A.new");
+  EXPECT_EQ(ResolvePath(dir / "MAIL/SPOOL/"), dir / "Mail/Spool/");
+  EXPECT_EQ(ResolvePath(dir / "mail//spool"), dir / "Mail/Spool");
+  // A missing component and everything below it stay as given: it is the name to create.
+  EXPECT_EQ(ResolvePath(dir / "mail/New Folder/Sub"), dir / "Mail/New Folder/Sub");
+  EXPECT_TRUE(PathExists(dir / "mail/spool"));
+  EXPECT_TRUE(FolderExists(dir / "MAIL/spool/"));
+  EXPECT_FALSE(FileExists(dir / "MAIL/spool/"));
+  EXPECT_TRUE(FileExists(dir / "mail/SPOOL/a.new"));
+  EXPECT_FALSE(PathExists(dir / "mail/spool/b.new"));
+  EXPECT_FALSE(PathExists(""));
+}
+
+TEST(PathsTest, ExactNameWinsOverCaseVariants) {
+  TempDir dir;
+  WriteFile(dir / "Name", "upper");
+  WriteFile(dir / "name", "lower");
+  EXPECT_EQ(ResolvePath(dir / "name"), dir / "name");
+  EXPECT_EQ(ResolvePath(dir / "NAME"), dir / "Name") << "first stored match in byte order";
+}
+
+TEST(PathsTest, MakeFoldersReusesFoldersThatDifferInCase) {
+  TempDir dir;
+  ASSERT_TRUE(MakeFolders(dir / "Mail/System"));
+  ASSERT_TRUE(MakeFolders(dir / "mail/system/Common Text/"));
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"Mail"});
+  EXPECT_EQ(ListNames(dir / "Mail/System"), std::vector<std::string>{"Common Text"});
+  WriteFile(dir / "file", "");
+  EXPECT_FALSE(MakeFolders(dir / "file/sub"));
+}
+
+TEST(PathsTest, MoveNeverReplacesAFile) {
+  TempDir dir;
+  WriteFile(dir / "a", "first");
+  WriteFile(dir / "b", "second");
+  EXPECT_EQ(MoveNoReplace(dir / "a", dir / "b"), MoveResult::kTargetExists);
+  EXPECT_EQ(ReadFile(dir / "a"), "first");
+  EXPECT_EQ(ReadFile(dir / "b"), "second");
+  EXPECT_EQ(MoveNoReplace(dir / "a", dir / "c"), MoveResult::kMoved);
+  EXPECT_EQ(ReadFile(dir / "c"), "first");
+  EXPECT_EQ(MoveNoReplace(dir / "a", dir / "d"), MoveResult::kFailed) << "source gone";
+  EXPECT_EQ(MoveNoReplace(dir / "c", dir / "missing/d"), MoveResult::kFailed);
+  EXPECT_EQ(ReadFile(dir / "c"), "first");
+}
+
+TEST(PathsTest, MoveAcrossFileSystemsCopiesThenUnlinks) {
+  // /dev/shm is a tmpfs on Debian; skip where the temp folder is on the same device.
+  struct stat shm {}, tmp {};
+  TempDir dir;
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
+    GTEST_SKIP() << "no second file system";
+  std::string other = "/dev/shm/corvelle-move-test-" + std::to_string(::getpid());
+  std::string bytes("a\0b\r\n\xff", 6);
+  WriteFile(dir / "m", bytes);
+  WriteFile(other, "taken");
+  EXPECT_EQ(MoveNoReplace(dir / "m", other), MoveResult::kTargetExists);
+  EXPECT_EQ(ReadFile(dir / "m"), bytes);
+  ::unlink(other.c_str());
+  EXPECT_EQ(MoveNoReplace(dir / "m", other), MoveResult::kMoved);
+  EXPECT_EQ(ReadFile(other), bytes);
+  EXPECT_FALSE(PathExists(dir / "m"));
+  ::unlink(other.c_str());
+}
+
+TEST(PathsTest, NewFilesAreNeverOverwritten) {
+  TempDir dir;
+  EXPECT_TRUE(WriteNewFile(dir / "n", std::string("x\0y", 3)));
+  EXPECT_EQ(ReadFile(dir / "n"), std::string("x\0y", 3));
+  EXPECT_FALSE(WriteNewFile(dir / "n", "other"));
+  EXPECT_EQ(ReadFile(dir / "n"), std::string("x\0y", 3));
+}
+
+TEST(PathsTest, ReadWholeFileRefusesFoldersAndMissingFiles) {
+  TempDir dir;
+  std::string data = "keep";
+  EXPECT_FALSE(ReadWholeFile(dir.path(), data));
+  EXPECT_TRUE(data.empty());
+  EXPECT_FALSE(ReadWholeFile(dir / "none", data));
+  WriteFile(dir / "Some File", "content");
+  EXPECT_TRUE(ReadWholeFile(dir / "some file", data));
+  EXPECT_EQ(data, "content");
+}
+
+TEST(PathsTest, FolderAndNameParts) {
+  EXPECT_EQ(FolderPart("/a/b/c.mail"), "/a/b/");
+  EXPECT_EQ(NamePart("/a/b/c.mail"), "c.mail");
+  EXPECT_EQ(FolderPart("c.mail"), "");
+  EXPECT_EQ(NamePart("/a/b/"), "");
+}
+
+TEST(PathsTest, CaseInsensitiveOrderingIsAsciiOnly) {
+  EXPECT_TRUE(SameNameIgnoringCase("Spool", "sPOOL"));
+  EXPECT_FALSE(SameNameIgnoringCase("\xc4", "\xe4"));
+  EXPECT_TRUE(LessIgnoringCase("apple", "Banana"));
+  EXPECT_FALSE(LessIgnoringCase("B", "b"));
+  EXPECT_TRUE(LessIgnoringCase("Name", "Name0"));
+}
+
+}  // namespace
+}  // namespace corvelle

@@ -1,0 +1,129 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace corvelle {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string path = dir / "CORVEL.INI";
+};
+
+TEST_F(ProfileTest, MissingFileReadsDefaults) {
+  PrivateProfile ini(path);
+  EXPECT_EQ(ini.ReadString("main", "MailDirectory", "none"), "none");
+  EXPECT_EQ(ini.ReadInteger("main", "XPos", -1), -1);
+  EXPECT_TRUE(ini.SectionKeys("main").empty());
+}
+
+TEST_F(ProfileTest, WindowsEditedFileReads) {
+  WriteFile(path,
+            "; written by hand\r\n"
+            "[Main]\r\n"
+            "  mailDIRECTORY = \"/home/ann/Mail/\"  \r\n"
+            "Quoted=\"a \"b\" c\"\r\n"
+            "OneQuote=\"x\r\n"
+            "Color=0x80000008\r\n"
+            "Hex=0XfF\r\n"
+            "Negative=-2147483640\r\n"
+            "Bad=12abc\r\n"
+            "TooBig=4294967296\r\n"
+            "\r\n"
+            "[font]\r\n"
+            "Font.Name=Courier New\r\n");
+  PrivateProfile ini(path);
+  EXPECT_EQ(ini.ReadString("MAIN", "MailDirectory", ""), "/home/ann/Mail/");
+  EXPECT_EQ(ini.ReadString("main", "Quoted", ""), "a \"b\" c") << "one enclosing pair only";
+  EXPECT_EQ(ini.ReadString("main", "OneQuote", ""), "\"x");
+  EXPECT_EQ(ini.ReadInteger("main", "Color", 0), -2147483640);
+  EXPECT_EQ(ini.ReadInteger("main", "Hex", 0), 255);
+  EXPECT_EQ(ini.ReadInteger("main", "Negative", 0), -2147483640);
+  EXPECT_EQ(ini.ReadInteger("main", "Bad", 7), 7);
+  EXPECT_EQ(ini.ReadInteger("main", "TooBig", 7), 7);
+  EXPECT_EQ(ini.ReadString("Font", "font.name", ""), "Courier New");
+  EXPECT_EQ(ini.SectionKeys("main"),
+            (std::vector<std::string>{"mailDIRECTORY", "Quoted", "OneQuote", "Color", "Hex", "Negative",
+                                      "Bad", "TooBig"}));
+}
+
+TEST_F(ProfileTest, ValuesAreCutTo1023Characters) {
+  WriteFile(path, "[main]\nLong=" + std::string(2000, 'x') + "\n");
+  EXPECT_EQ(PrivateProfile(path).ReadString("main", "Long", "").size(), 1023u);
+}
+
+TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {
+  const std::string before =
+      "; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nB = 2\r\n\r\n[filters]\r\n1.FolderText=\"x\"\r\n";
+  WriteFile(path, before);
+  PrivateProfile ini(path);
+  ini.WriteString("MAIN", "b", "3");
+  ini.WriteString("main", "C", "new");
+  ini.WriteString("other", "D", "4");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadFile(path),
+            "; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nb=3\r\nC=new\r\n\r\n"
+            "[filters]\r\n1.FolderText=\"x\"\r\n[other]\r\nD=4\r\n");
+}
+
+TEST_F(ProfileTest, LfFileStaysLfAndLastLineWithoutEndGetsOne) {
+  WriteFile(path, "[main]\nA=1");
+  PrivateProfile ini(path);
+  ini.WriteString("main", "B", "2");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadFile(path), "[main]\nA=1\nB=2\n");
+}
+
+TEST_F(ProfileTest, EraseSectionRemovesEveryCopyOfIt) {
+  WriteFile(path, "[main]\nA=1\n[font]\nF=2\n[Main]\nA=3\n");
+  PrivateProfile ini(path);
+  ini.EraseSection("main");
+  ini.WriteString("main", "A", "4");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadFile(path), "[font]\nF=2\n[main]\nA=4\n");
+  EXPECT_EQ(PrivateProfile(path).ReadString("main", "A", ""), "4");
+}
+
+TEST_F(ProfileTest, LineBreaksInAValueCannotSplitTheFile) {
+  PrivateProfile ini(path);
+  ini.WriteString("main", "A", "one\r\n[evil]\r\nB=2");
+  ASSERT_TRUE(ini.Save());
+  PrivateProfile again(path);
+  EXPECT_EQ(again.ReadString("main", "A", ""), "one");
+  EXPECT_TRUE(again.SectionKeys("evil").empty());
+}
+
+TEST_F(ProfileTest, SaveIsAtomicAndMakesTheFolder) {
+  std::string nested = dir / "config/corvelle/CORVEL.INI";
+  PrivateProfile ini(nested);
+  ini.WriteString("main", "A", "1");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadFile(nested), "[main]\r\nA=1\r\n");
+  EXPECT_EQ(testing::ListNames(dir / "config/corvelle"), std::vector<std::string>{"CORVEL.INI"})
+      << "no temporary file left behind";
+}
+
+TEST_F(ProfileTest, FileNameMatchesIgnoringCase) {
+  WriteFile(dir / "corvel.ini", "[main]\nA=1\n");
+  PrivateProfile ini(path);
+  EXPECT_EQ(ini.ReadString("main", "A", ""), "1");
+  ini.WriteString("main", "A", "2");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadFile(dir / "corvel.ini"), "[main]\nA=2\n");
+}
+
+TEST(SettingsFilePathTest, FollowsXdgConfigHome) {
+  TempDir dir;
+  testing::ScopedEnv env("XDG_CONFIG_HOME", dir.path() + "cfg");
+  EXPECT_EQ(SettingsFilePath(), dir / "cfg/corvelle/CORVEL.INI");
+}
+
+}  // namespace
+}  // namespace corvelle

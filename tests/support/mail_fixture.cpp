@@ -1,0 +1,22 @@
+#include "support/mail_fixture.h"
+
+#include "core/mail_dirs.h"
+
+namespace corvelle::testing {
+
+MailFixture::MailFixture() {
+  MailSettings = TMailSettings{};
+  mail_dir = home.path() + "Mail/";
+  MailSettings.MailDirectory = mail_dir;
+  MailSettings.DefaultMailFolder = "Inbox";
+  MailSettings.MailAddress = "self@site";
+  MailSettings.DefaultABPath = DefaultAddressBookPath();
+}
+
+MailFixture::~MailFixture() { MailSettings = TMailSettings{}; }
+
+void MailFixture::MakeTree() { ASSERT_TRUE(CheckMailDirs(true, true, false)); }
+
+std::string MailFixture::IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }
+
+}  // namespace corvelle::testing
