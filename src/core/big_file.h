@@ -1,0 +1,28 @@
+#pragma once
+// A whole file in memory, read line by line.
+
+#include <cstddef>
+#include <string>
+
+namespace corvelle {
+
+class TBigFile {
+ public:
+  // Loads the whole file; false (and empty) when it cannot be read.
+  bool LoadFromFile(const std::string& path);
+  void LoadFromString(std::string data);
+
+  // The next line without its line end (CR LF, LF or CR); false at the end of the data.
+  bool GetNextString(std::string& s);
+
+  size_t Position() const;
+  void SetPosition(size_t position);
+  size_t Size() const;
+  const std::string& Data() const;
+
+ private:
+  std::string data_;
+  size_t position_ = 0;
+};
+
+}  // namespace corvelle

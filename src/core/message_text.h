@@ -1,0 +1,27 @@
+#pragma once
+// Message files as lines. Lines are written ending in CR LF and read ending in CR LF or a
+// bare LF; every other byte (NUL and 8-bit included) is kept as it is.
+
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+// Reads the lines of a message file into `lines` (replaced). False when it cannot be read.
+bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines);
+
+// Writes `lines` to `path`, then flushes the file and its folder. False on any failure.
+bool WriteMessageLines(const std::string& path, const std::vector<std::string>& lines);
+
+// The caption of a new compose window: "Compose New Message " + (open_windows + 1).
+std::string NewMessageName(int open_windows);
+
+// The address books (names without extension, sorted) and the one to select: the default
+// book when present, else the first (-1 when there is none).
+struct AddressBookChoice {
+  std::vector<std::string> names;
+  int selected = -1;
+};
+AddressBookChoice FillAddressBookList();
+
+}  // namespace corvelle
