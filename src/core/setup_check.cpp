@@ -1,0 +1,73 @@
+#include "core/setup_check.h"
+
+#include <climits>
+
+#include "core/mail_dirs.h"
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+
+bool IsPortNumber(const std::string& port) {
+  if (port.empty()) return false;
+  long long value = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+    if (value > INT_MAX) return false;
+  }
+  return true;
+}
+
+bool CheckMailDirectory(bool create, SetupFields& fields) {
+  if (MailSettings.MailDirectory.empty()) {
+    MailSettings.MailDirectory = DefaultMailDirectory();
+    fields.ShowMailDirectory(MailSettings.MailDirectory);
+  }
+  return CheckMailDirs(true, create, create);
+}
+
+SetupField FullSetupEntered(bool create_dirs, SetupFields& fields) {
+  const TMailSettings& s = MailSettings;
+  const std::pair<const std::string*, SetupField> required[] = {
+      {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
+      {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},
+      {&s.MailServer, SetupField::MailServer},       {&s.MailPort, SetupField::MailPort},
+      {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
+      {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
+  };
+  for (const auto& [value, field] : required)
+    if (value->empty()) return field;
+
+  SetupField bad_port = SetupField::None;
+  if (!IsPortNumber(s.MailPort)) {
+    ShowMessage("Port numbers must be numeric!  Default receive mail port is 110.");
+    fields.ResetField(SetupField::MailPort, "110");
+    bad_port = SetupField::MailPort;
+  }
+  if (!IsPortNumber(s.SendPort)) {
+    ShowMessage("Port numbers must be numeric!  Default send mail port is 25.");
+    fields.ResetField(SetupField::SendPort, "25");
+    bad_port = SetupField::SendPort;
+  }
+  if (bad_port != SetupField::None) return bad_port;
+
+  if (!CheckMailDirectory(create_dirs, fields)) return SetupField::MailDirectory;
+  if (!PathExists(s.MailDirectory + s.DefaultMailFolder)) {
+    ShowMessage("Default mail folder must exist!");
+    fields.ResetField(SetupField::DefaultMailFolder, "Inbox");
+    return SetupField::DefaultMailFolder;
+  }
+  if (s.MailServer.find('@') != std::string::npos) {
+    ShowMessage("Invalid character @ in Mail Server name.");
+    return SetupField::MailServer;
+  }
+  if (s.SendServer.find('@') != std::string::npos) {
+    ShowMessage("Invalid character @ in Send Server name.");
+    return SetupField::SendServer;
+  }
+  return SetupField::None;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,49 @@
+#pragma once
+// The completeness check of the settings that the setup dialog runs on OK: which field,
+// if any, keeps the program from running. Messages go through the user-interface seam;
+// the dialog's fields are reached through SetupFields, which the dialog implements.
+
+#include <string>
+
+namespace corvelle {
+
+// The fields of the check, numbered as its result codes. None (0) means complete.
+enum class SetupField : int {
+  None = 0,
+  MailDirectory = 1,
+  DefaultMailFolder = 2,
+  SendServer = 3,
+  SendPort = 4,
+  MailServer = 5,
+  MailPort = 6,
+  UserName = 7,
+  PassWord = 8,
+  MyName = 9,
+  MailAddress = 10,
+};
+
+// What the check may change in the dialog (never in MailSettings).
+class SetupFields {
+ public:
+  virtual ~SetupFields() = default;
+  // Shows the mail directory that the check filled in.
+  virtual void ShowMailDirectory(const std::string& directory) = 0;
+  // Puts a default text back into a field that held a bad value.
+  virtual void ResetField(SetupField field, const std::string& text) = 0;
+};
+
+// True when `port` is a port number as typed: one or more decimal digits, within int.
+bool IsPortNumber(const std::string& port);
+
+// An empty MailDirectory becomes DefaultMailDirectory() (shown in the dialog); then the
+// mail directory tree is checked and, with `create`, made with the sample folders.
+// False when the tree is incomplete or could not be made.
+bool CheckMailDirectory(bool create, SetupFields& fields);
+
+// Checks MailSettings: the first empty field in code order; then both ports (each bad
+// one reported and reset, receive port first; the send port's code wins); then the tree
+// (made when `create_dirs`); then that the default folder exists (reset to "Inbox");
+// then "@" in the mail server, then in the send server. None when all pass.
+SetupField FullSetupEntered(bool create_dirs, SetupFields& fields);
+
+}  // namespace corvelle
