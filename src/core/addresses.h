@@ -7,27 +7,41 @@
 
 namespace corvelle {
 
-// `s` without leading and trailing blanks (spaces and tabs).
+// `s` without leading spaces and tabs, cut to its first 255 characters, then without
+// trailing spaces and tabs.
 std::string TrimBlanks(std::string_view s);
 
-// The address of "Name <user@host>" (the text between the angle brackets), or `s` trimmed.
+// The bare address of an address text, whatever its length:
+//   "Full Name <user@host>" -> the text between the first "<" and the first ">" (untrimmed);
+//   "user@host>"            -> the text before the first ">" when there is no "<";
+//   "user@host (Full Name)" -> the text without the first "(" up to the first ")", trimmed;
+//   anything else           -> the text trimmed.
 std::string ExtractAddress(std::string_view s);
 
-// True when `s` is a bare address (no name, no angle brackets).
+// True when `s` holds none of space, "<", ">", "(", ")".
 bool IsPlainAddress(std::string_view s);
 
-// Appends the entries of the comma-separated list `s` to `list`, trimmed; empty ones skipped.
+// Replaces `list` with the entries of the comma-separated text `s`, one per line, trimmed,
+// each but the last keeping its ",": "a, b ,c" gives "a,", "b,", "c".
 void SplitAddressList(std::vector<std::string>& list, std::string_view s);
 
-// Expands the nickname `name` with the address book `book` (its lines) into `out`. Groups
-// expand recursively; each nickname is expanded at most once per call, so self-referencing
-// groups end. False when `name` is not a nickname of the book.
+// Expands the nickname `name` (ignoring case; the first matching line wins) of the
+// address-book lines `book` (nickname TAB full name TAB address or "(" group ")") into
+// display addresses in `out` (cleared first). A group member without "@" is a nickname of the
+// default book, else a local user on the host of MailSettings.MailAddress (without "@" there,
+// the message "Cannot add email address <member> without destination name
+// (user@destination)." is shown). Each nickname expands at most once per call, so a group
+// that names itself, directly or through others, ends; a repeated one adds nothing.
+// False when `name` is no nickname of `book`.
 bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book);
 
-// Expands `name` with the default address book. False when it is no nickname there.
+// ExpandAlias with the default address book (MailSettings.DefaultABPath). False, `out`
+// untouched, when that file does not exist or `name` is no nickname there.
 bool ExpandName(const std::string& name, std::vector<std::string>& out);
 
-// The sender address of the message file `file_name`; "" when the file cannot be read.
+// The bare sender address of a message file: ExtractAddress of the first line that starts
+// with "from:" ignoring case (no space needed, body lines included); "" when there is none
+// or the file cannot be read.
 std::string GetFromAddress(const std::string& file_name);
 
 }  // namespace corvelle

@@ -1,30 +1,35 @@
 #pragma once
-// Names for new message files and moves that never overwrite. Message files are named with
-// the lowest free hexadecimal counter ("0", "1", ... "a", "b", ...) plus an extension; a name
-// counts as taken when any file matches it ignoring letter case.
+// Names for new message files and moves that never overwrite. Work files are named with the
+// lowest free hexadecimal counter ("0", "1", ... "9", "A", ... "F", "10", ...) plus an
+// extension. A name counts as taken when any entry of the folder matches it ignoring case.
 
 #include <string>
 #include <string_view>
 
 namespace corvelle {
 
-// `folder` + "/" + the lowest free hex counter name + `extension`. The name is free at the
-// time of the call; creating the file with it may still race, so create without replacing.
+// `folder` (trailing "/"s dropped, resolved ignoring case) + "/" + the lowest free counter
+// name + `extension`. The file is not created: create it without replacing (WriteNewFile,
+// WriteMessageLines), which also keeps the folder's name index current.
 std::string UniqueFileName(const std::string& folder, const std::string& extension);
 
 // A free name in the spool folder: UniqueFileName(MailDirectory + "Spool", ".out").
 std::string SpoolFileName();
 
 // Moves `source` to `target`, or to the first free numbered variant of it when `target` is
-// taken ("Name 0" first, then "Name0", "Name1", ...). Never replaces an existing file.
-// `final_name` receives the name moved to, "" on failure; returns !final_name.empty().
+// taken by a file or a folder (ignoring case): "Name 0.ext", then "Name0.ext", "Name1.ext",
+// ... "Name9.ext", "NameA.ext", ... Never replaces anything: a name that turns up taken at
+// the move itself makes the next candidate be tried. Lets the interface process events
+// before each candidate. `final_name` receives the name moved to, "" when the move failed
+// (source missing, target folder missing); returns !final_name.empty(). Shows no message.
 bool MoveFileUnique(const std::string& source, const std::string& target, std::string& final_name);
 
-// Makes `s` usable as a file name in place: characters that no file name may hold are
-// replaced, and the name is trimmed of what the file system would refuse.
+// Replaces in place every character a file name may not hold: \ / : ? become "-", * "~",
+// '"' "'", < "(", > ")", | "[", "." ",", and bytes below 32 or above 126 a space. The length
+// never changes.
 void SanitizeFileName(std::string& s);
 
-// True when `s` cannot be used as a file name as it is.
+// True when `s` holds a character that SanitizeFileName would replace.
 bool IsBadFileName(const std::string& s);
 
 // The extension of a path: from the last "." after the last "/", dot included; "" if none.

@@ -6,9 +6,11 @@
 
 namespace corvelle {
 
-// Adds the names (no path) of the files in `folder` to `list`, keeping `list` sorted
-// ignoring letter case. Exact duplicates are ignored; names that differ only in case are
-// two entries. `list` is not cleared first. An unreadable folder adds nothing.
+// Adds the names (no path) of the files in `folder` (folders left out) to `list` and sorts
+// it ignoring letter case (names equal but for case in byte order). Exact duplicates are
+// dropped; names that differ only in case are two entries, since both files exist. `list`
+// is not cleared first. An unreadable folder adds nothing. Lets the interface process
+// events while it reads.
 void ListFolderFiles(const std::string& folder, std::vector<std::string>& list);
 
 struct FolderNode {
@@ -16,19 +18,27 @@ struct FolderNode {
   std::vector<FolderNode> children;
 };
 
-// Adds a child to `parent` for each folder under `path`, recursively. Returns the number of
-// names at this level.
+// Adds a child to `parent` for each folder in `path` (sorted ignoring case), each with its
+// own sub-folders, recursively. Folders named "spool" (any case, any depth) are left out, and
+// so is a folder that is one of its own ancestors (a symbolic link loop). Returns the number
+// of folders added at this level.
 int AddFolderNodes(FolderNode& parent, const std::string& path);
 
-// Fills `root` with the folder tree of the mail directory; root.name = MailSettings.MailDirectory.
+// Makes `root` the folder tree of the mail directory: root.name = MailSettings.MailDirectory,
+// its children the top-level folders. Returns their number.
 int FillFolderTree(FolderNode& root);
 
-// The path itself (as stored) when the file exists, else "".
+// A file has one name here: the path itself when the file exists (resolved ignoring case),
+// else "".
 std::string ShortFileName(const std::string& path);
+// The folder part of `path` + the file's name as stored (its letter case); "" when absent.
 std::string LongFileName(const std::string& path);
+// The whole path with every component as stored; "" when `path` holds no "/" or a
+// component cannot be found.
 std::string LongPathName(const std::string& path);
 
-// Asks whether to delete `file_name` (through the user-interface seam). True for Yes.
+// Asks "Are you sure you want to delete <file_name>?" (caption "Delete mail warning", Yes
+// and No) and deletes the file on Yes. True when the file was deleted.
 bool ConfirmDeleteFile(const std::string& file_name);
 
 }  // namespace corvelle

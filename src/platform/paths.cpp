@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <initializer_list>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 namespace corvelle {
 namespace {
@@ -30,6 +33,113 @@ std::string FindIgnoringCase(const std::string& folder, std::string_view name) {
     if (SameNameIgnoringCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
   }
   return best;
+}
+
+// The lower-cased names of one folder, as they were when the folder had `mtime`. A count per
+// name, since "a.out" and "A.OUT" can both exist.
+struct NameIndex {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec mtime{};
+  std::unordered_map<std::string, unsigned> names;
+  std::uint64_t generation = 0;
+};
+
+// Enough for the folders one run works in; past that the cache starts over.
+constexpr size_t kMaxIndexedFolders = 64;
+
+std::mutex index_mutex;
+std::unordered_map<std::string, NameIndex> indexes;
+std::uint64_t last_generation = 0;
+
+std::string IndexKey(std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  return folder.empty() ? std::string(".") : std::string(folder);
+}
+
+bool SameFolderState(const NameIndex& index, const struct stat& st) {
+  return index.device == st.st_dev && index.inode == st.st_ino && index.mtime.tv_sec == st.st_mtim.tv_sec &&
+         index.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+void TakeFolderState(NameIndex& index, const struct stat& st) {
+  index.device = st.st_dev;
+  index.inode = st.st_ino;
+  index.mtime = st.st_mtim;
+}
+
+// The index of the folder `key`, read afresh when the folder changed; nullptr when the folder
+// cannot be read. The caller holds index_mutex.
+NameIndex* ValidIndex(const std::string& key) {
+  struct stat st {};
+  auto it = indexes.find(key);
+  if (!Stat(key, st) || !S_ISDIR(st.st_mode)) {
+    if (it != indexes.end()) indexes.erase(it);
+    return nullptr;
+  }
+  if (it != indexes.end() && SameFolderState(it->second, st)) return &it->second;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(key.c_str()), ::closedir);
+  if (!dir) return nullptr;
+  if (it == indexes.end()) {
+    if (indexes.size() >= kMaxIndexedFolders) indexes.clear();
+    it = indexes.emplace(key, NameIndex{}).first;
+  }
+  NameIndex& index = it->second;
+  // The time is taken before reading: a change during the read shows as a newer time.
+  TakeFolderState(index, st);
+  index.names.clear();
+  index.generation = ++last_generation;
+  while (dirent* entry = ::readdir(dir.get())) {
+    std::string_view name(entry->d_name);
+    if (name != "." && name != "..") ++index.names[AsciiLower(name)];
+  }
+  return &index;
+}
+
+// An indexed folder as it stood just before one of this process's own changes in it.
+struct FolderBefore {
+  std::string key;
+  bool indexed = false;
+  struct stat st {};
+};
+
+FolderBefore BeforeChange(std::string_view path) {
+  FolderBefore before;
+  before.key = IndexKey(FolderPart(path));
+  std::lock_guard lock(index_mutex);
+  before.indexed = indexes.count(before.key) && Stat(before.key, before.st);
+  return before;
+}
+
+struct NameChange {
+  std::string_view name;
+  int delta;  // +1 added, -1 removed, 0 replaced in place
+};
+
+// Applies this process's own change to the folder's index. When the folder had changed
+// before ours as well, the index is dropped and read afresh on its next use.
+void AfterChange(const FolderBefore& before, std::initializer_list<NameChange> changes) {
+  if (!before.indexed) return;
+  std::lock_guard lock(index_mutex);
+  auto it = indexes.find(before.key);
+  if (it == indexes.end()) return;
+  struct stat now {};
+  if (!SameFolderState(it->second, before.st) || !Stat(before.key, now)) {
+    indexes.erase(it);
+    return;
+  }
+  NameIndex& index = it->second;
+  for (const NameChange& change : changes) {
+    std::string name = AsciiLower(change.name);
+    if (change.delta > 0) {
+      ++index.names[name];
+    } else if (change.delta < 0) {
+      auto found = index.names.find(name);
+      if (found != index.names.end() && --found->second == 0) index.names.erase(found);
+      index.generation = ++last_generation;
+    }
+  }
+  TakeFolderState(index, now);
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -186,7 +296,9 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder) {
   return entries;
 }
 
-MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
+namespace {
+
+MoveResult MoveWithoutIndex(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
     return MoveResult::kMoved;
   switch (errno) {
@@ -206,6 +318,53 @@ MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
     default:
       return MoveResult::kFailed;
   }
+}
+
+}  // namespace
+
+MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
+  FolderBefore from_before = BeforeChange(from), to_before = BeforeChange(to);
+  MoveResult result = MoveWithoutIndex(from, to);
+  if (result != MoveResult::kMoved) return result;
+  if (from_before.key == to_before.key) {
+    AfterChange(from_before, {{NamePart(from), -1}, {NamePart(to), +1}});
+  } else {
+    AfterChange(from_before, {{NamePart(from), -1}});
+    AfterChange(to_before, {{NamePart(to), +1}});
+  }
+  return result;
+}
+
+bool RemoveFile(const std::string& path) {
+  FolderBefore before = BeforeChange(path);
+  if (::unlink(path.c_str()) != 0) return false;
+  AfterChange(before, {{NamePart(path), -1}});
+  return true;
+}
+
+bool EntryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && Lstat(path, st);
+}
+
+bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name) {
+  std::lock_guard lock(index_mutex);
+  NameIndex* index = ValidIndex(IndexKey(folder));
+  return index && index->names.count(AsciiLower(name)) != 0;
+}
+
+std::uint64_t FolderNamesGeneration(const std::string& folder) {
+  std::lock_guard lock(index_mutex);
+  NameIndex* index = ValidIndex(IndexKey(folder));
+  return index ? index->generation : 0;
+}
+
+bool GetFileIdentity(std::string_view path, FileIdentity& identity) {
+  struct stat st {};
+  if (path.empty() || !Stat(std::string(path), st)) return false;
+  identity.device = st.st_dev;
+  identity.inode = st.st_ino;
+  return true;
 }
 
 bool SyncPath(const std::string& path) {
@@ -243,6 +402,7 @@ bool ReadWholeFile(std::string_view path, std::string& out) {
 }
 
 bool WriteNewFile(const std::string& path, std::string_view data) {
+  FolderBefore before = BeforeChange(path);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
@@ -250,17 +410,20 @@ bool WriteNewFile(const std::string& path, std::string_view data) {
   std::string folder = FolderPart(path);
   ok = ok && SyncPath(folder.empty() ? "." : folder);
   if (!ok) ::unlink(path.c_str());
+  if (ok) AfterChange(before, {{NamePart(path), +1}});
   return ok;
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsigned new_mode) {
   std::string folder = FolderPart(path);
   if (!folder.empty() && !MakeFolders(folder)) return false;
+  FolderBefore before = BeforeChange(path);
   std::string temp = folder + "." + NamePart(path) + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   struct stat st {};
-  mode_t mode = Stat(path, st) ? (st.st_mode & 07777) : static_cast<mode_t>(new_mode);
+  bool existed = Stat(path, st);
+  mode_t mode = existed ? (st.st_mode & 07777) : static_cast<mode_t>(new_mode);
   bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   // Replacing is the point here, so plain rename() is right.
@@ -269,6 +432,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsig
     ::unlink(temp.c_str());
     return false;
   }
+  AfterChange(before, {{NamePart(path), existed ? 0 : +1}});
   return SyncPath(folder.empty() ? "." : folder);
 }
 

@@ -3,6 +3,7 @@
 // match without regard to letter case: "Spool", "spool/" and "SPOOL" are one folder.
 // Separator "/", and a path is absolute when it starts with "/".
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,33 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder);
 // folder, and only then unlinked. Both names are taken as given (resolve them first).
 enum class MoveResult { kMoved, kTargetExists, kFailed };
 MoveResult MoveNoReplace(const std::string& from, const std::string& to);
+
+// Removes a file (never a folder), taken as given. False when it could not be removed.
+bool RemoveFile(const std::string& path);
+
+// True when an entry of exactly that name exists (no case resolution: a single lstat).
+bool EntryExists(const std::string& path);
+
+// Case-insensitive name lookups in folders that hold many files. Each folder's lower-cased
+// entry names (files and folders) are read once and reused while the folder's modification
+// time is unchanged; this process's own WriteNewFile, ReplaceFileAtomically, MoveNoReplace
+// and RemoveFile keep the index current, and any other change moves the folder's time, so
+// the folder is read afresh. `folder` is taken as given (resolve it first); a trailing "/"
+// is ignored. A folder that cannot be read holds no names. Callers still create and move
+// without replacing: the index only saves directory scans, it never licenses an overwrite.
+bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name);
+
+// A number that changes whenever names may have left `folder` (read afresh, or one of its
+// names removed or moved away by this process). A caller that remembers "every candidate
+// below this one is taken" starts over when it changes.
+std::uint64_t FolderNamesGeneration(const std::string& folder);
+
+// The identity (device and inode) of what `path` names, following symbolic links.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+bool GetFileIdentity(std::string_view path, FileIdentity& identity);
 
 // Flushes a file or a folder (its entries) to disk. False on failure.
 bool SyncPath(const std::string& path);

@@ -1,0 +1,180 @@
+#include "core/addresses.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "core/big_file.h"
+#include "core/message_text.h"
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimView(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool Contains(std::string_view s, char c) { return s.find(c) != std::string_view::npos; }
+
+// One address-book line taken apart: nickname TAB full name TAB address field. A line with
+// one TAB has no full name.
+struct BookEntry {
+  std::string_view nickname, full_name, field;
+};
+
+std::optional<BookEntry> ParseBookLine(std::string_view line) {
+  size_t tab = line.find('\t');
+  if (tab == std::string_view::npos || tab == 0) return std::nullopt;
+  BookEntry entry{line.substr(0, tab), {}, line.substr(tab + 1)};
+  size_t second = entry.field.find('\t');
+  if (second != std::string_view::npos) {
+    entry.full_name = entry.field.substr(0, second);
+    entry.field = entry.field.substr(second + 1);
+  }
+  return entry;
+}
+
+// "Lee, Ann" is "Ann Lee"; "van Dyke, Ann" (a space before the comma) is left alone.
+std::string DisplayName(std::string_view full_name) {
+  size_t comma = full_name.find(',');
+  if (comma == std::string_view::npos || Contains(full_name.substr(0, comma), ' ')) return std::string(full_name);
+  return TrimBlanks(full_name.substr(comma + 1)) + " " + std::string(full_name.substr(0, comma));
+}
+
+// One expansion with everything nested in it: the nicknames already expanded, and the
+// default book, read once when a group first needs it.
+class Expansion {
+ public:
+  bool Alias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book) {
+    out.clear();
+    for (const std::string& line : book) {
+      std::optional<BookEntry> entry = ParseBookLine(line);
+      if (!entry || !SameNameIgnoringCase(entry->nickname, name)) continue;
+      expanded_.insert(AsciiLower(name));
+      if (!Contains(entry->field, ','))
+        out.push_back(DisplayName(entry->full_name) + " <" + std::string(entry->field) + ">");
+      else
+        Group(*entry, out);
+      return true;
+    }
+    return false;
+  }
+
+  bool Name(const std::string& name, std::vector<std::string>& out) {
+    if (!default_book_) {
+      default_book_.emplace();
+      if (!FileExists(MailSettings.DefaultABPath) || !ReadMessageLines(MailSettings.DefaultABPath, *default_book_))
+        default_book_.reset();
+      if (!default_book_) return false;
+    }
+    return Alias(name, out, *default_book_);
+  }
+
+ private:
+  void Group(const BookEntry& entry, std::vector<std::string>& out) {
+    std::string full_name(entry.full_name);
+    std::string_view members = entry.field.size() >= 2 ? entry.field.substr(1, entry.field.size() - 2) : "";
+    for (size_t start = 0;;) {
+      size_t comma = members.find(',', start);
+      std::string item(TrimView(members.substr(start, comma == std::string_view::npos ? comma : comma - start)));
+      if (!item.empty()) Member(item, full_name, out);
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+
+  void Member(std::string item, std::string& full_name, std::vector<std::string>& out) {
+    std::vector<std::string> nested;
+    if (!Contains(item, '@')) {
+      // A nickname met before in this expansion (the group itself, or one that two groups
+      // share) adds nothing a second time.
+      if (expanded_.count(AsciiLower(item))) return;
+      if (Name(item, nested) && !nested.empty()) {
+        item = nested.front();
+        nested.erase(nested.begin());
+      } else if (IsPlainAddress(item)) {
+        size_t at = MailSettings.MailAddress.find('@');
+        if (at != std::string::npos)
+          item += MailSettings.MailAddress.substr(at);
+        else
+          ShowMessage("Cannot add email address " + item + " without destination name (user@destination).");
+      }
+    }
+    if (full_name.empty())
+      out.push_back(item);
+    else
+      out.push_back(full_name + (Contains(item, '<') ? " - " + item : " <" + item + ">"));
+    full_name.clear();
+    out.insert(out.end(), nested.begin(), nested.end());
+  }
+
+  std::set<std::string> expanded_;
+  std::optional<std::vector<std::string>> default_book_;
+};
+
+}  // namespace
+
+std::string TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  s = s.substr(0, 255);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string ExtractAddress(std::string_view text) {
+  // Trimmed without the 255 cut: a long display name must not cost the address its ">".
+  std::string_view s = TrimView(text);
+  size_t left = s.find('<'), right = s.find('>');
+  if (right != std::string_view::npos && (left == std::string_view::npos || right > left)) {
+    size_t start = left == std::string_view::npos ? 0 : left + 1;
+    return std::string(s.substr(start, right - start));
+  }
+  left = s.find('(');
+  right = s.find(')');
+  if (left != std::string_view::npos && right != std::string_view::npos && right > left) {
+    std::string rest = std::string(s.substr(0, left)) + std::string(s.substr(right + 1));
+    return std::string(TrimView(rest));
+  }
+  return std::string(s);
+}
+
+bool IsPlainAddress(std::string_view s) { return s.find_first_of(" <>()") == std::string_view::npos; }
+
+void SplitAddressList(std::vector<std::string>& list, std::string_view s) {
+  list.clear();
+  while (!s.empty()) {
+    size_t comma = s.find(',');
+    if (comma == std::string_view::npos) {
+      list.push_back(TrimBlanks(s));
+      break;
+    }
+    list.push_back(TrimBlanks(s.substr(0, comma)) + ",");
+    s.remove_prefix(comma + 1);
+  }
+}
+
+bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book) {
+  return Expansion().Alias(name, out, book);
+}
+
+bool ExpandName(const std::string& name, std::vector<std::string>& out) { return Expansion().Name(name, out); }
+
+std::string GetFromAddress(const std::string& file_name) {
+  TBigFile file;
+  if (!file.LoadFromFile(file_name)) return {};
+  std::string line;
+  while (file.GetNextString(line))
+    if (line.size() >= 5 && SameNameIgnoringCase(std::string_view(line).substr(0, 5), "from:"))
+      return ExtractAddress(std::string_view(line).substr(5));
+  return {};
+}
+
+}  // namespace corvelle
+

@@ -1,0 +1,92 @@
+#include "core/folder_files.h"
+
+#include <algorithm>
+
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+namespace {
+
+// Case-insensitive order; names equal but for case in byte order, so the order is total.
+bool NameBefore(const std::string& a, const std::string& b) {
+  if (LessIgnoringCase(a, b)) return true;
+  if (LessIgnoringCase(b, a)) return false;
+  return a < b;
+}
+
+constexpr size_t kNamesBetweenEvents = 1024;
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+int AddFolderNodesBelow(FolderNode& parent, const std::string& path, std::vector<FileIdentity>& ancestors) {
+  std::vector<std::string> names;
+  for (const FolderEntry& entry : ReadFolder(path))
+    if (entry.is_folder && !SameNameIgnoringCase(entry.name, "spool")) names.push_back(entry.name);
+  std::sort(names.begin(), names.end(), NameBefore);
+  int added = 0;
+  for (const std::string& name : names) {
+    std::string child_path = WithSlash(path) + name + "/";
+    FileIdentity identity;
+    if (!GetFileIdentity(child_path, identity) ||
+        std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end())
+      continue;
+    parent.children.push_back({name, {}});
+    ++added;
+    ancestors.push_back(identity);
+    AddFolderNodesBelow(parent.children.back(), child_path, ancestors);
+    ancestors.pop_back();
+  }
+  return added;
+}
+
+}  // namespace
+
+void ListFolderFiles(const std::string& folder, std::vector<std::string>& list) {
+  size_t read = 0;
+  for (FolderEntry& entry : ReadFolder(folder)) {
+    if (++read % kNamesBetweenEvents == 0) Ui().ProcessEvents();
+    if (!entry.is_folder) list.push_back(std::move(entry.name));
+  }
+  std::sort(list.begin(), list.end(), NameBefore);
+  list.erase(std::unique(list.begin(), list.end()), list.end());
+}
+
+int AddFolderNodes(FolderNode& parent, const std::string& path) {
+  std::vector<FileIdentity> ancestors;
+  FileIdentity identity;
+  if (GetFileIdentity(ResolvePath(path), identity)) ancestors.push_back(identity);
+  return AddFolderNodesBelow(parent, ResolvePath(path), ancestors);
+}
+
+int FillFolderTree(FolderNode& root) {
+  root.name = MailSettings.MailDirectory;
+  root.children.clear();
+  return AddFolderNodes(root, MailSettings.MailDirectory);
+}
+
+std::string ShortFileName(const std::string& path) { return PathExists(path) ? ResolvePath(path) : std::string(); }
+
+std::string LongFileName(const std::string& path) {
+  std::string resolved = ResolvePath(path);
+  if (!EntryExists(resolved)) return {};
+  return FolderPart(path) + NamePart(resolved);
+}
+
+std::string LongPathName(const std::string& path) {
+  if (path.find('/') == std::string::npos) return {};
+  std::string resolved = ResolvePath(path);
+  return EntryExists(resolved) ? resolved : std::string();
+}
+
+bool ConfirmDeleteFile(const std::string& file_name) {
+  Answer answer = Ui().Message("Are you sure you want to delete " + file_name + "?", "Delete mail warning",
+                               Buttons::YesNo, MessageIcon::None);
+  return answer == Answer::Yes && RemoveFile(ResolvePath(file_name));
+}
+
+}  // namespace corvelle

@@ -1,0 +1,54 @@
+#include "core/message_text.h"
+
+#include "core/big_file.h"
+#include "core/folder_files.h"
+#include "core/settings.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+
+bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines) {
+  lines.clear();
+  TBigFile file;
+  if (!file.LoadFromFile(path)) return false;
+  std::string line;
+  while (file.GetNextString(line)) lines.push_back(line);
+  return true;
+}
+
+bool WriteMessageLines(const std::string& path, const std::vector<std::string>& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string data;
+  data.reserve(size);
+  for (const std::string& line : lines) {
+    data += line;
+    data += "\r\n";
+  }
+  // Temp file, flush, rename, flush the folder: a crash never leaves half a message.
+  return ReplaceFileAtomically(ResolvePath(path), data);
+}
+
+std::string NewMessageName(int open_windows) { return "Compose New Message " + std::to_string(open_windows + 1); }
+
+AddressBookChoice FillAddressBookList() {
+  AddressBookChoice choice;
+  std::vector<std::string> files;
+  ListFolderFiles(MailSettings.MailDirectory + "System/AddressBook", files);
+  for (const std::string& file : files) {
+    size_t dot = file.rfind('.');
+    choice.names.push_back(dot == std::string::npos ? file : file.substr(0, dot));
+  }
+  if (!MailSettings.DefaultAB.empty()) {
+    for (size_t i = 0; i < choice.names.size(); ++i) {
+      if (SameNameIgnoringCase(choice.names[i], MailSettings.DefaultAB)) {
+        choice.selected = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (choice.selected < 0 && !choice.names.empty()) choice.selected = 0;
+  return choice;
+}
+
+}  // namespace corvelle
