@@ -81,7 +81,9 @@ TEST_F(FileNamingTest, MoveNumbersTakenTargets) {
     EXPECT_EQ(final_name, folder + row.expected) << row.name;
     EXPECT_EQ(ReadFile(folder + row.expected), "new") << row.name;
     for (const std::string& name : row.taken) {
-      if (name.back() != '/') EXPECT_EQ(ReadFile(folder + name), "old") << row.name << ": never overwritten";
+      if (name.back() != '/') {
+        EXPECT_EQ(ReadFile(folder + name), "old") << row.name << ": never overwritten";
+      }
     }
   }
 }
