@@ -1,0 +1,34 @@
+#pragma once
+// Scripted dialogues between a client (C) and a server (S), for fake servers. One step a line:
+//
+//   S: text    the server sends text and CR LF
+//   S> text    the server sends text with no line end
+//   C: text    the client must send text and CR LF next
+//   CLOSE      the server closes the connection
+//   STALL      the server goes silent and keeps the connection open
+//   # ...      a comment; empty lines are skipped
+//
+// Text may hold the escapes \r \n \t \0 \\ and \xHH, so any byte can be scripted.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+struct DialogueStep {
+  enum class Kind { kServer, kClient, kClose, kStall };
+  Kind kind;
+  std::string bytes;  // for S and C: the exact bytes, line end included
+};
+
+// The steps of `script`. Throws std::invalid_argument naming a line it cannot read.
+std::vector<DialogueStep> ParseDialogue(std::string_view script);
+
+// `text` with its escapes replaced by the bytes they stand for.
+std::string Unescape(std::string_view text);
+
+// A printable form of `bytes` (escapes for control and 8-bit bytes), for test messages.
+std::string Escape(std::string_view bytes);
+
+}  // namespace corvelle
