@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -61,6 +62,14 @@ inline std::string Hex(size_t n) {
 using Clock = std::chrono::steady_clock;
 
 inline double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+// Median of `costs` over [from, to): a call that lost the processor to another program on
+// this shared machine does not move it.
+inline double MedianOver(const std::vector<double>& costs, size_t from, size_t to) {
+  std::vector<double> window(costs.begin() + static_cast<long>(from), costs.begin() + static_cast<long>(to));
+  std::nth_element(window.begin(), window.begin() + static_cast<long>(window.size() / 2), window.end());
+  return window[window.size() / 2];
+}
 
 // Mean of `costs` over [from, to).
 inline double MeanOver(const std::vector<double>& costs, size_t from, size_t to) {

@@ -86,14 +86,13 @@ bool FileMessage(const std::string& folders, const std::string& sub_dir, const s
   source += file_name;
 
   bool result = true;
-  for (std::string entry : SplitFolderList(folders)) {
+  for (const std::string& entry : SplitFolderList(folders)) {
     Ui().ProcessEvents();
-    if (entry.empty() || entry.back() != '/') entry += '/';
     bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
-    if (entry[0] != '/') entry = MailSettings.MailDirectory + entry;
     // The copy is complete and on disk before the move takes it out of the work folder.
     if (write_first && !WriteMessageLines(source, lines)) result = false;
-    std::string target = entry + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
+    std::string target =
+        FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
     std::string final_name;
     MoveFileUnique(source, target, final_name);
   }

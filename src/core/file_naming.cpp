@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <unordered_map>
 
@@ -48,34 +49,75 @@ std::string StripTrailingSlashes(std::string s) {
   return s;
 }
 
-// `path` with its folder part resolved ignoring case and its name kept as given.
-void SplitResolved(const std::string& path, std::string& folder, std::string& name) {
-  folder = ResolvePath(FolderPart(path));
-  name = NamePart(path);
-}
-
 bool Taken(const std::string& folder, const std::string& name) {
   return FolderHasNameIgnoringCase(folder, name) || EntryExists(folder + name);
 }
 
 // No counter gets this far in a real folder; the bound only rules out an endless loop on a
 // file system that refuses every name.
-constexpr std::uint64_t kLastCounter = 0xFFFFFFFFull;
+constexpr std::uint64_t kLimit = 0x100000000ull;
+
+// Walks the candidates name_of(0), name_of(1), ... of one folder, starting where the last
+// search in the unchanged folder ended.
+class CandidateSearch {
+ public:
+  CandidateSearch(std::string folder, std::string key, std::function<std::string(std::uint64_t)> name_of)
+      : folder_(std::move(folder)), key_(std::move(key)), name_of_(std::move(name_of)) {
+    generation_ = FolderNamesGeneration(folder_);
+    next_ = HintFor(key_, generation_);
+  }
+
+  // The first candidate from here on that no entry of the folder takes; kLimit when none.
+  std::uint64_t Next() {
+    for (;;) {
+      std::uint64_t seen = 0;
+      std::uint64_t n = FirstFreeIndexedName(folder_, next_, kLimit, name_of_, seen);
+      if (seen != generation_) {
+        // Names may have left the folder since the hint was read: search from the start
+        // (a few times at most, for a folder that keeps changing).
+        generation_ = seen;
+        if (next_ != 0 && restarts_++ < kMaxRestarts) {
+          next_ = 0;
+          continue;
+        }
+      }
+      if (n >= kLimit || !EntryExists(folder_ + name_of_(n))) return n;
+      next_ = n + 1;  // the index is behind the folder
+    }
+  }
+
+  // `n` turned out taken after all.
+  void Skip(std::uint64_t n) { next_ = n + 1; }
+
+  // Every candidate below `n` is taken now.
+  void Remember(std::uint64_t n) { RememberHint(key_, generation_, n); }
+
+  const std::string& folder() const { return folder_; }
+  std::string Name(std::uint64_t n) const { return name_of_(n); }
+
+ private:
+  static constexpr int kMaxRestarts = 3;
+  std::string folder_, key_;
+  std::function<std::string(std::uint64_t)> name_of_;
+  std::uint64_t generation_ = 0, next_ = 0;
+  int restarts_ = 0;
+};
+
+// Moves `from` to folder + name unless a name equal to it ignoring case is taken.
+MoveResult MoveIfFree(const std::string& from, const std::string& folder, const std::string& name) {
+  return Taken(folder, name) ? MoveResult::kTargetExists : MoveNoReplace(from, folder + name);
+}
 
 }  // namespace
 
 std::string UniqueFileName(const std::string& folder, const std::string& extension) {
   std::string base = ResolvePath(StripTrailingSlashes(folder));
   if (base.empty() || base.back() != '/') base += '/';
-  std::uint64_t generation = FolderNamesGeneration(base);
-  std::string key = AsciiLower(base) + '\n' + AsciiLower(extension);
-  std::uint64_t n = HintFor(key, generation);
-  for (; n < kLastCounter; ++n) {
-    std::string name = Hex(n) + extension;
-    if (!Taken(base, name)) break;
-  }
-  RememberHint(key, generation, n);
-  return base + Hex(n) + extension;
+  CandidateSearch search(base, AsciiLower(base) + '\n' + AsciiLower(extension),
+                         [&extension](std::uint64_t n) { return Hex(n) + extension; });
+  std::uint64_t n = search.Next();
+  search.Remember(n);
+  return base + search.Name(n);
 }
 
 std::string SpoolFileName() { return UniqueFileName(MailSettings.MailDirectory + "Spool", ".out"); }
@@ -83,35 +125,39 @@ std::string SpoolFileName() { return UniqueFileName(MailSettings.MailDirectory +
 bool MoveFileUnique(const std::string& source, const std::string& target, std::string& final_name) {
   final_name.clear();
   std::string from = ResolvePath(source);
-  std::string folder, name;
-  SplitResolved(target, folder, name);
+  std::string folder = ResolvePath(FolderPart(target)), name = NamePart(target);
   std::string ext = FileExtension(name);
   std::string stem = name.substr(0, name.size() - ext.size());
-  std::string key = AsciiLower(folder + stem) + '\n' + AsciiLower(ext);
 
-  // Candidate -2 is the target itself, -1 "Name 0", n >= 0 "Name<n>".
-  std::int64_t candidate = -2;
+  // The target itself, then "Name 0", then "Name0", "Name1", ...
+  for (const std::string& candidate : {name, stem + " 0" + ext}) {
+    Ui().ProcessEvents();
+    switch (MoveIfFree(from, folder, candidate)) {
+      case MoveResult::kMoved:
+        final_name = folder + candidate;
+        return true;
+      case MoveResult::kFailed:
+        return false;
+      case MoveResult::kTargetExists:
+        break;
+    }
+  }
+  CandidateSearch search(folder, AsciiLower(folder + stem) + '\n' + AsciiLower(ext),
+                         [&stem, &ext](std::uint64_t n) { return stem + Hex(n) + ext; });
   for (;;) {
     Ui().ProcessEvents();
-    std::string try_name = candidate == -2   ? name
-                           : candidate == -1 ? stem + " 0" + ext
-                                             : stem + Hex(static_cast<std::uint64_t>(candidate)) + ext;
-    if (!Taken(folder, try_name)) {
-      switch (MoveNoReplace(from, folder + try_name)) {
-        case MoveResult::kMoved:
-          final_name = folder + try_name;
-          if (candidate >= 0) RememberHint(key, FolderNamesGeneration(folder), candidate + 1);
-          return true;
-        case MoveResult::kFailed:
-          return false;
-        case MoveResult::kTargetExists:
-          break;  // appeared since the check: try the next one
-      }
-    }
-    if (candidate == -1) {
-      candidate = static_cast<std::int64_t>(HintFor(key, FolderNamesGeneration(folder)));
-    } else if (++candidate > static_cast<std::int64_t>(kLastCounter)) {
-      return false;
+    std::uint64_t n = search.Next();
+    if (n >= kLimit) return false;
+    switch (MoveNoReplace(from, folder + search.Name(n))) {
+      case MoveResult::kMoved:
+        final_name = folder + search.Name(n);
+        search.Remember(n + 1);
+        return true;
+      case MoveResult::kFailed:
+        return false;
+      case MoveResult::kTargetExists:
+        search.Skip(n);  // appeared since the check: the next one
+        break;
     }
   }
 }

@@ -353,6 +353,18 @@ bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name)
   return index && index->names.count(AsciiLower(name)) != 0;
 }
 
+std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from, std::uint64_t limit,
+                                   const std::function<std::string(std::uint64_t)>& name_of,
+                                   std::uint64_t& generation) {
+  std::lock_guard lock(index_mutex);
+  NameIndex* index = ValidIndex(IndexKey(folder));
+  generation = index ? index->generation : 0;
+  if (!index) return from;
+  std::uint64_t n = from;
+  while (n < limit && index->names.count(AsciiLower(name_of(n)))) ++n;
+  return n;
+}
+
 std::uint64_t FolderNamesGeneration(const std::string& folder) {
   std::lock_guard lock(index_mutex);
   NameIndex* index = ValidIndex(IndexKey(folder));

@@ -4,6 +4,7 @@
 // Separator "/", and a path is absolute when it starts with "/".
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,13 @@ bool EntryExists(const std::string& path);
 // is ignored. A folder that cannot be read holds no names. Callers still create and move
 // without replacing: the index only saves directory scans, it never licenses an overwrite.
 bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name);
+
+// The first n >= `from` (below `limit`) for which `folder` holds no entry named name_of(n),
+// ignoring case, found with one check of the folder; `limit` when every candidate is taken.
+// `generation` receives FolderNamesGeneration(folder) as it was for that answer.
+std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from, std::uint64_t limit,
+                                   const std::function<std::string(std::uint64_t)>& name_of,
+                                   std::uint64_t& generation);
 
 // A number that changes whenever names may have left `folder` (read afresh, or one of its
 // names removed or moved away by this process). A caller that remembers "every candidate

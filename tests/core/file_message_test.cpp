@@ -122,6 +122,13 @@ TEST_F(FileMessageTest, LongFolderListsKeepEveryFolder) {
     EXPECT_EQ(ListNames(folder[0] == '/' ? folder : mail_dir + folder).size(), 1u) << folder;
 }
 
+TEST_F(FileMessageTest, AnEntryWithoutItsClosingQuoteIsTheMailDirectory) {
+  EXPECT_TRUE(FileMessage("\"Inbox\",\"Post", "Spool", "w", {"Subject: s"}, true));
+  std::string name = Pad("s", 50) + Pad("", 30) + ".newmail";
+  EXPECT_EQ(ListNames(mail_dir + "Inbox"), std::vector<std::string>{name});
+  EXPECT_TRUE(PathExists(mail_dir + name)) << "not the root of the file system";
+}
+
 TEST_F(FileMessageTest, FailedWriteIsReportedAndTheOtherFoldersTried) {
   ASSERT_TRUE(MakeFolders(mail_dir + "A"));
   WriteFile(mail_dir + "Spool/w", "kept");
