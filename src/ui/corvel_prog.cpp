@@ -1,0 +1,371 @@
+#include "ui/corvel_prog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "core/folder_files.h"
+#include "core/mail_dirs.h"
+#include "core/message_text.h"
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "platform/file_types.h"
+#include "ui/about_box.h"
+#include "ui/mail_viewer.h"
+#include "ui/qt_text.h"
+#include "ui/setup_dlg.h"
+
+namespace corvelle {
+
+bool MaximizeViewers = true;
+TCorvelProg* CorvelProg = nullptr;
+
+namespace {
+
+constexpr int kFixedTextItems = 3;    // "&Add common text", "&Reload menu", separator
+constexpr int kFixedWindowItems = 3;  // Cascade, Tile, Minimize All
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+QLabel* LoweredPanel(QWidget* parent, const char* name) {
+  auto* label = Named(new QLabel(parent), name);
+  label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setIndent(2);
+  return label;
+}
+
+}  // namespace
+
+TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
+  CorvelProg = this;
+  setObjectName("CorvelProg");
+  setWindowTitle("Corvelle");
+  BuildLayout();
+  resize(577, 410);
+
+  // 1. Files may be dropped on the window.
+  setAcceptDrops(true);
+  // 2.
+  InStartup = true;
+  MaximizeViewers = true;
+  qApp->installEventFilter(this);
+  LastChildCount = 0;
+  DeferredOpens.clear();
+  PendingParms.clear();
+  ParmNesting = 0;
+  connect(ClientArea, &QMdiArea::subWindowActivated, this, &TCorvelProg::ActiveWindowChanged);
+  // 3.
+  WindowPos pos;
+  std::string version;
+  LoadSettings(pos, version);
+  if (MailSettings.RememberPos == "1") move(pos.x, pos.y);
+  // 4.
+  ParmFile.clear();
+  // 5.
+  AssociateFiles(version != kVersion);
+  // 6. and 7.
+  CheckSetup(version);
+  // 8.
+  SaveDialog1.directory = "/";
+  SaveDialog1.filters = NameFilters("Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt");
+  SaveDialog1.file_name.clear();
+  OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
+  // 9.
+  DoCommonTextFill();
+  // 10.
+  InStartup = false;
+  UpdateMenuItems();
+}
+
+TCorvelProg::~TCorvelProg() {
+  if (MailSettings.RememberPos == "1") SaveWindowPosition({x(), y()});
+  qApp->removeEventFilter(this);
+  // The children go with the frame; their going must not run frame code any more.
+  disconnect(ClientArea, nullptr, this, nullptr);
+  for (QMdiSubWindow* window : ClientArea->subWindowList()) window->disconnect(this);
+  if (CorvelProg == this) CorvelProg = nullptr;
+}
+
+void TCorvelProg::BuildLayout() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  SpeedPanel = Named(new QFrame(central), "SpeedPanel");
+  static_cast<QFrame*>(SpeedPanel)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SpeedPanel->setFixedHeight(25);
+  auto* speed = new QHBoxLayout(SpeedPanel);
+  speed->setContentsMargins(1, 1, 1, 1);
+  speed->setSpacing(0);
+  auto run = [this](Command command) { RunCommand(command); };
+  buttons_ = BuildSpeedButtons(SpeedPanel, run);
+  speed->addStretch();
+
+  ClientArea = Named(new QMdiArea(central), "ClientArea");
+  ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+  auto* bottom = Named(new QWidget(central), "StatusPanel");
+  bottom->setFixedHeight(26);
+  auto* status = new QHBoxLayout(bottom);
+  status->setContentsMargins(0, 1, 0, 1);
+  status->setSpacing(2);
+  StatusLine = LoweredPanel(bottom, "StatusLine");
+  StatusLine->setFixedWidth(291);
+  QFont small("Sans Serif");
+  small.setStyleHint(QFont::SansSerif);
+  small.setPointSizeF(font().pointSizeF() > 1 ? font().pointSizeF() - 1 : 8);
+  StatusLine->setFont(small);
+  Panel3 = LoweredPanel(bottom, "Panel3");
+  status->addWidget(StatusLine);
+  status->addWidget(Panel3, 1);
+
+  layout->addWidget(SpeedPanel);
+  layout->addWidget(ClientArea, 1);
+  layout->addWidget(bottom);
+  setCentralWidget(central);
+
+  menu_ = BuildMainMenu(menuBar(), run);
+  Text1 = menu_.text_menu;
+  Window1 = menu_.window_menu;
+  connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+}
+
+// Creation steps 6 and 7: an incomplete set-up opens the setup dialog, which ends the
+// program when it is cancelled now.
+void TCorvelProg::CheckSetup(const std::string& version) {
+  const TMailSettings& s = MailSettings;
+  if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
+    ShowSetupPage("Directories", InStartup, this);
+    AssociateFiles(true);
+  } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
+             s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
+             s.MailAddress.empty()) {
+    ShowSetupPage("User Settings", InStartup, this);
+  }
+  if (!CheckMailDirs(false, false, false)) {
+    ShowMessage(
+        "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
+        "directory\n\rin the setup dialog.");
+    ShowSetupPage("Directories", InStartup, this);
+  }
+}
+
+void TCorvelProg::DoParms() {
+  // The program's own command line: its options arrive with their own change.
+}
+
+void TCorvelProg::DoCommonTextFill() {
+  // The common-text entries of the Text menu arrive with their own change.
+}
+
+void TCorvelProg::CloseFindDialogs() {
+  // The find and replace dialogs arrive with the composition commands.
+}
+
+TMailViewer* TCorvelProg::NewViewer() { return new TMailViewer; }
+
+TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::string& first_address,
+                                           const std::string& reply_source, const std::string& subject) {
+  TMailViewer* viewer = nullptr;
+  try {
+    viewer = NewViewer();
+  } catch (...) {
+    DeferredOpens.push_back(name);
+    return nullptr;
+  }
+  QMdiSubWindow* window = ClientArea->addSubWindow(viewer);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, &TCorvelProg::UpdateMenuItems); });
+  if (MaximizeViewers)
+    window->showMaximized();
+  else
+    window->showMinimized();
+  if (!first_address.empty()) viewer->FromLine->insertItem(0, TextToQt(first_address));
+  viewer->SubjectLine->setText(TextToQt(subject));
+  viewer->ReplySource = reply_source;
+  viewer->setWindowTitle(PathToQt(name));
+  viewer->Init(name);
+  UpdateMenuItems();
+  return viewer;
+}
+
+std::vector<TMailViewer*> TCorvelProg::Viewers() const {
+  std::vector<TMailViewer*> viewers;
+  for (QMdiSubWindow* window : ClientArea->subWindowList(QMdiArea::CreationOrder)) {
+    auto* viewer = qobject_cast<TMailViewer*>(window->widget());
+    if (viewer && !window->isHidden()) viewers.push_back(viewer);
+  }
+  return viewers;
+}
+
+int TCorvelProg::MessageWindowCount() const { return static_cast<int>(Viewers().size()); }
+
+TMailViewer* TCorvelProg::ActiveViewer() const {
+  QMdiSubWindow* window = ClientArea->currentSubWindow();
+  if (!window || window->isHidden()) return nullptr;
+  return qobject_cast<TMailViewer*>(window->widget());
+}
+
+void TCorvelProg::ActiveWindowChanged() {
+  // Also sent when the frame itself loses the focus; only a change of window counts.
+  QMdiSubWindow* current = ClientArea->currentSubWindow();
+  if (current == last_active_) return;
+  last_active_ = current;
+  UpdateMenuItems();
+}
+
+void TCorvelProg::UpdateMenuItems() {
+  int count = MessageWindowCount();
+  TMailViewer* active = ActiveViewer();
+  bool any = count > 0;
+  bool composing = any && active && active->IsNewMessage();
+  bool received = any && active && !active->IsNewMessage();
+  auto allowed = [&](EnableRule rule) {
+    switch (rule) {
+      case EnableRule::Always: return true;
+      case EnableRule::AnyWindow: return any;
+      case EnableRule::Received: return received;
+      case EnableRule::Composing: return composing;
+    }
+    return true;
+  };
+  for (const RuledAction& item : menu_.items)
+    if (item.rule != EnableRule::Always) item.action->setEnabled(allowed(item.rule));
+  for (const RuledButton& button : buttons_)
+    if (button.rule != EnableRule::Always) button.button->setEnabled(allowed(button.rule));
+  EnableCommonText(composing);
+
+  CloseFindDialogs();
+  // Each window closed since the last run makes room for one deferred window, newest first.
+  int room = LastChildCount - count;
+  while (!DeferredOpens.empty() && room > 0) {
+    std::string name = DeferredOpens.back();
+    DeferredOpens.pop_back();
+    CreateMailViewer(name, "", "", "");
+    --room;
+  }
+  LastChildCount = MessageWindowCount();
+  Panel3->clear();
+}
+
+void TCorvelProg::EnableCommonText(bool enable) {
+  QList<QAction*> items = Text1->actions();
+  for (int i = kFixedTextItems; i < items.size(); ++i) items[i]->setEnabled(enable);
+}
+
+void TCorvelProg::ShowHint(const QString& hint) { StatusLine->setText(LongHint(hint)); }
+
+bool TCorvelProg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::StatusTip) ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command); }
+
+void TCorvelProg::RunCommand(Command command) {
+  switch (command) {
+    case Command::FileNew: FileNewItemClick(); break;
+    case Command::Exit: close(); break;
+    case Command::ViewFilters: ShowSetupPage("Filters", InStartup, this); break;
+    case Command::ViewDirectories: ShowSetupPage("Directories", InStartup, this); break;
+    case Command::ViewUserSettings: ShowSetupPage("User Settings", InStartup, this); break;
+    case Command::ViewPreferences: ShowSetupPage("Preferences", InStartup, this); break;
+    case Command::Cascade: ClientArea->cascadeSubWindows(); break;
+    case Command::Tile: ClientArea->tileSubWindows(); break;
+    case Command::MinimizeAll: WindowMinimizeItemClick(); break;
+    case Command::About: HelpAboutItemClick(); break;
+    default: break;  // commands whose parts are not built yet do nothing
+  }
+}
+
+void TCorvelProg::FileNewItemClick() { CreateMailViewer(NewMessageName(MessageWindowCount()), "", "", ""); }
+
+void TCorvelProg::WindowMinimizeItemClick() {
+  // Minimizing activates another window, which must not be maximized again.
+  ClientArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
+  QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::CreationOrder);
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->showMinimized();
+  ClientArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
+}
+
+void TCorvelProg::HelpAboutItemClick() {
+  TAboutBox box(this);
+  box.exec();
+}
+
+void TCorvelProg::FillWindowList() {
+  for (QAction* action : window_list_) {
+    Window1->removeAction(action);
+    delete action;
+  }
+  window_list_.clear();
+  QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::CreationOrder);
+  if (windows.isEmpty()) return;
+  window_list_.push_back(Window1->addSeparator());
+  int number = 0;
+  for (QMdiSubWindow* window : windows) {
+    if (window->isHidden()) continue;
+    QString title = window->windowTitle();
+    title.replace('&', "&&");
+    QAction* action = Window1->addAction(QString("&%1 %2").arg(++number).arg(title));
+    action->setCheckable(true);
+    action->setChecked(window == ClientArea->currentSubWindow());
+    QPointer<QMdiSubWindow> target = window;
+    connect(action, &QAction::triggered, this, [this, target] {
+      if (target) ClientArea->setActiveSubWindow(target);
+    });
+    window_list_.push_back(action);
+  }
+}
+
+void TCorvelProg::FileDrag1Drop(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) CreateMailViewer(ShortFileName(path), "", "", "");
+}
+
+void TCorvelProg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TCorvelProg::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.push_back(PathFromQt(url.toLocalFile()));
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  FileDrag1Drop(paths);
+}
+
+void TCorvelProg::closeEvent(QCloseEvent* event) {
+  // Every message window is asked first; one that stays keeps the program running.
+  ClientArea->closeAllSubWindows();
+  if (MessageWindowCount() > 0) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace corvelle

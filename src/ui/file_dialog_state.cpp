@@ -1,0 +1,30 @@
+#include "ui/file_dialog_state.h"
+
+#include "ui/qt_text.h"
+
+namespace corvelle {
+
+QStringList NameFilters(const std::string& filter) {
+  QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i].trimmed();
+    QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+    for (QString& pattern : patterns) {
+      pattern = pattern.trimmed();
+      if (pattern == "*.*") pattern = "*";
+    }
+    int open = description.lastIndexOf('(');
+    if (description.endsWith(')') && open >= 0) description = description.left(open).trimmed();
+    filters << description + " (" + patterns.join(' ') + ")";
+  }
+  return filters;
+}
+
+QString InitialDirectory(const std::string& folder) {
+  std::string dir = folder;
+  if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return PathToQt(dir);
+}
+
+}  // namespace corvelle

@@ -1,0 +1,211 @@
+#include "ui/main_commands.h"
+
+#include <QAction>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+
+namespace corvelle {
+namespace {
+
+using enum Command;
+using enum EnableRule;
+
+// depth 0: a menu of the bar; 1: an item (a sub-menu when the rows after it are deeper);
+// 2: an item of a sub-menu. A caption of "-" is a separator.
+struct MenuRow {
+  int depth;
+  const char* name;
+  const char* caption;
+  const char* shortcut;
+  const char* hint;
+  Command command;
+  EnableRule rule;
+};
+
+constexpr MenuRow kMenuRows[] = {
+    {0, "File1", "&File", "", "File related commands", None, Always},
+    {1, "FileNewItem", "&New", "Ctrl+N", "Create a new file", FileNew, Always},
+    {1, "FileOpenItem", "&Open", "Ctrl+O", "Open an existing file", FileOpen, Always},
+    {1, "FileCloseItem", "&Close", "Ctrl+E", "Close current file", FileClose, AnyWindow},
+    {1, "FileSaveAsItem", "S&ave As...", "Ctrl+A", "Save current file as...", FileSaveAs, AnyWindow},
+    {1, "", "-", "", "", None, Always},
+    {1, "Import1", "&Import", "", "", None, Always},
+    {2, "Importpinefolder1", "&Pine folder", "", "", ImportPine, Always},
+    {2, "ImportNetscapefolder1", "&Netscape folder", "", "", ImportNetscape, Always},
+    {1, "Export1", "&Export", "", "", None, Always},
+    {2, "ExportPinefolder1", "&Pine folder", "", "", ExportPine, Always},
+    {2, "ExportNetscapefolder1", "&Netscape Folder", "", "", ExportNetscape, Always},
+    {1, "Move1", "&Move", "Ctrl+M", "", Move, Received},
+    {1, "Delete1", "&Delete", "Ctrl+D", "", Delete, Received},
+    {1, "Print1", "&Print", "Ctrl+P", "", Print, AnyWindow},
+    {1, "", "-", "", "", None, Always},
+    {1, "Postpone1", "Pos&tpone Current", "Ctrl+T", "", Postpone, Composing},
+    {1, "SpoolCurrent1", "Spoo&l Current", "Ctrl+L", "", Spool, Composing},
+    {1, "SendCurrent1", "&Send Current", "Ctrl+S", "", Send, Composing},
+    {1, "Nextnewmessage1", "Next ne&w message", "Ctrl+W", "", NextNewMessage, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "Autoadd1", "A&uto add", "", "", None, Always},
+    {2, "AllSendersinfolder1", "All senders in folder", "", "", AutoAddAllSenders, Always},
+    {2, "", "-", "", "", None, Always},
+    {2, "CcAddress1", "Cc Address", "", "", AutoAddCc, Always},
+    {2, "FromToaddress1", "From/To address", "", "", AutoAddFromTo, Always},
+    {1, "Reply1", "&Reply", "Ctrl+R", "", Reply, Received},
+    {1, "SendFile1", "Send &File / Forward", "", "", SendFile, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "GetNewMail1", "&Get / Send All", "Ctrl+G", "Retrieve new mail from the net", GetSendAll, Always},
+    {1, "RunFilter1", "R&un Filter", "", "", RunFilter, Always},
+    {1, "RefreshNames1", "R&efresh Names", "", "", RefreshNames, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "FileExitItem", "E&xit", "", "Exit the application", Exit, Always},
+
+    {0, "Edit1", "&Edit", "", "", None, Always},
+    {1, "EditUndoItem", "&Undo", "Ctrl+U", "Undo last operation in active edit box", Undo, Composing},
+    {1, "", "-", "", "", None, Always},
+    {1, "EditCutItem", "Cu&t", "", "Cut to clipboard", Cut, Composing},
+    {1, "EditCopyItem", "&Copy", "", "Copy to clipboard", Copy, AnyWindow},
+    {1, "EditPasteItem", "&Paste", "", "Paste from clipboard", Paste, Composing},
+
+    {0, "Search1", "&Search", "", "", None, Always},
+    {1, "Find1", "&Find ...", "Ctrl+F", "", Find, AnyWindow},
+    {1, "FindNext1", "Find &Next", "F3", "", FindNext, AnyWindow},
+    {1, "Replace1", "&Replace ...", "", "", Replace, AnyWindow},
+
+    {0, "View1", "&View", "", "", None, Always},
+    {1, "Mail1", "&Mail", "", "", ViewMail, Always},
+    {1, "Postponedmessages1", "P&ostponed messages", "", "", ViewPostponed, Always},
+    {1, "Sentmail1", "S&ent mail", "", "", ViewSent, Always},
+    {1, "Spooledmessages1", "S&pooled messages", "", "", ViewSpooled, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "Addressbook1", "&Address book", "", "", ViewAddressBook, Always},
+    {1, "Commontext1", "&Common text", "", "Edit the contents of the common text menu", ViewCommonText, Always},
+    {1, "Signatures1", "&Signatures", "", "", ViewSignatures, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "Filters1", "&Filters..", "", "", ViewFilters, Always},
+    {1, "Directories1", "&Directories..", "", "", ViewDirectories, Always},
+    {1, "UserSettings1", "&User settings..", "", "", ViewUserSettings, Always},
+    {1, "Preferences1", "&Preferences..", "", "", ViewPreferences, Always},
+
+    {0, "Text1", "&Text", "", "", None, Always},
+    {1, "Addcommontext1", "&Add common text", "", "Add commonly-entered text to the common Text menu", AddCommonText,
+     Always},
+    {1, "Reloadmenu1", "&Reload menu", "", "", ReloadMenu, Always},
+    {1, "", "-", "", "", None, Always},
+
+    {0, "Window1", "&Window", "", "Window related commands such as Tile and Cascade", None, Always},
+    {1, "WindowCascadeItem", "&Cascade", "", "Arrange windows to overlap", Cascade, AnyWindow},
+    {1, "WindowTileItem", "&Tile", "", "Arrange windows without overlap", Tile, AnyWindow},
+    {1, "WindowMinimizeItem", "&Minimize All", "", "Minimize all windows", MinimizeAll, AnyWindow},
+
+    {0, "Help1", "&Help", "", "Help topics", None, Always},
+    {1, "SendaComment1", "Send a Comment...", "", "", SendComment, Always},
+    {1, "ReportaProblem1", "Report a Problem...", "", "", ReportProblem, Always},
+    {1, "", "-", "", "", None, Always},
+    {1, "HelpAboutItem", "&About", "", "", About, Always},
+};
+
+struct SpeedButtonRow {
+  const char* name;
+  const char* caption;
+  const char* hint;
+  Command command;
+  EnableRule rule;
+};
+
+constexpr SpeedButtonRow kSpeedButtons[] = {
+    {"NewBtn", "&New", "New message|Start a new mail message", FileNew, Always},
+    {"OpenBtn", "&Open", "Open message|Open an existing mail message", FileOpen, Always},
+    {"SaveBtn", "S&ave", "Save message|Save this mail message to a file", FileSaveAs, AnyWindow},
+    {"CopyBtn", "Copy", "Copy text|Copy the selected text", Copy, AnyWindow},
+    {"CutBtn", "Cut", "Cut text|Cut the selected text", Cut, Composing},
+    {"PasteBtn", "Paste", "Paste text|Paste clipboard text at cursor position", Paste, Composing},
+    {"SpoolBtn", "Spoo&l", "Spool message|Spool this mail message to be sent later", Spool, Composing},
+    {"SendBtn", "&Send", "Send message|Send this mail message", Send, Composing},
+    {"PostponeBtn", "Pos&tpone", "Postpone message|Save this mail message to the Postponed folder", Postpone,
+     Composing},
+    {"ReplyBtn", "&Reply", "Reply to message|Create a reply to this mail message", Reply, Received},
+    {"CloseBtn", "Clos&e", "Close message|Close this mail message", FileClose, AnyWindow},
+    {"DeleteBtn", "&Delete", "Delete message|Delete this mail message", Delete, Received},
+    {"MoveBtn", "&Move", "Move message|Move this mail message", Move, Received},
+};
+
+bool HasChildren(size_t row) {
+  return row + 1 < std::size(kMenuRows) && kMenuRows[row + 1].depth > kMenuRows[row].depth;
+}
+
+}  // namespace
+
+QString LongHint(const QString& hint) {
+  int bar = hint.indexOf('|');
+  return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+QString ShortHint(const QString& hint) {
+  int bar = hint.indexOf('|');
+  return bar < 0 ? hint : hint.left(bar);
+}
+
+QAction* MainMenu::Find(Command command) const {
+  for (const RuledAction& item : items)
+    if (item.action->data().toInt() == static_cast<int>(command)) return item.action;
+  return nullptr;
+}
+
+MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run) {
+  MainMenu result;
+  QMenu* menus[3] = {nullptr, nullptr, nullptr};  // the open menu at each depth
+  for (size_t i = 0; i < std::size(kMenuRows); ++i) {
+    const MenuRow& row = kMenuRows[i];
+    QString caption = QString::fromUtf8(row.caption);
+    QString hint = QString::fromUtf8(row.hint);
+    if (row.depth == 0) {
+      menus[0] = bar->addMenu(caption);
+      menus[0]->setObjectName(row.name);
+      menus[0]->menuAction()->setStatusTip(LongHint(hint));
+      if (QLatin1String(row.name) == QLatin1String("Text1")) result.text_menu = menus[0];
+      if (QLatin1String(row.name) == QLatin1String("Window1")) result.window_menu = menus[0];
+      continue;
+    }
+    QMenu* parent = menus[row.depth - 1];
+    if (caption == "-") {
+      parent->addSeparator();
+    } else if (HasChildren(i)) {
+      menus[row.depth] = parent->addMenu(caption);
+      menus[row.depth]->setObjectName(row.name);
+      menus[row.depth]->menuAction()->setStatusTip(LongHint(hint));
+    } else {
+      QAction* action = parent->addAction(caption);
+      action->setObjectName(row.name);
+      action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut)));
+      action->setStatusTip(LongHint(hint));
+      action->setData(static_cast<int>(row.command));
+      Command command = row.command;
+      QObject::connect(action, &QAction::triggered, action, [run, command] { run(command); });
+      if (row.rule != Always) action->setEnabled(false);
+      result.items.push_back({action, row.rule});
+    }
+  }
+  return result;
+}
+
+std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const std::function<void(Command)>& run) {
+  std::vector<RuledButton> buttons;
+  for (const SpeedButtonRow& row : kSpeedButtons) {
+    auto* button = new QToolButton(panel);
+    button->setObjectName(row.name);
+    button->setText(QString::fromUtf8(row.caption));
+    QString hint = QString::fromUtf8(row.hint);
+    button->setToolTip(ShortHint(hint));
+    button->setStatusTip(LongHint(hint));
+    button->setAutoRaise(true);
+    button->setEnabled(row.rule == Always);
+    Command command = row.command;
+    QObject::connect(button, &QToolButton::clicked, button, [run, command] { run(command); });
+    panel->layout()->addWidget(button);
+    buttons.push_back({button, row.rule});
+  }
+  return buttons;
+}
+
+}  // namespace corvelle

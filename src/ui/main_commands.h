@@ -1,0 +1,70 @@
+#pragma once
+// The commands of the main window and the tables its menu bar and speed-button bar are
+// built from: captions, shortcuts, hints, separators, and which message window each
+// command needs to be enabled.
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QToolButton;
+class QWidget;
+
+namespace corvelle {
+
+enum class Command {
+  None,
+  FileNew, FileOpen, FileClose, FileSaveAs,
+  ImportPine, ImportNetscape, ExportPine, ExportNetscape,
+  Move, Delete, Print, Postpone, Spool, Send, NextNewMessage,
+  AutoAddAllSenders, AutoAddCc, AutoAddFromTo,
+  Reply, SendFile, GetSendAll, RunFilter, RefreshNames, Exit,
+  Undo, Cut, Copy, Paste,
+  Find, FindNext, Replace,
+  ViewMail, ViewPostponed, ViewSent, ViewSpooled, ViewAddressBook, ViewCommonText, ViewSignatures,
+  ViewFilters, ViewDirectories, ViewUserSettings, ViewPreferences,
+  AddCommonText, ReloadMenu,
+  Cascade, Tile, MinimizeAll,
+  SendComment, ReportProblem, About,
+};
+
+// When a menu item or speed button is enabled (UpdateMenuItems).
+enum class EnableRule {
+  Always,     // keeps its state
+  AnyWindow,  // a message window is open
+  Received,   // the active message window is not a composition window
+  Composing,  // the active message window is a composition window
+};
+
+// A hint "short|long": the long part (the whole hint without a bar) for the status
+// line, the short part for a tooltip.
+QString LongHint(const QString& hint);
+QString ShortHint(const QString& hint);
+
+struct RuledAction {
+  QAction* action;
+  EnableRule rule;
+};
+
+struct RuledButton {
+  QToolButton* button;
+  EnableRule rule;
+};
+
+struct MainMenu {
+  std::vector<RuledAction> items;  // every command item, in menu order
+  QMenu* text_menu = nullptr;      // "&Text": three fixed items, then the common-text entries
+  QMenu* window_menu = nullptr;    // "&Window": three fixed items, then the window list
+  QAction* Find(Command command) const;
+};
+
+// Fills `bar` with the menus; every item runs `run` with its command.
+MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run);
+
+// Fills `panel` (which has a horizontal layout) with the speed buttons, left to right.
+std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const std::function<void(Command)>& run);
+
+}  // namespace corvelle

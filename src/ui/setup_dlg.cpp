@@ -1,0 +1,394 @@
+#include "ui/setup_dlg.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <unistd.h>
+
+#include "core/file_naming.h"
+#include "core/folder_files.h"
+#include "core/message_text.h"
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "ui/font_mapping.h"
+#include "ui/popup_combo_box.h"
+#include "ui/program_end.h"
+#include "ui/qt_text.h"
+
+namespace corvelle {
+namespace {
+
+constexpr const char* kSignatures = "System/Signatures";
+constexpr const char* kAddressBooks = "System/AddressBook";
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* hint = nullptr) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  if (hint) {
+    edit->setToolTip(QString::fromUtf8(hint));
+    edit->setStatusTip(QString::fromUtf8(hint));
+  }
+  return edit;
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+// The lower-cased file name of a path, cut before its first "."; empty without a ".".
+std::string SignatureBaseName(const std::string& path) {
+  std::string name = NamePart(path);
+  size_t dot = name.find('.');
+  return dot == std::string::npos ? std::string() : AsciiLower(name.substr(0, dot));
+}
+
+std::string WithoutExtension(const std::string& name) {
+  return name.substr(0, name.size() - FileExtension(name).size());
+}
+
+}  // namespace
+
+TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
+  setObjectName("SetupDlg");
+  setWindowTitle("Mail Setup Dialog");
+
+  Setup = Named(new QTabWidget(this), "Setup");
+  FiltersPage = Named(new QWidget, "FiltersPage");  // the filter editor fills it
+  DirectoriesPage = MakeDirectoriesPage();
+  UserSettingsPage = MakeUserSettingsPage();
+  PreferencesPage = MakePreferencesPage();
+  Setup->addTab(FiltersPage, "Filters");
+  Setup->addTab(DirectoriesPage, "Directories");
+  Setup->addTab(UserSettingsPage, "User settings");
+  Setup->addTab(PreferencesPage, "Preferences");
+
+  OKBtn = Named(new QPushButton("OK", this), "OKBtn");
+  CancelBtn = Named(new QPushButton("Cancel", this), "CancelBtn");
+  HelpBtn = Named(new QPushButton("&Help", this), "HelpBtn");
+  HelpBtn->setEnabled(false);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, &TSetupDlg::OKBtnClick);
+  connect(CancelBtn, &QPushButton::clicked, this, &TSetupDlg::CancelBtnClick);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(OKBtn);
+  buttons->addWidget(CancelBtn);
+  buttons->addWidget(HelpBtn);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Setup);
+  layout->addLayout(buttons);
+  resize(470, 340);
+
+  LoadFields();
+}
+
+TSetupDlg::~TSetupDlg() = default;
+
+QWidget* TSetupDlg::MakeDirectoriesPage() {
+  auto* page = Named(new QWidget, "DirectoriesPage");
+  MailDirectoryTxt = MakeEdit(page, "MailDirectoryTxt");
+  MailDirectoryTxt->setText(PathToQt(DefaultMailDirectory()));
+  DefMailFolderTxt = MakeEdit(page, "DefMailFolderTxt");
+  DefMailFolderTxt->setText("Inbox");
+  DefSignature = Named(new PopupComboBox(page), "DefSignature");
+  DefSignature->on_popup = [this] { DefSignatureClick(); };
+  CreateSig = Named(new QPushButton("New Signature", page), "CreateSig");
+  connect(CreateSig, &QPushButton::clicked, this, &TSetupDlg::CreateSigClick);
+  DefAddressBook = Named(new QComboBox(page), "DefAddressBook");
+  CreateAB = Named(new QPushButton("Address books...", page), "CreateAB");
+  CreateAB->setEnabled(false);  // the address book editor is not part of this build yet
+  connect(CreateAB, &QPushButton::clicked, this, &TSetupDlg::CreateABClick);
+
+  auto* form = new QFormLayout(page);
+  form->addRow("Mail Directory:", MailDirectoryTxt);
+  form->addRow("Default Mail Folder:", DefMailFolderTxt);
+  auto* signature = new QHBoxLayout;
+  signature->addWidget(DefSignature, 1);
+  signature->addWidget(CreateSig);
+  form->addRow("Default signature:", signature);
+  auto* books = new QHBoxLayout;
+  books->addWidget(DefAddressBook, 1);
+  books->addWidget(CreateAB);
+  form->addRow("Default address book:", books);
+  return page;
+}
+
+QWidget* TSetupDlg::MakeUserSettingsPage() {
+  auto* page = Named(new QWidget, "UserSettingsPage");
+  SendSvrTxt = MakeEdit(page, "SendSvrTxt", "Send mail server is the SMTP server.");
+  SendSvrPortTxt = MakeEdit(page, "SendSvrPortTxt", "Send mail port is the port used by the SMTP server.");
+  SendSvrPortTxt->setText("25");
+  MailServerTxt = MakeEdit(page, "MailServerTxt", "Mail server is the POP server which stores mail.");
+  ServerPortTxt = MakeEdit(page, "ServerPortTxt", "Mail server port is the port used by the POP server.");
+  ServerPortTxt->setText("110");
+  UserNameTxt = MakeEdit(page, "UserNameTxt", "User name used to log into the POP server.");
+  PasswordTxt = MakeEdit(page, "PasswordTxt", "Password used to log into the POP server.");
+  PasswordTxt->setEchoMode(QLineEdit::Password);
+  PasswordTxt->setStyleSheet("lineedit-password-character: 42");  // "*"
+  NameTxt = MakeEdit(page, "NameTxt", "Name is your full name.");
+  MailAddressTxt = MakeEdit(page, "MailAddressTxt", "Your electronic mail address.");
+  LeaveMail = Named(new QCheckBox("Leave mail on server", page), "LeaveMail");
+
+  auto* form = new QFormLayout(page);
+  form->addRow("Send mail server:", SendSvrTxt);
+  form->addRow("Send mail port:", SendSvrPortTxt);
+  form->addRow("Mail server:", MailServerTxt);
+  form->addRow("Mail server port:", ServerPortTxt);
+  form->addRow("User name:", UserNameTxt);
+  form->addRow("Password:", PasswordTxt);
+  form->addRow("Name:", NameTxt);
+  form->addRow("Email address:", MailAddressTxt);
+  form->addRow(QString(), LeaveMail);
+  return page;
+}
+
+QWidget* TSetupDlg::MakePreferencesPage() {
+  auto* page = Named(new QWidget, "PreferencesPage");
+  ExitAfterCmd = Named(new QCheckBox("Exit after command-line option processing", page), "ExitAfterCmd");
+  RememberPos = Named(new QCheckBox("Remember window position on close", page), "RememberPos");
+  SetDefFontBtn = Named(new QPushButton("Set default font", page), "SetDefFontBtn");
+  connect(SetDefFontBtn, &QPushButton::clicked, this, &TSetupDlg::SetDefFontBtnClick);
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(ExitAfterCmd);
+  layout->addWidget(RememberPos);
+  auto* font = new QHBoxLayout;
+  font->addWidget(SetDefFontBtn);
+  font->addStretch();
+  layout->addLayout(font);
+  layout->addStretch();
+  return page;
+}
+
+void TSetupDlg::LoadFields() {
+  WindowPos ignored_pos;
+  std::string ignored_version;
+  LoadSettings(ignored_pos, ignored_version);
+  TMailSettings& s = MailSettings;
+  CloseOK = false;
+  if (!s.MailDirectory.empty()) {
+    MailDirectoryTxt->setText(PathToQt(s.MailDirectory));
+    if (s.MailDirectory.back() != '/') s.MailDirectory += '/';
+  }
+  if (!s.DefaultMailFolder.empty()) DefMailFolderTxt->setText(PathToQt(s.DefaultMailFolder));
+  SendSvrTxt->setText(TextToQt(s.SendServer));
+  if (!s.SendPort.empty()) SendSvrPortTxt->setText(TextToQt(s.SendPort));
+  if (!s.MailPort.empty()) ServerPortTxt->setText(TextToQt(s.MailPort));
+  MailServerTxt->setText(TextToQt(s.MailServer));
+  UserNameTxt->setText(TextToQt(s.UserName));
+  PasswordTxt->setText(TextToQt(DecodePassword(s.PassWord)));
+  NameTxt->setText(TextToQt(s.MyName));
+  MailAddressTxt->setText(TextToQt(s.MailAddress));
+  LeaveMail->setChecked(s.LeaveMailOnServer == "1");
+  ExitAfterCmd->setChecked(s.ExitAfterCmdProc == "1");
+  RememberPos->setChecked(s.RememberPos == "1");
+  font_dialog_font_ = ToQFont(s.DefaultFont);
+  FillSignatureList(SignatureBaseName(s.Signature));
+  FillAddressBooks();
+}
+
+bool TSetupDlg::SelectPage(const std::string& name) {
+  QString wanted = QString::fromStdString(name);
+  for (int i = 0; i < Setup->count(); ++i) {
+    if (Setup->tabText(i).compare(wanted, Qt::CaseInsensitive) == 0) {
+      Setup->setCurrentIndex(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+void TSetupDlg::FillSignatureList(const std::string& name) {
+  DefSignature->clear();
+  std::vector<std::string> files;
+  ListFolderFiles(MailSettings.MailDirectory + kSignatures, files);
+  int selected = -1;
+  for (const std::string& file : files) {
+    std::string entry = WithoutExtension(file);
+    if (selected < 0 && SameNameIgnoringCase(entry, name)) selected = DefSignature->count();
+    DefSignature->addItem(PathToQt(entry));
+  }
+  DefSignature->setCurrentIndex(selected < 0 && !files.empty() ? 0 : selected);
+}
+
+void TSetupDlg::FillAddressBooks() {
+  DefAddressBook->clear();
+  AddressBookChoice books = FillAddressBookList();
+  for (const std::string& name : books.names) DefAddressBook->addItem(PathToQt(name));
+  DefAddressBook->setCurrentIndex(books.selected);
+}
+
+void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(MailSettings.Signature)); }
+
+void TSetupDlg::CreateSigClick() {
+  const std::string& signature = MailSettings.Signature;
+  if (signature.empty()) return;
+  // An editor asked to open a missing file may refuse; start the new signature empty.
+  if (!PathExists(signature) && FolderExists(FolderPart(signature))) WriteNewFile(signature, "");
+  QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(signature)));
+}
+
+void TSetupDlg::CreateABClick() {
+  // Opens the address book editor once it is part of the program; the button stays
+  // disabled until then.
+}
+
+void TSetupDlg::SetDefFontBtnClick() {
+  QFontDialog dialog(font_dialog_font_, this);
+  dialog.setObjectName("FontDialog1");
+  if (dialog.exec() == QDialog::Accepted) font_dialog_font_ = dialog.selectedFont();
+  // Copied whether chosen or not: in effect at once, written only by a successful OK.
+  MailSettings.DefaultFont = FromQFont(font_dialog_font_, MailSettings.DefaultFont, logicalDpiY());
+}
+
+// With no signature file in the signature folder, the current signature file is copied
+// there as "signature.txt" (written under a work name first, so the name only ever
+// holds a complete file). Any failure just drops the signature.
+void TSetupDlg::CarrySignatureOver() {
+  TMailSettings& s = MailSettings;
+  std::string folder = s.MailDirectory + kSignatures;
+  std::string work = UniqueFileName(folder, ".txt");
+  std::string text;
+  std::string target = folder + "/signature.txt";
+  bool ok = !work.empty() && !s.Signature.empty() && ReadWholeFile(s.Signature, text) &&
+            WriteNewFile(work, text) && MoveNoReplace(work, target) == MoveResult::kMoved;
+  if (!ok) {
+    if (!work.empty() && FileExists(work)) ::unlink(work.c_str());
+    s.Signature.clear();
+    return;
+  }
+  s.Signature = target;
+  FillSignatureList("signature");
+}
+
+void TSetupDlg::OKBtnClick() {
+  TMailSettings& s = MailSettings;
+  s.MailDirectory = PathFromQt(MailDirectoryTxt->text());
+  if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
+  std::string folder = PathFromQt(DefMailFolderTxt->text());
+  size_t first = folder.find_first_not_of('/');
+  folder = first == std::string::npos ? std::string() : folder.substr(first);
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  s.DefaultMailFolder = folder;
+
+  if (DefSignature->count() == 0) CarrySignatureOver();
+  std::string signature = PathFromQt(DefSignature->currentText());
+  s.Signature = s.MailDirectory + kSignatures + "/" + (signature.empty() ? "signature" : signature) + ".txt";
+
+  s.SendServer = TextFromQt(SendSvrTxt->text());
+  s.SendPort = TextFromQt(SendSvrPortTxt->text());
+  s.MailServer = TextFromQt(MailServerTxt->text());
+  s.MailPort = TextFromQt(ServerPortTxt->text());
+  s.UserName = TextFromQt(UserNameTxt->text());
+  s.PassWord = EncodePassword(TextFromQt(PasswordTxt->text()));
+  s.MyName = TextFromQt(NameTxt->text());
+  s.MailAddress = TextFromQt(MailAddressTxt->text());
+  s.LeaveMailOnServer = LeaveMail->isChecked() ? "1" : "0";
+  s.ExitAfterCmdProc = ExitAfterCmd->isChecked() ? "1" : "0";
+  s.RememberPos = RememberPos->isChecked() ? "1" : "0";
+
+  SetupField code = FullSetupEntered(true);
+
+  std::string books = s.MailDirectory + kAddressBooks;
+  if (DefAddressBook->count() == 0 && FolderExists(books)) {
+    WriteNewFile(books + "/AddressBook.cvab", "");
+    FillAddressBooks();
+  }
+
+  if (code != SetupField::None) {
+    SetEmptyFocus(code);
+    return;
+  }
+  std::string book = PathFromQt(DefAddressBook->currentText());
+  s.DefaultAB = book.empty() ? "AddressBook" : book;
+  s.DefaultABPath = DefaultAddressBookPath();
+  if (!SaveSettings())
+    ShowMessage("The settings could not be written to " + SettingsFilePath() +
+                ".  They are in effect until Corvelle ends.");
+  CloseOK = true;
+  accept();
+}
+
+void TSetupDlg::CancelBtnClick() {
+  CloseOK = true;
+  reject();
+}
+
+SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(create_dirs, *this); }
+
+bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(create, *this); }
+
+QLineEdit* TSetupDlg::FieldEdit(SetupField field) const {
+  switch (field) {
+    case SetupField::MailDirectory: return MailDirectoryTxt;
+    case SetupField::DefaultMailFolder: return DefMailFolderTxt;
+    case SetupField::SendServer: return SendSvrTxt;
+    case SetupField::SendPort: return SendSvrPortTxt;
+    case SetupField::MailServer: return MailServerTxt;
+    case SetupField::MailPort: return ServerPortTxt;
+    case SetupField::UserName: return UserNameTxt;
+    case SetupField::PassWord: return PasswordTxt;
+    case SetupField::MyName: return NameTxt;
+    case SetupField::MailAddress: return MailAddressTxt;
+    case SetupField::None: break;
+  }
+  return nullptr;
+}
+
+void TSetupDlg::SetEmptyFocus(SetupField code) {
+  QLineEdit* edit = FieldEdit(code);
+  if (!edit) return;
+  bool directories = code == SetupField::MailDirectory || code == SetupField::DefaultMailFolder;
+  Setup->setCurrentWidget(directories ? DirectoriesPage : UserSettingsPage);
+  edit->setFocus();
+}
+
+void TSetupDlg::ShowMailDirectory(const std::string& directory) { MailDirectoryTxt->setText(PathToQt(directory)); }
+
+void TSetupDlg::ResetField(SetupField field, const std::string& text) {
+  if (QLineEdit* edit = FieldEdit(field)) edit->setText(QString::fromStdString(text));
+}
+
+void TSetupDlg::closeEvent(QCloseEvent* event) {
+  if (!CloseOK) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TSetupDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    CancelBtnClick();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool ShowSetupPage(const std::string& page, bool must_complete, QWidget* parent) {
+  // At start-up the main window is not shown yet: the dialog is placed on the screen.
+  TSetupDlg dialog(parent && parent->isVisible() ? parent : nullptr);
+  dialog.SelectPage(page);
+  bool ok = dialog.exec() == QDialog::Accepted;
+  if (!ok && must_complete) {
+    ShowMessage("Setup is not complete.  Corvelle cannot run.");
+    EndProgram(0);
+  }
+  return ok;
+}
+
+}  // namespace corvelle

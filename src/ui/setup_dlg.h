@@ -1,0 +1,108 @@
+#pragma once
+// The setup dialog: every setting of the settings file on four pages. Created for one
+// modal showing (ShowSetupPage); creation reloads MailSettings from the file, and only a
+// successful OK writes the file.
+
+#include <QDialog>
+#include <QFont>
+#include <string>
+
+#include "core/setup_check.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace corvelle {
+
+class PopupComboBox;
+
+class TSetupDlg : public QDialog, public SetupFields {
+  Q_OBJECT
+ public:
+  explicit TSetupDlg(QWidget* parent = nullptr);  // FormCreate
+  ~TSetupDlg() override;
+
+  // Shows the page whose tab caption equals `name` ignoring case. False when none does.
+  bool SelectPage(const std::string& name);
+
+  // The completeness check of MailSettings, with this dialog's fields reset as it says.
+  SetupField FullSetupEntered(bool create_dirs);
+  bool CheckMailDirectory(bool create);
+  // Shows the page of a failed field and focuses it.
+  void SetEmptyFocus(SetupField code);
+  // Lists the signature files without extension and selects `name` (ignoring case),
+  // else the first.
+  void FillSignatureList(const std::string& name);
+
+  // Handlers.
+  void OKBtnClick();
+  void CancelBtnClick();
+  void CreateSigClick();
+  void CreateABClick();
+  void SetDefFontBtnClick();
+  void DefSignatureClick();
+
+  // The dialog may close: set by a successful OK and by Cancel.
+  bool CloseOK = false;
+
+  // The notebook and its pages.
+  QTabWidget* Setup;
+  QWidget* FiltersPage;
+  QWidget* DirectoriesPage;
+  QWidget* UserSettingsPage;
+  QWidget* PreferencesPage;
+  // Directories.
+  QLineEdit* MailDirectoryTxt;
+  QLineEdit* DefMailFolderTxt;
+  PopupComboBox* DefSignature;
+  QPushButton* CreateSig;
+  QComboBox* DefAddressBook;
+  QPushButton* CreateAB;
+  // User settings.
+  QLineEdit* SendSvrTxt;
+  QLineEdit* SendSvrPortTxt;
+  QLineEdit* MailServerTxt;
+  QLineEdit* ServerPortTxt;
+  QLineEdit* UserNameTxt;
+  QLineEdit* PasswordTxt;
+  QLineEdit* NameTxt;
+  QLineEdit* MailAddressTxt;
+  QCheckBox* LeaveMail;
+  // Preferences.
+  QCheckBox* ExitAfterCmd;
+  QCheckBox* RememberPos;
+  QPushButton* SetDefFontBtn;
+  // Buttons.
+  QPushButton* OKBtn;
+  QPushButton* CancelBtn;
+  QPushButton* HelpBtn;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+  void keyPressEvent(QKeyEvent* event) override;
+
+  // SetupFields.
+  void ShowMailDirectory(const std::string& directory) override;
+  void ResetField(SetupField field, const std::string& text) override;
+
+ private:
+  QWidget* MakeDirectoriesPage();
+  QWidget* MakeUserSettingsPage();
+  QWidget* MakePreferencesPage();
+  void LoadFields();
+  void CarrySignatureOver();
+  void FillAddressBooks();
+  QLineEdit* FieldEdit(SetupField field) const;
+
+  QFont font_dialog_font_;  // the font dialog's font, kept between uses
+};
+
+// Opens the setup dialog on the page named `page` (ignoring case), runs it modally and
+// destroys it. When it did not close with OK and `must_complete`, says that Corvelle
+// cannot run and ends the program with exit code 0. True when it closed with OK.
+bool ShowSetupPage(const std::string& page, bool must_complete, QWidget* parent = nullptr);
+
+}  // namespace corvelle

@@ -1,0 +1,112 @@
+#pragma once
+// Helpers of the widget tests: a private settings and data folder per test, a driver for
+// modal dialogs (which run their own event loop), and a recorded program end.
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "platform/paths.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "ui/program_end.h"
+#include "ui/setup_dlg.h"
+
+namespace corvelle::testing {
+
+// HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in a temporary folder, PATH without the desktop
+// cache tools, message boxes recorded, the program end recorded.
+struct UiEnvironment {
+  UiEnvironment() {
+    MailSettings = TMailSettings{};
+    SetProgramEndHook([this](int code) { end_codes.push_back(code); });
+  }
+  ~UiEnvironment() {
+    SetProgramEndHook(nullptr);
+    MailSettings = TMailSettings{};
+  }
+  std::string IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }
+  std::string MailDir() const { return home.path() + "Mail/"; }
+  std::string DataDir() const { return home.path() + "data/"; }
+
+  // A settings file of this version with every field filled in, and the whole tree.
+  void WriteCompleteSettings(const std::string& version = kVersion, const std::string& extra = "") {
+    WriteFile(IniPath(), "[main]\r\nCurrentVersion=" + version + "\r\nMailDirectory=" + MailDir() +
+                             "\r\nDefaultMailFolder=Inbox\r\nSendServer=smtp.example.org\r\nSendPort=25\r\n"
+                             "MailServer=pop.example.org\r\nMailPort=110\r\nUserName=ann\r\nPassWord=" +
+                             EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n" +
+                             extra);
+    for (const char* folder : {"Inbox", "Postponed", "Sent Mail", "Spool", "System/Common Text",
+                               "System/Signatures", "System/AddressBook"})
+      MakeFolders(MailDir() + folder);
+  }
+
+  TempDir home;
+  ScopedEnv home_env{"HOME", home.path()};
+  ScopedEnv config_env{"XDG_CONFIG_HOME", home.path() + "config"};
+  ScopedEnv data_env{"XDG_DATA_HOME", home.path() + "data"};
+  ScopedEnv path_env{"PATH", home.path() + "bin"};
+  RecordingUi ui;
+  std::vector<int> end_codes;
+};
+
+// Handles modal dialogs as they appear: the first one with the first action, and so on.
+// A modal dialog beyond the actions, or one still open after the time limit, is cancelled
+// and counted in `unexpected`.
+class ModalDriver {
+ public:
+  using Action = std::function<void(QWidget*)>;
+  explicit ModalDriver(std::vector<Action> actions, int limit_ms = 20000) : actions_(std::move(actions)) {
+    limit_ms_ = limit_ms;
+    clock_.start();
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    timer_.start(5);
+  }
+
+  int handled = 0;
+  int unexpected = 0;
+
+ private:
+  static void Cancel(QWidget* widget) {
+    if (auto* setup = qobject_cast<TSetupDlg*>(widget))
+      setup->CancelBtnClick();
+    else if (auto* dialog = qobject_cast<QDialog*>(widget))
+      dialog->reject();
+    else
+      widget->close();
+  }
+
+  void Tick() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    if (modal == last_) {
+      if (clock_.elapsed() > limit_ms_) {  // an action left its dialog open
+        ++unexpected;
+        Cancel(modal);
+      }
+      return;
+    }
+    last_ = modal;
+    if (handled < static_cast<int>(actions_.size())) {
+      actions_[static_cast<size_t>(handled++)](modal);
+    } else {
+      ++unexpected;
+      Cancel(modal);
+    }
+  }
+
+  std::vector<Action> actions_;
+  QTimer timer_;
+  QElapsedTimer clock_;
+  int limit_ms_;
+  QPointer<QWidget> last_;
+};
+
+}  // namespace corvelle::testing
