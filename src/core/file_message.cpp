@@ -29,8 +29,10 @@ struct NameFields {
 // space), the trimmed pieces joined by one space.
 std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t prefix) {
   std::string value = TrimBlanks(std::string_view(lines[i]).substr(prefix));
-  for (size_t next = i + 1; next < lines.size() && !lines[next].empty() && lines[next][0] == ' '; ++next)
-    value += " " + TrimBlanks(lines[next]);
+  for (size_t next = i + 1; next < lines.size() && !lines[next].empty() && lines[next][0] == ' '; ++next) {
+    value += ' ';
+    value += TrimBlanks(lines[next]);
+  }
   return value;
 }
 

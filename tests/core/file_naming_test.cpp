@@ -88,14 +88,6 @@ TEST_F(FileNamingTest, MoveNumbersTakenTargets) {
   }
 }
 
-TEST_F(FileNamingTest, MoveWithoutExtensionAndIntoAFolderThatDiffersInCase) {
-  WriteFile(spool + "/w", "new");
-  WriteFile(mail_dir + "Inbox/Name", "old");
-  std::string final_name;
-  ASSERT_TRUE(MoveFileUnique(mail_dir + "spool/W", mail_dir + "INBOX/Name", final_name));
-  EXPECT_EQ(final_name, mail_dir + "Inbox/Name 0");
-}
-
 TEST_F(FileNamingTest, AFileAppearingDuringTheMoveIsNeverReplaced) {
   WriteFile(mail_dir + "Inbox/X.mail", "first");
   WriteFile(spool + "/w", "new");
@@ -113,6 +105,14 @@ TEST_F(FileNamingTest, AFileAppearingDuringTheMoveIsNeverReplaced) {
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/X 0.mail"), "raced in");
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/X0.mail"), "raced in too");
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/X1.mail"), "new");
+}
+
+TEST_F(FileNamingTest, MoveWithoutExtensionIntoAFolderThatDiffersInCase) {
+  WriteFile(spool + "/w", "new");
+  WriteFile(mail_dir + "Inbox/Name", "old");
+  std::string final_name;
+  ASSERT_TRUE(MoveFileUnique(mail_dir + "spool/W", mail_dir + "INBOX/Name", final_name));
+  EXPECT_EQ(final_name, mail_dir + "Inbox/Name 0");
 }
 
 TEST_F(FileNamingTest, FailedMovesLeaveTheSourceAndReportNothing) {
