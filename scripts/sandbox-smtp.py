@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+"""SMTP server of the mail sandbox (started by scripts/mail-sandbox).
+
+Accepts every message on loopback and delivers it, byte for byte as received (line ends
+as sent, dot-stuffing undone), into the Maildir of each recipient: the local part of the
+address names the user, whose Maildir is MAIL_ROOT/<user>/Maildir, the one the sandbox's
+POP3 server serves. A local part that is not a plain name goes to the default user. Each
+delivery is also logged as one JSON line (helo, envelope, users, size) so that tests can
+check the envelope.
+
+Prints the port it listens on as the first line of standard output.
+"""
+import argparse
+import asyncio
+import json
+import os
+import re
+import socket
+import time
+
+from aiosmtpd.smtp import SMTP
+
+USER_NAME = re.compile(r"^[A-Za-z0-9_][A-Za-z0-9._-]{0,63}$")
+
+
+class MaildirDelivery:
+    def __init__(self, mail_root, default_user, log_path):
+        self.mail_root = mail_root
+        self.default_user = default_user
+        self.log_path = log_path
+        self.counter = 0
+
+    def users_of(self, recipients):
+        users = []
+        for address in recipients:
+            local = address.rsplit("@", 1)[0] if "@" in address else address
+            user = local if USER_NAME.match(local) else self.default_user
+            if user not in users:
+                users.append(user)
+        return users or [self.default_user]
+
+    def deliver(self, user, data):
+        maildir = os.path.join(self.mail_root, user, "Maildir")
+        for sub in ("tmp", "new", "cur"):
+            os.makedirs(os.path.join(maildir, sub), mode=0o777, exist_ok=True)
+        self.counter += 1
+        name = "%d.P%dQ%d.sandbox" % (time.time_ns(), os.getpid(), self.counter)
+        temporary = os.path.join(maildir, "tmp", name)
+        with open(temporary, "wb") as out:
+            out.write(data)
+            out.flush()
+            os.fsync(out.fileno())
+        os.rename(temporary, os.path.join(maildir, "new", name))
+        return name
+
+    async def handle_DATA(self, server, session, envelope):
+        data = envelope.original_content or b""
+        users = self.users_of(envelope.rcpt_tos)
+        names = [self.deliver(user, data) for user in users]
+        entry = {
+            "helo": session.host_name,
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "users": users,
+            "files": names,
+            "size": len(data),
+        }
+        with open(self.log_path, "a", encoding="utf-8") as log:
+            log.write(json.dumps(entry) + "\n")
+        return "250 OK"
+
+
+async def serve(arguments):
+    os.umask(0)
+    delivery = MaildirDelivery(arguments.mail_root, arguments.default_user, arguments.log)
+    loop = asyncio.get_running_loop()
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", arguments.port))
+    server = await loop.create_server(
+        lambda: SMTP(delivery, hostname="sandbox.invalid", data_size_limit=64 << 20), sock=listener
+    )
+    print(listener.getsockname()[1], flush=True)
+    async with server:
+        await server.serve_forever()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--mail-root", required=True)
+    parser.add_argument("--default-user", required=True)
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    asyncio.run(serve(parser.parse_args()))
+
+
+if __name__ == "__main__":
+    main()
