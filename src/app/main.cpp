@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QIcon>
+#include <QStyle>
 
 #include "core/user_interface.h"
 #include "ui/corvel_prog.h"
@@ -7,6 +9,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName(corvelle::kApplicationTitle);
+  app.setWindowIcon(QIcon::fromTheme("internet-mail", app.style()->standardIcon(QStyle::SP_FileIcon)));
   corvelle::QtUserInterface ui;
   corvelle::TCorvelProg window;
   window.show();

@@ -122,6 +122,13 @@ void TCorvelProg::BuildLayout() {
   auto run = [this](Command command) { RunCommand(command); };
   buttons_ = BuildSpeedButtons(SpeedPanel, run);
   speed->addStretch();
+  // The bar never widens the window: thirteen captions fit 577 pixels with tight
+  // padding, and a narrower window cuts the last buttons off.
+  QFont small = font();
+  if (small.pointSizeF() > 8) small.setPointSizeF(small.pointSizeF() - 1);
+  SpeedPanel->setStyleSheet(QString("QToolButton { padding: 1px 1px; font-size: %1pt; }").arg(small.pointSizeF()));
+  SpeedPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  SpeedPanel->setMinimumWidth(0);
 
   ClientArea = Named(new QMdiArea(central), "ClientArea");
   ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -134,10 +141,10 @@ void TCorvelProg::BuildLayout() {
   status->setSpacing(2);
   StatusLine = LoweredPanel(bottom, "StatusLine");
   StatusLine->setFixedWidth(291);
-  QFont small("Sans Serif");
-  small.setStyleHint(QFont::SansSerif);
-  small.setPointSizeF(font().pointSizeF() > 1 ? font().pointSizeF() - 1 : 8);
-  StatusLine->setFont(small);
+  QFont sans("Sans Serif");
+  sans.setStyleHint(QFont::SansSerif);
+  sans.setPointSizeF(small.pointSizeF());
+  StatusLine->setFont(sans);
   Panel3 = LoweredPanel(bottom, "Panel3");
   status->addWidget(StatusLine);
   status->addWidget(Panel3, 1);
@@ -280,6 +287,13 @@ void TCorvelProg::ShowHint(const QString& hint) { StatusLine->setText(LongHint(h
 
 bool TCorvelProg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::StatusTip) ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+  if (event->type() == QEvent::Enter && watched->isWidgetType()) {
+    // The hint under the mouse: a control without one shows its parent's, or none, so a
+    // hint does not stay behind when the mouse moves on to a control without one.
+    auto* widget = static_cast<QWidget*>(watched);
+    while (widget && widget->statusTip().isEmpty() && !widget->isWindow()) widget = widget->parentWidget();
+    ShowHint(widget ? widget->statusTip() : QString());
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 

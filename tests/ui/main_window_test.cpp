@@ -158,6 +158,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(longs[8], QString("Save this mail message to the Postponed folder"));
     QCOMPARE(enabled, QStringList({"NewBtn", "OpenBtn"}));
     QCOMPARE(window->SpeedPanel->height(), 25);
+    QVERIFY(window->minimumSizeHint().width() <= 577);  // the bar does not widen the window
+    int widths = 0;
+    for (QToolButton* button : window->SpeedPanel->findChildren<QToolButton*>()) widths += button->sizeHint().width();
+    QVERIFY2(widths <= 575, qPrintable(QString::number(widths)));  // and every caption fits
     QCOMPARE(window->StatusLine->width(), 291);
   }
 
@@ -171,6 +175,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->StatusLine->text(), QString());
     window->Action(Command::GetSendAll)->showStatusText(window.get());
     QCOMPARE(window->StatusLine->text(), QString("Retrieve new mail from the net"));
+    // Moving on to a control without a hint leaves no hint behind.
+    QEnterEvent into_area(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(window->ClientArea->viewport(), &into_area);
+    QCOMPARE(window->StatusLine->text(), QString());
   }
 
   void itemsFollowTheActiveWindow() {
