@@ -34,7 +34,8 @@ class MaildirDelivery:
         users = []
         for address in recipients:
             local = address.rsplit("@", 1)[0] if "@" in address else address
-            user = local if USER_NAME.match(local) else self.default_user
+            # Dovecot folds user names to lower case; so must the delivery.
+            user = local.lower() if USER_NAME.match(local) else self.default_user
             if user not in users:
                 users.append(user)
         return users or [self.default_user]

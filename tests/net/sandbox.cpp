@@ -75,7 +75,8 @@ bool FindSandbox(Sandbox& sandbox, std::string& why) {
 std::string NewSandboxUser(const Sandbox& sandbox, const std::string& hint, std::string& user) {
   static std::atomic<int> counter{0};
   std::string name;
-  for (char c : hint) name += (std::isalnum(static_cast<unsigned char>(c)) ? c : '-');
+  // Lower case: the POP3 server folds user names to it.
+  for (char c : hint) name += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '-';
   if (name.size() > 40) name.resize(40);
   user = "t" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + name;
   fs::path home = fs::path(sandbox.mail_root) / user;

@@ -1,0 +1,90 @@
+#pragma once
+// TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
+// ".new" file per message, byte for byte as the server holds it. Each message is deleted on
+// the server after it is stored, unless MailSettings.LeaveMailOnServer says to keep it there.
+// It writes the network log (System/netlog.txt), shows what it does in the transfer
+// dialog's status lines, and reports progress and processes pending events through the UI
+// seam, so the dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
+//
+// No message is ever lost: a message is deleted on the server (DELE, committed by QUIT)
+// only when its file is complete, and every file of the connection is flushed to disk
+// before QUIT is sent. A fault (refusal, lost connection, silence, cancel) leaves the
+// message on the server and removes its partial file.
+
+#include <string>
+
+#include "net/sockets.h"
+
+namespace corvelle {
+
+class StatusText;
+
+class TGetMail : public TSockets {
+ public:
+  // Port from MailSettings.MailPort, DeleteAfter from LeaveMailOnServer; creates the
+  // network log anew (empty).
+  TGetMail();
+  ~TGetMail() override;
+
+  std::string LastError;  // the text of the last socket error reported to this component
+  bool DataIsReady = false;
+  bool CancelAll = false;  // set by Cancel all: ends the retrieval after the current message
+  bool ErrorFlag = false;  // set by a failed step, a socket error or a cancel: ends the message
+  bool LoggedIn = false;   // between a successful PASS and QUIT
+  bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
+
+  // The status lines to write to (not owned; may be null).
+  void InitStatus(StatusText* memo) { StatusMemo = memo; }
+  StatusText* StatusMemo = nullptr;
+
+  // Connects and logs in with MailSettings' server, port (110 when empty), user name and
+  // password. False (after its message box) when that fails; the connection is then closed.
+  bool DoPOPLogin();
+  // Ends the session: RSET first when ErrorFlag is set, flushes the stored files, sends QUIT
+  // and waits (bounded) for its reply so that the server commits, then closes.
+  void DoPOPLogout();
+  // The number of waiting messages (logging in first if needed); 0 when it cannot be read
+  // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
+  int GetMailStatus();
+  // Fetches message `number` into a new spool file and deletes it on the server when
+  // DeleteAfter is set. Returns the size the server announced, or, when none was, the bytes
+  // stored (at least 1): 0 exactly when the message was not stored.
+  long GetMailMessage(int number);
+  // Fetches every waiting message. `received`: messages stored; `skipped`: messages tried and
+  // not stored. A lost connection or a spool file that cannot be created ends the run (the
+  // rest stays on the server, ErrorFlag set).
+  void GetNewMail(int& received, int& skipped);
+
+  // The error event: remembers the text and sets ErrorFlag; nothing is shown.
+  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
+  void DataReady(TSockets& sender, int socket);
+  bool IsDataReady();
+
+  // Appends `text` and CR LF to the network log.
+  void WriteLog(const std::string& text);
+
+ private:
+  bool Authenticate();
+  void ResetStep();
+  // Reads one reply line whole (cut at 64 KiB). False when the connection was lost.
+  bool ReadReplyLine(std::string& line);
+  // Reads the rest of a message up to its "." line, storing nothing. False when lost.
+  bool DrainMessage();
+  // The connection cannot be trusted any more: close it without QUIT (so the server
+  // commits nothing) and end the session.
+  void ConnectionLost();
+  bool SessionUsable() const { return IsConnected() && !session_lost_; }
+  void SetStatus(int line, const std::string& text);
+  void ClearStatus();
+  void TotalProgress(int percent);
+  void CurrentProgress(int percent);
+  std::string SpoolFolder() const;
+
+  int log_ = -1;
+  bool session_lost_ = false;
+  bool stop_run_ = false;
+  int stored_this_session_ = 0;
+  int last_current_ = -1;
+};
+
+}  // namespace corvelle
