@@ -39,7 +39,6 @@ TCorvelProg* CorvelProg = nullptr;
 namespace {
 
 constexpr int kFixedTextItems = 3;    // "&Add common text", "&Reload menu", separator
-constexpr int kFixedWindowItems = 3;  // Cascade, Tile, Minimize All
 
 template <typename T>
 T* Named(T* widget, const char* name) {
@@ -64,36 +63,32 @@ TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
   BuildLayout();
   resize(577, 410);
 
-  // 1. Files may be dropped on the window.
+  // The start-up sequence; its order matters (the settings decide the checks, the
+  // checks may change the settings).
   setAcceptDrops(true);
-  // 2.
   InStartup = true;
   MaximizeViewers = true;
-  qApp->installEventFilter(this);
+  qApp->installEventFilter(this);  // the application's hints
   LastChildCount = 0;
   DeferredOpens.clear();
   PendingParms.clear();
   ParmNesting = 0;
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TCorvelProg::ActiveWindowChanged);
-  // 3.
+
   WindowPos pos;
   std::string version;
   LoadSettings(pos, version);
   if (MailSettings.RememberPos == "1") move(pos.x, pos.y);
-  // 4.
   ParmFile.clear();
-  // 5.
+  // Another version may have registered other commands: register again.
   AssociateFiles(version != kVersion);
-  // 6. and 7.
   CheckSetup(version);
-  // 8.
+
   SaveDialog1.directory = "/";
   SaveDialog1.filters = NameFilters("Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt");
   SaveDialog1.file_name.clear();
   OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
-  // 9.
   DoCommonTextFill();
-  // 10.
   InStartup = false;
   UpdateMenuItems();
 }
@@ -114,7 +109,7 @@ void TCorvelProg::BuildLayout() {
   layout->setSpacing(0);
 
   SpeedPanel = Named(new QFrame(central), "SpeedPanel");
-  static_cast<QFrame*>(SpeedPanel)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SpeedPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   SpeedPanel->setFixedHeight(25);
   auto* speed = new QHBoxLayout(SpeedPanel);
   speed->setContentsMargins(1, 1, 1, 1);
@@ -160,8 +155,8 @@ void TCorvelProg::BuildLayout() {
   connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
 }
 
-// Creation steps 6 and 7: an incomplete set-up opens the setup dialog, which ends the
-// program when it is cancelled now.
+// An incomplete set-up or mail directory tree opens the setup dialog, which ends the
+// program when it is cancelled during start-up.
 void TCorvelProg::CheckSetup(const std::string& version) {
   const TMailSettings& s = MailSettings;
   if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {

@@ -14,6 +14,7 @@
 #include "ui/file_dialog_state.h"
 #include "ui/main_commands.h"
 
+class QFrame;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -80,7 +81,7 @@ class TCorvelProg : public QMainWindow {
   bool InStartup = false;  // while the window is being created
   std::string ParmFile, ParmUser, ParmSubject;
 
-  QWidget* SpeedPanel;
+  QFrame* SpeedPanel;
   QMdiArea* ClientArea;
   QLabel* StatusLine;  // hints and progress texts
   QLabel* Panel3;      // the result of the last command
