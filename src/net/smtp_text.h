@@ -23,29 +23,36 @@ std::string SmtpPath(std::string_view address);
 // and no "<" or ">".
 bool IsSendableAddress(std::string_view address);
 
-// Calls `emit(line)` for each line that one line of the message puts on the wire, without
-// its CR LF. A bare CR inside the line ends a line on the wire too (only CR LF may end a line
-// there, and a CR alone at the end is just a line end), and every line that starts with "."
-// gets one more "." in front, so that no line of the text can end the data early
-// (RFC 5321 4.5.2): the server takes the extra dot off again.
+// Calls `emit(piece)` for each line that one line of a message file makes on the wire: a bare
+// CR inside it ends a line there too (only CR LF may end a line on the wire), and a CR alone
+// at its end is just the line end.
 template <typename Emit>
-void ForEachDataLine(std::string_view line, Emit&& emit) {
+void ForEachWireLine(std::string_view line, Emit&& emit) {
   size_t start = 0;
   for (;;) {
     size_t cr = line.find('\r', start);
-    std::string_view piece = line.substr(start, cr == std::string_view::npos ? std::string_view::npos : cr - start);
-    if (!piece.empty() && piece[0] == '.') {
-      std::string stuffed;
-      stuffed.reserve(piece.size() + 1);
-      stuffed += '.';
-      stuffed += piece;
-      emit(std::string_view(stuffed));
-    } else {
-      emit(piece);
-    }
+    emit(line.substr(start, cr == std::string_view::npos ? std::string_view::npos : cr - start));
     if (cr == std::string_view::npos || cr + 1 == line.size()) return;
     start = cr + 1;
   }
+}
+
+// ForEachWireLine, and every piece that starts with "." gets one more "." in front, so that
+// no line of the text can end the data early (RFC 5321 4.5.2): the server takes the extra dot
+// off again.
+template <typename Emit>
+void ForEachDataLine(std::string_view line, Emit&& emit) {
+  ForEachWireLine(line, [&emit](std::string_view piece) {
+    if (piece.empty() || piece[0] != '.') {
+      emit(piece);
+      return;
+    }
+    std::string stuffed;
+    stuffed.reserve(piece.size() + 1);
+    stuffed += '.';
+    stuffed += piece;
+    emit(std::string_view(stuffed));
+  });
 }
 
 // The longest line (dot-stuffing included, CR LF not) that `text` puts on the wire, with
