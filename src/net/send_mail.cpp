@@ -208,7 +208,7 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     if (!IsSendableAddress(recipient) || Command("rcpt to:" + SmtpPath(recipient), "250") != Reply::kAccepted)
       return kSendNoRecipients;
   if (Command("data", "354") != Reply::kAccepted) return kSendBodyRefused;
-  // A text that did not go out whole is never ended with ".": the server drops the part.
+  // A text that did not go out whole is never ended with ".": the server drops what it got.
   if (!SendText(message)) {
     DropConnection();
     return kSendNotReceived;

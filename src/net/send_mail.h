@@ -12,7 +12,7 @@
 //
 // A message is delivered only when the server answered the end of its complete text with
 // "250". A text that could not be sent whole (cancelled, socket error) is never ended with
-// ".": the connection is dropped instead, so the server throws the part away. Any reply that
+// ".": the connection is dropped instead, so the server throws away what it got. Any reply that
 // does not arrive (server closed, stalled, cancelled) also drops the connection, so a later
 // message starts afresh rather than reading replies meant for another command.
 
