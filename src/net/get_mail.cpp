@@ -91,7 +91,10 @@ void TGetMail::CurrentProgress(int percent) {
   Ui().ProcessEvents();
 }
 
-std::string TGetMail::SpoolFolder() const { return ResolvePath(MailSettings.MailDirectory + "Spool"); }
+const std::string& TGetMail::SpoolFolder() {
+  if (spool_.empty()) spool_ = ResolvePath(MailSettings.MailDirectory + "Spool");
+  return spool_;
+}
 
 void TGetMail::ConnectionLost() {
   int code = LastReceiveError();
@@ -125,6 +128,7 @@ bool TGetMail::DoPOPLogin() {
   WriteLog("Connecting to: " + MailSettings.MailServer + " " + Port);
   session_lost_ = false;
   stored_this_session_ = 0;
+  spool_.clear();
   SConnect();
   if (Socket == -1) {
     ShowMessage("Could not connect to host.");
@@ -249,23 +253,29 @@ long TGetMail::GetMailMessage(int number) {
 
   std::string command = "RETR " + std::to_string(number) + "\r\n";
   SetText(command);
+  Flush();
   WriteLog(command);
+  // The file is made while the server prepares its reply; it is removed again if no
+  // message comes.
+  SpoolWriter file;
+  bool created = file.Create(SpoolFolder(), ".new");
   std::string reply;
   bool read = ReadReplyLine(reply);
   WriteLog(reply);
   if (!read) {  // the connection is gone; the message stays on the server
+    file.Remove();
     CurrentProgress(100);
     return 0;
   }
   if (!IsPositiveReply(reply)) {
+    file.Remove();
     ShowMessage("POP server will not allow message retrieval.");
     ErrorFlag = true;
     CurrentProgress(100);
     return 0;
   }
 
-  SpoolWriter file;
-  if (!file.Create(SpoolFolder(), ".new")) {
+  if (!created) {
     // Read past the message so the session stays in step; a spool folder that takes no
     // file will not take the next message either, so the run ends here.
     DrainMessage();

@@ -78,9 +78,11 @@ class TGetMail : public TSockets {
   void ClearStatus();
   void TotalProgress(int percent);
   void CurrentProgress(int percent);
-  std::string SpoolFolder() const;
+  // The spool folder, resolved once per session.
+  const std::string& SpoolFolder();
 
   int log_ = -1;
+  std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;
   int stored_this_session_ = 0;

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "core/file_naming.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 namespace {
@@ -22,7 +23,7 @@ SpoolWriter::~SpoolWriter() {
 bool SpoolWriter::Create(const std::string& folder, const std::string& extension) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     path_ = UniqueFileName(folder, extension);
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    fd_ = CreateNewFile(path_, 0600);
     if (fd_ >= 0) return true;
     if (errno != EEXIST) break;
   }
@@ -61,7 +62,7 @@ bool SpoolWriter::Close() {
 void SpoolWriter::Remove() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!path_.empty()) ::unlink(path_.c_str());
+  if (!path_.empty()) RemoveFile(path_);
   path_.clear();
 }
 

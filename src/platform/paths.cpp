@@ -413,6 +413,13 @@ bool ReadWholeFile(std::string_view path, std::string& out) {
   return true;
 }
 
+int CreateNewFile(const std::string& path, unsigned mode) {
+  FolderBefore before = BeforeChange(path);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+  if (fd >= 0) AfterChange(before, {{NamePart(path), +1}});
+  return fd;
+}
+
 bool WriteNewFile(const std::string& path, std::string_view data) {
   FolderBefore before = BeforeChange(path);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

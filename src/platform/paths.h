@@ -83,6 +83,11 @@ bool SyncPath(const std::string& path);
 // Reads a whole file into `out`. False (and `out` empty) when it cannot be read.
 bool ReadWholeFile(std::string_view path, std::string& out);
 
+// Creates the file `path`, which must not exist yet (mode `mode`), keeping the folder's name
+// index current, and returns its descriptor open for writing; -1 (errno set) on failure,
+// EEXIST when the name was taken. The caller writes, flushes and closes it.
+int CreateNewFile(const std::string& path, unsigned mode = 0600);
+
 // Writes `data` to a new file that must not exist yet, flushes it and its folder.
 // False when the file exists or any step fails (a partial file is removed).
 bool WriteNewFile(const std::string& path, std::string_view data);
