@@ -235,6 +235,7 @@ int TGetMail::GetMailStatus() {
 bool TGetMail::DrainMessage() {
   std::string piece;
   bool complete = false, at_line_start = true;
+  int cancels = CancelCount();
   for (;;) {
     if (!SessionUsable() || ReceiveLongLine(piece, complete) == 0) {
       if (SessionUsable()) ConnectionLost();
@@ -242,7 +243,12 @@ bool TGetMail::DrainMessage() {
     }
     if (at_line_start && complete && IsEndOfReply(piece)) return true;
     at_line_start = complete;
-    if (complete) Ui().ProcessEvents();
+    Ui().ProcessEvents();
+    // Another Cancel while the rest is read: give the session up rather than read on.
+    if (CancelCount() != cancels) {
+      ConnectionLost();
+      return false;
+    }
   }
 }
 
@@ -321,7 +327,10 @@ long TGetMail::GetMailMessage(int number) {
       break;
     }
     at_line_start = complete;
-    if (!complete) continue;
+    if (!complete) {  // a long line: keep the interface alive between its pieces
+      Ui().ProcessEvents();
+      continue;
+    }
     budget -= line_taken;
     if (first_line) budget += 2;
     first_line = false;

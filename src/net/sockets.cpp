@@ -16,6 +16,8 @@ constexpr size_t kOutputLimit = 16 * 1024;  // buffered text that is sent withou
 constexpr size_t kReceiveChunk = 64 * 1024;
 constexpr size_t kReplyLineKeep = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
+constexpr size_t kWholeLineLimit = 16 << 20;
+constexpr int kMessageTooLong = 10040;
 
 ProgramExit& ExitHook() {
   static ProgramExit hook;
@@ -361,6 +363,7 @@ void TSockets::Disconnect() {
 void TSockets::CancelListen() {
   // Called by Cancel buttons: a wait in progress ends now rather than at its time-out.
   if (waiting_ > 0) cancel_wait_ = true;
+  ++cancel_count_;
   int listening = ListenSocket;
   ListenSocket = 0;
   // No listening socket is ever opened, so closing it fails as it would on any non-socket.
@@ -509,8 +512,12 @@ bool TSockets::ReceiveWholeLine(std::string& s, size_t keep) {
   s.clear();
   std::string piece;
   bool complete = false;
+  size_t taken = 0;
   for (;;) {
-    if (ReceiveLongLine(piece, complete, std::max<size_t>(keep, 2)) == 0) {
+    long n = ReceiveLongLine(piece, complete, std::clamp<size_t>(keep, 2, kLongLinePiece));
+    taken += static_cast<size_t>(n);
+    if (n == 0 || taken > kWholeLineLimit) {
+      if (n != 0) last_receive_error_ = kMessageTooLong;
       s.clear();
       return false;
     }

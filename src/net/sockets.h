@@ -102,8 +102,9 @@ class TSockets {
   // its LF. Returns the bytes taken, 0 when the read failed.
   long ReceiveLongLine(std::string& s, bool& complete, size_t limit = kLongLinePiece);
 
-  // Reads a whole line of any length; `s` keeps its first `keep` bytes (CR LF dropped as
-  // above) and the rest of it is read and dropped. False when the read failed.
+  // Reads a whole line; `s` keeps its first `keep` bytes (CR LF dropped as above) and the
+  // rest of it is read and dropped. False when the read failed, and for a line of more than
+  // 16 MiB, which no reply has (LastReceiveError 10040).
   bool ReceiveWholeLine(std::string& s, size_t keep = kLongLinePiece);
 
   // Reads a reply of one or more lines (continuation lines have "-" in the fourth place, and
@@ -134,6 +135,9 @@ class TSockets {
   // Why the last read failed: 10054 peer closed or reset, 10060 timed out, 10004 given up
   // by CancelListen, 10038 no connection; 0 after a successful read.
   int LastReceiveError() const { return last_receive_error_; }
+  // How many times CancelListen was called: a loop that reads without waiting can see a
+  // Cancel button that way.
+  int CancelCount() const { return cancel_count_; }
   // True while a connection is open.
   bool IsConnected() const { return transport_->IsOpen(); }
 
@@ -167,6 +171,7 @@ class TSockets {
   int last_receive_error_ = 0;
   int waiting_ = 0;
   bool cancel_wait_ = false;
+  int cancel_count_ = 0;
   bool timer_running_ = false;
   Clock::time_point deadline_{};
   bool connecting_ = false;

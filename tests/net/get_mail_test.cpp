@@ -285,6 +285,27 @@ TEST_F(GetMailTest, CancelAllStopsAfterTheCurrentMessage) {
   EXPECT_EQ(Spool(), std::vector<std::string>{"0.new"});
 }
 
+TEST_F(GetMailTest, ASecondCancelWhileTheRestIsReadGivesTheSessionUp) {
+  std::string long_message = "Subject: big\r\n\r\n";
+  for (int i = 0; i < 200; ++i) long_message += "line " + std::to_string(i) + "\r\n";
+  int presses = 0, at = 0;
+  ui.on_events = [&] {
+    if (status.Lines().size() < 2) return;  // not inside the message yet
+    if (++at == 5 || at == 15) {
+      ++presses;
+      mail->ErrorFlag = true;
+      mail->CancelListen();
+    }
+  };
+  Fetch(Pop3Dialogue().Login(2).Retr(1, long_message));
+  EXPECT_EQ(presses, 2);
+  EXPECT_TRUE(Spool().empty());
+  EXPECT_EQ(received, 0);
+  EXPECT_TRUE(mail->ErrorFlag);
+  EXPECT_EQ(server_().Written().find("QUIT"), std::string::npos);
+  EXPECT_FALSE(mail->IsConnected());
+}
+
 TEST_F(GetMailTest, ADisconnectInsideAMessageKeepsItOnTheServer) {
   Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 46 octets").S("From: bob@site").Close());
   ExpectScriptPlayed();

@@ -218,6 +218,16 @@ TEST_F(SocketsTest, ReceiveReplyGivesUpOnAnEndlessReply) {
   EXPECT_FALSE(sockets.ReceiveReply(sockets.Socket, reply));
 }
 
+TEST_F(SocketsTest, AWholeLineOfMoreThan16MiBIsRefused) {
+  FakeServer server;
+  server.AddSteps({{DialogueStep::Kind::kServer, std::string((16 << 20) + 10, 'h') + "\r\n"}});
+  ConnectTo(server);
+  std::string line;
+  EXPECT_FALSE(sockets.ReceiveWholeLine(line, 100));
+  EXPECT_EQ(sockets.LastReceiveError(), 10040);
+  EXPECT_EQ(line, "");
+}
+
 // ---- writing ---------------------------------------------------------------------------
 
 TEST_F(SocketsTest, SetTextGoesOutBeforeTheNextRead) {
