@@ -22,11 +22,22 @@ namespace {
 constexpr size_t kReplyKeep = 64 * 1024;
 constexpr long kUnknownSizeBudget = 2048;
 
+DiskFlush& InstalledFlush() {
+  static DiskFlush flush;
+  return flush;
+}
+
+bool FlushToDisk(const std::string& folder) {
+  return InstalledFlush() ? InstalledFlush()(folder) : SyncFileSystem(folder);
+}
+
 bool StartsWithLower(const std::string& line, std::string_view prefix) {
   return line.size() >= prefix.size() && AsciiLower(std::string_view(line).substr(0, prefix.size())) == prefix;
 }
 
 }  // namespace
+
+void SetDiskFlush(DiskFlush flush) { InstalledFlush() = std::move(flush); }
 
 TGetMail::TGetMail() {
   Port = MailSettings.MailPort;
@@ -200,7 +211,8 @@ void TGetMail::ResetStep() {
 
 void TGetMail::DoPOPLogout() {
   // The server deletes what DELE marked when QUIT commits: the files must be on disk first.
-  if (LoggedIn && SessionUsable() && stored_this_session_ > 0 && !SyncFileSystem(SpoolFolder())) ErrorFlag = true;
+  if (LoggedIn && DeleteAfter && SessionUsable() && stored_this_session_ > 0 && !FlushToDisk(SpoolFolder()))
+    ErrorFlag = true;
   if (ErrorFlag) ResetStep();
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");

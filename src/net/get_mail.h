@@ -11,6 +11,7 @@
 // before QUIT is sent. A fault (refusal, lost connection, silence, cancel) leaves the
 // message on the server and removes its partial file.
 
+#include <functional>
 #include <string>
 
 #include "net/sockets.h"
@@ -18,6 +19,11 @@
 namespace corvelle {
 
 class StatusText;
+
+// How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
+// the spool folder). Tests install one that records the moment; nullptr restores it.
+using DiskFlush = std::function<bool(const std::string& spool_folder)>;
+void SetDiskFlush(DiskFlush flush);
 
 class TGetMail : public TSockets {
  public:

@@ -36,6 +36,7 @@ class GetMailTest : public testing::MailFixture {
     MailSettings.PassWord = EncodePassword("secret");
     MailSettings.LeaveMailOnServer = "0";
   }
+  void TearDown() override { SetDiskFlush(nullptr); }
 
   // Runs a whole retrieval against `dialogue`.
   void Fetch(const Pop3Dialogue& dialogue, size_t chunk = 65536) {
@@ -137,6 +138,28 @@ TEST_F(GetMailTest, BareLineFeedsBecomeCrLf) {
   Fetch(Pop3Dialogue().Login(1).C("RETR 1").S("+OK").Raw("A: b\n\nbody\n..dot\n.\n").Dele(1).Quit());
   ExpectScriptPlayed();
   EXPECT_EQ(SpoolFile("0.new"), "A: b\r\n\r\nbody\r\n.dot\r\n");
+}
+
+TEST_F(GetMailTest, TheFilesReachTheDiskBeforeQuitCommitsTheDeletions) {
+  std::vector<std::string> flushed_with;
+  SetDiskFlush([&](const std::string& folder) {
+    flushed_with.push_back(server_().Written());
+    EXPECT_EQ(folder, mail_dir + "Spool");
+    return true;
+  });
+  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).Quit());
+  ExpectScriptPlayed();
+  ASSERT_EQ(flushed_with.size(), 1u);  // once per connection
+  EXPECT_NE(flushed_with[0].find("DELE 2"), std::string::npos);
+  EXPECT_EQ(flushed_with[0].find("QUIT"), std::string::npos);
+}
+
+TEST_F(GetMailTest, AFailedFlushTakesTheDeletionsBack) {
+  SetDiskFlush([](const std::string&) { return false; });
+  Fetch(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).Rset().Quit());
+  ExpectScriptPlayed();
+  EXPECT_TRUE(mail->ErrorFlag);
+  EXPECT_EQ(SpoolFile("0.new"), kFirst);
 }
 
 TEST_F(GetMailTest, LeaveMailOnServerSendsNoDeleAndResetsBeforeQuit) {
