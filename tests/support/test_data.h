@@ -1,6 +1,5 @@
 #pragma once
-// Files kept under tests/data/, found from $CORVELLE_TEST_DATA or else from where this
-// source file lies (CTest does not hand every test executable that variable).
+// Files kept under tests/data/.
 
 #include <string>
 
