@@ -83,25 +83,6 @@ bool TGetMail::IsDataReady() {
   return ready;
 }
 
-void TGetMail::SetStatus(int line, const std::string& text) {
-  if (StatusMemo) StatusMemo->Insert(line, text);
-}
-
-void TGetMail::ClearStatus() {
-  if (StatusMemo) StatusMemo->Clear();
-}
-
-void TGetMail::TotalProgress(int percent) {
-  Ui().TotalProgress(percent);
-  Ui().ProcessEvents();
-}
-
-void TGetMail::CurrentProgress(int percent) {
-  last_current_ = percent;
-  Ui().CurrentProgress(percent);
-  Ui().ProcessEvents();
-}
-
 const std::string& TGetMail::SpoolFolder() {
   if (spool_.empty()) spool_ = ResolvePath(MailSettings.MailDirectory + "Spool");
   return spool_;
@@ -349,10 +330,7 @@ long TGetMail::GetMailMessage(int number) {
     line_taken = 0;
     long done = std::clamp(total - budget, 0L, total);
     int percent = static_cast<int>(std::lround(static_cast<double>(done) * 80.0 / static_cast<double>(total))) + 10;
-    if (percent != last_current_)
-      CurrentProgress(percent);
-    else
-      Ui().ProcessEvents();
+    CurrentProgress(percent);
   }
 
   // A message left before its end (cancel, failed write) is read to its end, so that the

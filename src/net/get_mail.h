@@ -14,18 +14,16 @@
 #include <functional>
 #include <string>
 
-#include "net/sockets.h"
+#include "net/mail_transfer.h"
 
 namespace corvelle {
-
-class StatusText;
 
 // How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
 // the spool folder). Tests install one that records the moment; nullptr restores it.
 using DiskFlush = std::function<bool(const std::string& spool_folder)>;
 void SetDiskFlush(DiskFlush flush);
 
-class TGetMail : public TSockets {
+class TGetMail : public TMailTransfer {
  public:
   // Port from MailSettings.MailPort, DeleteAfter from LeaveMailOnServer; creates the
   // network log anew (empty).
@@ -34,14 +32,10 @@ class TGetMail : public TSockets {
 
   std::string LastError;  // the text of the last socket error reported to this component
   bool DataIsReady = false;
-  bool CancelAll = false;  // set by Cancel all: ends the retrieval after the current message
-  bool ErrorFlag = false;  // set by a failed step, a socket error or a cancel: ends the message
   bool LoggedIn = false;   // between a successful PASS and QUIT
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
 
   // The status lines to write to (not owned; may be null).
-  void InitStatus(StatusText* memo) { StatusMemo = memo; }
-  StatusText* StatusMemo = nullptr;
 
   // Connects and logs in with MailSettings' server, port (110 when empty), user name and
   // password. False (after its message box) when that fails; the connection is then closed.
@@ -80,10 +74,6 @@ class TGetMail : public TSockets {
   // commits nothing) and end the session.
   void ConnectionLost();
   bool SessionUsable() const { return IsConnected() && !session_lost_; }
-  void SetStatus(int line, const std::string& text);
-  void ClearStatus();
-  void TotalProgress(int percent);
-  void CurrentProgress(int percent);
   // The spool folder, resolved once per session.
   const std::string& SpoolFolder();
 
@@ -92,7 +82,6 @@ class TGetMail : public TSockets {
   bool session_lost_ = false;
   bool stop_run_ = false;
   int stored_this_session_ = 0;
-  int last_current_ = -1;
 };
 
 }  // namespace corvelle

@@ -74,23 +74,10 @@ void TSendMail::MailError(TSockets&, int, int, const std::string& msg) {
   ErrorFlag = true;
 }
 
-void TSendMail::Status(int line, const std::string& text) {
-  if (StatusMemo) StatusMemo->Insert(line, text);
-}
-
-void TSendMail::ClearStatus() {
-  if (StatusMemo) StatusMemo->Clear();
-}
-
-void TSendMail::CurrentProgress(int percent) {
-  Ui().CurrentProgress(percent);
-  Ui().ProcessEvents();
-}
-
 bool TSendMail::ConnectToMailServer() {
   ErrorFlag = false;
   ClearStatus();
-  Status(0, "Connecting to mail server...");
+  SetStatus(0, "Connecting to mail server...");
   if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
   if (!Connected) {
     SetNonBlocking(false);
@@ -119,7 +106,7 @@ bool TSendMail::ConnectToMailServer() {
 
 void TSendMail::DisconnectFromMailServer() {
   ClearStatus();
-  Status(0, "Disconnecting from mail server...");
+  SetStatus(0, "Disconnecting from mail server...");
   if (IsConnected()) {
     SetText("QUIT\r\n");
     Disconnect();
@@ -134,12 +121,12 @@ void TSendMail::DropConnection() {
 
 void TSendMail::ProcessHeader(std::vector<std::string>& lines) {
   HeaderScan scan = ScanHeader(lines, [] { Ui().ProcessEvents(); });
-  for (const std::string& subject : scan.subjects) Status(2, subject);
+  for (const std::string& subject : scan.subjects) SetStatus(2, subject);
   lines = std::move(scan.recipients);
   if (lines.empty()) return;
   std::string shown = "To:";
   for (size_t i = 0; i < lines.size(); ++i) shown += (i ? ", " : "") + lines[i];
-  Status(1, shown);
+  SetStatus(1, shown);
 }
 
 TSendMail::Reply TSendMail::Command(const std::string& command, const char* code) {
@@ -173,7 +160,6 @@ bool TSendMail::SendText(Outgoing& message) {
   const size_t size = text.Size();
   std::string line, chunk;
   chunk.reserve(kTextChunk + 1024);
-  int shown = -1;
   bool whole = false;
   while (!ErrorFlag && IsConnected()) {
     if (!text.GetNextString(line)) {
@@ -189,8 +175,7 @@ bool TSendMail::SendText(Outgoing& message) {
       chunk.clear();
     }
     int percent = size ? static_cast<int>((text.Position() * 100 + size / 2) / size) : 100;
-    if (percent != shown) Ui().CurrentProgress(shown = percent);
-    Ui().ProcessEvents();
+    CurrentProgress(percent);
   }
   if (!whole || ErrorFlag || !IsConnected()) return false;
   chunk += ".\r\n";
@@ -315,13 +300,12 @@ int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<s
 }
 
 int TSendMail::SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines) {
-  Status(0, "Sending message:");
+  SetStatus(0, "Sending message:");
   return SendMailMessage(file_name, lines, true);
 }
 
 int TSendMail::SendOutGoingMail() {
-  Ui().TotalProgress(0);
-  Ui().ProcessEvents();
+  TotalProgress(0);
   if (CancelAll) return 0;
   const std::string spool = MailSettings.MailDirectory + "Spool";
   std::vector<std::string> names, outgoing;
@@ -333,10 +317,9 @@ int TSendMail::SendOutGoingMail() {
   const int n = static_cast<int>(outgoing.size());
   for (int i = 1; i <= n && !CancelAll; ++i) {
     ClearStatus();
-    Status(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
+    SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
     if (SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false) == kSendDelivered) ++count;
-    Ui().TotalProgress(i * 100 / n);
-    Ui().ProcessEvents();
+    TotalProgress(i * 100 / n);
   }
   if (Connected) DisconnectFromMailServer();
   ClearStatus();

@@ -19,8 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/status_text.h"
-#include "net/sockets.h"
+#include "net/mail_transfer.h"
 
 namespace corvelle {
 
@@ -36,17 +35,12 @@ enum SendResult {
   kSendLineTooLong = 7,       // a line longer than 998 characters: nothing was sent
 };
 
-class TSendMail : public TSockets {
+class TSendMail : public TMailTransfer {
  public:
   // Port := MailSettings.SendPort; errors go to MailError.
   TSendMail();
 
-  StatusText* StatusMemo = nullptr;  // the transfer dialog's status lines; may stay null
-  bool CancelAll = false;   // set by "Cancel all": SendOutGoingMail stops after the current message
-  bool ErrorFlag = false;   // set by a socket error or "Cancel current": the current message stops
   bool Connected = false;   // true from a "220" greeting until the connection ends
-
-  void InitStatus(StatusText* memo) { StatusMemo = memo; }
 
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
   void MailError(TSockets& sender, int socket, int error, const std::string& msg);
@@ -87,9 +81,6 @@ class TSendMail : public TSockets {
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   void DropConnection();
-  void Status(int line, const std::string& text);
-  void ClearStatus();
-  void CurrentProgress(int percent);
 
   bool reply_lost_ = false;  // a reply of the current message did not arrive
 };

@@ -50,15 +50,19 @@ TSockets::~TSockets() {
   transport_->Close();
 }
 
-void TSockets::SetTransport(std::unique_ptr<Transport> transport) {
+void TSockets::CloseConnection() {
   StopWatching();
   transport_->Close();
-  transport_ = std::move(transport);
   Socket = -1;
   input_.clear();
   input_pos_ = 0;
   output_.clear();
   end_of_stream_ = false;
+}
+
+void TSockets::SetTransport(std::unique_ptr<Transport> transport) {
+  CloseConnection();
+  transport_ = std::move(transport);
 }
 
 std::string TSockets::ErrorText(int code) {
@@ -189,13 +193,7 @@ void TSockets::SConnect() {
     return;
   }
   // A second connect replaces the first connection rather than leaking it.
-  StopWatching();
-  transport_->Close();
-  Socket = -1;
-  input_.clear();
-  input_pos_ = 0;
-  output_.clear();
-  end_of_stream_ = false;
+  CloseConnection();
   int code = transport_->BeginConnect(IPAddr, Port);
   if (IsResolverError(code)) {
     Ui().Message("Cannot convert host address", "WINSOCK ERROR", Buttons::OkCancel, MessageIcon::Error);
@@ -351,13 +349,7 @@ void TSockets::Disconnect() {
   }
   if (!output_.empty()) Flush();
   if (waiting_ > 0) cancel_wait_ = true;
-  StopWatching();
-  transport_->Close();
-  Socket = -1;
-  input_.clear();
-  input_pos_ = 0;
-  output_.clear();
-  end_of_stream_ = false;
+  CloseConnection();
 }
 
 void TSockets::CancelListen() {

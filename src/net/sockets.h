@@ -161,6 +161,8 @@ class TSockets {
   void WatchForReading();
   void StopWatching();
   void ConnectFailed(const std::string& name, int code);
+  // Closes the transport and forgets everything buffered for the connection.
+  void CloseConnection();
 
   std::unique_ptr<Transport> transport_;
   int non_blocking_ = 1;
