@@ -13,6 +13,16 @@ using testing::WriteFile;
 
 class ProfileTest : public ::testing::Test {
  protected:
+  // Writes `before`, makes `change` and saves; returns the file as saved.
+  template <class Change>
+  std::string Rewrite(const std::string& before, Change change) {
+    WriteFile(path, before);
+    PrivateProfile ini(path);
+    change(ini);
+    EXPECT_TRUE(ini.Save());
+    return ReadFile(path);
+  }
+
   TempDir dir;
   std::string path = dir / "CORVEL.INI";
 };
@@ -36,6 +46,7 @@ TEST_F(ProfileTest, WindowsEditedFileReads) {
             "Negative=-2147483640\r\n"
             "Bad=12abc\r\n"
             "TooBig=4294967296\r\n"
+            "Long=" + std::string(2000, 'x') + "\r\n"
             "\r\n"
             "[font]\r\n"
             "Font.Name=Courier New\r\n");
@@ -49,45 +60,34 @@ TEST_F(ProfileTest, WindowsEditedFileReads) {
   EXPECT_EQ(ini.ReadInteger("main", "Bad", 7), 7);
   EXPECT_EQ(ini.ReadInteger("main", "TooBig", 7), 7);
   EXPECT_EQ(ini.ReadString("Font", "font.name", ""), "Courier New");
+  EXPECT_EQ(ini.ReadString("main", "Long", ""), std::string(1023, 'x')) << "room for 1023 characters";
   EXPECT_EQ(ini.SectionKeys("main"),
             (std::vector<std::string>{"mailDIRECTORY", "Quoted", "OneQuote", "Color", "Hex", "Negative",
-                                      "Bad", "TooBig"}));
-}
-
-TEST_F(ProfileTest, ValuesAreCutTo1023Characters) {
-  WriteFile(path, "[main]\nLong=" + std::string(2000, 'x') + "\n");
-  EXPECT_EQ(PrivateProfile(path).ReadString("main", "Long", "").size(), 1023u);
+                                      "Bad", "TooBig", "Long"}));
 }
 
 TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {
-  const std::string before =
-      "; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nB = 2\r\n\r\n[filters]\r\n1.FolderText=\"x\"\r\n";
-  WriteFile(path, before);
-  PrivateProfile ini(path);
-  ini.WriteString("MAIN", "b", "3");
-  ini.WriteString("main", "C", "new");
-  ini.WriteString("other", "D", "4");
-  ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadFile(path),
+  EXPECT_EQ(Rewrite("; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nB = 2\r\n\r\n[filters]\r\n"
+                    "1.FolderText=\"x\"\r\n",
+                    [](PrivateProfile& ini) {
+                      ini.WriteString("MAIN", "b", "3");
+                      ini.WriteString("main", "C", "new");
+                      ini.WriteString("other", "D", "4");
+                    }),
             "; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nb=3\r\nC=new\r\n\r\n"
             "[filters]\r\n1.FolderText=\"x\"\r\n[other]\r\nD=4\r\n");
-}
-
-TEST_F(ProfileTest, LfFileStaysLfAndLastLineWithoutEndGetsOne) {
-  WriteFile(path, "[main]\nA=1");
-  PrivateProfile ini(path);
-  ini.WriteString("main", "B", "2");
-  ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadFile(path), "[main]\nA=1\nB=2\n");
+  // An LF file stays LF, and a last line without its end gets one.
+  EXPECT_EQ(Rewrite("[main]\nA=1", [](PrivateProfile& ini) { ini.WriteString("main", "B", "2"); }),
+            "[main]\nA=1\nB=2\n");
 }
 
 TEST_F(ProfileTest, EraseSectionRemovesEveryCopyOfIt) {
-  WriteFile(path, "[main]\nA=1\n[font]\nF=2\n[Main]\nA=3\n");
-  PrivateProfile ini(path);
-  ini.EraseSection("main");
-  ini.WriteString("main", "A", "4");
-  ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadFile(path), "[font]\nF=2\n[main]\nA=4\n");
+  EXPECT_EQ(Rewrite("[main]\nA=1\n[font]\nF=2\n[Main]\nA=3\n",
+                    [](PrivateProfile& ini) {
+                      ini.EraseSection("main");
+                      ini.WriteString("main", "A", "4");
+                    }),
+            "[font]\nF=2\n[main]\nA=4\n");
   EXPECT_EQ(PrivateProfile(path).ReadString("main", "A", ""), "4");
 }
 
