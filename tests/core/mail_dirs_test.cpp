@@ -23,13 +23,6 @@ TEST_F(MailDirsTest, MakesTheWholeTreeWithSamples) {
   EXPECT_TRUE(CheckMailDirs(false, false, false));
 }
 
-TEST_F(MailDirsTest, IncompleteTreeWithoutCreateMakesNothing) {
-  MakeTree();
-  ASSERT_EQ(::rmdir((mail_dir + "Spool").c_str()), 0);
-  EXPECT_FALSE(CheckMailDirs(false, false, false));
-  EXPECT_FALSE(PathExists(mail_dir + "Spool"));
-}
-
 TEST_F(MailDirsTest, CompleteTreeDoesNotReadFilters) {
   MakeTree();
   WriteFile(IniPath(), "[filters]\n1.FolderText=\"Never\"\n");
@@ -40,6 +33,8 @@ TEST_F(MailDirsTest, CompleteTreeDoesNotReadFilters) {
 TEST_F(MailDirsTest, ForcedCreateMakesMissingFoldersAndRuleFolders) {
   MakeTree();
   ASSERT_EQ(::rmdir((mail_dir + "Spool").c_str()), 0);
+  EXPECT_FALSE(CheckMailDirs(false, false, false));
+  EXPECT_FALSE(PathExists(mail_dir + "Spool")) << "nothing made without create";
   WriteFile(IniPath(),
             "[filters]\n1.1.HeaderLine=From\n1.1.SearchText=x\n1.FolderText=\"Work\",\"Archive/2026\"\n"
             "2.folderTEXT=\"" + home.path() + "Elsewhere\"\n");

@@ -41,12 +41,9 @@ TEST_F(MessageTextTest, BareLineFeedsAreReadAndCrLfWritten) {
   EXPECT_EQ(lines, Lines{});
 }
 
-TEST_F(MessageTextTest, NewMessageName) {
+TEST_F(MessageTextTest, NewMessageNameAndAddressBookChoice) {
   EXPECT_EQ(NewMessageName(0), "Compose New Message 1");
   EXPECT_EQ(NewMessageName(11), "Compose New Message 12");
-}
-
-TEST_F(MessageTextTest, AddressBookChoice) {
   std::string books = mail_dir + "System/AddressBook/";
   EXPECT_EQ(FillAddressBookList().selected, -1) << "no books at all";
   for (const char* name : {"work.cvab", "AddressBook.cvab", "family.cvab", "notes"}) WriteFile(books + name, "");

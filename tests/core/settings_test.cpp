@@ -11,24 +11,31 @@ namespace {
 using testing::ReadFile;
 using testing::WriteFile;
 
-class SettingsTest : public testing::MailFixture {};
-
-TEST_F(SettingsTest, NoFileGivesTheDefaults) {
+class SettingsTest : public testing::MailFixture {
+ protected:
+  // Loads the settings file into MailSettings and the members below.
+  void Load() { LoadSettings(pos, version); }
   WindowPos pos{5, 6};
   std::string version = "old";
-  LoadSettings(pos, version);
-  const TMailSettings& s = MailSettings;
+};
+
+// Every stored field of a settings record, for comparing whole records.
+std::vector<std::string> Fields(const TMailSettings& s) {
+  const FontRecord& f = s.DefaultFont;
+  return {s.MailDirectory, s.DefaultMailFolder, s.Signature, s.SendServer, s.SendPort, s.MailServer, s.MailPort,
+          s.UserName, s.PassWord, s.MyName, s.MailAddress, s.DefaultAB, s.DefaultABPath, s.LeaveMailOnServer,
+          s.ExitAfterCmdProc, s.RememberPos, f.name, std::to_string(f.size), std::to_string(f.height),
+          std::to_string(f.color), std::to_string(f.bold * 1000 + f.italic * 100 + f.underline * 10 + f.strike_out)};
+}
+
+TEST_F(SettingsTest, NoFileGivesTheDefaults) {
+  Load();
   EXPECT_EQ(version, "");
   EXPECT_EQ(pos.x, 5) << "position untouched without RememberPos";
-  EXPECT_EQ(s.MailDirectory, "");
-  EXPECT_EQ(s.DefaultAB, "AddressBook");
-  EXPECT_EQ(s.DefaultABPath, "System/AddressBook/AddressBook.cvab");
-  EXPECT_EQ(s.Signature, "system/signatures/signature.txt");
-  EXPECT_EQ(s.LeaveMailOnServer, "0");
-  EXPECT_EQ(s.DefaultFont.name, "Courier New");
-  EXPECT_EQ(s.DefaultFont.height, -13);
-  EXPECT_EQ(static_cast<unsigned>(s.DefaultFont.color), 0x80000008u);
-  EXPECT_FALSE(s.DefaultFont.bold);
+  TMailSettings defaults;
+  defaults.DefaultABPath = "System/AddressBook/AddressBook.cvab";
+  defaults.Signature = "system/signatures/signature.txt";
+  EXPECT_EQ(Fields(MailSettings), Fields(defaults));
 }
 
 TEST_F(SettingsTest, WindowsWrittenFileLoads) {
@@ -48,9 +55,7 @@ TEST_F(SettingsTest, WindowsWrittenFileLoads) {
             "Font.Height=-13\r\n"
             "Font.Color=0x000000FF\r\n"
             "Font.Style=1010\r\n");
-  WindowPos pos;
-  std::string version;
-  LoadSettings(pos, version);
+  Load();
   const TMailSettings& s = MailSettings;
   EXPECT_EQ(version, "1.24b");
   EXPECT_EQ(s.MailDirectory, mail_dir);
@@ -64,29 +69,16 @@ TEST_F(SettingsTest, WindowsWrittenFileLoads) {
   EXPECT_EQ(s.DefaultFont.size, 20);
   EXPECT_EQ(s.DefaultFont.height, -13) << "the height decides";
   EXPECT_EQ(s.DefaultFont.color, 0xFF);
-  EXPECT_TRUE(s.DefaultFont.bold);
-  EXPECT_FALSE(s.DefaultFont.italic);
-  EXPECT_TRUE(s.DefaultFont.underline);
-  EXPECT_FALSE(s.DefaultFont.strike_out);
+  EXPECT_TRUE(s.DefaultFont.bold && !s.DefaultFont.italic && s.DefaultFont.underline && !s.DefaultFont.strike_out);
 }
 
-TEST_F(SettingsTest, ShortStyleCountsMissingPositionsAsOff) {
-  WriteFile(IniPath(), "[font]\nFont.Style=1\n");
-  WindowPos pos;
-  std::string version;
-  LoadSettings(pos, version);
-  EXPECT_TRUE(MailSettings.DefaultFont.bold);
-  EXPECT_FALSE(MailSettings.DefaultFont.italic || MailSettings.DefaultFont.underline ||
-               MailSettings.DefaultFont.strike_out);
-}
-
-TEST_F(SettingsTest, MailDirectoryWithoutTrailingSeparatorGetsOne) {
-  WriteFile(IniPath(), "[main]\nMailDirectory=/srv/mail\n");
-  WindowPos pos;
-  std::string version;
-  LoadSettings(pos, version);
+TEST_F(SettingsTest, ShortStyleAndAMailDirectoryWithoutItsSeparator) {
+  WriteFile(IniPath(), "[main]\nMailDirectory=/srv/mail\n[font]\nFont.Style=1\n");
+  Load();
   EXPECT_EQ(MailSettings.MailDirectory, "/srv/mail/");
   EXPECT_EQ(MailSettings.Signature, "/srv/mail/system/signatures/signature.txt");
+  const FontRecord& font = MailSettings.DefaultFont;
+  EXPECT_TRUE(font.bold && !font.italic && !font.underline && !font.strike_out) << "missing positions are off";
 }
 
 TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
@@ -106,35 +98,22 @@ TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
   s.RememberPos = "1";
   s.DefaultAB = "Friends";
   s.DefaultFont = {"DejaVu Sans Mono", 12, -16, 0x00112233, true, false, false, true};
+  s.DefaultABPath = DefaultAddressBookPath();
   TMailSettings saved = s;
   ASSERT_TRUE(SaveSettings());
 
   MailSettings = TMailSettings{};
-  WindowPos pos;
-  std::string version;
-  LoadSettings(pos, version);
+  pos = {};
+  Load();
   EXPECT_EQ(version, "1.24b");
   EXPECT_EQ(pos.x, -1) << "XPos is gone until the next exit";
-  const TMailSettings& l = MailSettings;
-  EXPECT_EQ(l.MailDirectory, saved.MailDirectory);
-  EXPECT_EQ(l.Signature, saved.Signature);
-  EXPECT_EQ(l.SendServer, saved.SendServer);
-  EXPECT_EQ(l.PassWord, saved.PassWord);
-  EXPECT_EQ(DecodePassword(l.PassWord), "s3cret pass");
-  EXPECT_EQ(l.MyName, saved.MyName);
-  EXPECT_EQ(l.LeaveMailOnServer, "1");
-  EXPECT_EQ(l.ExitAfterCmdProc, "0");
-  EXPECT_EQ(l.DefaultAB, "Friends");
-  EXPECT_EQ(l.DefaultABPath, mail_dir + "System/AddressBook/Friends.cvab");
-  EXPECT_EQ(l.DefaultFont.name, "DejaVu Sans Mono");
-  EXPECT_EQ(l.DefaultFont.height, -16);
-  EXPECT_EQ(l.DefaultFont.color, 0x00112233);
-  EXPECT_TRUE(l.DefaultFont.bold && l.DefaultFont.strike_out);
+  EXPECT_EQ(Fields(MailSettings), Fields(saved));
+  EXPECT_EQ(DecodePassword(MailSettings.PassWord), "s3cret pass");
   EXPECT_NE(ReadFile(IniPath()).find("[filters]\n1.1.HeaderLine=From\n"), std::string::npos)
       << "filters untouched";
 
   ASSERT_TRUE(SaveWindowPosition({40, 50}));
-  LoadSettings(pos, version);
+  Load();
   EXPECT_EQ(pos.x, 40);
   EXPECT_EQ(pos.y, 50);
 }
@@ -159,9 +138,7 @@ TEST_F(SettingsTest, TypedPasswordsSurviveTheSettingsFile) {
   for (std::string plain : {printable, std::string(" x "), std::string("\"q\"")}) {
     MailSettings.PassWord = EncodePassword(plain);
     ASSERT_TRUE(SaveSettings());
-    WindowPos pos;
-    std::string version;
-    LoadSettings(pos, version);
+    Load();
     EXPECT_EQ(DecodePassword(MailSettings.PassWord), plain);
   }
 }
