@@ -96,7 +96,12 @@ class Expansion {
       // A nickname met before in this expansion (the group itself, or one that two groups
       // share) adds nothing a second time.
       if (expanded_.count(AsciiLower(item))) return;
-      if (Name(item, nested) && !nested.empty()) {
+      // Groups nested deeper than any real book are cut off before they exhaust the stack.
+      if (depth_ >= kMaxDepth) return;
+      ++depth_;
+      bool found = Name(item, nested);
+      --depth_;
+      if (found && !nested.empty()) {
         item = nested.front();
         nested.erase(nested.begin());
       } else if (IsPlainAddress(item)) {
@@ -115,6 +120,8 @@ class Expansion {
     out.insert(out.end(), nested.begin(), nested.end());
   }
 
+  static constexpr int kMaxDepth = 32;
+  int depth_ = 0;
   std::set<std::string> expanded_;
   std::optional<std::vector<std::string>> default_book_;
 };

@@ -12,7 +12,8 @@ class TBigFile {
   bool LoadFromFile(const std::string& path);
   void LoadFromString(std::string data);
 
-  // The next line without its line end (CR LF, LF or CR); false at the end of the data.
+  // The next line without its line end (CR LF or LF; a CR elsewhere stays in the line);
+  // false, with `s` empty, at the end of the data.
   bool GetNextString(std::string& s);
 
   size_t Position() const;

@@ -18,7 +18,7 @@ bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
   return line.size() >= prefix.size() && SameNameIgnoringCase(line.substr(0, prefix.size()), prefix);
 }
 
-// The header fields a filed message is named after, each padded (and later cut) to width.
+// The header fields a filed message is named after, each padded or cut to its width.
 struct NameFields {
   std::string subject = std::string(kSubjectWidth, ' ');
   std::string from = std::string(kNameWidth, ' ');
@@ -26,14 +26,24 @@ struct NameFields {
 };
 
 // The value of a "To: "/"From: " line with its continuation lines (those starting with a
-// space), the trimmed pieces joined by one space.
+// space), the trimmed pieces joined by one space. Only the first kNameWidth characters can
+// reach the name, so joining stops there: a header of endless continuations costs nothing.
 std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t prefix) {
   std::string value = TrimBlanks(std::string_view(lines[i]).substr(prefix));
-  for (size_t next = i + 1; next < lines.size() && !lines[next].empty() && lines[next][0] == ' '; ++next) {
+  for (size_t next = i + 1;
+       value.size() < kNameWidth && next < lines.size() && !lines[next].empty() && lines[next][0] == ' ';
+       ++next) {
     value += ' ';
     value += TrimBlanks(lines[next]);
   }
   return value;
+}
+
+// Puts `value` in front of a field and cuts the field back to its width, so that many
+// header lines cost linear time.
+void Prepend(std::string& field, const std::string& value, size_t width) {
+  field.insert(0, value.substr(0, width));
+  field.resize(width);
 }
 
 std::string SubjectValue(std::string_view rest) {
@@ -50,21 +60,18 @@ NameFields ScanHeader(const std::vector<std::string>& lines) {
   for (size_t i = 0; i < lines.size() && !lines[i].empty(); ++i) {
     const std::string& line = lines[i];
     if (StartsWithIgnoringCase(line, "to: ")) {
-      fields.to.insert(0, AddressValue(lines, i, 4));
+      Prepend(fields.to, AddressValue(lines, i, 4), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
-      fields.from.insert(0, AddressValue(lines, i, 6));
+      Prepend(fields.from, AddressValue(lines, i, 6), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "subject: ")) {
       has_subject = true;
-      fields.subject.insert(0, SubjectValue(std::string_view(line).substr(9)));
+      Prepend(fields.subject, SubjectValue(std::string_view(line).substr(9)), kSubjectWidth);
     }
   }
-  if (!has_subject) fields.subject.insert(0, "(none)");
+  if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth);
   SanitizeFileName(fields.subject);
   SanitizeFileName(fields.from);
   SanitizeFileName(fields.to);
-  fields.subject.resize(kSubjectWidth);
-  fields.from.resize(kNameWidth);
-  fields.to.resize(kNameWidth);
   return fields;
 }
 
@@ -91,8 +98,12 @@ bool FileMessage(const std::string& folders, const std::string& sub_dir, const s
   for (const std::string& entry : SplitFolderList(folders)) {
     Ui().ProcessEvents();
     bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
-    // The copy is complete and on disk before the move takes it out of the work folder.
-    if (write_first && !WriteMessageLines(source, lines)) result = false;
+    // The copy is complete and on disk before the move takes it out of the work folder; a
+    // copy that could not be written is not filed (whatever holds its name is not it).
+    if (write_first && !WriteMessageLines(source, lines)) {
+      result = false;
+      continue;
+    }
     std::string target =
         FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
     std::string final_name;

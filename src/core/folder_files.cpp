@@ -50,7 +50,7 @@ void ListFolderFiles(const std::string& folder, std::vector<std::string>& list) 
   size_t read = 0;
   for (FolderEntry& entry : ReadFolder(folder)) {
     if (++read % kNamesBetweenEvents == 0) Ui().ProcessEvents();
-    if (!entry.is_folder) list.push_back(std::move(entry.name));
+    if (entry.is_file) list.push_back(std::move(entry.name));
   }
   std::sort(list.begin(), list.end(), NameBefore);
   list.erase(std::unique(list.begin(), list.end()), list.end());

@@ -25,8 +25,7 @@ bool WriteMessageLines(const std::string& path, const std::vector<std::string>& 
     data += line;
     data += "\r\n";
   }
-  // Temp file, flush, rename, flush the folder: a crash never leaves half a message.
-  return ReplaceFileAtomically(ResolvePath(path), data);
+  return WriteNewFile(ResolvePath(path), data);
 }
 
 std::string NewMessageName(int open_windows) { return "Compose New Message " + std::to_string(open_windows + 1); }

@@ -10,7 +10,9 @@ namespace corvelle {
 // Reads the lines of a message file into `lines` (replaced). False when it cannot be read.
 bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines);
 
-// Writes `lines` to `path`, then flushes the file and its folder. False on any failure.
+// Writes `lines` to the new file `path`, flushed with its folder; it never replaces a file
+// (a crash leaves no cut-off file under that name either). False when `path` exists or
+// any step fails.
 bool WriteMessageLines(const std::string& path, const std::vector<std::string>& lines);
 
 // The caption of a new compose window: "Compose New Message " + (open_windows + 1).

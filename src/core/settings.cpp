@@ -72,12 +72,14 @@ void SaveFont(PrivateProfile& ini, const FontRecord& font) {
 
 }  // namespace
 
-std::string DefaultMailDirectory() {
+std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   std::string dir = home ? home : "";
   if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir + "Mail/";
+  return dir;
 }
+
+std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
 
 std::string DefaultAddressBookPath() {
   return MailSettings.MailDirectory + "System/AddressBook/" + MailSettings.DefaultAB + ".cvab";
@@ -127,7 +129,8 @@ bool SaveSettings() {
   ini.WriteString(kMain, "MailServer", s.MailServer);
   ini.WriteString(kMain, "MailPort", s.MailPort);
   ini.WriteString(kMain, "UserName", s.UserName);
-  ini.WriteString(kMain, "PassWord", s.PassWord);
+  // Quoted: the reader strips one pair, so blanks and quotes at either end survive.
+  ini.WriteString(kMain, "PassWord", "\"" + s.PassWord + "\"");
   ini.WriteString(kMain, "MyName", s.MyName);
   ini.WriteString(kMain, "MailAddress", s.MailAddress);
   ini.WriteString(kMain, "LeaveMailOnServer", s.LeaveMailOnServer == "1" ? "1" : "0");

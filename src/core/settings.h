@@ -53,7 +53,8 @@ bool SaveWindowPosition(const WindowPos& pos);
 // The derived path of the default address book.
 std::string DefaultAddressBookPath();
 
-// The mail directory when none is set: "$HOME/Mail/".
+// The user's home folder, ending in "/"; the mail directory when none is set: "$HOME/Mail/".
+std::string HomeFolder();
 std::string DefaultMailDirectory();
 
 // The reversible scrambling of the stored POP password: one byte per character, any

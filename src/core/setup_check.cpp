@@ -21,9 +21,15 @@ bool IsPortNumber(const std::string& port) {
 }
 
 bool CheckMailDirectory(bool create, SetupFields& fields) {
-  if (MailSettings.MailDirectory.empty()) {
-    MailSettings.MailDirectory = DefaultMailDirectory();
-    fields.ShowMailDirectory(MailSettings.MailDirectory);
+  std::string& dir = MailSettings.MailDirectory;
+  if (dir.empty()) {
+    dir = DefaultMailDirectory();
+    fields.ShowMailDirectory(dir);
+  } else if (dir[0] != '/') {
+    // A relative folder would depend on where the program was started: take it, and
+    // "~/...", below the home folder.
+    dir = HomeFolder() + dir.substr(dir.rfind("~/", 0) == 0 ? 2 : 0);
+    fields.ShowMailDirectory(dir);
   }
   return CheckMailDirs(true, create, create);
 }

@@ -35,7 +35,8 @@ class SetupFields {
 // True when `port` is a port number as typed: one or more decimal digits, within int.
 bool IsPortNumber(const std::string& port);
 
-// An empty MailDirectory becomes DefaultMailDirectory() (shown in the dialog); then the
+// An empty MailDirectory becomes DefaultMailDirectory(), and a relative one (or "~/...") is
+// taken below the home folder (either shown in the dialog); then the
 // mail directory tree is checked and, with `create`, made with the sample folders.
 // False when the tree is incomplete or could not be made.
 bool CheckMailDirectory(bool create, SetupFields& fields);

@@ -5,8 +5,14 @@ namespace {
 
 class SilentUi final : public UserInterface {
  public:
+  // Nobody to ask: the answer that changes nothing (No, Cancel), so nothing is deleted
+  // or replaced unasked.
   Answer Message(const std::string&, const std::string&, Buttons buttons, MessageIcon) override {
-    return (buttons == Buttons::Ok || buttons == Buttons::OkCancel) ? Answer::Ok : Answer::Yes;
+    switch (buttons) {
+      case Buttons::Ok: return Answer::Ok;
+      case Buttons::YesNo: return Answer::No;
+      default: return Answer::Cancel;
+    }
   }
   void TotalProgress(int) override {}
   void CurrentProgress(int) override {}

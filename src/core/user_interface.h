@@ -31,7 +31,7 @@ class UserInterface {
 };
 
 // The installed interface. Until one is installed, a silent one answers every question
-// with its first button (Ok or Yes) and ignores everything else.
+// with the button that changes nothing (No or Cancel) and ignores everything else.
 UserInterface& Ui();
 
 // Installs `ui` (not owned); nullptr puts the silent one back.

@@ -154,43 +154,63 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Copies a file to a target that must not exist, flushes it, then unlinks the source.
+// Renames without replacing; a file system without RENAME_NOREPLACE gets link() and
+// unlink(), which refuse an existing target too. errno tells why it failed.
+MoveResult RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return MoveResult::kMoved;
+  if (errno == EINVAL || errno == ENOSYS) {
+    if (::link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? MoveResult::kTargetExists : MoveResult::kFailed;
+    ::unlink(from.c_str());
+    return MoveResult::kMoved;
+  }
+  return errno == EEXIST ? MoveResult::kTargetExists : MoveResult::kFailed;
+}
+
+std::string FolderOf(const std::string& path) {
+  std::string folder = FolderPart(path);
+  return folder.empty() ? "." : folder;
+}
+
+// Copies a file to another file system: into a work file beside the target, flushed, then
+// renamed to the target without replacing, so a crash never leaves a cut-off copy under
+// the target's name. Only then is the source unlinked.
 MoveResult CopyThenUnlink(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return MoveResult::kFailed;
   struct stat st {};
-  ::fstat(in, &st);
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
-  if (out < 0) {
-    int error = errno;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(in);
-    return error == EEXIST ? MoveResult::kTargetExists : MoveResult::kFailed;
+    return MoveResult::kFailed;
   }
-  bool ok = true;
+  std::string temp = FolderPart(to) + "." + NamePart(to) + ".XXXXXX";
+  int out = ::mkstemp(temp.data());
+  if (out < 0) {
+    ::close(in);
+    return MoveResult::kFailed;
+  }
+  bool ok = ::fchmod(out, st.st_mode & 07777) == 0;
   char buffer[1 << 16];
-  for (;;) {
+  while (ok) {
     ssize_t n = ::read(in, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = n == 0;
       break;
     }
-    if (!WriteAll(out, std::string_view(buffer, static_cast<size_t>(n)))) {
-      ok = false;
-      break;
-    }
+    ok = WriteAll(out, std::string_view(buffer, static_cast<size_t>(n)));
   }
   ok = ok && ::fsync(out) == 0;
   ok = (::close(out) == 0) && ok;
   ::close(in);
-  ok = ok && SyncPath(FolderPart(to).empty() ? "." : FolderPart(to));
-  if (!ok) {
-    ::unlink(to.c_str());
-    return MoveResult::kFailed;
+  MoveResult published = ok ? RenameNoReplace(temp, to) : MoveResult::kFailed;
+  if (published != MoveResult::kMoved) {
+    ::unlink(temp.c_str());
+    return published;
   }
+  if (!SyncPath(FolderOf(to))) return MoveResult::kMoved;  // both copies stay: nothing lost
   // The copy is safe on disk; only now does the source go.
-  if (::unlink(from.c_str()) != 0) return MoveResult::kMoved;
-  SyncPath(FolderPart(from).empty() ? "." : FolderPart(from));
+  if (::unlink(from.c_str()) == 0) SyncPath(FolderOf(from));
   return MoveResult::kMoved;
 }
 
@@ -286,12 +306,14 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder) {
   while (dirent* entry = ::readdir(dir.get())) {
     std::string_view name(entry->d_name);
     if (name == "." || name == "..") continue;
-    bool is_folder = entry->d_type == DT_DIR;
+    bool is_folder = entry->d_type == DT_DIR, is_file = entry->d_type == DT_REG;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       struct stat st {};
-      is_folder = Stat(resolved + entry->d_name, st) && S_ISDIR(st.st_mode);
+      bool found = Stat(resolved + entry->d_name, st);
+      is_folder = found && S_ISDIR(st.st_mode);
+      is_file = found && S_ISREG(st.st_mode);
     }
-    entries.push_back({std::string(name), is_folder});
+    entries.push_back({std::string(name), is_folder, is_file});
   }
   return entries;
 }
@@ -299,25 +321,8 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder) {
 namespace {
 
 MoveResult MoveWithoutIndex(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return MoveResult::kMoved;
-  switch (errno) {
-    case EEXIST:
-      return MoveResult::kTargetExists;
-    case EXDEV:
-      return CopyThenUnlink(from, to);
-    case EINVAL:
-    case ENOSYS:
-      // A file system without RENAME_NOREPLACE: link() also refuses an existing target.
-      if (::link(from.c_str(), to.c_str()) != 0)
-        return errno == EEXIST ? MoveResult::kTargetExists
-               : errno == EXDEV ? CopyThenUnlink(from, to)
-                                : MoveResult::kFailed;
-      ::unlink(from.c_str());
-      return MoveResult::kMoved;
-    default:
-      return MoveResult::kFailed;
-  }
+  MoveResult result = RenameNoReplace(from, to);
+  return (result == MoveResult::kFailed && errno == EXDEV) ? CopyThenUnlink(from, to) : result;
 }
 
 }  // namespace
@@ -389,10 +394,12 @@ bool SyncPath(const std::string& path) {
 
 bool ReadWholeFile(std::string_view path, std::string& out) {
   out.clear();
-  int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO cannot hold the program at open(); only regular files are
+  // read (a device such as /dev/zero would never end).
+  int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return false;
   }
@@ -422,15 +429,20 @@ int CreateNewFile(const std::string& path, unsigned mode) {
 
 bool WriteNewFile(const std::string& path, std::string_view data) {
   FolderBefore before = BeforeChange(path);
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // Written and flushed under a work name, then renamed without replacing: a crash never
+  // leaves a cut-off file under the real name, and a file that appeared meanwhile stays.
+  std::string temp = FolderPart(path) + "." + NamePart(path) + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  std::string folder = FolderPart(path);
-  ok = ok && SyncPath(folder.empty() ? "." : folder);
-  if (!ok) ::unlink(path.c_str());
-  if (ok) AfterChange(before, {{NamePart(path), +1}});
-  return ok;
+  ok = ok && RenameNoReplace(temp, path) == MoveResult::kMoved;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  AfterChange(before, {{NamePart(path), +1}});
+  return SyncPath(FolderOf(path));
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsigned new_mode) {

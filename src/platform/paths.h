@@ -34,6 +34,7 @@ bool MakeFolders(std::string_view path);
 struct FolderEntry {
   std::string name;
   bool is_folder = false;
+  bool is_file = false;  // a regular file (not a folder, FIFO, device or socket)
 };
 std::vector<FolderEntry> ReadFolder(std::string_view folder);
 

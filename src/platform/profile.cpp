@@ -176,10 +176,19 @@ void PrivateProfile::WriteInteger(std::string_view section, std::string_view key
 }
 
 void PrivateProfile::EraseSection(std::string_view section) {
-  for (Range range = FindSection(section); range.begin != npos; range = FindSection(section)) {
-    lines_.erase(lines_.begin() + static_cast<long>(range.begin), lines_.begin() + static_cast<long>(range.end));
-    changed_ = true;
+  // One pass over the lines, dropping every section of that name with all its lines.
+  std::vector<Line> kept;
+  kept.reserve(lines_.size());
+  bool erasing = false;
+  std::string_view name;
+  for (Line& line : lines_) {
+    if (SectionName(line.text, name)) erasing = SameNameIgnoringCase(name, TrimBlanks(section));
+    if (erasing)
+      changed_ = true;
+    else
+      kept.push_back(std::move(line));
   }
+  lines_ = std::move(kept);
 }
 
 bool PrivateProfile::Save() {

@@ -27,6 +27,7 @@ Answer QtUserInterface::Message(const std::string& text, const std::string& capt
                                 MessageIcon icon) {
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(DisplayText(caption));
+  box.setTextFormat(Qt::PlainText);  // the exact text, even when a file name looks like markup
   box.setText(DisplayText(text));
   switch (icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
