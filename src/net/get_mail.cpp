@@ -51,6 +51,7 @@ TGetMail::TGetMail() {
 }
 
 TGetMail::~TGetMail() {
+  CommitWorkFiles();
   if (log_ >= 0) ::close(log_);
 }
 
@@ -118,8 +119,9 @@ bool TGetMail::DoPOPLogin() {
   IPAddr = MailSettings.MailServer;
   if (Port.empty()) Port = "110";
   WriteLog("Connecting to: " + MailSettings.MailServer + " " + Port);
+  CommitWorkFiles();  // messages of an earlier connection that ended without a logout
   session_lost_ = false;
-  stored_this_session_ = 0;
+  next_work_ = 0;
   spool_.clear();
   SConnect();
   if (Socket == -1) {
@@ -176,6 +178,9 @@ bool TGetMail::Authenticate() {
     return false;
   }
   LoggedIn = true;
+  // Work files left by a run that never reached QUIT (a crash, a kill) hold messages the
+  // server still has: this session fetches them again.
+  SpoolWriter::RemoveWorkFiles(SpoolFolder());
   return true;
 }
 
@@ -190,10 +195,32 @@ void TGetMail::ResetStep() {
   WriteLog(line);
 }
 
+bool TGetMail::CommitWorkFiles() {
+  if (work_files_.empty()) return true;
+  std::vector<std::string> files = std::move(work_files_);
+  work_files_.clear();
+  const std::string& spool = SpoolFolder();
+  // One flush for the whole connection keeps retrieval fast; only then may a file take the
+  // name that says it is complete.
+  size_t moved = 0;
+  bool ok = FlushToDisk(spool);
+  if (ok) {
+    std::uint64_t next = 0;
+    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved], spool, ".new", next).empty()) ++moved;
+    ok = moved == files.size();
+    if (moved > 0 && !SyncPath(spool)) ok = false;
+  }
+  for (size_t i = moved; i < files.size(); ++i) {
+    RemoveFile(files[i]);
+    ++discarded_;
+  }
+  return ok;
+}
+
 void TGetMail::DoPOPLogout() {
-  // The server deletes what DELE marked when QUIT commits: the files must be on disk first.
-  if (LoggedIn && DeleteAfter && SessionUsable() && stored_this_session_ > 0 && !FlushToDisk(SpoolFolder()))
-    ErrorFlag = true;
+  // The server deletes what DELE marked when QUIT commits: the files must be complete, on
+  // disk and under their final names first.
+  if (!CommitWorkFiles()) ErrorFlag = true;
   if (ErrorFlag) ResetStep();
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
@@ -257,7 +284,7 @@ long TGetMail::GetMailMessage(int number) {
   // The file is made while the server prepares its reply; it is removed again if no
   // message comes.
   SpoolWriter file;
-  bool created = file.Create(SpoolFolder(), ".new");
+  bool created = file.CreateWork(SpoolFolder(), next_work_);
   std::string reply;
   bool read = ReadReplyLine(reply);
   WriteLog(reply);
@@ -351,12 +378,14 @@ long TGetMail::GetMailMessage(int number) {
       keep = false;
     }
   }
-  if (!keep) file.Remove();
+  if (keep)
+    work_files_.push_back(file.path());
+  else
+    file.Remove();
   if (session_lost_) {
     CurrentProgress(100);
     return 0;
   }
-  if (keep) ++stored_this_session_;
   ErrorFlag = false;
   CurrentProgress(100);
   if (!keep) return 0;
@@ -371,6 +400,7 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   if (CancelAll) return;
   ErrorFlag = false;
   stop_run_ = false;
+  discarded_ = 0;
   int total = GetMailStatus();
   if (total < 0) {  // unreadable count: nothing can be fetched, and that is an error
     total = 0;
@@ -390,6 +420,11 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   bool failed = ErrorFlag || session_lost_ || stop_run_;
   if (!DeleteAfter && LoggedIn) ResetStep();
   if (LoggedIn) DoPOPLogout();
+  // A connection that was lost still keeps what it stored (the server keeps it too).
+  if (!CommitWorkFiles()) failed = true;
+  // Messages whose files could not be committed were not stored after all.
+  received -= discarded_;
+  skipped += discarded_;
   if (failed) ErrorFlag = true;
   TotalProgress(100);
 }

@@ -10,9 +10,16 @@
 // only when its file is complete, and every file of the connection is flushed to disk
 // before QUIT is sent. A fault (refusal, lost connection, silence, cancel) leaves the
 // message on the server and removes its partial file.
+//
+// A message is written under a hidden work name (SpoolWriter::CreateWork) that the filter
+// never takes. At the end of the connection, before QUIT: one flush of the file system, each
+// complete work file moved to the next free ".new" name, the spool folder flushed. A work
+// file is therefore never committed on the server: the next session deletes any it finds.
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "net/mail_transfer.h"
 
@@ -40,8 +47,9 @@ class TGetMail : public TMailTransfer {
   // Connects and logs in with MailSettings' server, port (110 when empty), user name and
   // password. False (after its message box) when that fails; the connection is then closed.
   bool DoPOPLogin();
-  // Ends the session: RSET first when ErrorFlag is set, flushes the stored files, sends QUIT
-  // and waits (bounded) for its reply so that the server commits, then closes.
+  // Ends the session: gives the stored messages their ".new" names (CommitWorkFiles), sends
+  // RSET when ErrorFlag is set, then QUIT, and waits (bounded) for its reply so that the
+  // server commits, then closes.
   void DoPOPLogout();
   // The number of waiting messages (logging in first if needed); 0 when it cannot be read
   // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
@@ -76,12 +84,20 @@ class TGetMail : public TMailTransfer {
   bool SessionUsable() const { return IsConnected() && !session_lost_; }
   // The spool folder, resolved once per session.
   const std::string& SpoolFolder();
+  // Gives the messages stored since the last call their ".new" names: the file system is
+  // flushed, each work file is moved to the next free ".new" name in the order stored, and
+  // the spool folder is flushed. False when a step failed; the work files not moved are then
+  // deleted (their messages stay on the server, as no QUIT may follow) and counted in
+  // discarded_.
+  bool CommitWorkFiles();
 
   int log_ = -1;
   std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;
-  int stored_this_session_ = 0;
+  std::vector<std::string> work_files_;  // complete messages of this connection, in order
+  std::uint64_t next_work_ = 0;
+  int discarded_ = 0;
 };
 
 }  // namespace corvelle

@@ -1,0 +1,152 @@
+// TGetMail when runs end badly: a message is never visible as ".new" before it is complete
+// and on disk, work files of an interrupted run go, and QUIT never commits what was not kept.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "net/fake_transport.h"
+#include "net/get_mail.h"
+#include "pop3_dialogue.h"
+#include "support/mail_fixture.h"
+
+namespace corvelle {
+namespace {
+
+using testing::Pop3Dialogue;
+using Strings = std::vector<std::string>;
+
+const std::string kFirst = "From: ann@site\r\nSubject: one\r\n\r\nHello.\r\n";
+const std::string kSecond = "From: bob@site\r\nSubject: two\r\n\r\nBye.\r\n";
+
+bool IsWorkFile(const std::string& name) {
+  return name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".part") == 0;
+}
+bool IsNewFile(const std::string& name) { return name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0; }
+
+class GetMailRobustnessTest : public testing::MailFixture {
+ protected:
+  GetMailRobustnessTest() {
+    MakeTree();
+    MailSettings.MailServer = "pop.example";
+    MailSettings.MailPort = "110";
+    MailSettings.UserName = "joe";
+    MailSettings.PassWord = EncodePassword("secret");
+    MailSettings.LeaveMailOnServer = "0";
+  }
+  ~GetMailRobustnessTest() override { SetDiskFlush(nullptr); }
+
+  // A whole retrieval against the in-process server playing `dialogue`, `chunk` bytes at most
+  // per read.
+  void Fetch(const Pop3Dialogue& dialogue, size_t chunk = 65536) {
+    fake = std::make_unique<FakeServer>();
+    fake->AddSteps(dialogue.steps());
+    fake->SetChunkSize(chunk);
+    mail = std::make_unique<TGetMail>();
+    mail->InitStatus(&status);
+    mail->SetTransport(fake->NewTransport());
+    mail->GetNewMail(received, skipped);
+  }
+  void ExpectPlayed() {
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_TRUE(fake->Finished());
+  }
+  Strings Spool() const { return testing::ListNames(mail_dir + "Spool"); }
+  std::string SpoolFile(const std::string& name) const { return testing::ReadFile(mail_dir + "Spool/" + name); }
+  // Runs `look` at every event while message `number` is read (its "From: " status line is up).
+  void WhileReading(int number, std::function<void()> look) {
+    ui.on_events = [this, number, look] {
+      const Strings& lines = status.Lines();
+      if (lines.size() >= 3 && lines[0].rfind("Receiving message: " + std::to_string(number), 0) == 0) look();
+    };
+  }
+
+  StatusText status;
+  std::unique_ptr<FakeServer> fake;
+  std::unique_ptr<TGetMail> mail;
+  int received = -1, skipped = -1;
+};
+
+// ---- a message is ".new" only when it is complete and on disk ------------------------------
+
+TEST_F(GetMailRobustnessTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
+  std::vector<Strings> while_reading;
+  WhileReading(2, [&] { while_reading.push_back(Spool()); });
+  Strings at_flush;
+  std::string written_at_flush;
+  SetDiskFlush([&](const std::string&) {
+    at_flush = Spool();
+    written_at_flush = fake->Written();
+    return true;
+  });
+  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).Quit(), 7);
+  ExpectPlayed();
+  ASSERT_FALSE(while_reading.empty());
+  for (const Strings& names : while_reading) {
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), IsNewFile), 0) << names.back();
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), IsWorkFile), 2);
+  }
+  EXPECT_EQ(at_flush.size(), 2u);
+  EXPECT_TRUE(std::all_of(at_flush.begin(), at_flush.end(), IsWorkFile));
+  EXPECT_EQ(written_at_flush.find("QUIT"), std::string::npos);
+  EXPECT_EQ(Spool(), (Strings{"0.new", "1.new"}));
+  EXPECT_EQ(SpoolFile("0.new"), kFirst);
+  EXPECT_EQ(SpoolFile("1.new"), kSecond);
+  EXPECT_EQ(received, 2);
+  EXPECT_FALSE(mail->ErrorFlag);
+}
+
+TEST_F(GetMailRobustnessTest, LeavingMailOnTheServerNamesTheFilesTheSameWay) {
+  MailSettings.LeaveMailOnServer = "1";
+  testing::WriteFile(mail_dir + "Spool/0.new", "an older message");
+  int flushes = 0;
+  SetDiskFlush([&](const std::string&) {
+    ++flushes;
+    EXPECT_EQ(Spool().size(), 3u);
+    EXPECT_EQ(fake->Written().find("QUIT"), std::string::npos);
+    return true;
+  });
+  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Retr(2, kSecond).Rset().Quit());
+  ExpectPlayed();
+  EXPECT_EQ(flushes, 1);
+  EXPECT_EQ(Spool(), (Strings{"0.new", "1.new", "2.new"}));
+  EXPECT_EQ(SpoolFile("0.new"), "an older message");
+  EXPECT_EQ(SpoolFile("1.new"), kFirst);
+  EXPECT_EQ(SpoolFile("2.new"), kSecond);
+  EXPECT_EQ(received, 2);
+}
+
+TEST_F(GetMailRobustnessTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
+  // What a run killed inside its second message leaves: one complete and one cut-off message,
+  // neither committed on the server.
+  testing::WriteFile(mail_dir + "Spool/.0.part", kFirst);
+  testing::WriteFile(mail_dir + "Spool/.1A.part", "From: bob@si");
+  testing::WriteFile(mail_dir + "Spool/0.new", "an older message");
+  testing::WriteFile(mail_dir + "Spool/1.NEW", "taken in another letter case");
+  testing::WriteFile(mail_dir + "Spool/notes.part", "not a work file");
+  testing::WriteFile(mail_dir + "Spool/.x.part", "not a work file either");
+  Fetch(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).Quit());
+  ExpectPlayed();
+  EXPECT_EQ(Spool(), (Strings{".x.part", "0.new", "1.NEW", "2.new", "notes.part"}));
+  EXPECT_EQ(SpoolFile("2.new"), kFirst);
+  EXPECT_EQ(SpoolFile("0.new"), "an older message");
+  EXPECT_EQ(received, 1);
+}
+
+TEST_F(GetMailRobustnessTest, AConnectionLostLaterKeepsEarlierMessagesAndNoWorkFile) {
+  Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 40 octets").Raw("From: bob@si").Close());
+  ExpectPlayed();
+  EXPECT_EQ(Spool(), Strings{"0.new"});
+  EXPECT_EQ(SpoolFile("0.new"), kFirst);
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(fake->Written().find("QUIT"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace corvelle
