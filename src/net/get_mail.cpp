@@ -122,6 +122,7 @@ bool TGetMail::DoPOPLogin() {
   CommitWorkFiles();  // messages of an earlier connection that ended without a logout
   session_lost_ = false;
   next_work_ = 0;
+  deletions_ = 0;
   spool_.clear();
   SConnect();
   if (Socket == -1) {
@@ -184,15 +185,16 @@ bool TGetMail::Authenticate() {
   return true;
 }
 
-void TGetMail::ResetStep() {
-  if (!SessionUsable()) return;
+bool TGetMail::ResetStep() {
+  if (!SessionUsable()) return false;
   ClearStatus();
   SetStatus(0, "Marking all mail messages as unretrieved...");
   SetText("RSET\r\n");
   WriteLog("RSET\r\n");
   std::string line;
-  ReadReplyLine(line);
+  bool read = ReadReplyLine(line);
   WriteLog(line);
+  return read && IsPositiveReply(line);
 }
 
 bool TGetMail::CommitWorkFiles() {
@@ -219,14 +221,18 @@ bool TGetMail::CommitWorkFiles() {
 
 void TGetMail::DoPOPLogout() {
   // The server deletes what DELE marked when QUIT commits: the files must be complete, on
-  // disk and under their final names first.
-  if (!CommitWorkFiles()) ErrorFlag = true;
-  if (ErrorFlag) ResetStep();
+  // disk and under their final names first. When they are not, or when deletions could not
+  // be taken back, no QUIT is sent: a connection closed without it commits nothing.
+  bool quit = CommitWorkFiles();
+  if (!quit)
+    ErrorFlag = true;
+  else if (ErrorFlag && !ResetStep() && deletions_ > 0)
+    quit = false;
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
   WriteLog("QUIT");
   LoggedIn = false;
-  if (!SessionUsable()) {
+  if (!quit || !SessionUsable()) {
     if (IsConnected()) Disconnect();
     return;
   }
@@ -367,6 +373,7 @@ long TGetMail::GetMailMessage(int number) {
   if (keep && DeleteAfter) {
     command = "DELE " + std::to_string(number) + "\r\n";
     SetText(command);
+    ++deletions_;
     WriteLog(command);
     std::string line;
     // Once the server has answered, QUIT will commit the deletion: the file stays whatever

@@ -49,7 +49,9 @@ class TGetMail : public TMailTransfer {
   bool DoPOPLogin();
   // Ends the session: gives the stored messages their ".new" names (CommitWorkFiles), sends
   // RSET when ErrorFlag is set, then QUIT, and waits (bounded) for its reply so that the
-  // server commits, then closes.
+  // server commits, then closes. No QUIT is sent (the connection is just closed, so the
+  // server deletes nothing) when the files could not be committed, or when an RSET meant to
+  // take deletions back was not answered "+OK".
   void DoPOPLogout();
   // The number of waiting messages (logging in first if needed); 0 when it cannot be read
   // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
@@ -73,7 +75,8 @@ class TGetMail : public TMailTransfer {
 
  private:
   bool Authenticate();
-  void ResetStep();
+  // Sends RSET. True when the server answered "+OK".
+  bool ResetStep();
   // Reads one reply line whole (cut at 64 KiB). False when the connection was lost.
   bool ReadReplyLine(std::string& line);
   // Reads the rest of a message up to its "." line, storing nothing. False when lost.
@@ -98,6 +101,7 @@ class TGetMail : public TMailTransfer {
   std::vector<std::string> work_files_;  // complete messages of this connection, in order
   std::uint64_t next_work_ = 0;
   int discarded_ = 0;
+  int deletions_ = 0;  // DELE commands sent over this connection
 };
 
 }  // namespace corvelle

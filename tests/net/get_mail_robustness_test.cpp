@@ -148,5 +148,52 @@ TEST_F(GetMailRobustnessTest, AConnectionLostLaterKeepsEarlierMessagesAndNoWorkF
   EXPECT_EQ(fake->Written().find("QUIT"), std::string::npos);
 }
 
+// ---- QUIT commits only what was kept ---------------------------------------------------------
+
+TEST_F(GetMailRobustnessTest, QuitIsNeverSentWhenTheDeletionsCannotBeTrusted) {
+  const std::string refused = "POP server will not allow message retrieval.";
+  const struct {
+    const char* name;
+    Pop3Dialogue dialogue;
+    bool leave, flush_works;
+    Strings boxes, stored;
+    int received, skipped;
+    bool quit;
+  } rows[] = {
+      {"failed flush: the files go, nothing is committed",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2), false, false, {}, {}, 0, 2, false},
+      {"RSET refused after a DELE: the deletion would stand",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").C("RSET").S("-ERR not now"),
+       false, true, {refused}, {kFirst}, 1, 1, false},
+      {"RSET answered with garbage after a DELE",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").C("RSET")
+           .Raw(std::string("\0\r\n", 3)),
+       false, true, {refused}, {kFirst}, 1, 1, false},
+      {"RSET taken back: QUIT is safe",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").Rset().Quit(), false, true,
+       {refused}, {kFirst}, 1, 1, true},
+      {"RSET refused with nothing deleted: QUIT is safe",
+       Pop3Dialogue().Login(1).Retr(1, kFirst).C("RSET").S("-ERR no").Quit(), true, true, {}, {kFirst}, 1, 0, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const std::string& name : Spool()) std::remove((mail_dir + "Spool/" + name).c_str());
+    ui.boxes.clear();
+    MailSettings.LeaveMailOnServer = row.leave ? "1" : "0";
+    SetDiskFlush([&row](const std::string&) { return row.flush_works; });
+    Fetch(row.dialogue);
+    ExpectPlayed();
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    EXPECT_EQ(received, row.received);
+    EXPECT_EQ(skipped, row.skipped);
+    std::vector<std::string> stored;
+    for (const std::string& name : Spool()) stored.push_back(SpoolFile(name));
+    EXPECT_EQ(stored, row.stored);
+    EXPECT_EQ(fake->Written().find("QUIT") != std::string::npos, row.quit);
+    EXPECT_EQ(mail->ErrorFlag, !row.quit || !row.boxes.empty());
+    EXPECT_FALSE(mail->IsConnected());
+  }
+}
+
 }  // namespace
 }  // namespace corvelle
