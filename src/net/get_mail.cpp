@@ -21,6 +21,15 @@ namespace {
 
 constexpr size_t kReplyKeep = 64 * 1024;
 constexpr long kUnknownSizeBudget = 2048;
+constexpr long long kMiB = 1 << 20;
+
+// The most a message may take from the stream (terminators, stuffing and end line
+// included): well above what the server announced, and 100 MiB when it announced nothing.
+long long MessageByteLimit(long announced) {
+  if (announced <= 0) return 100 * kMiB;
+  long long size = std::min<long long>(announced, 1LL << 40);  // no overflow below
+  return std::max(2 * size, size + kMiB);
+}
 
 DiskFlush& InstalledFlush() {
   static DiskFlush flush;
@@ -258,17 +267,23 @@ int TGetMail::GetMailStatus() {
   return count;
 }
 
-bool TGetMail::DrainMessage() {
+bool TGetMail::DrainMessage(MessageRead& read) {
   std::string piece;
-  bool complete = false, at_line_start = true;
+  bool complete = false;
   int cancels = CancelCount();
   for (;;) {
-    if (!SessionUsable() || ReceiveLongLine(piece, complete) == 0) {
+    long taken = SessionUsable() ? ReceiveLongLine(piece, complete) : 0;
+    if (taken == 0) {
       if (SessionUsable()) ConnectionLost();
       return false;
     }
-    if (at_line_start && complete && IsEndOfReply(piece)) return true;
-    at_line_start = complete;
+    read.taken += taken;
+    if (read.at_line_start && complete && IsEndOfReply(piece)) return true;
+    read.at_line_start = complete;
+    if (read.taken > read.limit) {
+      MessageTooLarge(read);
+      return false;
+    }
     Ui().ProcessEvents();
     // Another Cancel while the rest is read: give the session up rather than read on.
     if (CancelCount() != cancels) {
@@ -276,6 +291,13 @@ bool TGetMail::DrainMessage() {
       return false;
     }
   }
+}
+
+void TGetMail::MessageTooLarge(const MessageRead& read) {
+  ShowMessage(read.announced ? "POP server sent more than the message size it announced."
+                             : "POP server sent a message larger than 100 MB.");
+  // What the server sends next cannot be trusted to end: leave without QUIT.
+  ConnectionLost();
 }
 
 long TGetMail::GetMailMessage(int number) {
@@ -292,9 +314,9 @@ long TGetMail::GetMailMessage(int number) {
   SpoolWriter file;
   bool created = file.CreateWork(SpoolFolder(), next_work_);
   std::string reply;
-  bool read = ReadReplyLine(reply);
+  bool answered = ReadReplyLine(reply);
   WriteLog(reply);
-  if (!read) {  // the connection is gone; the message stays on the server
+  if (!answered) {  // the connection is gone; the message stays on the server
     file.Remove();
     CurrentProgress(100);
     return 0;
@@ -307,17 +329,20 @@ long TGetMail::GetMailMessage(int number) {
     return 0;
   }
 
+  RetrSize announced = RetrReplySize(reply);
+  MessageRead message;
+  message.announced = announced.size > 0;
+  message.limit = MessageByteLimit(announced.size);
   if (!created) {
     // Read past the message so the session stays in step; a spool folder that takes no
     // file will not take the next message either, so the run ends here.
-    DrainMessage();
+    DrainMessage(message);
     ShowMessage("Could not open mail save file.");
     stop_run_ = true;
     CurrentProgress(100);
     return 0;
   }
 
-  RetrSize announced = RetrReplySize(reply);
   WriteLog("Found file size: " + std::to_string(announced.size));
   SetStatus(1, announced.text + " bytes");
   CurrentProgress(10);
@@ -326,7 +351,7 @@ long TGetMail::GetMailMessage(int number) {
   // over a nominal budget and stops at 90.
   const long total = announced.size > 0 ? announced.size : kUnknownSizeBudget;
   long budget = total;
-  bool first_line = true, at_line_start = true, complete = false;
+  bool first_line = true, complete = false;
   bool ended = false, write_failed = false;
   long line_taken = 0;
   std::string piece;
@@ -337,7 +362,10 @@ long TGetMail::GetMailMessage(int number) {
       break;
     }
     line_taken += taken;
-    if (at_line_start) {
+    message.taken += taken;
+    bool line_start = message.at_line_start;
+    message.at_line_start = complete;
+    if (line_start) {
       if (complete && IsEndOfReply(piece)) {
         ended = true;
         break;
@@ -348,11 +376,14 @@ long TGetMail::GetMailMessage(int number) {
       else if (StartsWithLower(piece, "subject: "))
         SetStatus(3, piece);
     }
+    if (message.taken > message.limit) {  // an endless message would fill the disk
+      MessageTooLarge(message);
+      break;
+    }
     if (!file.Append(piece) || (complete && !file.Append("\r\n"))) {
       write_failed = true;
       break;
     }
-    at_line_start = complete;
     if (!complete) {  // a long line: keep the interface alive between its pieces
       Ui().ProcessEvents();
       continue;
@@ -368,7 +399,7 @@ long TGetMail::GetMailMessage(int number) {
 
   // A message left before its end (cancel, failed write) is read to its end, so that the
   // session stays in step and the next message can follow.
-  if (!ended && !session_lost_) DrainMessage();
+  if (!ended && !session_lost_) DrainMessage(message);
   bool keep = ended && !write_failed && file.Close() && !ErrorFlag;
   if (keep && DeleteAfter) {
     command = "DELE " + std::to_string(number) + "\r\n";

@@ -79,8 +79,19 @@ class TGetMail : public TMailTransfer {
   bool ResetStep();
   // Reads one reply line whole (cut at 64 KiB). False when the connection was lost.
   bool ReadReplyLine(std::string& line);
-  // Reads the rest of a message up to its "." line, storing nothing. False when lost.
-  bool DrainMessage();
+  // How far the reading of a message has come: the bytes it took from the stream, whether
+  // the next piece starts a line, and the most it may take.
+  struct MessageRead {
+    long long taken = 0;
+    long long limit = 0;
+    bool at_line_start = true;
+    bool announced = false;  // the RETR reply gave a size
+  };
+  // Reads the rest of a message up to its "." line, storing nothing. False when the session
+  // was given up: lost, a second Cancel, or more bytes than `read.limit`.
+  bool DrainMessage(MessageRead& read);
+  // The server sent more than a message may hold: says so and drops the session (no QUIT).
+  void MessageTooLarge(const MessageRead& read);
   // The connection cannot be trusted any more: close it without QUIT (so the server
   // commits nothing) and end the session.
   void ConnectionLost();

@@ -195,5 +195,57 @@ TEST_F(GetMailRobustnessTest, QuitIsNeverSentWhenTheDeletionsCannotBeTrusted) {
   }
 }
 
+// ---- a message cannot take more than its size allows ---------------------------------------
+
+// About `bytes` bytes of body lines of `width` characters each.
+std::string BodyLines(size_t bytes, size_t width = 998) {
+  std::string line = std::string(width, 'x') + "\r\n", body = "From: big@site\r\n\r\n";
+  body.reserve(bytes + line.size());
+  while (body.size() < bytes) body += line;
+  return body;
+}
+
+TEST_F(GetMailRobustnessTest, AMessageFarLargerThanAnnouncedEndsTheSession) {
+  const std::string over = "POP server sent more than the message size it announced.";
+  const struct {
+    const char* name;
+    std::string reply, body;
+    bool cancel;  // "Cancel current" at the message's first line: the rest is read unstored
+    Strings boxes;
+    bool kept;
+  } rows[] = {
+      {"3 MiB where 10 octets were announced", "+OK 10 octets", BodyLines(3 << 20), false, {over}, false},
+      {"the same, cancelled: the rest is not read without end", "+OK 10 octets", BodyLines(3 << 20), true, {over},
+       false},
+      {"more than 100 MiB with no size announced", "+OK", BodyLines((100 << 20) + 70000, 65534), false,
+       {"POP server sent a message larger than 100 MB."}, false},
+      {"half a MiB more than announced is still a message", "+OK 10 octets", BodyLines(1 << 19), false, {}, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const std::string& name : Spool()) std::remove((mail_dir + "Spool/" + name).c_str());
+    ui.boxes.clear();
+    WhileReading(2, [this, cancel = row.cancel, pressed = false]() mutable {
+      if (!cancel || pressed) return;
+      pressed = true;
+      mail->ErrorFlag = true;
+      mail->CancelListen();
+    });
+    Pop3Dialogue dialogue = Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, row.body, row.reply);
+    if (row.kept) dialogue.Dele(2).Quit();
+    Fetch(dialogue);
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    Strings stored;
+    for (const std::string& name : Spool()) stored.push_back(SpoolFile(name));
+    Strings expected = row.kept ? Strings{kFirst, row.body} : Strings{kFirst};
+    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(received, row.kept ? 2 : 1);
+    EXPECT_EQ(fake->Written().find("QUIT") != std::string::npos, row.kept);
+    EXPECT_EQ(fake->Written().find("DELE 2") != std::string::npos, row.kept);
+    EXPECT_FALSE(mail->IsConnected());
+  }
+}
+
 }  // namespace
 }  // namespace corvelle
