@@ -191,4 +191,20 @@ void ScriptedServer::Run() {
   done_ = true;
 }
 
+ClosedPort::ClosedPort() {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd_ >= 0) ::close(fd_);
+    throw std::runtime_error("no loopback port");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+ClosedPort::~ClosedPort() { ::close(fd_); }
+
 }  // namespace corvelle::testing

@@ -69,4 +69,18 @@ class ScriptedServer {
   std::atomic<int> connections_{0};
 };
 
+// A loopback port on which nobody listens, held (bound, not listening) so that nobody
+// starts to while the test runs.
+class ClosedPort {
+ public:
+  ClosedPort();
+  ~ClosedPort();
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+  std::string Port() const { return std::to_string(port_); }
+
+ private:
+  int fd_ = -1, port_ = 0;
+};
+
 }  // namespace corvelle::testing

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -59,26 +58,6 @@ TEST(ResolveTcp, NumericAddressesNeedNoLookUp) {
   EXPECT_EQ(AddressText(addresses[0]), "::1");
 }
 
-// A loopback port on which nobody listens, held so that nobody starts to.
-class ClosedPort {
- public:
-  ClosedPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~ClosedPort() { ::close(fd_); }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1, port_ = 0;
-};
-
 int ConnectWithin(TcpTransport& transport, int code) {
   for (int i = 0; i < 500 && code == 0; ++i) {
     int state = transport.ContinueConnect(10);
@@ -101,9 +80,9 @@ TEST(TcpTransport, TriesEachAddressInTurn) {
 }
 
 TEST(TcpTransport, RefusedWhenNobodyListens) {
-  ClosedPort closed;
+  testing::ClosedPort closed;
   TcpTransport transport;
-  int code = transport.BeginConnect("127.0.0.1", std::to_string(closed.port()));
+  int code = transport.BeginConnect("127.0.0.1", closed.Port());
   EXPECT_EQ(ConnectWithin(transport, code), 10061);
   EXPECT_FALSE(transport.IsOpen());
 }
