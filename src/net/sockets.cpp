@@ -151,13 +151,34 @@ void TSockets::Watchdog() {
                  Buttons::OkCancel, MessageIcon::Error);
 }
 
-int TSockets::WaitFor(const std::function<int(int)>& attempt) {
+TSockets::ReadDeadline::ReadDeadline(TSockets& sockets) : sockets_(sockets) {
+  if (sockets_.reads_++ > 0) return;
+  sockets_.read_timed_ = sockets_.Timeout > 0;
+  if (sockets_.read_timed_) sockets_.read_deadline_ = Clock::now() + std::chrono::seconds(sockets_.Timeout);
+}
+
+TSockets::ReadDeadline::~ReadDeadline() { --sockets_.reads_; }
+
+int TSockets::WaitFor(const std::function<int(int)>& attempt, bool reading) {
   int result = attempt(0);
   if (result != 0) return result;
   ++waiting_;
   cancel_wait_ = false;
-  StartTimeout();
+  if (reading && reads_ > 0) {
+    timer_running_ = read_timed_;
+    deadline_ = read_deadline_;
+  } else {
+    StartTimeout();
+  }
   for (;;) {
+    // Checked before each slice, not only after an empty one: bytes that keep trickling in
+    // do not move the deadline.
+    if (timer_running_ && Clock::now() >= deadline_) {
+      --waiting_;
+      cancel_wait_ = false;
+      Watchdog();
+      return -wsa::kTimedOut;
+    }
     int slice = kSliceMilliseconds;
     if (timer_running_) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
@@ -169,12 +190,6 @@ int TSockets::WaitFor(const std::function<int(int)>& attempt) {
     if (cancel_wait_ || !transport_->IsOpen()) {
       result = -wsa::kInterrupted;
       break;
-    }
-    if (timer_running_ && Clock::now() >= deadline_) {
-      --waiting_;
-      cancel_wait_ = false;
-      Watchdog();
-      return -wsa::kTimedOut;
     }
   }
   --waiting_;
@@ -423,13 +438,15 @@ bool TSockets::FillInput() {
     }
     return error == wsa::kWouldBlock ? 0 : -error;
   };
-  int result = WaitFor([&](int milliseconds) {
-    int state = receive();
-    if (state != 0 || milliseconds <= 0) return state;
-    int ready = transport_->Wait(false, milliseconds);
-    if (ready < 0) return ready;
-    return ready > 0 ? receive() : 0;
-  });
+  int result = WaitFor(
+      [&](int milliseconds) {
+        int state = receive();
+        if (state != 0 || milliseconds <= 0) return state;
+        int ready = transport_->Wait(false, milliseconds);
+        if (ready < 0) return ready;
+        return ready > 0 ? receive() : 0;
+      },
+      true);
   if (result < 0) {
     last_receive_error_ = -result;
     return false;
@@ -439,6 +456,7 @@ bool TSockets::FillInput() {
 }
 
 int TSockets::ReceiveLine(int, std::string& s) {
+  ReadDeadline deadline(*this);
   s.clear();
   last_receive_error_ = 0;
   std::string line;
@@ -465,6 +483,7 @@ int TSockets::ReceiveLine(int, std::string& s) {
 }
 
 long TSockets::ReceiveLongLine(std::string& s, bool& complete, size_t limit) {
+  ReadDeadline deadline(*this);
   s.clear();
   complete = false;
   last_receive_error_ = 0;
@@ -501,6 +520,7 @@ long TSockets::ReceiveLongLine(std::string& s, bool& complete, size_t limit) {
 }
 
 bool TSockets::ReceiveWholeLine(std::string& s, size_t keep) {
+  ReadDeadline deadline(*this);
   s.clear();
   std::string piece;
   bool complete = false;
@@ -519,6 +539,7 @@ bool TSockets::ReceiveWholeLine(std::string& s, size_t keep) {
 }
 
 bool TSockets::ReceiveReply(int, std::string& s) {
+  ReadDeadline deadline(*this);
   s.clear();
   std::string previous, line;
   for (int pass = 0; pass < kMaxReplyLines; ++pass) {

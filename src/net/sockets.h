@@ -6,9 +6,10 @@
 //
 // Blocking mode (NonBlocking false, what the mail components use): every wait (connect,
 // write, read) polls in short slices and processes pending interface events between them
-// (Ui().ProcessEvents()), so Cancel buttons work while a server is silent. The watchdog
-// (`Timeout` seconds without progress) ends any wait; CancelListen() ends the wait in
-// progress at once.
+// (Ui().ProcessEvents()), so Cancel buttons work while a server is silent. The watchdog ends
+// a connect or a write that makes no progress for `Timeout` seconds, and a read of a line
+// (or of a whole reply) that is not complete within `Timeout` seconds, however many bytes
+// trickle in meanwhile; CancelListen() ends the wait in progress at once.
 //
 // Asynchronous mode (NonBlocking true, the default): SConnect returns at once, and the
 // installed SocketNotifier delivers OnSessionConnected, OnDataNeeded, OnDataAvailable and
@@ -91,7 +92,8 @@ class TSockets {
   // Reads one line into `s`: the bytes up to LF, less a CR right before it, at most 255 bytes
   // (the rest of a longer line comes with the next call). Returns the bytes taken from the
   // stream, terminator included ("+OK" CR LF gives 5); 0 with `s` empty when the read
-  // failed (peer closed, reset, timed out or cancelled: see LastReceiveError).
+  // failed (peer closed, reset, timed out or cancelled: see LastReceiveError). The line must
+  // be complete within Timeout seconds of the call.
   // `socket` must be this component's Socket.
   int ReceiveLine(int socket, std::string& s);
   int ReceiveLine(std::string& s) { return ReceiveLine(Socket, s); }
@@ -99,17 +101,20 @@ class TSockets {
   // Reads a line of any length in pieces of at most `limit` bytes (>= 2). `s` gets the
   // bytes without LF and without the CR before it; `complete` tells whether the LF ended this
   // piece (false: the line goes on in the next call). A piece never ends between a CR and
-  // its LF. Returns the bytes taken, 0 when the read failed.
+  // its LF. Returns the bytes taken, 0 when the read failed. Each piece must be complete
+  // within Timeout seconds of the call.
   long ReceiveLongLine(std::string& s, bool& complete, size_t limit = kLongLinePiece);
 
   // Reads a whole line; `s` keeps its first `keep` bytes (CR LF dropped as above) and the
-  // rest of it is read and dropped. False when the read failed, and for a line of more than
-  // 16 MiB, which no reply has (LastReceiveError 10040).
+  // rest of it is read and dropped. False when the read failed, when the line is not
+  // complete within Timeout seconds, and for a line of more than 16 MiB, which no reply has
+  // (LastReceiveError 10040).
   bool ReceiveWholeLine(std::string& s, size_t keep = kLongLinePiece);
 
   // Reads a reply of one or more lines (continuation lines have "-" in the fourth place, and
   // empty lines are skipped over), joined with CR LF. Lines are read whole (a reply line is
-  // cut at 64 KiB). False when a read failed or the reply exceeds 1,000 lines.
+  // cut at 64 KiB). False when a read failed, the reply exceeds 1,000 lines, or it is not
+  // complete within Timeout seconds.
   bool ReceiveReply(int socket, std::string& s);
 
   // The local address of the connection in numeric form ("127.0.0.1", "::1"); "" if none.
@@ -122,9 +127,9 @@ class TSockets {
   // The text of a WinSock code; "Not a WinSock error" for any other number.
   static std::string ErrorText(int code);
 
-  // The watchdog: a wait that makes no progress for Timeout seconds is given up and
-  // reported (10060, "Blocking call timed out"). Every wait runs it; these start and stop
-  // it by hand.
+  // The watchdog: a connect or write that makes no progress for Timeout seconds, or a line
+  // or reply read that is not complete within Timeout seconds, is given up and reported
+  // (10060, "Blocking call timed out"). Every wait runs it; these start and stop it by hand.
   void StartTimeout();
   void StopTimeout();
 
@@ -150,9 +155,24 @@ class TSockets {
   enum class WaitEnd { kReady, kTimedOut, kCancelled };
   using Clock = std::chrono::steady_clock;
 
+  // One deadline for a whole line or reply, however many waits it takes, so a server that
+  // drips its bytes cannot hold a read longer than the watchdog allows. Reads nest (a reply
+  // reads lines, a line reads pieces): the outermost sets the deadline.
+  class ReadDeadline {
+   public:
+    explicit ReadDeadline(TSockets& sockets);
+    ~ReadDeadline();
+    ReadDeadline(const ReadDeadline&) = delete;
+    ReadDeadline& operator=(const ReadDeadline&) = delete;
+
+   private:
+    TSockets& sockets_;
+  };
+
   // Runs `attempt(milliseconds)` until it returns non-zero, processing events between slices.
   // Returns the attempt's result, or -10060 (watchdog) / -10004 (cancelled or closed meanwhile).
-  int WaitFor(const std::function<int(int)>& attempt);
+  // A wait of a read runs against the read's deadline; any other wait gets its own.
+  int WaitFor(const std::function<int(int)>& attempt, bool reading = false);
   void Watchdog();
   bool FillInput();
   void ConnectBlocking(int code);
@@ -176,6 +196,9 @@ class TSockets {
   int cancel_count_ = 0;
   bool timer_running_ = false;
   Clock::time_point deadline_{};
+  int reads_ = 0;  // ReadDeadline scopes open
+  bool read_timed_ = false;
+  Clock::time_point read_deadline_{};
   bool connecting_ = false;
   int watched_ = -1;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

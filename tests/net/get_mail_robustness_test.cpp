@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,14 +13,17 @@
 #include "core/settings.h"
 #include "net/fake_transport.h"
 #include "net/get_mail.h"
+#include "paced_server.h"
 #include "pop3_dialogue.h"
 #include "support/mail_fixture.h"
 
 namespace corvelle {
 namespace {
 
+using testing::PacedServer;
 using testing::Pop3Dialogue;
 using Strings = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
 const std::string kFirst = "From: ann@site\r\nSubject: one\r\n\r\nHello.\r\n";
 const std::string kSecond = "From: bob@site\r\nSubject: two\r\n\r\nBye.\r\n";
@@ -52,6 +56,19 @@ class GetMailRobustnessTest : public testing::MailFixture {
     mail->SetTransport(fake->NewTransport());
     mail->GetNewMail(received, skipped);
   }
+  // The same over loopback against `server` (started here), the watchdog at `timeout` seconds.
+  void FetchOverTcp(PacedServer& server, int timeout = 1) {
+    MailSettings.MailServer = "127.0.0.1";
+    MailSettings.MailPort = server.Port();
+    server.Start();
+    mail = std::make_unique<TGetMail>();
+    mail->InitStatus(&status);
+    mail->Timeout = timeout;
+    auto start = Clock::now();
+    mail->GetNewMail(received, skipped);
+    elapsed = Clock::now() - start;
+    EXPECT_TRUE(server.WaitDone());
+  }
   void ExpectPlayed() {
     EXPECT_EQ(fake->Problems(), Strings{});
     EXPECT_TRUE(fake->Finished());
@@ -70,6 +87,7 @@ class GetMailRobustnessTest : public testing::MailFixture {
   std::unique_ptr<FakeServer> fake;
   std::unique_ptr<TGetMail> mail;
   int received = -1, skipped = -1;
+  Clock::duration elapsed{};
 };
 
 // ---- a message is ".new" only when it is complete and on disk ------------------------------
@@ -245,6 +263,32 @@ TEST_F(GetMailRobustnessTest, AMessageFarLargerThanAnnouncedEndsTheSession) {
     EXPECT_EQ(fake->Written().find("DELE 2") != std::string::npos, row.kept);
     EXPECT_FALSE(mail->IsConnected());
   }
+}
+
+// ---- a server that drips its bytes ---------------------------------------------------------
+
+TEST_F(GetMailRobustnessTest, ADrippedGreetingEndsAtTheWatchdog) {
+  PacedServer server;
+  server.Drip("+OK POP3 ready, one byte at a time\r\n", 200);
+  FetchOverTcp(server);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+  EXPECT_EQ(ui.Texts(), Strings{"POP server did not return greeting status OK."});
+  EXPECT_EQ(mail->LastError, "Blocking call timed out");
+  EXPECT_EQ(server.Received(), "");
+  EXPECT_EQ(received, 0);
+}
+
+TEST_F(GetMailRobustnessTest, ADrippedMessageEndsAtTheWatchdogAndCommitsNothing) {
+  PacedServer server;
+  server.Play(Pop3Dialogue().Login(1).C("RETR 1").S("+OK 40 octets").steps()).Drip(kFirst, 200);
+  FetchOverTcp(server);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+  EXPECT_EQ(mail->LastError, "Blocking call timed out");
+  EXPECT_TRUE(Spool().empty());
+  EXPECT_EQ(received, 0);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(server.Received().find("QUIT"), std::string::npos);
+  EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace
