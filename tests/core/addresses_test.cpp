@@ -113,6 +113,15 @@ TEST_F(ExpandTest, SelfReferencingGroupsEnd) {
   EXPECT_TRUE(ExpandAlias("loop", out, {"loop\tLoop\t(loop,loop)"}));
   EXPECT_EQ(out, Lines{});
   EXPECT_TRUE(ui.boxes.empty());
+
+  // Each group names the next: the expansion stops deep down instead of overflowing the stack.
+  std::string chain;
+  for (int i = 0; i < 20000; ++i)
+    chain += "g" + std::to_string(i) + "\t\t(g" + std::to_string(i + 1) + ",m" + std::to_string(i) + "@host)\n";
+  Book(chain);
+  EXPECT_TRUE(ExpandName("g0", out));
+  EXPECT_LT(out.size(), 100u);
+  EXPECT_EQ(out.back(), "m0@host");
 }
 
 TEST_F(ExpandTest, FromAddressOfAFile) {

@@ -82,6 +82,11 @@ TEST_F(FolderFilesTest, DeleteAsksFirst) {
   EXPECT_EQ(ui.boxes[0].buttons, Buttons::YesNo);
   EXPECT_EQ(ui.boxes[0].icon, MessageIcon::None);
   EXPECT_FALSE(ConfirmDeleteFile(file)) << "nothing left to delete";
+
+  WriteFile(file, "");
+  SetUi(nullptr);  // nobody to ask: nothing is deleted
+  EXPECT_FALSE(ConfirmDeleteFile(file));
+  EXPECT_TRUE(PathExists(file));
 }
 
 }  // namespace

@@ -24,9 +24,11 @@ TEST_F(MessageTextTest, BytesSurviveAReadAndAWrite) {
   Lines lines = {"stale"};
   ASSERT_TRUE(ReadMessageLines(mail_dir + "INBOX/M.MAIL", lines));
   EXPECT_EQ(lines, (Lines{"From: a", "", std::string("\0\x80\xff", 3), "lone\rcr", ""}));
-  ASSERT_TRUE(WriteMessageLines(path, lines));
+  EXPECT_FALSE(WriteMessageLines(mail_dir + "inbox/M.mail", {"other"})) << "never replaces a file";
   EXPECT_EQ(ReadFile(path), data);
-  EXPECT_EQ(ListNames(mail_dir + "Inbox"), Lines{"m.mail"}) << "no temporary file left";
+  ASSERT_TRUE(WriteMessageLines(mail_dir + "inbox/copy.mail", lines));
+  EXPECT_EQ(ReadFile(mail_dir + "Inbox/copy.mail"), data);
+  EXPECT_EQ(ListNames(mail_dir + "Inbox"), (Lines{"copy.mail", "m.mail"})) << "no temporary file left";
 }
 
 TEST_F(MessageTextTest, BareLineFeedsAreReadAndCrLfWritten) {
@@ -35,8 +37,8 @@ TEST_F(MessageTextTest, BareLineFeedsAreReadAndCrLfWritten) {
   Lines lines;
   ASSERT_TRUE(ReadMessageLines(path, lines));
   EXPECT_EQ(lines, (Lines{"a", "b", "c"}));
-  ASSERT_TRUE(WriteMessageLines(mail_dir + "spool/0", lines));
-  EXPECT_EQ(ReadFile(path), "a\r\nb\r\nc\r\n");
+  ASSERT_TRUE(WriteMessageLines(mail_dir + "spool/1", lines));
+  EXPECT_EQ(ReadFile(mail_dir + "Spool/1"), "a\r\nb\r\nc\r\n");
   EXPECT_FALSE(ReadMessageLines(mail_dir + "Spool/missing", lines));
   EXPECT_EQ(lines, Lines{});
 }

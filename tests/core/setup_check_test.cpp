@@ -134,12 +134,17 @@ TEST_F(SetupCheckTest, ATreeThatIsNotThereOrCannotBeMadeIsTheMailDirectorysFault
   EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST_F(SetupCheckTest, EmptyMailDirectoryIsFilledWithTheDefault) {
-  MailSettings.MailDirectory.clear();
-  EXPECT_TRUE(CheckMailDirectory(true, fields));
-  EXPECT_EQ(MailSettings.MailDirectory, home.path() + "Mail/");
-  EXPECT_EQ(fields.shown_directory, home.path() + "Mail/");
-  EXPECT_TRUE(FolderExists(home.path() + "Mail/People"));
+TEST_F(SetupCheckTest, EmptyOrRelativeMailDirectoriesAreTakenBelowHome) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"", "Mail/"}, {"Post/", "Post/"}, {"~/Letters/", "Letters/"}, {"~/", ""}};
+  for (const auto& [typed, below_home] : rows) {
+    SCOPED_TRACE(typed);
+    MailSettings.MailDirectory = typed;
+    EXPECT_TRUE(CheckMailDirectory(true, fields));
+    EXPECT_EQ(MailSettings.MailDirectory, home.path() + below_home);
+    EXPECT_EQ(fields.shown_directory, home.path() + below_home);
+    EXPECT_TRUE(FolderExists(home.path() + below_home + "People"));
+  }
 }
 
 }  // namespace

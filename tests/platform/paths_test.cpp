@@ -76,18 +76,33 @@ TEST(PathsTest, MoveAcrossFileSystemsCopiesThenUnlinks) {
   EXPECT_EQ(ReadFile(other), bytes);
   EXPECT_FALSE(PathExists(dir / "m"));
   ::unlink(other.c_str());
+  for (const FolderEntry& entry : ReadFolder("/dev/shm"))
+    EXPECT_EQ(entry.name.find("corvelle-move-test-" + std::to_string(::getpid()) + "."), std::string::npos)
+        << "no work file left beside the target";
 }
 
 TEST(PathsTest, WholeFilesReadAndNewFilesAreNeverOverwritten) {
   TempDir dir;
   EXPECT_TRUE(WriteNewFile(dir / "n", std::string("x\0y", 3)));
   EXPECT_FALSE(WriteNewFile(dir / "n", "other"));
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"n"}) << "no work file left behind";
   std::string data = "keep";
   EXPECT_TRUE(ReadWholeFile(dir / "N", data)) << "read ignoring case";
   EXPECT_EQ(data, std::string("x\0y", 3));
   EXPECT_FALSE(ReadWholeFile(dir.path(), data));
   EXPECT_TRUE(data.empty());
   EXPECT_FALSE(ReadWholeFile(dir / "none", data));
+}
+
+TEST(PathsTest, OnlyRegularFilesAreReadOrListedAsFiles) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.out").c_str(), 0600), 0);
+  std::string data;
+  EXPECT_FALSE(ReadWholeFile(dir / "pipe.out", data)) << "returns at once instead of waiting for a writer";
+  EXPECT_FALSE(ReadWholeFile("/dev/zero", data));
+  WriteFile(dir / "file.out", "x");
+  for (const FolderEntry& entry : ReadFolder(dir.path()))
+    EXPECT_EQ(entry.is_file, entry.name == "file.out") << entry.name;
 }
 
 TEST(PathsTest, NamePartsAndAsciiOnlyCaseFolding) {
