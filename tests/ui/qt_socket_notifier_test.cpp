@@ -34,7 +34,7 @@ class QtSocketNotifierTest : public QObject {
   void writableAndReadWatchesCanBeSwitched() {
     QtSocketNotifier notifier;
     bool wrote = false, read = false;
-    notifier.Watch(fds_[0], false, true, [&](bool readable, bool writable) {
+    notifier.Watch(fds_[0], false, true, [&](bool, bool writable) {
       if (writable) {
         wrote = true;
         notifier.Watch(fds_[0], true, false, [&](bool r, bool) { read = read || r; });

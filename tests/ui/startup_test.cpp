@@ -18,8 +18,8 @@
 namespace corvelle {
 namespace {
 
-using testing::ListNames;
 using testing::ModalDriver;
+using testing::PressOkInSetup;
 using testing::ReadFile;
 using testing::UiEnvironment;
 using testing::WriteFile;
@@ -47,21 +47,6 @@ void RemoveRegistration(const UiEnvironment& env) {
   for (const std::string& file : RegistrationFiles(env)) ::unlink(file.c_str());
 }
 
-TSetupDlg* Setup(QWidget* widget) {
-  auto* dialog = qobject_cast<TSetupDlg*>(widget);
-  if (!dialog) qWarning("the modal widget is not the setup dialog");
-  return dialog;
-}
-
-void FillUserSettings(TSetupDlg* dialog) {
-  dialog->SendSvrTxt->setText("smtp.example.org");
-  dialog->MailServerTxt->setText("pop.example.org");
-  dialog->UserNameTxt->setText("ann");
-  dialog->PasswordTxt->setText("secret");
-  dialog->NameTxt->setText("Ann Example");
-  dialog->MailAddressTxt->setText("ann@example.org");
-}
-
 }  // namespace
 
 class StartupTest : public QObject {
@@ -74,15 +59,12 @@ class StartupTest : public QObject {
   void firstStartRegistersTwiceAndCompletesTheSetup() {
     int lines_before_dialog = -1;
     QString page;
-    ModalDriver driver({[&](QWidget* widget) {
-      TSetupDlg* dialog = Setup(widget);
-      page = dialog->Setup->currentWidget()->objectName();
+    ModalDriver driver({PressOkInSetup(page, [&](TSetupDlg& dialog) {
       lines_before_dialog = RegisteredLines(*env);
       RemoveRegistration(*env);  // so the second registration shows
-      dialog->MailDirectoryTxt->setText(QString::fromStdString(env->home.path() + "Mail"));
-      FillUserSettings(dialog);
-      dialog->OKBtn->click();
-    }});
+      dialog.MailDirectoryTxt->setText(QString::fromStdString(env->home.path() + "Mail"));
+      testing::FillUserSettings(dialog);
+    })});
     TCorvelProg window;
     QCOMPARE(driver.handled, 1);
     QCOMPARE(driver.unexpected, 0);
@@ -92,9 +74,7 @@ class StartupTest : public QObject {
     QVERIFY(env->ui.boxes.empty());
     QVERIFY(env->end_codes.empty());
     QCOMPARE(MailSettings.MailDirectory, env->MailDir());
-    QCOMPARE(ListNames(env->MailDir()),
-             (std::vector<std::string>{"Inbox", "Mailing Lists", "Organizations", "People", "Postponed", "Sent Mail",
-                                       "Spool", "Subjects", "System"}));
+    QVERIFY(FolderExists(env->MailDir() + "People"));  // the tree with its samples
     QCOMPARE(ReadFile(env->MailDir() + "System/AddressBook/AddressBook.cvab"), std::string());
     std::string ini = ReadFile(env->IniPath());
     QVERIFY(ini.find("CurrentVersion=1.24b") != std::string::npos);
@@ -123,11 +103,7 @@ class StartupTest : public QObject {
     env->WriteCompleteSettings("1.24a");
     for (const std::string& file : RegistrationFiles(*env)) WriteFile(file, "old\n");
     QString page;
-    ModalDriver driver({[&](QWidget* widget) {
-      TSetupDlg* dialog = Setup(widget);
-      page = dialog->Setup->currentWidget()->objectName();
-      dialog->OKBtn->click();
-    }});
+    ModalDriver driver({PressOkInSetup(page)});
     TCorvelProg window;
     QCOMPARE(driver.handled, 1);
     QCOMPARE(page, QString("UserSettingsPage"));
@@ -141,12 +117,7 @@ class StartupTest : public QObject {
     ini.WriteString("main", "MyName", "");
     QVERIFY(ini.Save());
     QString page;
-    ModalDriver driver({[&](QWidget* widget) {
-      TSetupDlg* dialog = Setup(widget);
-      page = dialog->Setup->currentWidget()->objectName();
-      dialog->NameTxt->setText("Ann");
-      dialog->OKBtn->click();
-    }});
+    ModalDriver driver({PressOkInSetup(page, [](TSetupDlg& dialog) { dialog.NameTxt->setText("Ann"); })});
     TCorvelProg window;
     QCOMPARE(page, QString("UserSettingsPage"));
     QCOMPARE(MailSettings.MyName, std::string("Ann"));
@@ -168,11 +139,7 @@ class StartupTest : public QObject {
     env->WriteCompleteSettings();
     ::rmdir((env->MailDir() + "Spool").c_str());
     QString page;
-    ModalDriver driver({[&](QWidget* widget) {
-      TSetupDlg* dialog = Setup(widget);
-      page = dialog->Setup->currentWidget()->objectName();
-      dialog->OKBtn->click();
-    }});
+    ModalDriver driver({PressOkInSetup(page)});
     TCorvelProg window;
     QCOMPARE(driver.handled, 1);
     QCOMPARE(page, QString("DirectoriesPage"));
@@ -183,28 +150,33 @@ class StartupTest : public QObject {
     QCOMPARE(QtUserInterface::DisplayText(env->ui.boxes[0].text).count('\n'), 3);
   }
 
-  void positionIsNeitherReadNorWrittenWithoutRememberPos() {
-    env->WriteCompleteSettings(kVersion, "RememberPos=yes\r\nXPos=301\r\nYPos=202\r\n");
+  void positionIsRestoredAndSavedOnlyWithRememberPos_data() {
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QPoint>("restored");  // (-1, -1): not restored, and the file is left alone
+    QTest::newRow("\"yes\" is not on") << "RememberPos=yes\r\nXPos=301\r\nYPos=202\r\n" << QPoint(-1, -1);
+    QTest::newRow("on, hexadecimal X") << "RememberPos=1\r\nXPos=0x25\r\nYPos=45\r\n" << QPoint(37, 45);
+  }
+  void positionIsRestoredAndSavedOnlyWithRememberPos() {
+    QFETCH(QString, settings);
+    QFETCH(QPoint, restored);
+    env->WriteCompleteSettings(kVersion, settings.toStdString());
     std::string before = ReadFile(env->IniPath());
     {
       TCorvelProg window;
-      QVERIFY(window.pos() != QPoint(301, 202));
-      window.move(40, 50);
-    }
-    QCOMPARE(ReadFile(env->IniPath()), before);
-  }
-
-  void positionIsRestoredAndSavedWithRememberPos() {
-    env->WriteCompleteSettings(kVersion, "RememberPos=1\r\nXPos=0x25\r\nYPos=45\r\n");
-    {
-      TCorvelProg window;
-      QCOMPARE(window.pos(), QPoint(37, 45));
+      if (restored.x() < 0)
+        QVERIFY(window.pos() != QPoint(301, 202));
+      else
+        QCOMPARE(window.pos(), restored);
       window.move(60, 70);
     }
     std::string ini = ReadFile(env->IniPath());
-    QVERIFY(ini.find("XPos=60\r\n") != std::string::npos);
-    QVERIFY(ini.find("YPos=70\r\n") != std::string::npos);
-    QVERIFY(ini.find("MyName=Ann Example\r\n") != std::string::npos);
+    if (restored.x() < 0) {
+      QCOMPARE(ini, before);
+    } else {
+      QVERIFY(ini.find("XPos=60\r\n") != std::string::npos);
+      QVERIFY(ini.find("YPos=70\r\n") != std::string::npos);
+      QVERIFY(ini.find("MyName=Ann Example\r\n") != std::string::npos);
+    }
   }
 
  private:

@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -108,5 +112,27 @@ class ModalDriver {
   int limit_ms_;
   QPointer<QWidget> last_;
 };
+
+// Fills the fields of the "User settings" page with a complete user.
+inline void FillUserSettings(TSetupDlg& dialog, const QString& password = "secret") {
+  dialog.SendSvrTxt->setText("smtp.example.org");
+  dialog.MailServerTxt->setText("pop.example.org");
+  dialog.UserNameTxt->setText("ann");
+  dialog.PasswordTxt->setText(password);
+  dialog.NameTxt->setText("Ann Example");
+  dialog.MailAddressTxt->setText("ann@example.org");
+}
+
+// A ModalDriver action for the setup dialog: notes the page it opened on, lets `fill` change
+// the fields, then presses OK.
+inline ModalDriver::Action PressOkInSetup(QString& page, std::function<void(TSetupDlg&)> fill = {}) {
+  return [&page, fill](QWidget* widget) {
+    auto* dialog = qobject_cast<TSetupDlg*>(widget);
+    QVERIFY2(dialog, "the modal widget is not the setup dialog");
+    page = dialog->Setup->currentWidget()->objectName();
+    if (fill) fill(*dialog);
+    dialog->OKBtn->click();
+  };
+}
 
 }  // namespace corvelle::testing
