@@ -108,12 +108,17 @@ void TGetMail::ConnectionLost() {
   if (IsConnected()) Disconnect();
 }
 
+bool TGetMail::WaitInterrupted() const { return LastReceiveError() == wsa::kInterrupted && SessionUsable(); }
+
 bool TGetMail::ReadReplyLine(std::string& line) {
   if (!SessionUsable()) {
     line.clear();
     return false;
   }
   if (ReceiveWholeLine(line, kReplyKeep)) return true;
+  // A Cancel while the reply was awaited: the reply still comes, and the cancel flags say
+  // what to do after it. A second Cancel gives the session up.
+  if (WaitInterrupted() && ReceiveWholeLine(line, kReplyKeep)) return true;
   ConnectionLost();
   return false;
 }
@@ -358,7 +363,12 @@ long TGetMail::GetMailMessage(int number) {
   while (!ErrorFlag && !ended) {
     long taken = ReceiveLongLine(piece, complete);
     if (taken == 0) {
-      ConnectionLost();
+      // Cancel pressed while the server was slow: skip this message like any other cancel
+      // (its rest is read below), and the run goes on.
+      if (WaitInterrupted())
+        ErrorFlag = true;
+      else
+        ConnectionLost();
       break;
     }
     line_taken += taken;

@@ -77,8 +77,11 @@ class TGetMail : public TMailTransfer {
   bool Authenticate();
   // Sends RSET. True when the server answered "+OK".
   bool ResetStep();
-  // Reads one reply line whole (cut at 64 KiB). False when the connection was lost.
+  // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
+  // more. False when the connection was lost (or a second Cancel came).
   bool ReadReplyLine(std::string& line);
+  // True when the last read was given up by a Cancel and the session can go on.
+  bool WaitInterrupted() const;
   // How far the reading of a message has come: the bytes it took from the stream, whether
   // the next piece starts a line, and the most it may take.
   struct MessageRead {

@@ -463,6 +463,7 @@ int TSockets::ReceiveLine(int, std::string& s) {
   size_t taken = 0;
   for (;;) {
     if (input_pos_ == input_.size() && !FillInput()) {
+      if (Resumable()) Unread(line);
       WatchForReading();
       return 0;
     }
@@ -491,6 +492,7 @@ long TSockets::ReceiveLongLine(std::string& s, bool& complete, size_t limit) {
   size_t taken = 0;
   for (;;) {
     if (input_pos_ == input_.size() && !FillInput()) {
+      if (Resumable()) Unread(s);  // the piece so far: raw, its CR handling comes at the end
       s.clear();
       WatchForReading();
       return 0;
@@ -522,7 +524,7 @@ long TSockets::ReceiveLongLine(std::string& s, bool& complete, size_t limit) {
 bool TSockets::ReceiveWholeLine(std::string& s, size_t keep) {
   ReadDeadline deadline(*this);
   s.clear();
-  std::string piece;
+  std::string piece, raw;  // raw: the earlier pieces of a line longer than one, as received
   bool complete = false;
   size_t taken = 0;
   for (;;) {
@@ -530,11 +532,13 @@ bool TSockets::ReceiveWholeLine(std::string& s, size_t keep) {
     taken += static_cast<size_t>(n);
     if (n == 0 || taken > kWholeLineLimit) {
       if (n != 0) last_receive_error_ = kMessageTooLong;
+      if (n == 0 && Resumable()) Unread(raw);
       s.clear();
       return false;
     }
     if (s.size() < keep) s.append(piece, 0, keep - s.size());
     if (complete) return true;
+    raw += piece;
   }
 }
 
@@ -553,6 +557,13 @@ bool TSockets::ReceiveReply(int, std::string& s) {
     if (!more) return true;
   }
   return false;
+}
+
+bool TSockets::Resumable() const { return last_receive_error_ == wsa::kInterrupted && transport_->IsOpen(); }
+
+void TSockets::Unread(const std::string& bytes) {
+  input_.replace(0, input_pos_, bytes);
+  input_pos_ = 0;
 }
 
 std::string TSockets::LocalAddress(int) const { return transport_->LocalAddress(); }

@@ -138,7 +138,10 @@ class TSockets {
   void SocketNotification(int socket, int event, int error);
 
   // Why the last read failed: 10054 peer closed or reset, 10060 timed out, 10004 given up
-  // by CancelListen, 10038 no connection; 0 after a successful read.
+  // by CancelListen, 10038 no connection; 0 after a successful read. A line read given up
+  // by CancelListen while the connection stays open takes nothing from the stream: the next
+  // read starts with the same bytes, so the caller may carry on where it was. (A multi-line
+  // reply keeps only its unfinished line.)
   int LastReceiveError() const { return last_receive_error_; }
   // How many times CancelListen was called: a loop that reads without waiting can see a
   // Cancel button that way.
@@ -183,6 +186,10 @@ class TSockets {
   void ConnectFailed(const std::string& name, int code);
   // Closes the transport and forgets everything buffered for the connection.
   void CloseConnection();
+  // True when the last read was given up by a Cancel and the connection stands.
+  bool Resumable() const;
+  // Puts `bytes` back in front of what is still to be read.
+  void Unread(const std::string& bytes);
 
   std::unique_ptr<Transport> transport_;
   int non_blocking_ = 1;

@@ -291,5 +291,87 @@ TEST_F(GetMailRobustnessTest, ADrippedMessageEndsAtTheWatchdogAndCommitsNothing)
   EXPECT_TRUE(ui.boxes.empty());
 }
 
+// ---- "Cancel current" while the server is slow skips one message, not the session ----------
+
+const std::string kThird = "From: cy@site\r\nSubject: three\r\n\r\nAgain.\r\n";
+
+TEST_F(GetMailRobustnessTest, CancelCurrentDuringAWaitSkipsOnlyThatMessage) {
+  // The server pauses inside message 2, once in the middle of a line whose rest would look
+  // like the end of the message if it were read as a line of its own, once before the RETR
+  // reply. "Cancel current" is pressed during the pause.
+  const std::string middle_of_a_line = "From: bob@site\r\nSubject: two\r\n\r\nx";
+  const std::string rest = ".\r\nmore\r\n.\r\n";
+  const struct {
+    const char* name;
+    std::function<void(PacedServer&)> message2;
+    size_t status_lines;  // how many status lines show while the server pauses
+  } rows[] = {
+      {"inside the message",
+       [&](PacedServer& server) {
+         server.Play(Pop3Dialogue().C("RETR 2").S("+OK 40 octets").steps());
+         server.Send(middle_of_a_line).Pause(600).Send(rest);
+       },
+       4},
+      {"before the RETR reply",
+       [&](PacedServer& server) {
+         server.Play(Pop3Dialogue().C("RETR 2").steps());
+         server.Pause(600).Send("+OK 40 octets\r\n" + middle_of_a_line + rest);
+       },
+       1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const std::string& name : Spool()) std::remove((mail_dir + "Spool/" + name).c_str());
+    PacedServer server;
+    server.Play(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).steps());
+    row.message2(server);
+    server.Play(Pop3Dialogue().Retr(3, kThird).Dele(3).Quit().steps());
+    int presses = 0, waited = 0;
+    ui.on_events = [&] {
+      const Strings& lines = status.Lines();
+      if (presses == 0 && lines.size() == row.status_lines && lines[0].rfind("Receiving message: 2", 0) == 0 &&
+          ++waited == 10) {
+        ++presses;  // Cancel current
+        mail->ErrorFlag = true;
+        mail->CancelListen();
+      }
+    };
+    FetchOverTcp(server, 10);
+    ui.on_events = nullptr;
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(server.Problems(), Strings{});
+    EXPECT_TRUE(server.Finished());
+    EXPECT_EQ(Spool(), (Strings{"0.new", "1.new"}));
+    EXPECT_EQ(SpoolFile("0.new"), kFirst);
+    EXPECT_EQ(SpoolFile("1.new"), kThird);
+    EXPECT_EQ(received, 2);
+    EXPECT_EQ(skipped, 1);
+    EXPECT_EQ(server.Received().find("DELE 2"), std::string::npos);
+    EXPECT_FALSE(mail->ErrorFlag);
+  }
+}
+
+TEST_F(GetMailRobustnessTest, ASecondCancelDuringTheWaitGivesTheSessionUp) {
+  PacedServer server;
+  server.Play(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 40 octets").S("From: bob@site").Stall()
+                  .steps());
+  int waited = 0, presses = 0;
+  ui.on_events = [&] {
+    if (status.Lines().size() >= 3 && ++waited % 10 == 0 && presses < 2) {
+      ++presses;
+      mail->ErrorFlag = true;
+      mail->CancelListen();
+    }
+  };
+  FetchOverTcp(server, 60);
+  EXPECT_EQ(presses, 2);
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  EXPECT_EQ(Spool(), Strings{"0.new"});
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_TRUE(mail->ErrorFlag);
+  EXPECT_EQ(server.Received().find("QUIT"), std::string::npos);  // the session was given up
+}
+
 }  // namespace
 }  // namespace corvelle

@@ -122,5 +122,51 @@ TEST_F(SocketsDeadlineTest, CancelEndsADrippedRead) {
   EXPECT_EQ(errors, std::vector<std::string>{"10038 Socket operation on non-socket"});  // CancelListen's own
 }
 
+// A read that Cancel ends in the middle of a line takes nothing: the next read gets the whole
+// line, so a caller can carry on with the stream in step.
+TEST_F(SocketsDeadlineTest, ALineCutShortByCancelIsReadWholeNextTime) {
+  const struct {
+    const char* name;
+    std::function<long(TSockets&, std::string&)> read;
+  } rows[] = {
+      {"ReceiveLine", [](TSockets& s, std::string& line) { return long{s.ReceiveLine(line)}; }},
+      {"ReceiveLongLine",
+       [](TSockets& s, std::string& line) {
+         bool complete = false;
+         return s.ReceiveLongLine(line, complete);
+       }},
+      {"ReceiveWholeLine in pieces of 4 bytes",
+       [](TSockets& s, std::string& line) { return s.ReceiveWholeLine(line, 4) ? long{1} : long{0}; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    errors.clear();
+    PacedServer halting;
+    halting.Send("+OK hel").Pause(600).Send("lo\r\n");
+    halting.Start();
+    TSockets client;
+    client.SetNonBlocking(false);
+    client.Timeout = 60;
+    client.IPAddr = "127.0.0.1";
+    client.Port = halting.Port();
+    client.SConnect();
+    ASSERT_NE(client.Socket, -1);
+    client.OnErrorOccurred = sockets.OnErrorOccurred;
+    int at = ui.events_processed;
+    ui.on_events = [&] {
+      if (ui.events_processed == at + 10) client.CancelListen();
+    };
+    std::string line = "old";
+    EXPECT_EQ(row.read(client, line), 0);
+    EXPECT_EQ(line, "");
+    EXPECT_EQ(client.LastReceiveError(), 10004);
+    std::string whole;
+    EXPECT_TRUE(client.ReceiveWholeLine(whole));
+    EXPECT_EQ(whole, "+OK hello");
+    EXPECT_EQ(errors, std::vector<std::string>{"10038 Socket operation on non-socket"});
+    ui.on_events = nullptr;
+  }
+}
+
 }  // namespace
 }  // namespace corvelle
