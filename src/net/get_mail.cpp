@@ -448,6 +448,7 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   if (CancelAll) return;
   ErrorFlag = false;
   stop_run_ = false;
+  CommitWorkFiles();  // an earlier connection's, so that this run counts only its own
   discarded_ = 0;
   int total = GetMailStatus();
   if (total < 0) {  // unreadable count: nothing can be fetched, and that is an error
