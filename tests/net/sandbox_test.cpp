@@ -10,7 +10,6 @@
 #include "core/settings.h"
 #include "net/get_mail.h"
 #include "net/send_mail.h"
-#include "net/sockets.h"
 #include "sandbox.h"
 #include "transfer_fixture.h"
 
@@ -71,29 +70,6 @@ Strings Messages() {
       std::string("From: c\xE9@site\r\nSubject: 8-bit \xFC\xFF\r\n\r\n\xE4\x80\x01 and a NUL \0 here\r\n", 58),
       "From: dan@site\r\nSubject: empty body\r\n\r\n",
   };
-}
-
-TEST_F(SandboxMail, BothServersGreet) {
-  TSockets sockets;
-  sockets.SetNonBlocking(false);
-  sockets.OnErrorOccurred = [](TSockets&, int, int error, const std::string& msg) {
-    ADD_FAILURE() << error << " " << msg;
-  };
-  sockets.IPAddr = sandbox.host;
-  sockets.Port = sandbox.pop3_port;
-  sockets.SConnect();
-  std::string reply;
-  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, reply));
-  EXPECT_EQ(reply.substr(0, 3), "+OK");
-  sockets.Disconnect();
-  sockets.Port = sandbox.smtp_port;
-  sockets.SConnect();
-  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, reply));
-  EXPECT_EQ(reply.substr(0, 4), "220 ");
-  sockets.SetText("QUIT\r\n");
-  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, reply));
-  EXPECT_EQ(reply.substr(0, 3), "221");
-  sockets.Disconnect();
 }
 
 TEST_F(SandboxMail, FetchesEveryMessageByteForByteAndDeletesIt) {
