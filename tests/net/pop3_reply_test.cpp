@@ -6,13 +6,8 @@ namespace corvelle {
 namespace {
 
 TEST(Pop3Reply, OnlyAnExactPlusOkIsPositive) {
-  EXPECT_TRUE(IsPositiveReply("+OK"));
-  EXPECT_TRUE(IsPositiveReply("+OK 2 320"));
-  EXPECT_TRUE(IsPositiveReply("+OKAY"));
-  EXPECT_FALSE(IsPositiveReply("+ok"));
-  EXPECT_FALSE(IsPositiveReply("-ERR"));
-  EXPECT_FALSE(IsPositiveReply(""));
-  EXPECT_FALSE(IsPositiveReply(" +OK"));
+  for (const char* reply : {"+OK", "+OK 2 320", "+OKAY"}) EXPECT_TRUE(IsPositiveReply(reply)) << reply;
+  for (const char* reply : {"+ok", "-ERR", "", " +OK"}) EXPECT_FALSE(IsPositiveReply(reply)) << reply;
 }
 
 TEST(Pop3Reply, StatCount) {
