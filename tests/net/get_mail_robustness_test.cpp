@@ -97,7 +97,10 @@ TEST_F(GetMailRobustnessTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQui
   WhileReading(2, [&] { while_reading.push_back(Spool()); });
   Strings at_flush;
   std::string written_at_flush;
-  SetDiskFlush([&](const std::string&) {
+  int flushes = 0;
+  SetDiskFlush([&](const std::string& folder) {
+    ++flushes;
+    EXPECT_EQ(folder, mail_dir + "Spool");
     at_flush = Spool();
     written_at_flush = fake->Written();
     return true;
@@ -109,8 +112,12 @@ TEST_F(GetMailRobustnessTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQui
     EXPECT_EQ(std::count_if(names.begin(), names.end(), IsNewFile), 0) << names.back();
     EXPECT_EQ(std::count_if(names.begin(), names.end(), IsWorkFile), 2);
   }
+  // One flush for the connection, after the last DELE, before any file is named ".new" and
+  // before QUIT.
+  EXPECT_EQ(flushes, 1);
   EXPECT_EQ(at_flush.size(), 2u);
   EXPECT_TRUE(std::all_of(at_flush.begin(), at_flush.end(), IsWorkFile));
+  EXPECT_NE(written_at_flush.find("DELE 2"), std::string::npos);
   EXPECT_EQ(written_at_flush.find("QUIT"), std::string::npos);
   EXPECT_EQ(Spool(), (Strings{"0.new", "1.new"}));
   EXPECT_EQ(SpoolFile("0.new"), kFirst);
