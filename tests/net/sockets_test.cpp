@@ -333,6 +333,15 @@ TEST_F(SocketsTest, TalksOverIPv4AndIPv6AndResolvesNames) {
   }
 }
 
+TEST_F(SocketsTest, ARealRefusedConnectionReports10061) {
+  CatchErrors();
+  ClosedPort closed;
+  ConnectTo("127.0.0.1", closed.Port());
+  EXPECT_EQ(sockets.Socket, -1);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].error, 10061);
+}
+
 TEST_F(SocketsTest, ASilentServerTripsTheWatchdogWhileEventsAreProcessed) {
   CatchErrors();
   sockets.Timeout = 1;
