@@ -9,18 +9,32 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 namespace corvelle::testing {
-namespace {
 
-using Clock = std::chrono::steady_clock;
+ServerScript& ServerScript::Play(const ServerScript& more) {
+  steps_.insert(steps_.end(), more.steps_.begin(), more.steps_.end());
+  return *this;
+}
 
-}  // namespace
+ServerScript& ServerScript::Send(const std::string& bytes) {
+  steps_.push_back(DialogueStep{DialogueStep::Kind::kServer, bytes});
+  return *this;
+}
 
-ScriptedServer::ScriptedServer(std::vector<DialogueStep> steps, Options options)
-    : steps_(std::move(steps)), options_(options) {
+ServerScript& ServerScript::Pause(int milliseconds) {
+  steps_.push_back(std::chrono::milliseconds(milliseconds));
+  return *this;
+}
+
+ServerScript& ServerScript::Drip(const std::string& bytes, int milliseconds) {
+  for (char byte : bytes) Send(std::string(1, byte)).Pause(milliseconds);
+  return *this;
+}
+
+ScriptedServer::ScriptedServer(ServerScript script, Options options)
+    : script_(std::move(script)), options_(options) {
   if (::pipe2(stop_pipe_, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   int family = options_.ipv6 ? AF_INET6 : AF_INET;
   listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -61,6 +75,7 @@ ScriptedServer::~ScriptedServer() {
 }
 
 bool ScriptedServer::WaitDone() {
+  using Clock = std::chrono::steady_clock;
   auto end = Clock::now() + options_.bound + std::chrono::seconds(5);
   while (!done_ && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return done_;
@@ -144,11 +159,12 @@ void ScriptedServer::DrainUntilClosed(int connection) {
 }
 
 void ScriptedServer::Run() {
+  const std::vector<ServerScript::Step>& steps = script_.steps();
   int connection = -1;
   std::string pending;
   size_t next = 0;
   bool ok = true;
-  while (ok && next < steps_.size()) {
+  while (ok && next < steps.size()) {
     if (connection < 0) {
       if (!Accept(connection)) {
         Problem("no client connected");
@@ -156,7 +172,13 @@ void ScriptedServer::Run() {
       }
       pending.clear();
     }
-    const DialogueStep& step = steps_[next];
+    if (const auto* pause = std::get_if<std::chrono::milliseconds>(&steps[next])) {
+      pollfd stop{stop_pipe_[0], POLLIN, 0};  // only the destructor cuts a pause short
+      ok = ::poll(&stop, 1, static_cast<int>(pause->count())) == 0;
+      if (ok) ++next;
+      continue;
+    }
+    const DialogueStep& step = std::get<DialogueStep>(steps[next]);
     switch (step.kind) {
       case DialogueStep::Kind::kServer:
         ok = SendAll(connection, step.bytes);
@@ -183,7 +205,7 @@ void ScriptedServer::Run() {
     }
     if (ok) ++next;
   }
-  finished_ = next == steps_.size();
+  finished_ = next == steps.size();
   if (connection >= 0) {
     DrainUntilClosed(connection);
     ::close(connection);

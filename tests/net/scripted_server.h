@@ -1,7 +1,8 @@
 #pragma once
-// A tiny TCP server on loopback that plays one scripted dialogue (net/dialogue.h) in a
-// thread: one server per failure mode, on a port the system assigns. Every wait is bounded,
-// so a test never hangs on it; the destructor stops the thread.
+// A tiny TCP server on loopback that plays one script in a thread: the steps of a dialogue
+// (net/dialogue.h), and pauses between them for a server that drips its bytes or goes quiet
+// and then carries on. One server per failure mode, on a port the system assigns. Every wait
+// is bounded, so a test never hangs on it; the destructor stops the thread.
 
 #include <atomic>
 #include <chrono>
@@ -9,11 +10,32 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "net/dialogue.h"
 
 namespace corvelle::testing {
+
+// What a scripted server does, in order.
+class ServerScript {
+ public:
+  using Step = std::variant<DialogueStep, std::chrono::milliseconds>;  // or a pause
+
+  ServerScript() = default;
+  ServerScript(const std::vector<DialogueStep>& steps) : steps_(steps.begin(), steps.end()) {}  // NOLINT
+
+  ServerScript& Play(const ServerScript& more);
+  ServerScript& Send(const std::string& bytes);
+  ServerScript& Pause(int milliseconds);
+  // Sends `bytes` one byte at a time, pausing `milliseconds` after each.
+  ServerScript& Drip(const std::string& bytes, int milliseconds);
+
+  const std::vector<Step>& steps() const { return steps_; }
+
+ private:
+  std::vector<Step> steps_;
+};
 
 class ScriptedServer {
  public:
@@ -24,9 +46,11 @@ class ScriptedServer {
     std::chrono::milliseconds bound{15000};  // the longest any wait of the server lasts
   };
 
+  // Listens at once and plays for the first client.
   explicit ScriptedServer(std::string_view script) : ScriptedServer(ParseDialogue(script), Options{}) {}
   ScriptedServer(std::string_view script, Options options) : ScriptedServer(ParseDialogue(script), options) {}
-  ScriptedServer(std::vector<DialogueStep> steps, Options options);
+  explicit ScriptedServer(ServerScript script) : ScriptedServer(std::move(script), Options{}) {}
+  ScriptedServer(ServerScript script, Options options);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -56,7 +80,7 @@ class ScriptedServer {
   void Record(std::string_view bytes);
   void Problem(const std::string& text);
 
-  std::vector<DialogueStep> steps_;
+  ServerScript script_;
   Options options_;
   int listener_ = -1;
   int stop_pipe_[2] = {-1, -1};

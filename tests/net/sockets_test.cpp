@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 #include "net/fake_transport.h"
@@ -16,13 +17,9 @@ namespace {
 
 using testing::ClosedPort;
 using testing::ScriptedServer;
+using testing::ServerScript;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
-
-struct Reported {
-  int socket, error;
-  std::string msg;
-};
 
 class SocketsTest : public ::testing::Test {
  protected:
@@ -32,9 +29,10 @@ class SocketsTest : public ::testing::Test {
   }
   ~SocketsTest() override { SetProgramExit(nullptr); }
 
+  // Reports go to `errors` as "<code> <text>".
   void CatchErrors() {
-    sockets.OnErrorOccurred = [this](TSockets&, int socket, int error, const std::string& msg) {
-      errors.push_back({socket, error, msg});
+    sockets.OnErrorOccurred = [this](TSockets&, int, int error, const std::string& msg) {
+      errors.push_back(std::to_string(error) + " " + msg);
     };
   }
   // Connects to a new in-process server that sends `bytes` and then plays `script`, at most
@@ -62,6 +60,18 @@ class SocketsTest : public ::testing::Test {
     sockets.Port = port;
     sockets.SConnect();
   }
+  // A new blocking client to 127.0.0.1:`port` with the error handler of `sockets`, connected.
+  std::unique_ptr<TSockets> NewClient(const std::string& port, int timeout) {
+    auto client = std::make_unique<TSockets>();
+    client->SetNonBlocking(false);
+    client->Timeout = timeout;
+    client->OnErrorOccurred = sockets.OnErrorOccurred;
+    client->IPAddr = "127.0.0.1";
+    client->Port = port;
+    client->SConnect();
+    EXPECT_NE(client->Socket, -1);
+    return client;
+  }
   // Runs an asynchronous connection to 127.0.0.1:`port` until `done` (bounded).
   bool RunAsync(const std::string& port, const std::function<bool()>& done) {
     loop.emplace();
@@ -75,7 +85,7 @@ class SocketsTest : public ::testing::Test {
   TSockets sockets;
   std::vector<std::unique_ptr<FakeServer>> fakes;
   std::vector<int> exits;
-  std::vector<Reported> errors;
+  Strings errors;
 };
 
 // ---- reading -----------------------------------------------------------------------------
@@ -234,9 +244,7 @@ TEST_F(SocketsTest, AnErrorGoesToTheHandlerOrElseToABoxThatEndsTheProgram) {
   NewFake(10061);
   sockets.SConnect();
   EXPECT_EQ(sockets.Socket, -1);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].error, 10061);
-  EXPECT_EQ(errors[0].msg, "Connection refused");
+  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
   EXPECT_TRUE(ui.boxes.empty());
 
   sockets.OnErrorOccurred = nullptr;
@@ -259,11 +267,7 @@ TEST_F(SocketsTest, WritingOrClosingWithoutAConnectionReports10038) {
   sockets.SetText("NOOP\r\n");
   sockets.Disconnect();
   sockets.CancelListen();
-  ASSERT_EQ(errors.size(), 3u);
-  for (const Reported& error : errors) {
-    EXPECT_EQ(error.error, 10038);
-    EXPECT_EQ(error.msg, "Socket operation on non-socket");
-  }
+  EXPECT_EQ(errors, Strings(3, "10038 Socket operation on non-socket"));
   EXPECT_EQ(sockets.ListenSocket, 0);
   sockets.OnErrorOccurred = nullptr;
   sockets.CancelListen();
@@ -338,8 +342,7 @@ TEST_F(SocketsTest, ARealRefusedConnectionReports10061) {
   ClosedPort closed;
   ConnectTo("127.0.0.1", closed.Port());
   EXPECT_EQ(sockets.Socket, -1);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].error, 10061);
+  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
 }
 
 TEST_F(SocketsTest, ASilentServerTripsTheWatchdogWhileEventsAreProcessed) {
@@ -355,9 +358,7 @@ TEST_F(SocketsTest, ASilentServerTripsTheWatchdogWhileEventsAreProcessed) {
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(sockets.LastReceiveError(), 10060);
   EXPECT_GT(ui.events_processed, events_before + 5);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].error, 10060);
-  EXPECT_EQ(errors[0].msg, "Blocking call timed out");
+  EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
 }
 
 TEST_F(SocketsTest, WithoutAHandlerTheWatchdogShowsItsBoxAndTheProgramGoesOn) {
@@ -373,23 +374,6 @@ TEST_F(SocketsTest, WithoutAHandlerTheWatchdogShowsItsBoxAndTheProgramGoesOn) {
   EXPECT_TRUE(exits.empty());
 }
 
-TEST_F(SocketsTest, CancelListenEndsAWaitingRead) {
-  CatchErrors();
-  sockets.Timeout = 60;
-  ScriptedServer server("STALL");
-  ConnectTo("127.0.0.1", server.Port());
-  ui.on_events = [this] {
-    if (ui.events_processed == 3) sockets.CancelListen();
-  };
-  auto start = Clock::now();
-  std::string line;
-  EXPECT_EQ(sockets.ReceiveLine(line), 0);
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(sockets.LastReceiveError(), 10004);
-  ASSERT_EQ(errors.size(), 1u);  // CancelListen's own report, no time-out
-  EXPECT_EQ(errors[0].error, 10038);
-}
-
 TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
   std::string big(3 << 20, 'b');
   ScriptedServer server(std::vector<DialogueStep>{{DialogueStep::Kind::kClient, big + "\r\n"},
@@ -400,6 +384,109 @@ TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
   std::string line;
   EXPECT_EQ(sockets.ReceiveLine(line), 5);
   EXPECT_EQ(server.Problems(), Strings{});
+}
+
+// ---- the watchdog against servers that drip their bytes -----------------------------------
+// A line or a reply must be complete within the time-out, however many bytes trickle in
+// meanwhile, and Cancel still ends a wait.
+
+// Each way of reading, against a server that keeps sending but never finishes in time.
+TEST_F(SocketsTest, ADrippedLineOrReplyEndsAtTheWatchdog) {
+  CatchErrors();
+  const std::string slow_line = "+OK a greeting sent one byte at a time\r\n";
+  ServerScript slow_reply;  // each line quick, the whole reply not
+  for (int i = 0; i < 10; ++i) slow_reply.Send("250-line " + std::to_string(i) + "\r\n").Pause(300);
+  slow_reply.Send("250 end\r\n");
+  std::string tail;
+  const struct {
+    const char* name;
+    ServerScript script;
+    std::function<bool(TSockets&)> read;
+  } rows[] = {
+      {"ReceiveLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveLine(tail) > 0; }},
+      {"ReceiveLongLine", ServerScript().Drip(slow_line, 200),
+       [&](TSockets& s) {
+         bool complete = false;
+         return s.ReceiveLongLine(tail, complete) > 0;
+       }},
+      {"ReceiveWholeLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveWholeLine(tail); }},
+      {"ReceiveReply, each line quick", slow_reply, [&](TSockets& s) { return s.ReceiveReply(s.Socket, tail); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    errors.clear();
+    ScriptedServer dripping(row.script);
+    auto client = NewClient(dripping.Port(), 1);
+    auto start = Clock::now();
+    EXPECT_FALSE(row.read(*client));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(client->LastReceiveError(), 10060);
+    EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
+  }
+}
+
+TEST_F(SocketsTest, EachLineGetsItsOwnTime) {
+  CatchErrors();
+  ScriptedServer server(ServerScript().Send("+OK one\r\n").Pause(700).Send("+OK two\r\n").Pause(700)
+                            .Send("250-a\r\n250 b\r\n"));
+  sockets.Timeout = 1;
+  ConnectTo("127.0.0.1", server.Port());
+  std::string line;
+  EXPECT_EQ(sockets.ReceiveLine(line), 9);
+  EXPECT_EQ(sockets.ReceiveLine(line), 9);
+  EXPECT_EQ(line, "+OK two");
+  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, line));
+  EXPECT_EQ(line, "250-a\r\n250 b");
+  EXPECT_TRUE(errors.empty());
+}
+
+// Cancel ends a wait at once, whether the server is silent, drips its bytes or halts in the
+// middle of a line. A read it ends takes nothing: the next read gets the whole line, so a
+// caller can carry on with the stream in step.
+TEST_F(SocketsTest, CancelEndsAWaitingReadAndTakesNothing) {
+  CatchErrors();
+  using Read = std::function<long(TSockets&, std::string&)>;
+  const Read line = [](TSockets& s, std::string& text) { return long{s.ReceiveLine(text)}; };
+  const Read long_line = [](TSockets& s, std::string& text) {
+    bool complete = false;
+    return s.ReceiveLongLine(text, complete);
+  };
+  const Read whole_line = [](TSockets& s, std::string& text) { return s.ReceiveWholeLine(text, 4) ? 1L : 0L; };
+  const ServerScript halting = ServerScript().Send("+OK hel").Pause(600).Send("lo\r\n");
+  const struct {
+    const char* name;
+    ServerScript script;
+    Read read;
+    int press_at;      // events into the read
+    const char* next;  // the whole line read after it; "" for no more reading
+  } rows[] = {
+      {"silent server", ParseDialogue("STALL"), line, 3, ""},
+      {"dripping server", ServerScript().Drip("+OK this line takes far too long to arrive\r\n", 200), line, 20, ""},
+      {"ReceiveLine halted in a line", halting, line, 10, "+OK hello"},
+      {"ReceiveLongLine halted in a line", halting, long_line, 10, "+OK hello"},
+      {"ReceiveWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    errors.clear();
+    ScriptedServer server(row.script);
+    auto client = NewClient(server.Port(), 60);
+    int at = ui.events_processed;
+    ui.on_events = [&] {
+      if (ui.events_processed == at + row.press_at) client->CancelListen();
+    };
+    auto start = Clock::now();
+    std::string text = "old";
+    EXPECT_EQ(row.read(*client, text), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(client->LastReceiveError(), 10004);
+    EXPECT_EQ(errors, Strings{"10038 Socket operation on non-socket"});  // CancelListen's own, no time-out
+    ui.on_events = nullptr;
+    if (!*row.next) continue;
+    EXPECT_TRUE(client->ReceiveWholeLine(text));
+    EXPECT_EQ(text, row.next);
+  }
 }
 
 // ---- asynchronous mode -------------------------------------------------------------------
@@ -442,8 +529,7 @@ TEST_F(SocketsTest, TheAsynchronousModeReportsARefusedConnection) {
   bool connected = false;
   sockets.OnSessionConnected = [&](TSockets&, int) { connected = true; };
   EXPECT_TRUE(RunAsync(closed.Port(), [&] { return !errors.empty(); }));
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].error, 10061);
+  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
   EXPECT_FALSE(connected);
   EXPECT_EQ(sockets.Socket, -1);
 }
