@@ -24,7 +24,7 @@ ServerScript& ServerScript::Send(const std::string& bytes) {
 }
 
 ServerScript& ServerScript::Pause(int milliseconds) {
-  steps_.push_back(std::chrono::milliseconds(milliseconds));
+  steps_.emplace_back(std::in_place_type<std::chrono::milliseconds>, milliseconds);
   return *this;
 }
 

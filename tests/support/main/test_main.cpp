@@ -10,17 +10,17 @@
 
 int main(int argc, char** argv) {
   const std::string home = CORVELLE_TEST_HOME;
-  const std::pair<const char*, std::string> env[] = {
+  const std::pair<const char*, std::string> folders[] = {
       {"HOME", home},
       {"XDG_CONFIG_HOME", home + "/config"},
       {"XDG_DATA_HOME", home + "/data"},
       {"XDG_RUNTIME_DIR", home + "/runtime"},
-      {"QT_QPA_PLATFORM", "offscreen"},
   };
-  for (const auto& [name, value] : env) {
-    std::filesystem::create_directories(value);
-    ::setenv(name, value.c_str(), 1);
+  for (const auto& [name, folder] : folders) {
+    std::filesystem::create_directories(folder);
+    ::setenv(name, folder.c_str(), 1);
   }
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   std::filesystem::permissions(home + "/runtime", std::filesystem::perms::owner_all);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
