@@ -22,16 +22,7 @@ struct RecordingFields : SetupFields {
 
 class SetupCheckTest : public testing::MailFixture {
  protected:
-  SetupCheckTest() {
-    TMailSettings& s = MailSettings;
-    s.SendServer = "smtp.example.org";
-    s.SendPort = "25";
-    s.MailServer = "pop.example.org";
-    s.MailPort = "110";
-    s.UserName = "ann";
-    s.PassWord = EncodePassword("secret");
-    s.MyName = "Ann Example";
-  }
+  SetupCheckTest() { SetUserSettings(); }
   RecordingFields fields;
 };
 

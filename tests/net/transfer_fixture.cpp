@@ -16,12 +16,7 @@ bool RecordingStatus::Showed(const std::string& line) const {
 
 TransferFixture::TransferFixture() {
   MakeTree();
-  MailSettings.SendServer = "mail.example";
-  MailSettings.SendPort = "25";
-  MailSettings.MailServer = "pop.example";
-  MailSettings.MailPort = "110";
-  MailSettings.UserName = "joe";
-  MailSettings.PassWord = EncodePassword("secret");
+  SetUserSettings();
   MailSettings.LeaveMailOnServer = "0";
 }
 

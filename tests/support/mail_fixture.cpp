@@ -15,6 +15,17 @@ MailFixture::MailFixture() {
 
 MailFixture::~MailFixture() { MailSettings = TMailSettings{}; }
 
+void MailFixture::SetUserSettings() {
+  TMailSettings& s = MailSettings;
+  s.SendServer = "mail.example";
+  s.SendPort = "25";
+  s.MailServer = "pop.example";
+  s.MailPort = "110";
+  s.UserName = "joe";
+  s.PassWord = EncodePassword("secret");
+  s.MyName = "Joe Example";
+}
+
 void MailFixture::MakeTree() { ASSERT_TRUE(CheckMailDirs(true, true, false)); }
 
 std::string MailFixture::IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }

@@ -18,6 +18,9 @@ class MailFixture : public ::testing::Test {
 
   // Makes the whole mail directory tree under MailSettings.MailDirectory.
   void MakeTree();
+  // Fills the user settings the servers need: sending to mail.example:25, fetching from
+  // pop.example:110 as "joe" with the password "secret".
+  void SetUserSettings();
   // The settings file of this test.
   std::string IniPath() const;
 
