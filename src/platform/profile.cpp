@@ -78,7 +78,10 @@ bool ParseInteger(std::string_view text, int& out) {
 
 PrivateProfile::PrivateProfile(std::string path) : path_(ResolvePath(path)) {
   std::string data;
-  if (!ReadWholeFile(path_, data)) return;
+  if (!ReadWholeFile(path_, data)) {
+    unreadable_ = EntryExists(path_);
+    return;
+  }
   size_t pos = 0;
   bool ending_chosen = false;
   while (pos < data.size()) {
@@ -192,6 +195,7 @@ void PrivateProfile::EraseSection(std::string_view section) {
 }
 
 bool PrivateProfile::Save() {
+  if (unreadable_) return false;
   if (!changed_) return true;
   std::string data;
   for (const Line& line : lines_) data += line.text + line.ending;

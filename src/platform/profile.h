@@ -13,8 +13,12 @@ namespace corvelle {
 
 class PrivateProfile {
  public:
-  // Reads `path` (names resolved ignoring case). A missing or unreadable file is empty.
+  // Reads `path` (names resolved ignoring case). A missing file is empty. A file that
+  // exists but cannot be read is empty too, and Unreadable() says so: Save() then refuses,
+  // so settings that could not be seen are never written over.
   explicit PrivateProfile(std::string path);
+
+  bool Unreadable() const { return unreadable_; }
 
   // The value, without surrounding blanks and without one enclosing pair of double
   // quotes, cut to 1023 characters; `fallback` when the key is absent.
@@ -59,6 +63,7 @@ class PrivateProfile {
   std::vector<Line> lines_;
   std::string new_line_ = "\r\n";
   bool changed_ = false;
+  bool unreadable_ = false;
 };
 
 // "$XDG_CONFIG_HOME/corvelle/CORVEL.INI" (default "~/.config/corvelle/CORVEL.INI").
