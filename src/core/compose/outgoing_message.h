@@ -1,0 +1,39 @@
+#pragma once
+// The lines of an outgoing message as a composition window hands them over: the only place
+// where outgoing header lines are made (sending, spooling, postponing, Save As).
+
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+inline constexpr const char* kNoRecipientMessage = "You must enter an address to deliver to.";
+inline constexpr const char* kNoSubjectQuestion = "Warning: no subject line.  Continue?";
+inline constexpr const char* kNoSubjectTitle = "Mail warning";
+
+// What a composition window must settle with the user before its lines can be made:
+// kNoRecipient (show kNoRecipientMessage, give no lines), kNoSubject (ask kNoSubjectQuestion,
+// Yes/No; on No give no lines, on Yes go on without a subject line), or kReady.
+enum class OutgoingCheck { kReady, kNoRecipient, kNoSubject };
+OutgoingCheck CheckOutgoing(const std::vector<std::string>& to, const std::string& subject);
+
+struct OutgoingFields {
+  std::vector<std::string> to;  // recipient entries, each but the last ending in ","
+  std::vector<std::string> cc;  // copy entries, likewise; may be empty
+  std::string subject;          // as typed; no subject line when empty
+  std::string my_name, mail_address;
+};
+
+// The outgoing message:
+//   "To: " first entry, then ten spaces + each further entry;
+//   "From: " my_name " <" mail_address ">";
+//   "Subject: " subject                      (only when the subject is not empty);
+//   "Cc: " first entry, then ten spaces + each further entry (only when there are any);
+//   "X-Mailreader: Corvelle, v" kVersion;
+//   "";
+//   the body lines unchanged.
+// CR and LF in the header texts become spaces, so typed text cannot start a header line of
+// its own. Empty when `to` is empty.
+std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const std::vector<std::string>& body);
+
+}  // namespace corvelle

@@ -1,0 +1,45 @@
+#include "core/compose/reply_quote.h"
+
+#include "core/addresses.h"
+#include "core/compose/header_fields.h"
+
+namespace corvelle {
+namespace {
+
+bool IsBlankLine(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+std::string ReplySubject(const std::string& line) {
+  std::string subject = FieldValue(line, 9);
+  while (StartsWithIgnoringCase(subject, "re:")) subject = TrimBlanks(std::string_view(subject).substr(3));
+  return "Re: " + subject;
+}
+
+}  // namespace
+
+ReplyQuote QuoteReply(std::vector<std::string> lines) {
+  while (!lines.empty() && IsBlankLine(lines.back())) lines.pop_back();
+  ReplyQuote quote;
+  const size_t header_lines = HeaderLineCount(lines);
+  std::string attribution;
+  for (size_t i = 0; i < header_lines; ++i) {
+    const std::string& line = lines[i];
+    if (StartsWithIgnoringCase(line, "subject: ")) {
+      quote.subject = ReplySubject(line);
+    } else if (StartsWithIgnoringCase(line, "from: ")) {
+      quote.from = AddressText(lines, i);
+    } else if (StartsWithIgnoringCase(line, "cc: ")) {
+      quote.cc = AddressText(lines, i);
+    } else if (StartsWithIgnoringCase(line, "date: ")) {
+      attribution = "On " + FieldValue(line, 6) + ", you wrote:";
+    }
+  }
+  if (header_lines < lines.size()) {
+    quote.text.reserve(lines.size() - header_lines + 2);
+    quote.text.push_back(attribution);
+    for (size_t i = header_lines + 1; i < lines.size(); ++i) quote.text.push_back("> " + lines[i]);
+  }
+  quote.text.insert(quote.text.end(), 2, std::string());
+  return quote;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,31 @@
+#pragma once
+// The start of a reply: the answered message quoted, its subject and recipients taken over.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+struct ReplyQuote {
+  // "Re: " + the answered subject without its leading "re:"s (any case, each followed by a
+  // trim); nullopt when the answered header has no "Subject: " line: the window keeps the
+  // subject it was opened with.
+  std::optional<std::string> subject;
+  // Address texts for SplitAddressList: the sender goes to the recipient line, the copy
+  // recipients to the copy line. "" when there is no such line.
+  std::string from;
+  std::string cc;
+  // The lines the reply's text starts with: the attribution line "On " + date + ", you wrote:"
+  // ("" when the header has no "Date: " line), every body line behind "> ", then two empty
+  // lines. A header without an empty line after it (or no lines: an unreadable file) gives
+  // no attribution and no quote, only the two empty lines.
+  std::vector<std::string> text;
+};
+
+// Quotes the lines of the answered message. Trailing lines that are empty or hold only
+// blanks are dropped first. Header fields as in ReadOpenedHeader ("From: " and "Cc: " with
+// their continuation lines); a later line of a kind replaces an earlier one. Bytes are kept.
+ReplyQuote QuoteReply(std::vector<std::string> lines);
+
+}  // namespace corvelle
