@@ -1,5 +1,7 @@
 #include "core/file_message.h"
 
+#include <algorithm>
+
 #include "core/addresses.h"
 #include "core/file_naming.h"
 #include "core/folder_list.h"
@@ -84,32 +86,79 @@ std::string FiledExtension(const std::string& file_name, bool is_sent) {
   return lower == ".mail" ? ext : ".newmail";
 }
 
+// A copy of `lines` under a fresh work name in the source's folder, moved to `target`.
+// A refused copy is removed, or, while nothing else holds the message, kept as `source`.
+FiledCopy FileOneCopy(const std::string& source, const std::string& target, const std::vector<std::string>& lines,
+                      std::string& kept, bool keep_refused) {
+  FiledCopy copy;
+  std::string work = UniqueFileName(FolderPart(source), "");
+  if (!WriteMessageLines(work, lines)) {
+    copy.outcome = Filing::kWriteFailed;
+    return copy;
+  }
+  if (MoveFileUnique(work, target, copy.name)) {
+    copy.outcome = Filing::kMoved;
+    SyncPath(FolderPart(copy.name));  // on disk before the source may go
+  } else if (keep_refused && kept.empty() && (work == source || MoveNoReplace(work, source) == MoveResult::kMoved)) {
+    kept = source;
+  } else {
+    RemoveFile(work);
+  }
+  return copy;
+}
+
 }  // namespace
 
+bool FilingResult::AllMoved() const {
+  return std::all_of(copies.begin(), copies.end(), [](const FiledCopy& c) { return c.outcome == Filing::kMoved; });
+}
+
+bool FilingResult::WriteFailed() const {
+  return std::any_of(copies.begin(), copies.end(),
+                     [](const FiledCopy& c) { return c.outcome == Filing::kWriteFailed; });
+}
+
 bool FileMessage(const std::string& folders, const std::string& sub_dir, const std::string& file_name,
-                 const std::vector<std::string>& lines, bool write_first) {
+                 const std::vector<std::string>& lines, bool write_first, FilingResult& result) {
+  result = {};
   if (lines.empty() || (lines.size() == 1 && lines[0].empty())) return true;
   NameFields fields = ScanHeader(lines);
   std::string source = MailSettings.MailDirectory + sub_dir;
   if (source.empty() || source.back() != '/') source += '/';
-  source += file_name;
+  source = ResolvePath(source + file_name);
+  bool source_existed = EntryExists(source);
 
-  bool result = true;
   for (const std::string& entry : SplitFolderList(folders)) {
     Ui().ProcessEvents();
     bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
-    // The copy is complete and on disk before the move takes it out of the work folder; a
-    // copy that could not be written is not filed (whatever holds its name is not it).
-    if (write_first && !WriteMessageLines(source, lines)) {
-      result = false;
-      continue;
-    }
     std::string target =
         FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
-    std::string final_name;
-    MoveFileUnique(source, target, final_name);
+    FiledCopy copy;
+    if (write_first) {
+      copy = FileOneCopy(source, target, lines, result.kept, !source_existed);
+    } else {
+      copy.outcome = MoveFileUnique(source, target, copy.name) ? Filing::kMoved : Filing::kMoveRefused;
+    }
+    copy.folder = entry;
+    result.copies.push_back(std::move(copy));
   }
-  return result;
+  if (!write_first) return true;
+  bool any_moved = std::any_of(result.copies.begin(), result.copies.end(),
+                               [](const FiledCopy& c) { return c.outcome == Filing::kMoved; });
+  // The message has reached a folder: the copy held back for it is not needed. The source
+  // goes once every folder holds the message; otherwise it stays to be filed again.
+  if (any_moved && !result.kept.empty()) {
+    RemoveFile(result.kept);
+    result.kept.clear();
+  }
+  if (result.AllMoved() && source_existed && RemoveFile(source)) SyncPath(FolderPart(source));
+  return result.AllMoved();
+}
+
+bool FileMessage(const std::string& folders, const std::string& sub_dir, const std::string& file_name,
+                 const std::vector<std::string>& lines, bool write_first) {
+  FilingResult result;
+  return FileMessage(folders, sub_dir, file_name, lines, write_first, result);
 }
 
 }  // namespace corvelle

@@ -10,7 +10,7 @@ namespace corvelle {
 
 // `folder` (trailing "/"s dropped, resolved ignoring case) + "/" + the lowest free counter
 // name + `extension`. The file is not created: create it without replacing (WriteNewFile,
-// WriteMessageLines), which also keeps the folder's name index current.
+// WriteMessageLines).
 std::string UniqueFileName(const std::string& folder, const std::string& extension);
 
 // A free name in the spool folder: UniqueFileName(MailDirectory + "Spool", ".out").

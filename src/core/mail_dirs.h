@@ -16,7 +16,8 @@ enum FolderAttribute { kReadOnly = 1, kHidden = 2, kSystem = 4 };
 // cannot be made and returns false; folders made before it stay.
 bool CheckMailDirs(bool force, bool create, bool samples);
 
-// Makes one folder with every missing folder above it. True when it exists afterwards.
+// Makes one folder with every missing folder above it, private to the user (MakeFolders).
+// True when it exists afterwards.
 bool MakeMailFolder(const std::string& path, int attributes);
 
 }  // namespace corvelle

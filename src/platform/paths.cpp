@@ -7,11 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
-#include <initializer_list>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 namespace corvelle {
 namespace {
@@ -21,6 +20,19 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 bool Lstat(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
 
 bool Stat(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+
+std::mutex faults_mutex;
+PathFaultsForTest faults;
+
+PathFaultsForTest Faults() {
+  std::lock_guard lock(faults_mutex);
+  return faults;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
 
 // The stored name in `folder` that equals `name` ignoring case; empty when none does.
 std::string FindIgnoringCase(const std::string& folder, std::string_view name) {
@@ -33,113 +45,6 @@ std::string FindIgnoringCase(const std::string& folder, std::string_view name) {
     if (SameNameIgnoringCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
   }
   return best;
-}
-
-// The lower-cased names of one folder, as they were when the folder had `mtime`. A count per
-// name, since "a.out" and "A.OUT" can both exist.
-struct NameIndex {
-  dev_t device = 0;
-  ino_t inode = 0;
-  timespec mtime{};
-  std::unordered_map<std::string, unsigned> names;
-  std::uint64_t generation = 0;
-};
-
-// Enough for the folders one run works in; past that the cache starts over.
-constexpr size_t kMaxIndexedFolders = 64;
-
-std::mutex index_mutex;
-std::unordered_map<std::string, NameIndex> indexes;
-std::uint64_t last_generation = 0;
-
-std::string IndexKey(std::string_view folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
-  return folder.empty() ? std::string(".") : std::string(folder);
-}
-
-bool SameFolderState(const NameIndex& index, const struct stat& st) {
-  return index.device == st.st_dev && index.inode == st.st_ino && index.mtime.tv_sec == st.st_mtim.tv_sec &&
-         index.mtime.tv_nsec == st.st_mtim.tv_nsec;
-}
-
-void TakeFolderState(NameIndex& index, const struct stat& st) {
-  index.device = st.st_dev;
-  index.inode = st.st_ino;
-  index.mtime = st.st_mtim;
-}
-
-// The index of the folder `key`, read afresh when the folder changed; nullptr when the folder
-// cannot be read. The caller holds index_mutex.
-NameIndex* ValidIndex(const std::string& key) {
-  struct stat st {};
-  auto it = indexes.find(key);
-  if (!Stat(key, st) || !S_ISDIR(st.st_mode)) {
-    if (it != indexes.end()) indexes.erase(it);
-    return nullptr;
-  }
-  if (it != indexes.end() && SameFolderState(it->second, st)) return &it->second;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(key.c_str()), ::closedir);
-  if (!dir) return nullptr;
-  if (it == indexes.end()) {
-    if (indexes.size() >= kMaxIndexedFolders) indexes.clear();
-    it = indexes.emplace(key, NameIndex{}).first;
-  }
-  NameIndex& index = it->second;
-  // The time is taken before reading: a change during the read shows as a newer time.
-  TakeFolderState(index, st);
-  index.names.clear();
-  index.generation = ++last_generation;
-  while (dirent* entry = ::readdir(dir.get())) {
-    std::string_view name(entry->d_name);
-    if (name != "." && name != "..") ++index.names[AsciiLower(name)];
-  }
-  return &index;
-}
-
-// An indexed folder as it stood just before one of this process's own changes in it.
-struct FolderBefore {
-  std::string key;
-  bool indexed = false;
-  struct stat st {};
-};
-
-FolderBefore BeforeChange(std::string_view path) {
-  FolderBefore before;
-  before.key = IndexKey(FolderPart(path));
-  std::lock_guard lock(index_mutex);
-  before.indexed = indexes.count(before.key) && Stat(before.key, before.st);
-  return before;
-}
-
-struct NameChange {
-  std::string_view name;
-  int delta;  // +1 added, -1 removed, 0 replaced in place
-};
-
-// Applies this process's own change to the folder's index. When the folder had changed
-// before ours as well, the index is dropped and read afresh on its next use.
-void AfterChange(const FolderBefore& before, std::initializer_list<NameChange> changes) {
-  if (!before.indexed) return;
-  std::lock_guard lock(index_mutex);
-  auto it = indexes.find(before.key);
-  if (it == indexes.end()) return;
-  struct stat now {};
-  if (!SameFolderState(it->second, before.st) || !Stat(before.key, now)) {
-    indexes.erase(it);
-    return;
-  }
-  NameIndex& index = it->second;
-  for (const NameChange& change : changes) {
-    std::string name = AsciiLower(change.name);
-    if (change.delta > 0) {
-      ++index.names[name];
-    } else if (change.delta < 0) {
-      auto found = index.names.find(name);
-      if (found != index.names.end() && --found->second == 0) index.names.erase(found);
-      index.generation = ++last_generation;
-    }
-  }
-  TakeFolderState(index, now);
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -208,10 +113,30 @@ MoveResult CopyThenUnlink(const std::string& from, const std::string& to) {
     ::unlink(temp.c_str());
     return published;
   }
-  if (!SyncPath(FolderOf(to))) return MoveResult::kMoved;  // both copies stay: nothing lost
-  // The copy is safe on disk; only now does the source go.
-  if (::unlink(from.c_str()) == 0) SyncPath(FolderOf(from));
+  // The source goes only once the copy is safe on disk. Whatever stops that takes the copy
+  // back: one copy, and the caller told the truth.
+  if (!SyncPath(FolderOf(to)) || ::unlink(from.c_str()) != 0) {
+    ::unlink(to.c_str());
+    SyncPath(FolderOf(to));
+    return MoveResult::kFailed;
+  }
+  SyncPath(FolderOf(from));
   return MoveResult::kMoved;
+}
+
+// The file that `path` names once symbolic links at its last component are followed;
+// "" for a chain longer than the kernel itself follows (a loop).
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops <= 40; ++hops) {
+    struct stat st {};
+    if (!Lstat(path, st) || !S_ISLNK(st.st_mode)) return path;
+    char target[PATH_MAX];
+    ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return {};
+    std::string link(target, static_cast<size_t>(n));
+    path = link[0] == '/' ? link : FolderPart(path) + link;
+  }
+  return {};
 }
 
 }  // namespace
@@ -289,7 +214,7 @@ bool MakeFolders(std::string_view path) {
   // Make each missing prefix in turn, from the top.
   for (size_t slash = resolved.find('/', 1); ; slash = resolved.find('/', slash + 1)) {
     std::string prefix = resolved.substr(0, slash);
-    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
   }
   struct stat st {};
@@ -320,60 +245,19 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder) {
 
 namespace {
 
-MoveResult MoveWithoutIndex(const std::string& from, const std::string& to) {
+}  // namespace
+
+MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
+  if (Faults().cross_device) return CopyThenUnlink(from, to);
   MoveResult result = RenameNoReplace(from, to);
   return (result == MoveResult::kFailed && errno == EXDEV) ? CopyThenUnlink(from, to) : result;
 }
 
-}  // namespace
-
-MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
-  FolderBefore from_before = BeforeChange(from), to_before = BeforeChange(to);
-  MoveResult result = MoveWithoutIndex(from, to);
-  if (result != MoveResult::kMoved) return result;
-  if (from_before.key == to_before.key) {
-    AfterChange(from_before, {{NamePart(from), -1}, {NamePart(to), +1}});
-  } else {
-    AfterChange(from_before, {{NamePart(from), -1}});
-    AfterChange(to_before, {{NamePart(to), +1}});
-  }
-  return result;
-}
-
-bool RemoveFile(const std::string& path) {
-  FolderBefore before = BeforeChange(path);
-  if (::unlink(path.c_str()) != 0) return false;
-  AfterChange(before, {{NamePart(path), -1}});
-  return true;
-}
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool EntryExists(const std::string& path) {
   struct stat st {};
   return !path.empty() && Lstat(path, st);
-}
-
-bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name) {
-  std::lock_guard lock(index_mutex);
-  NameIndex* index = ValidIndex(IndexKey(folder));
-  return index && index->names.count(AsciiLower(name)) != 0;
-}
-
-std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from, std::uint64_t limit,
-                                   const std::function<std::string(std::uint64_t)>& name_of,
-                                   std::uint64_t& generation) {
-  std::lock_guard lock(index_mutex);
-  NameIndex* index = ValidIndex(IndexKey(folder));
-  generation = index ? index->generation : 0;
-  if (!index) return from;
-  std::uint64_t n = from;
-  while (n < limit && index->names.count(AsciiLower(name_of(n)))) ++n;
-  return n;
-}
-
-std::uint64_t FolderNamesGeneration(const std::string& folder) {
-  std::lock_guard lock(index_mutex);
-  NameIndex* index = ValidIndex(IndexKey(folder));
-  return index ? index->generation : 0;
 }
 
 bool GetFileIdentity(std::string_view path, FileIdentity& identity) {
@@ -385,6 +269,8 @@ bool GetFileIdentity(std::string_view path, FileIdentity& identity) {
 }
 
 bool SyncPath(const std::string& path) {
+  if (std::string failing = Faults().failing_sync; !failing.empty() && WithoutTrailingSlashes(path) == failing)
+    return false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
@@ -421,14 +307,10 @@ bool ReadWholeFile(std::string_view path, std::string& out) {
 }
 
 int CreateNewFile(const std::string& path, unsigned mode) {
-  FolderBefore before = BeforeChange(path);
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-  if (fd >= 0) AfterChange(before, {{NamePart(path), +1}});
-  return fd;
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
 }
 
 bool WriteNewFile(const std::string& path, std::string_view data) {
-  FolderBefore before = BeforeChange(path);
   // Written and flushed under a work name, then renamed without replacing: a crash never
   // leaves a cut-off file under the real name, and a file that appeared meanwhile stays.
   std::string temp = FolderPart(path) + "." + NamePart(path) + ".XXXXXX";
@@ -441,14 +323,14 @@ bool WriteNewFile(const std::string& path, std::string_view data) {
     ::unlink(temp.c_str());
     return false;
   }
-  AfterChange(before, {{NamePart(path), +1}});
   return SyncPath(FolderOf(path));
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsigned new_mode) {
+bool ReplaceFileAtomically(const std::string& link, std::string_view data, unsigned new_mode) {
+  std::string path = FollowLinks(link);
+  if (path.empty()) return false;
   std::string folder = FolderPart(path);
   if (!folder.empty() && !MakeFolders(folder)) return false;
-  FolderBefore before = BeforeChange(path);
   std::string temp = folder + "." + NamePart(path) + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
@@ -463,8 +345,13 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsig
     ::unlink(temp.c_str());
     return false;
   }
-  AfterChange(before, {{NamePart(path), existed ? 0 : +1}});
-  return SyncPath(folder.empty() ? "." : folder);
+  return SyncPath(FolderOf(path));
+}
+
+void SetPathFaultsForTest(PathFaultsForTest new_faults) {
+  new_faults.failing_sync = new_faults.failing_sync.empty() ? "" : WithoutTrailingSlashes(new_faults.failing_sync);
+  std::lock_guard lock(faults_mutex);
+  faults = std::move(new_faults);
 }
 
 std::string FolderPart(std::string_view path) {

@@ -1,16 +1,19 @@
 #include "platform/profile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 
 #include "platform/paths.h"
+#include "platform/utf16.h"
 
 namespace corvelle {
 namespace {
 
 constexpr size_t kMaxValueLength = 1023;
 constexpr size_t npos = std::string::npos;
+constexpr std::string_view kCrLf = "\r\n", kLf = "\n", kUtf8Mark = "\xEF\xBB\xBF";
 
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -80,98 +83,130 @@ PrivateProfile::PrivateProfile(std::string path) : path_(ResolvePath(path)) {
   std::string data;
   if (!ReadWholeFile(path_, data)) {
     unreadable_ = EntryExists(path_);
+    blocks_.emplace_back();
     return;
   }
-  size_t pos = 0;
+  std::string_view text = data;
+  std::string decoded;
+  if (text.substr(0, 3) == kUtf8Mark) {
+    encoding_ = Encoding::kUtf8Mark;
+    text.remove_prefix(3);
+  } else if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+    encoding_ = text[0] == '\xFF' ? Encoding::kUtf16Le : Encoding::kUtf16Be;
+    decoded = Utf16ToUtf8(text.substr(2), encoding_ == Encoding::kUtf16Be);
+    text = decoded;
+  }
+  Parse(text);
+}
+
+void PrivateProfile::Parse(std::string_view data) {
+  blocks_.emplace_back();  // the lines above the first section
   bool ending_chosen = false;
-  while (pos < data.size()) {
-    size_t lf = data.find('\n', pos);
+  std::string_view name, key, value;
+  while (!data.empty()) {
+    size_t lf = data.find('\n');
     Line line;
     if (lf == npos) {
-      line.text = data.substr(pos);
-      pos = data.size();
+      line.text = data;
+      data = {};
     } else {
-      bool crlf = lf > pos && data[lf - 1] == '\r';
-      line.text = data.substr(pos, lf - pos - (crlf ? 1 : 0));
-      line.ending = crlf ? "\r\n" : "\n";
-      pos = lf + 1;
+      bool crlf = lf > 0 && data[lf - 1] == '\r';
+      line.text = data.substr(0, lf - (crlf ? 1 : 0));
+      line.ending = crlf ? kCrLf : kLf;
+      data.remove_prefix(lf + 1);
       if (!ending_chosen) {
         new_line_ = line.ending;  // new lines follow the file's own style
         ending_chosen = true;
       }
     }
-    lines_.push_back(std::move(line));
+    if (SectionName(line.text, name)) {
+      blocks_.emplace_back();
+      blocks_.back().name = AsciiLower(name);
+    } else if (blocks_.size() > 1 && KeyValue(line.text, key, value)) {
+      blocks_.back().keys.emplace(AsciiLower(key), blocks_.back().lines.size());
+    }
+    blocks_.back().lines.push_back(std::move(line));
   }
+  IndexSections();
 }
 
-PrivateProfile::Range PrivateProfile::FindSection(std::string_view section) const {
-  std::string_view name;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (!SectionName(lines_[i].text, name) || !SameNameIgnoringCase(name, TrimBlanks(section))) continue;
-    size_t end = i + 1;
-    while (end < lines_.size() && !SectionName(lines_[end].text, name)) ++end;
-    return {i, end};
-  }
-  return {npos, npos};
+void PrivateProfile::IndexSections() {
+  sections_.clear();
+  for (size_t i = 1; i < blocks_.size(); ++i) sections_.emplace(blocks_[i].name, i);
 }
 
-size_t PrivateProfile::FindKey(std::string_view section, std::string_view key) const {
-  Range range = FindSection(section);
-  if (range.begin == npos) return npos;
-  std::string_view k, v;
-  for (size_t i = range.begin + 1; i < range.end; ++i)
-    if (KeyValue(lines_[i].text, k, v) && SameNameIgnoringCase(k, TrimBlanks(key))) return i;
-  return npos;
+size_t PrivateProfile::FindSection(std::string_view section) const {
+  auto it = sections_.find(AsciiLower(TrimBlanks(section)));
+  return it == sections_.end() ? npos : it->second;
+}
+
+const PrivateProfile::Line* PrivateProfile::FindKey(std::string_view section, std::string_view key) const {
+  size_t block = FindSection(section);
+  if (block == npos) return nullptr;
+  auto it = blocks_[block].keys.find(AsciiLower(TrimBlanks(key)));
+  return it == blocks_[block].keys.end() ? nullptr : &blocks_[block].lines[it->second];
 }
 
 std::string PrivateProfile::ReadString(std::string_view section, std::string_view key,
                                        std::string_view fallback) const {
-  size_t line = FindKey(section, key);
+  const Line* line = FindKey(section, key);
   std::string_view k, value = fallback;
-  if (line != npos) KeyValue(lines_[line].text, k, value);
-  if (line != npos && value.size() >= 2 && value.front() == '"' && value.back() == '"')
+  if (line) KeyValue(line->text, k, value);
+  if (line && value.size() >= 2 && value.front() == '"' && value.back() == '"')
     value = value.substr(1, value.size() - 2);
   return std::string(value.substr(0, kMaxValueLength));
 }
 
 int PrivateProfile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
-  size_t line = FindKey(section, key);
+  const Line* line = FindKey(section, key);
   std::string_view k, v;
   int value = 0;
-  if (line != npos && KeyValue(lines_[line].text, k, v) && ParseInteger(v, value)) return value;
+  if (line && KeyValue(line->text, k, v) && ParseInteger(v, value)) return value;
   return fallback;
 }
 
 std::vector<std::string> PrivateProfile::SectionKeys(std::string_view section) const {
   std::vector<std::string> keys;
-  Range range = FindSection(section);
-  if (range.begin == npos) return keys;
+  size_t block = FindSection(section);
+  if (block == npos) return keys;
   std::string_view k, v;
-  for (size_t i = range.begin + 1; i < range.end; ++i)
-    if (KeyValue(lines_[i].text, k, v)) keys.emplace_back(k);
+  for (const Line& line : blocks_[block].lines)
+    if (KeyValue(line.text, k, v)) keys.emplace_back(k);
   return keys;
 }
 
 void PrivateProfile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   value = value.substr(0, value.find_first_of("\r\n"));
   std::string text = std::string(TrimBlanks(key)) + "=" + std::string(value);
+  std::string lower_key = AsciiLower(TrimBlanks(key));
   changed_ = true;
-  if (size_t line = FindKey(section, key); line != npos) {
-    lines_[line].text = text;
+  size_t index = FindSection(section);
+  if (index == npos) {
+    for (auto last = blocks_.rbegin(); last != blocks_.rend(); ++last) {
+      if (last->lines.empty()) continue;
+      if (last->lines.back().ending.empty()) last->lines.back().ending = new_line_;
+      break;
+    }
+    Block block;
+    block.name = AsciiLower(TrimBlanks(section));
+    block.lines = {{"[" + std::string(TrimBlanks(section)) + "]", new_line_}, {text, new_line_}};
+    block.keys.emplace(lower_key, 1);
+    sections_.emplace(block.name, blocks_.size());
+    blocks_.push_back(std::move(block));
     return;
   }
-  Range range = FindSection(section);
-  if (range.begin == npos) {
-    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = new_line_;
-    lines_.push_back({"[" + std::string(TrimBlanks(section)) + "]", new_line_});
-    lines_.push_back({text, new_line_});
+  Block& block = blocks_[index];
+  if (auto it = block.keys.find(lower_key); it != block.keys.end()) {
+    block.lines[it->second].text = text;
     return;
   }
-  // After the section's last non-blank line, so blank separators stay below it.
-  size_t at = range.end;
-  while (at > range.begin + 1 && TrimBlanks(lines_[at - 1].text).empty()) --at;
-  if (lines_[at - 1].ending.empty()) lines_[at - 1].ending = new_line_;
-  lines_.insert(lines_.begin() + static_cast<long>(at), Line{text, new_line_});
+  // After the section's last non-blank line, so blank separators stay below it. Only those
+  // blank lines move down, and they hold no keys: the key index stays right.
+  size_t at = block.lines.size();
+  while (at > 1 && TrimBlanks(block.lines[at - 1].text).empty()) --at;
+  if (block.lines[at - 1].ending.empty()) block.lines[at - 1].ending = new_line_;
+  block.lines.insert(block.lines.begin() + static_cast<long>(at), Line{text, new_line_});
+  block.keys.emplace(lower_key, at);
 }
 
 void PrivateProfile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -179,27 +214,36 @@ void PrivateProfile::WriteInteger(std::string_view section, std::string_view key
 }
 
 void PrivateProfile::EraseSection(std::string_view section) {
-  // One pass over the lines, dropping every section of that name with all its lines.
-  std::vector<Line> kept;
-  kept.reserve(lines_.size());
-  bool erasing = false;
-  std::string_view name;
-  for (Line& line : lines_) {
-    if (SectionName(line.text, name)) erasing = SameNameIgnoringCase(name, TrimBlanks(section));
-    if (erasing)
-      changed_ = true;
-    else
-      kept.push_back(std::move(line));
+  // Every section of that name goes, with all its lines.
+  std::string name = AsciiLower(TrimBlanks(section));
+  auto erased = std::remove_if(blocks_.begin() + 1, blocks_.end(), [&](const Block& b) { return b.name == name; });
+  if (erased == blocks_.end()) return;
+  blocks_.erase(erased, blocks_.end());
+  changed_ = true;
+  IndexSections();
+}
+
+std::string PrivateProfile::Encoded() {
+  std::string data;
+  for (const Block& block : blocks_) {
+    for (const Line& line : block.lines) {
+      data += line.text;
+      data += line.ending;
+    }
   }
-  lines_ = std::move(kept);
+  if (encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be) {
+    bool big_endian = encoding_ == Encoding::kUtf16Be;
+    std::string utf16;
+    if (Utf8ToUtf16(data, big_endian, utf16)) return (big_endian ? "\xFE\xFF" : "\xFF\xFE") + utf16;
+    encoding_ = Encoding::kUtf8Mark;  // bytes that UTF-16 cannot carry: kept as they are
+  }
+  return encoding_ == Encoding::kUtf8Mark ? std::string(kUtf8Mark) + data : data;
 }
 
 bool PrivateProfile::Save() {
   if (unreadable_) return false;
   if (!changed_) return true;
-  std::string data;
-  for (const Line& line : lines_) data += line.text + line.ending;
-  if (!ReplaceFileAtomically(path_, data)) return false;
+  if (!ReplaceFileAtomically(path_, Encoded())) return false;
   changed_ = false;
   return true;
 }

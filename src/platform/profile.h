@@ -1,12 +1,18 @@
 #pragma once
 // A private-profile (INI) file: "[section]" header lines, then "key=value" lines.
 // Section and key names match without regard to case; the first section and the first
-// key of a name count. A file is read whole when the object is made; writes change the
-// copy in memory, and Save() replaces the file atomically, keeping every line that was
-// not written byte for byte (CR LF or LF, as the file had them).
+// key of a name count. A file is read whole, and its sections and keys indexed, when the
+// object is made; writes change the copy in memory, and Save() replaces the file atomically,
+// keeping every line that was not written byte for byte (CR LF or LF, as the file had them).
+// A file that starts with a byte-order mark is read too: UTF-8 keeps its mark; UTF-16 (either
+// byte order) is read as UTF-8 and saved as UTF-16 with its mark again, unless a value
+// written since is not UTF-8 text (a scrambled password can hold any byte), in which case
+// it is saved as UTF-8 with a mark, so that no byte is lost. A symbolic link is saved
+// through to the file it names.
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace corvelle {
@@ -47,21 +53,31 @@ class PrivateProfile {
 
  private:
   struct Line {
-    std::string text;    // without its line end
-    std::string ending;  // "\r\n", "\n" or "" (last line without one)
+    std::string text;        // without its line end
+    std::string_view ending;  // "\r\n", "\n" or "" (last line without one)
   };
-  // Index range [begin, end) of the lines of the first section of that name; begin is the
-  // header line. begin == end == npos when absent.
-  struct Range {
-    size_t begin, end;
+  // The lines of one section, its header first. Lines above the first section make a block
+  // of their own, without a header, that no look-up finds.
+  struct Block {
+    std::string name;                                  // lower-cased
+    std::vector<Line> lines;
+    std::unordered_map<std::string, size_t> keys;      // lower-cased key -> its first line
   };
-  Range FindSection(std::string_view section) const;
-  // Index of the key's line, or npos.
-  size_t FindKey(std::string_view section, std::string_view key) const;
+  enum class Encoding { kPlain, kUtf8Mark, kUtf16Le, kUtf16Be };
+
+  void Parse(std::string_view data);
+  void IndexSections();
+  // The index of the first block of that section, or npos.
+  size_t FindSection(std::string_view section) const;
+  // The key's line, or nullptr.
+  const Line* FindKey(std::string_view section, std::string_view key) const;
+  std::string Encoded();
 
   std::string path_;
-  std::vector<Line> lines_;
-  std::string new_line_ = "\r\n";
+  std::vector<Block> blocks_;
+  std::unordered_map<std::string, size_t> sections_;  // lower-cased name -> its first block
+  std::string_view new_line_ = "\r\n";
+  Encoding encoding_ = Encoding::kPlain;
   bool changed_ = false;
   bool unreadable_ = false;
 };

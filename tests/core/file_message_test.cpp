@@ -14,44 +14,34 @@ using namespace std::string_literals;
 using testing::ListNames;
 using testing::ReadFile;
 using testing::WriteFile;
+using Names = std::vector<std::string>;
 
 std::string Pad(const std::string& s, size_t width) { return s + std::string(width - s.size(), ' '); }
 
 class FileMessageTest : public testing::MailFixture {
  protected:
-  void SetUp() override { MakeTree(); }
+  void SetUp() override {
+    MakeTree();
+    for (const char* folder : {"A", "B", "Sent Mail Archive"}) ASSERT_TRUE(MakeFolders(mail_dir + folder));
+  }
 
   // Files `lines` from a ".new" work file into `folder`; returns the one name found there.
-  std::string FiledName(const std::vector<std::string>& lines, const std::string& folder = "Inbox",
-                        const std::string& work = "3.new") {
+  std::string FiledName(const Names& lines, const std::string& folder = "Inbox", const std::string& work = "3.new") {
     WriteFile(mail_dir + "Spool/" + work, "x");
     EXPECT_TRUE(FileMessage("\"" + folder + "\"", "Spool", work, lines, false));
-    std::string stored = ResolvePath(mail_dir + folder);
-    std::vector<std::string> names = ListNames(stored);
-    EXPECT_EQ(names.size(), 1u);
-    ::unlink((stored + "/" + (names.empty() ? "" : names[0])).c_str());
-    return names.empty() ? "" : names[0];
+    std::string stored = ResolvePath(mail_dir + folder) + "/", name = ListNames(stored).at(0);
+    EXPECT_EQ(ListNames(stored).size(), 1u);
+    ::unlink((stored + name).c_str());
+    return name;
   }
-};
 
-TEST_F(FileMessageTest, WorkedExample) {
-  ASSERT_TRUE(MakeFolders(mail_dir + "Friends"));
-  WriteFile(mail_dir + "Spool/3.new", "From: Ann Lee <ann.lee>\r\nSubject: Re: Lunch\r\n\r\nHi\r\n");
-  ASSERT_TRUE(FileMessage("\"Friends\"", "Spool", "3.new", {"From: Ann Lee <ann.lee>", "Subject: Re: Lunch", "", "Hi"},
-                          false));
-  std::string expected = "Lunch" + std::string(45, ' ') + "Ann Lee (ann,lee)" + std::string(13, ' ') + ".newmail";
-  EXPECT_EQ(ListNames(mail_dir + "Friends"), std::vector<std::string>{expected});
-  EXPECT_EQ(ListNames(mail_dir + "Spool"), std::vector<std::string>{});
-  EXPECT_EQ(ReadFile(mail_dir + "Friends/" + expected), "From: Ann Lee <ann.lee>\r\nSubject: Re: Lunch\r\n\r\nHi\r\n");
-}
+  std::string name = Pad("s", 50) + Pad("", 30) + ".newmail";  // of {"Subject: s", ...}
+};
 
 TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
   const std::string none = Pad("(none)", 50);
-  struct Row {
-    const char* name;
-    std::vector<std::string> lines;
-    std::string subject, sender;
-  } rows[] = {
+  struct Row { const char* name; Names lines; std::string subject, sender; } rows[] = {
+      {"worked example", {"From: Ann Lee <ann.lee>", "Subject: Re: Lunch"}, Pad("Lunch", 50), "Ann Lee (ann,lee)"},
       {"no subject, empty sender", {"X-Other: 1", "", "body"}, none, ""},
       {"only re prefixes", {"Subject: Re: re: RE:"}, none, ""},
       {"re without space", {"subject: Re: RE:hello"}, Pad("hello", 50), ""},
@@ -71,74 +61,61 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
 }
 
 TEST_F(FileMessageTest, ExtensionAndNameDependOnTheFolder) {
-  ASSERT_TRUE(MakeFolders(mail_dir + "Sent Mail Archive"));
-  std::vector<std::string> lines = {"From: me", "To: you", "Subject: s"};
-  EXPECT_EQ(FiledName(lines, "Sent Mail Archive"), Pad("s", 50) + Pad("you", 30) + ".mail");
-  EXPECT_EQ(FiledName(lines, "sent mail"), Pad("s", 50) + Pad("you", 30) + ".mail");
-  EXPECT_EQ(FiledName(lines, "Inbox"), Pad("s", 50) + Pad("me", 30) + ".newmail");
-  EXPECT_EQ(FiledName(lines, "Inbox", "a.MAIL"), Pad("s", 50) + Pad("me", 30) + ".MAIL");
-  EXPECT_EQ(FiledName(lines, "Inbox", "a.Mai"), Pad("s", 50) + Pad("me", 30) + ".mail");
-  EXPECT_EQ(FiledName(lines, "Inbox", "a.txt"), Pad("s", 50) + Pad("me", 30) + ".newmail");
+  Names lines = {"From: me", "To: you", "Subject: s"};
+  std::string to = Pad("s", 50) + Pad("you", 30), from = Pad("s", 50) + Pad("me", 30);
+  EXPECT_EQ(FiledName(lines, "Sent Mail Archive") + FiledName(lines, "sent mail"), to + ".mail" + to + ".mail");
+  EXPECT_EQ(FiledName(lines, "Inbox"), from + ".newmail");
+  EXPECT_EQ(FiledName(lines, "Inbox", "a.MAIL") + FiledName(lines, "Inbox", "a.Mai"), from + ".MAIL" + from + ".mail");
+  EXPECT_EQ(FiledName(lines, "Inbox", "a.txt"), from + ".newmail");
   EXPECT_EQ(FiledName({"Subject: s", "To: last"}, "Sent Mail"), Pad("s", 50) + Pad("last", 30) + ".mail");
 }
 
-TEST_F(FileMessageTest, EmptyMessagesFileNothing) {
-  WriteFile(mail_dir + "Spool/1.new", "");
-  EXPECT_TRUE(FileMessage("\"Inbox\"", "Spool", "1.new", {}, true));
-  EXPECT_TRUE(FileMessage("\"Inbox\"", "Spool", "1.new", {""}, true));
-  EXPECT_EQ(ListNames(mail_dir + "Inbox"), std::vector<std::string>{});
-  EXPECT_EQ(ReadFile(mail_dir + "Spool/1.new"), "");
-}
-
-TEST_F(FileMessageTest, SeveralFoldersNeedWriteFirst) {
-  ASSERT_TRUE(MakeFolders(mail_dir + "A"));
-  ASSERT_TRUE(MakeFolders(mail_dir + "B"));
-  std::vector<std::string> lines = {"Subject: s", "", "body\0\xff"s};
-  WriteFile(mail_dir + "Spool/w", "Subject: s\r\n\r\nbody\r\n");
-  EXPECT_TRUE(FileMessage("\"A\",\"B\"", "Spool", "w", lines, false));
-  EXPECT_EQ(ListNames(mail_dir + "A").size(), 1u);
-  EXPECT_EQ(ListNames(mail_dir + "B").size(), 0u);
-
-  // With write_first the source need not exist; each folder gets a complete copy.
-  EXPECT_TRUE(FileMessage("\"A\",\"B\"", "Spool/", "w", lines, true));
-  std::string name = Pad("s", 50) + Pad("", 30);
-  EXPECT_EQ(ListNames(mail_dir + "A"), (std::vector<std::string>{name + " 0.newmail", name + ".newmail"}));
-  EXPECT_EQ(ReadFile(mail_dir + "B/" + name + ".newmail"), "Subject: s\r\n\r\nbody\0\xff\r\n"s);
-  EXPECT_EQ(ListNames(mail_dir + "Spool"), std::vector<std::string>{});
-}
-
-TEST_F(FileMessageTest, LongFolderListsKeepEveryFolder) {
-  std::vector<std::string> folders;
-  for (int i = 0; i < 12; ++i) {
-    folders.push_back("Folder number " + std::to_string(i) + " with a rather long name");
-    ASSERT_TRUE(MakeFolders(mail_dir + folders.back()));
+// A spool file filed by a rule into several folders: each gets a complete copy, whether or
+// not the source exists, and the source goes only then. Without write-first the file moves
+// once. An empty message files nothing.
+TEST_F(FileMessageTest, EveryFolderGetsACopy) {
+  EXPECT_TRUE(FileMessage("\"A\"", "Spool", "1.new", {}, true) && FileMessage("\"A\"", "Spool", "1.new", {""}, true));
+  Names lines = {"Subject: s", "", "body\0\xff"s};
+  for (bool source_exists : {true, false}) {
+    if (source_exists) WriteFile(mail_dir + "Spool/3.new", "Subject: s\r\n\r\nbody\0\xff\r\n"s);
+    EXPECT_TRUE(FileMessage("\"A\",\"B\"", "Spool/", "3.new", lines, true));
+    EXPECT_EQ(ReadFile(mail_dir + "B/" + name), "Subject: s\r\n\r\nbody\0\xff\r\n"s);
+    EXPECT_EQ(ListNames(mail_dir + "Spool"), Names{});
   }
-  folders.push_back(mail_dir + "Absolute");
-  ASSERT_TRUE(MakeFolders(folders.back()));
-  std::string list = JoinFolderList(folders);
-  ASSERT_GT(list.size(), 255u);
-  EXPECT_TRUE(FileMessage(list, "Spool", "w", {"Subject: s"}, true));
+  EXPECT_EQ(ListNames(mail_dir + "A"), (Names{name.substr(0, 80) + " 0.newmail", name})) << "none when empty";
+  WriteFile(mail_dir + "Spool/w", "x");
+  EXPECT_TRUE(FileMessage("\"Inbox\",\"B\"", "Spool", "w", lines, false));
+  EXPECT_EQ(ListNames(mail_dir + "Inbox").size() + ListNames(mail_dir + "B").size(), 3u) << "Inbox only";
+}
+
+// A refused move does not stop the later folders and leaves no work file behind; the result
+// tells a refused move from a failed write.
+TEST_F(FileMessageTest, RefusedMovesAndFailedWritesAreReported) {
+  WriteFile(mail_dir + "Spool/3.new", "kept");
+  FilingResult result;
+  EXPECT_FALSE(FileMessage("\"A\",\"Missing\",\"B\"", "Spool", "3.new", {"Subject: s"}, true, result));
+  ASSERT_EQ(result.copies.size(), 3u);
+  EXPECT_TRUE(result.copies[1].outcome == Filing::kMoveRefused && result.copies[2].name == mail_dir + "B/" + name);
+  EXPECT_FALSE(result.AllMoved() || result.WriteFailed() || PathExists(mail_dir + "Missing"));
+  EXPECT_EQ(ListNames(mail_dir + "A"), Names{name});
+  EXPECT_EQ(ListNames(mail_dir + "Spool"), Names{"3.new"}) << "the source stays to be filed again";
+  EXPECT_FALSE(FileMessage("\"A\"", "No Spool", "w", {"Subject: s"}, true, result) || !result.WriteFailed());
+  // Nothing else holds the message: the refused copy stays under the name asked for.
+  EXPECT_FALSE(FileMessage("\"Missing\"", "Spool", "0", {"Subject: s"}, true, result));
+  EXPECT_EQ(result.kept + ReadFile(mail_dir + "Spool/0"), mail_dir + "Spool/0" + "Subject: s\r\n");
+  EXPECT_EQ(ListNames(mail_dir + "Spool"), (Names{"0", "3.new"}));
+}
+
+TEST_F(FileMessageTest, LongListsKeepEveryFolderAndAnOpenEntryIsTheMailDirectory) {
+  Names folders = {mail_dir + "Absolute"};
+  for (int i = 0; i < 12; ++i) folders.push_back("Folder number " + std::to_string(i) + " with a rather long name");
+  for (const std::string& folder : folders) ASSERT_TRUE(MakeFolders(folder[0] == '/' ? folder : mail_dir + folder));
+  ASSERT_GT(JoinFolderList(folders).size(), 255u);
+  EXPECT_TRUE(FileMessage(JoinFolderList(folders), "Spool", "w", {"Subject: s"}, true));
   for (const std::string& folder : folders)
     EXPECT_EQ(ListNames(folder[0] == '/' ? folder : mail_dir + folder).size(), 1u) << folder;
-}
-
-TEST_F(FileMessageTest, AnEntryWithoutItsClosingQuoteIsTheMailDirectory) {
   EXPECT_TRUE(FileMessage("\"Inbox\",\"Post", "Spool", "w", {"Subject: s"}, true));
-  std::string name = Pad("s", 50) + Pad("", 30) + ".newmail";
-  EXPECT_EQ(ListNames(mail_dir + "Inbox"), std::vector<std::string>{name});
-  EXPECT_TRUE(PathExists(mail_dir + name)) << "not the root of the file system";
-}
-
-TEST_F(FileMessageTest, FailedWriteIsReportedAndTheOtherFoldersTried) {
-  ASSERT_TRUE(MakeFolders(mail_dir + "A"));
-  WriteFile(mail_dir + "Spool/w", "kept");
-  // A work-file name the file system refuses: neither written nor moved.
-  EXPECT_FALSE(FileMessage("\"A\",\"Missing\"", "Spool", std::string(300, 'n'), {"Subject: s"}, true));
-  EXPECT_EQ(ListNames(mail_dir + "A"), std::vector<std::string>{});
-  // A target folder that does not exist refuses the move and leaves the message in Spool.
-  EXPECT_TRUE(FileMessage("\"Missing\"", "Spool", "w", {"Subject: s"}, false));
-  EXPECT_EQ(ReadFile(mail_dir + "Spool/w"), "kept");
-  EXPECT_FALSE(PathExists(mail_dir + "Missing"));
+  EXPECT_TRUE(ListNames(mail_dir + "Inbox") == Names{name} && PathExists(mail_dir + name)) << "not the root";
 }
 
 }  // namespace

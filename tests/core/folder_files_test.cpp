@@ -1,9 +1,11 @@
 #include "core/folder_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "core/mail_dirs.h"
 #include "core/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
@@ -11,6 +13,7 @@
 namespace corvelle {
 namespace {
 
+using testing::ListNames;
 using testing::WriteFile;
 using Names = std::vector<std::string>;
 
@@ -33,60 +36,88 @@ TEST_F(FolderFilesTest, ListKeepsCaseVariantsAndDropsExactDuplicates) {
   ListFolderFiles(folder, list);
   EXPECT_EQ(list, (Names{"a.mail", "B.mail", "b.mail", "C.mail", "c.mail", "z.txt"}));
   ListFolderFiles(mail_dir + "INBOX/", list);
-  EXPECT_EQ(list.size(), 6u) << "listing again adds nothing";
   ListFolderFiles(mail_dir + "Missing", list);
-  EXPECT_EQ(list.size(), 6u);
+  EXPECT_EQ(list.size(), 6u) << "listing again adds nothing";
 }
 
-TEST_F(FolderFilesTest, TreeLeavesOutSpoolAtAnyDepth) {
+TEST_F(FolderFilesTest, TreeLeavesOutSpoolAtAnyDepthAndSurvivesLinkLoops) {
   for (const char* folder : {"Spool", "spool2", "Inbox/Old", "Inbox/SPOOL", "archive/b", "archive/A"})
     ASSERT_TRUE(MakeFolders(mail_dir + folder));
   WriteFile(mail_dir + "Inbox/file.mail", "");
+  ASSERT_EQ(::symlink(mail_dir.c_str(), (mail_dir + "Inbox/Old/Loop").c_str()), 0);
+  ASSERT_EQ(::symlink((mail_dir + "archive").c_str(), (mail_dir + "Linked").c_str()), 0);
   FolderNode root{"stale", {{"old", {}}}};
-  EXPECT_EQ(FillFolderTree(root), 3);
-  EXPECT_EQ(Shape(root), mail_dir + "(archive(A,b),Inbox(Old),spool2)");
-}
-
-TEST_F(FolderFilesTest, TreeSurvivesASymbolicLinkLoop) {
-  ASSERT_TRUE(MakeFolders(mail_dir + "Inbox"));
-  ASSERT_EQ(::symlink(mail_dir.c_str(), (mail_dir + "Inbox/Loop").c_str()), 0);
-  ASSERT_EQ(::symlink((mail_dir + "Inbox").c_str(), (mail_dir + "Linked").c_str()), 0);
-  FolderNode root;
-  EXPECT_EQ(FillFolderTree(root), 2);
-  EXPECT_EQ(Shape(root), mail_dir + "(Inbox,Linked)") << "neither link leads back into its own ancestors";
+  EXPECT_EQ(FillFolderTree(root), 4);
+  EXPECT_EQ(Shape(root), mail_dir + "(archive(A,b),Inbox(Old),Linked(A,b),spool2)")
+      << "no link leads back into its own ancestors";
 }
 
 TEST_F(FolderFilesTest, NamesAsStored) {
   WriteFile(mail_dir + "Inbox/Mixed Case.mail", "");
   EXPECT_EQ(ShortFileName(mail_dir + "Inbox/Mixed Case.mail"), mail_dir + "Inbox/Mixed Case.mail");
-  EXPECT_EQ(ShortFileName(mail_dir + "Inbox/missing.mail"), "");
   EXPECT_EQ(LongFileName(mail_dir + "Inbox/MIXED CASE.MAIL"), mail_dir + "Inbox/Mixed Case.mail");
   EXPECT_EQ(LongFileName(mail_dir + "inbox/mixed case.mail"), mail_dir + "inbox/Mixed Case.mail");
-  EXPECT_EQ(LongFileName(mail_dir + "Inbox/missing"), "");
   EXPECT_EQ(LongPathName(mail_dir + "inbox/mixed case.mail"), mail_dir + "Inbox/Mixed Case.mail");
-  EXPECT_EQ(LongPathName(mail_dir + "nowhere/mixed case.mail"), "");
-  EXPECT_EQ(LongPathName("relative"), "");
+  EXPECT_EQ(ShortFileName(mail_dir + "Inbox/missing.mail") + LongFileName(mail_dir + "Inbox/missing") +
+                LongPathName(mail_dir + "nowhere/mixed case.mail") + LongPathName("relative"),
+            "");
 }
 
 TEST_F(FolderFilesTest, DeleteAsksFirst) {
   std::string file = mail_dir + "Inbox/a.mail";
   WriteFile(file, "");
   ui.Script({Answer::No, Answer::Yes});
-  EXPECT_FALSE(ConfirmDeleteFile(file));
-  EXPECT_TRUE(PathExists(file));
-  EXPECT_TRUE(ConfirmDeleteFile(file));
-  EXPECT_FALSE(PathExists(file));
-  ASSERT_EQ(ui.boxes.size(), 2u);
-  EXPECT_EQ(ui.boxes[0].text, "Are you sure you want to delete " + file + "?");
-  EXPECT_EQ(ui.boxes[0].caption, "Delete mail warning");
-  EXPECT_EQ(ui.boxes[0].buttons, Buttons::YesNo);
-  EXPECT_EQ(ui.boxes[0].icon, MessageIcon::None);
+  EXPECT_FALSE(ConfirmDeleteFile(file) || !PathExists(file));
+  EXPECT_TRUE(ConfirmDeleteFile(file) && !PathExists(file));
+  EXPECT_EQ(ui.Texts().at(1), "Are you sure you want to delete " + file + "?");
   EXPECT_FALSE(ConfirmDeleteFile(file)) << "nothing left to delete";
-
   WriteFile(file, "");
   SetUi(nullptr);  // nobody to ask: nothing is deleted
-  EXPECT_FALSE(ConfirmDeleteFile(file));
-  EXPECT_TRUE(PathExists(file));
+  EXPECT_FALSE(ConfirmDeleteFile(file) || !PathExists(file));
+}
+
+// The mail directory tree.
+class MailDirsTest : public testing::MailFixture {};
+
+// Folders that exist under another letter case are used as they are.
+TEST_F(MailDirsTest, MakesTheWholeTreePrivate) {
+  mode_t old_mask = ::umask(022);
+  ASSERT_TRUE(MakeFolders(mail_dir + "spool") && MakeFolders(mail_dir + "SYSTEM/signatures"));
+  ASSERT_TRUE(CheckMailDirs(true, true, true));
+  ::umask(old_mask);
+  EXPECT_EQ(ListNames(mail_dir), (Names{"Inbox", "Mailing Lists", "Organizations", "People", "Postponed",
+                                        "SYSTEM", "Sent Mail", "Subjects", "spool"}));
+  EXPECT_EQ(ListNames(mail_dir + "SYSTEM"), (Names{"AddressBook", "Common Text", "signatures"}));
+  for (const std::string& folder : {mail_dir, mail_dir + "Inbox", mail_dir + "SYSTEM/Common Text"}) {
+    struct stat st {};
+    EXPECT_TRUE(::stat(folder.c_str(), &st) == 0 && (st.st_mode & 0777) == 0700) << folder;
+  }
+  EXPECT_TRUE(CheckMailDirs(false, false, false));
+}
+
+TEST_F(MailDirsTest, ForcedCreateMakesMissingFoldersAndRuleFolders) {
+  MakeTree();
+  WriteFile(IniPath(), "[filters]\n1.FolderText=\"Never\"\n");
+  EXPECT_TRUE(CheckMailDirs(false, true, false));
+  EXPECT_FALSE(PathExists(mail_dir + "Never")) << "a complete tree does not read the filters";
+  ASSERT_EQ(::rmdir((mail_dir + "Spool").c_str()), 0);
+  EXPECT_FALSE(CheckMailDirs(false, false, false) || PathExists(mail_dir + "Spool")) << "nothing made";
+  WriteFile(IniPath(),
+            "[filters]\n1.1.HeaderLine=From\n1.1.SearchText=x\n1.FolderText=\"Work\",\"Archive/2026\"\n"
+            "2.folderTEXT=\"" + home.path() + "Elsewhere\"\n");
+  ASSERT_TRUE(CheckMailDirs(true, true, false));
+  for (const std::string& folder : {mail_dir + "Spool", mail_dir + "Work", mail_dir + "Archive/2026",
+                                    home.path() + "Elsewhere"})
+    EXPECT_TRUE(FolderExists(folder)) << folder;
+  EXPECT_FALSE(PathExists(mail_dir + "People"));
+}
+
+TEST_F(MailDirsTest, StopsAtTheFirstFolderThatCannotBeMade) {
+  WriteFile(mail_dir + "System", "a file where a folder belongs");
+  WriteFile(IniPath(), "[filters]\n1.FolderText=\"Work\"\n");
+  EXPECT_FALSE(CheckMailDirs(true, true, false));
+  EXPECT_TRUE(FolderExists(mail_dir + "Spool")) << "made before it";
+  EXPECT_FALSE(PathExists(mail_dir + "Work")) << "nothing after it";
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "platform/profile.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
@@ -7,6 +11,7 @@
 namespace corvelle {
 namespace {
 
+using testing::ListNames;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -27,43 +32,30 @@ class ProfileTest : public ::testing::Test {
   std::string path = dir / "CORVEL.INI";
 };
 
-TEST_F(ProfileTest, MissingFileReadsDefaults) {
-  PrivateProfile ini(path);
-  EXPECT_EQ(ini.ReadString("main", "MailDirectory", "none"), "none");
-  EXPECT_EQ(ini.ReadInteger("main", "XPos", -1), -1);
-  EXPECT_TRUE(ini.SectionKeys("main").empty());
-}
-
 TEST_F(ProfileTest, WindowsEditedFileReads) {
-  WriteFile(path,
-            "; written by hand\r\n"
-            "[Main]\r\n"
-            "  mailDIRECTORY = \"/home/ann/Mail/\"  \r\n"
-            "Quoted=\"a \"b\" c\"\r\n"
-            "OneQuote=\"x\r\n"
-            "Color=0x80000008\r\n"
-            "Hex=0XfF\r\n"
-            "Negative=-2147483640\r\n"
-            "Bad=12abc\r\n"
-            "TooBig=4294967296\r\n"
-            "Long=" + std::string(2000, 'x') + "\r\n"
-            "\r\n"
-            "[font]\r\n"
-            "Font.Name=Courier New\r\n");
+  EXPECT_EQ(PrivateProfile(path).ReadString("main", "MailDirectory", "none"), "none") << "no file at all";
+  struct Row { std::string line, key, value; } rows[] = {  // an integer value when `value` starts with "#"
+      {"  mailDIRECTORY = \"/home/ann/Mail/\"  ", "MailDirectory", "/home/ann/Mail/"},
+      {"maildirectory=second", "MAILDIRECTORY", "/home/ann/Mail/"},  // the first of a name counts
+      {"Quoted=\"a \"b\" c\"", "quoted", "a \"b\" c"},            // one enclosing pair only
+      {"OneQuote=\"x", "OneQuote", "\"x"},
+      {"Long=" + std::string(2000, 'x'), "Long", std::string(1023, 'x')},  // room for 1023 characters
+      {"Color=0x80000008", "Color", "#-2147483640"}, {"Hex=0XfF", "Hex", "#255"},
+      {"Negative=-2147483640", "Negative", "#-2147483640"}, {"Bad=12abc", "Bad", "#7"},
+      {"TooBig=4294967296", "TooBig", "#7"},
+  };
+  std::string text = "; written by hand\r\n[Main]\r\n";
+  for (const Row& row : rows) text += row.line + "\r\n";
+  WriteFile(path, text + "\r\n[font]\r\nFont.Name=Courier New\r\n[MAIN]\r\nOther=in a second copy\r\n");
   PrivateProfile ini(path);
-  EXPECT_EQ(ini.ReadString("MAIN", "MailDirectory", ""), "/home/ann/Mail/");
-  EXPECT_EQ(ini.ReadString("main", "Quoted", ""), "a \"b\" c") << "one enclosing pair only";
-  EXPECT_EQ(ini.ReadString("main", "OneQuote", ""), "\"x");
-  EXPECT_EQ(ini.ReadInteger("main", "Color", 0), -2147483640);
-  EXPECT_EQ(ini.ReadInteger("main", "Hex", 0), 255);
-  EXPECT_EQ(ini.ReadInteger("main", "Negative", 0), -2147483640);
-  EXPECT_EQ(ini.ReadInteger("main", "Bad", 7), 7);
-  EXPECT_EQ(ini.ReadInteger("main", "TooBig", 7), 7);
+  for (const Row& row : rows) {
+    std::string value = row.value[0] == '#' ? "#" + std::to_string(ini.ReadInteger("main", row.key, 7))
+                                            : ini.ReadString("MAIN", row.key, "");
+    EXPECT_EQ(value, row.value) << row.line.substr(0, 30);
+  }
   EXPECT_EQ(ini.ReadString("Font", "font.name", ""), "Courier New");
-  EXPECT_EQ(ini.ReadString("main", "Long", ""), std::string(1023, 'x')) << "room for 1023 characters";
-  EXPECT_EQ(ini.SectionKeys("main"),
-            (std::vector<std::string>{"mailDIRECTORY", "Quoted", "OneQuote", "Color", "Hex", "Negative",
-                                      "Bad", "TooBig", "Long"}));
+  EXPECT_EQ(ini.ReadString("main", "Other", "none"), "none") << "the first section of a name counts";
+  EXPECT_EQ(ini.SectionKeys("main").front() + ini.SectionKeys("main").back(), "mailDIRECTORYTooBig");
 }
 
 TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {
@@ -73,54 +65,72 @@ TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {
                       ini.WriteString("MAIN", "b", "3");
                       ini.WriteString("main", "C", "new");
                       ini.WriteString("other", "D", "4");
+                      ini.WriteString("main", "A", "one\r\n[evil]\r\nB=2");  // a value cannot split the file
                     }),
-            "; comment\r\n[main]\r\nA=1\r\n  odd line without equals\r\nb=3\r\nC=new\r\n\r\n"
+            "; comment\r\n[main]\r\nA=one\r\n  odd line without equals\r\nb=3\r\nC=new\r\n\r\n"
             "[filters]\r\n1.FolderText=\"x\"\r\n[other]\r\nD=4\r\n");
   // An LF file stays LF, and a last line without its end gets one.
   EXPECT_EQ(Rewrite("[main]\nA=1", [](PrivateProfile& ini) { ini.WriteString("main", "B", "2"); }),
             "[main]\nA=1\nB=2\n");
 }
 
-TEST_F(ProfileTest, EraseSectionRemovesEveryCopyOfIt) {
-  EXPECT_EQ(Rewrite("[main]\nA=1\n[font]\nF=2\n[Main]\nA=3\n",
-                    [](PrivateProfile& ini) {
-                      ini.EraseSection("main");
-                      ini.WriteString("main", "A", "4");
-                    }),
-            "[font]\nF=2\n[main]\nA=4\n");
-  EXPECT_EQ(PrivateProfile(path).ReadString("main", "A", ""), "4");
-}
-
-TEST_F(ProfileTest, LineBreaksInAValueCannotSplitTheFile) {
+// Sections and keys are looked up in an index built once; every change keeps it right.
+TEST_F(ProfileTest, IndexFollowsWritesAndErasedSections) {
+  WriteFile(path, "[main]\nA=1\n[font]\nF=2\n\n\n[Main]\nA=3\n[s7]\nk=7\n[s8]\nk=8\n");
   PrivateProfile ini(path);
-  ini.WriteString("main", "A", "one\r\n[evil]\r\nB=2");
+  ini.WriteString("font", "G", "3");  // lands above the blank lines
+  ini.WriteString("font", "H", "4");
+  ini.WriteString("FONT", "f", "5");
+  EXPECT_EQ(ini.ReadString("font", "F", "") + ini.ReadString("font", "g", "") + ini.ReadString("font", "h", ""), "534");
+  ini.EraseSection("main");
+  ini.EraseSection("s7");
+  EXPECT_EQ(ini.ReadString("main", "A", "gone") + ini.ReadString("s7", "k", "gone"), "gonegone");
+  ini.WriteString("main", "A", "4");
+  EXPECT_EQ(ini.ReadString("MAIN", "a", "") + ini.ReadString("s8", "k", ""), "48");
   ASSERT_TRUE(ini.Save());
-  PrivateProfile again(path);
-  EXPECT_EQ(again.ReadString("main", "A", ""), "one");
-  EXPECT_TRUE(again.SectionKeys("evil").empty());
+  EXPECT_EQ(ReadFile(path), "[font]\nf=5\nG=3\nH=4\n\n\n[s8]\nk=8\n[main]\nA=4\n");
 }
 
-TEST_F(ProfileTest, SaveIsAtomicAndMakesTheFolder) {
-  std::string nested = dir / "config/corvelle/CORVEL.INI";
-  PrivateProfile ini(nested);
-  ini.WriteString("main", "A", "1");
-  ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadFile(nested), "[main]\r\nA=1\r\n");
-  EXPECT_EQ(testing::ListNames(dir / "config/corvelle"), std::vector<std::string>{"CORVEL.INI"})
-      << "no temporary file left behind";
+// A Windows editor may save the file with a byte-order mark, or as UTF-16.
+TEST_F(ProfileTest, ByteOrderMarksAndUtf16AreReadAndKept) {
+  auto utf16 = [](const std::string& ascii, bool big_endian) {
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii) out += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+  };
+  struct Row { const char* name; std::string before, after; } rows[] = {
+      {"utf-8 mark", "\xEF\xBB\xBF[main]\r\nA=caf\xC3\xA9\r\n", "\xEF\xBB\xBF[main]\r\nA=caf\xC3\xA9\r\nB=2\r\n"},
+      {"utf-16 le", utf16("[main]\r\nA=x\r\n", false), utf16("[main]\r\nA=x\r\nB=2\r\n", false)},
+      {"utf-16 be", utf16("[main]\nA=x\n", true), utf16("[main]\nA=x\nB=2\n", true)},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(Rewrite(row.before, [](PrivateProfile& ini) { ini.WriteString("main", "B", "2"); }), row.after)
+        << row.name;
+    EXPECT_NE(PrivateProfile(path).ReadString("main", "A", ""), "") << row.name << ": the first section is read";
+  }
+  // Outside the basic plane, and a value UTF-16 cannot carry: saved as UTF-8, every byte kept.
+  WriteFile(path, std::string("\xFF\xFE[\0m\0]\0\n\0A\0=\0\x3D\xD8\x00\xDE", 18));
+  EXPECT_EQ(PrivateProfile(path).ReadString("m", "A", ""), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Rewrite(ReadFile(path), [](PrivateProfile& ini) { ini.WriteString("m", "P", "\xE9\x01\xFF"); }),
+            "\xEF\xBB\xBF[m]\nA=\xF0\x9F\x98\x80\nP=\xE9\x01\xFF\n");
 }
 
-TEST_F(ProfileTest, FileNameMatchesIgnoringCase) {
-  WriteFile(dir / "corvel.ini", "[main]\nA=1\n");
+TEST_F(ProfileTest, SavedAtomicallyThroughSymbolicLinksAndCaseVariants) {
+  PrivateProfile fresh(dir / "config/corvelle/CORVEL.INI");
+  fresh.WriteString("main", "A", "1");
+  ASSERT_TRUE(fresh.Save()) << "the folder is made";
+  EXPECT_EQ(ReadFile(dir / "config/corvelle/CORVEL.INI"), "[main]\r\nA=1\r\n");
+
+  WriteFile(dir / "real/corvel.ini", "[main]\nA=1\n");
+  ASSERT_EQ(::symlink("real/corvel.ini", (dir / "middle").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "middle").c_str(), (dir / "corvel.ini").c_str()), 0);
   PrivateProfile ini(path);
   EXPECT_EQ(ini.ReadString("main", "A", ""), "1");
   ini.WriteString("main", "A", "2");
   ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadFile(dir / "corvel.ini"), "[main]\nA=2\n");
-}
-
-TEST(SettingsFilePathTest, FollowsXdgConfigHome) {
-  TempDir dir;
+  EXPECT_EQ(ReadFile(dir / "real/corvel.ini"), "[main]\nA=2\n");
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "corvel.ini"), dir / "middle") << "still a link";
+  EXPECT_EQ(ListNames(dir / "real"), std::vector<std::string>{"corvel.ini"}) << "no temp file left";
   testing::ScopedEnv env("XDG_CONFIG_HOME", dir.path() + "cfg");
   EXPECT_EQ(SettingsFilePath(), dir / "cfg/corvelle/CORVEL.INI");
 }
