@@ -3,9 +3,9 @@
 #include <QStyle>
 
 #include "core/user_interface.h"
-#include "ui/corvel_prog.h"
-#include "ui/qt_socket_notifier.h"
-#include "ui/qt_user_interface.h"
+#include "ui/common/qt_socket_notifier.h"
+#include "ui/common/qt_user_interface.h"
+#include "ui/main/corvel_prog.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/mail_viewer.h"
+#include "ui/viewer/mail_viewer.h"
 #include "ui_support.h"
 
 namespace corvelle {

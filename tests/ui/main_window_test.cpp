@@ -20,9 +20,9 @@
 #include <QUrl>
 #include <stdexcept>
 
-#include "ui/about_box.h"
-#include "ui/corvel_prog.h"
-#include "ui/mail_viewer.h"
+#include "ui/help/about_box.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/viewer/mail_viewer.h"
 #include "ui_support.h"
 
 namespace corvelle {

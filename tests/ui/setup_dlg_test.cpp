@@ -13,8 +13,8 @@
 
 #include "core/user_interface.h"
 #include "platform/profile.h"
-#include "ui/popup_combo_box.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/popup_combo_box.h"
+#include "ui/setup/setup_dlg.h"
 #include "ui_support.h"
 
 namespace corvelle {

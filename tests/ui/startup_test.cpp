@@ -10,9 +10,9 @@
 #include "core/user_interface.h"
 #include "platform/file_types.h"
 #include "platform/profile.h"
-#include "ui/corvel_prog.h"
-#include "ui/qt_user_interface.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/qt_user_interface.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/setup/setup_dlg.h"
 #include "ui_support.h"
 
 namespace corvelle {

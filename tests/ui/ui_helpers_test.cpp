@@ -4,9 +4,9 @@
 #include <QPalette>
 #include <QTest>
 
-#include "ui/file_dialog_state.h"
-#include "ui/font_mapping.h"
-#include "ui/main_commands.h"
+#include "ui/common/file_dialog_state.h"
+#include "ui/common/font_mapping.h"
+#include "ui/main/menus.h"
 
 namespace corvelle {
 

@@ -20,8 +20,8 @@
 #include "platform/paths.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "ui/program_end.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/program_end.h"
+#include "ui/setup/setup_dlg.h"
 
 namespace corvelle::testing {
 

@@ -1,4 +1,4 @@
-#include "ui/corvel_prog.h"
+#include "ui/main/corvel_prog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,10 +26,10 @@
 #include "core/settings.h"
 #include "core/user_interface.h"
 #include "platform/file_types.h"
-#include "ui/about_box.h"
-#include "ui/mail_viewer.h"
-#include "ui/qt_text.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/qt_text.h"
+#include "ui/help/about_box.h"
+#include "ui/setup/setup_dlg.h"
+#include "ui/viewer/mail_viewer.h"
 
 namespace corvelle {
 

@@ -1,4 +1,4 @@
-#include "ui/about_box.h"
+#include "ui/help/about_box.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/file_dialog_state.h"
-#include "ui/main_commands.h"
+#include "ui/common/file_dialog_state.h"
+#include "ui/main/menus.h"
 
 class QFrame;
 class QLabel;

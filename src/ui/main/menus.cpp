@@ -1,4 +1,4 @@
-#include "ui/main_commands.h"
+#include "ui/main/menus.h"
 
 #include <QAction>
 #include <QLayout>

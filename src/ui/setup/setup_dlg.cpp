@@ -1,4 +1,4 @@
-#include "ui/setup_dlg.h"
+#include "ui/setup/setup_dlg.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,10 +22,10 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "ui/font_mapping.h"
-#include "ui/popup_combo_box.h"
-#include "ui/program_end.h"
-#include "ui/qt_text.h"
+#include "ui/common/font_mapping.h"
+#include "ui/common/popup_combo_box.h"
+#include "ui/common/program_end.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 namespace {
