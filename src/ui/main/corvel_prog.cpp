@@ -87,7 +87,8 @@ void TCorvelProg::BuildLayout() {
   speed->setContentsMargins(1, 1, 1, 1);
   speed->setSpacing(0);
   auto run = [this](Command command) { RunCommand(command); };
-  buttons_ = BuildSpeedButtons(SpeedPanel, run);
+  menu_ = BuildMainMenu(menuBar(), run);  // first: its mnemonics win over the buttons'
+  buttons_ = BuildSpeedButtons(SpeedPanel, menuBar(), run);
   speed->addStretch();
   // The bar never widens the window: thirteen captions fit 577 pixels with tight
   // padding, and a narrower window cuts the last buttons off.
@@ -121,7 +122,6 @@ void TCorvelProg::BuildLayout() {
   layout->addWidget(bottom);
   setCentralWidget(central);
 
-  menu_ = BuildMainMenu(menuBar(), run);
   Text1 = menu_.text_menu;
   Window1 = menu_.window_menu;
   connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
@@ -213,16 +213,24 @@ void TCorvelProg::UpdateMenuItems() {
   EnableCommonText(composing);
 
   CloseFindDialogs();
-  // Each window closed since the last run makes room for one deferred window, newest first.
-  int room = LastChildCount - count;
-  while (!DeferredOpens.empty() && room > 0) {
+  ReopenDeferred(count);
+  LastChildCount = MessageWindowCount();
+  Panel3->clear();
+}
+
+// Each window closed since the last update makes room for one deferred window, newest
+// first. The windows opened here run UpdateMenuItems again; those runs must not reopen
+// as well, or the room would be given out twice.
+void TCorvelProg::ReopenDeferred(int count) {
+  if (reopening_) return;
+  reopening_ = true;
+  int limit = LastChildCount;
+  for (int room = limit - count; room > 0 && !DeferredOpens.empty() && MessageWindowCount() < limit; --room) {
     std::string name = DeferredOpens.back();
     DeferredOpens.pop_back();
     CreateMailViewer(name, "", "", "");
-    --room;
   }
-  LastChildCount = MessageWindowCount();
-  Panel3->clear();
+  reopening_ = false;
 }
 
 void TCorvelProg::EnableCommonText(bool enable) {

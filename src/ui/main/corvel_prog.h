@@ -114,6 +114,7 @@ class TCorvelProg : public QMainWindow {
   void BuildLayout();
   bool CheckSetup(const std::string& version);
   void CloseFindDialogs();
+  void ReopenDeferred(int count);
   void ActiveWindowChanged();
   void FillWindowList();
 
@@ -122,6 +123,7 @@ class TCorvelProg : public QMainWindow {
   std::vector<RuledButton> buttons_;
   std::vector<QAction*> window_list_;
   QPointer<QMdiSubWindow> last_active_;
+  bool reopening_ = false;  // deferred windows are being reopened
 };
 
 }  // namespace corvelle

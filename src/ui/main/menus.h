@@ -50,7 +50,10 @@ struct MainMenu {
 // Fills `bar` with the menus; every item runs `run` with its command.
 MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run);
 
-// Fills `panel` (which has a horizontal layout) with the speed buttons, left to right.
-std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const std::function<void(Command)>& run);
+// Fills `panel` (which has a horizontal layout) with the speed buttons, left to right. A
+// button's mnemonic that a menu of `bar` uses too is left to the menu: Alt+E opens the
+// Edit menu, it does not focus "Clos&e".
+std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,
+                                           const std::function<void(Command)>& run);
 
 }  // namespace corvelle
