@@ -1,8 +1,10 @@
 #include "core/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "platform/profile.h"
+#include "platform/paths.h"
 #include "support/mail_fixture.h"
 
 namespace corvelle {
@@ -116,6 +118,31 @@ TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
   Load();
   EXPECT_EQ(pos.x, 40);
   EXPECT_EQ(pos.y, 50);
+}
+
+// Another program's file, or one left by an older version, that this process may not read:
+// it is named, and nothing is ever written over it.
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNamedAndNeverWrittenOver) {
+  WriteFile(IniPath(), "[main]\nMailDirectory=/srv/mail/\n[filters]\n1.1.HeaderLine=From\n");
+  ::chmod(IniPath().c_str(), 0);
+  if (::access(IniPath().c_str(), R_OK) == 0) {  // root reads anyway; a FIFO it cannot
+    ::unlink(IniPath().c_str());
+    ASSERT_EQ(::mkfifo(IniPath().c_str(), 0600), 0);
+  }
+  FileIdentity before, after;
+  ASSERT_TRUE(GetFileIdentity(IniPath(), before));
+  Load();
+  EXPECT_EQ(MailSettings.MailDirectory, "");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_NE(ui.boxes[0].text.find(IniPath()), std::string::npos) << ui.boxes[0].text;
+  MailSettings.MailDirectory = mail_dir;
+  EXPECT_FALSE(SaveSettings());
+  EXPECT_FALSE(SaveWindowPosition({1, 2}));
+  ReloadSettings();
+  EXPECT_EQ(MailSettings.MailDirectory, mail_dir) << "the settings in memory stay in effect";
+  ASSERT_TRUE(GetFileIdentity(IniPath(), after));
+  EXPECT_EQ(before, after);
+  EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
 TEST(PasswordTest, EveryByteStringRoundTrips) {
