@@ -47,7 +47,8 @@ bool TCorvelProg::CheckSetup(const std::string& version) {
              s.MailAddress.empty()) {
     if (!ShowSetupPage("User Settings", InStartup, this)) return false;
   }
-  if (!CheckMailDirs(false, false, false)) {
+  // A path cut short by a NUL byte would pass the check on folders it does not name.
+  if (!PathSettingsUsable() || !CheckMailDirs(false, false, false)) {
     ShowMessage(
         "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
         "directory\n\rin the setup dialog.");

@@ -175,9 +175,7 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 }
 
 void TSetupDlg::LoadFields() {
-  WindowPos ignored_pos;
-  std::string ignored_version;
-  LoadSettings(ignored_pos, ignored_version);
+  ReloadSettings();
   TMailSettings& s = MailSettings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
