@@ -41,15 +41,17 @@ struct UiEnvironment {
   std::string DataDir() const { return home.path() + "data/"; }
 
   // A settings file of this version with every field filled in, and the whole tree.
-  void WriteCompleteSettings(const std::string& version = kVersion, const std::string& extra = "") {
-    WriteFile(IniPath(), "[main]\r\nCurrentVersion=" + version + "\r\nMailDirectory=" + MailDir() +
+  void WriteCompleteSettings(const std::string& version = kVersion, const std::string& extra = "",
+                             std::string mail_dir = "") {
+    if (mail_dir.empty()) mail_dir = MailDir();
+    WriteFile(IniPath(), "[main]\r\nCurrentVersion=" + version + "\r\nMailDirectory=" + mail_dir +
                              "\r\nDefaultMailFolder=Inbox\r\nSendServer=smtp.example.org\r\nSendPort=25\r\n"
                              "MailServer=pop.example.org\r\nMailPort=110\r\nUserName=ann\r\nPassWord=" +
                              EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n" +
                              extra);
     for (const char* folder : {"Inbox", "Postponed", "Sent Mail", "Spool", "System/Common Text",
                                "System/Signatures", "System/AddressBook"})
-      MakeFolders(MailDir() + folder);
+      MakeFolders(mail_dir + folder);
   }
 
   TempDir home;
