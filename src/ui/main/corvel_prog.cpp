@@ -224,8 +224,7 @@ void TCorvelProg::UpdateMenuItems() {
 void TCorvelProg::ReopenDeferred(int count) {
   if (reopening_) return;
   reopening_ = true;
-  int limit = LastChildCount;
-  for (int room = limit - count; room > 0 && !DeferredOpens.empty() && MessageWindowCount() < limit; --room) {
+  for (int room = LastChildCount - count; room > 0 && !DeferredOpens.empty(); --room) {
     std::string name = DeferredOpens.back();
     DeferredOpens.pop_back();
     CreateMailViewer(name, "", "", "");
