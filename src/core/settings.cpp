@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/user_interface.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 
 namespace corvelle {
@@ -9,6 +11,10 @@ namespace corvelle {
 TMailSettings MailSettings;
 
 namespace {
+
+// The settings file that MailSettings has parted from (it could not be read, or the last
+// save to it failed); empty while they match.
+std::string parted_file;
 
 constexpr const char* kMain = "main";
 constexpr const char* kFont = "font";
@@ -87,6 +93,10 @@ std::string DefaultAddressBookPath() {
 
 void LoadSettings(WindowPos& pos, std::string& version) {
   PrivateProfile ini(SettingsFilePath());
+  parted_file = ini.Unreadable() ? ini.Path() : std::string();
+  if (ini.Unreadable())
+    ShowMessage("The settings file " + ini.Path() +
+                " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
   TMailSettings s;
   version = ini.ReadString(kMain, "CurrentVersion", "");
   s.MailDirectory = ini.ReadString(kMain, "MailDirectory", "");
@@ -116,6 +126,13 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   MailSettings.DefaultABPath = DefaultAddressBookPath();
 }
 
+void ReloadSettings() {
+  if (!parted_file.empty() && parted_file == ResolvePath(SettingsFilePath())) return;
+  WindowPos ignored_pos;
+  std::string ignored_version;
+  LoadSettings(ignored_pos, ignored_version);
+}
+
 bool SaveSettings() {
   PrivateProfile ini(SettingsFilePath());
   const TMailSettings& s = MailSettings;
@@ -138,7 +155,9 @@ bool SaveSettings() {
   ini.WriteString(kMain, "RememberPos", s.RememberPos == "1" ? "1" : "0");
   ini.WriteString(kMain, "DefaultAB", s.DefaultAB);
   SaveFont(ini, s.DefaultFont);
-  return ini.Save();
+  bool saved = ini.Save();
+  parted_file = saved ? std::string() : ini.Path();
+  return saved;
 }
 
 bool SaveWindowPosition(const WindowPos& pos) {

@@ -7,6 +7,9 @@ namespace corvelle {
 
 inline constexpr const char* kVersion = "1.24b";
 
+// The most bytes of a value that the settings file gives back; a longer one is read cut.
+inline constexpr size_t kMaxSettingLength = 1023;
+
 // The default message font. `height` follows the old convention: negative is the
 // character height in pixels. `color` 0x80000000 + n names system colour n, else 0x00BBGGRR.
 struct FontRecord {
@@ -40,8 +43,15 @@ struct WindowPos {
 };
 
 // Reads the settings file into MailSettings (every field replaced). `version` receives
-// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is "1".
+// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is "1". A file that
+// exists but cannot be read is reported, naming it, and gives the defaults; it is never
+// written over (SaveSettings then fails).
 void LoadSettings(WindowPos& pos, std::string& version);
+
+// LoadSettings for the setup dialog, unless the settings in memory have parted from the
+// file (it could not be read, or the last SaveSettings failed): then the settings in
+// memory are the ones in effect until the program ends, and they are kept.
+void ReloadSettings();
 
 // Rewrites sections "main" and "font" from MailSettings; "filters" is left alone.
 // False when the file could not be written.

@@ -1,6 +1,6 @@
 #include "core/setup_check.h"
 
-#include <climits>
+#include <tuple>
 
 #include "core/mail_dirs.h"
 #include "core/settings.h"
@@ -9,15 +9,50 @@
 
 namespace corvelle {
 
+namespace {
+
+// Why a path setting cannot be used as written, as the end of a message; "" when it can.
+std::string PathProblem(const std::string& path) {
+  if (path.find('\0') != std::string::npos) return "must not contain a NUL character.";
+  if (path.size() > kMaxSettingLength)
+    return "is longer than the " + std::to_string(kMaxSettingLength) + " characters a setting can hold.";
+  return "";
+}
+
+// The first path setting that cannot be used, reported; None when all can.
+SetupField ReportPathProblem() {
+  const TMailSettings& s = MailSettings;
+  const std::tuple<const std::string*, const char*, SetupField> paths[] = {
+      {&s.MailDirectory, "The mail directory ", SetupField::MailDirectory},
+      {&s.DefaultMailFolder, "The default mail folder ", SetupField::DefaultMailFolder},
+      {&s.Signature, "The signature file's path ", SetupField::MailDirectory},  // lies below the mail directory
+  };
+  for (const auto& [path, name, field] : paths) {
+    std::string problem = PathProblem(*path);
+    if (problem.empty()) continue;
+    ShowMessage(name + problem);
+    return field;
+  }
+  return SetupField::None;
+}
+
+}  // namespace
+
 bool IsPortNumber(const std::string& port) {
   if (port.empty()) return false;
-  long long value = 0;
+  long value = 0;
   for (char c : port) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + (c - '0');
-    if (value > INT_MAX) return false;
+    if (value > 65535) return false;
   }
-  return true;
+  return value >= 1;
+}
+
+bool PathSettingsUsable() {
+  const TMailSettings& s = MailSettings;
+  return PathProblem(s.MailDirectory).empty() && PathProblem(s.DefaultMailFolder).empty() &&
+         PathProblem(s.Signature).empty();
 }
 
 bool CheckMailDirectory(bool create, SetupFields& fields) {
@@ -58,6 +93,7 @@ SetupField FullSetupEntered(bool create_dirs, SetupFields& fields) {
     bad_port = SetupField::SendPort;
   }
   if (bad_port != SetupField::None) return bad_port;
+  if (SetupField path = ReportPathProblem(); path != SetupField::None) return path;
 
   if (!CheckMailDirectory(create_dirs, fields)) return SetupField::MailDirectory;
   if (!PathExists(s.MailDirectory + s.DefaultMailFolder)) {

@@ -32,8 +32,14 @@ class SetupFields {
   virtual void ResetField(SetupField field, const std::string& text) = 0;
 };
 
-// True when `port` is a port number as typed: one or more decimal digits, within int.
+// True when `port` is a port number as typed: decimal digits only, 1 to 65535.
 bool IsPortNumber(const std::string& port);
+
+// True when the path settings (mail directory, default mail folder, signature) can be used
+// as written: none holds a NUL byte, at which the file system would cut the path, and none
+// is longer than the settings file gives back (kMaxSettingLength), so a later start finds
+// the same folders.
+bool PathSettingsUsable();
 
 // An empty MailDirectory becomes DefaultMailDirectory(), and a relative one (or "~/...") is
 // taken below the home folder (either shown in the dialog); then the
@@ -42,9 +48,10 @@ bool IsPortNumber(const std::string& port);
 bool CheckMailDirectory(bool create, SetupFields& fields);
 
 // Checks MailSettings: the first empty field in code order; then both ports (each bad
-// one reported and reset, receive port first; the send port's code wins); then the tree
-// (made when `create_dirs`); then that the default folder exists (reset to "Inbox");
-// then "@" in the mail server, then in the send server. None when all pass.
+// one reported and reset, receive port first; the send port's code wins); then the path
+// settings (PathSettingsUsable; reported); then the tree (made when `create_dirs`); then
+// that the default folder exists (reset to "Inbox"); then "@" in the mail server, then in
+// the send server. None when all pass.
 SetupField FullSetupEntered(bool create_dirs, SetupFields& fields);
 
 }  // namespace corvelle

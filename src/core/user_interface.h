@@ -11,7 +11,7 @@ enum class Answer { Ok, Cancel, Yes, No };
 enum class MessageIcon { None, Information, Warning, Error, Question };
 
 // The application's title; the caption of message boxes that name no caption of their own.
-inline constexpr const char* kApplicationTitle = "Corvelle for Windows 95";
+inline constexpr const char* kApplicationTitle = "Corvelle";
 
 class UserInterface {
  public:

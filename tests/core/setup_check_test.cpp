@@ -1,6 +1,8 @@
 #include "core/setup_check.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <functional>
 
 #include "core/settings.h"
 #include "platform/paths.h"
@@ -26,98 +28,84 @@ class SetupCheckTest : public testing::MailFixture {
   RecordingFields fields;
 };
 
-TEST_F(SetupCheckTest, CompleteSetupMakesTheTreeWithSamples) {
-  EXPECT_EQ(FullSetupEntered(true, fields), SetupField::None);
-  EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_TRUE(fields.resets.empty());
-  EXPECT_TRUE(FolderExists(mail_dir + "Spool") && FolderExists(mail_dir + "People")) << "with the sample folders";
-}
-
 TEST_F(SetupCheckTest, FirstEmptyFieldDecidesInCodeOrder) {
-  struct Row {
-    const char* name;
-    std::string TMailSettings::*member;
-    SetupField expected;
-  } rows[] = {
-      {"mail directory", &TMailSettings::MailDirectory, SetupField::MailDirectory},
-      {"default folder", &TMailSettings::DefaultMailFolder, SetupField::DefaultMailFolder},
-      {"send server", &TMailSettings::SendServer, SetupField::SendServer},
-      {"send port", &TMailSettings::SendPort, SetupField::SendPort},
-      {"mail server", &TMailSettings::MailServer, SetupField::MailServer},
-      {"mail port", &TMailSettings::MailPort, SetupField::MailPort},
-      {"user name", &TMailSettings::UserName, SetupField::UserName},
-      {"password", &TMailSettings::PassWord, SetupField::PassWord},
-      {"name", &TMailSettings::MyName, SetupField::MyName},
-      {"address", &TMailSettings::MailAddress, SetupField::MailAddress},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  TMailSettings& s = MailSettings;
+  std::string* fields_in_order[] = {&s.MailDirectory, &s.DefaultMailFolder, &s.SendServer, &s.SendPort, &s.MailServer,
+                                    &s.MailPort,      &s.UserName,          &s.PassWord,   &s.MyName,   &s.MailAddress};
+  for (int code = 1; code <= 10; ++code) {
+    SCOPED_TRACE(code);
     TMailSettings saved = MailSettings;
-    MailSettings.*row.member = "";
-    MailSettings.MailPort = row.expected == SetupField::MailPort ? "" : "abc";  // never reached
-    EXPECT_EQ(FullSetupEntered(true, fields), row.expected);
+    *fields_in_order[code - 1] = "";
+    if (code != 6) MailSettings.MailPort = "abc";  // never reached
+    EXPECT_EQ(FullSetupEntered(true, fields), SetupField(code));
     MailSettings = saved;
   }
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_FALSE(PathExists(mail_dir)) << "nothing is made before the fields are complete";
 }
 
-// The checks after the empty fields: ports (both reported, before anything is made), then
-// "@" in the server names (after the tree is made).
+// The checks after the empty fields: ports (both reported), then path values, both before
+// anything is made; then "@" in the server names, after the tree is made.
 TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {
   const std::string receive = "Port numbers must be numeric!  Default receive mail port is 110.";
   const std::string send = "Port numbers must be numeric!  Default send mail port is 25.";
+  const std::string nul("\0", 1), long_name(1024 - mail_dir.size(), 'x');
+  const std::string has_nul = " must not contain a NUL character.";
+  const std::string too_long = " is longer than the 1023 characters a setting can hold.";
   struct Row {
     const char* name;
-    std::string mail_port, send_port, mail_server, send_server;
+    std::function<void(TMailSettings&)> change;
     SetupField expected;
     Strings texts;
     Resets resets;
     bool tree_made;
   } rows[] = {
-      {"both ports bad: receive first, send port returned", "abc", "2 5", "pop", "smtp",
+      {"both ports bad: receive first, send port returned", [](auto& s) { s.MailPort = "abc", s.SendPort = "2 5"; },
        SetupField::SendPort, {receive, send}, {{SetupField::MailPort, "110"}, {SetupField::SendPort, "25"}}, false},
-      {"receive port bad", "pop", "25", "pop", "smtp", SetupField::MailPort, {receive},
+      {"port 70000", [](auto& s) { s.MailPort = "70000"; }, SetupField::MailPort, {receive},
        {{SetupField::MailPort, "110"}}, false},
-      {"@ in both server names", "110", "25", "ann@pop", "ann@smtp", SetupField::MailServer,
-       {"Invalid character @ in Mail Server name."}, {}, true},
-      {"@ in the send server", "110", "25", "pop", "ann@smtp", SetupField::SendServer,
+      {"NUL in the mail directory", [&](auto& s) { s.MailDirectory += nul + "x/"; }, SetupField::MailDirectory,
+       {"The mail directory" + has_nul}, {}, false},
+      {"mail directory over 1023 bytes", [&](auto& s) { s.MailDirectory += long_name + "/"; },
+       SetupField::MailDirectory, {"The mail directory" + too_long}, {}, false},
+      {"NUL in the default folder", [&](auto& s) { s.DefaultMailFolder += nul + "x"; }, SetupField::DefaultMailFolder,
+       {"The default mail folder" + has_nul}, {}, false},
+      {"signature path over 1023 bytes", [&](auto& s) { s.Signature = s.MailDirectory + long_name + ".txt"; },
+       SetupField::MailDirectory, {"The signature file's path" + too_long}, {}, false},
+      {"complete: the tree with its samples", [](auto&) {}, SetupField::None, {}, {}, true},
+      {"@ in both server names", [](auto& s) { s.MailServer = "ann@pop", s.SendServer = "ann@smtp"; },
+       SetupField::MailServer, {"Invalid character @ in Mail Server name."}, {}, true},
+      {"@ in the send server", [](auto& s) { s.SendServer = "ann@smtp"; }, SetupField::SendServer,
        {"Invalid character @ in Send Server name."}, {}, true},
   };
-  int i = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ui.boxes.clear();
-    fields.resets.clear();
-    TMailSettings& s = MailSettings;
-    s.MailDirectory = home.path() + "Mail" + std::to_string(i++) + "/";
-    s.MailPort = row.mail_port, s.SendPort = row.send_port;
-    s.MailServer = row.mail_server, s.SendServer = row.send_server;
+    ui.boxes.clear(), fields.resets.clear();
+    TMailSettings saved = MailSettings;
+    row.change(MailSettings);
+    std::string port = MailSettings.MailPort;
     EXPECT_EQ(FullSetupEntered(true, fields), row.expected);
     EXPECT_EQ(ui.Texts(), row.texts);
-    for (const auto& box : ui.boxes) EXPECT_EQ(box.caption, kApplicationTitle);
     EXPECT_EQ(fields.resets, row.resets);
-    EXPECT_EQ(s.MailPort, row.mail_port) << "only the dialog is reset";
-    EXPECT_EQ(FolderExists(s.MailDirectory + "Spool"), row.tree_made);
+    EXPECT_EQ(MailSettings.MailPort, port) << "only the dialog is reset";
+    EXPECT_EQ(PathExists(mail_dir + "People"), row.tree_made);
+    MailSettings = saved;
+    if (row.tree_made) std::filesystem::remove_all(mail_dir);
   }
 }
 
-TEST_F(SetupCheckTest, PortNumbers) {
-  struct Row {
-    const char* port;
-    bool ok;
-  } rows[] = {{"110", true},   {"0110", true},        {"65535", true}, {"2147483647", true},
-              {"2147483648", false}, {"-25", false}, {"+25", false},  {"0x19", false},
-              {" 25", false},  {"25 ", false},        {"", false}};
-  for (const Row& row : rows) EXPECT_EQ(IsPortNumber(row.port), row.ok) << row.port;
+TEST(PortNumberTest, OneTo65535AsDigits) {
+  for (const char* port : {"1", "110", "0110", "65535"}) EXPECT_TRUE(IsPortNumber(port)) << port;
+  for (const char* port : {"0", "65536", "70000", "2147483648", "-25", "+25", "0x19", " 25", "25 ", ""})
+    EXPECT_FALSE(IsPortNumber(port)) << port;
   EXPECT_FALSE(IsPortNumber(std::string("2\0" "5", 3)));
 }
 
+// Without create nothing is made; a tree without its samples fails the forced check; a
+// tree that cannot be made names the mail directory, without a message.
 TEST_F(SetupCheckTest, ATreeThatIsNotThereOrCannotBeMadeIsTheMailDirectorysFault) {
-  EXPECT_FALSE(CheckMailDirectory(false, fields));
-  EXPECT_FALSE(PathExists(mail_dir)) << "nothing made without create";
-  EXPECT_TRUE(fields.shown_directory.empty());
-  MakeTree();  // without the sample folders the forced check fails
+  EXPECT_TRUE(!CheckMailDirectory(false, fields) && !PathExists(mail_dir) && fields.shown_directory.empty());
+  MakeTree();
   EXPECT_EQ(FullSetupEntered(false, fields), SetupField::MailDirectory);
   WriteFile(home.path() + "blocker", "not a folder");
   MailSettings.MailDirectory = home.path() + "blocker/Mail/";

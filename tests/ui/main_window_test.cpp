@@ -1,36 +1,31 @@
-// The main window after start-up: its menus, speed buttons and status line, the enabling
-// of commands for the active message window, deferred windows, file drops and the Window
-// and Help menus.
+// The main window: built without a start-up, its bars and status line, the enabling of
+// commands for the active message window, keyboard mnemonics, deferred windows, file
+// drops, the command registry and the Window and Help menus; then the start-up itself.
 
-#include <QAction>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QEnterEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QToolButton>
 #include <QUrl>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "ui/about_box.h"
-#include "ui/corvel_prog.h"
-#include "ui/mail_viewer.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/viewer/mail_viewer.h"
 #include "ui_support.h"
 
 namespace corvelle {
 namespace {
 
-using testing::ModalDriver;
-using testing::UiEnvironment;
-using testing::WriteFile;
+using namespace testing;
+using Texts = std::vector<std::string>;
 
 // Records every window asked for, and fails to make windows while `failures` > 0.
 class RecordingProg : public TCorvelProg {
@@ -40,32 +35,33 @@ class RecordingProg : public TCorvelProg {
     opened.push_back(name);
     return TCorvelProg::CreateMailViewer(name, first_address, reply_source, subject);
   }
-  std::vector<std::string> opened;
+  Texts opened;
   int failures = 0;
 
  protected:
   TMailViewer* NewViewer() override {
-    if (failures > 0) {
-      --failures;
-      throw std::runtime_error("no window");
-    }
+    if (failures > 0 && failures--) throw std::runtime_error("no window");
     return TCorvelProg::NewViewer();
   }
 };
 
-QStringList Captions(const QMenu* menu) {
-  QStringList captions;
-  for (QAction* action : menu->actions()) captions << (action->isSeparator() ? QString("-") : action->text());
-  return captions;
-}
-
-QStringList Titles(const TCorvelProg& window) {
-  QStringList titles;
-  for (TMailViewer* viewer : window.Viewers()) titles << viewer->windowTitle();
-  return titles;
-}
-
 QMdiSubWindow* Frame(TMailViewer* viewer) { return qobject_cast<QMdiSubWindow*>(viewer->parentWidget()); }
+
+// The four files of the two registered types.
+Texts RegistrationFiles(const UiEnvironment& env) {
+  Texts files;
+  for (const char* type : {"mail", "new"})
+    for (const char* kind : {"mime/packages/corvelle-%1.xml", "applications/corvelle-%1.desktop"})
+      files.push_back(env.DataDir() + QString(kind).arg(type).toStdString());
+  return files;
+}
+
+// How many of the twelve registered lines they hold.
+int RegisteredLines(const UiEnvironment& env) {
+  QString text;
+  for (const std::string& file : RegistrationFiles(env)) text += QString::fromStdString(ReadFile(file));
+  return int(text.count("<glob ") + text.count("<comment>") + text.count("<icon ") + text.count("\nExec="));
+}
 
 }  // namespace
 
@@ -75,209 +71,277 @@ class MainWindowTest : public QObject {
  private slots:
   void init() {
     env = std::make_unique<UiEnvironment>();
-    env->WriteCompleteSettings();
-    for (const char* name : {"a.mail", "b.mail", "c.mail", "d.mail", "e.mail"})
-      WriteFile(env->MailDir() + "Inbox/" + name, std::string("Subject: ") + name + "\r\n\r\nText\r\n");
+    for (const char* name : {"a", "b", "c", "d", "e"}) WriteFile(Mail(name), std::string("Subject: ") + name + "\r\n\r\n");
     window = std::make_unique<RecordingProg>();
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
   }
   void cleanup() {
     window.reset();
     env.reset();
   }
 
-  void menusAndButtonsAreComplete() {
-    QStringList menus;
-    for (QAction* action : window->menuBar()->actions()) menus << action->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Search", "&View", "&Text", "&Window", "&Help"}));
-    QCOMPARE(Captions(window->findChild<QMenu*>("File1")),
-             QStringList({"&New", "&Open", "&Close", "S&ave As...", "-", "&Import", "&Export", "&Move", "&Delete",
-                          "&Print", "-", "Pos&tpone Current", "Spoo&l Current", "&Send Current", "Next ne&w message",
-                          "-", "A&uto add", "&Reply", "Send &File / Forward", "-", "&Get / Send All", "R&un Filter",
-                          "R&efresh Names", "-", "E&xit"}));
-    // No two commands share a shortcut, and every item says what it is.
+  void barsFitShortcutsAreUniqueAndHintsShow() {
     QStringList shortcuts;
-    for (QMenu* menu : window->menuBar()->findChildren<QMenu*>()) {
-      for (QAction* action : menu->actions()) {
-        if (action->isSeparator()) continue;
-        QVERIFY2(!action->text().isEmpty(), qPrintable(menu->objectName()));
+    for (QMenu* menu : window->menuBar()->findChildren<QMenu*>())
+      for (QAction* action : menu->actions())
         if (!action->shortcut().isEmpty()) shortcuts << action->shortcut().toString();
-      }
-    }
     QCOMPARE(shortcuts.removeDuplicates(), 0);
-    QCOMPARE(window->Action(Command::GetSendAll)->shortcut(), QKeySequence("Ctrl+G"));
-    QCOMPARE(window->Action(Command::FindNext)->shortcut(), QKeySequence("F3"));
-
-    QStringList names, enabled;
     int widths = 0;
-    for (QToolButton* button : window->SpeedPanel->findChildren<QToolButton*>()) {
-      names << button->objectName();
-      if (button->isEnabled()) enabled << button->objectName();
-      QVERIFY2(!button->toolTip().isEmpty() && !button->statusTip().isEmpty(), qPrintable(button->objectName()));
-      widths += button->sizeHint().width();
-    }
-    QCOMPARE(names, QStringList({"NewBtn", "OpenBtn", "SaveBtn", "CopyBtn", "CutBtn", "PasteBtn", "SpoolBtn",
-                                 "SendBtn", "PostponeBtn", "ReplyBtn", "CloseBtn", "DeleteBtn", "MoveBtn"}));
-    QCOMPARE(enabled, QStringList({"NewBtn", "OpenBtn"}));
-    QCOMPARE(window->SpeedPanel->height(), 25);
-    QVERIFY(window->minimumSizeHint().width() <= 577);  // the bar does not widen the window
+    for (QToolButton* button : window->SpeedPanel->findChildren<QToolButton*>()) widths += button->sizeHint().width();
+    QVERIFY(window->minimumSizeHint().width() <= 577);          // the bar does not widen the window
     QVERIFY2(widths <= 575, qPrintable(QString::number(widths)));  // and every caption fits
-    QCOMPARE(window->StatusLine->width(), 291);
-  }
-
-  void hintsShowTheirLongPartInTheStatusLine() {
-    auto* button = window->findChild<QToolButton*>("NewBtn");
+    // Hints show their long part in the status line.
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(button, &enter);
+    QApplication::sendEvent(window->findChild<QToolButton*>("NewBtn"), &enter);
     QCOMPARE(window->StatusLine->text(), QString("Start a new mail message"));
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(button, &leave);
-    QCOMPARE(window->StatusLine->text(), QString());
-    window->Action(Command::GetSendAll)->showStatusText(window.get());
-    QCOMPARE(window->StatusLine->text(), QString("Retrieve new mail from the net"));
-    QCOMPARE(window->Window1->menuAction()->statusTip(), QString("Window related commands such as Tile and Cascade"));
-    // Moving on to a control without a hint leaves no hint behind.
-    QEnterEvent into_area(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(window->ClientArea->viewport(), &into_area);
+    QApplication::sendEvent(window->ClientArea->viewport(), &enter);  // a control without a hint
     QCOMPARE(window->StatusLine->text(), QString());
   }
 
-  void itemsFollowTheActiveWindow() {
-    auto enabled = [&](Command command) { return window->Action(command)->isEnabled(); };
-    auto button = [&](const char* name) { return window->findChild<QToolButton*>(name)->isEnabled(); };
-    QVERIFY(!enabled(Command::FileClose) && !enabled(Command::Tile) && !enabled(Command::Reply));
-    QVERIFY(enabled(Command::FileNew) && enabled(Command::GetSendAll));
-
+  void itemsFollowTheActiveWindowAndMenuMnemonicsWin() {
+    QCOMPARE(EnabledState(), QString("0000000000 000 000000 1000"));
     window->Panel3->setText("Message saved.");
-    TMailViewer* received = window->CreateMailViewer(env->MailDir() + "Inbox/a.mail", "", "", "");
-    QVERIFY(received);
+    TMailViewer* message = window->CreateMailViewer(Mail("a"), "", "", "");
     QVERIFY(window->Panel3->text().isEmpty());
-    for (Command c : {Command::FileClose, Command::FileSaveAs, Command::Copy, Command::Find, Command::FindNext,
-                      Command::Replace, Command::Cascade, Command::Tile, Command::MinimizeAll, Command::Print,
-                      Command::Move, Command::Delete, Command::Reply})
-      QVERIFY2(enabled(c), qPrintable(window->Action(c)->text()));
-    for (Command c : {Command::Cut, Command::Paste, Command::Spool, Command::Send, Command::Postpone, Command::Undo})
-      QVERIFY2(!enabled(c), qPrintable(window->Action(c)->text()));
-    QVERIFY(button("MoveBtn") && button("ReplyBtn") && button("CloseBtn") && !button("SendBtn"));
-
+    QCOMPARE(EnabledState(), QString("1111111111 111 000000 1110"));
     window->RunCommand(Command::FileNew);
     QCOMPARE(window->ActiveViewer()->windowTitle(), QString("Compose New Message 2"));
-    for (Command c : {Command::Cut, Command::Paste, Command::Spool, Command::Send, Command::Postpone, Command::Undo,
-                      Command::FileClose})
-      QVERIFY2(enabled(c), qPrintable(window->Action(c)->text()));
-    for (Command c : {Command::Move, Command::Delete, Command::Reply}) QVERIFY(!enabled(c));
-    QVERIFY(button("SendBtn") && button("CutBtn") && !button("DeleteBtn"));
-
-    window->ClientArea->setActiveSubWindow(Frame(received));
-    QVERIFY(enabled(Command::Reply) && !enabled(Command::Send));
+    QCOMPARE(EnabledState(), QString("1111111111 000 111111 1101"));
+    // Menu mnemonics win over the enabled speed buttons' ("Clos&e", "&Send", "Pos&tpone").
+    for (auto [key, menu] : {std::pair{Qt::Key_E, "Edit1"}, {Qt::Key_S, "Search1"}, {Qt::Key_T, "Text1"}}) {
+      QTest::keyClick(window.get(), key, Qt::AltModifier);
+      QTRY_COMPARE(QApplication::activePopupWidget(), window->findChild<QMenu*>(menu));
+      QApplication::activePopupWidget()->close();
+      QVERIFY(!qobject_cast<QToolButton*>(QApplication::focusWidget()));
+    }
+    window->ClientArea->setActiveSubWindow(Frame(message));
+    QCOMPARE(EnabledState(), QString("1111111111 111 000000 1110"));
   }
 
+  // Closing makes room for deferred windows, newest first, one per closed window, and
+  // never more windows than were open.
   void deferredWindowsOpenAsOthersClose() {
-    for (const char* name : {"a.mail", "b.mail", "c.mail", "d.mail", "e.mail"})
-      QVERIFY(window->CreateMailViewer(env->MailDir() + "Inbox/" + name, "", "", ""));
-    window->failures = 2;
-    std::string older = env->MailDir() + "Inbox/a.mail", newer = env->MailDir() + "Inbox/b.mail";
-    QVERIFY(!window->CreateMailViewer(older, "", "", ""));
-    QVERIFY(!window->CreateMailViewer(newer, "", "", ""));
-    QCOMPARE(window->DeferredOpens, (std::vector<std::string>{older, newer}));
-    QCOMPARE(window->MessageWindowCount(), 5);
+    for (const char* name : {"a", "b", "c", "d", "e"}) QVERIFY(window->CreateMailViewer(Mail(name), "", "", ""));
+    window->failures = 3;
+    for (const char* name : {"c", "b", "a"}) QVERIFY(!window->CreateMailViewer(Mail(name), "", "", ""));
+    QCOMPARE(window->DeferredOpens, (Texts{Mail("c"), Mail("b"), Mail("a")}));
     window->opened.clear();
-
     window->Viewers()[0]->parentWidget()->close();
-    QTRY_COMPARE(window->opened.size(), size_t(1));
-    QCOMPARE(window->opened[0], newer);
-    QCOMPARE(window->MessageWindowCount(), 5);
-
-    window->Viewers()[0]->parentWidget()->close();
+    window->Viewers()[1]->parentWidget()->close();
     QTRY_COMPARE(window->opened.size(), size_t(2));
-    QCOMPARE(window->opened[1], older);
-    QVERIFY(window->DeferredOpens.empty());
-
+    QTest::qWait(20);
+    QCOMPARE(window->opened, (Texts{Mail("a"), Mail("b")}));
+    QCOMPARE(window->MessageWindowCount(), 5);
+    window->Viewers()[0]->parentWidget()->close();
+    QTRY_VERIFY(window->DeferredOpens.empty());
+    QCOMPARE(window->opened.back(), Mail("c"));
     window->Viewers()[0]->parentWidget()->close();
     QTRY_COMPARE(window->LastChildCount, 4);
-    QCOMPARE(window->MessageWindowCount(), 4);
-    QCOMPARE(window->opened.size(), size_t(2));
+    QCOMPARE(window->opened.size(), size_t(3));
   }
 
   void droppedFilesOpenInDropOrder() {
-    std::string a = env->MailDir() + "Inbox/c.mail", b = env->MailDir() + "Inbox/a.mail";
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(a)),
-                  QUrl::fromLocalFile(QString::fromStdString(env->MailDir() + "Inbox/gone.mail")),
-                  QUrl::fromLocalFile(QString::fromStdString(b))});
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Mail("c"))),
+                  QUrl::fromLocalFile(QString::fromStdString(Mail("gone"))),
+                  QUrl::fromLocalFile(QString::fromStdString(Mail("a")))});
     QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
-    QCOMPARE(window->opened, (std::vector<std::string>{a, "", b}));
-    QCOMPARE(env->ui.Texts(), (std::vector<std::string>{"File does not exist."}));
-    QTRY_COMPARE(Titles(*window), QStringList({QString::fromStdString(a), QString::fromStdString(b)}));
+    QCOMPARE(window->opened, (Texts{Mail("c"), "", Mail("a")}));
+    QCOMPARE(env->ui.Texts(), Texts{"File does not exist."});
+    QTRY_COMPARE(window->MessageWindowCount(), 2);
   }
 
-  void windowMenuArrangesAndListsWindows() {
-    window->CreateMailViewer(env->MailDir() + "Inbox/a.mail", "", "", "");
+  void windowMenuListsAndMinimizesWindows() {
+    MaximizeViewers = false;
+    QVERIFY(Frame(window->CreateMailViewer(Mail("a"), "", "", ""))->isMinimized());
+    MaximizeViewers = true;
     window->RunCommand(Command::FileNew);
+    QVERIFY(Frame(window->ActiveViewer())->isMaximized());
     QMetaObject::invokeMethod(window->Window1, "aboutToShow");
-    QStringList captions = Captions(window->Window1);
-    QCOMPARE(captions.mid(3), QStringList({"-", QString::fromStdString("&1 " + env->MailDir() + "Inbox/a.mail"),
-                                           "&2 Compose New Message 2"}));
-    QVERIFY(window->Window1->actions().last()->isChecked());
-    window->Window1->actions()[4]->trigger();
-    QCOMPARE(window->ActiveViewer()->windowTitle(), QString::fromStdString(env->MailDir() + "Inbox/a.mail"));
-
+    QList<QAction*> items = window->Window1->actions().mid(3);
+    QVERIFY(items.size() == 3 && items[1]->text() == QString::fromStdString("&1 " + Mail("a")));
+    QVERIFY(items[2]->isChecked() && !items[1]->isChecked());
+    items[1]->trigger();
+    QCOMPARE(window->ActiveViewer()->windowTitle(), QString::fromStdString(Mail("a")));
     window->RunCommand(Command::MinimizeAll);
     for (TMailViewer* viewer : window->Viewers()) QVERIFY(Frame(viewer)->isMinimized());
-    QCOMPARE(window->MessageWindowCount(), 2);
   }
 
-  void newWindowsOpenMinimizedWhileViewersAreNotMaximized() {
-    MaximizeViewers = false;
-    TMailViewer* viewer = window->CreateMailViewer(env->MailDir() + "Inbox/a.mail", "", "", "");
-    MaximizeViewers = true;
-    QVERIFY(Frame(viewer)->isMinimized());
-    viewer = window->CreateMailViewer(env->MailDir() + "Inbox/b.mail", "", "", "");
-    QVERIFY(Frame(viewer)->isMaximized());
-  }
-
-  void aboutBoxShowsTheProduct() {
-    QStringList texts;
-    ModalDriver driver({[&](QWidget* widget) {
-      auto* box = qobject_cast<TAboutBox*>(widget);
-      QVERIFY(box);
-      texts << box->ProductName->text() << box->Version->text() << box->Comments->text();
-      box->OKButton->click();
-    }});
+  void commandsRunThroughTheRegistry() {
+    QString comment, page;
+    ModalDriver driver({[&](QWidget* box) {
+                          comment = box->findChild<QLabel*>("Comments")->text();
+                          qobject_cast<QDialog*>(box)->accept();
+                        },
+                        [&](QWidget* setup) {
+                          page = qobject_cast<TSetupDlg*>(setup)->Setup->currentWidget()->objectName();
+                          qobject_cast<TSetupDlg*>(setup)->CancelBtn->click();
+                        }});
     window->RunCommand(Command::About);
-    QCOMPARE(texts, QStringList({"Corvelle, 32-bit", "Version 1.24b", "A mail interface for the Windows 95 Explorer."}));
+    QCOMPARE(comment, QString("A mail interface for your file manager."));
+    window->RunCommand(Command::ViewPreferences);  // cancelled after the start-up: the program goes on
+    QVERIFY(page == "PreferencesPage" && env->end_codes.empty() && env->ui.boxes.empty());
+    window->RunCommand(Command::GetSendAll);  // no handler yet: nothing happens
+    QVERIFY(driver.handled == 2 && driver.unexpected == 0);
+    CommandRegistry registry;
+    TCorvelProg* ran = nullptr;
+    registry.Register(Command::Print, [&](TCorvelProg& w) { ran = &w; });
+    QVERIFY(registry.Run(Command::Print, *window) && ran == window.get() && !registry.Run(Command::Move, *window));
   }
 
-  void exitAsksModifiedCompositionsFirst() {
-    window->RunCommand(Command::FileNew);
-    window->ActiveViewer()->MailText->insertPlainText("Dear Bob,");
-    env->ui.Script({Answer::Cancel});
+  // A window is a composition by its caption, asked before it closes with typed text; a
+  // file is shown read-only, decoded.
+  void viewersComposeByCaptionAndShowFilesDecoded() {
+    WriteFile(Mail("x"), "Subject: Caf\xe9\r\n\r\nNa\xefve\r\n");  // Windows-1252
+    TMailViewer* viewer = window->CreateMailViewer(Mail("x"), "", "", "");
+    QVERIFY(viewer->FileName == Mail("x") && !viewer->AskOnClose && viewer->MailText->isReadOnly());
+    QCOMPARE(viewer->MailText->toPlainText(), QString::fromUtf8("Subject: Caf\xc3\xa9\n\nNa\xc3\xafve\n"));
+    viewer = window->CreateMailViewer("Compose New Message 1", "bob@example.org", "", "Hello");
+    QVERIFY(viewer->FromLine->itemText(0) == "bob@example.org" && viewer->SubjectLine->text() == "Hello");
+    QVERIFY(viewer->AskOnClose && viewer->FileName.empty() && !viewer->MailText->isReadOnly());
+    viewer->MailText->insertPlainText("Dear Bob,");
+    env->ui.Script({Answer::Cancel, Answer::No});
     window->RunCommand(Command::Exit);
     QVERIFY(window->isVisible());
-    QCOMPARE(env->ui.Texts(), (std::vector<std::string>{"File  has been modified. Postpone mail file?"}));
-    env->ui.Script({Answer::No});
+    QCOMPARE(env->ui.Texts(), Texts{"File  has been modified. Postpone mail file?"});
+    for (auto [caption, composing] : {std::pair{"Compose New Message ", true}, {"Compose New Message 12 x", true},
+                                      {"Compose New Message", false}, {"compose new message 1", false}}) {
+      viewer->setWindowTitle(caption);
+      QVERIFY2(viewer->IsNewMessage() == composing, caption);
+    }
     window->RunCommand(Command::Exit);
     QVERIFY(!window->isVisible());
   }
 
-  void firstAddressAndSubjectFillTheNewWindow() {
-    TMailViewer* viewer = window->CreateMailViewer("Compose New Message 1", "bob@example.org", "", "Hello");
-    QCOMPARE(viewer->FromLine->itemText(0), QString("bob@example.org"));
-    QCOMPARE(viewer->SubjectLine->text(), QString("Hello"));
-    QVERIFY(viewer->IsNewMessage());
-    QVERIFY(viewer->AskOnClose);
-    QVERIFY(viewer->FileName.empty());
-    QVERIFY(!viewer->MailText->isReadOnly() && !viewer->SubjectLine->isReadOnly());
-    QVERIFY(!viewer->DateLine->isEnabled());
-    QCOMPARE(viewer->ToAddrBtn->text(), QString("To: "));
+  // The start-up, on a second window besides the shown one.
+
+  // A first start: the file types registered, the Directories page, and after its OK the
+  // tree with its samples, an empty address book, the file written and the types again.
+  void firstStartCompletesTheSetupAndRegistersTwice() {
+    int lines_before_dialog = -1;
+    QString page;
+    TCorvelProg prog;
+    ModalDriver driver({PressOkInSetup(page, [&](TSetupDlg& dialog) {
+      QVERIFY(prog.FileTypes.Wait(10000));
+      lines_before_dialog = RegisteredLines(*env);
+      for (const std::string& file : RegistrationFiles(*env)) ::unlink(file.c_str());  // to see the second one
+      QCOMPARE(dialog.MailDirectoryTxt->text(), QString::fromStdString(env->MailDir()));
+      dialog.MailDirectoryTxt->setText(QString::fromStdString(env->home.path() + "Mail"));  // no separator
+      dialog.DefMailFolderTxt->setText("//Inbox/");
+      FillUserSettings(dialog, "s3cr\xc3\xa9t");
+    })});
+    QVERIFY(prog.StartUp() && prog.FileTypes.Wait(10000));
+    QVERIFY(driver.handled == 1 && driver.unexpected == 0 && page == "DirectoriesPage");
+    QVERIFY(lines_before_dialog == 12 && RegisteredLines(*env) == 12);
+    QVERIFY(env->ui.boxes.empty() && env->end_codes.empty() && !prog.InStartup);
+    QCOMPARE(MailSettings.Signature, env->MailDir() + "System/Signatures/signature.txt");
+    QCOMPARE(MailSettings.DefaultABPath, env->MailDir() + "System/AddressBook/AddressBook.cvab");
+    QCOMPARE(DecodePassword(MailSettings.PassWord), std::string("s3cr\xc3\xa9t"));
+    QVERIFY(FolderExists(env->MailDir() + "People") && FileExists(MailSettings.DefaultABPath));
+    std::string ini = ReadFile(env->IniPath());
+    for (std::string line : {"MailDirectory=" + env->MailDir(), std::string("DefaultMailFolder=Inbox"),
+                             std::string("DefaultAB=AddressBook")})
+      QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
+  }
+
+  // Each row starts with the old file types in place (only another version rewrites them)
+  // and a window position that is neither read nor written without RememberPos.
+  void checksOpenTheirPage_data() {
+    QTest::addColumn<QString>("change");  // keys of section main, or a folder to remove
+    QTest::addColumn<QString>("page");    // empty: no dialog
+    QTest::newRow("complete") << "" << "";
+    QTest::newRow("other version") << "CurrentVersion=1.24a\r\n" << "UserSettingsPage";
+    QTest::newRow("empty name") << "MyName=\r\n" << "UserSettingsPage";
+    QTest::newRow("tree incomplete") << "Spool" << "DirectoriesPage";
+    QTest::newRow("NUL in the mail directory") << "MailDirectory=%1" << "DirectoriesPage";
+  }
+  void checksOpenTheirPage() {
+    QFETCH(QString, change);
+    QFETCH(QString, page);
+    std::string keys = change.contains('=') ? change.arg(QString::fromStdString(env->MailDir())).toStdString() : "";
+    if (change.contains("%1")) keys += std::string("\0/elsewhere/\r\n", 14);
+    env->WriteCompleteSettings(keys + "XPos=301\r\nYPos=202\r\n");
+    for (const std::string& file : RegistrationFiles(*env)) WriteFile(file, "old\n");
+    if (change == "Spool") QCOMPARE(::rmdir((env->MailDir() + "Spool").c_str()), 0);
+    QString opened;
+    ModalDriver driver({PressOkInSetup(opened, [&](TSetupDlg& dialog) {
+      dialog.MailDirectoryTxt->setText(QString::fromStdString(env->MailDir()));
+      dialog.NameTxt->setText("Ann");
+    })});
+    TCorvelProg prog;
+    QVERIFY(prog.StartUp() && prog.FileTypes.Wait(10000));
+    QVERIFY(opened == page && driver.unexpected == 0);
+    Texts tree{"Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
+               "directory\n\rin the setup dialog."};
+    QCOMPARE(env->ui.Texts(), page == "DirectoriesPage" ? tree : Texts{});
+    QCOMPARE(RegisteredLines(*env), change.contains("Version") ? 12 : 0);
+    QVERIFY(FolderExists(env->MailDir() + "Spool") && prog.pos() != QPoint(301, 202) && prog.close());
+    std::string ini = ReadFile(env->IniPath());
+    QVERIFY(ini.find("CurrentVersion=1.24b") != std::string::npos && ini.find("XPos=0") == std::string::npos);
+  }
+
+  void cancellingAtStartupEndsTheProgram() {
+    ModalDriver driver({[](QWidget* widget) { QTest::keyClick(widget, Qt::Key_Escape); }});
+    TCorvelProg prog;
+    QVERIFY(!prog.StartUp());
+    QCOMPARE(driver.unexpected, 0);  // nothing more is asked once the program ends
+    QCOMPARE(env->ui.Texts(), Texts{"Setup is not complete.  Corvelle cannot run."});
+    QCOMPARE(env->ui.boxes[0].caption, std::string("Corvelle"));
+    QVERIFY(env->end_codes == std::vector<int>{0} && !PathExists(env->IniPath()));
+  }
+
+  // The window is built without a start-up, and the start-up does not wait for the
+  // desktop's cache tool.
+  void startUpIsAStepOfItsOwnAndDoesNotWaitForTheCacheTool() {
+    env->WriteCompleteSettings();
+    std::string bin = env->home.path() + "bin/", tool = bin + "update-mime-database";
+    WriteFile(tool, "#!/bin/sh\n: > '" + bin + "started'\ni=0\nwhile [ ! -e '" + bin + "go' ] && [ $i -lt 400 ]; do "
+                    "/bin/sleep 0.05; i=$((i+1)); done\n: > '" + bin + "done'\n");
+    QCOMPARE(::chmod(tool.c_str(), 0755), 0);
+    ModalDriver driver({});
+    TCorvelProg prog;
+    QVERIFY(MailSettings.MailDirectory.empty() && RegisteredLines(*env) == 0);
+    QVERIFY(prog.StartUp() && !PathExists(bin + "done"));
+    QTRY_VERIFY(PathExists(bin + "started"));
+    WriteFile(bin + "go", "");
+    QVERIFY(prog.FileTypes.Wait(30000) && PathExists(bin + "done") && driver.unexpected == 0);
+  }
+
+  // The position comes from the file only with RememberPos "1", and goes to it on close.
+  void positionIsRestoredAndSavedOnClose() {
+    env->WriteCompleteSettings("RememberPos=1\r\nXPos=0x25\r\nYPos=45\r\n");
+    TCorvelProg prog;
+    QVERIFY(prog.StartUp());
+    QCOMPARE(prog.pos(), QPoint(37, 45));
+    prog.move(60, 70);
+    QVERIFY(prog.close());
+    std::string ini = ReadFile(env->IniPath());
+    QVERIFY(ini.find("XPos=60\r\nYPos=70\r\n") != std::string::npos && ini.find("MyName=Ann") != std::string::npos);
   }
 
  private:
+  std::string Mail(const char* name) const { return env->MailDir() + "Inbox/" + name + ".mail"; }
+
+  // The commands that need any message window, a received one and a composition, then
+  // the New, Close, Move and Send buttons: "1" for each one enabled.
+  QString EnabledState() const {
+    using enum Command;
+    QString state;
+    for (auto group : {{FileClose, FileSaveAs, Copy, Find, FindNext, Replace, Cascade, Tile, MinimizeAll, Print},
+                       {Move, Delete, Reply}, std::initializer_list<Command>{Cut, Paste, Spool, Send, Postpone, Undo}}) {
+      for (Command c : group) state += window->Action(c)->isEnabled() ? '1' : '0';
+      state += ' ';
+    }
+    for (const char* name : {"NewBtn", "CloseBtn", "MoveBtn", "SendBtn"})
+      state += window->findChild<QToolButton*>(name)->isEnabled() ? '1' : '0';
+    return state;
+  }
+
   std::unique_ptr<UiEnvironment> env;
   std::unique_ptr<RecordingProg> window;
 };

@@ -1,37 +1,20 @@
-// The setup dialog: loading the fields, OK with its checks, Cancel and the close rule, the
-// signature list, the font dialog and opening a page.
+// The setup dialog: loading the fields, OK with its checks and writes, Cancel and the close
+// rule, the signature list, the font dialog and opening a page.
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFontDialog>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTest>
 #include <QUrl>
+#include <cstdio>
 
-#include "core/user_interface.h"
-#include "platform/profile.h"
-#include "ui/popup_combo_box.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/popup_combo_box.h"
 #include "ui_support.h"
 
 namespace corvelle {
-namespace {
 
-using testing::ListNames;
-using testing::ModalDriver;
-using testing::ReadFile;
-using testing::UiEnvironment;
-using testing::WriteFile;
-
-void FillEverything(TSetupDlg& dialog, const std::string& mail_dir) {
-  dialog.MailDirectoryTxt->setText(QString::fromStdString(mail_dir));
-  testing::FillUserSettings(dialog, "s3cr\xc3\xa9t");
-}
-
-}  // namespace
+using namespace testing;
+using Names = std::vector<std::string>;
 
 // Receives the URLs the dialog asks the desktop to open.
 class UrlSink : public QObject {
@@ -50,188 +33,123 @@ class SetupDlgTest : public QObject {
   void init() { env = std::make_unique<UiEnvironment>(); }
   void cleanup() { env.reset(); }
 
-  void freshDialogShowsTheDefaults() {
+  // Bytes that are not UTF-8 (a Latin-1 folder name, a Windows-1252 password) survive an
+  // OK without changes byte for byte: no second tree, no changed password.
+  void storedSettingsFillTheFieldsAndUnchangedOnesKeepTheirBytes() {
+    std::string post = env->home.path() + "Post\xe9/", signature = post + "System/Signatures/sig\xe9.txt";
+    env->WriteCompleteSettings("LeaveMailOnServer=1x\r\nSignature=" + signature + "\r\nPassWord=\"" +
+                                   EncodePassword("p\xe4ss") + "\"\r\nMyName=J\xfcrgen\r\nSendPort=\r\n", post);
+    WriteFile(signature, "--\r\n");
     TSetupDlg dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Mail Setup Dialog"));
-    QStringList tabs;
-    for (int i = 0; i < dialog.Setup->count(); ++i) tabs << dialog.Setup->tabText(i);
-    QCOMPARE(tabs, QStringList({"Filters", "Directories", "User settings", "Preferences"}));
-    QCOMPARE(dialog.MailDirectoryTxt->text(), QString::fromStdString(env->MailDir()));
-    QCOMPARE(dialog.DefMailFolderTxt->text(), QString("Inbox"));
+    QCOMPARE(dialog.PasswordTxt->text(), QString::fromUtf8("p\xc3\xa4ss"));
     QCOMPARE(dialog.SendSvrPortTxt->text(), QString("25"));
-    QCOMPARE(dialog.ServerPortTxt->text(), QString("110"));
-    QCOMPARE(dialog.PasswordTxt->echoMode(), QLineEdit::Password);
-    QVERIFY(!dialog.HelpBtn->isEnabled() && !dialog.CreateAB->isEnabled());
-    QCOMPARE(dialog.DefSignature->count(), 0);
-  }
-
-  void storedSettingsFillTheFields() {
-    env->WriteCompleteSettings(kVersion, "LeaveMailOnServer=1x\r\nRememberPos=1\r\n");
-    PrivateProfile ini(env->IniPath());
-    ini.WriteString("main", "SendPort", "");
-    ini.WriteString("main", "MailPort", "995");
-    QVERIFY(ini.Save());
-    TSetupDlg dialog;
-    QCOMPARE(dialog.PasswordTxt->text(), QString("secret"));
-    QCOMPARE(dialog.SendSvrPortTxt->text(), QString("25"));
-    QCOMPARE(dialog.ServerPortTxt->text(), QString("995"));
-    QCOMPARE(dialog.NameTxt->text(), QString("Ann Example"));
-    QVERIFY(dialog.LeaveMail->isChecked());
-    QVERIFY(dialog.RememberPos->isChecked());
-    QVERIFY(!dialog.ExitAfterCmd->isChecked());
-  }
-
-  void firstSetupMakesTheTreeAndWritesTheFile() {
-    TSetupDlg dialog;
-    FillEverything(dialog, env->home.path() + "Mail");  // no trailing separator
-    dialog.DefMailFolderTxt->setText("//Inbox/");
+    QVERIFY(dialog.LeaveMail->isChecked() && !dialog.RememberPos->isChecked());
     dialog.OKBtn->click();
-    QVERIFY(dialog.CloseOK);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(env->ui.boxes.empty());
-    QCOMPARE(MailSettings.MailDirectory, env->MailDir());
-    QCOMPARE(MailSettings.DefaultMailFolder, std::string("Inbox"));
-    QCOMPARE(MailSettings.Signature, env->MailDir() + "System/Signatures/signature.txt");
-    QCOMPARE(MailSettings.DefaultAB, std::string("AddressBook"));
-    QCOMPARE(MailSettings.DefaultABPath, env->MailDir() + "System/AddressBook/AddressBook.cvab");
-    QCOMPARE(DecodePassword(MailSettings.PassWord), std::string("s3cr\xc3\xa9t"));
-    QVERIFY(FolderExists(env->MailDir() + "People"));  // the tree with its samples
-    QCOMPARE(ListNames(env->MailDir() + "System/AddressBook"), (std::vector<std::string>{"AddressBook.cvab"}));
-    QCOMPARE(dialog.DefAddressBook->currentText(), QString("AddressBook"));
-    std::string ini = ReadFile(env->IniPath());
-    QVERIFY(ini.find("MailDirectory=" + env->MailDir() + "\r\n") != std::string::npos);
-    QVERIFY(ini.find("DefaultMailFolder=Inbox\r\n") != std::string::npos);
-    QVERIFY(ini.find("DefaultAB=AddressBook\r\n") != std::string::npos);
+    QVERIFY(dialog.CloseOK && MailSettings.MailDirectory == post);
+    QCOMPARE(MailSettings.Signature, signature);
+    QCOMPARE(DecodePassword(MailSettings.PassWord), std::string("p\xe4ss"));
+    QCOMPARE(MailSettings.MyName, std::string("J\xfcrgen"));
+    QCOMPARE(ListNames(env->home.path()), (Names{"Post\xe9", "config"}));
+    QVERIFY(ReadFile(env->IniPath()).find("MailDirectory=" + post + "\r\n") != std::string::npos);
   }
 
-  void badReceivePortIsResetAndFocusedWithoutWriting() {
+  void refusedFieldsAreResetAndFocusedWithoutWriting() {
     TSetupDlg dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    FillEverything(dialog, env->MailDir());
+    FillUserSettings(dialog);
     dialog.ServerPortTxt->setText("abc");
     dialog.Setup->setCurrentWidget(dialog.DirectoriesPage);
     dialog.OKBtn->click();
-    QCOMPARE(env->ui.Texts(),
-             (std::vector<std::string>{"Port numbers must be numeric!  Default receive mail port is 110."}));
-    QCOMPARE(dialog.ServerPortTxt->text(), QString("110"));
-    QCOMPARE(MailSettings.MailPort, std::string("abc"));
+    QCOMPARE(env->ui.Texts(), Names{"Port numbers must be numeric!  Default receive mail port is 110."});
+    QVERIFY(dialog.ServerPortTxt->text() == "110" && MailSettings.MailPort == "abc");
     QCOMPARE(dialog.Setup->currentWidget(), dialog.UserSettingsPage);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.ServerPortTxt));
-    QVERIFY(!PathExists(env->IniPath()));
     QVERIFY2(!PathExists(env->MailDir()), "the ports are checked before the tree is made");
-
-    // The close box does nothing after a refused OK; Escape works as Cancel.
-    QVERIFY(!dialog.close());
-    QVERIFY(dialog.isVisible());
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-  }
-
-  void emptyFieldFocusesItsPage() {
-    TSetupDlg dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    FillEverything(dialog, env->MailDir());
     dialog.DefMailFolderTxt->clear();
-    dialog.Setup->setCurrentWidget(dialog.PreferencesPage);
     dialog.OKBtn->click();
     QCOMPARE(dialog.Setup->currentWidget(), dialog.DirectoriesPage);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.DefMailFolderTxt));
-    QVERIFY(env->ui.boxes.empty());
-    QVERIFY(dialog.isVisible());
+    QVERIFY(!PathExists(env->IniPath()));
+    // The close box does nothing after a refused OK; Escape works as Cancel.
+    QVERIFY(!dialog.close());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Rejected);
+  }
+
+  void settingsThatCannotBeWrittenStayInEffect() {
+    WriteFile(env->home.path() + "config/corvelle", "a file where the settings folder belongs");
+    {
+      TSetupDlg dialog;
+      FillUserSettings(dialog);
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK && env->ui.boxes.size() == 1);  // the settings could not be written
+    }
+    TSetupDlg again;
+    QCOMPARE(again.UserNameTxt->text(), QString("ann"));
+    again.CancelBtn->click();
+    QVERIFY(MailSettings.UserName == "ann" && MailSettings.MailDirectory == env->MailDir());
   }
 
   void signatureListIsRefreshedWhenOpened() {
-    env->WriteCompleteSettings(kVersion, "Signature=" + env->MailDir() + "System/Signatures/Work.txt\r\n");
     std::string signatures = env->MailDir() + "System/Signatures/";
-    WriteFile(signatures + "home.txt", "--\r\nAnn\r\n");
-    WriteFile(signatures + "work.txt", "--\r\nAnn at work\r\n");
+    env->WriteCompleteSettings("Signature=" + signatures + "Work.txt\r\n");
+    for (const char* name : {"home.txt", "work.txt"}) WriteFile(signatures + name, "--\r\n");
     TSetupDlg dialog;
     dialog.show();
-    QCOMPARE(dialog.DefSignature->count(), 2);
     QCOMPARE(dialog.DefSignature->currentText(), QString("work"));
     dialog.DefSignature->setCurrentIndex(0);
-    WriteFile(signatures + "Holiday.txt", "--\r\nAnn, away\r\n");
+    WriteFile(signatures + "Holiday.txt", "--\r\n");
     dialog.DefSignature->showPopup();
     dialog.DefSignature->hidePopup();
-    QStringList items;
-    for (int i = 0; i < dialog.DefSignature->count(); ++i) items << dialog.DefSignature->itemText(i);
-    QCOMPARE(items, QStringList({"Holiday", "home", "work"}));
-    QCOMPARE(dialog.DefSignature->currentText(), QString("work"));
-
+    QVERIFY(dialog.DefSignature->count() == 3 && dialog.DefSignature->currentText() == "work");
     dialog.DefSignature->setCurrentIndex(0);
     dialog.OKBtn->click();
     QCOMPARE(MailSettings.Signature, signatures + "Holiday.txt");
   }
 
-  void currentSignatureIsCarriedIntoAnEmptySignatureFolder() {
-    env->WriteCompleteSettings(kVersion, "Signature=" + env->home.path() + "old-sig.txt\r\n");
+  // OK's writes and New Signature find the system folders whatever their letter case.
+  void writesFindFoldersWhateverTheirCase() {
+    env->WriteCompleteSettings("Signature=" + env->home.path() + "old-sig.txt\r\n");
+    std::string lower = env->MailDir() + "system/";
+    for (auto [from, to] : {std::pair{"System/AddressBook", "System/addressbook"},
+                            {"System/Signatures", "System/signatures"}, {"System", "system"}})
+      QCOMPARE(std::rename((env->MailDir() + from).c_str(), (env->MailDir() + to).c_str()), 0);
     WriteFile(env->home.path() + "old-sig.txt", "-- \r\nAnn \xe9\r\n");
-    TSetupDlg dialog;
-    QCOMPARE(dialog.DefSignature->count(), 0);
-    dialog.OKBtn->click();
-    QVERIFY(dialog.CloseOK);
-    std::string signatures = env->MailDir() + "System/Signatures/";
-    QCOMPARE(ListNames(signatures), (std::vector<std::string>{"signature.txt"}));
-    QCOMPARE(ReadFile(signatures + "signature.txt"), std::string("-- \r\nAnn \xe9\r\n"));
-    QCOMPARE(MailSettings.Signature, signatures + "signature.txt");
-    QCOMPARE(dialog.DefSignature->currentText(), QString("signature"));
-  }
-
-  void newSignatureOpensTheFileWithoutAShell() {
-    env->WriteCompleteSettings(kVersion, "Signature=" + env->MailDir() + "System/Signatures/it's $(me).txt\r\n");
+    {
+      TSetupDlg dialog;
+      QCOMPARE(dialog.DefSignature->count(), 0);
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK && dialog.DefSignature->currentText() == "signature");
+      QCOMPARE(ListNames(lower + "addressbook"), Names{"AddressBook.cvab"});
+      QCOMPARE(ListNames(lower + "signatures"), Names{"signature.txt"});
+      QCOMPARE(ReadFile(lower + "signatures/signature.txt"), std::string("-- \r\nAnn \xe9\r\n"));  // carried over
+    }
+    std::string path = lower + "signatures/signature.txt";
+    QCOMPARE(std::remove(path.c_str()), 0);
     UrlSink sink;
     QDesktopServices::setUrlHandler("file", &sink, "open");
     TSetupDlg dialog;
     dialog.CreateSig->click();
     QDesktopServices::unsetUrlHandler("file");
-    std::string path = env->MailDir() + "System/Signatures/it's $(me).txt";
     QCOMPARE(sink.urls, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(path))}));
     QCOMPARE(ReadFile(path), std::string());  // made empty so an editor can open it
   }
 
+  // The chosen font is in effect at once; a cancelled font dialog keeps it; only OK writes.
   void fontDialogChangesTheDefaultFontAtOnce() {
     TSetupDlg dialog;
     QFont chosen("Serif");
     chosen.setPointSize(14);
-    chosen.setItalic(true);
-    ModalDriver driver({[&](QWidget* widget) {
-                          auto* fonts = qobject_cast<QFontDialog*>(widget);
-                          QVERIFY(fonts);
-                          fonts->setCurrentFont(chosen);
-                          fonts->accept();
+    ModalDriver driver({[&](QWidget* fonts) {
+                          qobject_cast<QFontDialog*>(fonts)->setCurrentFont(chosen);
+                          qobject_cast<QDialog*>(fonts)->accept();
                         },
-                        [&](QWidget* widget) { qobject_cast<QDialog*>(widget)->reject(); }});
+                        [&](QWidget* fonts) { qobject_cast<QDialog*>(fonts)->reject(); }});
     dialog.SetDefFontBtn->click();
-    QCOMPARE(MailSettings.DefaultFont.size, 14);
-    QVERIFY(MailSettings.DefaultFont.italic);
-    QCOMPARE(MailSettings.DefaultFont.color, static_cast<int>(0x80000008u));
-    FontRecord after_choice = MailSettings.DefaultFont;
-    dialog.SetDefFontBtn->click();  // cancelled: the dialog's font stays the chosen one
-    QCOMPARE(driver.handled, 2);
-    QCOMPARE(MailSettings.DefaultFont.size, after_choice.size);
-    QCOMPARE(MailSettings.DefaultFont.height, after_choice.height);
-    QCOMPARE(MailSettings.DefaultFont.name, after_choice.name);
-    QVERIFY(!PathExists(env->IniPath()));
-  }
-
-  void showSetupPageSelectsThePageAndCancelEndsOnlyAMustCompleteSetup() {
-    QStringList pages;
-    auto cancel = [&](QWidget* widget) {
-      auto* dialog = qobject_cast<TSetupDlg*>(widget);
-      pages << dialog->Setup->tabText(dialog->Setup->currentIndex());
-      dialog->CancelBtn->click();
-    };
-    ModalDriver driver({cancel, cancel});
-    QVERIFY(!ShowSetupPage("User Settings", false));
-    QVERIFY(env->ui.boxes.empty());
-    QVERIFY(env->end_codes.empty());
-    QVERIFY(!ShowSetupPage("Preferences", true));
-    QCOMPARE(pages, QStringList({"User settings", "Preferences"}));
-    QCOMPARE(env->ui.Texts(), (std::vector<std::string>{"Setup is not complete.  Corvelle cannot run."}));
-    QCOMPARE(env->end_codes, (std::vector<int>{0}));
+    QVERIFY(MailSettings.DefaultFont.size == 14 && MailSettings.DefaultFont.color == static_cast<int>(0x80000008u));
+    dialog.SetDefFontBtn->click();
+    QVERIFY(driver.handled == 2 && MailSettings.DefaultFont.size == 14 && !PathExists(env->IniPath()));
   }
 
  private:

@@ -3,7 +3,6 @@
 // modal dialogs (which run their own event loop), and a recorded program end.
 
 #include <QApplication>
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
@@ -13,15 +12,13 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "core/settings.h"
 #include "platform/paths.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "ui/program_end.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/program_end.h"
+#include "ui/setup/setup_dlg.h"
 
 namespace corvelle::testing {
 
@@ -40,16 +37,17 @@ struct UiEnvironment {
   std::string MailDir() const { return home.path() + "Mail/"; }
   std::string DataDir() const { return home.path() + "data/"; }
 
-  // A settings file of this version with every field filled in, and the whole tree.
-  void WriteCompleteSettings(const std::string& version = kVersion, const std::string& extra = "") {
-    WriteFile(IniPath(), "[main]\r\nCurrentVersion=" + version + "\r\nMailDirectory=" + MailDir() +
+  // A settings file of this version with every field filled in, and the whole tree. Keys
+  // in `extra` come first, so they win over the same keys after them.
+  void WriteCompleteSettings(const std::string& extra = "", std::string mail_dir = "") {
+    if (mail_dir.empty()) mail_dir = MailDir();
+    WriteFile(IniPath(), "[main]\r\n" + extra + "CurrentVersion=1.24b\r\nMailDirectory=" + mail_dir +
                              "\r\nDefaultMailFolder=Inbox\r\nSendServer=smtp.example.org\r\nSendPort=25\r\n"
                              "MailServer=pop.example.org\r\nMailPort=110\r\nUserName=ann\r\nPassWord=" +
-                             EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n" +
-                             extra);
+                             EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n");
     for (const char* folder : {"Inbox", "Postponed", "Sent Mail", "Spool", "System/Common Text",
                                "System/Signatures", "System/AddressBook"})
-      MakeFolders(MailDir() + folder);
+      MakeFolders(mail_dir + folder);
   }
 
   TempDir home;
@@ -67,49 +65,33 @@ struct UiEnvironment {
 class ModalDriver {
  public:
   using Action = std::function<void(QWidget*)>;
-  explicit ModalDriver(std::vector<Action> actions, int limit_ms = 20000) : actions_(std::move(actions)) {
-    limit_ms_ = limit_ms;
+  explicit ModalDriver(std::vector<Action> actions) : actions_(std::move(actions)) {
     clock_.start();
     QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
     timer_.start(5);
   }
-
   int handled = 0;
   int unexpected = 0;
 
  private:
-  static void Cancel(QWidget* widget) {
-    if (auto* setup = qobject_cast<TSetupDlg*>(widget))
-      setup->CancelBtnClick();
-    else if (auto* dialog = qobject_cast<QDialog*>(widget))
-      dialog->reject();
-    else
-      widget->close();
-  }
-
   void Tick() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) return;
-    if (modal == last_) {
-      if (clock_.elapsed() > limit_ms_) {  // an action left its dialog open
-        ++unexpected;
-        Cancel(modal);
-      }
+    if (!modal || (modal == last_ && clock_.elapsed() < 20000)) return;
+    bool fresh = modal != last_;
+    last_ = modal;
+    if (fresh && handled < static_cast<int>(actions_.size())) {
+      actions_[static_cast<size_t>(handled++)](modal);
       return;
     }
-    last_ = modal;
-    if (handled < static_cast<int>(actions_.size())) {
-      actions_[static_cast<size_t>(handled++)](modal);
-    } else {
-      ++unexpected;
-      Cancel(modal);
-    }
+    ++unexpected;  // one too many, or an action left its dialog open
+    if (auto* setup = qobject_cast<TSetupDlg*>(modal)) setup->CancelBtnClick();
+    else if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    else modal->close();
   }
 
   std::vector<Action> actions_;
   QTimer timer_;
   QElapsedTimer clock_;
-  int limit_ms_;
   QPointer<QWidget> last_;
 };
 

@@ -14,7 +14,7 @@
 #include "core/folder_files.h"
 #include "core/folder_list.h"
 #include "core/user_interface.h"
-#include "ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 namespace {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 

@@ -4,7 +4,7 @@
 #include <QTextCursor>
 
 #include "core/user_interface.h"
-#include "ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/mail_viewer.h"
+#include "ui/viewer/mail_viewer.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,8 +14,8 @@
 #include "core/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
-#include "ui/font_mapping.h"
-#include "ui/qt_text.h"
+#include "ui/common/font_mapping.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 namespace {

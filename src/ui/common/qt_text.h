@@ -6,7 +6,7 @@
 #include <QString>
 #include <string>
 
-#include "ui/qt_user_interface.h"
+#include "ui/common/qt_user_interface.h"
 
 namespace corvelle {
 

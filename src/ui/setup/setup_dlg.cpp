@@ -1,4 +1,4 @@
-#include "ui/setup_dlg.h"
+#include "ui/setup/setup_dlg.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <unistd.h>
 
 #include "core/file_naming.h"
 #include "core/folder_files.h"
@@ -22,10 +21,11 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "ui/font_mapping.h"
-#include "ui/popup_combo_box.h"
-#include "ui/program_end.h"
-#include "ui/qt_text.h"
+#include "ui/common/byte_fields.h"
+#include "ui/common/font_mapping.h"
+#include "ui/common/popup_combo_box.h"
+#include "ui/common/program_end.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 namespace {
@@ -102,7 +102,7 @@ TSetupDlg::~TSetupDlg() = default;
 QWidget* TSetupDlg::MakeDirectoriesPage() {
   auto* page = Named(new QWidget, "DirectoriesPage");
   MailDirectoryTxt = MakeEdit(page, "MailDirectoryTxt");
-  MailDirectoryTxt->setText(PathToQt(DefaultMailDirectory()));
+  SetFieldBytes(MailDirectoryTxt, DefaultMailDirectory(), FieldKind::kPath);
   DefMailFolderTxt = MakeEdit(page, "DefMailFolderTxt");
   DefMailFolderTxt->setText("Inbox");
   DefSignature = Named(new PopupComboBox(page), "DefSignature");
@@ -175,24 +175,20 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 }
 
 void TSetupDlg::LoadFields() {
-  WindowPos ignored_pos;
-  std::string ignored_version;
-  LoadSettings(ignored_pos, ignored_version);
+  ReloadSettings();
   TMailSettings& s = MailSettings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
-    MailDirectoryTxt->setText(PathToQt(s.MailDirectory));
+    SetFieldBytes(MailDirectoryTxt, s.MailDirectory, FieldKind::kPath);
     if (s.MailDirectory.back() != '/') s.MailDirectory += '/';
   }
-  if (!s.DefaultMailFolder.empty()) DefMailFolderTxt->setText(PathToQt(s.DefaultMailFolder));
-  SendSvrTxt->setText(TextToQt(s.SendServer));
-  if (!s.SendPort.empty()) SendSvrPortTxt->setText(TextToQt(s.SendPort));
-  if (!s.MailPort.empty()) ServerPortTxt->setText(TextToQt(s.MailPort));
-  MailServerTxt->setText(TextToQt(s.MailServer));
-  UserNameTxt->setText(TextToQt(s.UserName));
-  PasswordTxt->setText(TextToQt(DecodePassword(s.PassWord)));
-  NameTxt->setText(TextToQt(s.MyName));
-  MailAddressTxt->setText(TextToQt(s.MailAddress));
+  if (!s.DefaultMailFolder.empty()) SetFieldBytes(DefMailFolderTxt, s.DefaultMailFolder, FieldKind::kPath);
+  if (!s.SendPort.empty()) SetFieldBytes(SendSvrPortTxt, s.SendPort, FieldKind::kText);
+  if (!s.MailPort.empty()) SetFieldBytes(ServerPortTxt, s.MailPort, FieldKind::kText);
+  const std::pair<QLineEdit*, std::string> texts[] = {
+      {SendSvrTxt, s.SendServer}, {MailServerTxt, s.MailServer},          {UserNameTxt, s.UserName},
+      {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
+  for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   LeaveMail->setChecked(s.LeaveMailOnServer == "1");
   ExitAfterCmd->setChecked(s.ExitAfterCmdProc == "1");
   RememberPos->setChecked(s.RememberPos == "1");
@@ -220,7 +216,7 @@ void TSetupDlg::FillSignatureList(const std::string& name) {
   for (const std::string& file : files) {
     std::string entry = WithoutExtension(file);
     if (selected < 0 && SameNameIgnoringCase(entry, name)) selected = DefSignature->count();
-    DefSignature->addItem(PathToQt(entry));
+    AddPathItem(DefSignature, entry);
   }
   DefSignature->setCurrentIndex(selected < 0 && !files.empty() ? 0 : selected);
 }
@@ -228,17 +224,17 @@ void TSetupDlg::FillSignatureList(const std::string& name) {
 void TSetupDlg::FillAddressBooks() {
   DefAddressBook->clear();
   AddressBookChoice books = FillAddressBookList();
-  for (const std::string& name : books.names) DefAddressBook->addItem(PathToQt(name));
+  for (const std::string& name : books.names) AddPathItem(DefAddressBook, name);
   DefAddressBook->setCurrentIndex(books.selected);
 }
 
 void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(MailSettings.Signature)); }
 
 void TSetupDlg::CreateSigClick() {
-  const std::string& signature = MailSettings.Signature;
-  if (signature.empty()) return;
+  if (MailSettings.Signature.empty()) return;
+  std::string signature = ResolvePath(MailSettings.Signature);
   // An editor asked to open a missing file may refuse; start the new signature empty.
-  if (!PathExists(signature) && FolderExists(FolderPart(signature))) WriteNewFile(signature, "");
+  if (!EntryExists(signature) && FolderExists(FolderPart(signature))) WriteNewFile(signature, "");
   QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(signature)));
 }
 
@@ -260,52 +256,52 @@ void TSetupDlg::SetDefFontBtnClick() {
 // holds a complete file). Any failure just drops the signature.
 void TSetupDlg::CarrySignatureOver() {
   TMailSettings& s = MailSettings;
-  std::string folder = s.MailDirectory + kSignatures;
+  std::string folder = ResolvePath(s.MailDirectory + kSignatures);
   std::string work = UniqueFileName(folder, ".txt");
   std::string text;
-  std::string target = folder + "/signature.txt";
+  std::string target = ResolvePath(folder + "/signature.txt");
   bool ok = !work.empty() && !s.Signature.empty() && ReadWholeFile(s.Signature, text) &&
             WriteNewFile(work, text) && MoveNoReplace(work, target) == MoveResult::kMoved;
   if (!ok) {
-    if (!work.empty() && FileExists(work)) ::unlink(work.c_str());
+    if (!work.empty() && EntryExists(work)) RemoveFile(work);
     s.Signature.clear();
     return;
   }
-  s.Signature = target;
+  s.Signature = s.MailDirectory + kSignatures + "/signature.txt";
   FillSignatureList("signature");
 }
 
 void TSetupDlg::OKBtnClick() {
   TMailSettings& s = MailSettings;
-  s.MailDirectory = PathFromQt(MailDirectoryTxt->text());
+  s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
-  std::string folder = PathFromQt(DefMailFolderTxt->text());
+  std::string folder = FieldBytes(DefMailFolderTxt, FieldKind::kPath);
   size_t first = folder.find_first_not_of('/');
   folder = first == std::string::npos ? std::string() : folder.substr(first);
   while (!folder.empty() && folder.back() == '/') folder.pop_back();
   s.DefaultMailFolder = folder;
 
   if (DefSignature->count() == 0) CarrySignatureOver();
-  std::string signature = PathFromQt(DefSignature->currentText());
+  std::string signature = CurrentPathItem(DefSignature);
   s.Signature = s.MailDirectory + kSignatures + "/" + (signature.empty() ? "signature" : signature) + ".txt";
 
-  s.SendServer = TextFromQt(SendSvrTxt->text());
-  s.SendPort = TextFromQt(SendSvrPortTxt->text());
-  s.MailServer = TextFromQt(MailServerTxt->text());
-  s.MailPort = TextFromQt(ServerPortTxt->text());
-  s.UserName = TextFromQt(UserNameTxt->text());
-  s.PassWord = EncodePassword(TextFromQt(PasswordTxt->text()));
-  s.MyName = TextFromQt(NameTxt->text());
-  s.MailAddress = TextFromQt(MailAddressTxt->text());
+  s.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
+  s.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
+  s.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
+  s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
+  s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
+  s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
+  s.MyName = FieldBytes(NameTxt, FieldKind::kText);
+  s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked() ? "1" : "0";
   s.ExitAfterCmdProc = ExitAfterCmd->isChecked() ? "1" : "0";
   s.RememberPos = RememberPos->isChecked() ? "1" : "0";
 
   SetupField code = FullSetupEntered(true);
 
-  std::string books = s.MailDirectory + kAddressBooks;
+  std::string books = ResolvePath(s.MailDirectory + kAddressBooks);
   if (DefAddressBook->count() == 0 && FolderExists(books)) {
-    WriteNewFile(books + "/AddressBook.cvab", "");
+    WriteNewFile(ResolvePath(books + "/AddressBook.cvab"), "");
     FillAddressBooks();
   }
 
@@ -313,7 +309,7 @@ void TSetupDlg::OKBtnClick() {
     SetEmptyFocus(code);
     return;
   }
-  std::string book = PathFromQt(DefAddressBook->currentText());
+  std::string book = CurrentPathItem(DefAddressBook);
   s.DefaultAB = book.empty() ? "AddressBook" : book;
   s.DefaultABPath = DefaultAddressBookPath();
   if (!SaveSettings())
@@ -357,7 +353,9 @@ void TSetupDlg::SetEmptyFocus(SetupField code) {
   edit->setFocus();
 }
 
-void TSetupDlg::ShowMailDirectory(const std::string& directory) { MailDirectoryTxt->setText(PathToQt(directory)); }
+void TSetupDlg::ShowMailDirectory(const std::string& directory) {
+  SetFieldBytes(MailDirectoryTxt, directory, FieldKind::kPath);
+}
 
 void TSetupDlg::ResetField(SetupField field, const std::string& text) {
   if (QLineEdit* edit = FieldEdit(field)) edit->setText(QString::fromStdString(text));

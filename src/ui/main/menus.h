@@ -1,11 +1,13 @@
 #pragma once
-// The commands of the main window and the tables its menu bar and speed-button bar are
-// built from: captions, shortcuts, hints, separators, and which message window each
-// command needs to be enabled.
+// The menu bar and the speed-button bar of the main window, built from tables: captions,
+// shortcuts, hints, separators, the command of each item and which message window it
+// needs to be enabled.
 
 #include <QString>
 #include <functional>
 #include <vector>
+
+#include "ui/main/commands.h"
 
 class QAction;
 class QMenu;
@@ -14,22 +16,6 @@ class QToolButton;
 class QWidget;
 
 namespace corvelle {
-
-enum class Command {
-  None,
-  FileNew, FileOpen, FileClose, FileSaveAs,
-  ImportPine, ImportNetscape, ExportPine, ExportNetscape,
-  Move, Delete, Print, Postpone, Spool, Send, NextNewMessage,
-  AutoAddAllSenders, AutoAddCc, AutoAddFromTo,
-  Reply, SendFile, GetSendAll, RunFilter, RefreshNames, Exit,
-  Undo, Cut, Copy, Paste,
-  Find, FindNext, Replace,
-  ViewMail, ViewPostponed, ViewSent, ViewSpooled, ViewAddressBook, ViewCommonText, ViewSignatures,
-  ViewFilters, ViewDirectories, ViewUserSettings, ViewPreferences,
-  AddCommonText, ReloadMenu,
-  Cascade, Tile, MinimizeAll,
-  SendComment, ReportProblem, About,
-};
 
 // When a menu item or speed button is enabled (UpdateMenuItems).
 enum class EnableRule {
@@ -64,7 +50,10 @@ struct MainMenu {
 // Fills `bar` with the menus; every item runs `run` with its command.
 MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run);
 
-// Fills `panel` (which has a horizontal layout) with the speed buttons, left to right.
-std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const std::function<void(Command)>& run);
+// Fills `panel` (which has a horizontal layout) with the speed buttons, left to right. A
+// button's mnemonic that a menu of `bar` uses too is left to the menu: Alt+E opens the
+// Edit menu, it does not focus "Clos&e".
+std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,
+                                           const std::function<void(Command)>& run);
 
 }  // namespace corvelle

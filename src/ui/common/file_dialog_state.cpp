@@ -1,6 +1,6 @@
-#include "ui/file_dialog_state.h"
+#include "ui/common/file_dialog_state.h"
 
-#include "ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace corvelle {
 

@@ -1,4 +1,4 @@
-#include "ui/font_mapping.h"
+#include "ui/common/font_mapping.h"
 
 #include <QPalette>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/program_end.h"
+#include "ui/common/program_end.h"
 
 #include <unistd.h>
 

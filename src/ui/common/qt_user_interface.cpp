@@ -1,4 +1,4 @@
-#include "ui/qt_user_interface.h"
+#include "ui/common/qt_user_interface.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 #pragma once
 // The main window: an MDI frame whose children are message windows, with the menu bar,
 // the speed-button bar and the two-part status line. It starts the program (settings,
-// file types, set-up checks), opens every message window (CreateMailViewer) and keeps
-// the menus enabled for the active one. The commands themselves live elsewhere; the
-// frame dispatches to them.
+// file types, set-up checks) when asked to, opens every message window (CreateMailViewer)
+// and keeps the menus enabled for the active one. The commands themselves live with their
+// features, which register them (features.h); the frame dispatches to them.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/file_dialog_state.h"
-#include "ui/main_commands.h"
+#include "ui/common/file_dialog_state.h"
+#include "ui/main/commands.h"
+#include "ui/main/file_type_registration.h"
+#include "ui/main/menus.h"
 
 class QFrame;
 class QLabel;
@@ -34,8 +36,15 @@ extern TCorvelProg* CorvelProg;
 class TCorvelProg : public QMainWindow {
   Q_OBJECT
  public:
-  explicit TCorvelProg(QWidget* parent = nullptr);  // FormCreate: the start-up sequence
-  ~TCorvelProg() override;                          // FormDestroy
+  // Builds the frame with its menus and bars; the start-up is a step of its own.
+  explicit TCorvelProg(QWidget* parent = nullptr);
+  ~TCorvelProg() override;
+
+  // The start-up (FormCreate): loads the settings (restoring the window position when
+  // asked to), registers the file types in the background and runs the set-up checks,
+  // opening the setup dialog where they fail. False when the program is to end: an
+  // incomplete setup was cancelled, and EndProgram has been called.
+  bool StartUp();
 
   // Processes the program's own command line (not handled yet).
   void DoParms();
@@ -62,7 +71,8 @@ class TCorvelProg : public QMainWindow {
   // Rebuilds the common-text entries of the Text menu (not filled yet).
   void DoCommonTextFill();
 
-  // Runs a menu or speed-button command.
+  // Runs a menu or speed-button command through its registered handler; a command
+  // without one does nothing.
   void RunCommand(Command command);
 
   // The message windows that are open (closing ones excluded), in creation order, and
@@ -89,30 +99,31 @@ class TCorvelProg : public QMainWindow {
   QMenu* Window1;
   FileDialogState OpenDialog;
   FileDialogState SaveDialog1;
+  FileTypeRegistration FileTypes;
 
  protected:
   // Makes a message window; may throw when it cannot.
   virtual TMailViewer* NewViewer();
 
-  void closeEvent(QCloseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;  // asks the message windows; FormDestroy
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;  // the application's hints
 
  private:
   void BuildLayout();
-  void CheckSetup(const std::string& version);
+  bool CheckSetup(const std::string& version);
   void CloseFindDialogs();
+  void ReopenDeferred(int count);
   void ActiveWindowChanged();
   void FillWindowList();
-  void WindowMinimizeItemClick();
-  void HelpAboutItemClick();
-  void FileNewItemClick();
 
+  CommandRegistry commands_;
   MainMenu menu_;
   std::vector<RuledButton> buttons_;
   std::vector<QAction*> window_list_;
   QPointer<QMdiSubWindow> last_active_;
+  bool reopening_ = false;  // deferred windows are being reopened
 };
 
 }  // namespace corvelle

@@ -1,4 +1,4 @@
-#include "ui/main_commands.h"
+#include "ui/main/menus.h"
 
 #include <QAction>
 #include <QLayout>
@@ -189,12 +189,16 @@ MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run) {
   return result;
 }
 
-std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const std::function<void(Command)>& run) {
+std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,
+                                           const std::function<void(Command)>& run) {
+  QList<QKeySequence> menu_mnemonics;
+  for (const QAction* menu : bar->actions()) menu_mnemonics << QKeySequence::mnemonic(menu->text());
   std::vector<RuledButton> buttons;
   for (const SpeedButtonRow& row : kSpeedButtons) {
     auto* button = new QToolButton(panel);
     button->setObjectName(row.name);
     button->setText(QString::fromUtf8(row.caption));
+    if (menu_mnemonics.contains(button->shortcut())) button->setShortcut(QKeySequence());
     QString hint = QString::fromUtf8(row.hint);
     button->setToolTip(ShortHint(hint));
     button->setStatusTip(LongHint(hint));

@@ -1,4 +1,4 @@
-#include "ui/about_box.h"
+#include "ui/help/about_box.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   ProductName->setFont(bold);
   Version = new QLabel(QString("Version ") + kVersion, this);
   Version->setObjectName("Version");
-  Comments = new QLabel("A mail interface for the Windows 95 Explorer.", this);
+  Comments = new QLabel("A mail interface for your file manager.", this);
   Comments->setObjectName("Comments");
   Comments->setWordWrap(true);
   OKButton = new QPushButton("OK", this);

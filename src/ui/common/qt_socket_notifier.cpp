@@ -1,4 +1,4 @@
-#include "ui/qt_socket_notifier.h"
+#include "ui/common/qt_socket_notifier.h"
 
 #include <QMetaObject>
 

@@ -1,15 +1,14 @@
-#include "ui/corvel_prog.h"
+#include "ui/main/corvel_prog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QToolButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -17,19 +16,15 @@
 #include <QMimeData>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "core/folder_files.h"
-#include "core/mail_dirs.h"
-#include "core/message_text.h"
 #include "core/settings.h"
-#include "core/user_interface.h"
-#include "platform/file_types.h"
-#include "ui/about_box.h"
-#include "ui/mail_viewer.h"
-#include "ui/qt_text.h"
-#include "ui/setup_dlg.h"
+#include "ui/common/qt_text.h"
+#include "ui/main/features.h"
+#include "ui/viewer/mail_viewer.h"
 
 namespace corvelle {
 
@@ -60,41 +55,18 @@ TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
   CorvelProg = this;
   setObjectName("CorvelProg");
   setWindowTitle("Corvelle");
+  RegisterFeatureCommands(commands_);
   BuildLayout();
   resize(577, 410);
-
-  // The start-up sequence; its order matters (the settings decide the checks, the
-  // checks may change the settings).
   setAcceptDrops(true);
-  InStartup = true;
-  MaximizeViewers = true;
   qApp->installEventFilter(this);  // the application's hints
-  LastChildCount = 0;
-  DeferredOpens.clear();
-  PendingParms.clear();
-  ParmNesting = 0;
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TCorvelProg::ActiveWindowChanged);
-
-  WindowPos pos;
-  std::string version;
-  LoadSettings(pos, version);
-  if (MailSettings.RememberPos == "1") move(pos.x, pos.y);
-  ParmFile.clear();
-  // Another version may have registered other commands: register again.
-  AssociateFiles(version != kVersion);
-  CheckSetup(version);
-
   SaveDialog1.directory = "/";
   SaveDialog1.filters = NameFilters("Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt");
-  SaveDialog1.file_name.clear();
-  OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
-  DoCommonTextFill();
-  InStartup = false;
   UpdateMenuItems();
 }
 
 TCorvelProg::~TCorvelProg() {
-  if (MailSettings.RememberPos == "1") SaveWindowPosition({x(), y()});
   qApp->removeEventFilter(this);
   // The children go with the frame; their going must not run frame code any more.
   disconnect(ClientArea, nullptr, this, nullptr);
@@ -115,7 +87,8 @@ void TCorvelProg::BuildLayout() {
   speed->setContentsMargins(1, 1, 1, 1);
   speed->setSpacing(0);
   auto run = [this](Command command) { RunCommand(command); };
-  buttons_ = BuildSpeedButtons(SpeedPanel, run);
+  menu_ = BuildMainMenu(menuBar(), run);  // first: its mnemonics win over the buttons'
+  buttons_ = BuildSpeedButtons(SpeedPanel, menuBar(), run);
   speed->addStretch();
   // The bar never widens the window: thirteen captions fit 577 pixels with tight
   // padding, and a narrower window cuts the last buttons off.
@@ -149,30 +122,9 @@ void TCorvelProg::BuildLayout() {
   layout->addWidget(bottom);
   setCentralWidget(central);
 
-  menu_ = BuildMainMenu(menuBar(), run);
   Text1 = menu_.text_menu;
   Window1 = menu_.window_menu;
   connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
-}
-
-// An incomplete set-up or mail directory tree opens the setup dialog, which ends the
-// program when it is cancelled during start-up.
-void TCorvelProg::CheckSetup(const std::string& version) {
-  const TMailSettings& s = MailSettings;
-  if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
-    ShowSetupPage("Directories", InStartup, this);
-    AssociateFiles(true);
-  } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
-             s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
-             s.MailAddress.empty()) {
-    ShowSetupPage("User Settings", InStartup, this);
-  }
-  if (!CheckMailDirs(false, false, false)) {
-    ShowMessage(
-        "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
-        "directory\n\rin the setup dialog.");
-    ShowSetupPage("Directories", InStartup, this);
-  }
 }
 
 void TCorvelProg::DoParms() {
@@ -261,16 +213,23 @@ void TCorvelProg::UpdateMenuItems() {
   EnableCommonText(composing);
 
   CloseFindDialogs();
-  // Each window closed since the last run makes room for one deferred window, newest first.
-  int room = LastChildCount - count;
-  while (!DeferredOpens.empty() && room > 0) {
+  ReopenDeferred(count);
+  LastChildCount = MessageWindowCount();
+  Panel3->clear();
+}
+
+// Each window closed since the last update makes room for one deferred window, newest
+// first. The windows opened here run UpdateMenuItems again; those runs must not reopen
+// as well, or the room would be given out twice.
+void TCorvelProg::ReopenDeferred(int count) {
+  if (reopening_) return;
+  reopening_ = true;
+  for (int room = LastChildCount - count; room > 0 && !DeferredOpens.empty(); --room) {
     std::string name = DeferredOpens.back();
     DeferredOpens.pop_back();
     CreateMailViewer(name, "", "", "");
-    --room;
   }
-  LastChildCount = MessageWindowCount();
-  Panel3->clear();
+  reopening_ = false;
 }
 
 void TCorvelProg::EnableCommonText(bool enable) {
@@ -294,36 +253,7 @@ bool TCorvelProg::eventFilter(QObject* watched, QEvent* event) {
 
 QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command); }
 
-void TCorvelProg::RunCommand(Command command) {
-  switch (command) {
-    case Command::FileNew: FileNewItemClick(); break;
-    case Command::Exit: close(); break;
-    case Command::ViewFilters: ShowSetupPage("Filters", InStartup, this); break;
-    case Command::ViewDirectories: ShowSetupPage("Directories", InStartup, this); break;
-    case Command::ViewUserSettings: ShowSetupPage("User Settings", InStartup, this); break;
-    case Command::ViewPreferences: ShowSetupPage("Preferences", InStartup, this); break;
-    case Command::Cascade: ClientArea->cascadeSubWindows(); break;
-    case Command::Tile: ClientArea->tileSubWindows(); break;
-    case Command::MinimizeAll: WindowMinimizeItemClick(); break;
-    case Command::About: HelpAboutItemClick(); break;
-    default: break;  // commands whose parts are not built yet do nothing
-  }
-}
-
-void TCorvelProg::FileNewItemClick() { CreateMailViewer(NewMessageName(MessageWindowCount()), "", "", ""); }
-
-void TCorvelProg::WindowMinimizeItemClick() {
-  // Minimizing activates another window, which must not be maximized again.
-  ClientArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
-  QList<QMdiSubWindow*> windows = ClientArea->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->showMinimized();
-  ClientArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
-}
-
-void TCorvelProg::HelpAboutItemClick() {
-  TAboutBox box(this);
-  box.exec();
-}
+void TCorvelProg::RunCommand(Command command) { commands_.Run(command, *this); }
 
 void TCorvelProg::FillWindowList() {
   for (QAction* action : window_list_) {
@@ -374,6 +304,7 @@ void TCorvelProg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (MailSettings.RememberPos == "1") SaveWindowPosition({x(), y()});
   QMainWindow::closeEvent(event);
 }
 

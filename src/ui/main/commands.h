@@ -1,0 +1,45 @@
+#pragma once
+// The commands of the main window and the registry of their handlers. The frame only
+// dispatches: each feature registers the handlers of its own commands (features.h), so a
+// new feature adds a file of handlers, never a case to the frame.
+
+#include <functional>
+#include <map>
+
+namespace corvelle {
+
+class TCorvelProg;
+
+enum class Command {
+  None,
+  FileNew, FileOpen, FileClose, FileSaveAs,
+  ImportPine, ImportNetscape, ExportPine, ExportNetscape,
+  Move, Delete, Print, Postpone, Spool, Send, NextNewMessage,
+  AutoAddAllSenders, AutoAddCc, AutoAddFromTo,
+  Reply, SendFile, GetSendAll, RunFilter, RefreshNames, Exit,
+  Undo, Cut, Copy, Paste,
+  Find, FindNext, Replace,
+  ViewMail, ViewPostponed, ViewSent, ViewSpooled, ViewAddressBook, ViewCommonText, ViewSignatures,
+  ViewFilters, ViewDirectories, ViewUserSettings, ViewPreferences,
+  AddCommonText, ReloadMenu,
+  Cascade, Tile, MinimizeAll,
+  SendComment, ReportProblem, About,
+};
+
+using CommandHandler = std::function<void(TCorvelProg&)>;
+
+class CommandRegistry {
+ public:
+  // Gives `command` its handler. A command has one handler: registering a second one is
+  // a programming error (asserted).
+  void Register(Command command, CommandHandler handler);
+
+  // Runs the handler of `command` on `window`. False when the command has none yet; it
+  // then does nothing.
+  bool Run(Command command, TCorvelProg& window) const;
+
+ private:
+  std::map<Command, CommandHandler> handlers_;
+};
+
+}  // namespace corvelle

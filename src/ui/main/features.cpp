@@ -1,0 +1,12 @@
+#include "ui/main/features.h"
+
+namespace corvelle {
+
+void RegisterFeatureCommands(CommandRegistry& registry) {
+  RegisterFrameCommands(registry);
+  RegisterViewerCommands(registry);
+  RegisterSetupCommands(registry);
+  RegisterHelpCommands(registry);
+}
+
+}  // namespace corvelle

@@ -1,0 +1,60 @@
+// The start-up of the main window (FormCreate): settings, file types and the set-up
+// checks. Its order matters: the settings decide the checks, and the checks may change
+// the settings.
+
+#include "core/mail_dirs.h"
+#include "core/settings.h"
+#include "core/setup_check.h"
+#include "core/user_interface.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/setup/setup_dlg.h"
+
+namespace corvelle {
+
+bool TCorvelProg::StartUp() {
+  InStartup = true;
+  MaximizeViewers = true;
+  LastChildCount = 0;
+  DeferredOpens.clear();
+  PendingParms.clear();
+  ParmNesting = 0;
+
+  WindowPos pos;
+  std::string version;
+  LoadSettings(pos, version);
+  if (MailSettings.RememberPos == "1") move(pos.x, pos.y);
+  ParmFile.clear();
+  // Another version may have registered other commands: register again.
+  FileTypes.Request(version != kVersion);
+  if (!CheckSetup(version)) return false;
+
+  OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
+  DoCommonTextFill();
+  InStartup = false;
+  UpdateMenuItems();
+  return true;
+}
+
+// An incomplete set-up or mail directory tree opens the setup dialog, which ends the
+// program when it is cancelled during start-up. False when it was.
+bool TCorvelProg::CheckSetup(const std::string& version) {
+  const TMailSettings& s = MailSettings;
+  if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
+    if (!ShowSetupPage("Directories", InStartup, this)) return false;
+    FileTypes.Request(true);
+  } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
+             s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
+             s.MailAddress.empty()) {
+    if (!ShowSetupPage("User Settings", InStartup, this)) return false;
+  }
+  // A path cut short by a NUL byte would pass the check on folders it does not name.
+  if (!PathSettingsUsable() || !CheckMailDirs(false, false, false)) {
+    ShowMessage(
+        "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
+        "directory\n\rin the setup dialog.");
+    if (!ShowSetupPage("Directories", InStartup, this)) return false;
+  }
+  return true;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,19 @@
+// The View menu's setup items: each opens the setup dialog on its page.
+
+#include "ui/main/commands.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/main/features.h"
+#include "ui/setup/setup_dlg.h"
+
+namespace corvelle {
+
+void RegisterSetupCommands(CommandRegistry& registry) {
+  const std::pair<Command, const char*> pages[] = {{Command::ViewFilters, "Filters"},
+                                                   {Command::ViewDirectories, "Directories"},
+                                                   {Command::ViewUserSettings, "User Settings"},
+                                                   {Command::ViewPreferences, "Preferences"}};
+  for (const auto& [command, page] : pages)
+    registry.Register(command, [page](TCorvelProg& window) { ShowSetupPage(page, window.InStartup, &window); });
+}
+
+}  // namespace corvelle

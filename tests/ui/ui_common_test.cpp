@@ -1,0 +1,101 @@
+// Helpers shared by the windows: the font record in Qt, dialog filters, hint parts, and
+// the socket component's event-loop hook.
+
+#include <QFontMetrics>
+#include <QPalette>
+#include <QTest>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "ui/common/file_dialog_state.h"
+#include "ui/common/font_mapping.h"
+#include "ui/common/qt_socket_notifier.h"
+#include "ui/main/menus.h"
+
+namespace corvelle {
+
+class UiCommonTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) == 0); }
+  void cleanup() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+
+  void fontRecordsDialogFiltersAndHints() {
+    QFont font = ToQFont(FontRecord{});
+    QCOMPARE(font.pixelSize(), 13);
+    QFontMetrics metrics(font);  // a monospace face stands in where the face is missing
+    QCOMPARE(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
+
+    FontRecord record{"DejaVu Sans Mono", 20, -16, 0x00FF8000, true, false, true, false};
+    font = ToQFont(record);
+    QCOMPARE(font.pixelSize(), 16);
+    QVERIFY(font.bold() && font.underline() && !font.italic() && !font.strikeOut());
+    FontRecord back = FromQFont(font, record, 96);
+    QCOMPARE(back.height, -16);
+    QCOMPARE(back.size, 12);  // the height decides; the size follows it
+    QVERIFY(back.name == record.name && back.bold && back.underline && !back.italic && !back.strike_out);
+    QFont points("Serif");
+    points.setPointSize(12);
+    back = FromQFont(points, record, 120);
+    QVERIFY(back.size == 12 && back.height == -20 && back.color == record.color);
+
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, QColor(1, 2, 3));
+    QCOMPARE(FontColor(FontRecord{}, palette), QColor(1, 2, 3));
+    QCOMPARE(FontColor(record, palette), QColor(0x00, 0x80, 0xFF));  // 0x00BBGGRR
+
+    QCOMPARE(NameFilters("Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt"),
+             QStringList({"Mail Files (*.mail *.newmail)", "Text Files (*.txt)"}));
+    QCOMPARE(NameFilters("All files (*.*)|*.*"), QStringList({"All files (*)"}));
+    QCOMPARE(NameFilters("odd|"), QStringList({"odd ()"}));
+    QCOMPARE(InitialDirectory("/home/ann/Mail/"), QString("/home/ann/Mail"));
+    QCOMPARE(InitialDirectory("/"), QString("/"));
+    QCOMPARE(ShortHint("New|Start a new message|x") + LongHint("New|Start a new message|x"),
+             QString("NewStart a new message|x"));
+    QCOMPARE(ShortHint("Exit") + LongHint("Exit"), QString("ExitExit"));
+  }
+
+  void readableDescriptorCallsBackUntilUnwatched() {
+    QtSocketNotifier notifier;
+    QCOMPARE(InstalledSocketNotifier(), &notifier);
+    int calls = 0;
+    notifier.Watch(fds_[0], true, false, [&](bool readable, bool writable) {
+      QVERIFY(readable && !writable);
+      if (++calls == 2) notifier.Unwatch(fds_[0]);  // inside its own callback
+    });
+    QCOMPARE(::write(fds_[1], "x", 1), 1);
+    QTRY_COMPARE(calls, 2);  // level-triggered: the unread byte keeps it ready
+    QTest::qWait(50);
+    QCOMPARE(calls, 2);
+  }
+
+  void watchesSwitchPostedCallsRunLaterAndTheNotifierUninstallsItself() {
+    {
+      QtSocketNotifier notifier;
+      bool wrote = false, read = false, ran = false;
+      notifier.Watch(fds_[0], false, true, [&](bool, bool writable) {
+        if (writable && !wrote) notifier.Watch(fds_[0], true, false, [&](bool r, bool) { read = read || r; });
+        wrote = wrote || writable;
+      });
+      QTRY_VERIFY(wrote);
+      QCOMPARE(::write(fds_[1], "y", 1), 1);
+      QTRY_VERIFY(read);
+      notifier.Post([&] { ran = true; });
+      QVERIFY(!ran);
+      QTRY_VERIFY(ran);
+    }
+    QCOMPARE(InstalledSocketNotifier(), nullptr);
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+}  // namespace corvelle
+
+QTEST_MAIN(corvelle::UiCommonTest)
+#include "ui_common_test.moc"
