@@ -5,6 +5,7 @@ namespace corvelle {
 void RegisterFeatureCommands(CommandRegistry& registry) {
   RegisterFrameCommands(registry);
   RegisterViewerCommands(registry);
+  RegisterMessageCommands(registry);
   RegisterSetupCommands(registry);
   RegisterHelpCommands(registry);
 }

@@ -8,6 +8,7 @@ class CommandRegistry;
 
 void RegisterFrameCommands(CommandRegistry& registry);   // main/frame_commands.cpp
 void RegisterViewerCommands(CommandRegistry& registry);  // viewer/viewer_commands.cpp
+void RegisterMessageCommands(CommandRegistry& registry); // messages/message_commands.cpp
 void RegisterSetupCommands(CommandRegistry& registry);   // setup/setup_commands.cpp
 void RegisterHelpCommands(CommandRegistry& registry);    // help/help_commands.cpp
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/compose/outgoing_message.h"
 #include "core/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
@@ -144,6 +145,34 @@ void TMailViewer::Release() {
     frame->close();
   else
     close();
+}
+
+void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
+  lines.clear();
+  OutgoingFields fields;
+  for (int i = 0; i < FromLine->count(); ++i) fields.to.push_back(TextFromQt(FromLine->itemText(i)));
+  for (int i = 0; i < CcLine->count(); ++i) fields.cc.push_back(TextFromQt(CcLine->itemText(i)));
+  fields.subject = TextFromQt(SubjectLine->text());
+  fields.my_name = MailSettings.MyName;
+  fields.mail_address = MailSettings.MailAddress;
+  switch (CheckOutgoing(fields.to, fields.subject)) {
+    case OutgoingCheck::kNoRecipient:
+      ShowMessage(kNoRecipientMessage);
+      FromLine->setFocus();
+      return;
+    case OutgoingCheck::kNoSubject:
+      FromLine->setFocus();
+      if (Ask(kNoSubjectQuestion, kNoSubjectTitle, Buttons::YesNo) != Answer::Yes) {
+        SubjectLine->setFocus();
+        return;
+      }
+      break;
+    case OutgoingCheck::kReady:
+      break;
+  }
+  std::vector<std::string> body;
+  for (const QString& line : MailText->toPlainText().split(QChar('\n'))) body.push_back(TextFromQt(line));
+  lines = BuildOutgoingLines(fields, body);
 }
 
 void TMailViewer::closeEvent(QCloseEvent* event) {

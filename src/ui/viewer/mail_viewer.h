@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QFrame;
@@ -28,6 +29,12 @@ class TMailViewer : public QWidget {
 
   // Closes the window without asking.
   void Release();
+
+  // The outgoing lines of this window (the only producer of outgoing header lines: send,
+  // spool, postpone and Save As use it). Asks what must be settled first (no recipient:
+  // a message; no subject: a question); `lines` is empty when the user has to complete
+  // the window first.
+  void GetMessageFromWindow(std::vector<std::string>& lines);
 
   std::string FileName;     // the file shown; empty for a new message
   std::string ReplySource;  // the message answered; empty unless a reply
