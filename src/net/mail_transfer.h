@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/status_text.h"
-#include "net/sockets.h"
+#include "net/sockets/sockets.h"
 
 namespace corvelle {
 

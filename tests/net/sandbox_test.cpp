@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "core/settings.h"
-#include "net/get_mail.h"
-#include "net/send_mail.h"
-#include "sandbox.h"
-#include "transfer_fixture.h"
+#include "net/pop3/get_mail.h"
+#include "net/smtp/send_mail.h"
+#include "net/support/sandbox.h"
+#include "net/support/transfer_fixture.h"
 
 namespace corvelle {
 namespace {
