@@ -1,7 +1,6 @@
 #include "net/sockets/sockets.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/user_interface.h"
@@ -19,26 +18,12 @@ constexpr int kMaxReplyLines = 1000;
 constexpr size_t kWholeLineLimit = 16 << 20;
 constexpr int kMessageTooLong = 10040;
 
-ProgramExit& ExitHook() {
-  static ProgramExit hook;
-  return hook;
-}
-
-void EndProgram(int code) {
-  if (ExitHook())
-    ExitHook()(code);
-  else
-    std::exit(code);
-}
-
 SocketNotifier*& Notifier() {
   static SocketNotifier* notifier = nullptr;
   return notifier;
 }
 
 }  // namespace
-
-void SetProgramExit(ProgramExit exit) { ExitHook() = std::move(exit); }
 
 SocketNotifier* InstalledSocketNotifier() { return Notifier(); }
 void SetSocketNotifier(SocketNotifier* notifier) { Notifier() = notifier; }
@@ -130,7 +115,6 @@ void TSockets::ReportError(int socket, const std::string& name, int code) {
   std::string message = "Error " + std::to_string(code) + " in function " + name + "\r\n" + text;
   if (message.size() > 255) message.resize(255);
   Ui().Message(message, "WINSOCK ERROR", Buttons::OkCancel, MessageIcon::Error);
-  EndProgram(0);
 }
 
 void TSockets::StartTimeout() {
@@ -235,10 +219,11 @@ void TSockets::ConnectBlocking(int code) {
   }
   // The watchdog has reported a time-out already, and a cancelled connect is the user's wish.
   bool reported = code == wsa::kTimedOut || code == wsa::kInterrupted;
-  ConnectFailed("SConnect", reported ? 0 : code);
+  ConnectFailed(reported ? 0 : code);
 }
 
-void TSockets::ConnectFailed(const std::string& name, int code) {
+void TSockets::ConnectFailed(int code) {
+  const char* name = transport_->SocketFailed() ? "SConnect (socket)" : "SConnect";
   int failed = transport_->Handle();
   StopWatching();
   transport_->Close();
@@ -248,7 +233,7 @@ void TSockets::ConnectFailed(const std::string& name, int code) {
 
 void TSockets::ConnectAsynchronous(int code) {
   if (code != 0) {
-    ConnectFailed("SConnect", code);
+    ConnectFailed(code);
     return;
   }
   Socket = transport_->Handle();

@@ -16,7 +16,7 @@
 // OnSessionClosed from the event loop; errors arrive through OnErrorOccurred.
 //
 // Errors go through ReportError: to OnErrorOccurred when it is assigned, otherwise to a
-// message box after which the program ends (see SetProgramExit).
+// message box through the interface seam. The socket layer never ends the program.
 
 #include <chrono>
 #include <cstddef>
@@ -40,11 +40,6 @@ using TErrorOccurred = std::function<void(TSockets& sender, int socket, int erro
 
 // Socket notification codes (the event numbers of the asynchronous mode).
 enum SocketEventCode { FD_READ = 1, FD_WRITE = 2, FD_ACCEPT = 8, FD_CONNECT = 16, FD_CLOSE = 32 };
-
-// How the program ends after an unhandled socket error (exit code 0). Tests install a hook
-// that records the call instead; nullptr restores std::exit.
-using ProgramExit = std::function<void(int code)>;
-void SetProgramExit(ProgramExit exit);
 
 class TSockets {
  public:
@@ -72,7 +67,8 @@ class TSockets {
 
   // Connects to IPAddr:Port. Success: Socket is not -1. An empty Port or IPAddr, or a host
   // that cannot be resolved, shows a "WINSOCK ERROR" box and creates no socket; a refused or
-  // failed connection is reported (name "SConnect") and leaves Socket at -1.
+  // failed connection is reported (name "SConnect", or "SConnect (socket)" when no socket
+  // could be made) and leaves Socket at -1.
   void SConnect();
   // Sends what is still buffered, closes the connection and sets Socket to -1. Without a
   // connection it reports 10038 (name "Disconnect (closesocket)").
@@ -122,7 +118,7 @@ class TSockets {
 
   // Reports error `code` of the step `name`: OnErrorOccurred(socket, code, ErrorText(code))
   // when assigned; otherwise the box "Error <code> in function <name>" CR LF <text> with the
-  // caption "WINSOCK ERROR", and then the program ends (exit code 0).
+  // caption "WINSOCK ERROR" (cut to 255 characters). Either way the caller goes on.
   void ReportError(int socket, const std::string& name, int code);
   // The text of a WinSock code; "Not a WinSock error" for any other number.
   static std::string ErrorText(int code);
@@ -183,7 +179,8 @@ class TSockets {
   void OnReady(bool readable, bool writable);
   void WatchForReading();
   void StopWatching();
-  void ConnectFailed(const std::string& name, int code);
+  // Closes what a failed connect left and reports `code` (none when 0).
+  void ConnectFailed(int code);
   // Closes the transport and forgets everything buffered for the connection.
   void CloseConnection();
   // True when the last read was given up by a Cancel and the connection stands.

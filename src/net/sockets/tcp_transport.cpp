@@ -17,12 +17,16 @@ int TcpTransport::BeginConnect(std::vector<SocketAddress> addresses) {
   addresses_ = std::move(addresses);
   next_ = 0;
   last_failure_ = wsa::kRefused;
+  socket_failed_ = false;
   return StartNextAddress();
 }
 
 int TcpTransport::StartNextAddress() {
   while (next_ < addresses_.size()) {
-    int code = socket_.StartConnect(addresses_[next_++]);
+    const SocketAddress& address = addresses_[next_++];
+    int code = socket_.Create(address.storage.ss_family);
+    socket_failed_ = code != 0;
+    if (code == 0) code = socket_.StartConnect(address);
     if (code == 0) return 0;
     last_failure_ = code;
   }

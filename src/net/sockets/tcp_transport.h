@@ -15,6 +15,7 @@ class TcpTransport final : public Transport {
   // Starts connecting to `addresses` in turn, as BeginConnect does after resolving.
   int BeginConnect(std::vector<SocketAddress> addresses);
   int ContinueConnect(int milliseconds) override;
+  bool SocketFailed() const override { return socket_failed_; }
   int Wait(bool write, int milliseconds) override;
   long Receive(char* data, size_t size, int& error) override;
   long Send(const char* data, size_t size, int& error) override;
@@ -33,6 +34,7 @@ class TcpTransport final : public Transport {
   size_t next_ = 0;
   int last_failure_ = 0;
   bool connected_ = false;
+  bool socket_failed_ = false;
 };
 
 }  // namespace corvelle

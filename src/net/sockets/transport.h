@@ -23,6 +23,8 @@ class Transport {
   // Waits at most `milliseconds` for the connection; an address that fails makes way for the
   // next one. 0 connected, 10036 still under way, else the code of the last failure.
   virtual int ContinueConnect(int milliseconds) = 0;
+  // After a failed connect: true when the last failure was that no socket could be made.
+  virtual bool SocketFailed() const { return false; }
 
   // Waits at most `milliseconds` until Receive (or Send, with `write`) would not block.
   // 1 ready, 0 not yet, -code on failure.

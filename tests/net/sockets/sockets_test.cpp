@@ -1,14 +1,23 @@
+// TSockets and the TCP layer under it: reading lines and replies over the in-process fake
+// (whole or one byte per read), then real loopback sockets for connecting, the watchdog,
+// Cancel and the asynchronous mode.
+
 #include "net/sockets/sockets.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
-#include <optional>
+#include <map>
 
-#include "net/support/fake_transport.h"
+#include "net/sockets/socket_notifier.h"
 #include "net/sockets/tcp_transport.h"
-#include "net/support/poll_notifier.h"
+#include "net/support/fake_transport.h"
 #include "net/support/scripted_server.h"
 #include "support/recording_ui.h"
 
@@ -21,13 +30,54 @@ using testing::ServerScript;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
 
+// The event loop of the asynchronous mode: a plain poll() loop that the test runs.
+class PollNotifier final : public SocketNotifier {
+ public:
+  PollNotifier() { SetSocketNotifier(this); }
+  ~PollNotifier() override { SetSocketNotifier(nullptr); }
+  void Watch(int fd, bool read, bool write, std::function<void(bool, bool)> ready) override {
+    watched_[fd] = {read, write, std::move(ready)};
+  }
+  void Unwatch(int fd) override { watched_.erase(fd); }
+  void Post(std::function<void()> call) override { posted_.push_back(std::move(call)); }
+  // Runs the loop until `done()` holds, for at most ten seconds.
+  bool RunUntil(const std::function<bool()>& done) {
+    for (auto end = Clock::now() + std::chrono::seconds(10); !done(); RunOnce())
+      if (Clock::now() >= end) return false;
+    return true;
+  }
+
+ private:
+  struct Entry {
+    bool read = false, write = false;
+    std::function<void(bool, bool)> ready;
+  };
+  void RunOnce() {
+    if (!posted_.empty()) {
+      auto call = std::move(posted_.front());
+      posted_.pop_front();
+      return call();
+    }
+    std::vector<pollfd> entries;
+    for (const auto& [fd, entry] : watched_)
+      if (entry.read || entry.write) entries.push_back({fd, short((entry.read ? POLLIN : 0) | (entry.write ? POLLOUT : 0)), 0});
+    if (::poll(entries.data(), entries.size(), 10) <= 0) return;
+    for (const pollfd& polled : entries) {
+      auto found = watched_.find(polled.fd);  // an earlier callback may have dropped it
+      if (!polled.revents || found == watched_.end()) continue;
+      bool any = polled.revents & (POLLERR | POLLHUP | POLLNVAL);
+      auto ready = found->second.ready;  // the callback may replace its own entry
+      ready(found->second.read && ((polled.revents & POLLIN) || any),
+            found->second.write && ((polled.revents & POLLOUT) || any));
+    }
+  }
+  std::map<int, Entry> watched_;
+  std::deque<std::function<void()>> posted_;
+};
+
 class SocketsTest : public ::testing::Test {
  protected:
-  SocketsTest() {
-    SetProgramExit([this](int code) { exits.push_back(code); });
-    sockets.SetNonBlocking(false);
-  }
-  ~SocketsTest() override { SetProgramExit(nullptr); }
+  SocketsTest() { sockets.SetNonBlocking(false); }
 
   // Reports go to `errors` as "<code> <text>".
   void CatchErrors() {
@@ -35,24 +85,15 @@ class SocketsTest : public ::testing::Test {
       errors.push_back(std::to_string(error) + " " + msg);
     };
   }
-  // Connects to a new in-process server that sends `bytes` and then plays `script`, at most
-  // `chunk` bytes per read (1: a trickle).
-  FakeServer& Serve(const std::string& bytes, size_t chunk = 65536, std::string_view script = "") {
-    FakeServer& server = NewFake();
-    if (!bytes.empty()) server.AddSteps({{DialogueStep::Kind::kServer, bytes}});
-    server.AddScript(script);
-    server.SetChunkSize(chunk);
-    sockets.SConnect();
-    EXPECT_NE(sockets.Socket, -1);
-    return server;
-  }
-  // A new in-process server that answers the connection with `connect_result`; not connected.
-  FakeServer& NewFake(int connect_result = 0) {
+  // Connects to a new in-process server that sends `bytes` and closes, at most `chunk` bytes
+  // per read.
+  FakeServer& Serve(const std::string& bytes, size_t chunk) {
     fakes.push_back(std::make_unique<FakeServer>());
-    fakes.back()->SetConnectResult(connect_result);
+    fakes.back()->AddSteps({{DialogueStep::Kind::kServer, bytes}, {DialogueStep::Kind::kClose, ""}});
+    fakes.back()->SetChunkSize(chunk);
     sockets.SetTransport(fakes.back()->NewTransport());
-    sockets.IPAddr = "mail.example";
-    sockets.Port = "110";
+    ConnectTo("mail.example", "110");
+    EXPECT_NE(sockets.Socket, -1);
     return *fakes.back();
   }
   void ConnectTo(const std::string& host, const std::string& port) {
@@ -74,17 +115,15 @@ class SocketsTest : public ::testing::Test {
   }
   // Runs an asynchronous connection to 127.0.0.1:`port` until `done` (bounded).
   bool RunAsync(const std::string& port, const std::function<bool()>& done) {
-    loop.emplace();
+    PollNotifier loop;
     sockets.SetNonBlocking(true);
     ConnectTo("127.0.0.1", port);
-    return loop->RunUntil(done);
+    return loop.RunUntil(done);
   }
 
   testing::RecordingUi ui;
-  std::optional<testing::PollNotifier> loop;  // the event loop of the asynchronous mode
   TSockets sockets;
   std::vector<std::unique_ptr<FakeServer>> fakes;
-  std::vector<int> exits;
   Strings errors;
 };
 
@@ -98,22 +137,20 @@ TEST_F(SocketsTest, ReceiveLineCountsTheBytesTakenAndDropsTheCrBeforeLf) {
   } rows[] = {
       {"CR LF", "250 OK\r\n", {{"250 OK", 8}}},
       {"bare LF", "250 OK\n", {{"250 OK", 7}}},
-      {"CR inside the line is kept", "a\rb\r\n", {{"a\rb", 5}}},
-      {"empty line", "\r\n", {{"", 2}}},
-      {"NUL bytes", std::string("a\0b\r\n", 5), {{std::string("a\0b", 3), 5}}},
-      {"8-bit bytes", "\xE9t\xE9\xFF\r\n", {{"\xE9t\xE9\xFF", 6}}},
+      {"a CR inside the line is kept", "a\rb\r\n", {{"a\rb", 5}}},
+      {"NUL and 8-bit bytes", std::string("a\0\xE9\xFF\r\n", 6), {{std::string("a\0\xE9\xFF", 4), 6}}},
       {"LF as the 255th byte", std::string(254, 'x') + "\n", {{std::string(254, 'x'), 255}}},
       {"a long line is split at 255 bytes", std::string(255, 'a') + std::string(45, 'b') + "\r\nnext\r\n",
        {{std::string(255, 'a'), 255}, {std::string(45, 'b'), 47}, {"next", 6}}},
       {"a CR on the split stays with the first part", std::string(254, 'a') + "\r\n",
        {{std::string(254, 'a') + "\r", 255}, {"", 1}}},
       {"a line the server never ends is not returned", "+OK half a li", {{"", 0}}},
-      {"reads after the peer closed fail at once", "+OK\r\n", {{"+OK", 5}, {"", 0}, {"", 0}, {"", 0}}},
+      {"reads after the peer closed fail at once", "+OK\r\n", {{"+OK", 5}, {"", 0}, {"", 0}}},
   };
   for (size_t chunk : {size_t(65536), size_t(1)}) {
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-      FakeServer& server = Serve(row.sent, chunk, "CLOSE");
+      FakeServer& server = Serve(row.sent, chunk);
       for (const auto& [expected, taken] : row.reads) {
         std::string line = "old";
         EXPECT_EQ(sockets.ReceiveLine(sockets.Socket, line), taken);
@@ -129,21 +166,16 @@ TEST_F(SocketsTest, ReceiveLongLineKeepsLongLinesWholeAndNeverEndsAPieceBetweenC
   for (size_t chunk : {size_t(65536), size_t(1)}) {
     SCOPED_TRACE(chunk);
     Serve(std::string(2000, 'L') + "\r\n.\r\nabcdefghi\r\nxy\rz\r\n", chunk);
-    std::string line;
-    bool complete = false;
-    EXPECT_EQ(sockets.ReceiveLongLine(line, complete), 2002);
-    EXPECT_TRUE(complete);
-    EXPECT_EQ(line, std::string(2000, 'L'));
-    EXPECT_EQ(sockets.ReceiveLongLine(line, complete), 3);
-    EXPECT_EQ(line, ".");
-    EXPECT_EQ(sockets.ReceiveLongLine(line, complete, 10), 9);
-    EXPECT_FALSE(complete);
-    EXPECT_EQ(line, "abcdefghi");
-    EXPECT_EQ(sockets.ReceiveLongLine(line, complete, 10), 2);
-    EXPECT_TRUE(complete);
-    EXPECT_EQ(line, "");
-    EXPECT_EQ(sockets.ReceiveLongLine(line, complete, 10), 6);
-    EXPECT_EQ(line, "xy\rz");
+    const std::tuple<size_t, long, bool, std::string> reads[] = {
+        {TSockets::kLongLinePiece, 2002, true, std::string(2000, 'L')}, {TSockets::kLongLinePiece, 3, true, "."},
+        {10, 9, false, "abcdefghi"}, {10, 2, true, ""}, {10, 6, true, "xy\rz"}};
+    for (const auto& [limit, taken, complete, text] : reads) {
+      std::string line;
+      bool ended = false;
+      EXPECT_EQ(sockets.ReceiveLongLine(line, ended, limit), taken);
+      EXPECT_EQ(ended, complete);
+      EXPECT_EQ(line, text);
+    }
   }
 }
 
@@ -154,7 +186,7 @@ TEST_F(SocketsTest, ReceiveReplyReadsWholeRepliesAndFailsOnBrokenOnes) {
     const char* name;
     std::string sent;
     Strings replies;
-    bool then_fails, closes = false;
+    bool then_fails;
   } rows[] = {
       {"continuation lines joined", "250-first\r\n250-second\r\n250 last\r\n220 next reply\r\n",
        {"250-first\r\n250-second\r\n250 last", "220 next reply"}, false},
@@ -162,157 +194,99 @@ TEST_F(SocketsTest, ReceiveReplyReadsWholeRepliesAndFailsOnBrokenOnes) {
        {"250-" + std::string(300, 'w') + "\r\n250 done"}, false},
       {"empty lines skipped, a short line ends a reply", "\r\n+OK\r\n250-x\r\n\r\n250 y\r\n",
        {"+OK", "250-x\r\n250 y"}, false},
-      {"the peer closes inside a reply", "220-welcome\r\n", {}, true, true},
+      {"the peer closes inside a reply", "220-welcome\r\n", {}, true},
       {"an endless reply is given up before its end", endless, {}, true},
   };
   for (size_t chunk : {size_t(65536), size_t(1)}) {
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-      FakeServer& server = Serve(row.sent, chunk, row.closes ? "CLOSE" : "");
+      FakeServer& server = Serve(row.sent, chunk);
       std::string reply;
       for (const std::string& expected : row.replies) {
         EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, reply));
         EXPECT_EQ(reply, expected);
       }
-      if (row.then_fails) {
-        EXPECT_FALSE(sockets.ReceiveReply(sockets.Socket, reply));
-      }
+      if (row.then_fails) EXPECT_FALSE(sockets.ReceiveReply(sockets.Socket, reply));
       EXPECT_EQ(server.Problems(), Strings{}) << "read no further than the script";
     }
   }
 }
 
-TEST_F(SocketsTest, AWholeLineOfMoreThan16MiBIsRefused) {
-  Serve(std::string((16 << 20) + 10, 'h') + "\r\n");
-  std::string line;
-  EXPECT_FALSE(sockets.ReceiveWholeLine(line, 100));
-  EXPECT_EQ(sockets.LastReceiveError(), 10040);
-  EXPECT_EQ(line, "");
-}
-
-// ---- writing -----------------------------------------------------------------------------
-
-TEST_F(SocketsTest, TextIsSentBeforeTheNextReadAndOnDisconnect) {
-  FakeServer& server = Serve("", 65536, "S: +OK hello\nC: USER joe\nC: PASS pw\nS: +OK\nC: QUIT\n");
-  std::string line;
-  sockets.ReceiveLine(line);
-  sockets.SetText("USER joe\r\n");
-  sockets.SetText("PASS pw\r\n");
-  EXPECT_EQ(server.Written(), "");  // still buffered
-  EXPECT_EQ(sockets.ReceiveLine(line), 5);
-  EXPECT_EQ(server.Written(), "USER joe\r\nPASS pw\r\n");
-  sockets.SetText("QUIT\r\n");
-  sockets.Disconnect();
-  EXPECT_EQ(sockets.Socket, -1);
-  EXPECT_EQ(server.Written(), "USER joe\r\nPASS pw\r\nQUIT\r\n");
-  EXPECT_EQ(server.Problems(), Strings{});
-  EXPECT_TRUE(server.Finished());
-}
-
 // ---- connecting and errors ---------------------------------------------------------------
 
-TEST_F(SocketsTest, AnEmptyPortOrAddressShowsABoxAndMakesNoSocket) {
-  FakeServer& server = NewFake();
-  sockets.Port = "";
-  sockets.SConnect();
-  sockets.Port = "110";
-  sockets.IPAddr = "";
-  sockets.SConnect();
-  ASSERT_EQ(ui.Texts(), (Strings{"No Port Specified", "No IP Address Specified"}));
-  for (const auto& box : ui.boxes) {
-    EXPECT_EQ(box.caption, "WINSOCK ERROR");
-    EXPECT_EQ(box.buttons, Buttons::OkCancel);
-  }
-  EXPECT_EQ(server.Connections(), 0);
-  EXPECT_EQ(sockets.Socket, -1);
-  EXPECT_TRUE(exits.empty());
-}
-
-TEST_F(SocketsTest, AHostThatCannotBeResolvedShowsCannotConvertHostAddress) {
+TEST_F(SocketsTest, NoPortNoAddressOrAnUnknownHostShowABoxAndMakeNoSocket) {
   CatchErrors();
-  for (int code : {11001, 11002}) {
-    NewFake(code);
-    sockets.SConnect();
+  const struct {
+    const char* host;
+    const char* port;
+    int resolver;  // what resolving the host gives
+    const char* box;
+  } rows[] = {{"mail.example", "", 0, "No Port Specified"},
+              {"", "110", 0, "No IP Address Specified"},
+              {"no.such.host", "110", 11001, "Cannot convert host address"},
+              {"no.such.host", "110", 11002, "Cannot convert host address"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.box);
+    ui.boxes.clear();
+    FakeServer server;
+    server.SetConnectResult(row.resolver);
+    sockets.SetTransport(server.NewTransport());
+    ConnectTo(row.host, row.port);
+    ASSERT_EQ(ui.Texts(), Strings{row.box});
+    EXPECT_EQ(ui.boxes[0].caption, "WINSOCK ERROR");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    EXPECT_EQ(server.Connections(), 0);
     EXPECT_EQ(sockets.Socket, -1);
   }
-  EXPECT_EQ(ui.Texts(), (Strings{"Cannot convert host address", "Cannot convert host address"}));
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(SocketsTest, AnErrorGoesToTheHandlerOrElseToABoxThatEndsTheProgram) {
+TEST_F(SocketsTest, ARefusedConnectionIsReportedInBothModes) {
   CatchErrors();
-  NewFake(10061);
-  sockets.SConnect();
+  ClosedPort closed;
+  ConnectTo("127.0.0.1", closed.Port());
   EXPECT_EQ(sockets.Socket, -1);
-  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
-  EXPECT_TRUE(ui.boxes.empty());
+  bool connected = false;
+  sockets.OnSessionConnected = [&](TSockets&, int) { connected = true; };
+  EXPECT_TRUE(RunAsync(closed.Port(), [&] { return errors.size() == 2; }));
+  EXPECT_EQ(errors, Strings(2, "10061 Connection refused"));
+  EXPECT_FALSE(connected);
+  EXPECT_EQ(sockets.Socket, -1);
+}
 
-  sockets.OnErrorOccurred = nullptr;
-  NewFake(10061);
-  sockets.SConnect();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].text, "Error 10061 in function SConnect\r\nConnection refused");
-  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK ERROR");
-  EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
-  EXPECT_EQ(exits, std::vector<int>{0});
-
-  sockets.ReportError(-1, std::string(300, 'n'), 10054);
-  ASSERT_EQ(ui.boxes.size(), 2u);
-  EXPECT_EQ(ui.boxes[1].text.size(), 255u) << "the box is cut to 255 characters";
-  EXPECT_EQ(ui.boxes[1].text.substr(0, 29), "Error 10054 in function nnnnn");
+// Without a handler an error is shown through the interface, and the program goes on: the
+// socket layer never ends the process. A socket that cannot be made names its own step.
+TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
+  EXPECT_EXIT(
+      {
+        // Every descriptor below the limit is taken, so socket() fails.
+        int lowest = ::open("/dev/null", O_RDONLY);
+        ::close(lowest);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(lowest);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ConnectTo("127.0.0.1", "110");
+        std::fputs(ui.boxes.empty() ? "no box" : ui.boxes[0].text.c_str(), stderr);
+        bool shown = ui.boxes.size() == 1 && ui.boxes[0].caption == "WINSOCK ERROR" &&
+                     ui.boxes[0].text == "Error 10024 in function SConnect (socket)\r\nToo many open files";
+        std::_Exit(shown && sockets.Socket == -1 ? 7 : 1);
+      },
+      ::testing::ExitedWithCode(7), "");
 }
 
 TEST_F(SocketsTest, WritingOrClosingWithoutAConnectionReports10038) {
   CatchErrors();
   sockets.SetText("NOOP\r\n");
   sockets.Disconnect();
-  sockets.CancelListen();
+  sockets.CancelListen();  // the transfer dialog's Cancel buttons rely on this report
   EXPECT_EQ(errors, Strings(3, "10038 Socket operation on non-socket"));
   EXPECT_EQ(sockets.ListenSocket, 0);
-  sockets.OnErrorOccurred = nullptr;
-  sockets.CancelListen();
-  EXPECT_EQ(ui.Texts(), Strings{"Error 10038 in function CancelListen (closesocket)\r\nSocket operation on non-socket"});
-  EXPECT_EQ(exits, std::vector<int>{0});
-}
-
-TEST(ErrorText, WinSockCodesAndOthers) {
-  const std::pair<int, const char*> rows[] = {
-      {10004, "Interrupted system call"}, {10054, "Connection reset by peer"}, {10060, "Connection timed out"},
-      {10061, "Connection refused"},      {10093, "WinSock not initialized"},  {11001, "Host not found"},
-      {11004, "No Data"},                 {0, "Not a WinSock error"},          {10072, "Not a WinSock error"},
-      {10090, "Not a WinSock error"},     {12345, "Not a WinSock error"},
-  };
-  for (const auto& [code, text] : rows) EXPECT_EQ(TSockets::ErrorText(code), text) << code;
-}
-
-TEST_F(SocketsTest, NotificationsCallTheirEventsAndReportTheirErrors) {
-  Strings called;
-  auto record = [&called](const char* name) {
-    return [&called, name](TSockets&, int socket) { called.push_back(std::string(name) + " " + std::to_string(socket)); };
-  };
-  sockets.OnDataAvailable = record("available");
-  sockets.OnDataNeeded = record("needed");
-  sockets.OnSessionAvailable = record("session available");
-  sockets.OnSessionConnected = record("connected");
-  sockets.OnSessionClosed = record("closed");
-  for (int event : {int(FD_READ), int(FD_WRITE), int(FD_ACCEPT), int(FD_CONNECT), int(FD_CLOSE), 64})
-    sockets.SocketNotification(7, event, 0);
-  EXPECT_EQ(called, (Strings{"available 7", "needed 7", "session available 7", "connected 7", "closed 7"}));
-  sockets.SocketNotification(7, FD_CONNECT, 10000);  // not above 10000: the event, no report
-  EXPECT_EQ(called.size(), 6u);
-  EXPECT_TRUE(ui.boxes.empty());
-  for (int event : {int(FD_READ), int(FD_WRITE), int(FD_ACCEPT), int(FD_CONNECT), int(FD_CLOSE), 3})
-    sockets.SocketNotification(7, event, 10061);
-  Strings expected;
-  for (const char* name : {"FD_READ", "FD_WRITE", "FD_ACCEPT", "FD_CONNECT", "FD_CLOSE", ""})
-    expected.push_back(std::string("Error 10061 in function ") + name + "\r\nConnection refused");
-  EXPECT_EQ(ui.Texts(), expected);
-  EXPECT_EQ(called.size(), 6u);
 }
 
 // ---- over real sockets -------------------------------------------------------------------
 
-TEST_F(SocketsTest, TalksOverIPv4AndIPv6AndResolvesNames) {
+TEST_F(SocketsTest, TalksOverIPv4AndIPv6ResolvesNamesAndServices) {
   const struct {
     const char* host;
     bool ipv6;
@@ -326,52 +300,30 @@ TEST_F(SocketsTest, TalksOverIPv4AndIPv6AndResolvesNames) {
     EXPECT_EQ(sockets.LocalAddress(sockets.Socket), row.local);
     std::string line;
     EXPECT_EQ(sockets.ReceiveLine(line), 11);
-    EXPECT_EQ(line, "+OK ready");
     sockets.SetText("QUIT\r\n");
     EXPECT_EQ(sockets.ReceiveLine(line), 9);
     EXPECT_EQ(line, "+OK bye");
     sockets.Disconnect();
     EXPECT_TRUE(server.WaitDone());
     EXPECT_TRUE(server.Finished());
-    EXPECT_EQ(server.Problems(), Strings{});
   }
+  EXPECT_EQ(TcpPortNumber("smtp"), 25);
+  EXPECT_EQ(TcpPortNumber("65536"), 0);
 }
 
-TEST_F(SocketsTest, ARealRefusedConnectionReports10061) {
-  CatchErrors();
-  ClosedPort closed;
-  ConnectTo("127.0.0.1", closed.Port());
-  EXPECT_EQ(sockets.Socket, -1);
-  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
-}
-
-TEST_F(SocketsTest, ASilentServerTripsTheWatchdogWhileEventsAreProcessed) {
-  CatchErrors();
-  sockets.Timeout = 1;
-  ScriptedServer server("S: +OK\nSTALL");
-  ConnectTo("127.0.0.1", server.Port());
-  std::string line;
-  EXPECT_EQ(sockets.ReceiveLine(line), 5);
-  int events_before = ui.events_processed;
-  auto start = Clock::now();
-  EXPECT_EQ(sockets.ReceiveLine(line), 0);
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(sockets.LastReceiveError(), 10060);
-  EXPECT_GT(ui.events_processed, events_before + 5);
-  EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
-}
-
-TEST_F(SocketsTest, WithoutAHandlerTheWatchdogShowsItsBoxAndTheProgramGoesOn) {
-  sockets.Timeout = 1;
-  ScriptedServer server("STALL");
-  ConnectTo("127.0.0.1", server.Port());
-  std::string line;
-  EXPECT_EQ(sockets.ReceiveLine(line), 0);
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].text, "Error 10060\r\nBlocking call timed out");
-  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
-  EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
-  EXPECT_TRUE(exits.empty());
+TEST(TcpTransport, TriesEachAddressInTurn) {
+  testing::ScriptedServer server("S: hello\n");
+  std::vector<SocketAddress> v6, v4;
+  ASSERT_EQ(ResolveTcp("::1", server.port(), v6), 0);  // nobody listens there on this port
+  ASSERT_EQ(ResolveTcp("127.0.0.1", server.port(), v4), 0);
+  TcpTransport transport;
+  int code = transport.BeginConnect({v6[0], v4[0]});
+  for (int i = 0; i < 500 && code == 0; ++i)
+    if ((code = transport.ContinueConnect(10)) == 10036) code = 0;
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(transport.LocalAddress(), "127.0.0.1");
+  transport.Close();
+  EXPECT_TRUE(server.WaitDone());
 }
 
 TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
@@ -386,43 +338,51 @@ TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
   EXPECT_EQ(server.Problems(), Strings{});
 }
 
-// ---- the watchdog against servers that drip their bytes -----------------------------------
-// A line or a reply must be complete within the time-out, however many bytes trickle in
-// meanwhile, and Cancel still ends a wait.
+// ---- the watchdog: a line or a reply must be complete within the time-out, however many
+// bytes trickle in meanwhile; each line gets its own time ----------------------------------
 
-// Each way of reading, against a server that keeps sending but never finishes in time.
-TEST_F(SocketsTest, ADrippedLineOrReplyEndsAtTheWatchdog) {
+TEST_F(SocketsTest, ASilentOrDrippingServerEndsAtTheWatchdog) {
   CatchErrors();
   const std::string slow_line = "+OK a greeting sent one byte at a time\r\n";
   ServerScript slow_reply;  // each line quick, the whole reply not
   for (int i = 0; i < 10; ++i) slow_reply.Send("250-line " + std::to_string(i) + "\r\n").Pause(300);
-  slow_reply.Send("250 end\r\n");
-  std::string tail;
+  std::string text;
   const struct {
     const char* name;
     ServerScript script;
     std::function<bool(TSockets&)> read;
   } rows[] = {
-      {"ReceiveLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveLine(tail) > 0; }},
+      {"silent", ParseDialogue("STALL"), [&](TSockets& s) { return s.ReceiveLine(text) > 0; }},
+      {"ReceiveLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveLine(text) > 0; }},
       {"ReceiveLongLine", ServerScript().Drip(slow_line, 200),
        [&](TSockets& s) {
          bool complete = false;
-         return s.ReceiveLongLine(tail, complete) > 0;
+         return s.ReceiveLongLine(text, complete) > 0;
        }},
-      {"ReceiveWholeLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveWholeLine(tail); }},
-      {"ReceiveReply, each line quick", slow_reply, [&](TSockets& s) { return s.ReceiveReply(s.Socket, tail); }},
+      {"ReceiveWholeLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveWholeLine(text); }},
+      {"ReceiveReply, each line quick", slow_reply, [&](TSockets& s) { return s.ReceiveReply(s.Socket, text); }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     errors.clear();
-    ScriptedServer dripping(row.script);
-    auto client = NewClient(dripping.Port(), 1);
+    ScriptedServer server(row.script);
+    auto client = NewClient(server.Port(), 1);
+    int events = ui.events_processed;
     auto start = Clock::now();
     EXPECT_FALSE(row.read(*client));
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_GT(ui.events_processed, events + 5) << "the interface stays alive while waiting";
     EXPECT_EQ(client->LastReceiveError(), 10060);
     EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
   }
+  // Without a handler the watchdog shows its own box, and the program goes on.
+  sockets.OnErrorOccurred = nullptr;
+  ScriptedServer silent("STALL");
+  sockets.Timeout = 1;
+  ConnectTo("127.0.0.1", silent.Port());
+  EXPECT_EQ(sockets.ReceiveLine(text), 0);
+  ASSERT_EQ(ui.Texts(), Strings{"Error 10060\r\nBlocking call timed out"});
+  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
 }
 
 TEST_F(SocketsTest, EachLineGetsItsOwnTime) {
@@ -434,7 +394,6 @@ TEST_F(SocketsTest, EachLineGetsItsOwnTime) {
   std::string line;
   EXPECT_EQ(sockets.ReceiveLine(line), 9);
   EXPECT_EQ(sockets.ReceiveLine(line), 9);
-  EXPECT_EQ(line, "+OK two");
   EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, line));
   EXPECT_EQ(line, "250-a\r\n250 b");
   EXPECT_TRUE(errors.empty());
@@ -521,17 +480,6 @@ TEST_F(SocketsTest, TheAsynchronousModeSaysAgainWhenLinesAreStillBuffered) {
   EXPECT_TRUE(RunAsync(server.Port(), [&] { return lines.size() == 2; }));
   EXPECT_EQ(lines, (Strings{"one", "two"}));
   sockets.Disconnect();
-}
-
-TEST_F(SocketsTest, TheAsynchronousModeReportsARefusedConnection) {
-  CatchErrors();
-  ClosedPort closed;
-  bool connected = false;
-  sockets.OnSessionConnected = [&](TSockets&, int) { connected = true; };
-  EXPECT_TRUE(RunAsync(closed.Port(), [&] { return !errors.empty(); }));
-  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
-  EXPECT_FALSE(connected);
-  EXPECT_EQ(sockets.Socket, -1);
 }
 
 }  // namespace
