@@ -20,10 +20,6 @@ namespace {
 constexpr const char* kSentMail = "Sent Mail";
 constexpr size_t kTextChunk = 16 * 1024;  // DATA text handed to the socket in pieces of this size
 
-std::string SpoolFolder() { return ResolvePath(MailSettings.MailDirectory + "Spool"); }
-
-std::string SentMailFolder() { return ResolvePath(FolderPath(kSentMail)); }
-
 std::string Trimmed(const std::string& s) {
   size_t first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return "";
@@ -62,7 +58,7 @@ struct TSendMail::Outgoing {
   std::string source;  // the spool file as stored (letter case resolved); "" for window lines
 };
 
-TSendMail::TSendMail() {
+TSendMail::TSendMail() : server_(MailSettings.SendServer), address_(MailSettings.MailAddress) {
   Port = MailSettings.SendPort;
   OnErrorOccurred = [this](TSockets& sender, int socket, int error, const std::string& msg) {
     MailError(sender, socket, error, msg);
@@ -81,7 +77,7 @@ bool TSendMail::ConnectToMailServer() {
   if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
   if (!Connected) {
     SetNonBlocking(false);
-    IPAddr = MailSettings.SendServer;
+    IPAddr = server_;
     if (Port.empty()) Port = "25";
     SConnect();
     if (Socket == -1) {
@@ -129,7 +125,9 @@ void TSendMail::ProcessHeader(std::vector<std::string>& lines) {
   SetStatus(1, shown);
 }
 
-TSendMail::Reply TSendMail::Command(const std::string& command, const char* code) {
+std::string TSendMail::SpoolFolder() const { return ResolvePath(mail_directory_ + "Spool"); }
+
+TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer_list<std::string_view> codes) {
   if (!IsConnected()) {
     reply_lost_ = true;
     Connected = false;
@@ -143,7 +141,12 @@ TSendMail::Reply TSendMail::Command(const std::string& command, const char* code
     return Reply::kLost;
   }
   std::string reply;
-  if (ReceiveReply(Socket, reply)) return ReplyAccepted(reply, code) ? Reply::kAccepted : Reply::kRefused;
+  if (ReceiveReply(Socket, reply)) {
+    for (std::string_view code : codes)
+      if (ReplyAccepted(reply, code)) return Reply::kAccepted;
+    Note("Mail server answered: " + reply);
+    return Reply::kRefused;
+  }
   // No whole reply: the dialogue is out of step, so this connection is finished.
   int error = LastReceiveError();
   // The watchdog has reported a time-out itself, and a cancelled wait is the user's doing.
@@ -185,20 +188,21 @@ bool TSendMail::SendText(Outgoing& message) {
 
 int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& recipients) {
   ErrorFlag = false;
-  if (Command("helo " + HeloArgument(LocalAddress(Socket)), "250") != Reply::kAccepted) return kSendGreetingRefused;
-  std::string from = Trimmed(ExtractAddress(MailSettings.MailAddress));
-  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from), "250") != Reply::kAccepted)
+  if (Command("helo " + HeloArgument(LocalAddress(Socket)), {"250"}) != Reply::kAccepted) return kSendGreetingRefused;
+  std::string from = Trimmed(ExtractAddress(address_));
+  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from), {"250"}) != Reply::kAccepted)
     return kSendSenderRefused;
+  // 251: the server takes the message and forwards it (RFC 5321 3.4).
   for (const std::string& recipient : recipients)
-    if (!IsSendableAddress(recipient) || Command("rcpt to:" + SmtpPath(recipient), "250") != Reply::kAccepted)
+    if (!IsSendableAddress(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
       return kSendNoRecipients;
-  if (Command("data", "354") != Reply::kAccepted) return kSendBodyRefused;
+  if (Command("data", {"354"}) != Reply::kAccepted) return kSendBodyRefused;
   // A text that did not go out whole is never ended with ".": the server drops what it got.
   if (!SendText(message)) {
     DropConnection();
     return kSendNotReceived;
   }
-  if (Command("", "250") != Reply::kAccepted) return kSendNotReceived;
+  if (Command("", {"250"}) != Reply::kAccepted) return kSendNotReceived;
   ErrorFlag = false;
   return kSendDelivered;
 }
@@ -219,7 +223,7 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
   bool written = true;
   std::string left_over;
   if (message.source.empty() || !copy.empty()) {
-    work = UniqueFileName(MailSettings.MailDirectory + "Spool", "");
+    work = UniqueFileName(mail_directory_ + "Spool", "");
     written = FileMessage(folders, "Spool", NamePart(work), copy, true);
     left_over = work;
   } else {
@@ -229,7 +233,7 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
     left_over = message.source;
   }
   if (written && !EntryExists(left_over)) {
-    SyncPath(SentMailFolder());
+    SyncPath(ResolvePath(mail_directory_ + kSentMail));
     SyncPath(SpoolFolder());
     return;
   }
@@ -300,6 +304,7 @@ int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<s
 }
 
 int TSendMail::SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines) {
+  ForgetNotes();
   SetStatus(0, "Sending message:");
   return SendMailMessage(file_name, lines, true);
 }
@@ -307,7 +312,8 @@ int TSendMail::SendOneMailMessage(const std::string& file_name, const std::vecto
 int TSendMail::SendOutGoingMail() {
   TotalProgress(0);
   if (CancelAll) return 0;
-  const std::string spool = MailSettings.MailDirectory + "Spool";
+  ForgetNotes();
+  const std::string spool = mail_directory_ + "Spool";
   std::vector<std::string> names, outgoing;
   ListFolderFiles(spool, names);
   for (const std::string& name : names)

@@ -16,7 +16,9 @@
 // does not arrive (server closed, stalled, cancelled) also drops the connection, so a later
 // message starts afresh rather than reading replies meant for another command.
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/mail_transfer.h"
@@ -28,7 +30,7 @@ enum SendResult {
   kSendDelivered = 0,
   kSendGreetingRefused = 1,   // HELO not answered with "250"
   kSendSenderRefused = 2,     // MAIL FROM not answered with "250"
-  kSendNoRecipients = 3,      // no recipient found, or a RCPT TO not answered with "250"
+  kSendNoRecipients = 3,      // no recipient found, or a RCPT TO not answered with "250" or "251"
   kSendBodyRefused = 4,       // DATA not answered with "354"
   kSendNotReceived = 5,       // end of data not answered with "250", or the text was not sent whole
   kSendNoConnection = 6,      // no connection to the server
@@ -37,7 +39,8 @@ enum SendResult {
 
 class TSendMail : public TMailTransfer {
  public:
-  // Port := MailSettings.SendPort; errors go to MailError.
+  // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
+  // settings now; errors go to MailError.
   TSendMail();
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
@@ -45,7 +48,7 @@ class TSendMail : public TMailTransfer {
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
   void MailError(TSockets& sender, int socket, int error, const std::string& msg);
 
-  // Connects to MailSettings.SendServer (port Port, "25" when empty) and reads the greeting,
+  // Connects to the server (port Port, "25" when empty) and reads the greeting,
   // unless connected already. False with "Could not connect to host." (no connection) or
   // "Could not connect to SMTP server." (no "220" greeting) shown.
   bool ConnectToMailServer();
@@ -76,12 +79,17 @@ class TSendMail : public TMailTransfer {
   enum class Reply { kAccepted, kRefused, kLost };
   struct Outgoing;
 
-  Reply Command(const std::string& command, const char* code);
+  // Sends `command` (none when empty) and reads the reply. Accepted when it starts with one
+  // of `codes`; a refusal is noted with the server's reply. A reply that does not arrive
+  // drops the connection.
+  Reply Command(const std::string& command, std::initializer_list<std::string_view> codes);
   int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   void DropConnection();
+  std::string SpoolFolder() const;
 
+  const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
 };
 

@@ -49,7 +49,7 @@ size_t LongestDataLine(std::string_view text) {
     size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(start, end - start);
     if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    ForEachDataLine(line, [&longest](std::string_view piece) { longest = std::max(longest, piece.size()); });
+    ForEachWireLine(line, [&longest](std::string_view piece) { longest = std::max(longest, piece.size()); });
     start = end + 1;
   }
   return longest;

@@ -55,8 +55,9 @@ void ForEachDataLine(std::string_view line, Emit&& emit) {
   });
 }
 
-// The longest line (dot-stuffing included, CR LF not) that `text` puts on the wire, with
-// lines ending at CR LF, LF or a bare CR.
+// The length of the longest line of `text`, lines ending at CR LF, LF or a bare CR. The dot
+// that stuffing adds on the wire does not count toward the limit (RFC 5321 4.5.3.1.6), nor
+// does CR LF.
 size_t LongestDataLine(std::string_view text);
 
 }  // namespace corvelle
