@@ -1,29 +1,33 @@
 #pragma once
 // TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
 // ".new" file per message, byte for byte as the server holds it. Each message is deleted on
-// the server after it is stored, unless MailSettings.LeaveMailOnServer says to keep it there.
-// It writes the network log (System/netlog.txt), shows what it does in the transfer
-// dialog's status lines, and reports progress and processes pending events through the UI
-// seam, so the dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
+// the server after it is stored, unless LeaveMailOnServer says to keep it there. It writes
+// the network log (System/netlog.txt), shows what it does in the transfer dialog's status
+// lines, and reports progress and processes pending events through the UI seam, so the
+// dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
 //
-// No message is ever lost: a message is deleted on the server (DELE, committed by QUIT)
-// only when its file is complete, and every file of the connection is flushed to disk
-// before QUIT is sent. A fault (refusal, lost connection, silence, cancel) leaves the
-// message on the server and removes its partial file.
-//
-// A message is written under a hidden work name (SpoolWriter::CreateWork) that the filter
-// never takes. At the end of the connection, before QUIT: one flush of the file system, each
-// complete work file moved to the next free ".new" name, the spool folder flushed. A work
-// file is therefore never committed on the server: the next session deletes any it finds.
+// Every message is stored exactly once and never lost. A message is written under a hidden
+// work name (SpoolWriter::CreateWork) that the filter never takes. The server deletes what
+// DELE marked only when QUIT commits (RFC 1939), so at the end of a deleting session:
+//   - before QUIT: one flush of the file system, each work file moved to the next free
+//     ".new" name, the spool folder flushed; then QUIT (a lost reply to it may still mean
+//     the server deleted, so the files stay);
+//   - no QUIT (connection lost, files not committed) or an RSET answered "+OK": the server
+//     keeps the messages, so their work files are removed and the next Get brings them.
+// A session that leaves mail on the server keeps what it stored either way. Work files that
+// survive a crash are removed after the next login; the server still holds those messages.
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/mail_transfer.h"
 
 namespace corvelle {
+
+class SpoolWriter;
 
 // How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
 // the spool folder). Tests install one that records the moment; nullptr restores it.
@@ -32,8 +36,8 @@ void SetDiskFlush(DiskFlush flush);
 
 class TGetMail : public TMailTransfer {
  public:
-  // Port from MailSettings.MailPort, DeleteAfter from LeaveMailOnServer; creates the
-  // network log anew (empty).
+  // Takes the server, Port (MailPort), user, password and DeleteAfter (LeaveMailOnServer)
+  // from the settings now, and creates the network log anew (empty).
   TGetMail();
   ~TGetMail() override;
 
@@ -42,27 +46,25 @@ class TGetMail : public TMailTransfer {
   bool LoggedIn = false;   // between a successful PASS and QUIT
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
 
-  // The status lines to write to (not owned; may be null).
-
-  // Connects and logs in with MailSettings' server, port (110 when empty), user name and
-  // password. False (after its message box) when that fails; the connection is then closed.
+  // Connects and logs in (port 110 when Port is empty). False (after its message box) when
+  // that fails; the connection is then closed.
   bool DoPOPLogin();
-  // Ends the session: gives the stored messages their ".new" names (CommitWorkFiles), sends
-  // RSET when ErrorFlag is set, then QUIT, and waits (bounded) for its reply so that the
-  // server commits, then closes. No QUIT is sent (the connection is just closed, so the
-  // server deletes nothing) when the files could not be committed, or when an RSET meant to
-  // take deletions back was not answered "+OK".
+  // Ends the session: RSET first when ErrorFlag is set, then the work files are committed or
+  // removed (see above), then QUIT, whose reply is awaited (bounded) so that the server
+  // commits, and the connection is closed. No QUIT when the files could not be committed, or
+  // when an RSET meant to take deletions back was not answered "+OK".
   void DoPOPLogout();
   // The number of waiting messages (logging in first if needed); 0 when it cannot be read
   // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
   int GetMailStatus();
-  // Fetches message `number` into a new spool file and deletes it on the server when
-  // DeleteAfter is set. Returns the size the server announced, or, when none was, the bytes
-  // stored (at least 1): 0 exactly when the message was not stored.
+  // Fetches message `number` into a work file and deletes it on the server when DeleteAfter
+  // is set. Returns the size the server announced, or, when none was, the bytes stored (at
+  // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
+  // or its DELE refused).
   long GetMailMessage(int number);
-  // Fetches every waiting message. `received`: messages stored; `skipped`: messages tried and
-  // not stored. A lost connection or a spool file that cannot be created ends the run (the
-  // rest stays on the server, ErrorFlag set).
+  // Fetches every waiting message. `received`: messages in the spool folder at the end;
+  // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
+  // created ends the run (the rest stays on the server, ErrorFlag set).
   void GetNewMail(int& received, int& skipped);
 
   // The error event: remembers the text and sets ErrorFlag; nothing is shown.
@@ -71,44 +73,67 @@ class TGetMail : public TMailTransfer {
   bool IsDataReady();
 
   // Appends `text` and CR LF to the network log.
-  void WriteLog(const std::string& text);
+  void WriteLog(const std::string& text) { log_.Write(text); }
 
  private:
+  enum class Reply { kAccepted, kRefused, kLost };
+  // How far the reading of a message has come.
+  struct MessageRead {
+    explicit MessageRead(long announced);
+    long total;            // what progress runs over: the announced size, or a nominal budget
+    long long limit;       // the most the message may take from the stream
+    long long taken = 0;   // bytes taken from the stream so far
+    bool at_line_start = true;
+    bool announced;        // the RETR reply gave a size
+  };
+
+  // The session's steps.
+  // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
+  // when the reply starts with `expect`; lost when no reply came (the session is then over).
+  Reply Command(const std::string& text, std::string_view expect = "+OK");
+  bool Greeting();
   bool Authenticate();
-  // Sends RSET. True when the server answered "+OK".
+  bool LoginStep(const std::string& command, const char* refused);
+  // RSET. True when the server answered "+OK".
   bool ResetStep();
+  // DELE for a stored message. True when the server marked it; a refusal is noted.
+  bool DeleteStep(int number);
+
+  // The steps of one message.
+  // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
+  // folder took no file; the message is read past and the run ends). Returns what
+  // GetMailMessage returns.
+  long ReceiveMessage(int number, SpoolWriter* file);
+  // Reads the message's lines up to its "." line into `file`, or past them when `file` is
+  // null. True when the "." line came. Storing stops at a Cancel (ErrorFlag); reading past
+  // stops at a second Cancel, which gives the session up.
+  bool ReadMessage(SpoolWriter* file, MessageRead& read);
+  // One piece of a line into `file`: a line's start is unstuffed and may become a status
+  // line; progress moves at each line's end. False when the write failed.
+  bool StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete, const MessageRead& read);
+  void ShowHeaderLine(const std::string& line);
+  // The server sent more than a message may hold: says so and drops the session (no QUIT).
+  void MessageTooLarge(const MessageRead& read);
+
   // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
   // more. False when the connection was lost (or a second Cancel came).
   bool ReadReplyLine(std::string& line);
   // True when the last read was given up by a Cancel and the session can go on.
   bool WaitInterrupted() const;
-  // How far the reading of a message has come: the bytes it took from the stream, whether
-  // the next piece starts a line, and the most it may take.
-  struct MessageRead {
-    long long taken = 0;
-    long long limit = 0;
-    bool at_line_start = true;
-    bool announced = false;  // the RETR reply gave a size
-  };
-  // Reads the rest of a message up to its "." line, storing nothing. False when the session
-  // was given up: lost, a second Cancel, or more bytes than `read.limit`.
-  bool DrainMessage(MessageRead& read);
-  // The server sent more than a message may hold: says so and drops the session (no QUIT).
-  void MessageTooLarge(const MessageRead& read);
-  // The connection cannot be trusted any more: close it without QUIT (so the server
-  // commits nothing) and end the session.
-  void ConnectionLost();
+  // The connection cannot be trusted any more: it is closed without QUIT (so the server
+  // commits nothing) and the session ends. `code` is why (the last read's error, or 0 when
+  // the user or a message of its own said it): its text becomes LastError and a note.
+  void SessionLost(int code);
   bool SessionUsable() const { return IsConnected() && !session_lost_; }
-  // The spool folder, resolved once per session.
   const std::string& SpoolFolder();
-  // Gives the messages stored since the last call their ".new" names: the file system is
-  // flushed, each work file is moved to the next free ".new" name in the order stored, and
-  // the spool folder is flushed. False when a step failed; the work files not moved are then
-  // deleted (their messages stay on the server, as no QUIT may follow) and counted in
-  // discarded_.
-  bool CommitWorkFiles();
+  // Ends the work files of the connection: with `commit`, the file system is flushed, each
+  // work file moved to the next free ".new" name in the order stored, and the spool folder
+  // flushed; false when a step failed. Files not committed are removed and counted in
+  // discarded_ (their messages stay on the server).
+  bool SettleWorkFiles(bool commit);
 
-  int log_ = -1;
+  const std::string server_, user_, password_;
+  std::string reply_;  // the last reply line
   std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;

@@ -1,8 +1,8 @@
 // TGetMail against scripted servers: the in-process fake for the protocol, and tiny TCP
-// servers on loopback for what a real server will not do on demand (stall, drip, hang up,
-// never answer QUIT, pause). After every fault: the right message, nothing lost, nothing
-// hangs; a message is ".new" only when it is complete and on disk, work files of an
-// interrupted run go, and QUIT never commits what was not kept.
+// servers on loopback for what a real server will not do on demand (stall, drip, pause,
+// never answer QUIT). After every fault: the right message or note, nothing lost, nothing
+// hangs; a message is ".new" only when it is complete and on disk, and a deleting session
+// keeps a file exactly when QUIT will commit its deletion.
 
 #include "net/pop3/get_mail.h"
 
@@ -32,36 +32,43 @@ const std::string kSecond = "From: bob@site\r\nSubject: two\r\n\r\nBye.\r\n";
 const std::string kThird = "From: cy@site\r\nSubject: three\r\n\r\nAgain.\r\n";
 const std::string kNoGreeting = "POP server did not return greeting status OK.";
 const std::string kRefused = "POP server will not allow message retrieval.";
+const std::string kReset = "Transfer error: Connection reset by peer";
 
-bool IsWorkFile(const std::string& name) {
-  return name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".part") == 0;
+bool IsWorkFile(const std::string& name) { return name[0] == '.' && name.ends_with(".part"); }
+
+// About `bytes` bytes of a message with body lines of `width` characters each.
+std::string BodyLines(size_t bytes, size_t width = 998) {
+  std::string line = std::string(width, 'x') + "\r\n", body = "From: big@site\r\n\r\n";
+  while (body.size() < bytes) body += line;
+  return body;
 }
-bool IsNewFile(const std::string& name) { return name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0; }
 
 class GetMailTest : public testing::TransferFixture {
  protected:
   ~GetMailTest() override { SetDiskFlush(nullptr); }
 
-  // A whole retrieval against the in-process server playing `dialogue`; `chunk` bytes at most
-  // per read.
+  // A whole retrieval against the in-process server playing `dialogue`, `chunk` bytes at
+  // most per read.
   void Fetch(const Pop3Dialogue& dialogue, size_t chunk = 65536, int connect_result = 0) {
-    Start();
-    tcp.reset();
+    Start(dialogue, chunk, connect_result);
+    mail->GetNewMail(received, skipped);
+  }
+  void Start(const Pop3Dialogue& dialogue, size_t chunk = 65536, int connect_result = 0) {
+    Renew();
     fake = std::make_unique<FakeServer>();
     fake->AddSteps(dialogue.steps());
     fake->SetChunkSize(chunk);
     fake->SetConnectResult(connect_result);
     mail->SetTransport(fake->NewTransport());
-    mail->GetNewMail(received, skipped);
   }
   // The same over loopback TCP, the watchdog at `timeout` seconds. The run must end in good
   // time and leave the server with nothing to wait for.
   void FetchOverTcp(ServerScript script, ScriptedServer::Options options = {}, int timeout = 1) {
     fake.reset();
     tcp = std::make_unique<ScriptedServer>(std::move(script), options);
-    MailSettings.MailServer = options.ipv6 ? "::1" : "127.0.0.1";
+    MailSettings.MailServer = "127.0.0.1";
     MailSettings.MailPort = tcp->Port();
-    Start();
+    Renew();
     mail->Timeout = timeout;
     auto start = Clock::now();
     mail->GetNewMail(received, skipped);
@@ -70,11 +77,18 @@ class GetMailTest : public testing::TransferFixture {
     EXPECT_TRUE(tcp->WaitDone());
   }
   void ExpectPlayed() {
-    Strings problems = fake ? fake->Problems() : tcp->Problems();
-    EXPECT_EQ(problems, Strings{});
+    EXPECT_EQ(fake ? fake->Problems() : tcp->Problems(), Strings{});
     EXPECT_TRUE(fake ? fake->Finished() : tcp->Finished());
   }
-  std::string Written() const { return fake ? fake->Written() : tcp->Received(); }
+  bool Sent(const std::string& command) const {
+    return (fake ? fake->Written() : tcp->Received()).find(command) != std::string::npos;
+  }
+  // The last `n` status lines, the notes a run leaves (and no more of them than that).
+  Strings LastStatusLines(size_t n) const {
+    const Strings& lines = status.Lines();
+    EXPECT_LE(lines.size(), n + 1) << lines.back();
+    return Strings(lines.end() - std::min(n, lines.size()), lines.end());
+  }
   std::string Log() const { return testing::ReadFile(mail_dir + "System/netlog.txt"); }
   // The contents of the spool files, which must be named "0.new", "1.new", ... and nothing else.
   Strings Stored() const {
@@ -85,20 +99,14 @@ class GetMailTest : public testing::TransferFixture {
     }
     return contents;
   }
-  // Runs `look` at every event while message `number` is read and its first `lines` status
-  // lines are up (2: its size, 3: its "From: " line).
-  void WhileReading(int number, std::function<void()> look, size_t lines = 3) {
-    ui.on_events = [this, number, look, lines] {
-      const Strings& shown = status.Lines();
-      if (shown.size() >= lines && shown[0].rfind("Receiving message: " + std::to_string(number), 0) == 0) look();
-    };
-  }
-  // Runs `press` once, the same way.
+  // Runs `press` once, at an event while message `number` is read and its first `lines`
+  // status lines are up (2: its size, 3: its "From: " line).
   void PressWhileReading(int number, std::function<void()> press, size_t lines = 2) {
-    WhileReading(number, [press, pressed = false]() mutable {
-      if (!pressed) press();
-      pressed = true;
-    }, lines);
+    ui.on_events = [this, number, press, lines, pressed = false]() mutable {
+      const Strings& shown = status.Lines();
+      if (!pressed && shown.size() >= lines && shown[0].starts_with("Receiving message: " + std::to_string(number)))
+        press(), pressed = true;
+    };
   }
   void PressCancelCurrent() {
     mail->ErrorFlag = true;
@@ -114,7 +122,7 @@ class GetMailTest : public testing::TransferFixture {
  private:
   // Every run after the first of a test starts from an empty spool folder and no boxes; the
   // first finds the spool folder as the test laid it out.
-  void Start() {
+  void Renew() {
     if (mail) {
       for (const std::string& name : Names("Spool")) std::remove((mail_dir + "Spool/" + name).c_str());
       ui.boxes.clear();
@@ -131,21 +139,32 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesAndProgress) {
   EXPECT_EQ(skipped, 0);
   EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
   EXPECT_FALSE(mail->ErrorFlag);
-  EXPECT_FALSE(mail->LoggedIn);
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_TRUE(status.Showed("Connecting to mail server..."));
   EXPECT_NE(std::find(status.history.begin(), status.history.end(),
                       Strings{"Receiving message: 1 of 2 (0 messages skipped).", "46 octets bytes", "From: ann@site",
                               "Subject: one"}),
             status.history.end());
-  EXPECT_TRUE(status.Showed("Receiving message: 2 of 2 (0 messages skipped)."));
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
   EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
-  ASSERT_FALSE(ui.current.empty());
   EXPECT_EQ(ui.current.front(), 0);
   EXPECT_EQ(ui.current.back(), 100);
   EXPECT_NE(std::find(ui.current.begin(), ui.current.end(), 10), ui.current.end());
-  EXPECT_GT(ui.events_processed, 10);
+}
+
+TEST_F(GetMailTest, TheRunKeepsTheSettingsItsComponentWasMadeWith) {
+  MailSettings.MailPort = "";
+  Start(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).Quit());
+  // The setup dialog saves other settings before the run: the component keeps to its own.
+  MailSettings.MailServer = "other.example";
+  MailSettings.UserName = "someone";
+  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.MailDirectory = "/nonexistent/";
+  mail->GetNewMail(received, skipped);
+  ExpectPlayed();
+  EXPECT_EQ(fake->Host(), "pop.example");
+  EXPECT_EQ(fake->Port(), "110") << "an empty port means 110";
+  EXPECT_EQ(Stored(), Strings{kFirst});
 }
 
 TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
@@ -156,7 +175,6 @@ TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
       {"long line stored whole", "Subject: long\r\n\r\n" + std::string(2000, 'x') + "\r\n", ""},
       {"leading dots unstuffed", "A: b\r\n\r\n.x\r\n..y\r\n.\r\n...\r\nz.\r\n", ""},
       {"8-bit and NUL bytes", std::string("S: \xE9\xFF\r\n\r\na\0b\x01\x7F\r\n", 16), ""},
-      {"empty body", "Subject: nothing\r\n\r\n", ""},
       {"empty message", "", ""},
       {"lone CR kept", "A: b\r\n\r\nx\ry\r\n", ""},
       {"bare line feeds become CR LF", "A: b\r\n\r\nbody\r\n.dot\r\n", "A: b\n\nbody\n..dot\n.\n"},
@@ -181,14 +199,15 @@ TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
   }
 }
 
-// What each server fault costs: the boxes, the counts, the files kept, and that nothing is
-// committed on the server that was not stored: no QUIT when the deletions cannot be trusted.
+// What each server fault costs: the boxes, the notes left in the status lines and the log,
+// the counts and the files kept. A deleting session keeps a file only when QUIT commits its
+// deletion; otherwise the server keeps the message and the next Get brings it.
 TEST_F(GetMailTest, ServerFaults) {
   const std::string long_ok = "+OK " + std::string(300, 'w');
   const struct {
     const char* name;
     Pop3Dialogue dialogue;
-    Strings boxes;
+    Strings boxes, notes;
     int received, skipped;
     bool error;
     Strings stored;
@@ -199,50 +218,48 @@ TEST_F(GetMailTest, ServerFaults) {
       {"refused RETR in the middle: that message is skipped",
        Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR no such message").Retr(3, kSecond)
            .Dele(3).Quit(),
-       {kRefused}, 2, 1, false, {kFirst, kSecond}, "DELE 2"},
-      {"refused last message: the deletions are reset",
-       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).C("RETR 3").S("-ERR locked").Rset()
-           .Quit(),
-       {kRefused}, 2, 1, true, {kFirst, kSecond}, "DELE 3"},
-      {"-ERR greeting: not a word more", Pop3Dialogue().S("-ERR go away").Close(), {kNoGreeting}, 0, 0, true, {}, ""},
+       {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
+      {"refused last message: no RSET, the others' deletions commit",
+       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).C("RETR 3").S("-ERR locked").Quit(),
+       {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
+      {"refused DELE: the server keeps that message, and so does not the spool folder",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).C("DELE 1").S("-ERR locked").Retr(2, kSecond).Dele(2).Quit(),
+       {}, {"Message 1 stays on the server: -ERR locked"}, 1, 1, false, {kSecond}, "RSET"},
+      {"disconnect inside a message: nothing committed, nothing kept",
+       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 46 octets").Raw("From: bob@si").Close(),
+       {}, {kReset}, 0, 2, true, {}, "QUIT"},
+      {"DELE never answered", Pop3Dialogue().Login(1).Retr(1, kFirst).C("DELE 1").Close(), {}, {kReset}, 0, 1, true,
+       {}, "QUIT"},
+      {"a STAT reply of more than 16 MiB",
+       Pop3Dialogue().Auth().C("STAT").Raw("+OK 3 " + std::string(17 << 20, '9')), {},
+       {"Transfer error: Message too long"}, 0, 0, true, {}, "RETR"},
+      {"unreadable STAT count", Pop3Dialogue().Auth().C("STAT").S("+OK 3").Rset().Quit(),
+       {"Server protocol error on STAT"}, {}, 0, 0, true, {}, "RETR"},
+      {"-ERR greeting: not a word more", Pop3Dialogue().S("-ERR go away").Close(), {kNoGreeting}, {}, 0, 0, true, {},
+       ""},
       {"disconnect after the greeting", Pop3Dialogue().S("+OK hello").C("USER joe").Close(),
-       {"Transmission error occurred."}, 0, 0, true, {}, "PASS"},
+       {"Transmission error occurred."}, {kReset}, 0, 0, true, {}, "PASS"},
       {"wrong user name", Pop3Dialogue().S("+OK hi").C("USER joe").S("-ERR who?").C("QUIT").S("+OK").Close(),
-       {"Invalid username"}, 0, 0, true, {}, "PASS"},
-      {"unreadable STAT count",
-       Pop3Dialogue().S("+OK").C("USER joe").S("+OK").C("PASS secret").S("+OK").C("STAT").S("+OK 3").Rset().Quit(),
-       {"Server protocol error on STAT"}, 0, 0, true, {}, "RETR"},
+       {"Invalid username"}, {}, 0, 0, true, {}, "PASS"},
       {"reply lines longer than 255 bytes are read whole",
        Pop3Dialogue().S(long_ok).C("USER joe").S(long_ok).C("PASS secret").S(long_ok).C("STAT")
            .S("+OK 1 100 " + std::string(300, 'z')).Retr(1, kFirst, "+OK 46 octets " + std::string(400, 'q'))
            .Dele(1).Quit(),
-       {}, 1, 0, false, {kFirst}, "RSET"},
+       {}, {}, 1, 0, false, {kFirst}, "RSET"},
       {"no announced size: still counted as received",
        Pop3Dialogue().Login(2).Retr(1, kFirst, "+OK").Dele(1).Retr(2, kSecond, "+OK 512").Dele(2).Quit(),
-       {}, 2, 0, false, {kFirst, kSecond}, "RSET"},
-      {"disconnect inside a message: it stays on the server, earlier ones are kept, no work file",
-       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 46 octets").Raw("From: bob@si").Close(),
-       {}, 1, 1, true, {kFirst}, "QUIT"},
-      {"DELE never answered: the stored copy goes, the server keeps it",
-       Pop3Dialogue().Login(1).Retr(1, kFirst).C("DELE 1").Close(), {}, 0, 1, true, {}, "QUIT"},
-      {"unknown host", Pop3Dialogue(), {"Cannot convert host address", "Could not connect to host."}, 0, 0, true, {},
-       "", 11001},
-      {"refused connection", Pop3Dialogue(), {"Could not connect to host."}, 0, 0, true, {}, "", 10061},
+       {}, {}, 2, 0, false, {kFirst, kSecond}, "RSET"},
+      {"unknown host", Pop3Dialogue(), {"Cannot convert host address", "Could not connect to host."}, {}, 0, 0, true,
+       {}, "", 11001},
+      {"refused connection", Pop3Dialogue(), {"Could not connect to host."}, {}, 0, 0, true, {}, "", 10061},
       {"failed flush: the files go, nothing is committed",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2), {}, 0, 2, true, {}, "QUIT", 0, false,
-       true},
-      {"RSET refused after a DELE: the deletion would stand",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").C("RSET").S("-ERR not now"),
-       {kRefused}, 1, 1, true, {kFirst}, "QUIT"},
-      {"RSET answered with garbage after a DELE",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").C("RSET")
-           .Raw(std::string("\0\r\n", 3)),
-       {kRefused}, 1, 1, true, {kFirst}, "QUIT"},
-      {"RSET taken back: QUIT is safe",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR locked").Rset().Quit(), {kRefused}, 1, 1,
-       true, {kFirst}, "DELE 2"},
-      {"RSET refused with nothing deleted: QUIT is safe",
-       Pop3Dialogue().Login(1).Retr(1, kFirst).C("RSET").S("-ERR no").Quit(), {}, 1, 0, false, {kFirst}, "DELE", 0,
+       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2), {}, {}, 0, 2, true, {}, "QUIT", 0,
+       false, true},
+      {"leaving mail on the server: a refused RSET still ends with QUIT, the files stay",
+       Pop3Dialogue().Login(1).Retr(1, kFirst).C("RSET").S("-ERR no").Quit(), {}, {}, 1, 0, false, {kFirst}, "DELE",
+       0, true},
+      {"leaving mail on the server: a lost session keeps what it stored",
+       Pop3Dialogue().Login(2).Retr(1, kFirst).C("RETR 2").Close(), {}, {kReset}, 1, 1, true, {kFirst}, "QUIT", 0,
        true},
   };
   for (const auto& row : rows) {
@@ -253,37 +270,54 @@ TEST_F(GetMailTest, ServerFaults) {
     Fetch(row.dialogue, 65536, row.connect_result);
     ExpectPlayed();
     EXPECT_EQ(ui.Texts(), row.boxes);
+    EXPECT_EQ(LastStatusLines(row.notes.size()), row.notes);
+    for (const std::string& note : row.notes) EXPECT_NE(Log().find(note + "\r\n"), std::string::npos) << note;
     EXPECT_EQ(received, row.received);
     EXPECT_EQ(skipped, row.skipped);
     EXPECT_EQ(mail->ErrorFlag, row.error);
     EXPECT_FALSE(mail->IsConnected());
     EXPECT_EQ(Stored(), row.stored);
     if (*row.never_sent)
-      EXPECT_EQ(Written().find(row.never_sent), std::string::npos);
+      EXPECT_FALSE(Sent(row.never_sent));
     else
-      EXPECT_EQ(Written(), "");
+      EXPECT_EQ(fake->Written(), "");
     for (int percent : ui.current) EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
   }
 }
 
-TEST_F(GetMailTest, FaultDetailsAreLoggedAndReported) {
+// A logout with ErrorFlag set sends RSET: taken back, the server keeps every message, so
+// their files go; not taken back, no QUIT may commit the deletions, and the files go too.
+TEST_F(GetMailTest, ALogoutAfterAnErrorKeepsNoFileTheServerStillHolds) {
+  const struct {
+    const char* name;
+    Pop3Dialogue end;
+    bool quit;
+  } rows[] = {{"RSET taken back", Pop3Dialogue().Rset().Quit(), true},
+              {"RSET refused", Pop3Dialogue().C("RSET").S("-ERR not now"), false},
+              {"RSET answered with garbage", Pop3Dialogue().C("RSET").Raw(std::string("\0\r\n", 3)), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1));
+    fake->AddSteps(row.end.steps());
+    EXPECT_EQ(mail->GetMailStatus(), 2);
+    EXPECT_GT(mail->GetMailMessage(1), 0);
+    mail->ErrorFlag = true;
+    mail->DoPOPLogout();
+    ExpectPlayed();
+    EXPECT_EQ(Sent("QUIT"), row.quit);
+    EXPECT_EQ(Names("Spool"), Strings{});
+  }
+}
+
+TEST_F(GetMailTest, ThePasswordIsNeverLoggedAndGarbageIsLoggedAsItCame) {
   Fetch(Pop3Dialogue().Raw(std::string("\0\xFF\x01garbage\r\n", 12)).Close());
   EXPECT_EQ(ui.Texts(), Strings{kNoGreeting});
   EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n" + std::string("> \0\xFF\x01garbage\r\n", 14));
-
   Fetch(Pop3Dialogue().S("+OK hi").C("USER joe").S("+OK").C("PASS secret").S("-ERR [AUTH] no").C("QUIT").S("+OK")
             .Close());
   ExpectPlayed();
   EXPECT_EQ(ui.Texts(), Strings{"Invalid password or another mail session active."});
-  EXPECT_EQ(Log().find("PASS"), std::string::npos) << "the password is never logged";
-
-  Fetch(Pop3Dialogue().Login(1).Retr(1, kFirst, "+OK").Dele(1).Quit());
-  EXPECT_NE(Log().find("Found file size: 0\r\n"), std::string::npos) << "no size announced";
-
-  Fetch(Pop3Dialogue(), 65536, 10061);
-  EXPECT_EQ(mail->LastError, "Connection refused");
-  Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 46 octets").S("From: bob@site").Close());
-  EXPECT_EQ(mail->LastError, "Connection reset by peer");
+  EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK hi\r\n< USER joe\r\n\r\n> +OK\r\n> -ERR [AUTH] no\r\nQUIT\r\n");
 }
 
 TEST_F(GetMailTest, ASpoolFolderThatTakesNoFileEndsTheRunInStep) {
@@ -294,67 +328,51 @@ TEST_F(GetMailTest, ASpoolFolderThatTakesNoFileEndsTheRunInStep) {
   EXPECT_EQ(ui.Texts(), Strings{"Could not open mail save file."});
   EXPECT_EQ(received, 0);
   EXPECT_EQ(skipped, 1);
-  EXPECT_EQ(Written().find("DELE"), std::string::npos);
+  EXPECT_FALSE(Sent("DELE"));
 }
 
-TEST_F(GetMailTest, AnEmptyPortMeans110) {
-  MailSettings.MailPort = "";
-  Fetch(Pop3Dialogue().Login(0).Quit());
-  ExpectPlayed();
-  EXPECT_EQ(fake->Port(), "110");
-  EXPECT_EQ(fake->Host(), "pop.example");
-}
+// ---- Cancel ------------------------------------------------------------------------------
 
-TEST_F(GetMailTest, CancelCurrentSkipsTheMessageAndGoesOn) {
-  std::string long_message = "Subject: big\r\n\r\n";
-  for (int i = 0; i < 50; ++i) long_message += "line " + std::to_string(i) + "\r\n";
+TEST_F(GetMailTest, CancelCurrentSkipsTheMessageAndTheRestCommits) {
   PressWhileReading(2, [this] { PressCancelCurrent(); });
-  Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).Retr(2, long_message).Retr(3, kSecond).Dele(3).Quit());
+  Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).Retr(2, BodyLines(5000, 50)).Retr(3, kSecond).Dele(3).Quit());
   ExpectPlayed();
   EXPECT_EQ(received, 2);
   EXPECT_EQ(skipped, 1);
   EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
+  EXPECT_FALSE(mail->ErrorFlag);
 }
 
-TEST_F(GetMailTest, CancelAllStopsAfterTheCurrentMessage) {
+TEST_F(GetMailTest, CancelAllEndsTheSessionTheRegularWay) {
+  // As the transfer dialog does it.
   PressWhileReading(2, [this] {
     mail->CancelListen();
-    mail->ErrorFlag = true;
-    mail->CancelAll = true;
+    mail->ErrorFlag = mail->CancelAll = true;
   });
   Fetch(Pop3Dialogue().Login(5).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Quit());
   ExpectPlayed();
   EXPECT_EQ(received, 1);  // only what was stored
   EXPECT_EQ(skipped, 1);
   EXPECT_EQ(Stored(), Strings{kFirst});
-
-  // Set before the start, it does not even connect.
-  fake = std::make_unique<FakeServer>();
-  TGetMail idle;
-  idle.SetTransport(fake->NewTransport());
-  idle.CancelAll = true;
-  idle.GetNewMail(received, skipped);
-  EXPECT_EQ(fake->Connections(), 0);
+  EXPECT_FALSE(Sent("RSET"));
+  // Once set, it stays set: a later run does not even connect.
+  int connections = fake->Connections();
+  mail->GetNewMail(received, skipped);
+  EXPECT_EQ(fake->Connections(), connections);
   EXPECT_EQ(received, 0);
 }
 
 TEST_F(GetMailTest, ASecondCancelWhileTheRestIsReadGivesTheSessionUp) {
-  std::string long_message = "Subject: big\r\n\r\n";
-  for (int i = 0; i < 200; ++i) long_message += "line " + std::to_string(i) + "\r\n";
   int presses = 0, at = 0;
   ui.on_events = [&] {
-    if (status.Lines().size() < 2) return;  // not inside the message yet
-    if (++at == 5 || at == 15) {
-      ++presses;
-      PressCancelCurrent();
-    }
+    if (status.Lines().size() >= 2 && (++at == 5 || at == 15)) ++presses, PressCancelCurrent();
   };
-  Fetch(Pop3Dialogue().Login(2).Retr(1, long_message));
+  Fetch(Pop3Dialogue().Login(2).Retr(1, BodyLines(5000, 20)));
   EXPECT_EQ(presses, 2);
   EXPECT_TRUE(Names("Spool").empty());
   EXPECT_EQ(received, 0);
   EXPECT_TRUE(mail->ErrorFlag);
-  EXPECT_EQ(Written().find("QUIT"), std::string::npos);
+  EXPECT_FALSE(Sent("QUIT"));
   EXPECT_FALSE(mail->IsConnected());
 }
 
@@ -362,51 +380,30 @@ TEST_F(GetMailTest, ASecondCancelWhileTheRestIsReadGivesTheSessionUp) {
 
 TEST_F(GetMailTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
   std::vector<Strings> while_reading;
-  WhileReading(2, [&] { while_reading.push_back(Names("Spool")); });
+  PressWhileReading(2, [&] { while_reading.push_back(Names("Spool")); });
   Strings at_flush;
-  std::string written_at_flush;
+  bool quit_at_flush = true, dele_at_flush = false;
   int flushes = 0;
   SetDiskFlush([&](const std::string& folder) {
     ++flushes;
     EXPECT_EQ(folder, mail_dir + "Spool");
     at_flush = Names("Spool");
-    written_at_flush = Written();
+    quit_at_flush = Sent("QUIT"), dele_at_flush = Sent("DELE 2");
     return true;
   });
   Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).Quit(), 7);
   ExpectPlayed();
-  ASSERT_FALSE(while_reading.empty());
-  for (const Strings& names : while_reading) {
-    EXPECT_EQ(std::count_if(names.begin(), names.end(), IsNewFile), 0) << names.back();
-    EXPECT_EQ(std::count_if(names.begin(), names.end(), IsWorkFile), 2);
-  }
+  ASSERT_EQ(while_reading.size(), 1u);
+  EXPECT_EQ(std::count_if(while_reading[0].begin(), while_reading[0].end(), IsWorkFile), 2);
+  EXPECT_EQ(while_reading[0].size(), 2u);
   // One flush for the connection, after the last DELE, before any file is named ".new" and
   // before QUIT.
   EXPECT_EQ(flushes, 1);
   EXPECT_EQ(at_flush.size(), 2u);
   EXPECT_TRUE(std::all_of(at_flush.begin(), at_flush.end(), IsWorkFile));
-  EXPECT_NE(written_at_flush.find("DELE 2"), std::string::npos);
-  EXPECT_EQ(written_at_flush.find("QUIT"), std::string::npos);
+  EXPECT_TRUE(dele_at_flush);
+  EXPECT_FALSE(quit_at_flush);
   EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
-  EXPECT_EQ(received, 2);
-  EXPECT_FALSE(mail->ErrorFlag);
-}
-
-TEST_F(GetMailTest, LeavingMailOnTheServerNamesTheFilesTheSameWay) {
-  MailSettings.LeaveMailOnServer = "1";
-  Spool("0.new", "an older message");
-  int flushes = 0;
-  SetDiskFlush([&](const std::string&) {
-    ++flushes;
-    EXPECT_EQ(Names("Spool").size(), 3u);
-    EXPECT_EQ(Written().find("QUIT"), std::string::npos);
-    return true;
-  });
-  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Retr(2, kSecond).Rset().Quit());
-  ExpectPlayed();
-  EXPECT_EQ(flushes, 1);
-  EXPECT_EQ(Stored(), (Strings{"an older message", kFirst, kSecond}));
-  EXPECT_EQ(received, 2);
 }
 
 TEST_F(GetMailTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
@@ -422,18 +419,7 @@ TEST_F(GetMailTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
   ExpectPlayed();
   EXPECT_EQ(Names("Spool"), (Strings{".x.part", "0.new", "1.NEW", "2.new", "notes.part"}));
   EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/2.new"), kFirst);
-  EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/0.new"), "an older message");
   EXPECT_EQ(received, 1);
-}
-
-// ---- a message cannot take more than its size allows ---------------------------------------
-
-// About `bytes` bytes of body lines of `width` characters each.
-std::string BodyLines(size_t bytes, size_t width = 998) {
-  std::string line = std::string(width, 'x') + "\r\n", body = "From: big@site\r\n\r\n";
-  body.reserve(bytes + line.size());
-  while (body.size() < bytes) body += line;
-  return body;
 }
 
 TEST_F(GetMailTest, AMessageFarLargerThanAnnouncedEndsTheSession) {
@@ -443,28 +429,26 @@ TEST_F(GetMailTest, AMessageFarLargerThanAnnouncedEndsTheSession) {
     std::string reply, body;
     bool cancel;  // "Cancel current" at the message's first line: the rest is read unstored
     Strings boxes;
-    bool kept;
   } rows[] = {
-      {"3 MiB where 10 octets were announced", "+OK 10 octets", BodyLines(3 << 20), false, {over}, false},
-      {"the same, cancelled: the rest is not read without end", "+OK 10 octets", BodyLines(3 << 20), true, {over},
-       false},
+      {"3 MiB where 10 octets were announced", "+OK 10 octets", BodyLines(3 << 20), false, {over}},
+      {"the same, cancelled: the rest is not read without end", "+OK 10 octets", BodyLines(3 << 20), true, {over}},
       {"more than 100 MiB with no size announced", "+OK", BodyLines((100 << 20) + 70000, 65534), false,
-       {"POP server sent a message larger than 100 MB."}, false},
-      {"half a MiB more than announced is still a message", "+OK 10 octets", BodyLines(1 << 19), false, {}, true},
+       {"POP server sent a message larger than 100 MB."}},
+      {"half a MiB more than announced is still a message", "+OK 10 octets", BodyLines(1 << 19), false, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ui.on_events = nullptr;
     if (row.cancel) PressWhileReading(2, [this] { PressCancelCurrent(); }, 3);
+    bool kept = row.boxes.empty();
     Pop3Dialogue dialogue = Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, row.body, row.reply);
-    if (row.kept) dialogue.Dele(2).Quit();
+    if (kept) dialogue.Dele(2).Quit();
     Fetch(dialogue);
     EXPECT_EQ(fake->Problems(), Strings{});
     EXPECT_EQ(ui.Texts(), row.boxes);
-    EXPECT_EQ(Stored(), (row.kept ? Strings{kFirst, row.body} : Strings{kFirst}));
-    EXPECT_EQ(received, row.kept ? 2 : 1);
-    EXPECT_EQ(Written().find("QUIT") != std::string::npos, row.kept);
-    EXPECT_EQ(Written().find("DELE 2") != std::string::npos, row.kept);
+    // The session ends without QUIT, so the first message stays on the server too.
+    EXPECT_EQ(Stored(), (kept ? Strings{kFirst, row.body} : Strings{}));
+    EXPECT_EQ(Sent("QUIT"), kept);
     EXPECT_FALSE(mail->IsConnected());
   }
 }
@@ -472,22 +456,25 @@ TEST_F(GetMailTest, AMessageFarLargerThanAnnouncedEndsTheSession) {
 // ---- over loopback TCP: servers that stall, drip their bytes or pause ----------------------
 
 TEST_F(GetMailTest, AServerThatStallsOrDripsEndsAtTheWatchdogAndCommitsNothing) {
+  const std::string timed_out = "Transfer error: Blocking call timed out";
   const struct {
     const char* name;
     ServerScript script;
-    Strings boxes, stored;
+    Strings boxes, notes, stored;
     int received, skipped;
-    const char* never_sent;  // "" for nothing at all
+    bool quit;
   } rows[] = {
       {"stall inside a message",
        Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 40 octets").S("From: bob@site").Stall()
            .steps(),
-       {}, {kFirst}, 1, 1, "QUIT"},
-      {"dripped greeting", ServerScript().Drip("+OK POP3 ready, one byte at a time\r\n", 200), {kNoGreeting}, {}, 0, 0,
-       ""},
+       {}, {timed_out}, {}, 0, 2, false},
+      {"dripped greeting", ServerScript().Drip("+OK POP3 ready, one byte at a time\r\n", 200), {kNoGreeting}, {}, {},
+       0, 0, false},
       {"dripped message",
-       ServerScript(Pop3Dialogue().Login(1).C("RETR 1").S("+OK 40 octets").steps()).Drip(kFirst, 200), {}, {}, 0, 1,
-       "QUIT"},
+       ServerScript(Pop3Dialogue().Login(1).C("RETR 1").S("+OK 40 octets").steps()).Drip(kFirst, 200), {},
+       {timed_out}, {}, 0, 1, false},
+      {"QUIT never answered: the files stay, as the server may have deleted",
+       Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).C("QUIT").Stall().steps(), {}, {}, {kFirst}, 1, 0, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -496,23 +483,12 @@ TEST_F(GetMailTest, AServerThatStallsOrDripsEndsAtTheWatchdogAndCommitsNothing) 
     EXPECT_EQ(mail->LastError, "Blocking call timed out");
     EXPECT_TRUE(mail->ErrorFlag);
     EXPECT_EQ(ui.Texts(), row.boxes);
+    EXPECT_EQ(LastStatusLines(row.notes.size()), row.notes);
     EXPECT_EQ(Stored(), row.stored);
     EXPECT_EQ(received, row.received);
     EXPECT_EQ(skipped, row.skipped);
-    if (*row.never_sent)
-      EXPECT_EQ(Written().find(row.never_sent), std::string::npos);
-    else
-      EXPECT_EQ(Written(), "");
+    EXPECT_EQ(Sent("QUIT"), row.quit);
   }
-}
-
-TEST_F(GetMailTest, AServerThatNeverAnswersQuitDoesNotHangTheRun) {
-  FetchOverTcp(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).C("QUIT").Stall().steps());
-  EXPECT_TRUE(tcp->Finished());
-  EXPECT_EQ(Stored(), Strings{kFirst});
-  EXPECT_EQ(received, 1);
-  EXPECT_TRUE(mail->ErrorFlag);  // whether the server committed is unknown
-  EXPECT_FALSE(mail->IsConnected());
 }
 
 // "Cancel current" while the server is slow skips one message, not the session.
@@ -540,11 +516,9 @@ TEST_F(GetMailTest, CancelCurrentDuringAWaitSkipsOnlyThatMessage) {
     int presses = 0, waited = 0;
     ui.on_events = [&] {
       const Strings& lines = status.Lines();
-      if (presses == 0 && lines.size() == row.status_lines && lines[0].rfind("Receiving message: 2", 0) == 0 &&
-          ++waited == 10) {
-        ++presses;
-        PressCancelCurrent();
-      }
+      if (presses == 0 && lines.size() == row.status_lines && lines[0].starts_with("Receiving message: 2") &&
+          ++waited == 10)
+        ++presses, PressCancelCurrent();
     };
     FetchOverTcp(ServerScript(Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).steps())
                      .Play(row.message2)
@@ -556,7 +530,6 @@ TEST_F(GetMailTest, CancelCurrentDuringAWaitSkipsOnlyThatMessage) {
     EXPECT_EQ(Stored(), (Strings{kFirst, kThird}));
     EXPECT_EQ(received, 2);
     EXPECT_EQ(skipped, 1);
-    EXPECT_EQ(Written().find("DELE 2"), std::string::npos);
     EXPECT_FALSE(mail->ErrorFlag);
   }
 }
@@ -564,21 +537,18 @@ TEST_F(GetMailTest, CancelCurrentDuringAWaitSkipsOnlyThatMessage) {
 TEST_F(GetMailTest, ASecondCancelDuringTheWaitGivesTheSessionUp) {
   int waited = 0, presses = 0;
   ui.on_events = [&] {
-    if (status.Lines().size() >= 3 && ++waited % 10 == 0 && presses < 2) {
-      ++presses;
-      PressCancelCurrent();
-    }
+    if (status.Lines().size() >= 3 && ++waited % 10 == 0 && presses < 2) ++presses, PressCancelCurrent();
   };
   FetchOverTcp(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 40 octets").S("From: bob@site")
                    .Stall().steps(),
                {}, 60);
   EXPECT_EQ(presses, 2);
   EXPECT_LT(elapsed, std::chrono::seconds(5));
-  EXPECT_EQ(Stored(), Strings{kFirst});
-  EXPECT_EQ(received, 1);
-  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(Stored(), Strings{});  // no QUIT: the server keeps the first message too
+  EXPECT_EQ(received, 0);
+  EXPECT_EQ(skipped, 2);
   EXPECT_TRUE(mail->ErrorFlag);
-  EXPECT_EQ(Written().find("QUIT"), std::string::npos);  // the session was given up
+  EXPECT_FALSE(Sent("QUIT"));
 }
 
 }  // namespace

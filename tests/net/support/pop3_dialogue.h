@@ -1,6 +1,6 @@
 #pragma once
-// Building POP3 dialogues for fake servers: the login, RETR with a message byte-stuffed on
-// the wire, DELE, QUIT. Messages hold any bytes; each step is exact.
+// POP3 dialogues for the fake servers, built step by step: the login, RETR with a message
+// byte-stuffed on the wire, DELE, QUIT. Messages hold any bytes; each step is exact.
 
 #include <string>
 #include <vector>
@@ -8,21 +8,6 @@
 #include "net/support/dialogue.h"
 
 namespace corvelle::testing {
-
-// `message` (CR LF lines) as a RETR reply carries it: lines starting with "." get another
-// one, and the lone "." ends it.
-inline std::string Stuffed(const std::string& message) {
-  std::string wire;
-  size_t at = 0;
-  while (at < message.size()) {
-    size_t end = message.find("\r\n", at);
-    end = end == std::string::npos ? message.size() : end + 2;
-    if (message[at] == '.') wire += '.';
-    wire.append(message, at, end - at);
-    at = end;
-  }
-  return wire + ".\r\n";
-}
 
 class Pop3Dialogue {
  public:
@@ -34,16 +19,21 @@ class Pop3Dialogue {
   Pop3Dialogue& Close() { return Add(Kind::kClose, ""); }
   Pop3Dialogue& Stall() { return Add(Kind::kStall, ""); }
 
-  Pop3Dialogue& Login(int count, const std::string& user = "joe", const std::string& password = "secret") {
-    return S("+OK POP3 ready").C("USER " + user).S("+OK").C("PASS " + password).S("+OK logged in")
-        .C("STAT").S("+OK " + std::to_string(count) + " 4096");
-  }
-  // RETR `number` answered with `message` and the reply text "<size> octets".
-  Pop3Dialogue& Retr(int number, const std::string& message) {
-    return Retr(number, message, "+OK " + std::to_string(message.size()) + " octets");
-  }
-  Pop3Dialogue& Retr(int number, const std::string& message, const std::string& reply) {
-    return C("RETR " + std::to_string(number)).S(reply).Raw(Stuffed(message));
+  // The greeting, USER joe and PASS secret.
+  Pop3Dialogue& Auth() { return S("+OK POP3 ready").C("USER joe").S("+OK").C("PASS secret").S("+OK logged in"); }
+  Pop3Dialogue& Login(int count) { return Auth().C("STAT").S("+OK " + std::to_string(count) + " 4096"); }
+  // RETR `number` answered with `message` (CR LF lines), by default with "<size> octets".
+  Pop3Dialogue& Retr(int number, const std::string& message, std::string reply = "") {
+    if (reply.empty()) reply = "+OK " + std::to_string(message.size()) + " octets";
+    C("RETR " + std::to_string(number)).S(reply);
+    // Lines starting with "." get another one, and a lone "." ends the message.
+    std::string wire;
+    for (size_t at = 0, end; at < message.size(); at = end) {
+      end = message.find("\r\n", at);
+      end = end == std::string::npos ? message.size() : end + 2;
+      wire += (message[at] == '.' ? "." : "") + message.substr(at, end - at);
+    }
+    return Raw(wire + ".\r\n");
   }
   Pop3Dialogue& Dele(int number) { return C("DELE " + std::to_string(number)).S("+OK message deleted"); }
   Pop3Dialogue& Rset() { return C("RSET").S("+OK"); }
