@@ -9,11 +9,11 @@
 namespace corvelle::testing {
 
 struct Sandbox {
-  std::string host, pop3_port, smtp_port, user, password, maildir, mail_root, deliveries;
+  std::string host = "127.0.0.1", pop3_port, smtp_port, password, mail_root, deliveries;
 };
 
-// The running sandbox, from $CORVELLE_SANDBOX_DIR/env or else the CORVELLE_SANDBOX_*
-// variables. False, with the reason in `why`, when there is none.
+// The running sandbox, from the env file of its state folder ($CORVELLE_SANDBOX_DIR, else
+// the build tree's). False, with the reason in `why`, when there is none.
 bool FindSandbox(Sandbox& sandbox, std::string& why);
 
 // A user of the sandbox that no other test (or earlier run) uses, named after `hint`, with
@@ -23,7 +23,7 @@ std::string NewSandboxUser(const Sandbox& sandbox, const std::string& hint, std:
 // Puts `message` into a Maildir as a new message, as a delivery agent would.
 void DeliverToMaildir(const std::string& maildir, const std::string& message);
 
-// The message files of a Maildir (new/ and cur/).
+// The message files of a Maildir (new/ and cur/), as "new/<name>" or "cur/<name>".
 std::vector<std::string> MaildirMessages(const std::string& maildir);
 
 }  // namespace corvelle::testing
