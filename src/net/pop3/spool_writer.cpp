@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdio>
 
-#include "core/file_naming.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -31,17 +30,6 @@ std::string WorkName(std::uint64_t n) { return "." + Hex(n) + std::string(kWorkS
 
 SpoolWriter::~SpoolWriter() {
   if (fd_ >= 0) ::close(fd_);
-}
-
-bool SpoolWriter::Create(const std::string& folder, const std::string& extension) {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    path_ = UniqueFileName(folder, extension);
-    fd_ = CreateNewFile(path_, 0600);
-    if (fd_ >= 0) return true;
-    if (errno != EEXIST) break;
-  }
-  path_.clear();
-  return false;
 }
 
 bool SpoolWriter::CreateWork(const std::string& folder, std::uint64_t& next) {

@@ -20,9 +20,6 @@ class SpoolWriter {
   SpoolWriter(const SpoolWriter&) = delete;
   SpoolWriter& operator=(const SpoolWriter&) = delete;
 
-  // Creates an empty file named UniqueFileName(folder, extension) (mode 0600; another free
-  // name when that one was taken meanwhile). False when no file could be created.
-  bool Create(const std::string& folder, const std::string& extension);
   // Creates an empty work file in `folder` (resolved, no trailing "/") under the first free
   // work name whose counter is at least `next`; `next` moves past the name taken, so a caller
   // that keeps it makes many work files without searching from 0 each time. False when no

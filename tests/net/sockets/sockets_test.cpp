@@ -1,6 +1,6 @@
-// TSockets and the TCP layer under it: reading lines and replies over the in-process fake
-// (whole or one byte per read), then real loopback sockets for connecting, the watchdog,
-// Cancel and the asynchronous mode.
+// TSockets and the TCP layer under it: reading lines and replies, the watchdog and Cancel
+// over the in-process fake (whole, one byte per read, or dripping in real time), then real
+// loopback sockets for connecting, writing to a slow reader and the asynchronous mode.
 
 #include "net/sockets/sockets.h"
 
@@ -17,16 +17,15 @@
 
 #include "net/sockets/socket_notifier.h"
 #include "net/sockets/tcp_transport.h"
-#include "net/support/fake_transport.h"
-#include "net/support/scripted_server.h"
+#include "net/support/fake_server.h"
 #include "support/recording_ui.h"
 
 namespace corvelle {
 namespace {
 
 using testing::ClosedPort;
-using testing::ScriptedServer;
-using testing::ServerScript;
+using testing::Drip;
+using testing::FakeServer;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
 
@@ -49,7 +48,7 @@ class PollNotifier final : public SocketNotifier {
 
  private:
   struct Entry {
-    bool read = false, write = false;
+    bool read, write;
     std::function<void(bool, bool)> ready;
   };
   void RunOnce() {
@@ -58,17 +57,15 @@ class PollNotifier final : public SocketNotifier {
       posted_.pop_front();
       return call();
     }
-    std::vector<pollfd> entries;
-    for (const auto& [fd, entry] : watched_)
-      if (entry.read || entry.write) entries.push_back({fd, short((entry.read ? POLLIN : 0) | (entry.write ? POLLOUT : 0)), 0});
-    if (::poll(entries.data(), entries.size(), 10) <= 0) return;
-    for (const pollfd& polled : entries) {
-      auto found = watched_.find(polled.fd);  // an earlier callback may have dropped it
-      if (!polled.revents || found == watched_.end()) continue;
-      bool any = polled.revents & (POLLERR | POLLHUP | POLLNVAL);
+    std::vector<pollfd> polled;
+    for (const auto& [fd, e] : watched_) polled.push_back({fd, short((e.read ? POLLIN : 0) | (e.write ? POLLOUT : 0)), 0});
+    if (::poll(polled.data(), polled.size(), 10) <= 0) return;
+    for (const pollfd& p : polled) {
+      auto found = watched_.find(p.fd);  // an earlier callback may have dropped it
+      if (!p.revents || found == watched_.end()) continue;
+      bool any = p.revents & (POLLERR | POLLHUP);
       auto ready = found->second.ready;  // the callback may replace its own entry
-      ready(found->second.read && ((polled.revents & POLLIN) || any),
-            found->second.write && ((polled.revents & POLLOUT) || any));
+      ready(found->second.read && ((p.revents & POLLIN) || any), found->second.write && ((p.revents & POLLOUT) || any));
     }
   }
   std::map<int, Entry> watched_;
@@ -77,41 +74,26 @@ class PollNotifier final : public SocketNotifier {
 
 class SocketsTest : public ::testing::Test {
  protected:
-  SocketsTest() { sockets.SetNonBlocking(false); }
-
-  // Reports go to `errors` as "<code> <text>".
-  void CatchErrors() {
+  SocketsTest() {
+    sockets.SetNonBlocking(false);
     sockets.OnErrorOccurred = [this](TSockets&, int, int error, const std::string& msg) {
       errors.push_back(std::to_string(error) + " " + msg);
     };
   }
-  // Connects to a new in-process server that sends `bytes` and closes, at most `chunk` bytes
-  // per read.
-  FakeServer& Serve(const std::string& bytes, size_t chunk) {
-    fakes.push_back(std::make_unique<FakeServer>());
-    fakes.back()->AddSteps({{DialogueStep::Kind::kServer, bytes}, {DialogueStep::Kind::kClose, ""}});
+  // Connects to a new in-process server playing `script`, at most `chunk` bytes per read.
+  FakeServer& Serve(const std::string& script, size_t chunk = 65536) {
+    fakes.push_back(std::make_unique<FakeServer>(script));
     fakes.back()->SetChunkSize(chunk);
     sockets.SetTransport(fakes.back()->NewTransport());
     ConnectTo("mail.example", "110");
     EXPECT_NE(sockets.Socket, -1);
+    errors.clear();
     return *fakes.back();
   }
   void ConnectTo(const std::string& host, const std::string& port) {
     sockets.IPAddr = host;
     sockets.Port = port;
     sockets.SConnect();
-  }
-  // A new blocking client to 127.0.0.1:`port` with the error handler of `sockets`, connected.
-  std::unique_ptr<TSockets> NewClient(const std::string& port, int timeout) {
-    auto client = std::make_unique<TSockets>();
-    client->SetNonBlocking(false);
-    client->Timeout = timeout;
-    client->OnErrorOccurred = sockets.OnErrorOccurred;
-    client->IPAddr = "127.0.0.1";
-    client->Port = port;
-    client->SConnect();
-    EXPECT_NE(client->Socket, -1);
-    return client;
   }
   // Runs an asynchronous connection to 127.0.0.1:`port` until `done` (bounded).
   bool RunAsync(const std::string& port, const std::function<bool()>& done) {
@@ -135,22 +117,22 @@ TEST_F(SocketsTest, ReceiveLineCountsTheBytesTakenAndDropsTheCrBeforeLf) {
     std::string sent;
     std::vector<std::pair<std::string, int>> reads;  // each line and the bytes taken; 0: failed
   } rows[] = {
-      {"CR LF", "250 OK\r\n", {{"250 OK", 8}}},
-      {"bare LF", "250 OK\n", {{"250 OK", 7}}},
-      {"a CR inside the line is kept", "a\rb\r\n", {{"a\rb", 5}}},
-      {"NUL and 8-bit bytes", std::string("a\0\xE9\xFF\r\n", 6), {{std::string("a\0\xE9\xFF", 4), 6}}},
-      {"LF as the 255th byte", std::string(254, 'x') + "\n", {{std::string(254, 'x'), 255}}},
-      {"a long line is split at 255 bytes", std::string(255, 'a') + std::string(45, 'b') + "\r\nnext\r\n",
+      {"CR LF", "250 OK\\r\\n", {{"250 OK", 8}}},
+      {"bare LF", "250 OK\\n", {{"250 OK", 7}}},
+      {"a CR inside the line is kept", "a\\rb\\r\\n", {{"a\rb", 5}}},
+      {"NUL and 8-bit bytes", "a\\0\\xE9\\xFF\\r\\n", {{std::string("a\0\xE9\xFF", 4), 6}}},
+      {"LF as the 255th byte", std::string(254, 'x') + "\\n", {{std::string(254, 'x'), 255}}},
+      {"a long line is split at 255 bytes", std::string(255, 'a') + std::string(45, 'b') + "\\r\\nnext\\r\\n",
        {{std::string(255, 'a'), 255}, {std::string(45, 'b'), 47}, {"next", 6}}},
-      {"a CR on the split stays with the first part", std::string(254, 'a') + "\r\n",
+      {"a CR on the split stays with the first part", std::string(254, 'a') + "\\r\\n",
        {{std::string(254, 'a') + "\r", 255}, {"", 1}}},
       {"a line the server never ends is not returned", "+OK half a li", {{"", 0}}},
-      {"reads after the peer closed fail at once", "+OK\r\n", {{"+OK", 5}, {"", 0}, {"", 0}}},
+      {"reads after the peer closed fail at once", "+OK\\r\\n", {{"+OK", 5}, {"", 0}, {"", 0}}},
   };
   for (size_t chunk : {size_t(65536), size_t(1)}) {
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-      FakeServer& server = Serve(row.sent, chunk);
+      FakeServer& server = Serve("S> " + row.sent + "\nCLOSE", chunk);
       for (const auto& [expected, taken] : row.reads) {
         std::string line = "old";
         EXPECT_EQ(sockets.ReceiveLine(sockets.Socket, line), taken);
@@ -164,15 +146,14 @@ TEST_F(SocketsTest, ReceiveLineCountsTheBytesTakenAndDropsTheCrBeforeLf) {
 
 TEST_F(SocketsTest, ReceiveLongLineKeepsLongLinesWholeAndNeverEndsAPieceBetweenCrAndLf) {
   for (size_t chunk : {size_t(65536), size_t(1)}) {
-    SCOPED_TRACE(chunk);
-    Serve(std::string(2000, 'L') + "\r\n.\r\nabcdefghi\r\nxy\rz\r\n", chunk);
+    Serve("S> " + std::string(2000, 'L') + "\\r\\n.\\r\\nabcdefghi\\r\\nxy\\rz\\r\\n", chunk);
     const std::tuple<size_t, long, bool, std::string> reads[] = {
         {TSockets::kLongLinePiece, 2002, true, std::string(2000, 'L')}, {TSockets::kLongLinePiece, 3, true, "."},
         {10, 9, false, "abcdefghi"}, {10, 2, true, ""}, {10, 6, true, "xy\rz"}};
     for (const auto& [limit, taken, complete, text] : reads) {
       std::string line;
       bool ended = false;
-      EXPECT_EQ(sockets.ReceiveLongLine(line, ended, limit), taken);
+      EXPECT_EQ(sockets.ReceiveLongLine(line, ended, limit), taken) << chunk;
       EXPECT_EQ(ended, complete);
       EXPECT_EQ(line, text);
     }
@@ -181,26 +162,26 @@ TEST_F(SocketsTest, ReceiveLongLineKeepsLongLinesWholeAndNeverEndsAPieceBetweenC
 
 TEST_F(SocketsTest, ReceiveReplyReadsWholeRepliesAndFailsOnBrokenOnes) {
   std::string endless;
-  for (int i = 0; i < 1500; ++i) endless += "250-more\r\n";
+  for (int i = 0; i < 1500; ++i) endless += "250-more\\r\\n";
   const struct {
     const char* name;
     std::string sent;
     Strings replies;
     bool then_fails;
   } rows[] = {
-      {"continuation lines joined", "250-first\r\n250-second\r\n250 last\r\n220 next reply\r\n",
+      {"continuation lines joined", "250-first\\r\\n250-second\\r\\n250 last\\r\\n220 next reply\\r\\n",
        {"250-first\r\n250-second\r\n250 last", "220 next reply"}, false},
-      {"lines over 255 bytes read whole", "250-" + std::string(300, 'w') + "\r\n250 done\r\n",
+      {"lines over 255 bytes read whole", "250-" + std::string(300, 'w') + "\\r\\n250 done\\r\\n",
        {"250-" + std::string(300, 'w') + "\r\n250 done"}, false},
-      {"empty lines skipped, a short line ends a reply", "\r\n+OK\r\n250-x\r\n\r\n250 y\r\n",
+      {"empty lines skipped, a short line ends a reply", "\\r\\n+OK\\r\\n250-x\\r\\n\\r\\n250 y\\r\\n",
        {"+OK", "250-x\r\n250 y"}, false},
-      {"the peer closes inside a reply", "220-welcome\r\n", {}, true},
+      {"the peer closes inside a reply", "220-welcome\\r\\n", {}, true},
       {"an endless reply is given up before its end", endless, {}, true},
   };
   for (size_t chunk : {size_t(65536), size_t(1)}) {
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-      FakeServer& server = Serve(row.sent, chunk);
+      FakeServer& server = Serve("S> " + row.sent + "\nCLOSE", chunk);
       std::string reply;
       for (const std::string& expected : row.replies) {
         EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, reply));
@@ -212,10 +193,95 @@ TEST_F(SocketsTest, ReceiveReplyReadsWholeRepliesAndFailsOnBrokenOnes) {
   }
 }
 
+// ---- the watchdog: a line or a reply must be complete within the time-out, however many
+// bytes trickle in meanwhile; each line gets its own time --------------------------------
+
+TEST_F(SocketsTest, ASilentOrDrippingServerEndsAtTheWatchdog) {
+  const std::string slow_line = Drip("+OK a greeting sent one byte at a time\r\n", 200);
+  std::string slow_reply;  // each line quick, the whole reply not
+  for (int i = 0; i < 10; ++i) slow_reply += "S: 250-line " + std::to_string(i) + "\nPAUSE 300\n";
+  std::string text;
+  const struct {
+    const char* name;
+    std::string script;
+    std::function<bool()> read;
+  } rows[] = {
+      {"silent", "STALL", [&] { return sockets.ReceiveLine(text) > 0; }},
+      {"ReceiveLine", slow_line, [&] { return sockets.ReceiveLine(text) > 0; }},
+      {"ReceiveWholeLine", slow_line, [&] { return sockets.ReceiveWholeLine(text); }},
+      {"ReceiveReply, each line quick", slow_reply, [&] { return sockets.ReceiveReply(sockets.Socket, text); }},
+  };
+  sockets.Timeout = 1;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Serve(row.script);
+    int events = ui.events_processed;
+    auto start = Clock::now();
+    EXPECT_FALSE(row.read());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_GT(ui.events_processed, events + 5) << "the interface stays alive while waiting";
+    EXPECT_EQ(sockets.LastReceiveError(), 10060);
+    EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
+  }
+  // Without a handler the watchdog shows its own box, and the program goes on.
+  Serve("STALL");
+  sockets.OnErrorOccurred = nullptr;
+  EXPECT_EQ(sockets.ReceiveLine(text), 0);
+  ASSERT_EQ(ui.Texts(), Strings{"Error 10060\r\nBlocking call timed out"});
+  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
+  // Lines that each come in time are read, however long they take together.
+  Serve("S: +OK one\nPAUSE 700\nS: +OK two\nPAUSE 700\nS: 250-a\nS: 250 b\n");
+  EXPECT_EQ(sockets.ReceiveLine(text), 9);
+  EXPECT_EQ(sockets.ReceiveLine(text), 9);
+  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, text));
+  EXPECT_EQ(text, "250-a\r\n250 b");
+}
+
+// Cancel ends a wait at once, whether the server is silent, drips its bytes or halts in the
+// middle of a line. A read it ends takes nothing: the next read gets the whole line, so a
+// caller can carry on with the stream in step.
+TEST_F(SocketsTest, CancelEndsAWaitingReadAndTakesNothing) {
+  using Read = std::function<long(std::string&)>;
+  const Read line = [this](std::string& text) { return long{sockets.ReceiveLine(text)}; };
+  const Read whole_line = [this](std::string& text) { return sockets.ReceiveWholeLine(text, 4) ? 1L : 0L; };
+  const std::string halting = "S> +OK hel\nPAUSE 600\nS: lo";
+  const struct {
+    const char* name;
+    std::string script;
+    Read read;
+    int press_at;      // events into the read
+    const char* next;  // the whole line read after it; "" for no more reading
+  } rows[] = {
+      {"silent server", "STALL", line, 3, ""},
+      {"dripping server", Drip("+OK this line takes far too long to arrive\r\n", 200), line, 20, ""},
+      {"ReceiveLine halted in a line", halting, line, 10, "+OK hello"},
+      {"ReceiveWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
+  };
+  sockets.Timeout = 60;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Serve(row.script);
+    int at = ui.events_processed;
+    ui.on_events = [&] {
+      if (ui.events_processed == at + row.press_at) sockets.CancelListen();
+    };
+    auto start = Clock::now();
+    std::string text = "old";
+    EXPECT_EQ(row.read(text), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(sockets.LastReceiveError(), 10004);
+    EXPECT_EQ(errors, Strings{"10038 Socket operation on non-socket"});  // CancelListen's own, no time-out
+    ui.on_events = nullptr;
+    if (!*row.next) continue;
+    EXPECT_TRUE(sockets.ReceiveWholeLine(text));
+    EXPECT_EQ(text, row.next);
+  }
+}
+
 // ---- connecting and errors ---------------------------------------------------------------
 
 TEST_F(SocketsTest, NoPortNoAddressOrAnUnknownHostShowABoxAndMakeNoSocket) {
-  CatchErrors();
   const struct {
     const char* host;
     const char* port;
@@ -242,7 +308,6 @@ TEST_F(SocketsTest, NoPortNoAddressOrAnUnknownHostShowABoxAndMakeNoSocket) {
 }
 
 TEST_F(SocketsTest, ARefusedConnectionIsReportedInBothModes) {
-  CatchErrors();
   ClosedPort closed;
   ConnectTo("127.0.0.1", closed.Port());
   EXPECT_EQ(sockets.Socket, -1);
@@ -257,6 +322,7 @@ TEST_F(SocketsTest, ARefusedConnectionIsReportedInBothModes) {
 // Without a handler an error is shown through the interface, and the program goes on: the
 // socket layer never ends the process. A socket that cannot be made names its own step.
 TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
+  sockets.OnErrorOccurred = nullptr;
   EXPECT_EXIT(
       {
         // Every descriptor below the limit is taken, so socket() fails.
@@ -276,7 +342,6 @@ TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
 }
 
 TEST_F(SocketsTest, WritingOrClosingWithoutAConnectionReports10038) {
-  CatchErrors();
   sockets.SetText("NOOP\r\n");
   sockets.Disconnect();
   sockets.CancelListen();  // the transfer dialog's Cancel buttons rely on this report
@@ -287,24 +352,20 @@ TEST_F(SocketsTest, WritingOrClosingWithoutAConnectionReports10038) {
 // ---- over real sockets -------------------------------------------------------------------
 
 TEST_F(SocketsTest, TalksOverIPv4AndIPv6ResolvesNamesAndServices) {
-  const struct {
-    const char* host;
-    bool ipv6;
-    const char* local;
-  } rows[] = {{"127.0.0.1", false, "127.0.0.1"}, {"::1", true, "::1"}, {"localhost", false, "127.0.0.1"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.host);
-    ScriptedServer server("S: +OK ready\nC: QUIT\nS: +OK bye\nCLOSE", {.ipv6 = row.ipv6});
-    ConnectTo(row.host, server.Port());
+  const std::tuple<const char*, bool, const char*> rows[] = {
+      {"127.0.0.1", false, "127.0.0.1"}, {"::1", true, "::1"}, {"localhost", false, "127.0.0.1"}};
+  for (const auto& [host, ipv6, local] : rows) {
+    SCOPED_TRACE(host);
+    FakeServer server("S: +OK ready\nC: QUIT\nS: +OK bye\nCLOSE");
+    ConnectTo(host, server.Listen(ipv6));
     ASSERT_NE(sockets.Socket, -1);
-    EXPECT_EQ(sockets.LocalAddress(sockets.Socket), row.local);
+    EXPECT_EQ(sockets.LocalAddress(sockets.Socket), local);
     std::string line;
     EXPECT_EQ(sockets.ReceiveLine(line), 11);
     sockets.SetText("QUIT\r\n");
     EXPECT_EQ(sockets.ReceiveLine(line), 9);
     EXPECT_EQ(line, "+OK bye");
     sockets.Disconnect();
-    EXPECT_TRUE(server.WaitDone());
     EXPECT_TRUE(server.Finished());
   }
   EXPECT_EQ(TcpPortNumber("smtp"), 25);
@@ -312,146 +373,33 @@ TEST_F(SocketsTest, TalksOverIPv4AndIPv6ResolvesNamesAndServices) {
 }
 
 TEST(TcpTransport, TriesEachAddressInTurn) {
-  testing::ScriptedServer server("S: hello\n");
+  FakeServer server("S: hello\n");
+  int port = std::stoi(server.Listen());
   std::vector<SocketAddress> v6, v4;
-  ASSERT_EQ(ResolveTcp("::1", server.port(), v6), 0);  // nobody listens there on this port
-  ASSERT_EQ(ResolveTcp("127.0.0.1", server.port(), v4), 0);
+  ASSERT_EQ(ResolveTcp("::1", port, v6), 0);  // nobody listens there on this port
+  ASSERT_EQ(ResolveTcp("127.0.0.1", port, v4), 0);
   TcpTransport transport;
   int code = transport.BeginConnect({v6[0], v4[0]});
   for (int i = 0; i < 500 && code == 0; ++i)
     if ((code = transport.ContinueConnect(10)) == 10036) code = 0;
   EXPECT_EQ(code, 0);
   EXPECT_EQ(transport.LocalAddress(), "127.0.0.1");
-  transport.Close();
-  EXPECT_TRUE(server.WaitDone());
 }
 
 TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
   std::string big(3 << 20, 'b');
-  ScriptedServer server(std::vector<DialogueStep>{{DialogueStep::Kind::kClient, big + "\r\n"},
-                                                  {DialogueStep::Kind::kServer, "+OK\r\n"}},
-                        {.receive_buffer = 4096});
-  ConnectTo("127.0.0.1", server.Port());
+  FakeServer server("C: " + big + "\nS: +OK");
+  ConnectTo("127.0.0.1", server.Listen(false, 4096));
   sockets.SetText(big + "\r\n");
   std::string line;
   EXPECT_EQ(sockets.ReceiveLine(line), 5);
   EXPECT_EQ(server.Problems(), Strings{});
 }
 
-// ---- the watchdog: a line or a reply must be complete within the time-out, however many
-// bytes trickle in meanwhile; each line gets its own time ----------------------------------
-
-TEST_F(SocketsTest, ASilentOrDrippingServerEndsAtTheWatchdog) {
-  CatchErrors();
-  const std::string slow_line = "+OK a greeting sent one byte at a time\r\n";
-  ServerScript slow_reply;  // each line quick, the whole reply not
-  for (int i = 0; i < 10; ++i) slow_reply.Send("250-line " + std::to_string(i) + "\r\n").Pause(300);
-  std::string text;
-  const struct {
-    const char* name;
-    ServerScript script;
-    std::function<bool(TSockets&)> read;
-  } rows[] = {
-      {"silent", ParseDialogue("STALL"), [&](TSockets& s) { return s.ReceiveLine(text) > 0; }},
-      {"ReceiveLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveLine(text) > 0; }},
-      {"ReceiveLongLine", ServerScript().Drip(slow_line, 200),
-       [&](TSockets& s) {
-         bool complete = false;
-         return s.ReceiveLongLine(text, complete) > 0;
-       }},
-      {"ReceiveWholeLine", ServerScript().Drip(slow_line, 200), [&](TSockets& s) { return s.ReceiveWholeLine(text); }},
-      {"ReceiveReply, each line quick", slow_reply, [&](TSockets& s) { return s.ReceiveReply(s.Socket, text); }},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    errors.clear();
-    ScriptedServer server(row.script);
-    auto client = NewClient(server.Port(), 1);
-    int events = ui.events_processed;
-    auto start = Clock::now();
-    EXPECT_FALSE(row.read(*client));
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
-    EXPECT_GT(ui.events_processed, events + 5) << "the interface stays alive while waiting";
-    EXPECT_EQ(client->LastReceiveError(), 10060);
-    EXPECT_EQ(errors, Strings{"10060 Blocking call timed out"});
-  }
-  // Without a handler the watchdog shows its own box, and the program goes on.
-  sockets.OnErrorOccurred = nullptr;
-  ScriptedServer silent("STALL");
-  sockets.Timeout = 1;
-  ConnectTo("127.0.0.1", silent.Port());
-  EXPECT_EQ(sockets.ReceiveLine(text), 0);
-  ASSERT_EQ(ui.Texts(), Strings{"Error 10060\r\nBlocking call timed out"});
-  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
-}
-
-TEST_F(SocketsTest, EachLineGetsItsOwnTime) {
-  CatchErrors();
-  ScriptedServer server(ServerScript().Send("+OK one\r\n").Pause(700).Send("+OK two\r\n").Pause(700)
-                            .Send("250-a\r\n250 b\r\n"));
-  sockets.Timeout = 1;
-  ConnectTo("127.0.0.1", server.Port());
-  std::string line;
-  EXPECT_EQ(sockets.ReceiveLine(line), 9);
-  EXPECT_EQ(sockets.ReceiveLine(line), 9);
-  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, line));
-  EXPECT_EQ(line, "250-a\r\n250 b");
-  EXPECT_TRUE(errors.empty());
-}
-
-// Cancel ends a wait at once, whether the server is silent, drips its bytes or halts in the
-// middle of a line. A read it ends takes nothing: the next read gets the whole line, so a
-// caller can carry on with the stream in step.
-TEST_F(SocketsTest, CancelEndsAWaitingReadAndTakesNothing) {
-  CatchErrors();
-  using Read = std::function<long(TSockets&, std::string&)>;
-  const Read line = [](TSockets& s, std::string& text) { return long{s.ReceiveLine(text)}; };
-  const Read long_line = [](TSockets& s, std::string& text) {
-    bool complete = false;
-    return s.ReceiveLongLine(text, complete);
-  };
-  const Read whole_line = [](TSockets& s, std::string& text) { return s.ReceiveWholeLine(text, 4) ? 1L : 0L; };
-  const ServerScript halting = ServerScript().Send("+OK hel").Pause(600).Send("lo\r\n");
-  const struct {
-    const char* name;
-    ServerScript script;
-    Read read;
-    int press_at;      // events into the read
-    const char* next;  // the whole line read after it; "" for no more reading
-  } rows[] = {
-      {"silent server", ParseDialogue("STALL"), line, 3, ""},
-      {"dripping server", ServerScript().Drip("+OK this line takes far too long to arrive\r\n", 200), line, 20, ""},
-      {"ReceiveLine halted in a line", halting, line, 10, "+OK hello"},
-      {"ReceiveLongLine halted in a line", halting, long_line, 10, "+OK hello"},
-      {"ReceiveWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    errors.clear();
-    ScriptedServer server(row.script);
-    auto client = NewClient(server.Port(), 60);
-    int at = ui.events_processed;
-    ui.on_events = [&] {
-      if (ui.events_processed == at + row.press_at) client->CancelListen();
-    };
-    auto start = Clock::now();
-    std::string text = "old";
-    EXPECT_EQ(row.read(*client, text), 0);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(text, "");
-    EXPECT_EQ(client->LastReceiveError(), 10004);
-    EXPECT_EQ(errors, Strings{"10038 Socket operation on non-socket"});  // CancelListen's own, no time-out
-    ui.on_events = nullptr;
-    if (!*row.next) continue;
-    EXPECT_TRUE(client->ReceiveWholeLine(text));
-    EXPECT_EQ(text, row.next);
-  }
-}
-
 // ---- asynchronous mode -------------------------------------------------------------------
 
 TEST_F(SocketsTest, TheAsynchronousModeDeliversTheEvents) {
-  ScriptedServer server("S: +OK ready\nC: QUIT\nS: +OK bye\nCLOSE");
+  FakeServer server("S: +OK ready\nC: QUIT\nS: +OK bye\nCLOSE");
   Strings events;
   sockets.OnSessionConnected = [&](TSockets&, int) { events.push_back("connected"); };
   sockets.OnDataNeeded = [&](TSockets&, int) { events.push_back("needed"); };
@@ -462,24 +410,21 @@ TEST_F(SocketsTest, TheAsynchronousModeDeliversTheEvents) {
     if (line == "+OK ready") s.SetText("QUIT\r\n");
   };
   sockets.OnSessionClosed = [&](TSockets&, int) { events.push_back("closed"); };
-  EXPECT_TRUE(RunAsync(server.Port(), [&] { return !events.empty() && events.back() == "closed"; }));
+  EXPECT_TRUE(RunAsync(server.Listen(), [&] { return !events.empty() && events.back() == "closed"; }));
   EXPECT_EQ(events, (Strings{"connected", "needed", "read +OK ready", "read +OK bye", "closed"}));
-  sockets.Disconnect();
-  EXPECT_TRUE(server.WaitDone());
   EXPECT_TRUE(server.Finished());
 }
 
 TEST_F(SocketsTest, TheAsynchronousModeSaysAgainWhenLinesAreStillBuffered) {
-  ScriptedServer server("S> one\\r\\ntwo\\r\\n\nSTALL");
+  FakeServer server("S> one\\r\\ntwo\\r\\n\nSTALL");
   Strings lines;
   sockets.OnDataAvailable = [&](TSockets& s, int) {
     std::string line;
     s.ReceiveLine(line);
     lines.push_back(line);
   };
-  EXPECT_TRUE(RunAsync(server.Port(), [&] { return lines.size() == 2; }));
+  EXPECT_TRUE(RunAsync(server.Listen(), [&] { return lines.size() == 2; }));
   EXPECT_EQ(lines, (Strings{"one", "two"}));
-  sockets.Disconnect();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 //   S: text    the server sends text and CR LF
 //   S> text    the server sends text with no line end
 //   C: text    the client must send text and CR LF next
+//   PAUSE n    the server says nothing for n milliseconds, then goes on
 //   CLOSE      the server closes the connection
 //   STALL      the server goes silent and keeps the connection open
 //   # ...      a comment; empty lines are skipped
@@ -14,21 +15,22 @@
 #include <string_view>
 #include <vector>
 
-namespace corvelle {
+namespace corvelle::testing {
 
 struct DialogueStep {
-  enum class Kind { kServer, kClient, kClose, kStall };
+  enum class Kind { kServer, kClient, kPause, kClose, kStall };
   Kind kind;
-  std::string bytes;  // for S and C: the exact bytes, line end included
+  std::string bytes;     // for S and C: the exact bytes, line end included
+  int milliseconds = 0;  // for PAUSE
 };
 
 // The steps of `script`. Throws std::invalid_argument naming a line it cannot read.
 std::vector<DialogueStep> ParseDialogue(std::string_view script);
 
-// `text` with its escapes replaced by the bytes they stand for.
-std::string Unescape(std::string_view text);
+// The script of a server that sends `bytes` one at a time, pausing `milliseconds` after each.
+std::string Drip(std::string_view bytes, int milliseconds);
 
-// A printable form of `bytes` (escapes for control and 8-bit bytes), for test messages.
+// A printable form of `bytes` (the escapes above for control and 8-bit bytes).
 std::string Escape(std::string_view bytes);
 
-}  // namespace corvelle
+}  // namespace corvelle::testing

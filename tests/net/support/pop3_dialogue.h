@@ -18,6 +18,11 @@ class Pop3Dialogue {
   Pop3Dialogue& C(const std::string& line) { return Add(Kind::kClient, line + "\r\n"); }
   Pop3Dialogue& Close() { return Add(Kind::kClose, ""); }
   Pop3Dialogue& Stall() { return Add(Kind::kStall, ""); }
+  // Steps written as a script (dialogue.h): pauses, drips.
+  Pop3Dialogue& Script(std::string_view script) {
+    for (const DialogueStep& step : ParseDialogue(script)) steps_.push_back(step);
+    return *this;
+  }
 
   // The greeting, USER joe and PASS secret.
   Pop3Dialogue& Auth() { return S("+OK POP3 ready").C("USER joe").S("+OK").C("PASS secret").S("+OK logged in"); }

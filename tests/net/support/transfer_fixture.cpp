@@ -1,18 +1,9 @@
 #include "net/support/transfer_fixture.h"
 
-#include <algorithm>
-
 #include "core/settings.h"
 #include "net/support/dialogue.h"
-#include "support/temp_dir.h"
 
 namespace corvelle::testing {
-
-bool RecordingStatus::Showed(const std::string& line) const {
-  return std::any_of(history.begin(), history.end(), [&line](const Strings& lines) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  });
-}
 
 TransferFixture::TransferFixture() {
   MakeTree();
@@ -28,12 +19,9 @@ std::unique_ptr<TSendMail> TransferFixture::NewSender(int timeout_seconds) {
 }
 
 std::string TransferFixture::Spool(const std::string& name, const std::string& data) {
-  std::string path = mail_dir + "Spool/" + name;
-  WriteFile(path, data);
-  return path;
+  WriteFile(mail_dir + "Spool/" + name, data);
+  return mail_dir + "Spool/" + name;
 }
-
-Strings TransferFixture::Names(const std::string& folder) const { return ListNames(mail_dir + folder); }
 
 Strings TransferFixture::Contents(const std::string& folder) const {
   Strings contents;
@@ -44,9 +32,7 @@ Strings TransferFixture::Contents(const std::string& folder) const {
 
 std::string TransferFixture::SentCopy() const {
   Strings names = Names("Sent Mail");
-  if (names.empty()) return "<none>";
-  if (names.size() > 1) return "<several>";
-  return ReadFile(mail_dir + "Sent Mail/" + names[0]);
+  return names.empty() ? "<none>" : names.size() > 1 ? "<several>" : ReadFile(mail_dir + "Sent Mail/" + names[0]);
 }
 
 std::string Envelope(const std::string& recipient) {
@@ -56,10 +42,9 @@ std::string Envelope(const std::string& recipient) {
 
 std::string Data(const std::string& wire, const std::string& reply) {
   std::string script = "C: data\nS: 354 go on\n";
-  for (size_t at = 0; at < wire.size();) {
-    size_t end = wire.find("\r\n", at);
+  for (size_t at = 0, end; at < wire.size(); at = end + 2) {
+    end = wire.find("\r\n", at);
     script += "C: " + Escape(wire.substr(at, end - at)) + "\n";
-    at = end + 2;
   }
   return script + "C: .\nS: " + reply + "\n";
 }

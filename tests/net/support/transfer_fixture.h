@@ -3,6 +3,7 @@
 // every state they went through, helpers for the spool folder and "Sent Mail", and the
 // dialogue pieces of the SMTP scripts.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +21,10 @@ class RecordingStatus : public StatusText {
  public:
   std::vector<Strings> history;
   // True when some state held `line`.
-  bool Showed(const std::string& line) const;
+  bool Showed(const std::string& line) const {
+    return std::any_of(history.begin(), history.end(),
+                       [&line](const Strings& lines) { return std::count(lines.begin(), lines.end(), line) > 0; });
+  }
 
  protected:
   void Changed() override { history.push_back(Lines()); }
@@ -32,13 +36,13 @@ class TransferFixture : public MailFixture {
   // deleting on the server.
   TransferFixture();
 
-  // A sender made now (it takes its port from the settings), with the status lines of this
-  // fixture and a short watchdog.
+  // A sender made now (it takes its settings now), with the status lines of this fixture
+  // and a short watchdog.
   std::unique_ptr<TSendMail> NewSender(int timeout_seconds = 2);
   // Writes a spool file; returns its full path.
   std::string Spool(const std::string& name, const std::string& data);
   // The file names of a folder of the mail directory, sorted bytewise.
-  Strings Names(const std::string& folder) const;
+  Strings Names(const std::string& folder) const { return ListNames(mail_dir + folder); }
   // The contents of the files of a folder of the mail directory, sorted.
   Strings Contents(const std::string& folder) const;
   // The contents of the only file in "Sent Mail" ("<none>" or "<several>" otherwise).
@@ -47,9 +51,9 @@ class TransferFixture : public MailFixture {
   RecordingStatus status;
 };
 
-// SMTP dialogue pieces (net/dialogue.h) for one message from self@site, over 127.0.0.1:
-// the envelope to `recipient` up to its accepted "rcpt to", and the DATA step with the
-// text's lines as they go on the wire (`wire` holds CR LF lines, dot-stuffed) and the reply.
+// SMTP dialogue pieces for one message from self@site, over 127.0.0.1: the envelope to
+// `recipient` up to its accepted "rcpt to", and the DATA step with the text's lines as they
+// go on the wire (`wire` holds CR LF lines, dot-stuffed) and the reply.
 std::string Envelope(const std::string& recipient = "a@x");
 std::string Data(const std::string& wire, const std::string& reply = "250 Ok");
 inline std::string OneMessage(const std::string& wire, const std::string& reply = "250 Ok") {
