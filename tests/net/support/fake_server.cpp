@@ -1,17 +1,15 @@
 #include "net/support/fake_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/tcp_socket.h"
 
@@ -20,26 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Kind = DialogueStep::Kind;
-
-// A socket bound to the loopback address on a port the system assigns (its number in `port`).
-int BindLoopback(bool ipv6, std::string& port, int receive_buffer = 0) {
-  int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (receive_buffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
-  sockaddr_in6 in6{};
-  sockaddr_in in4{};
-  in6.sin6_family = AF_INET6;
-  in6.sin6_addr = in6addr_loopback;
-  in4.sin_family = AF_INET;
-  in4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  auto* address = ipv6 ? reinterpret_cast<sockaddr*>(&in6) : reinterpret_cast<sockaddr*>(&in4);
-  socklen_t length = ipv6 ? sizeof in6 : sizeof in4;
-  if (fd < 0 || ::bind(fd, address, length) != 0 || ::getsockname(fd, address, &length) != 0) {
-    if (fd >= 0) ::close(fd);
-    throw std::runtime_error("no loopback address to bind");
-  }
-  port = std::to_string(ntohs(ipv6 ? in6.sin6_port : in4.sin_port));
-  return fd;
-}
 
 }  // namespace
 
@@ -108,7 +86,6 @@ struct FakeServer::State {
     return 0;
   }
 
-  std::mutex mutex;  // the TCP thread and the test share the state
   std::vector<DialogueStep> steps;
   size_t next = 0, sent = 0, chunk = 1 << 16;  // sent: what the client has of to_client
   std::string to_client, written, partial_line, host, port;
@@ -143,10 +120,13 @@ class FakeTransport final : public Transport {
     return open_ ? server_->Read(data, size, error) : -1;
   }
   long Send(const char* data, size_t size, int& error) override {
-    if (!open_ || server_->closed) {  // a peer that has closed answers with a reset
-      error = open_ ? wsa::kConnectionReset : wsa::kNotSocket;
+    // A peer that has closed answers with a reset; a slow one has no room every other time.
+    bool slow = server_->chunk < (1 << 16) && (no_room_ = !no_room_);
+    if (!open_ || server_->closed || slow) {
+      error = !open_ ? wsa::kNotSocket : slow ? wsa::kWouldBlock : wsa::kConnectionReset;
       return -1;
     }
+    size = std::min(size, server_->chunk);
     server_->ClientWrote(std::string_view(data, size));
     return static_cast<long>(size);
   }
@@ -158,20 +138,14 @@ class FakeTransport final : public Transport {
 
  private:
   std::shared_ptr<FakeServer::State> server_;
-  bool open_ = false;
+  bool open_ = false, no_room_ = false;
 };
 
 }  // namespace
 
 FakeServer::FakeServer(std::string_view script) : state_(std::make_shared<State>()) { AddSteps(ParseDialogue(script)); }
 
-FakeServer::~FakeServer() {
-  if (!thread_.joinable()) return;
-  (void)!::write(stop_[1], "x", 1);
-  thread_.join();
-  ::close(stop_[0]);
-  ::close(stop_[1]);
-}
+FakeServer::~FakeServer() = default;
 
 void FakeServer::AddSteps(const std::vector<DialogueStep>& steps) {
   state_->steps.insert(state_->steps.end(), steps.begin(), steps.end());
@@ -181,65 +155,27 @@ std::unique_ptr<Transport> FakeServer::NewTransport() { return std::make_unique<
 void FakeServer::SetConnectResult(int code) { state_->connect_result = code; }
 void FakeServer::SetChunkSize(size_t bytes) { state_->chunk = std::max<size_t>(bytes, 1); }
 
-std::string FakeServer::Listen(bool ipv6, int receive_buffer) {
-  std::string port;
-  int listener = BindLoopback(ipv6, port, receive_buffer);
-  if (::listen(listener, 4) != 0 || ::pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("cannot listen");
-  thread_ = std::thread([this, listener] {
-    Serve(listener);
-    ::close(listener);
-  });
-  return port;
-}
-
-// One client after another until the destructor stops it (or nobody comes for 15 seconds):
-// what the script says goes out, what the client sends is played against the script.
-void FakeServer::Serve(int listener) {
-  State& s = *state_;
-  for (bool stop = false; !stop;) {
-    pollfd accept_or_stop[2] = {{listener, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-    if (::poll(accept_or_stop, 2, 15000) <= 0 || accept_or_stop[1].revents) return;
-    int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    timeval bound{15, 0};  // a client that stops reading cannot hold the thread
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
-    std::unique_lock lock(s.mutex);
-    s.Connect();
-    for (;;) {
-      s.Advance();
-      std::string out = s.to_client.substr(s.sent);
-      s.sent = s.to_client.size();
-      bool closed = s.closed;
-      lock.unlock();
-      if (!out.empty() && ::send(fd, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size())) break;
-      pollfd io[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-      if (closed || ::poll(io, 2, 10) < 0 || (stop = io[1].revents != 0)) break;
-      char buffer[65536];
-      ssize_t n = io[0].revents ? ::recv(fd, buffer, sizeof buffer, 0) : -1;
-      if (n == 0 || (n < 0 && io[0].revents)) break;  // the client hung up
-      lock.lock();
-      if (n > 0) s.ClientWrote(std::string_view(buffer, static_cast<size_t>(n)));
-    }
-    ::close(fd);
-  }
-}
-
-std::string FakeServer::Written() const {
-  std::lock_guard lock(state_->mutex);
-  return state_->written;
-}
-std::vector<std::string> FakeServer::Problems() const {
-  std::lock_guard lock(state_->mutex);
-  return state_->problems;
-}
-bool FakeServer::Finished() const {
-  std::lock_guard lock(state_->mutex);
-  return state_->next == state_->steps.size();
-}
+std::string FakeServer::Written() const { return state_->written; }
+std::vector<std::string> FakeServer::Problems() const { return state_->problems; }
+bool FakeServer::Finished() const { return state_->next == state_->steps.size(); }
 int FakeServer::Connections() const { return state_->connections; }
 std::string FakeServer::Host() const { return state_->host; }
 std::string FakeServer::Port() const { return state_->port; }
 
-ClosedPort::ClosedPort() { fd_ = BindLoopback(false, port_); }
-ClosedPort::~ClosedPort() { ::close(fd_); }
+LoopbackPort::LoopbackPort(bool ipv6, bool listening) {
+  std::vector<SocketAddress> found;
+  ResolveTcp(ipv6 ? "::1" : "127.0.0.1", 0, found);
+  auto* address = reinterpret_cast<sockaddr*>(&found.at(0).storage);
+  fd_ = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0 || ::bind(fd_, address, found[0].length) != 0 || ::getsockname(fd_, address, &found[0].length) != 0 ||
+      (listening && ::listen(fd_, 4) != 0)) {
+    if (fd_ >= 0) ::close(fd_);
+    throw std::runtime_error("no loopback address to bind");
+  }
+  port_ = std::to_string(ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(address)->sin6_port
+                                    : reinterpret_cast<sockaddr_in*>(address)->sin_port));
+}
+
+LoopbackPort::~LoopbackPort() { ::close(fd_); }
 
 }  // namespace corvelle::testing

@@ -1,11 +1,10 @@
 #pragma once
-// A scripted server for protocol tests: it plays a dialogue (dialogue.h), records every byte
-// the client writes, and reports where the client left the script. It serves in-process
-// through a fake transport: no threads and no sockets, pauses and stalls in real time, and a
-// client that reads while the script waits for its command gets the end of the stream (and
-// a problem is recorded) instead of a hang; writing after the server closed fails as a reset
-// connection does. Or it serves over loopback TCP from a thread of its own, for what needs a
-// real socket.
+// A scripted server for protocol tests: it plays a dialogue (dialogue.h) in-process through
+// a fake transport, records every byte the client writes, and reports where the client left
+// the script. No threads and no sockets; pauses and stalls take real time. A client that
+// reads while the script waits for its command gets the end of the stream (and a problem is
+// recorded) instead of a hang, and writing after the server closed fails as a reset
+// connection does.
 //
 //   FakeServer server("S: +OK ready\nC: USER joe\nS: +OK\n");
 //   component.SetTransport(server.NewTransport());
@@ -14,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "net/sockets/transport.h"
@@ -36,13 +34,9 @@ class FakeServer {
   std::unique_ptr<Transport> NewTransport();
   // What connecting answers: 0, or a WinSock code such as 10061 or 11001.
   void SetConnectResult(int code);
-  // At most `bytes` bytes per read (1: one byte at a time, for trickle tests).
+  // At most `bytes` bytes per read and per write (1: one byte at a time, for trickle tests);
+  // below 64 KiB every other write also finds no room, as with a slow reader.
   void SetChunkSize(size_t bytes);
-
-  // Serves over TCP on 127.0.0.1 (::1 with `ipv6`), one client after another, on a port the
-  // system assigns; returns it. `receive_buffer` > 0 makes a slow reader. Throws when there
-  // is no such loopback.
-  std::string Listen(bool ipv6 = false, int receive_buffer = 0);
 
   std::string Written() const;
   std::vector<std::string> Problems() const;
@@ -55,21 +49,19 @@ class FakeServer {
   struct State;
 
  private:
-  void Serve(int listener);
-
   std::shared_ptr<State> state_;
-  std::thread thread_;
-  int stop_[2] = {-1, -1};
 };
 
-// A loopback port on which nobody listens, held (bound, not listening) so that nobody starts to.
-class ClosedPort {
+// A port of 127.0.0.1 (::1 with `ipv6`) the system assigns, held while the object lives: with
+// `listening`, connections to it are made (the kernel completes them; nobody answers),
+// without, they are refused.
+class LoopbackPort {
  public:
-  ClosedPort();
-  ~ClosedPort();
-  ClosedPort(const ClosedPort&) = delete;
-  ClosedPort& operator=(const ClosedPort&) = delete;
-  std::string Port() const { return port_; }
+  LoopbackPort(bool ipv6, bool listening);
+  ~LoopbackPort();
+  LoopbackPort(const LoopbackPort&) = delete;
+  LoopbackPort& operator=(const LoopbackPort&) = delete;
+  const std::string& Port() const { return port_; }
 
  private:
   int fd_ = -1;

@@ -19,8 +19,10 @@ class Pop3Dialogue {
   Pop3Dialogue& Close() { return Add(Kind::kClose, ""); }
   Pop3Dialogue& Stall() { return Add(Kind::kStall, ""); }
   // Steps written as a script (dialogue.h): pauses, drips.
-  Pop3Dialogue& Script(std::string_view script) {
-    for (const DialogueStep& step : ParseDialogue(script)) steps_.push_back(step);
+  Pop3Dialogue& Script(std::string_view script) { return Then(ParseDialogue(script)); }
+  Pop3Dialogue& Then(const Pop3Dialogue& more) { return Then(more.steps_); }
+  Pop3Dialogue& Then(const std::vector<DialogueStep>& more) {
+    steps_.insert(steps_.end(), more.begin(), more.end());
     return *this;
   }
 
