@@ -1,24 +1,19 @@
 // TSockets and the TCP layer under it: reading, writing, the watchdog and Cancel over the
-// in-process fake (whole, one byte at a time, or dripping in real time); connecting over
-// real loopback sockets; and a real server in both modes, blocking and asynchronous.
+// in-process fake (whole, one byte at a time, or dripping in real time), and connecting over
+// real loopback sockets. The sandbox tests talk to a real server in both modes.
 
 #include "net/sockets/sockets.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <deque>
 #include <functional>
-#include <map>
 
-#include "net/sockets/socket_notifier.h"
 #include "net/sockets/tcp_transport.h"
 #include "net/support/fake_server.h"
-#include "net/support/sandbox.h"
 #include "support/recording_ui.h"
 
 namespace corvelle {
@@ -29,49 +24,6 @@ using testing::FakeServer;
 using testing::LoopbackPort;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
-
-// The event loop of the asynchronous mode: a plain poll() loop that the test runs.
-class PollNotifier final : public SocketNotifier {
- public:
-  PollNotifier() { SetSocketNotifier(this); }
-  ~PollNotifier() override { SetSocketNotifier(nullptr); }
-  void Watch(int fd, bool read, bool write, std::function<void(bool, bool)> ready) override {
-    watched_[fd] = {read, write, std::move(ready)};
-  }
-  void Unwatch(int fd) override { watched_.erase(fd); }
-  void Post(std::function<void()> call) override { posted_.push_back(std::move(call)); }
-  // Runs the loop until `done()` holds, for at most ten seconds.
-  bool RunUntil(const std::function<bool()>& done) {
-    for (auto end = Clock::now() + std::chrono::seconds(10); !done(); RunOnce())
-      if (Clock::now() >= end) return false;
-    return true;
-  }
-
- private:
-  struct Entry {
-    bool read, write;
-    std::function<void(bool, bool)> ready;
-  };
-  void RunOnce() {
-    if (!posted_.empty()) {
-      auto call = std::move(posted_.front());
-      posted_.pop_front();
-      return call();
-    }
-    std::vector<pollfd> polled;
-    for (const auto& [fd, e] : watched_) polled.push_back({fd, short((e.read ? POLLIN : 0) | (e.write ? POLLOUT : 0)), 0});
-    if (::poll(polled.data(), polled.size(), 10) <= 0) return;
-    for (const pollfd& p : polled) {
-      auto found = watched_.find(p.fd);  // an earlier callback may have dropped it
-      if (!p.revents || found == watched_.end()) continue;
-      bool any = p.revents & (POLLERR | POLLHUP);
-      auto ready = found->second.ready;  // the callback may replace its own entry
-      ready(found->second.read && ((p.revents & POLLIN) || any), found->second.write && ((p.revents & POLLOUT) || any));
-    }
-  }
-  std::map<int, Entry> watched_;
-  std::deque<std::function<void()>> posted_;
-};
 
 class SocketsTest : public ::testing::Test {
  protected:
@@ -95,13 +47,6 @@ class SocketsTest : public ::testing::Test {
     sockets.IPAddr = host;
     sockets.Port = port;
     sockets.SConnect();
-  }
-  // Runs an asynchronous connection to 127.0.0.1:`port` until `done` (bounded).
-  bool RunAsync(const std::string& port, const std::function<bool()>& done) {
-    PollNotifier loop;
-    sockets.SetNonBlocking(true);
-    ConnectTo("127.0.0.1", port);
-    return loop.RunUntil(done);
   }
 
   testing::RecordingUi ui;
@@ -252,17 +197,12 @@ TEST_F(SocketsTest, ErrorsGoToTheHandler) {
   sockets.CancelListen();  // the transfer dialog's Cancel buttons rely on this report
   EXPECT_EQ(errors, Strings(3, "10038 Socket operation on non-socket"));
   EXPECT_EQ(sockets.ListenSocket, 0);
-  // A refused connection, in both modes.
+  // A refused connection (the asynchronous mode's is tested against the sandbox).
   errors.clear();
   LoopbackPort closed(false, false);
   ConnectTo("127.0.0.1", closed.Port());
   EXPECT_EQ(sockets.Socket, -1);
-  bool connected = false;
-  sockets.OnSessionConnected = [&](TSockets&, int) { connected = true; };
-  EXPECT_TRUE(RunAsync(closed.Port(), [&] { return errors.size() == 2; }));
-  EXPECT_EQ(errors, Strings(2, "10061 Connection refused"));
-  EXPECT_FALSE(connected);
-  EXPECT_EQ(sockets.Socket, -1);
+  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
 }
 
 // Without a handler an error is shown through the interface, and the program goes on: the
@@ -321,42 +261,6 @@ TEST(TcpTransport, TriesEachAddressInTurn) {
     if ((code = transport.ContinueConnect(10)) == 10036) code = 0;
   EXPECT_EQ(code, 0);
   EXPECT_EQ(transport.LocalAddress(), "127.0.0.1");
-}
-
-// The sandbox's POP3 server over a real connection: lines in blocking mode, then the
-// asynchronous mode's events, where lines that arrived together are announced one by one.
-class SandboxSockets : public SocketsTest {
- protected:
-  void SetUp() override {
-    std::string why;
-    ASSERT_TRUE(testing::FindSandbox(sandbox, why)) << why;
-  }
-  testing::Sandbox sandbox;
-};
-
-TEST_F(SandboxSockets, TalksToARealServerInBothModes) {
-  ConnectTo(sandbox.host, sandbox.pop3_port);
-  std::string line;
-  EXPECT_GT(sockets.ReceiveLine(line), 0);
-  sockets.SetText("QUIT\r\n");
-  EXPECT_TRUE(sockets.ReceiveWholeLine(line));
-  EXPECT_TRUE(line.starts_with("+OK")) << line;
-  sockets.Disconnect();
-  Strings events;
-  sockets.OnSessionConnected = [&](TSockets&, int) { events.push_back("connected"); };
-  sockets.OnDataNeeded = [&](TSockets&, int) { events.push_back("needed"); };
-  sockets.OnDataAvailable = [&](TSockets& s, int) {
-    s.ReceiveLine(line);
-    events.push_back(line.substr(0, 3));
-    if (events.size() == 3) s.SetText("CAPA\r\n");  // a reply of many lines
-    if (line == ".") s.SetText("QUIT\r\n");
-  };
-  sockets.OnSessionClosed = [&](TSockets&, int) { events.push_back("closed"); };
-  EXPECT_TRUE(RunAsync(sandbox.pop3_port, [&] { return !events.empty() && events.back() == "closed"; }));
-  ASSERT_GT(events.size(), 8u);
-  EXPECT_EQ(Strings(events.begin(), events.begin() + 4), (Strings{"connected", "needed", "+OK", "+OK"}));
-  EXPECT_EQ(Strings(events.end() - 3, events.end()), (Strings{".", "+OK", "closed"}));
-  EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace
