@@ -9,19 +9,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 
 #include "core/settings.h"
 #include "net/support/fake_server.h"
-#include "net/support/pop3_dialogue.h"
 #include "net/support/transfer_fixture.h"
 
 namespace corvelle {
 namespace {
 
 using testing::Drip;
+using testing::Escape;
 using testing::FakeServer;
-using testing::Pop3Dialogue;
 using testing::Strings;
 using Clock = std::chrono::steady_clock;
 
@@ -33,6 +31,23 @@ const std::string kRefused = "POP server will not allow message retrieval.";
 const std::string kReset = "Transfer error: Connection reset by peer";
 const std::string kTimedOut = "Transfer error: Blocking call timed out";
 const std::string kTooLarge = "POP server sent more than the message size it announced.";
+
+// Dialogue pieces: the login of joe with "secret", RETR with a message stuffed on the wire,
+// DELE, QUIT.
+const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
+std::string Login(int count) { return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\n"; }
+std::string Raw(const std::string& bytes) { return "S> " + Escape(bytes) + "\n"; }
+std::string Dele(int number) { return "C: DELE " + std::to_string(number) + "\nS: +OK message deleted\n"; }
+std::string Retr(int number, const std::string& message, std::string reply = "") {
+  if (reply.empty()) reply = "+OK " + std::to_string(message.size()) + " octets";
+  std::string wire;  // lines starting with "." get another one, and a lone "." ends the message
+  for (size_t at = 0, end; at < message.size(); at = end) {
+    end = std::min(message.find("\r\n", at), message.size() - 2) + 2;
+    wire += (message[at] == '.' ? "." : "") + message.substr(at, end - at);
+  }
+  return "C: RETR " + std::to_string(number) + "\nS: " + reply + "\n" + Raw(wire + ".\r\n");
+}
 
 bool IsWorkFile(const std::string& name) { return name[0] == '.' && name.ends_with(".part"); }
 
@@ -47,22 +62,27 @@ class GetMailTest : public testing::TransferFixture {
  protected:
   ~GetMailTest() override { SetDiskFlush(nullptr); }
 
-  // A whole retrieval against a server playing `dialogue`, `chunk` bytes at most per read,
-  // the watchdog at `timeout` seconds.
-  void Fetch(const Pop3Dialogue& dialogue, size_t chunk = 65536, int connect_result = 0) {
-    Start(dialogue, chunk, connect_result);
-    auto start = Clock::now();
-    mail->GetNewMail(received, skipped);
-    elapsed = Clock::now() - start;
-  }
-  void Start(const Pop3Dialogue& dialogue, size_t chunk = 65536, int connect_result = 0) {
-    Renew();
-    fake = std::make_unique<FakeServer>();
-    fake->AddSteps(dialogue.steps());
+  // Sets a retrieval up against a server playing `script`, `chunk` bytes at most per read,
+  // the watchdog at `timeout` seconds; Fetch runs it whole. Every run after the first of a
+  // test starts from an empty spool folder and no boxes.
+  void Start(const std::string& script, size_t chunk = 65536, int connect_result = 0) {
+    if (mail) {
+      for (const std::string& name : Names("Spool")) std::remove((mail_dir + "Spool/" + name).c_str());
+      ui.boxes.clear();
+    }
+    mail = std::make_unique<TGetMail>();
+    mail->InitStatus(&status);
+    mail->Timeout = timeout;
+    fake = std::make_unique<FakeServer>(script);
     fake->SetChunkSize(chunk);
     fake->SetConnectResult(connect_result);
     mail->SetTransport(fake->NewTransport());
-    mail->Timeout = timeout;
+  }
+  void Fetch(const std::string& script, size_t chunk = 65536, int connect_result = 0) {
+    Start(script, chunk, connect_result);
+    auto start = Clock::now();
+    mail->GetNewMail(received, skipped);
+    elapsed = Clock::now() - start;
   }
   void ExpectPlayed() {
     EXPECT_EQ(fake->Problems(), Strings{});
@@ -85,36 +105,15 @@ class GetMailTest : public testing::TransferFixture {
     }
     return contents;
   }
-  // Runs `press` once, at an event while message `number` is read and its first `lines`
-  // status lines are up (2: its size, 3: its "From: " line).
-  void PressWhileReading(int number, std::function<void()> press, size_t lines = 2) {
-    ui.on_events = [this, number, press, lines, pressed = false]() mutable {
-      const Strings& shown = status.Lines();
-      if (!pressed && shown.size() >= lines && shown[0].starts_with("Receiving message: " + std::to_string(number)))
-        press(), pressed = true;
-    };
-  }
 
   std::unique_ptr<FakeServer> fake;
   std::unique_ptr<TGetMail> mail;
   int received = -1, skipped = -1, timeout = 1;
   Clock::duration elapsed{};
-
- private:
-  // Every run after the first of a test starts from an empty spool folder and no boxes; the
-  // first finds the spool folder as the test laid it out.
-  void Renew() {
-    if (mail) {
-      for (const std::string& name : Names("Spool")) std::remove((mail_dir + "Spool/" + name).c_str());
-      ui.boxes.clear();
-    }
-    mail = std::make_unique<TGetMail>();
-    mail->InitStatus(&status);
-  }
 };
 
-TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesAndProgress) {
-  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst, "+OK 46 octets").Dele(1).Retr(2, kSecond).Dele(2).Quit());
+TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
+  Fetch(Login(2) + Retr(1, kFirst, "+OK 46 octets") + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit);
   ExpectPlayed();
   EXPECT_EQ(received, 2);
   EXPECT_EQ(skipped, 0);
@@ -127,12 +126,12 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesAndProgress) {
                               "Subject: one"}),
             status.history.end());
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
-  EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
   // Commands are logged with their line end, received lines without; the password never is.
   EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
                    "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
                    "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
+  EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
   EXPECT_EQ(ui.current.front(), 0);
   EXPECT_EQ(ui.current.back(), 100);
   EXPECT_NE(std::find(ui.current.begin(), ui.current.end(), 10), ui.current.end());
@@ -140,7 +139,7 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesAndProgress) {
 
 TEST_F(GetMailTest, TheRunKeepsTheSettingsItsComponentWasMadeWith) {
   MailSettings.MailPort = "";
-  Start(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).Quit());
+  Start(Login(1) + Retr(1, kFirst) + Dele(1) + kQuit);
   // The setup dialog saves other settings before the run: the component keeps to its own.
   MailSettings.MailServer = "other.example";
   MailSettings.UserName = "someone";
@@ -154,44 +153,36 @@ TEST_F(GetMailTest, TheRunKeepsTheSettingsItsComponentWasMadeWith) {
 }
 
 TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
-  const struct {
-    const char* name;
-    std::string message, wire;  // wire: the RETR reply's data when it is not `message` stuffed
-  } rows[] = {
-      {"long line stored whole", "Subject: long\r\n\r\n" + std::string(2000, 'x') + "\r\n", ""},
+  const std::pair<const char*, std::string> rows[] = {
+      {"long line stored whole", "Subject: long\r\n\r\n" + std::string(2000, 'x') + "\r\n"},
       {"a line of a MiB, read in pieces, its CR LF across their border",
-       "A: b\r\n\r\n" + std::string(TSockets::kLongLinePiece - 1, 'x') + "\r\n", ""},
-      {"leading dots unstuffed", "A: b\r\n\r\n.x\r\n..y\r\n.\r\n...\r\nz.\r\n", ""},
-      {"8-bit and NUL bytes", std::string("S: \xE9\xFF\r\n\r\na\0b\x01\x7F\r\n", 16), ""},
-      {"empty message", "", ""},
-      {"lone CR kept", "A: b\r\n\r\nx\ry\r\n", ""},
-      {"bare line feeds become CR LF", "A: b\r\n\r\nbody\r\n.dot\r\n", "A: b\n\nbody\n..dot\n.\n"},
+       "A: b\r\n\r\n" + std::string(TSockets::kLongLinePiece - 1, 'x') + "\r\n"},
+      {"leading dots unstuffed", "A: b\r\n\r\n.x\r\n..y\r\n.\r\n...\r\nz.\r\n"},
+      {"8-bit and NUL bytes", std::string("S: \xE9\xFF\r\n\r\na\0b\x01\x7F\r\n", 16)},
+      {"empty message", ""},
+      {"lone CR kept", "A: b\r\n\r\nx\ry\r\n"},
   };
   for (size_t chunk : {size_t(65536), size_t(1)}) {
-    for (const auto& row : rows) {
-      SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-      Pop3Dialogue dialogue = Pop3Dialogue().Login(1);
-      if (row.wire.empty())
-        dialogue.Retr(1, row.message);
-      else
-        dialogue.C("RETR 1").S("+OK").Raw(row.wire);
-      dialogue.Dele(1).Quit();
-      Fetch(dialogue, chunk);
+    for (const auto& [name, message] : rows) {
+      SCOPED_TRACE(std::string(name) + ", chunk " + std::to_string(chunk));
+      Fetch(Login(1) + Retr(1, message) + Dele(1) + kQuit, chunk);
       ExpectPlayed();
-      EXPECT_EQ(received, 1);
-      EXPECT_EQ(Stored(), Strings{row.message});
+      EXPECT_EQ(Stored(), Strings{message});
     }
   }
+  // Bare line feeds end lines too, and are stored as CR LF.
+  Fetch(Login(1) + "C: RETR 1\nS: +OK\n" + Raw("A: b\n\nbody\n..dot\n.\n") + Dele(1) + kQuit);
+  EXPECT_EQ(Stored(), Strings{"A: b\r\n\r\nbody\r\n.dot\r\n"});
 }
 
 // What each server fault costs: the boxes, the notes left in the status lines and the log,
 // the counts and the files kept. A deleting session keeps a file only when QUIT commits its
 // deletion; otherwise the server keeps the message and the next Get brings it.
 TEST_F(GetMailTest, ServerFaults) {
-  const std::string long_ok = "+OK " + std::string(300, 'w');
+  const std::string long_ok = "S: +OK " + std::string(300, 'w') + "\n";
   const struct {
     const char* name;
-    Pop3Dialogue dialogue;
+    std::string script;
     Strings boxes, notes;
     int received, skipped;
     bool error;
@@ -201,64 +192,57 @@ TEST_F(GetMailTest, ServerFaults) {
     bool leave = false, flush_fails = false;  // mail left on the server; the disk flush fails
   } rows[] = {
       {"refused RETR in the middle: that message is skipped",
-       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("-ERR no such message").Retr(3, kSecond)
-           .Dele(3).Quit(),
+       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: -ERR no such message\n" + Retr(3, kSecond) + Dele(3) + kQuit,
        {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
       {"refused last message: no RSET, the others' deletions commit",
-       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).C("RETR 3").S("-ERR locked").Quit(),
+       Login(3) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + "C: RETR 3\nS: -ERR locked\n" + kQuit,
        {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
       {"refused DELE: the server keeps that message, and so does not the spool folder",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).C("DELE 1").S("-ERR locked").Retr(2, kSecond).Dele(2).Quit(),
-       {}, {"Message 1 stays on the server: -ERR locked"}, 1, 1, false, {kSecond}, "RSET"},
+       Login(2) + Retr(1, kFirst) + "C: DELE 1\nS: -ERR locked\n" + Retr(2, kSecond) + Dele(2) + kQuit, {},
+       {"Message 1 stays on the server: -ERR locked"}, 1, 1, false, {kSecond}, "RSET"},
       {"disconnect inside a message: nothing committed, nothing kept",
-       Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 46 octets").Raw("From: bob@si").Close(),
-       {}, {kReset}, 0, 2, true, {}, "QUIT"},
-      {"a STAT reply of more than 16 MiB",
-       Pop3Dialogue().Auth().C("STAT").Raw("+OK 3 " + std::string(17 << 20, '9')), {},
+       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: +OK 46 octets\nS> From: bob@si\nCLOSE\n", {}, {kReset},
+       0, 2, true, {}, "QUIT"},
+      {"a STAT reply of more than 16 MiB", kAuth + "C: STAT\nS> +OK 3 " + std::string(17 << 20, '9') + "\n", {},
        {"Transfer error: Message too long"}, 0, 0, true, {}, "RETR"},
-      {"unreadable STAT count", Pop3Dialogue().Auth().C("STAT").S("+OK 3").Rset().Quit(),
+      {"unreadable STAT count", kAuth + "C: STAT\nS: +OK 3\nC: RSET\nS: +OK\n" + kQuit,
        {"Server protocol error on STAT"}, {}, 0, 0, true, {}, "RETR"},
-      {"-ERR greeting: not a word more", Pop3Dialogue().S("-ERR go away").Close(), {kNoGreeting}, {}, 0, 0, true, {},
-       ""},
-      {"disconnect after the greeting", Pop3Dialogue().S("+OK hello").C("USER joe").Close(),
-       {"Transmission error occurred."}, {kReset}, 0, 0, true, {}, "PASS"},
-      {"wrong user name", Pop3Dialogue().S("+OK hi").C("USER joe").S("-ERR who?").C("QUIT").S("+OK").Close(),
-       {"Invalid username"}, {}, 0, 0, true, {}, "PASS"},
+      {"-ERR greeting: not a word more", "S: -ERR go away\nCLOSE\n", {kNoGreeting}, {}, 0, 0, true, {}, ""},
+      {"disconnect after the greeting", "S: +OK hello\nC: USER joe\nCLOSE\n", {"Transmission error occurred."},
+       {kReset}, 0, 0, true, {}, "PASS"},
+      {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
+       0, 0, true, {}, "PASS"},
       {"reply lines longer than 255 bytes are read whole",
-       Pop3Dialogue().S(long_ok).C("USER joe").S(long_ok).C("PASS secret").S(long_ok).C("STAT")
-           .S("+OK 1 100 " + std::string(300, 'z')).Retr(1, kFirst, "+OK 46 octets " + std::string(400, 'q'))
-           .Dele(1).Quit(),
+       long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" + long_ok + "C: STAT\nS: +OK 1 100 " +
+           std::string(300, 'z') + "\n" + Retr(1, kFirst, "+OK 46 octets " + std::string(400, 'q')) + Dele(1) + kQuit,
        {}, {}, 1, 0, false, {kFirst}, "RSET"},
       {"no announced size: still counted as received",
-       Pop3Dialogue().Login(2).Retr(1, kFirst, "+OK").Dele(1).Retr(2, kSecond, "+OK 512").Dele(2).Quit(),
-       {}, {}, 2, 0, false, {kFirst, kSecond}, "RSET"},
-      {"unknown host", Pop3Dialogue(), {"Cannot convert host address", "Could not connect to host."}, {}, 0, 0, true,
-       {}, "", 11001},
-      {"failed flush: the files go, nothing is committed",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2), {}, {}, 0, 2, true, {}, "QUIT", 0,
-       false, true},
+       Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
+       false, {kFirst, kSecond}, "RSET"},
+      {"unknown host", "", {"Cannot convert host address", "Could not connect to host."}, {}, 0, 0, true, {}, "",
+       11001},
+      {"failed flush: the files go, nothing is committed", Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) +
+       Dele(2), {}, {}, 0, 2, true, {}, "QUIT", 0, false, true},
       {"leaving mail on the server: a lost session keeps what it stored",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).C("RETR 2").Close(), {}, {kReset}, 1, 1, true, {kFirst}, "QUIT", 0,
-       true},
+       Login(2) + Retr(1, kFirst) + "C: RETR 2\nCLOSE\n", {}, {kReset}, 1, 1, true, {kFirst}, "QUIT", 0, true},
       // Servers that stall or drip their bytes: the watchdog ends the wait.
       {"stall inside a message",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).C("RETR 2").S("+OK 40 octets").S("From: bob@site").Stall(),
-       {}, {kTimedOut}, 0, 2, true, {}, "QUIT"},
-      {"dripped greeting", Pop3Dialogue().Script(Drip("+OK POP3 ready, one byte at a time\r\n", 200)), {kNoGreeting},
-       {}, 0, 0, true, {}, ""},
-      {"dripped message", Pop3Dialogue().Login(1).C("RETR 1").S("+OK 40 octets").Script(Drip(kFirst, 200)), {},
-       {kTimedOut}, 0, 1, true, {}, "QUIT"},
+       Login(2) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: +OK 40 octets\nS: From: bob@site\nSTALL\n", {},
+       {kTimedOut}, 0, 2, true, {}, "QUIT"},
+      {"dripped greeting", Drip("+OK POP3 ready, one byte at a time\r\n", 200), {kNoGreeting}, {}, 0, 0, true, {},
+       ""},
+      {"dripped message", Login(1) + "C: RETR 1\nS: +OK 40 octets\n" + Drip(kFirst, 200), {}, {kTimedOut}, 0, 1, true,
+       {}, "QUIT"},
       {"QUIT never answered: the files stay, as the server may have deleted",
-       Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).C("QUIT").Stall(), {}, {}, 1, 0, true, {kFirst}, "RSET"},
+       Login(1) + Retr(1, kFirst) + Dele(1) + "C: QUIT\nSTALL\n", {}, {}, 1, 0, true, {kFirst}, "RSET"},
       // A message cannot take more than its size allows: the session ends (no QUIT).
       {"3 MiB where 10 octets were announced",
-       Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, BodyLines(3 << 20), "+OK 10 octets"), {kTooLarge}, {},
-       0, 2, true, {}, "QUIT"},
-      {"more than 100 MiB with no size announced",
-       Pop3Dialogue().Login(1).Retr(1, BodyLines((100 << 20) + 70000, 65534), "+OK"),
+       Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), {kTooLarge}, {}, 0, 2,
+       true, {}, "QUIT"},
+      {"more than 100 MiB with no size announced", Login(1) + Retr(1, BodyLines((100 << 20) + 70000, 65534), "+OK"),
        {"POP server sent a message larger than 100 MB."}, {}, 0, 1, true, {}, "QUIT"},
       {"half a MiB more than announced is still a message",
-       Pop3Dialogue().Login(1).Retr(1, BodyLines(1 << 19), "+OK 10 octets").Dele(1).Quit(), {}, {}, 1, 0, false,
+       Login(1) + Retr(1, BodyLines(1 << 19), "+OK 10 octets") + Dele(1) + kQuit, {}, {}, 1, 0, false,
        {BodyLines(1 << 19)}, "RSET"},
   };
   for (const auto& row : rows) {
@@ -266,7 +250,7 @@ TEST_F(GetMailTest, ServerFaults) {
     ui.current.clear();
     MailSettings.LeaveMailOnServer = row.leave ? "1" : "0";
     SetDiskFlush(row.flush_fails ? [](const std::string&) { return false; } : DiskFlush());
-    Fetch(row.dialogue, 65536, row.connect_result);
+    Fetch(row.script, 65536, row.connect_result);
     EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
     EXPECT_EQ(fake->Problems(), Strings{});
     EXPECT_EQ(ui.Texts(), row.boxes);
@@ -277,10 +261,7 @@ TEST_F(GetMailTest, ServerFaults) {
     EXPECT_EQ(mail->ErrorFlag, row.error);
     EXPECT_FALSE(mail->IsConnected());
     EXPECT_EQ(Stored(), row.stored);
-    if (*row.never_sent)
-      EXPECT_FALSE(Sent(row.never_sent));
-    else
-      EXPECT_EQ(fake->Written(), "");
+    EXPECT_FALSE(*row.never_sent ? Sent(row.never_sent) : !fake->Written().empty());
     for (int percent : ui.current) EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
   }
 }
@@ -288,23 +269,18 @@ TEST_F(GetMailTest, ServerFaults) {
 // A logout with ErrorFlag set sends RSET: taken back, the server keeps every message, so
 // their files go; not taken back, no QUIT may commit the deletions, and the files go too.
 TEST_F(GetMailTest, ALogoutAfterAnErrorKeepsNoFileTheServerStillHolds) {
-  const struct {
-    const char* name;
-    Pop3Dialogue end;
-    bool quit;
-  } rows[] = {{"RSET taken back", Pop3Dialogue().Rset().Quit(), true},
-              {"RSET refused", Pop3Dialogue().C("RSET").S("-ERR not now"), false},
-              {"RSET answered with garbage", Pop3Dialogue().C("RSET").Raw(std::string("\0\r\n", 3)), false}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    Start(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1));
-    fake->AddSteps(row.end.steps());
+  const std::pair<std::string, bool> rows[] = {{"C: RSET\nS: +OK\n" + kQuit, true},  // the end, and whether QUIT came
+                                               {"C: RSET\nS: -ERR not now\n", false},
+                                               {"C: RSET\n" + Raw(std::string("\0\r\n", 3)), false}};
+  for (const auto& [end, quit] : rows) {
+    SCOPED_TRACE(end);
+    Start(Login(2) + Retr(1, kFirst) + Dele(1) + end);
     EXPECT_EQ(mail->GetMailStatus(), 2);
     EXPECT_GT(mail->GetMailMessage(1), 0);
     mail->ErrorFlag = true;
     mail->DoPOPLogout();
     ExpectPlayed();
-    EXPECT_EQ(Sent("QUIT"), row.quit);
+    EXPECT_EQ(Sent("QUIT"), quit);
     EXPECT_EQ(Names("Spool"), Strings{});
   }
 }
@@ -312,7 +288,7 @@ TEST_F(GetMailTest, ALogoutAfterAnErrorKeepsNoFileTheServerStillHolds) {
 TEST_F(GetMailTest, ASpoolFolderThatTakesNoFileEndsTheRunInStep) {
   testing::TempDir elsewhere;
   std::rename((mail_dir + "Spool").c_str(), (elsewhere.path() + "Spool").c_str());
-  Fetch(Pop3Dialogue().Login(3).Retr(1, kFirst).Quit());
+  Fetch(Login(3) + Retr(1, kFirst) + kQuit);
   ExpectPlayed();
   EXPECT_EQ(ui.Texts(), Strings{"Could not open mail save file."});
   EXPECT_EQ(received, 0);
@@ -320,41 +296,37 @@ TEST_F(GetMailTest, ASpoolFolderThatTakesNoFileEndsTheRunInStep) {
   EXPECT_FALSE(Sent("DELE"));
 }
 
-// ---- Cancel, as the transfer dialog presses it -------------------------------------------
-
-// "Cancel current" skips one message, also while the server is slow, and the rest commits;
-// a second press while its rest is read gives the session up (no QUIT, so nothing is kept).
-// "Cancel all" ends the session the regular way after the current message.
+// "Cancel current", as the transfer dialog presses it, skips one message, also while the
+// server is slow, and the rest commits; a second press while its rest is read gives the
+// session up (no QUIT, so nothing is kept). "Cancel all" ends the session the regular way.
 TEST_F(GetMailTest, CancelSkipsAMessageOrEndsTheRun) {
   // Message 2 pauses in the middle of a line whose rest would look like the end of the
   // message if it were read as a line of its own, or before its RETR reply.
-  const std::string middle_of_a_line = "From: bob@site\r\nSubject: two\r\n\r\nx", rest = ".\r\nmore\r\n.\r\n";
-  const Pop3Dialogue start = Pop3Dialogue().Login(3).Retr(1, kFirst).Dele(1);
-  const Pop3Dialogue then = Pop3Dialogue().Retr(3, kThird).Dele(3).Quit();
+  const std::string part = "From: bob@site\r\nSubject: two\r\n\r\nx", rest = ".\r\nmore\r\n.\r\n";
+  const std::string start = Login(3) + Retr(1, kFirst) + Dele(1), then = Retr(3, kThird) + Dele(3) + kQuit;
   const struct {
     const char* name;
-    Pop3Dialogue dialogue;
-    size_t lines;              // press once message 2 shows this many status lines
+    std::string script;
+    size_t lines;               // press once message 2 shows this many status lines
     int first, every, presses;  // at the first-th such event, then every every-th, so many times
     bool all;
     Strings stored;
     int skipped;
     Strings boxes = {};
   } rows[] = {
-      {"current", Pop3Dialogue(start).Retr(2, BodyLines(5000, 50)).Then(then), 2, 1, 1, 1, false, {kFirst, kThird}, 1},
+      {"current", start + Retr(2, BodyLines(5000, 50)) + then, 2, 1, 1, 1, false, {kFirst, kThird}, 1},
       {"current, while the server pauses inside the message",
-       Pop3Dialogue(start).C("RETR 2").S("+OK 40 octets").Raw(middle_of_a_line).Script("PAUSE 600").Raw(rest)
-           .Then(then), 4, 10, 1, 1, false, {kFirst, kThird}, 1},
+       start + "C: RETR 2\nS: +OK 40 octets\n" + Raw(part) + "PAUSE 600\n" + Raw(rest) + then, 4, 10, 1, 1, false,
+       {kFirst, kThird}, 1},
       {"current, while the server pauses before the RETR reply",
-       Pop3Dialogue(start).C("RETR 2").Script("PAUSE 600").Raw("+OK 40 octets\r\n" + middle_of_a_line + rest)
-           .Then(then), 1, 10, 1, 1, false, {kFirst, kThird}, 1},
-      {"all", Pop3Dialogue(start).Retr(2, kSecond).Quit(), 2, 1, 1, 1, true, {kFirst}, 1},
-      {"current twice while the rest is read", Pop3Dialogue(start).Retr(2, BodyLines(5000, 20)), 2, 5, 10, 2, false,
-       {}, 2},
-      {"current twice while the server is silent",
-       Pop3Dialogue(start).C("RETR 2").S("+OK 40 octets").S("From: bob@site").Stall(), 3, 10, 10, 2, false, {}, 2},
+       start + "C: RETR 2\nPAUSE 600\n" + Raw("+OK 40 octets\r\n" + part + rest) + then, 1, 10, 1, 1, false,
+       {kFirst, kThird}, 1},
+      {"all", start + Retr(2, kSecond) + kQuit, 2, 1, 1, 1, true, {kFirst}, 1},
+      {"current twice while the rest is read", start + Retr(2, BodyLines(5000, 20)), 2, 5, 10, 2, false, {}, 2},
+      {"current twice while the server is silent", start + "C: RETR 2\nS: +OK 40 octets\nS: From: bob@site\nSTALL\n",
+       3, 10, 10, 2, false, {}, 2},
       {"current in a message far larger than announced: its rest is not read without end",
-       Pop3Dialogue(start).Retr(2, BodyLines(3 << 20), "+OK 10 octets"), 3, 1, 1, 1, false, {}, 2, {kTooLarge}},
+       start + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), 3, 1, 1, 1, false, {}, 2, {kTooLarge}},
   };
   timeout = 60;  // only the presses end a wait
   for (const auto& row : rows) {
@@ -370,7 +342,7 @@ TEST_F(GetMailTest, CancelSkipsAMessageOrEndsTheRun) {
       mail->CancelAll = row.all;
       mail->CancelListen();
     };
-    Fetch(row.dialogue);
+    Fetch(row.script);
     ui.on_events = nullptr;
     EXPECT_EQ(presses, row.presses);
     EXPECT_LT(elapsed, std::chrono::seconds(5));
@@ -391,33 +363,25 @@ TEST_F(GetMailTest, CancelSkipsAMessageOrEndsTheRun) {
   EXPECT_EQ(fake->Connections(), connections);
 }
 
-// ---- a message is ".new" only when it is complete and on disk ------------------------------
-
+// While messages are read, and when the disk is flushed (once, after the last DELE, before
+// QUIT), they have work names only.
 TEST_F(GetMailTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
-  std::vector<Strings> while_reading;
-  PressWhileReading(2, [&] { while_reading.push_back(Names("Spool")); });
-  Strings at_flush;
-  bool quit_at_flush = true, dele_at_flush = false;
+  Strings seen;
+  ui.on_events = [&] {
+    if (status.Lines().size() == 4 && status.Lines()[0].starts_with("Receiving message: 2")) seen = Names("Spool");
+  };
   int flushes = 0;
   SetDiskFlush([&](const std::string& folder) {
-    ++flushes;
     EXPECT_EQ(folder, mail_dir + "Spool");
-    at_flush = Names("Spool");
-    quit_at_flush = Sent("QUIT"), dele_at_flush = Sent("DELE 2");
-    return true;
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
+    seen = Names("Spool");
+    EXPECT_TRUE(Sent("DELE 2") && !Sent("QUIT"));
+    return ++flushes;
   });
-  Fetch(Pop3Dialogue().Login(2).Retr(1, kFirst).Dele(1).Retr(2, kSecond).Dele(2).Quit(), 7);
+  Fetch(Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit, 7);
   ExpectPlayed();
-  ASSERT_EQ(while_reading.size(), 1u);
-  EXPECT_EQ(std::count_if(while_reading[0].begin(), while_reading[0].end(), IsWorkFile), 2);
-  EXPECT_EQ(while_reading[0].size(), 2u);
-  // One flush for the connection, after the last DELE, before any file is named ".new" and
-  // before QUIT.
   EXPECT_EQ(flushes, 1);
-  EXPECT_EQ(at_flush.size(), 2u);
-  EXPECT_TRUE(std::all_of(at_flush.begin(), at_flush.end(), IsWorkFile));
-  EXPECT_TRUE(dele_at_flush);
-  EXPECT_FALSE(quit_at_flush);
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
   EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
 }
 
@@ -430,7 +394,7 @@ TEST_F(GetMailTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
   Spool("1.NEW", "taken in another letter case");
   Spool("notes.part", "not a work file");
   Spool(".x.part", "not a work file either");
-  Fetch(Pop3Dialogue().Login(1).Retr(1, kFirst).Dele(1).Quit());
+  Fetch(Login(1) + Retr(1, kFirst) + Dele(1) + kQuit);
   ExpectPlayed();
   EXPECT_EQ(Names("Spool"), (Strings{".x.part", "0.new", "1.NEW", "2.new", "notes.part"}));
   EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/2.new"), kFirst);

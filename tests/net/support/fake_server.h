@@ -62,6 +62,7 @@ class LoopbackPort {
   LoopbackPort(const LoopbackPort&) = delete;
   LoopbackPort& operator=(const LoopbackPort&) = delete;
   const std::string& Port() const { return port_; }
+  int fd() const { return fd_; }
 
  private:
   int fd_ = -1;
