@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -17,9 +18,81 @@ namespace corvelle::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+struct DialogueStep {
+  enum class Kind { kServer, kClient, kPause, kClose, kStall };
+  Kind kind;
+  std::string bytes;     // for S and C: the exact bytes, line end included
+  int milliseconds = 0;  // for PAUSE
+};
 using Kind = DialogueStep::Kind;
 
+std::string Unescape(std::string_view text) {
+  static const std::string_view kEscapes("r\rn\nt\t0\0\\\\", 10);  // each letter, then its byte
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view rest = text.substr(i);
+    size_t at = rest.size() > 1 && rest[0] == '\\' ? kEscapes.find(rest[1]) : std::string_view::npos;
+    if (at != std::string_view::npos && at % 2 == 0) {
+      out += kEscapes[at + 1];
+      ++i;
+    } else if (rest.size() > 3 && rest.starts_with("\\x") && std::isxdigit(static_cast<unsigned char>(rest[2])) &&
+               std::isxdigit(static_cast<unsigned char>(rest[3]))) {
+      out += static_cast<char>(std::stoi(std::string(rest.substr(2, 2)), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The steps of `script`.
+std::vector<DialogueStep> ParseDialogue(std::string_view script) {
+  std::vector<DialogueStep> steps;
+  while (!script.empty()) {
+    std::string_view line = script.substr(0, script.find('\n'));
+    script.remove_prefix(std::min(script.size(), line.size() + 1));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    std::string_view tag = line.substr(0, 3), text = line.substr(std::min<size_t>(3, line.size()));
+    if (line.empty() || line[0] == '#') continue;
+    if (tag == "S: " || tag == "C: " || line == "S:" || line == "C:")
+      steps.push_back({line[0] == 'S' ? Kind::kServer : Kind::kClient, Unescape(text) + "\r\n"});
+    else if (tag == "S> ")
+      steps.push_back({Kind::kServer, Unescape(text)});
+    else if (line.starts_with("PAUSE "))
+      steps.push_back({Kind::kPause, "", std::stoi(std::string(line.substr(6)))});
+    else if (line == "CLOSE" || line == "STALL")
+      steps.push_back({line == "CLOSE" ? Kind::kClose : Kind::kStall, ""});
+    else
+      throw std::invalid_argument("dialogue line not understood: " + std::string(line));
+  }
+  return steps;
+}
+
 }  // namespace
+
+std::string Escape(std::string_view bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : bytes) {
+    auto u = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n' || c == '\\')
+      out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\";
+    else if (u < 0x20 || u >= 0x7F)
+      out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string Drip(std::string_view bytes, int milliseconds) {
+  std::string script;
+  for (char c : bytes) script += "S> " + Escape(std::string_view(&c, 1)) + "\nPAUSE " + std::to_string(milliseconds) + "\n";
+  return script;
+}
+
 
 struct FakeServer::State {
   // Plays server steps up to the next command the client must send, or a pause not yet over.
@@ -143,13 +216,11 @@ class FakeTransport final : public Transport {
 
 }  // namespace
 
-FakeServer::FakeServer(std::string_view script) : state_(std::make_shared<State>()) { AddSteps(ParseDialogue(script)); }
+FakeServer::FakeServer(std::string_view script) : state_(std::make_shared<State>()) {
+  state_->steps = ParseDialogue(script);
+}
 
 FakeServer::~FakeServer() = default;
-
-void FakeServer::AddSteps(const std::vector<DialogueStep>& steps) {
-  state_->steps.insert(state_->steps.end(), steps.begin(), steps.end());
-}
 
 std::unique_ptr<Transport> FakeServer::NewTransport() { return std::make_unique<FakeTransport>(state_); }
 void FakeServer::SetConnectResult(int code) { state_->connect_result = code; }

@@ -1,10 +1,20 @@
 #pragma once
-// A scripted server for protocol tests: it plays a dialogue (dialogue.h) in-process through
-// a fake transport, records every byte the client writes, and reports where the client left
-// the script. No threads and no sockets; pauses and stalls take real time. A client that
-// reads while the script waits for its command gets the end of the stream (and a problem is
+// A scripted server for protocol tests: it plays a dialogue in-process through a fake
+// transport, records every byte the client writes, and reports where the client left the
+// script. No threads and no sockets; pauses and stalls take real time. A client that reads
+// while the script waits for its command gets the end of the stream (and a problem is
 // recorded) instead of a hang, and writing after the server closed fails as a reset
-// connection does.
+// connection does. A script has one step a line:
+//
+//   S: text    the server sends text and CR LF
+//   S> text    the server sends text with no line end
+//   C: text    the client must send text and CR LF next
+//   PAUSE n    the server says nothing for n milliseconds, then goes on
+//   CLOSE      the server closes the connection
+//   STALL      the server goes silent and keeps the connection open
+//   # ...      a comment; empty lines are skipped
+//
+// Text may hold the escapes \r \n \t \0 \\ and \xHH, so any byte can be scripted.
 //
 //   FakeServer server("S: +OK ready\nC: USER joe\nS: +OK\n");
 //   component.SetTransport(server.NewTransport());
@@ -16,21 +26,24 @@
 #include <vector>
 
 #include "net/sockets/transport.h"
-#include "net/support/dialogue.h"
 
 namespace corvelle::testing {
 
+// The script of a server that sends `bytes` one at a time, pausing `milliseconds` after each.
+std::string Drip(std::string_view bytes, int milliseconds);
+// A printable form of `bytes`: the escapes above for control and 8-bit bytes.
+std::string Escape(std::string_view bytes);
+
 class FakeServer {
  public:
+  // Throws std::invalid_argument naming a line of `script` it cannot read.
   explicit FakeServer(std::string_view script = "");
   ~FakeServer();
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
 
-  void AddSteps(const std::vector<DialogueStep>& steps);
-
-  // A transport connected to this server in-process. Each connection goes on with the
-  // script where the previous one ended (after its CLOSE).
+  // A transport connected to this server. Each connection goes on with the script where the
+  // previous one ended (after its CLOSE).
   std::unique_ptr<Transport> NewTransport();
   // What connecting answers: 0, or a WinSock code such as 10061 or 11001.
   void SetConnectResult(int code);
