@@ -124,8 +124,8 @@ bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start,
   }
   // Progress runs from 10 to 90 over the bytes taken (the first line's terminator aside);
   // without an announced size it runs over a nominal budget and stops at 90.
-  long long done = std::clamp<long long>(read.taken - 2, 0, read.total);
-  CurrentProgress(static_cast<int>(std::lround(static_cast<double>(done) * 80.0 / static_cast<double>(read.total))) + 10);
+  double done = static_cast<double>(std::clamp<long long>(read.taken - 2, 0, read.total));
+  CurrentProgress(static_cast<int>(std::lround(done * 80.0 / static_cast<double>(read.total))) + 10);
   return true;
 }
 

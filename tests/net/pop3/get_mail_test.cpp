@@ -112,15 +112,23 @@ class GetMailTest : public testing::TransferFixture {
   Clock::duration elapsed{};
 };
 
+// A whole run, with the settings its component was made with: the setup dialog may save
+// other ones meanwhile.
 TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
-  Fetch(Login(2) + Retr(1, kFirst, "+OK 46 octets") + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit);
+  MailSettings.MailPort = "";
+  Start(Login(2) + Retr(1, kFirst, "+OK 46 octets") + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit);
+  MailSettings.MailServer = "other.example";
+  MailSettings.UserName = "someone";
+  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.MailDirectory = "/nonexistent/";
+  mail->GetNewMail(received, skipped);
   ExpectPlayed();
+  EXPECT_EQ(fake->Host() + ":" + fake->Port(), "pop.example:110") << "an empty port means 110";
   EXPECT_EQ(received, 2);
   EXPECT_EQ(skipped, 0);
   EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
   EXPECT_FALSE(mail->ErrorFlag);
   EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_TRUE(status.Showed("Connecting to mail server..."));
   EXPECT_NE(std::find(status.history.begin(), status.history.end(),
                       Strings{"Receiving message: 1 of 2 (0 messages skipped).", "46 octets bytes", "From: ann@site",
                               "Subject: one"}),
@@ -132,24 +140,8 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
                    "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
   EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
-  EXPECT_EQ(ui.current.front(), 0);
   EXPECT_EQ(ui.current.back(), 100);
   EXPECT_NE(std::find(ui.current.begin(), ui.current.end(), 10), ui.current.end());
-}
-
-TEST_F(GetMailTest, TheRunKeepsTheSettingsItsComponentWasMadeWith) {
-  MailSettings.MailPort = "";
-  Start(Login(1) + Retr(1, kFirst) + Dele(1) + kQuit);
-  // The setup dialog saves other settings before the run: the component keeps to its own.
-  MailSettings.MailServer = "other.example";
-  MailSettings.UserName = "someone";
-  MailSettings.LeaveMailOnServer = "1";
-  MailSettings.MailDirectory = "/nonexistent/";
-  mail->GetNewMail(received, skipped);
-  ExpectPlayed();
-  EXPECT_EQ(fake->Host(), "pop.example");
-  EXPECT_EQ(fake->Port(), "110") << "an empty port means 110";
-  EXPECT_EQ(Stored(), Strings{kFirst});
 }
 
 TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
@@ -179,7 +171,7 @@ TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
 // the counts and the files kept. A deleting session keeps a file only when QUIT commits its
 // deletion; otherwise the server keeps the message and the next Get brings it.
 TEST_F(GetMailTest, ServerFaults) {
-  const std::string long_ok = "S: +OK " + std::string(300, 'w') + "\n";
+  const std::string long_ok = "S: +OK 1 1 " + std::string(300, 'w') + "\n";  // a good reply to any command
   const struct {
     const char* name;
     std::string script;
@@ -192,7 +184,7 @@ TEST_F(GetMailTest, ServerFaults) {
     bool leave = false, flush_fails = false;  // mail left on the server; the disk flush fails
   } rows[] = {
       {"refused RETR in the middle: that message is skipped",
-       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: -ERR no such message\n" + Retr(3, kSecond) + Dele(3) + kQuit,
+       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: -ERR no\n" + Retr(3, kSecond) + Dele(3) + kQuit,
        {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
       {"refused last message: no RSET, the others' deletions commit",
        Login(3) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + "C: RETR 3\nS: -ERR locked\n" + kQuit,
@@ -212,10 +204,9 @@ TEST_F(GetMailTest, ServerFaults) {
        {kReset}, 0, 0, true, {}, "PASS"},
       {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
        0, 0, true, {}, "PASS"},
-      {"reply lines longer than 255 bytes are read whole",
-       long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" + long_ok + "C: STAT\nS: +OK 1 100 " +
-           std::string(300, 'z') + "\n" + Retr(1, kFirst, "+OK 46 octets " + std::string(400, 'q')) + Dele(1) + kQuit,
-       {}, {}, 1, 0, false, {kFirst}, "RSET"},
+      {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
+       long_ok + "C: STAT\n" + long_ok + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       {kFirst}, "RSET"},
       {"no announced size: still counted as received",
        Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
        false, {kFirst, kSecond}, "RSET"},

@@ -1,4 +1,5 @@
-// The POP3 retriever's pure pieces: the reply parser and the spool writer's names.
+// The POP3 retriever's pure pieces: the reply parser (unstuffing is tested with whole messages)
+// and the creation of message files.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -40,17 +41,6 @@ TEST(Pop3Reply, RetrSize) {
     EXPECT_EQ(RetrReplySize(reply).size, size) << reply;
     EXPECT_EQ(RetrReplySize(reply).text, text) << reply;
   }
-}
-
-TEST(Pop3Reply, Unstuffing) {
-  for (auto [line, unstuffed] : {std::pair<std::string, std::string>{"..", "."}, {"..x", ".x"}, {".x", "x"}, {"x.", "x."},
-                                 {"", ""}, {"...", ".."}}) {
-    UnstuffLine(line);
-    EXPECT_EQ(line, unstuffed);
-  }
-  EXPECT_TRUE(IsEndOfReply("."));
-  EXPECT_FALSE(IsEndOfReply(".."));
-  EXPECT_FALSE(IsEndOfReply(". "));
 }
 
 // Every message file is made with it: a taken name (in any letter case) is never replaced.

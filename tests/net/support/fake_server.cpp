@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -73,23 +74,23 @@ std::vector<DialogueStep> ParseDialogue(std::string_view script) {
 }  // namespace
 
 std::string Escape(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (char c : bytes) {
-    auto u = static_cast<unsigned char>(c);
-    if (c == '\r' || c == '\n' || c == '\\')
-      out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\";
-    else if (u < 0x20 || u >= 0x7F)
-      out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
-    else
-      out += c;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", c);
+    out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\\' ? "\\\\" : escape;
   }
   return out;
 }
 
 std::string Drip(std::string_view bytes, int milliseconds) {
   std::string script;
-  for (char c : bytes) script += "S> " + Escape(std::string_view(&c, 1)) + "\nPAUSE " + std::to_string(milliseconds) + "\n";
+  for (char c : bytes)
+    script += "S> " + Escape(std::string_view(&c, 1)) + "\nPAUSE " + std::to_string(milliseconds) + "\n";
   return script;
 }
 
@@ -125,8 +126,8 @@ struct FakeServer::State {
         ++next;
         Advance();
       } else {
-        problems.push_back((next < steps.size() ? "expected C: " + Escape(steps[next].bytes) : std::string("after the end")) +
-                           ", the client sent " + Escape(partial_line));
+        problems.push_back((next < steps.size() ? "expected C: " + Escape(steps[next].bytes) : "after the end: ") +
+                           " but the client sent " + Escape(partial_line));
         closed = true;  // as a strict server would
       }
       partial_line.clear();
@@ -153,8 +154,9 @@ struct FakeServer::State {
       return static_cast<long>(n);
     }
     if (!closed)
-      problems.push_back(next < steps.size() ? "the client reads while the server waits for C: " + Escape(steps[next].bytes)
-                                             : "the client reads after the end of the script");
+      problems.push_back("the client reads " + (next < steps.size() ? "while the script waits for C: " +
+                                                                        Escape(steps[next].bytes)
+                                                                  : std::string("after the end of the script")));
     closed = true;
     return 0;
   }
@@ -219,8 +221,6 @@ class FakeTransport final : public Transport {
 FakeServer::FakeServer(std::string_view script) : state_(std::make_shared<State>()) {
   state_->steps = ParseDialogue(script);
 }
-
-FakeServer::~FakeServer() = default;
 
 std::unique_ptr<Transport> FakeServer::NewTransport() { return std::make_unique<FakeTransport>(state_); }
 void FakeServer::SetConnectResult(int code) { state_->connect_result = code; }

@@ -15,10 +15,6 @@
 //   # ...      a comment; empty lines are skipped
 //
 // Text may hold the escapes \r \n \t \0 \\ and \xHH, so any byte can be scripted.
-//
-//   FakeServer server("S: +OK ready\nC: USER joe\nS: +OK\n");
-//   component.SetTransport(server.NewTransport());
-//   ... EXPECT_EQ(server.Problems(), Strings{}); EXPECT_TRUE(server.Finished());
 
 #include <memory>
 #include <string>
@@ -38,7 +34,6 @@ class FakeServer {
  public:
   // Throws std::invalid_argument naming a line of `script` it cannot read.
   explicit FakeServer(std::string_view script = "");
-  ~FakeServer();
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
 
