@@ -214,8 +214,9 @@ void TGetMail::DoPOPLogout() {
   }
   SetText("QUIT\r\n");
   // The reply says the server has committed; closing before it could abort the commit.
+  // Without it, whether the server deleted is unknown: the files stay, and the user is told.
   std::string reply;
-  ReceiveWholeLine(reply, kReplyKeep);
+  if (!ReceiveWholeLine(reply, kReplyKeep)) SessionLost(LastReceiveError());
   if (IsConnected()) Disconnect();
 }
 

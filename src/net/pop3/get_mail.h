@@ -2,9 +2,9 @@
 // TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
 // ".new" file per message, byte for byte as the server holds it. Each message is deleted on
 // the server after it is stored, unless LeaveMailOnServer says to keep it there. It writes
-// the network log (System/netlog.txt), shows what it does in the transfer dialog's status
-// lines, and reports progress and processes pending events through the UI seam, so the
-// dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
+// the network log (System/netlog.txt), shows what it does (and why a session failed) in the
+// transfer dialog's status lines, and reports progress and processes pending events through
+// the UI seam, so the dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
 //
 // Every message is stored exactly once and never lost. A message is written under a hidden
 // work name (SpoolWriter::CreateWork) that the filter never takes. The server deletes what

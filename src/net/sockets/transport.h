@@ -1,8 +1,8 @@
 #pragma once
 // The byte stream under the socket component: connect, read, write, close, all without
 // blocking, so that the component can wait in short slices and keep the interface alive.
-// TcpTransport is the real one; FakeTransport (fake_transport.h) plays a scripted server
-// in-process for protocol tests. Failures are WinSock codes (platform/tcp_socket.h).
+// TcpTransport is the real one; the tests' FakeServer (tests/net/support) plays a scripted
+// server in-process for protocol tests. Failures are WinSock codes (platform/tcp_socket.h).
 
 #include <cstddef>
 #include <functional>

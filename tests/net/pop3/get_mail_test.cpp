@@ -225,7 +225,7 @@ TEST_F(GetMailTest, ServerFaults) {
       {"dripped message", Login(1) + "C: RETR 1\nS: +OK 40 octets\n" + Drip(kFirst, 200), {}, {kTimedOut}, 0, 1, true,
        {}, "QUIT"},
       {"QUIT never answered: the files stay, as the server may have deleted",
-       Login(1) + Retr(1, kFirst) + Dele(1) + "C: QUIT\nSTALL\n", {}, {}, 1, 0, true, {kFirst}, "RSET"},
+       Login(1) + Retr(1, kFirst) + Dele(1) + "C: QUIT\nSTALL\n", {}, {kTimedOut}, 1, 0, true, {kFirst}, "RSET"},
       // A message cannot take more than its size allows: the session ends (no QUIT).
       {"3 MiB where 10 octets were announced",
        Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), {kTooLarge}, {}, 0, 2,
