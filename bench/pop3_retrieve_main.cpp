@@ -9,7 +9,7 @@
 
 #include "core/mail_dirs.h"
 #include "core/settings.h"
-#include "net/get_mail.h"
+#include "net/pop3/get_mail.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;

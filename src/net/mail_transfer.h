@@ -1,12 +1,14 @@
 #pragma once
-// What the POP3 retriever and the SMTP sender share: the transfer dialog's status lines,
-// the progress they report through the UI seam, and the two flags that the dialog's
-// Cancel buttons set between two lines of a transfer.
+// What the POP3 retriever and the SMTP sender share: the transfer dialog's status lines, the
+// progress they report through the UI seam, the network log and the reasons a run failed,
+// and the two flags that the dialog's Cancel buttons set between two lines of a transfer.
 
 #include <string>
+#include <vector>
 
 #include "core/status_text.h"
-#include "net/sockets.h"
+#include "net/net_log.h"
+#include "net/sockets/sockets.h"
 
 namespace corvelle {
 
@@ -19,15 +21,29 @@ class TMailTransfer : public TSockets {
   void InitStatus(StatusText* memo) { StatusMemo = memo; }
 
  protected:
+  // The components take what they need of MailSettings once, when they are made: the setup
+  // dialog may save new settings while a transfer runs, and a run keeps to the ones it began with.
+  TMailTransfer();
+
   void SetStatus(int line, const std::string& text);
+  // Empties the status lines, all but this run's notes, which stay at the bottom.
   void ClearStatus();
   // Each reports the percentage, then lets the interface process pending events. A current
   // value equal to the last one is not reported again.
   void TotalProgress(int percent);
   void CurrentProgress(int percent);
+  // Tells the user why something failed: the reason (made one line, at most 500 bytes) goes
+  // into the network log and stays below the status lines until the run ends.
+  void Note(const std::string& reason);
+  // A new run starts without the notes of the last one.
+  void ForgetNotes() { notes_.clear(); }
+
+  const std::string mail_directory_;  // ends in "/"
+  NetLog log_;
 
  private:
   int last_current_ = -1;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace corvelle

@@ -136,12 +136,17 @@ std::string AddressText(const SocketAddress& address) {
   return text;
 }
 
-int TcpSocket::StartConnect(const SocketAddress& address) {
+int TcpSocket::Create(int family) {
   Close();
-  fd_ = ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+  fd_ = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd_ < 0) return WinSockErrorFromErrno(errno);
   int on = 1;
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return 0;
+}
+
+int TcpSocket::StartConnect(const SocketAddress& address) {
+  if (fd_ < 0) return wsa::kNotSocket;
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0) return 0;
   if (errno == EINPROGRESS || errno == EINTR) return 0;
   int code = WinSockErrorFromErrno(errno);

@@ -62,7 +62,11 @@ class TcpSocket {
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // Creates the socket and starts connecting. 0 when connected or in progress, else a code.
+  // Creates the socket for the address family `family` (closing any earlier one). 0, or the
+  // code of the failure.
+  int Create(int family);
+  // Starts connecting the created socket. 0 when connected or in progress, else a code (the
+  // socket is then closed).
   int StartConnect(const SocketAddress& address);
   // After Wait(write) reported ready: 0 when the connection stands, else the code it failed with.
   int ConnectResult() const;

@@ -7,7 +7,7 @@
 #include <QSocketNotifier>
 #include <map>
 
-#include "net/socket_notifier.h"
+#include "net/sockets/socket_notifier.h"
 
 namespace corvelle {
 

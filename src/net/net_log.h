@@ -1,0 +1,29 @@
+#pragma once
+// The network log, "System/netlog.txt" in the mail directory: the POP3 dialogue and the
+// reasons a transfer failed, one entry a line, each ended by CR LF. The problem report
+// reads it.
+
+#include <string>
+
+namespace corvelle {
+
+class NetLog {
+ public:
+  explicit NetLog(const std::string& mail_directory);
+  ~NetLog();
+  NetLog(const NetLog&) = delete;
+  NetLog& operator=(const NetLog&) = delete;
+
+  // Empties the log, creating it when missing.
+  void Restart();
+  // Appends `text` and CR LF. A log that cannot be written is skipped: it never stops a transfer.
+  void Write(const std::string& text);
+
+ private:
+  void Open(int flags);
+
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace corvelle

@@ -1,0 +1,146 @@
+#pragma once
+// TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
+// ".new" file per message, byte for byte as the server holds it. Each message is deleted on
+// the server after it is stored, unless LeaveMailOnServer says to keep it there. It writes
+// the network log (System/netlog.txt), shows what it does (and why a session failed) in the
+// transfer dialog's status lines, and reports progress and processes pending events through
+// the UI seam, so the dialog's Cancel buttons can set CancelAll and ErrorFlag at any line.
+//
+// Every message is stored exactly once and never lost. A message is written under a hidden
+// work name (SpoolWriter::CreateWork) that the filter never takes. The server deletes what
+// DELE marked only when QUIT commits (RFC 1939), so at the end of a deleting session:
+//   - before QUIT: one flush of the file system, each work file moved to the next free
+//     ".new" name, the spool folder flushed; then QUIT (a lost reply to it may still mean
+//     the server deleted, so the files stay);
+//   - no QUIT (connection lost, files not committed) or an RSET answered "+OK": the server
+//     keeps the messages, so their work files are removed and the next Get brings them.
+// A session that leaves mail on the server keeps what it stored either way. Work files that
+// survive a crash are removed after the next login; the server still holds those messages.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/mail_transfer.h"
+
+namespace corvelle {
+
+class SpoolWriter;
+
+// How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
+// the spool folder). Tests install one that records the moment; nullptr restores it.
+using DiskFlush = std::function<bool(const std::string& spool_folder)>;
+void SetDiskFlush(DiskFlush flush);
+
+class TGetMail : public TMailTransfer {
+ public:
+  // Takes the server, Port (MailPort), user, password and DeleteAfter (LeaveMailOnServer)
+  // from the settings now, and creates the network log anew (empty).
+  TGetMail();
+  ~TGetMail() override;
+
+  std::string LastError;  // the text of the last socket error reported to this component
+  bool DataIsReady = false;
+  bool LoggedIn = false;   // between a successful PASS and QUIT
+  bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
+
+  // Connects and logs in (port 110 when Port is empty). False (after its message box) when
+  // that fails; the connection is then closed.
+  bool DoPOPLogin();
+  // Ends the session: RSET first when ErrorFlag is set, then the work files are committed or
+  // removed (see above), then QUIT, whose reply is awaited (bounded) so that the server
+  // commits, and the connection is closed. No QUIT when the files could not be committed, or
+  // when an RSET meant to take deletions back was not answered "+OK".
+  void DoPOPLogout();
+  // The number of waiting messages (logging in first if needed); 0 when it cannot be read
+  // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
+  int GetMailStatus();
+  // Fetches message `number` into a work file and deletes it on the server when DeleteAfter
+  // is set. Returns the size the server announced, or, when none was, the bytes stored (at
+  // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
+  // or its DELE refused).
+  long GetMailMessage(int number);
+  // Fetches every waiting message. `received`: messages in the spool folder at the end;
+  // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
+  // created ends the run (the rest stays on the server, ErrorFlag set).
+  void GetNewMail(int& received, int& skipped);
+
+  // The error event: remembers the text and sets ErrorFlag; nothing is shown.
+  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
+  void DataReady(TSockets& sender, int socket);
+  bool IsDataReady();
+
+  // Appends `text` and CR LF to the network log.
+  void WriteLog(const std::string& text) { log_.Write(text); }
+
+ private:
+  enum class Reply { kAccepted, kRefused, kLost };
+  // How far the reading of a message has come.
+  struct MessageRead {
+    explicit MessageRead(long announced);
+    long total;            // what progress runs over: the announced size, or a nominal budget
+    long long limit;       // the most the message may take from the stream
+    long long taken = 0;   // bytes taken from the stream so far
+    bool at_line_start = true;
+    bool announced;        // the RETR reply gave a size
+  };
+
+  // The session's steps.
+  // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
+  // when the reply starts with `expect`; lost when no reply came (the session is then over).
+  Reply Command(const std::string& text, std::string_view expect = "+OK");
+  bool Greeting();
+  bool Authenticate();
+  bool LoginStep(const std::string& command, const char* refused);
+  // RSET. True when the server answered "+OK".
+  bool ResetStep();
+  // DELE for a stored message. True when the server marked it; a refusal is noted.
+  bool DeleteStep(int number);
+
+  // The steps of one message.
+  // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
+  // folder took no file; the message is read past and the run ends). Returns what
+  // GetMailMessage returns.
+  long ReceiveMessage(int number, SpoolWriter* file);
+  // Reads the message's lines up to its "." line into `file`, or past them when `file` is
+  // null. True when the "." line came. Storing stops at a Cancel (ErrorFlag); reading past
+  // stops at a second Cancel, which gives the session up.
+  bool ReadMessage(SpoolWriter* file, MessageRead& read);
+  // One piece of a line into `file`: a line's start is unstuffed and may become a status
+  // line; progress moves at each line's end. False when the write failed.
+  bool StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete, const MessageRead& read);
+  void ShowHeaderLine(const std::string& line);
+  // The server sent more than a message may hold: says so and drops the session (no QUIT).
+  void MessageTooLarge(const MessageRead& read);
+
+  // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
+  // more. False when the connection was lost (or a second Cancel came).
+  bool ReadReplyLine(std::string& line);
+  // True when the last read was given up by a Cancel and the session can go on.
+  bool WaitInterrupted() const;
+  // The connection cannot be trusted any more: it is closed without QUIT (so the server
+  // commits nothing) and the session ends. `code` is why (the last read's error, or 0 when
+  // the user or a message of its own said it): its text becomes LastError and a note.
+  void SessionLost(int code);
+  bool SessionUsable() const { return IsConnected() && !session_lost_; }
+  const std::string& SpoolFolder();
+  // Ends the work files of the connection: with `commit`, the file system is flushed, each
+  // work file moved to the next free ".new" name in the order stored, and the spool folder
+  // flushed; false when a step failed. Files not committed are removed and counted in
+  // discarded_ (their messages stay on the server).
+  bool SettleWorkFiles(bool commit);
+
+  const std::string server_, user_, password_;
+  std::string reply_;  // the last reply line
+  std::string spool_;
+  bool session_lost_ = false;
+  bool stop_run_ = false;
+  std::vector<std::string> work_files_;  // complete messages of this connection, in order
+  std::uint64_t next_work_ = 0;
+  int discarded_ = 0;
+  int deletions_ = 0;  // DELE commands sent over this connection
+};
+
+}  // namespace corvelle

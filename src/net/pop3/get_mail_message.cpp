@@ -1,0 +1,146 @@
+// TGetMail's steps for one message: RETR, storing its lines, DELE.
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/user_interface.h"
+#include "net/pop3/get_mail.h"
+#include "net/pop3/pop3_reply.h"
+#include "net/pop3/spool_writer.h"
+#include "platform/paths.h"
+#include "platform/tcp_socket.h"
+
+namespace corvelle {
+namespace {
+
+constexpr long kUnknownSizeBudget = 2048;
+constexpr long long kMiB = 1 << 20;
+
+bool StartsWithLower(const std::string& line, std::string_view prefix) {
+  return line.size() >= prefix.size() && AsciiLower(std::string_view(line).substr(0, prefix.size())) == prefix;
+}
+
+}  // namespace
+
+// The most a message may take from the stream (terminators, stuffing and end line included):
+// well above what the server announced, and 100 MiB when it announced nothing.
+TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknownSizeBudget), announced(size > 0) {
+  long long capped = std::min<long long>(size, 1LL << 40);  // no overflow below
+  limit = announced ? std::max(2 * capped, capped + kMiB) : 100 * kMiB;
+}
+
+long TGetMail::GetMailMessage(int number) {
+  ErrorFlag = false;
+  CurrentProgress(0);
+  if (!LoggedIn && !DoPOPLogin()) return 0;
+  SpoolWriter file;
+  bool created = file.CreateWork(SpoolFolder(), next_work_);
+  long size = 0;
+  switch (Command("RETR " + std::to_string(number))) {
+    case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr); break;
+    case Reply::kRefused: ShowMessage("POP server will not allow message retrieval."); break;
+    case Reply::kLost: break;  // the message stays on the server
+  }
+  if (size > 0)
+    work_files_.push_back(file.path());
+  else
+    file.Remove();
+  // Whatever became of this message, the next one starts afresh (unless the session is over).
+  ErrorFlag = session_lost_;
+  CurrentProgress(100);
+  return size;
+}
+
+long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
+  RetrSize announced = RetrReplySize(reply_);
+  MessageRead read(announced.size);
+  if (!file) {
+    // Read past the message so the session stays in step; a spool folder that takes no file
+    // will not take the next message either, so the run ends here.
+    ReadMessage(nullptr, read);
+    ShowMessage("Could not open mail save file.");
+    stop_run_ = true;
+    return 0;
+  }
+  WriteLog("Found file size: " + std::to_string(announced.size));
+  SetStatus(1, announced.text + " bytes");
+  CurrentProgress(10);
+  bool ended = ReadMessage(file, read);
+  // A message left before its end (cancel, failed write) is read to its end, so that the
+  // session stays in step and the next message can follow.
+  if (!ended && SessionUsable()) ReadMessage(nullptr, read);
+  if (!ended || !file->Close() || ErrorFlag) return 0;
+  // Without an answer to DELE the session is lost and the server keeps the message.
+  if (DeleteAfter && !DeleteStep(number)) return 0;
+  return announced.size > 0 ? announced.size : std::max<long>(static_cast<long>(file->size()), 1);
+}
+
+bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
+  const int cancels = CancelCount();
+  std::string piece;
+  bool complete = false;
+  while (!file || !ErrorFlag) {
+    long taken = SessionUsable() ? ReceiveLongLine(piece, complete) : 0;
+    if (taken == 0) {
+      // Cancel pressed while the server was slow: this message is skipped like any other
+      // cancel (its rest is read after), and the run goes on.
+      if (file && WaitInterrupted())
+        ErrorFlag = true;
+      else
+        SessionLost(LastReceiveError());
+      return false;
+    }
+    bool line_start = read.at_line_start;
+    read.at_line_start = complete;
+    read.taken += taken;
+    if (line_start && complete && IsEndOfReply(piece)) return true;
+    if (read.taken > read.limit) {  // an endless message would fill the disk
+      MessageTooLarge(read);
+      return false;
+    }
+    if (file) {
+      if (!StoreLine(*file, piece, line_start, complete, read)) return false;
+      continue;
+    }
+    Ui().ProcessEvents();
+    if (CancelCount() != cancels) {  // another Cancel while the rest is read: give up
+      SessionLost(0);
+      return false;
+    }
+  }
+  return false;
+}
+
+bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete,
+                         const MessageRead& read) {
+  if (line_start) {
+    UnstuffLine(piece);
+    ShowHeaderLine(piece);
+  }
+  if (!file.Append(piece) || (complete && !file.Append("\r\n"))) return false;
+  if (!complete) {  // a long line: keep the interface alive between its pieces
+    Ui().ProcessEvents();
+    return true;
+  }
+  // Progress runs from 10 to 90 over the bytes taken (the first line's terminator aside);
+  // without an announced size it runs over a nominal budget and stops at 90.
+  double done = static_cast<double>(std::clamp<long long>(read.taken - 2, 0, read.total));
+  CurrentProgress(static_cast<int>(std::lround(done * 80.0 / static_cast<double>(read.total))) + 10);
+  return true;
+}
+
+void TGetMail::ShowHeaderLine(const std::string& line) {
+  if (StartsWithLower(line, "from: "))
+    SetStatus(2, line);
+  else if (StartsWithLower(line, "subject: "))
+    SetStatus(3, line);
+}
+
+void TGetMail::MessageTooLarge(const MessageRead& read) {
+  ShowMessage(read.announced ? "POP server sent more than the message size it announced."
+                             : "POP server sent a message larger than 100 MB.");
+  // What the server sends next cannot be trusted to end: leave without QUIT.
+  SessionLost(0);
+}
+
+}  // namespace corvelle

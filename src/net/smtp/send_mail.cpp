@@ -1,0 +1,348 @@
+#include "net/smtp/send_mail.h"
+
+#include "core/addresses.h"
+#include "core/big_file.h"
+#include "core/file_message.h"
+#include "core/file_naming.h"
+#include "core/folder_files.h"
+#include "core/folder_list.h"
+#include "core/settings.h"
+#include "core/user_interface.h"
+#include "net/smtp/smtp_recipients.h"
+#include "net/smtp/smtp_reply.h"
+#include "net/smtp/smtp_text.h"
+#include "platform/paths.h"
+#include "platform/tcp_socket.h"
+
+namespace corvelle {
+namespace {
+
+constexpr const char* kSentMail = "Sent Mail";
+constexpr size_t kTextChunk = 16 * 1024;  // DATA text handed to the socket in pieces of this size
+
+std::string Trimmed(const std::string& s) {
+  size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+bool InFolder(const std::string& path, const std::string& folder) {
+  std::string a = FolderPart(path), b = folder;
+  while (a.size() > 1 && a.back() == '/') a.pop_back();
+  while (b.size() > 1 && b.back() == '/') b.pop_back();
+  return a == b;
+}
+
+void ShowResult(int code) {
+  switch (code) {
+    case kSendGreetingRefused: ShowMessage("Mail server did not accept greeting."); break;
+    case kSendSenderRefused: ShowMessage("Mail server did not accept your email address."); break;
+    case kSendNoRecipients: ShowMessage("Bad \"To:\" line: mail server could not accept mail addressees."); break;
+    case kSendBodyRefused: ShowMessage("Mail server did not accept mail body."); break;
+    case kSendLineTooLong:
+      ShowMessage("Mail message has a line longer than 998 characters, which mail servers do not accept. "
+                  "It was not sent.");
+      break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+// One message made ready to send: its text, the header lines that name its recipients, and
+// the header lines its filed copy is named after.
+struct TSendMail::Outgoing {
+  TBigFile text;
+  std::vector<std::string> header;
+  std::vector<std::string> filing_copy;
+  std::string source;  // the spool file as stored (letter case resolved); "" for window lines
+};
+
+TSendMail::TSendMail() : server_(MailSettings.SendServer), address_(MailSettings.MailAddress) {
+  Port = MailSettings.SendPort;
+  OnErrorOccurred = [this](TSockets& sender, int socket, int error, const std::string& msg) {
+    MailError(sender, socket, error, msg);
+  };
+}
+
+void TSendMail::MailError(TSockets&, int, int, const std::string& msg) {
+  ShowMessage("Transfer error: " + msg);
+  ErrorFlag = true;
+}
+
+bool TSendMail::ConnectToMailServer() {
+  ErrorFlag = false;
+  ClearStatus();
+  SetStatus(0, "Connecting to mail server...");
+  if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
+  if (!Connected) {
+    SetNonBlocking(false);
+    IPAddr = server_;
+    if (Port.empty()) Port = "25";
+    SConnect();
+    if (Socket == -1) {
+      ShowMessage("Could not connect to host.");
+      return false;
+    }
+    std::string greeting;
+    bool read = ReceiveReply(Socket, greeting);
+    if (read && ReplyAccepted(greeting, "220")) {
+      Connected = true;
+    } else {
+      ShowMessage("Could not connect to SMTP server.");
+      if (read)
+        DisconnectFromMailServer();
+      else
+        DropConnection();  // nothing more to say to a server that closed or went silent
+    }
+  }
+  ErrorFlag = !Connected;
+  return Connected;
+}
+
+void TSendMail::DisconnectFromMailServer() {
+  ClearStatus();
+  SetStatus(0, "Disconnecting from mail server...");
+  if (IsConnected()) {
+    SetText("QUIT\r\n");
+    Disconnect();
+  }
+  Connected = false;
+}
+
+void TSendMail::DropConnection() {
+  if (IsConnected()) Disconnect();
+  Connected = false;
+}
+
+void TSendMail::ProcessHeader(std::vector<std::string>& lines) {
+  HeaderScan scan = ScanHeader(lines, [] { Ui().ProcessEvents(); });
+  for (const std::string& subject : scan.subjects) SetStatus(2, subject);
+  lines = std::move(scan.recipients);
+  if (lines.empty()) return;
+  std::string shown = "To:";
+  for (size_t i = 0; i < lines.size(); ++i) shown += (i ? ", " : "") + lines[i];
+  SetStatus(1, shown);
+}
+
+std::string TSendMail::SpoolFolder() const { return ResolvePath(mail_directory_ + "Spool"); }
+
+TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer_list<std::string_view> codes) {
+  if (!IsConnected()) {
+    reply_lost_ = true;
+    Connected = false;
+    return Reply::kLost;
+  }
+  if (!command.empty()) SetText(command + "\r\n");
+  // Flush failures are reported already (send error, watchdog, cancel).
+  if (!Flush()) {
+    reply_lost_ = true;
+    DropConnection();
+    return Reply::kLost;
+  }
+  std::string reply;
+  if (ReceiveReply(Socket, reply)) {
+    for (std::string_view code : codes)
+      if (ReplyAccepted(reply, code)) return Reply::kAccepted;
+    Note("Mail server answered: " + reply);
+    return Reply::kRefused;
+  }
+  // No whole reply: the dialogue is out of step, so this connection is finished.
+  int error = LastReceiveError();
+  // The watchdog has reported a time-out itself, and a cancelled wait is the user's doing.
+  if (error != 0 && error != wsa::kTimedOut && error != wsa::kInterrupted) ReportError(Socket, "ReceiveReply", error);
+  DropConnection();
+  if (error == 0) return Reply::kRefused;  // a reply without end: refused, with its own message
+  reply_lost_ = true;
+  return Reply::kLost;
+}
+
+bool TSendMail::SendText(Outgoing& message) {
+  TBigFile& text = message.text;
+  text.SetPosition(0);
+  const size_t size = text.Size();
+  std::string line, chunk;
+  chunk.reserve(kTextChunk + 1024);
+  bool whole = false;
+  while (!ErrorFlag && IsConnected()) {
+    if (!text.GetNextString(line)) {
+      whole = true;
+      break;
+    }
+    ForEachDataLine(line, [&chunk](std::string_view piece) {
+      chunk.append(piece);
+      chunk += "\r\n";
+    });
+    if (chunk.size() >= kTextChunk) {
+      SetText(chunk);
+      chunk.clear();
+    }
+    int percent = size ? static_cast<int>((text.Position() * 100 + size / 2) / size) : 100;
+    CurrentProgress(percent);
+  }
+  if (!whole || ErrorFlag || !IsConnected()) return false;
+  chunk += ".\r\n";
+  SetText(chunk);
+  return !ErrorFlag;
+}
+
+int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& recipients) {
+  ErrorFlag = false;
+  if (Command("helo " + HeloArgument(LocalAddress(Socket)), {"250"}) != Reply::kAccepted) return kSendGreetingRefused;
+  std::string from = Trimmed(ExtractAddress(address_));
+  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from), {"250"}) != Reply::kAccepted)
+    return kSendSenderRefused;
+  // 251: the server takes the message and forwards it (RFC 5321 3.4).
+  for (const std::string& recipient : recipients)
+    if (!IsSendableAddress(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
+      return kSendNoRecipients;
+  if (Command("data", {"354"}) != Reply::kAccepted) return kSendBodyRefused;
+  // A text that did not go out whole is never ended with ".": the server drops what it got.
+  if (!SendText(message)) {
+    DropConnection();
+    return kSendNotReceived;
+  }
+  if (Command("", {"250"}) != Reply::kAccepted) return kSendNotReceived;
+  ErrorFlag = false;
+  return kSendDelivered;
+}
+
+void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines) {
+  const std::string folders = JoinFolderList({kSentMail});
+  std::string work;  // a file written here to be filed
+  std::vector<std::string> copy;
+  if (message.source.empty()) {
+    if (lines) copy = *lines;
+  } else if (!InFolder(message.source, SpoolFolder())) {
+    // Not a spool file: it stays where it is, and a copy of it is filed.
+    TBigFile text = message.text;
+    text.SetPosition(0);
+    std::string line;
+    while (text.GetNextString(line)) copy.push_back(line);
+  }
+  bool written = true;
+  std::string left_over;
+  if (message.source.empty() || !copy.empty()) {
+    work = UniqueFileName(mail_directory_ + "Spool", "");
+    written = FileMessage(folders, "Spool", NamePart(work), copy, true);
+    left_over = work;
+  } else {
+    // The spool file itself moves into "Sent Mail": it leaves the spool folder only as the
+    // complete sent copy.
+    FileMessage(folders, "Spool", NamePart(message.source), message.filing_copy, false);
+    left_over = message.source;
+  }
+  if (written && !EntryExists(left_over)) {
+    SyncPath(ResolvePath(mail_directory_ + kSentMail));
+    SyncPath(SpoolFolder());
+    return;
+  }
+  std::string kept;
+  if (EntryExists(left_over)) {
+    kept = left_over;
+    if (left_over == message.source) {
+      // Delivered but not filed: kept in the spool folder, never to be sent again.
+      std::string name = NamePart(left_over);
+      std::string stem = name.substr(0, name.size() - FileExtension(name).size());
+      std::string moved;
+      if (MoveFileUnique(left_over, FolderPart(left_over) + stem + ".sent", moved)) kept = moved;
+    }
+  }
+  ShowMessage("The message was sent, but it could not be filed into \"Sent Mail\"." +
+              (kept.empty() ? std::string() : " It is kept as " + kept + "."));
+}
+
+int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<std::string>* lines,
+                               bool disconnect) {
+  CurrentProgress(0);
+  reply_lost_ = false;
+  if (!ConnectToMailServer()) return kSendNoConnection;
+
+  Outgoing message;
+  bool loaded = true;
+  if (file_name.empty()) {
+    std::string data;
+    if (lines) {
+      for (const std::string& line : *lines) {
+        data += line;
+        data += "\r\n";
+      }
+    }
+    message.text.LoadFromString(std::move(data));
+  } else {
+    message.source = ResolvePath(file_name);
+    loaded = message.text.LoadFromFile(message.source);
+  }
+  // The header as the server will see it (a bare CR ends a line there), all of it however
+  // long: a recipient may stand on any of its lines.
+  std::string line;
+  bool header_ended = false;
+  while (loaded && !header_ended && message.text.GetNextString(line)) {
+    ForEachWireLine(line, [&](std::string_view piece) {
+      if (piece.empty()) header_ended = true;
+      if (!header_ended) message.header.emplace_back(piece);
+    });
+  }
+  if (!message.source.empty()) message.filing_copy = message.header;
+
+  std::vector<std::string> recipients = message.header;
+  ProcessHeader(recipients);
+  int code;
+  if (!loaded || recipients.empty())
+    code = kSendNoRecipients;
+  else if (LongestDataLine(message.text.Data()) > kMaxSmtpLine)
+    code = kSendLineTooLong;  // refused before a byte of it is sent, rather than cut or half sent
+  else
+    code = Transaction(message, recipients);
+  if (code == kSendDelivered) FileSentCopy(message, lines);
+
+  if (disconnect) DisconnectFromMailServer();
+  CurrentProgress(100);
+  // When a reply did not arrive, the transfer error said why (or the user cancelled).
+  if (!reply_lost_) ShowResult(code);
+  return code;
+}
+
+int TSendMail::SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines) {
+  ForgetNotes();
+  SetStatus(0, "Sending message:");
+  return SendMailMessage(file_name, lines, true);
+}
+
+int TSendMail::SendOutGoingMail() {
+  TotalProgress(0);
+  if (CancelAll) return 0;
+  ForgetNotes();
+  const std::string spool = mail_directory_ + "Spool";
+  std::vector<std::string> names, outgoing;
+  ListFolderFiles(spool, names);
+  for (const std::string& name : names)
+    if (SameNameIgnoringCase(FileExtension(name), ".out")) outgoing.push_back(name);
+
+  int count = 0;
+  const int n = static_cast<int>(outgoing.size());
+  for (int i = 1; i <= n && !CancelAll; ++i) {
+    ClearStatus();
+    SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
+    if (SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false) == kSendDelivered) ++count;
+    TotalProgress(i * 100 / n);
+  }
+  if (Connected) DisconnectFromMailServer();
+  ClearStatus();
+  return count;
+}
+
+void TSendMail::DecodeMailError(int code, std::string& text) {
+  switch (code) {
+    case kSendGreetingRefused: text = "Mail server does not accept greeting."; break;
+    case kSendSenderRefused: text = "Bad entry in FROM: line."; break;
+    case kSendNoRecipients: text = "Bad entry in TO: line."; break;
+    case kSendBodyRefused: text = "Mail server will not accept message body."; break;
+    case kSendNotReceived: text = "Mail server did not properly receive file."; break;
+    case kSendNoConnection: text = "Cannot connect to mail server."; break;
+    case kSendLineTooLong: text = "Message has a line longer than 998 characters."; break;
+    default: break;
+  }
+}
+
+}  // namespace corvelle

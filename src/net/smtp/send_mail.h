@@ -1,0 +1,96 @@
+#pragma once
+// TSendMail: delivers outgoing messages to the SMTP server of the settings, one message
+// (from a spool file or a message window's lines) or every ".out" file of the spool folder
+// over one connection. The recipients come from the message's own "To: " and "Cc: " lines,
+// and the whole message, header included, goes out as the mail data. A delivered message is
+// filed into "Sent Mail"; one that was not delivered stays where it was.
+//
+// The text is sent exactly: every line that starts with "." gets one more "." (the server
+// takes it off again), lines end in CR LF on the wire (a bare CR or LF in the file ends a
+// line too), and a message with a line longer than the server must accept is not sent at all.
+// The envelope is "helo [address]", "mail from:<address>" and "rcpt to:<address>".
+//
+// A message is delivered only when the server answered the end of its complete text with
+// "250". A text that could not be sent whole (cancelled, socket error) is never ended with
+// ".": the connection is dropped instead, so the server throws away what it got. Any reply that
+// does not arrive (server closed, stalled, cancelled) also drops the connection, so a later
+// message starts afresh rather than reading replies meant for another command.
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/mail_transfer.h"
+
+namespace corvelle {
+
+// Result codes of SendMailMessage.
+enum SendResult {
+  kSendDelivered = 0,
+  kSendGreetingRefused = 1,   // HELO not answered with "250"
+  kSendSenderRefused = 2,     // MAIL FROM not answered with "250"
+  kSendNoRecipients = 3,      // no recipient found, or a RCPT TO not answered with "250" or "251"
+  kSendBodyRefused = 4,       // DATA not answered with "354"
+  kSendNotReceived = 5,       // end of data not answered with "250", or the text was not sent whole
+  kSendNoConnection = 6,      // no connection to the server
+  kSendLineTooLong = 7,       // a line longer than 998 characters: nothing was sent
+};
+
+class TSendMail : public TMailTransfer {
+ public:
+  // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
+  // settings now; errors go to MailError.
+  TSendMail();
+
+  bool Connected = false;   // true from a "220" greeting until the connection ends
+
+  // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
+  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
+
+  // Connects to the server (port Port, "25" when empty) and reads the greeting,
+  // unless connected already. False with "Could not connect to host." (no connection) or
+  // "Could not connect to SMTP server." (no "220" greeting) shown.
+  bool ConnectToMailServer();
+  // Sends "QUIT" (its reply is not read) when the connection stands, and closes it.
+  void DisconnectFromMailServer();
+
+  // Replaces the header lines `lines` by their recipients (ScanHeader), shows "To:" + the
+  // recipients joined by ", " as status line 1 and each "subject: " line as status line 2.
+  void ProcessHeader(std::vector<std::string>& lines);
+
+  // Sends one message: the spool file `file_name` (a full path), or, when it is empty, the
+  // lines `lines` (null: none). Returns a SendResult and shows its message. On delivery the
+  // message is filed into "Sent Mail": the spool file itself is moved there (so it leaves the
+  // spool folder only as the complete sent copy; if it cannot be filed it is kept in the spool
+  // folder with the extension ".sent", never sent twice), and window lines are written there.
+  // With `disconnect`, the connection is closed afterwards (unless there was none).
+  int SendMailMessage(const std::string& file_name, const std::vector<std::string>* lines, bool disconnect);
+  // Status line 0 "Sending message:", then SendMailMessage(file_name, lines, true).
+  int SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines);
+  // Sends every ".out" file of the spool folder (any letter case, sorted by name ignoring
+  // case) over one connection; returns the number delivered.
+  int SendOutGoingMail();
+
+  // The description of a result code; other codes leave `text` as it was.
+  static void DecodeMailError(int code, std::string& text);
+
+ private:
+  enum class Reply { kAccepted, kRefused, kLost };
+  struct Outgoing;
+
+  // Sends `command` (none when empty) and reads the reply. Accepted when it starts with one
+  // of `codes`; a refusal is noted with the server's reply. A reply that does not arrive
+  // drops the connection.
+  Reply Command(const std::string& command, std::initializer_list<std::string_view> codes);
+  int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
+  bool SendText(Outgoing& message);
+  void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
+  void DropConnection();
+  std::string SpoolFolder() const;
+
+  const std::string server_, address_;
+  bool reply_lost_ = false;  // a reply of the current message did not arrive
+};
+
+}  // namespace corvelle

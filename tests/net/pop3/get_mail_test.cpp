@@ -1,0 +1,396 @@
+// TGetMail against the in-process scripted server, which also does what a real server will
+// not do on demand (stall, drip, pause, never answer QUIT). After every fault: the right
+// message or note, nothing lost, nothing hangs; a message is ".new" only when it is complete
+// and on disk, and a deleting session keeps a file exactly when QUIT commits its deletion.
+
+#include "net/pop3/get_mail.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/settings.h"
+#include "net/support/fake_server.h"
+#include "net/support/transfer_fixture.h"
+
+namespace corvelle {
+namespace {
+
+using testing::Drip;
+using testing::Escape;
+using testing::FakeServer;
+using testing::Strings;
+using Clock = std::chrono::steady_clock;
+
+const std::string kFirst = "From: ann@site\r\nSubject: one\r\n\r\nHello.\r\n";
+const std::string kSecond = "From: bob@site\r\nSubject: two\r\n\r\nBye.\r\n";
+const std::string kThird = "From: cy@site\r\nSubject: three\r\n\r\nAgain.\r\n";
+const std::string kNoGreeting = "POP server did not return greeting status OK.";
+const std::string kRefused = "POP server will not allow message retrieval.";
+const std::string kReset = "Transfer error: Connection reset by peer";
+const std::string kTimedOut = "Transfer error: Blocking call timed out";
+const std::string kTooLarge = "POP server sent more than the message size it announced.";
+
+// Dialogue pieces: the login of joe with "secret", RETR with a message stuffed on the wire,
+// DELE, QUIT.
+const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
+std::string Login(int count) { return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\n"; }
+std::string Raw(const std::string& bytes) { return "S> " + Escape(bytes) + "\n"; }
+std::string Dele(int number) { return "C: DELE " + std::to_string(number) + "\nS: +OK message deleted\n"; }
+std::string Retr(int number, const std::string& message, std::string reply = "") {
+  if (reply.empty()) reply = "+OK " + std::to_string(message.size()) + " octets";
+  std::string wire;  // lines starting with "." get another one, and a lone "." ends the message
+  for (size_t at = 0, end; at < message.size(); at = end) {
+    end = std::min(message.find("\r\n", at), message.size() - 2) + 2;
+    wire += (message[at] == '.' ? "." : "") + message.substr(at, end - at);
+  }
+  return "C: RETR " + std::to_string(number) + "\nS: " + reply + "\n" + Raw(wire + ".\r\n");
+}
+
+bool IsWorkFile(const std::string& name) { return name[0] == '.' && name.ends_with(".part"); }
+
+// About `bytes` bytes of a message with body lines of `width` characters each.
+std::string BodyLines(size_t bytes, size_t width = 998) {
+  std::string line = std::string(width, 'x') + "\r\n", body = "From: big@site\r\n\r\n";
+  while (body.size() < bytes) body += line;
+  return body;
+}
+
+class GetMailTest : public testing::TransferFixture {
+ protected:
+  ~GetMailTest() override { SetDiskFlush(nullptr); }
+
+  // Sets a retrieval up against a server playing `script`, `chunk` bytes at most per read,
+  // the watchdog at `timeout` seconds; Fetch runs it whole. Every run after the first of a
+  // test starts from an empty spool folder and no boxes.
+  void Start(const std::string& script, size_t chunk = 65536, int connect_result = 0) {
+    if (mail) {
+      for (const std::string& name : Names("Spool")) std::remove((mail_dir + "Spool/" + name).c_str());
+      ui.boxes.clear();
+    }
+    mail = std::make_unique<TGetMail>();
+    mail->InitStatus(&status);
+    mail->Timeout = timeout;
+    fake = std::make_unique<FakeServer>(script);
+    fake->SetChunkSize(chunk);
+    fake->SetConnectResult(connect_result);
+    mail->SetTransport(fake->NewTransport());
+  }
+  void Fetch(const std::string& script, size_t chunk = 65536, int connect_result = 0) {
+    Start(script, chunk, connect_result);
+    auto start = Clock::now();
+    mail->GetNewMail(received, skipped);
+    elapsed = Clock::now() - start;
+  }
+  void ExpectPlayed() {
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_TRUE(fake->Finished());
+  }
+  bool Sent(const std::string& command) const { return fake->Written().find(command) != std::string::npos; }
+  // The last `n` status lines, the notes a run leaves (and no more of them than that).
+  Strings LastStatusLines(size_t n) const {
+    const Strings& lines = status.Lines();
+    EXPECT_LE(lines.size(), n + 1) << lines.back();
+    return Strings(lines.end() - std::min(n, lines.size()), lines.end());
+  }
+  std::string Log() const { return testing::ReadFile(mail_dir + "System/netlog.txt"); }
+  // The contents of the spool files, which must be named "0.new", "1.new", ... and nothing else.
+  Strings Stored() const {
+    Strings names = Names("Spool"), contents;
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(names[i], std::to_string(i) + ".new");
+      contents.push_back(testing::ReadFile(mail_dir + "Spool/" + names[i]));
+    }
+    return contents;
+  }
+
+  std::unique_ptr<FakeServer> fake;
+  std::unique_ptr<TGetMail> mail;
+  int received = -1, skipped = -1, timeout = 1;
+  Clock::duration elapsed{};
+};
+
+// A whole run, with the settings its component was made with: the setup dialog may save
+// other ones meanwhile.
+TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
+  MailSettings.MailPort = "";
+  Start(Login(2) + Retr(1, kFirst, "+OK 46 octets") + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit);
+  MailSettings.MailServer = "other.example";
+  MailSettings.UserName = "someone";
+  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.MailDirectory = "/nonexistent/";
+  mail->GetNewMail(received, skipped);
+  ExpectPlayed();
+  EXPECT_EQ(fake->Host() + ":" + fake->Port(), "pop.example:110") << "an empty port means 110";
+  EXPECT_EQ(received, 2);
+  EXPECT_EQ(skipped, 0);
+  EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
+  EXPECT_FALSE(mail->ErrorFlag);
+  EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_NE(std::find(status.history.begin(), status.history.end(),
+                      Strings{"Receiving message: 1 of 2 (0 messages skipped).", "46 octets bytes", "From: ann@site",
+                              "Subject: one"}),
+            status.history.end());
+  EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
+  // Commands are logged with their line end, received lines without; the password never is.
+  EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
+                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
+                   "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
+                   "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
+  EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
+  EXPECT_EQ(ui.current.back(), 100);
+  EXPECT_NE(std::find(ui.current.begin(), ui.current.end(), 10), ui.current.end());
+}
+
+TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
+  const std::pair<const char*, std::string> rows[] = {
+      {"long line stored whole", "Subject: long\r\n\r\n" + std::string(2000, 'x') + "\r\n"},
+      {"a line of a MiB, read in pieces, its CR LF across their border",
+       "A: b\r\n\r\n" + std::string(TSockets::kLongLinePiece - 1, 'x') + "\r\n"},
+      {"leading dots unstuffed", "A: b\r\n\r\n.x\r\n..y\r\n.\r\n...\r\nz.\r\n"},
+      {"8-bit and NUL bytes", std::string("S: \xE9\xFF\r\n\r\na\0b\x01\x7F\r\n", 16)},
+      {"empty message", ""},
+      {"lone CR kept", "A: b\r\n\r\nx\ry\r\n"},
+  };
+  for (size_t chunk : {size_t(65536), size_t(1)}) {
+    for (const auto& [name, message] : rows) {
+      SCOPED_TRACE(std::string(name) + ", chunk " + std::to_string(chunk));
+      Fetch(Login(1) + Retr(1, message) + Dele(1) + kQuit, chunk);
+      ExpectPlayed();
+      EXPECT_EQ(Stored(), Strings{message});
+    }
+  }
+  // Bare line feeds end lines too, and are stored as CR LF.
+  Fetch(Login(1) + "C: RETR 1\nS: +OK\n" + Raw("A: b\n\nbody\n..dot\n.\n") + Dele(1) + kQuit);
+  EXPECT_EQ(Stored(), Strings{"A: b\r\n\r\nbody\r\n.dot\r\n"});
+}
+
+// What each server fault costs: the boxes, the notes left in the status lines and the log,
+// the counts and the files kept. A deleting session keeps a file only when QUIT commits its
+// deletion; otherwise the server keeps the message and the next Get brings it.
+TEST_F(GetMailTest, ServerFaults) {
+  const std::string long_ok = "S: +OK 1 1 " + std::string(300, 'w') + "\n";  // a good reply to any command
+  const struct {
+    const char* name;
+    std::string script;
+    Strings boxes, notes;
+    int received, skipped;
+    bool error;
+    Strings stored;
+    const char* never_sent;  // the client never sent it; "" for nothing at all
+    int connect_result = 0;
+    bool leave = false, flush_fails = false;  // mail left on the server; the disk flush fails
+  } rows[] = {
+      {"refused RETR in the middle: that message is skipped",
+       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: -ERR no\n" + Retr(3, kSecond) + Dele(3) + kQuit,
+       {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
+      {"refused last message: no RSET, the others' deletions commit",
+       Login(3) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + "C: RETR 3\nS: -ERR locked\n" + kQuit,
+       {kRefused}, {}, 2, 1, false, {kFirst, kSecond}, "RSET"},
+      {"refused DELE: the server keeps that message, and so does not the spool folder",
+       Login(2) + Retr(1, kFirst) + "C: DELE 1\nS: -ERR locked\n" + Retr(2, kSecond) + Dele(2) + kQuit, {},
+       {"Message 1 stays on the server: -ERR locked"}, 1, 1, false, {kSecond}, "RSET"},
+      {"disconnect inside a message: nothing committed, nothing kept",
+       Login(3) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: +OK 46 octets\nS> From: bob@si\nCLOSE\n", {}, {kReset},
+       0, 2, true, {}, "QUIT"},
+      {"a STAT reply of more than 16 MiB", kAuth + "C: STAT\nS> +OK 3 " + std::string(17 << 20, '9') + "\n", {},
+       {"Transfer error: Message too long"}, 0, 0, true, {}, "RETR"},
+      {"unreadable STAT count", kAuth + "C: STAT\nS: +OK 3\nC: RSET\nS: +OK\n" + kQuit,
+       {"Server protocol error on STAT"}, {}, 0, 0, true, {}, "RETR"},
+      {"-ERR greeting: not a word more", "S: -ERR go away\nCLOSE\n", {kNoGreeting}, {}, 0, 0, true, {}, ""},
+      {"disconnect after the greeting", "S: +OK hello\nC: USER joe\nCLOSE\n", {"Transmission error occurred."},
+       {kReset}, 0, 0, true, {}, "PASS"},
+      {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
+       0, 0, true, {}, "PASS"},
+      {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
+       long_ok + "C: STAT\n" + long_ok + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       {kFirst}, "RSET"},
+      {"no announced size: still counted as received",
+       Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
+       false, {kFirst, kSecond}, "RSET"},
+      {"unknown host", "", {"Cannot convert host address", "Could not connect to host."}, {}, 0, 0, true, {}, "",
+       11001},
+      {"failed flush: the files go, nothing is committed", Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) +
+       Dele(2), {}, {}, 0, 2, true, {}, "QUIT", 0, false, true},
+      {"leaving mail on the server: a lost session keeps what it stored",
+       Login(2) + Retr(1, kFirst) + "C: RETR 2\nCLOSE\n", {}, {kReset}, 1, 1, true, {kFirst}, "QUIT", 0, true},
+      // Servers that stall or drip their bytes: the watchdog ends the wait.
+      {"stall inside a message",
+       Login(2) + Retr(1, kFirst) + Dele(1) + "C: RETR 2\nS: +OK 40 octets\nS: From: bob@site\nSTALL\n", {},
+       {kTimedOut}, 0, 2, true, {}, "QUIT"},
+      {"dripped greeting", Drip("+OK POP3 ready, one byte at a time\r\n", 200), {kNoGreeting}, {}, 0, 0, true, {},
+       ""},
+      {"dripped message", Login(1) + "C: RETR 1\nS: +OK 40 octets\n" + Drip(kFirst, 200), {}, {kTimedOut}, 0, 1, true,
+       {}, "QUIT"},
+      {"QUIT never answered: the files stay, as the server may have deleted",
+       Login(1) + Retr(1, kFirst) + Dele(1) + "C: QUIT\nSTALL\n", {}, {kTimedOut}, 1, 0, true, {kFirst}, "RSET"},
+      // A message cannot take more than its size allows: the session ends (no QUIT).
+      {"3 MiB where 10 octets were announced",
+       Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), {kTooLarge}, {}, 0, 2,
+       true, {}, "QUIT"},
+      {"more than 100 MiB with no size announced", Login(1) + Retr(1, BodyLines((100 << 20) + 70000, 65534), "+OK"),
+       {"POP server sent a message larger than 100 MB."}, {}, 0, 1, true, {}, "QUIT"},
+      {"half a MiB more than announced is still a message",
+       Login(1) + Retr(1, BodyLines(1 << 19), "+OK 10 octets") + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       {BodyLines(1 << 19)}, "RSET"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ui.current.clear();
+    MailSettings.LeaveMailOnServer = row.leave ? "1" : "0";
+    SetDiskFlush(row.flush_fails ? [](const std::string&) { return false; } : DiskFlush());
+    Fetch(row.script, 65536, row.connect_result);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    EXPECT_EQ(LastStatusLines(row.notes.size()), row.notes);
+    for (const std::string& note : row.notes) EXPECT_NE(Log().find(note + "\r\n"), std::string::npos) << note;
+    EXPECT_EQ(received, row.received);
+    EXPECT_EQ(skipped, row.skipped);
+    EXPECT_EQ(mail->ErrorFlag, row.error);
+    EXPECT_FALSE(mail->IsConnected());
+    EXPECT_EQ(Stored(), row.stored);
+    EXPECT_FALSE(*row.never_sent ? Sent(row.never_sent) : !fake->Written().empty());
+    for (int percent : ui.current) EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
+  }
+}
+
+// A logout with ErrorFlag set sends RSET: taken back, the server keeps every message, so
+// their files go; not taken back, no QUIT may commit the deletions, and the files go too.
+TEST_F(GetMailTest, ALogoutAfterAnErrorKeepsNoFileTheServerStillHolds) {
+  const std::pair<std::string, bool> rows[] = {{"C: RSET\nS: +OK\n" + kQuit, true},  // the end, and whether QUIT came
+                                               {"C: RSET\nS: -ERR not now\n", false},
+                                               {"C: RSET\n" + Raw(std::string("\0\r\n", 3)), false}};
+  for (const auto& [end, quit] : rows) {
+    SCOPED_TRACE(end);
+    Start(Login(2) + Retr(1, kFirst) + Dele(1) + end);
+    EXPECT_EQ(mail->GetMailStatus(), 2);
+    EXPECT_GT(mail->GetMailMessage(1), 0);
+    mail->ErrorFlag = true;
+    mail->DoPOPLogout();
+    ExpectPlayed();
+    EXPECT_EQ(Sent("QUIT"), quit);
+    EXPECT_EQ(Names("Spool"), Strings{});
+  }
+}
+
+TEST_F(GetMailTest, ASpoolFolderThatTakesNoFileEndsTheRunInStep) {
+  testing::TempDir elsewhere;
+  std::rename((mail_dir + "Spool").c_str(), (elsewhere.path() + "Spool").c_str());
+  Fetch(Login(3) + Retr(1, kFirst) + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(ui.Texts(), Strings{"Could not open mail save file."});
+  EXPECT_EQ(received, 0);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_FALSE(Sent("DELE"));
+}
+
+// "Cancel current", as the transfer dialog presses it, skips one message, also while the
+// server is slow, and the rest commits; a second press while its rest is read gives the
+// session up (no QUIT, so nothing is kept). "Cancel all" ends the session the regular way.
+TEST_F(GetMailTest, CancelSkipsAMessageOrEndsTheRun) {
+  // Message 2 pauses in the middle of a line whose rest would look like the end of the
+  // message if it were read as a line of its own, or before its RETR reply.
+  const std::string part = "From: bob@site\r\nSubject: two\r\n\r\nx", rest = ".\r\nmore\r\n.\r\n";
+  const std::string start = Login(3) + Retr(1, kFirst) + Dele(1), then = Retr(3, kThird) + Dele(3) + kQuit;
+  const struct {
+    const char* name;
+    std::string script;
+    size_t lines;               // press once message 2 shows this many status lines
+    int first, every, presses;  // at the first-th such event, then every every-th, so many times
+    bool all;
+    Strings stored;
+    int skipped;
+    Strings boxes = {};
+  } rows[] = {
+      {"current", start + Retr(2, BodyLines(5000, 50)) + then, 2, 1, 1, 1, false, {kFirst, kThird}, 1},
+      {"current, while the server pauses inside the message",
+       start + "C: RETR 2\nS: +OK 40 octets\n" + Raw(part) + "PAUSE 600\n" + Raw(rest) + then, 4, 10, 1, 1, false,
+       {kFirst, kThird}, 1},
+      {"current, while the server pauses before the RETR reply",
+       start + "C: RETR 2\nPAUSE 600\n" + Raw("+OK 40 octets\r\n" + part + rest) + then, 1, 10, 1, 1, false,
+       {kFirst, kThird}, 1},
+      {"all", start + Retr(2, kSecond) + kQuit, 2, 1, 1, 1, true, {kFirst}, 1},
+      {"current twice while the rest is read", start + Retr(2, BodyLines(5000, 20)), 2, 5, 10, 2, false, {}, 2},
+      {"current twice while the server is silent", start + "C: RETR 2\nS: +OK 40 octets\nS: From: bob@site\nSTALL\n",
+       3, 10, 10, 2, false, {}, 2},
+      {"current in a message far larger than announced: its rest is not read without end",
+       start + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), 3, 1, 1, 1, false, {}, 2, {kTooLarge}},
+  };
+  timeout = 60;  // only the presses end a wait
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    int events = 0, presses = 0;
+    ui.on_events = [&] {
+      const Strings& shown = status.Lines();
+      if (presses == row.presses || shown.size() < row.lines || !shown[0].starts_with("Receiving message: 2") ||
+          ++events < row.first || (events - row.first) % row.every != 0)
+        return;
+      ++presses;
+      mail->ErrorFlag = true;
+      mail->CancelAll = row.all;
+      mail->CancelListen();
+    };
+    Fetch(row.script);
+    ui.on_events = nullptr;
+    EXPECT_EQ(presses, row.presses);
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_EQ(Stored(), row.stored);
+    EXPECT_EQ(received, static_cast<int>(row.stored.size()));
+    EXPECT_EQ(skipped, row.skipped);
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    bool lost = row.presses == 2 || !row.boxes.empty();
+    EXPECT_EQ(mail->ErrorFlag, lost);
+    EXPECT_EQ(Sent("QUIT"), !lost);
+    EXPECT_FALSE(Sent("RSET"));
+  }
+  // Once set, "Cancel all" stays set: a later run does not even connect.
+  int connections = fake->Connections();
+  mail->CancelAll = true;
+  mail->GetNewMail(received, skipped);
+  EXPECT_EQ(fake->Connections(), connections);
+}
+
+// While messages are read, and when the disk is flushed (once, after the last DELE, before
+// QUIT), they have work names only.
+TEST_F(GetMailTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
+  Strings seen;
+  ui.on_events = [&] {
+    if (status.Lines().size() == 4 && status.Lines()[0].starts_with("Receiving message: 2")) seen = Names("Spool");
+  };
+  int flushes = 0;
+  SetDiskFlush([&](const std::string& folder) {
+    EXPECT_EQ(folder, mail_dir + "Spool");
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
+    seen = Names("Spool");
+    EXPECT_TRUE(Sent("DELE 2") && !Sent("QUIT"));
+    return ++flushes;
+  });
+  Fetch(Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit, 7);
+  ExpectPlayed();
+  EXPECT_EQ(flushes, 1);
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
+  EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
+}
+
+TEST_F(GetMailTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
+  // What a run killed inside its second message leaves: one complete and one cut-off message,
+  // neither committed on the server.
+  Spool(".0.part", kFirst);
+  Spool(".1A.part", "From: bob@si");
+  Spool("0.new", "an older message");
+  Spool("1.NEW", "taken in another letter case");
+  Spool("notes.part", "not a work file");
+  Spool(".x.part", "not a work file either");
+  Fetch(Login(1) + Retr(1, kFirst) + Dele(1) + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(Names("Spool"), (Strings{".x.part", "0.new", "1.NEW", "2.new", "notes.part"}));
+  EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/2.new"), kFirst);
+  EXPECT_EQ(received, 1);
+}
+
+}  // namespace
+}  // namespace corvelle

@@ -1,0 +1,274 @@
+// TSendMail against the in-process scripted server: the exact dialogue, the spool folder's
+// order, result codes, messages and replies, filing into "Sent Mail". After every fault: the
+// right message, no message lost, nothing hangs.
+
+#include "net/smtp/send_mail.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+
+#include "core/settings.h"
+#include "net/support/fake_server.h"
+#include "net/support/transfer_fixture.h"
+#include "support/test_data.h"
+
+namespace corvelle {
+namespace {
+
+using testing::Data;
+using testing::Envelope;
+using testing::OneMessage;
+using testing::FakeServer;
+using testing::ReadFile;
+using testing::Strings;
+using Clock = std::chrono::steady_clock;
+
+const std::string kMessage = "To: a@x\r\nSubject: fault\r\n\r\nbody\r\n";
+const std::string kNul(1, '\0');
+const std::string kBadTo = "Bad \"To:\" line: mail server could not accept mail addressees.";
+
+class SendMailTest : public testing::TransferFixture {
+ protected:
+  std::unique_ptr<TSendMail> SenderFor(FakeServer& server) {
+    auto sender = NewSender(1);
+    sender->SetTransport(server.NewTransport());
+    return sender;
+  }
+  // Empty spool and sent-mail folders, no log, no boxes.
+  void Clean() {
+    for (const char* path : {"Spool", "Sent Mail", "System/netlog.txt"}) std::filesystem::remove_all(mail_dir + path);
+    MakeTree();
+    ui.boxes.clear();
+  }
+  static void ExpectPlayed(const FakeServer& server) {
+    EXPECT_EQ(server.Problems(), Strings{});
+    EXPECT_TRUE(server.Finished()) << testing::Escape(server.Written());
+  }
+};
+
+TEST_F(SendMailTest, OneSpoolMessageGoesOutExactlyAndIsFiledWhole) {
+  const std::string dots =
+      "To: ann@example.org, Bob Smith <bob@example.org>\r\nFrom: Self <self@site>\r\nSubject: Dots\r\n\r\n"
+      ".\r\n.leading dot\r\n..\r\n . space first\r\n\xe9t\xe9 8-bit\r\nlast line\r\n";
+  FakeServer server(testing::ReadTestData("smtp/two_recipients.txt"));
+  std::string path = Spool("0.out", dots);
+  auto sender = SenderFor(server);
+
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendDelivered);
+
+  ExpectPlayed(server);
+  EXPECT_EQ(ui.Texts(), Strings{});
+  EXPECT_EQ(Names("Spool"), Strings{});
+  EXPECT_EQ(SentCopy(), dots);  // the spool file itself, byte for byte
+  EXPECT_EQ(Names("Sent Mail")[0].substr(0, 4), "Dots");
+  EXPECT_TRUE(status.Showed("To:ann@example.org, bob@example.org"));
+  EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
+  EXPECT_EQ(ui.current.back(), 100);
+  EXPECT_TRUE(std::is_sorted(ui.current.begin(), ui.current.end()));
+}
+
+TEST_F(SendMailTest, SpoolFilesGoOutInNameOrderOverOneConnectionWithTheSettingsTheRunBeganWith) {
+  Spool("1.OUT", "To: 1@x\r\n\r\nbody 1\r\n");
+  Spool("0.out", "To: 0@x\r\n\r\nbody 0\r\n");
+  Spool("b.Out", "To: b@x\r\n\r\nbody b\r\n");
+  Spool("a.txt", "To: txt@x\r\n\r\nnot outgoing\r\n");
+  Spool("2.new", "To: new@x\r\n\r\nincoming\r\n");
+  std::string script = "S: 220 ready\n";
+  for (std::string who : {"0", "1", "b"})
+    script += Envelope(who + "@x") + Data("To: " + who + "@x\r\n\r\nbody " + who + "\r\n");
+  FakeServer server(script + "C: QUIT\n");
+  MailSettings.SendPort = "";
+  auto sender = SenderFor(server);
+  // The setup dialog saves other settings while the run goes on: the run keeps to its own.
+  ui.on_events = [] { MailSettings.MailAddress = "someone@else", MailSettings.SendServer = "other.example"; };
+
+  EXPECT_EQ(sender->SendOutGoingMail(), 3);
+
+  ExpectPlayed(server);
+  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(server.Port(), "25") << "an empty port means 25";
+  EXPECT_EQ(Names("Spool"), (Strings{"2.new", "a.txt"}));
+  EXPECT_EQ(Names("Sent Mail").size(), 3u);
+  EXPECT_EQ(ui.total, (std::vector<int>{0, 33, 66, 100}));
+  EXPECT_TRUE(status.Showed("Sending message: 2 of 3"));
+}
+
+// A message that fails stays spooled whole and the next one goes out: on the same connection,
+// starting with "helo", after a refused recipient; on a new one after the connection was lost.
+TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
+  const std::tuple<std::string, Strings, int> rows[] = {  // the first message's dialogue, boxes, connections
+      {Envelope() + "C: rcpt to:<b@x>\nS: 550 5.1.1 No such user\n", {kBadTo}, 1},
+      {"C: helo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nCLOSE\nS: 220 again\n",
+       {"Transfer error: Connection reset by peer"}, 2}};
+  for (const auto& [first, boxes, connections] : rows) {
+    Clean();
+    Spool("0.out", "To: a@x, b@x\r\n\r\nfirst\r\n");
+    Spool("1.out", "To: a@x\r\n\r\nsecond\r\n");
+    FakeServer server("S: 220 ready\n" + first + OneMessage("To: a@x\r\n\r\nsecond\r\n") + "C: QUIT\n");
+    EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
+    ExpectPlayed(server);
+    EXPECT_EQ(server.Connections(), connections);
+    EXPECT_EQ(ui.Texts(), boxes);
+    EXPECT_EQ(Names("Spool"), Strings{"0.out"});
+    EXPECT_EQ(ReadFile(mail_dir + "Spool/0.out"), "To: a@x, b@x\r\n\r\nfirst\r\n");
+    EXPECT_EQ(SentCopy(), "To: a@x\r\n\r\nsecond\r\n");
+  }
+}
+
+// Each way a message can fail to go out: its code, its boxes, the server's reply in the status
+// lines and the network log, and the message kept whole in the spool folder (or filed).
+TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
+  const std::string helo = "C: helo [127.0.0.1]\nS: 250 hi\n";
+  const std::string text = Data(kMessage).substr(0, Data(kMessage).rfind("S: "));  // up to the end of data
+  const std::string no_smtp = "Could not connect to SMTP server.";
+  const struct {
+    const char* name;
+    std::string script;
+    int code;
+    Strings boxes;
+    std::string note = "";
+    bool delivered = false;
+    std::optional<std::string> file = kMessage;  // none: the spool file is missing
+    int connect_result = 0;
+  } rows[] = {
+      // What the server answers.
+      {"helo refused", "S: 220 ready\nC: helo [127.0.0.1]\nS: 501 bad helo\nC: QUIT\n", kSendGreetingRefused,
+       {"Mail server did not accept greeting."}, "Mail server answered: 501 bad helo"},
+      {"sender refused", "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 553 not you\nC: QUIT\n",
+       kSendSenderRefused, {"Mail server did not accept your email address."}, "Mail server answered: 553 not you"},
+      {"a recipient answered 251 is accepted",
+       "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 251 will forward\n" +
+           Data(kMessage) + "C: QUIT\n",
+       kSendDelivered, {}, "", true},
+      {"data refused", "S: 220 ready\n" + Envelope() + "C: data\nS: 554 no data\nC: QUIT\n", kSendBodyRefused,
+       {"Mail server did not accept mail body."}, "Mail server answered: 554 no data"},
+      {"text refused: no box, the reply shows", "S: 220 ready\n" + OneMessage(kMessage, "554 5.7.1 spam") + "C: QUIT\n",
+       kSendNotReceived, {}, "Mail server answered: 554 5.7.1 spam"},
+      {"garbage and NUL bytes are no greeting", "S: \\0\\0\\xff\\x01 garbage\nC: QUIT\n", kSendNoConnection,
+       {no_smtp}},
+      {"closed before the greeting", "CLOSE\n", kSendNoConnection, {no_smtp}},
+      {"closed after the greeting", "S: 220 ready\nC: helo [127.0.0.1]\nCLOSE\n", kSendGreetingRefused,
+       {"Transfer error: Connection reset by peer"}},
+      {"refused connection", "", kSendNoConnection,
+       {"Transfer error: Connection refused", "Could not connect to host."}, "", false, kMessage, 10061},
+      {"multi-line replies, lines over 255 bytes",
+       "S: 220-mail.example ESMTP\nS: 220 " + std::string(400, 'g') + "\nC: helo [127.0.0.1]\nS: 250-mail\nS: 250-" +
+           std::string(300, 'p') + "\nS: 250 HELP\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 250 Ok\n" +
+           Data(kMessage, "250 " + std::string(1000, 'q')) + "C: QUIT\n",
+       kSendDelivered, {}, "", true},
+      // What the message holds.
+      {"no recipient line", "S: 220 ready\nC: QUIT\n", kSendNoRecipients, {kBadTo}, "", false,
+       "From: self@site\r\nTo:nospace@x\r\n\r\nTo: body@x\r\n"},
+      {"an unreadable spool file", "S: 220 ready\nC: QUIT\n", kSendNoRecipients, {kBadTo}, "", false, std::nullopt},
+      {"an address with control bytes is never put into a command",
+       "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<good@x>\nS: 250 Ok\nC: QUIT\n",
+       kSendNoRecipients, {kBadTo}, "", false, std::string("To: good@x, a\0b@x\r\n\r\nbody\r\n", 27)},
+      {"line ends on the wire are CR LF whatever the file holds; a bare CR in the header ends a line",
+       "S: 220 ready\n" + OneMessage("To: a@x\r\nrcpt to:<eve@x>\r\n\r\nunix\r\nold\r\n..mac\r\nNUL " + kNul +
+                                      "\r\nend\r\n") + "C: QUIT\n",
+       kSendDelivered, {}, "", true, "To: a@x\rrcpt to:<eve@x>\r\n\r\nunix\nold\r.mac\r\nNUL " + kNul + "\r\nend"},
+      {"a line of 998 characters starting with a dot goes out stuffed",
+       "S: 220 ready\n" + OneMessage("To: a@x\r\n\r\n.." + std::string(997, 'y') + "\r\n") + "C: QUIT\n",
+       kSendDelivered, {}, "", true, "To: a@x\r\n\r\n." + std::string(997, 'y') + "\r\n"},
+      {"a line longer than 998 characters: nothing sent", "S: 220 ready\nC: QUIT\n", kSendLineTooLong,
+       {"Mail message has a line longer than 998 characters, which mail servers do not accept. It was not sent."},
+       "", false, "To: a@x\r\n\r\n" + std::string(998, 'x') + "\r\n" + std::string(999, 'y') + "\r\n"},
+      // Servers that close or go silent.
+      {"disconnect inside DATA", "S: 220 ready\n" + Envelope() + "C: data\nS: 354 go\nC: To: a@x\nCLOSE\n",
+       kSendNotReceived, {"Transfer error: Connection reset by peer"}},
+      {"stall before a reply: the watchdog", "S: 220 ready\n" + helo + "C: mail from:<self@site>\nSTALL\n",
+       kSendSenderRefused, {"Transfer error: Blocking call timed out"}},
+      {"stall after the end of data: kept, as the server may not have it",
+       "S: 220 ready\n" + Envelope() + text + "STALL\n", kSendNotReceived, {"Transfer error: Blocking call timed out"}},
+      {"QUIT never answered: not waited for", "S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\nSTALL\n",
+       kSendDelivered, {}, "", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Clean();
+    std::string path = row.file ? Spool("0.out", *row.file) : mail_dir + "Spool/missing.out";
+    FakeServer server(row.script);
+    server.SetConnectResult(row.connect_result);
+    auto start = Clock::now();
+    EXPECT_EQ(SenderFor(server)->SendOneMailMessage(path, nullptr), row.code);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500)) << "the sender waited too long";
+    ExpectPlayed(server);
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    if (!row.note.empty()) { EXPECT_EQ(status.Lines().back(), row.note); }
+    EXPECT_EQ(ReadFile(mail_dir + "System/netlog.txt"), row.note.empty() ? "<missing>" : row.note + "\r\n");
+    if (row.delivered) {
+      EXPECT_EQ(Names("Spool"), Strings{});
+      EXPECT_EQ(SentCopy(), *row.file);
+    } else {
+      EXPECT_EQ(ReadFile(path), row.file.value_or("<missing>"));
+      EXPECT_EQ(Names("Sent Mail"), Strings{});
+    }
+  }
+}
+
+TEST_F(SendMailTest, CancelInsideTheTextNeverEndsTheDataAndKeepsTheMessage) {
+  std::string body;
+  for (int i = 0; i < 2000; ++i) body += "line " + std::to_string(i) + " of a long message\r\n";
+  std::string path = Spool("0.out", "To: a@x\r\n\r\n" + body);
+  FakeServer server("S: 220 ready\n" + Envelope() + "C: data\nS: 354 go\n");
+  auto sender = SenderFor(server);
+  int lines_seen = 0;
+  ui.on_events = [&] {
+    // "Cancel current" a little way into the text, as the transfer dialog does it.
+    if (server.Finished() && ++lines_seen == 700) {
+      sender->ErrorFlag = true;
+      sender->CancelListen();
+    }
+  };
+
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendNotReceived);
+
+  EXPECT_EQ(server.Written().find("\r\n.\r\n"), std::string::npos) << "the data must not be ended";
+  EXPECT_EQ(server.Written().find("QUIT"), std::string::npos);
+  EXPECT_FALSE(sender->IsConnected());
+  EXPECT_EQ(ui.Texts(), Strings{"Transfer error: Socket operation on non-socket"});
+  EXPECT_EQ(ReadFile(path), "To: a@x\r\n\r\n" + body);
+  EXPECT_EQ(Names("Sent Mail"), Strings{});
+}
+
+TEST_F(SendMailTest, CancelAllEndsTheRunAfterTheCurrentMessage) {
+  Spool("0.out", kMessage);
+  Spool("1.out", kMessage);
+  FakeServer server("S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\n");
+  auto sender = SenderFor(server);
+  ui.on_events = [&] {
+    if (server.Written().find("data\r\n") != std::string::npos) sender->CancelAll = true;
+  };
+  EXPECT_EQ(sender->SendOutGoingMail(), 1);
+  ExpectPlayed(server);
+  EXPECT_EQ(Names("Spool"), Strings{"1.out"});
+  // Once set, it stays set: a later run of the same sender does nothing.
+  EXPECT_EQ(sender->SendOutGoingMail(), 0);
+  EXPECT_EQ(Names("Spool"), Strings{"1.out"});
+}
+
+TEST_F(SendMailTest, ADeliveredMessageThatCannotBeFiledIsKeptButNeverSentAgain) {
+  std::string path = Spool("0.out", kMessage);
+  std::filesystem::remove_all(mail_dir + "Sent Mail");
+  FakeServer server("S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\n");
+  auto sender = SenderFor(server);
+
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendDelivered);
+
+  ExpectPlayed(server);
+  EXPECT_EQ(Names("Spool"), Strings{"0.sent"});
+  EXPECT_EQ(ReadFile(mail_dir + "Spool/0.sent"), kMessage);
+  EXPECT_EQ(ui.Texts(), Strings{"The message was sent, but it could not be filed into \"Sent Mail\". It is kept as " +
+                                mail_dir + "Spool/0.sent."});
+  // The next run finds nothing to send.
+  FakeServer nothing("");
+  sender->SetTransport(nothing.NewTransport());
+  EXPECT_EQ(sender->SendOutGoingMail(), 0);
+  EXPECT_EQ(nothing.Connections(), 0);
+}
+
+}  // namespace
+}  // namespace corvelle

@@ -1,0 +1,260 @@
+// TSockets and the TCP layer under it: reading, writing, the watchdog and Cancel over the
+// in-process fake (whole, one byte at a time, or dripping in real time), and connecting over
+// real loopback sockets. The sandbox tests talk to a real server in both modes.
+
+#include "net/sockets/sockets.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+
+#include "net/sockets/tcp_transport.h"
+#include "net/support/fake_server.h"
+#include "support/recording_ui.h"
+
+namespace corvelle {
+namespace {
+
+using testing::Drip;
+using testing::FakeServer;
+using testing::LoopbackPort;
+using Clock = std::chrono::steady_clock;
+using Strings = std::vector<std::string>;
+
+class SocketsTest : public ::testing::Test {
+ protected:
+  SocketsTest() {
+    sockets.SetNonBlocking(false);
+    sockets.OnErrorOccurred = [this](TSockets&, int, int error, const std::string& msg) {
+      errors.push_back(std::to_string(error) + " " + msg);
+    };
+  }
+  // Connects to a new in-process server playing `script`, at most `chunk` bytes per read.
+  FakeServer& Serve(const std::string& script, size_t chunk = 65536) {
+    fakes.push_back(std::make_unique<FakeServer>(script));
+    fakes.back()->SetChunkSize(chunk);
+    sockets.SetTransport(fakes.back()->NewTransport());
+    ConnectTo("mail.example", "110");
+    EXPECT_NE(sockets.Socket, -1);
+    errors.clear();
+    return *fakes.back();
+  }
+  void ConnectTo(const std::string& host, const std::string& port) {
+    sockets.IPAddr = host;
+    sockets.Port = port;
+    sockets.SConnect();
+  }
+
+  testing::RecordingUi ui;
+  TSockets sockets;
+  std::vector<std::unique_ptr<FakeServer>> fakes;
+  Strings errors;
+};
+
+// ReceiveLine takes at most 255 bytes and counts what it took from the stream; ReceiveReply
+// reads whole lines up to the last of a reply, and gives up on broken ones.
+TEST_F(SocketsTest, ReadingLinesAndReplies) {
+  std::string endless;
+  for (int i = 0; i < 1500; ++i) endless += "250-more\\r\\n";
+  const struct {
+    const char* name;
+    std::string sent;
+    bool reply;  // read with ReceiveReply (result 1 or 0), else ReceiveLine (the bytes taken)
+    std::vector<std::pair<std::string, int>> reads;
+  } rows[] = {
+      {"CR LF", "250 OK\\r\\n", false, {{"250 OK", 8}}},
+      {"bare LF", "250 OK\\n", false, {{"250 OK", 7}}},
+      {"a CR inside the line is kept", "a\\rb\\r\\n", false, {{"a\rb", 5}}},
+      {"NUL and 8-bit bytes", "a\\0\\xE9\\xFF\\r\\n", false, {{std::string("a\0\xE9\xFF", 4), 6}}},
+      {"LF as the 255th byte", std::string(254, 'x') + "\\n", false, {{std::string(254, 'x'), 255}}},
+      {"a long line is split at 255 bytes", std::string(255, 'a') + std::string(45, 'b') + "\\r\\nnext\\r\\n", false,
+       {{std::string(255, 'a'), 255}, {std::string(45, 'b'), 47}, {"next", 6}}},
+      {"a CR on the split stays with the first part", std::string(254, 'a') + "\\r\\n", false,
+       {{std::string(254, 'a') + "\r", 255}, {"", 1}}},
+      {"a line the server never ends is not returned", "+OK half a li", false, {{"", 0}}},
+      {"reads after the peer closed fail at once", "+OK\\r\\n", false, {{"+OK", 5}, {"", 0}, {"", 0}}},
+      {"continuation lines joined", "250-a\\r\\n250-" + std::string(300, 'w') + "\\r\\n250 last\\r\\n220 next\\r\\n",
+       true, {{"250-a\r\n250-" + std::string(300, 'w') + "\r\n250 last", 1}, {"220 next", 1}}},
+      {"empty lines skipped, a short line ends a reply", "\\r\\n+OK\\r\\n250-x\\r\\n\\r\\n250 y\\r\\n", true,
+       {{"+OK", 1}, {"250-x\r\n250 y", 1}}},
+      {"the peer closes inside a reply", "220-welcome\\r\\n", true, {{"", 0}}},
+      {"an endless reply is given up before its end", endless, true, {{"", 0}}},
+  };
+  for (size_t chunk : {size_t(65536), size_t(1)}) {
+    for (const auto& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
+      FakeServer& server = Serve("S> " + row.sent + "\nCLOSE", chunk);
+      for (const auto& [expected, result] : row.reads) {
+        std::string text = "old";
+        int got = row.reply ? sockets.ReceiveReply(sockets.Socket, text) : sockets.ReceiveLine(sockets.Socket, text);
+        EXPECT_EQ(got, result);
+        if (result || !row.reply) { EXPECT_EQ(text, expected); }
+        if (!row.reply) { EXPECT_EQ(sockets.LastReceiveError(), result ? 0 : 10054); }
+      }
+      EXPECT_EQ(server.Problems(), Strings{}) << "read no further than the script";
+    }
+  }
+}
+
+// The watchdog gives a line or a reply its time however many bytes trickle in, and Cancel
+// ends a wait at once; a read that Cancel ends takes nothing, so the next read gets the
+// whole line and the caller can carry on in step.
+
+TEST_F(SocketsTest, TheWatchdogOrCancelEndsAWait) {
+  using Read = std::function<long(std::string&)>;
+  const Read line = [this](std::string& text) { return long{sockets.ReceiveLine(text)}; };
+  const Read whole_line = [this](std::string& text) { return long{sockets.ReceiveWholeLine(text, 4)}; };
+  const Read reply = [this](std::string& text) { return long{sockets.ReceiveReply(sockets.Socket, text)}; };
+  const std::string dripped = Drip("+OK this line takes far too long to arrive\r\n", 200);
+  const std::string halting = "S> +OK hel\nPAUSE 600\nS: lo";
+  std::string slow_reply;  // each line quick, the whole reply not
+  for (int i = 0; i < 10; ++i) slow_reply += "S: 250-line " + std::to_string(i) + "\nPAUSE 300\n";
+  const struct {
+    const char* name;
+    std::string script;
+    Read read;
+    int press_at;      // Cancel, so many events into the read; 0: the watchdog (1 second)
+    const char* next;  // the whole line read after it, if any
+  } rows[] = {
+      {"silent server", "STALL", line, 0, ""},
+      {"dripping server, ReceiveLine", dripped, line, 0, ""},
+      {"dripping server, ReceiveWholeLine", dripped, whole_line, 0, ""},
+      {"ReceiveReply, each line quick", slow_reply, reply, 0, ""},
+      {"Cancel, silent server", "STALL", line, 3, ""},
+      {"Cancel, dripping server", dripped, line, 20, ""},
+      {"Cancel, ReceiveLine halted in a line", halting, line, 10, "+OK hello"},
+      {"Cancel, ReceiveWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Serve(row.script);
+    sockets.Timeout = row.press_at ? 60 : 1;
+    int at = ui.events_processed;
+    ui.on_events = [&] {
+      if (ui.events_processed == at + row.press_at) sockets.CancelListen();
+    };
+    auto start = Clock::now();
+    std::string text = "old";
+    EXPECT_EQ(row.read(text), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_GT(ui.events_processed, at + 2) << "the interface stays alive while waiting";
+    if (row.press_at) { EXPECT_EQ(text, ""); }
+    EXPECT_EQ(sockets.LastReceiveError(), row.press_at ? 10004 : 10060);
+    // A Cancel reports what CancelListen always reports, and no time-out.
+    EXPECT_EQ(errors, Strings{row.press_at ? "10038 Socket operation on non-socket" : "10060 Blocking call timed out"});
+    ui.on_events = nullptr;
+    if (!*row.next) continue;
+    EXPECT_TRUE(sockets.ReceiveWholeLine(text));
+    EXPECT_EQ(text, row.next);
+  }
+  // Without a handler the watchdog shows its own box, and the program goes on.
+  Serve("STALL");
+  sockets.Timeout = 1;
+  sockets.OnErrorOccurred = nullptr;
+  std::string text;
+  EXPECT_EQ(sockets.ReceiveLine(text), 0);
+  ASSERT_EQ(ui.Texts(), Strings{"Error 10060\r\nBlocking call timed out"});
+  EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
+  // Lines that each come in time are read, however long they take together.
+  Serve("S: +OK one\nPAUSE 700\nS: +OK two\nPAUSE 700\nS: 250-a\nS: 250 b\n");
+  EXPECT_EQ(sockets.ReceiveLine(text), 9);
+  EXPECT_EQ(sockets.ReceiveLine(text), 9);
+  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, text));
+  EXPECT_EQ(text, "250-a\r\n250 b");
+}
+
+TEST_F(SocketsTest, ConnectingFailures) {
+  const std::tuple<const char*, const char*, int, const char*> rows[] = {  // host, port, resolving gives, box
+      {"mail.example", "", 0, "No Port Specified"},
+      {"", "110", 0, "No IP Address Specified"},
+      {"no.such.host", "110", 11001, "Cannot convert host address"},
+      {"no.such.host", "110", 11002, "Cannot convert host address"}};
+  for (const auto& [host, port, resolver, box] : rows) {
+    ui.boxes.clear();
+    FakeServer server;
+    server.SetConnectResult(resolver);
+    sockets.SetTransport(server.NewTransport());
+    ConnectTo(host, port);
+    ASSERT_EQ(ui.Texts(), Strings{box});
+    EXPECT_EQ(ui.boxes[0].caption, "WINSOCK ERROR");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_EQ(sockets.Socket, -1);
+  }
+  EXPECT_TRUE(errors.empty());
+  // Errors go to the handler.
+  sockets.SetText("NOOP\r\n");
+  sockets.Disconnect();
+  sockets.CancelListen();  // the transfer dialog's Cancel buttons rely on this report
+  EXPECT_EQ(errors, Strings(3, "10038 Socket operation on non-socket"));
+  EXPECT_EQ(sockets.ListenSocket, 0);
+  // A refused connection (the asynchronous mode's is tested against the sandbox).
+  errors.clear();
+  sockets.SetTransport(MakeTransport());
+  LoopbackPort closed(false, false);
+  ConnectTo("127.0.0.1", closed.Port());
+  EXPECT_EQ(sockets.Socket, -1);
+  EXPECT_EQ(errors, Strings{"10061 Connection refused"});
+}
+
+// Without a handler an error is shown through the interface, and the program goes on: the
+// socket layer never ends the process. A socket that cannot be made names its own step.
+TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
+  sockets.OnErrorOccurred = nullptr;
+  EXPECT_EXIT(
+      {
+        // Every descriptor below the limit is taken, so socket() fails.
+        int lowest = ::open("/dev/null", O_RDONLY);
+        ::close(lowest);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(lowest);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ConnectTo("127.0.0.1", "110");
+        std::fputs(ui.boxes.empty() ? "no box" : ui.boxes[0].text.c_str(), stderr);
+        bool shown = ui.boxes.size() == 1 && ui.boxes[0].caption == "WINSOCK ERROR" &&
+                     ui.boxes[0].text == "Error 10024 in function SConnect (socket)\r\nToo many open files";
+        std::_Exit(shown && sockets.Socket == -1 ? 7 : 1);
+      },
+      ::testing::ExitedWithCode(7), "");
+}
+
+TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
+  std::string big(3 << 20, 'b');
+  FakeServer& server = Serve("C: " + big + "\nS: +OK", 4096);
+  sockets.SetText(big + "\r\n");
+  std::string line;
+  EXPECT_EQ(sockets.ReceiveLine(line), 5);
+  EXPECT_EQ(server.Problems(), Strings{});
+}
+
+TEST_F(SocketsTest, ConnectsOverIPv4AndIPv6AndResolvesNamesAndServices) {
+  for (const auto& [host, ipv6] : {std::pair("127.0.0.1", false), {"::1", true}, {"localhost", false}}) {
+    LoopbackPort port(ipv6, true);
+    ConnectTo(host, port.Port());
+    EXPECT_NE(sockets.Socket, -1) << host;
+    EXPECT_EQ(sockets.LocalAddress(sockets.Socket), ipv6 ? "::1" : "127.0.0.1");
+  }
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(TcpPortNumber("smtp"), 25);
+}
+
+TEST(TcpTransport, TriesEachAddressInTurn) {
+  LoopbackPort listening(false, true);
+  std::vector<SocketAddress> v6, v4;
+  ASSERT_EQ(ResolveTcp("::1", std::stoi(listening.Port()), v6), 0);  // nobody listens there on this port
+  ASSERT_EQ(ResolveTcp("127.0.0.1", std::stoi(listening.Port()), v4), 0);
+  TcpTransport transport;
+  int code = transport.BeginConnect({v6[0], v4[0]});
+  for (int i = 0; i < 500 && code == 0; ++i)
+    if ((code = transport.ContinueConnect(10)) == 10036) code = 0;
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(transport.LocalAddress(), "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace corvelle
