@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/mail_dirs.h"
-#include "core/settings.h"
+#include "core/store/mail_dirs.h"
+#include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
 
 int main(int argc, char** argv) {

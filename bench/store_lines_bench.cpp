@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "core/big_file.h"
+#include "core/store/big_file.h"
 #include "store_bench_support.h"
 
 namespace corvelle::bench {

@@ -7,10 +7,10 @@
 // with means); wrong_names counts names that were not the lowest free one (must be 0).
 #include <benchmark/benchmark.h>
 
-#include "core/file_message.h"
-#include "core/file_naming.h"
-#include "core/message_text.h"
-#include "core/settings.h"
+#include "core/store/file_message.h"
+#include "core/store/file_naming.h"
+#include "core/store/message_text.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "store_bench_support.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 
 namespace corvelle {

@@ -1,8 +1,8 @@
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "support/mail_fixture.h"
 
 namespace corvelle {

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 #include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
 #include "core/compose/reply_quote.h"

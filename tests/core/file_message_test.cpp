@@ -1,9 +1,9 @@
-#include "core/file_message.h"
+#include "core/store/file_message.h"
 
 #include <gtest/gtest.h>
 
-#include "core/folder_list.h"
-#include "core/settings.h"
+#include "core/store/folder_list.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 

@@ -1,8 +1,8 @@
-#include "core/file_naming.h"
+#include "core/store/file_naming.h"
 
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 

@@ -1,12 +1,12 @@
-#include "core/folder_files.h"
+#include "core/store/folder_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "core/mail_dirs.h"
-#include "core/settings.h"
+#include "core/store/mail_dirs.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 

@@ -1,9 +1,9 @@
-#include "core/message_text.h"
+#include "core/store/message_text.h"
 
 #include <gtest/gtest.h>
 
-#include "core/big_file.h"
-#include "core/settings.h"
+#include "core/store/big_file.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 

@@ -1,10 +1,10 @@
-#include "core/setup_check.h"
+#include "core/settings/setup_check.h"
 
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <functional>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 

@@ -20,7 +20,7 @@
 #include <optional>
 #include <thread>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
 #include "net/sockets/socket_notifier.h"

@@ -1,6 +1,6 @@
 #include "support/mail_fixture.h"
 
-#include "core/mail_dirs.h"
+#include "core/store/mail_dirs.h"
 
 namespace corvelle::testing {
 

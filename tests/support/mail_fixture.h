@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

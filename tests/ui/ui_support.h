@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 #include "platform/paths.h"
 
 namespace corvelle {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/compose/header_fields.h"
-#include "core/file_naming.h"
+#include "core/store/file_naming.h"
 #include "platform/paths.h"
 
 namespace corvelle {

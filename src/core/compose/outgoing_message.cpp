@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 namespace corvelle {
 namespace {

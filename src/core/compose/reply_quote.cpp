@@ -1,6 +1,6 @@
 #include "core/compose/reply_quote.h"
 
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 #include "core/compose/header_fields.h"
 
 namespace corvelle {

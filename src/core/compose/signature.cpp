@@ -1,6 +1,6 @@
 #include "core/compose/signature.h"
 
-#include "core/message_text.h"
+#include "core/store/message_text.h"
 #include "platform/paths.h"
 
 namespace corvelle {

@@ -1,6 +1,6 @@
 #include "net/pop3/get_mail.h"
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/pop3/pop3_reply.h"
 #include "net/pop3/spool_writer.h"

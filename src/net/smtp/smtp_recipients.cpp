@@ -1,6 +1,6 @@
 #include "net/smtp/smtp_recipients.h"
 
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 #include "platform/paths.h"
 
 namespace corvelle {

@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QFont>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 class QPalette;
 

@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/folder_files.h"
-#include "core/folder_list.h"
+#include "core/store/folder_files.h"
+#include "core/store/folder_list.h"
 #include "core/user_interface.h"
 #include "ui/common/qt_text.h"
 

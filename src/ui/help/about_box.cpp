@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 namespace corvelle {
 

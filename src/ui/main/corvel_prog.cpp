@@ -20,8 +20,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/folder_files.h"
-#include "core/settings.h"
+#include "core/store/folder_files.h"
+#include "core/settings/settings.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/features.h"
 #include "ui/viewer/mail_viewer.h"

@@ -2,9 +2,9 @@
 // checks. Its order matters: the settings decide the checks, and the checks may change
 // the settings.
 
-#include "core/mail_dirs.h"
-#include "core/settings.h"
-#include "core/setup_check.h"
+#include "core/store/mail_dirs.h"
+#include "core/settings/settings.h"
+#include "core/settings/setup_check.h"
 #include "core/user_interface.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/setup_dlg.h"

@@ -14,10 +14,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/file_naming.h"
-#include "core/folder_files.h"
-#include "core/message_text.h"
-#include "core/settings.h"
+#include "core/store/file_naming.h"
+#include "core/store/folder_files.h"
+#include "core/store/message_text.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"

@@ -7,7 +7,7 @@
 #include <QFont>
 #include <string>
 
-#include "core/setup_check.h"
+#include "core/settings/setup_check.h"
 
 class QCheckBox;
 class QComboBox;

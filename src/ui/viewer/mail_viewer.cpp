@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/compose/outgoing_message.h"
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/common/font_mapping.h"

@@ -1,6 +1,6 @@
 // Commands that open message windows.
 
-#include "core/message_text.h"
+#include "core/store/message_text.h"
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
 

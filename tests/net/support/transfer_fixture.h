@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/status_text.h"
 #include "net/smtp/send_mail.h"
 #include "net/support/fake_server.h"

@@ -1,6 +1,6 @@
-#include "core/folder_list.h"
+#include "core/store/folder_list.h"
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 namespace corvelle {
 

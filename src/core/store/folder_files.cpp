@@ -1,8 +1,8 @@
-#include "core/folder_files.h"
+#include "core/store/folder_files.h"
 
 #include <algorithm>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

@@ -1,12 +1,12 @@
-#include "core/file_message.h"
+#include "core/store/file_message.h"
 
 #include <algorithm>
 
-#include "core/addresses.h"
-#include "core/file_naming.h"
-#include "core/folder_list.h"
-#include "core/message_text.h"
-#include "core/settings.h"
+#include "core/store/addresses.h"
+#include "core/store/file_naming.h"
+#include "core/store/folder_list.h"
+#include "core/store/message_text.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

@@ -1,8 +1,8 @@
-#include "core/message_text.h"
+#include "core/store/message_text.h"
 
-#include "core/big_file.h"
-#include "core/folder_files.h"
-#include "core/settings.h"
+#include "core/store/big_file.h"
+#include "core/store/folder_files.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 
 namespace corvelle {

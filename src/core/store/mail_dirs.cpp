@@ -1,9 +1,9 @@
-#include "core/mail_dirs.h"
+#include "core/store/mail_dirs.h"
 
 #include <vector>
 
-#include "core/folder_list.h"
-#include "core/settings.h"
+#include "core/store/folder_list.h"
+#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 

@@ -1,9 +1,9 @@
-#include "core/setup_check.h"
+#include "core/settings/setup_check.h"
 
 #include <tuple>
 
-#include "core/mail_dirs.h"
-#include "core/settings.h"
+#include "core/store/mail_dirs.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

@@ -1,4 +1,4 @@
-#include "core/file_naming.h"
+#include "core/store/file_naming.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

@@ -1,4 +1,4 @@
-#include "core/big_file.h"
+#include "core/store/big_file.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
-#include "core/addresses.h"
+#include "core/store/addresses.h"
 
 #include <algorithm>
 #include <optional>
 #include <set>
 
-#include "core/big_file.h"
-#include "core/message_text.h"
-#include "core/settings.h"
+#include "core/store/big_file.h"
+#include "core/store/message_text.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

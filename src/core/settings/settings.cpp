@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 #include <cstdlib>
 
