@@ -58,9 +58,7 @@ class MessageCommandsTest : public QObject {
   void init() {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
-    WindowPos pos;
-    std::string version;
-    LoadSettings(pos, version);
+    ReloadSettings();
     window = std::make_unique<TCorvelProg>();
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -127,7 +125,6 @@ class MessageCommandsTest : public QObject {
       if (row.source_gone) RemoveFile(Mail("Inbox/a.mail"));
       ModalDriver driver({ChooseFolder(row.folder)});
       window->RunCommand(Command::Move);
-      QCOMPARE(driver.handled, 1);
       QCOMPARE(env->ui.Texts(), row.messages);
       if (*row.where) QVERIFY2(FileExists(Mail(row.where)), row.where);
       QTRY_COMPARE(window->Viewers() == std::vector<TMailViewer*>{viewer}, row.open);
@@ -177,15 +174,23 @@ class MessageCommandsTest : public QObject {
     window->CreateMailViewer(Mail("Inbox/a.mail"), "", "", "");
     ModalDriver second({SaveTo(Mail("out.txt")), PressYes});
     window->RunCommand(Command::FileSaveAs);
-    QCOMPARE(second.handled, 2);
     QCOMPARE(ReadFile(Mail("out.txt")), received);
     QCOMPARE(window->StatusLine->text(), QString("Message saved."));
   }
 
-  // One printed line per text line, in order; a long line wraps instead of running off.
+  // One printed line per text line, in order; a long line wraps instead of running off; no
+  // printer is said, not passed over in silence.
   void printingGivesOneLinePerTextLine() {
     QString pdftotext = QStandardPaths::findExecutable("pdftotext", {"/usr/bin", "/usr/local/bin"});
     if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+    QString text;
+    for (int i = 1; i <= 70; ++i) text += QString("Line %1\n").arg(i);
+    text += QString("long ").repeated(100).trimmed();
+    WriteFile(Mail("Inbox/a.txt"), text.toStdString());
+    window->CreateMailViewer(Mail("Inbox/a.txt"), "", "", "");
+    SetPrinterFactory([] { return nullptr; });
+    window->RunCommand(Command::Print);
+    QCOMPARE(env->ui.Texts(), Texts{"No printer is available."});
     const QString pdf = QString::fromStdString(env->home.path() + "print.pdf");
     SetPrinterFactory([pdf] {
       auto printer = std::make_unique<QPrinter>();
@@ -193,11 +198,6 @@ class MessageCommandsTest : public QObject {
       printer->setOutputFileName(pdf);
       return printer;
     });
-    QString text;
-    for (int i = 1; i <= 70; ++i) text += QString("Line %1\n").arg(i);
-    text += QString("long ").repeated(100).trimmed();
-    WriteFile(Mail("Inbox/a.txt"), text.toStdString());
-    window->CreateMailViewer(Mail("Inbox/a.txt"), "", "", "");
     window->RunCommand(Command::Print);
     QProcess extract;
     extract.start(pdftotext, {pdf, "-"});
