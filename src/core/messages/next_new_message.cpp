@@ -1,0 +1,21 @@
+#include "core/messages/next_new_message.h"
+
+#include <vector>
+
+#include "core/store/file_naming.h"
+#include "core/store/folder_files.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+
+std::string FirstNewMessage(const std::string& folder) {
+  std::vector<std::string> names;
+  ListFolderFiles(ResolvePath(folder), names);
+  for (const std::string& name : names) {
+    bool hidden = name.front() == '.' || name.back() == '~';
+    if (!hidden && SameNameIgnoringCase(FileExtension(name), ".newmail")) return name;
+  }
+  return {};
+}
+
+}  // namespace corvelle

@@ -1,0 +1,19 @@
+#include "core/messages/save_message.h"
+
+#include "core/store/message_text.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+
+bool SaveMessageLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string target = ResolvePath(path);
+  if (!EntryExists(target)) return WriteMessageLines(target, lines);
+  std::string data;
+  for (const std::string& line : lines) {
+    data += line;
+    data += "\r\n";
+  }
+  return ReplaceFileAtomically(target, data);
+}
+
+}  // namespace corvelle

@@ -1,0 +1,94 @@
+#include "ui/messages/message_print.h"
+
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextLayout>
+#include <cmath>
+
+#include "core/user_interface.h"
+#include "ui/common/font_mapping.h"
+
+namespace corvelle {
+namespace {
+
+constexpr const char* kNoPrinter = "No printer is available.";
+constexpr const char* kPrinterFailed = "The printer could not be opened.";
+constexpr int kTabColumns = 8;
+constexpr double kScreenDpi = 96;  // the resolution font heights in pixels were chosen at
+
+std::unique_ptr<QPrinter> DefaultPrinter() {
+  QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (info.isNull()) {
+    QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+    if (printers.isEmpty()) return nullptr;
+    info = printers.first();
+  }
+  return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+PrinterFactory& Factory() {
+  static PrinterFactory factory = DefaultPrinter;
+  return factory;
+}
+
+// Prints one text line from `y` on, wrapped at the page width, starting new pages as they
+// fill. Returns the position below it.
+qreal PrintLine(QPainter& painter, QPrinter& printer, const QString& text, qreal y) {
+  QTextLayout layout(text, painter.font(), &printer);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  option.setTabStopDistance(QFontMetricsF(painter.font(), &printer).horizontalAdvance(' ') * kTabColumns);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  qreal height = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(printer.width());
+    line.setPosition(QPointF(0, height));
+    height += line.height();
+  }
+  layout.endLayout();
+  for (int i = 0; i < layout.lineCount(); ++i) {
+    QTextLine line = layout.lineAt(i);
+    if (y > 0 && y + line.height() > printer.height()) {
+      printer.newPage();
+      y = 0;
+    }
+    line.draw(&painter, QPointF(0, y - line.y()));
+    y += line.height();
+  }
+  return y;
+}
+
+}  // namespace
+
+void SetPrinterFactory(PrinterFactory factory) { Factory() = factory ? std::move(factory) : DefaultPrinter; }
+
+QFont PrinterFont(const FontRecord& record) {
+  QFont font = ToQFont(record);
+  if (record.size > 0)
+    font.setPointSize(record.size);
+  else if (record.height != 0)
+    font.setPointSizeF(std::abs(record.height) * 72.0 / kScreenDpi);
+  return font;
+}
+
+bool PrintLines(const QString& title, const QStringList& lines, const QFont& font) {
+  std::unique_ptr<QPrinter> printer = Factory()();
+  if (!printer) {
+    ShowMessage(kNoPrinter);
+    return false;
+  }
+  printer->setDocName(title);
+  QPainter painter;
+  if (!painter.begin(printer.get())) {
+    ShowMessage(kPrinterFailed);
+    return false;
+  }
+  painter.setFont(QFont(font, printer.get()));
+  qreal y = 0;
+  for (const QString& line : lines) y = PrintLine(painter, *printer, line, y);
+  return painter.end();
+}
+
+}  // namespace corvelle

@@ -1,0 +1,30 @@
+#pragma once
+// Printing a message's text: one printed line per text line, in order, on the default
+// printer. The page layout is the printer's: its margins, a line wider than the page
+// wrapped at the page width, a new page when one is full.
+
+#include <QFont>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "core/settings/settings.h"
+
+class QPrinter;
+
+namespace corvelle {
+
+// Prints `lines` in `font` as the job `title`. When there is no printer, or it cannot be
+// opened, a message says so and nothing is printed; false then.
+bool PrintLines(const QString& title, const QStringList& lines, const QFont& font);
+
+// Makes the printer to print on; nullptr when there is none. The default one opens the
+// system's default printer (or the first installed one); tests print to a PDF file.
+using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
+void SetPrinterFactory(PrinterFactory factory);  // an empty one restores the default
+
+// The message font for paper: the size in points, since a size in screen pixels would
+// shrink to nothing at a printer's resolution.
+QFont PrinterFont(const FontRecord& record);
+
+}  // namespace corvelle
