@@ -155,12 +155,11 @@ QString TMailViewer::CompositionCaption() const {
 }
 
 void TMailViewer::Init(const std::string& name) {
-  std::string long_name = LongPathName(name);
   if (IsNewMessage()) {
     FileName.clear();
     DoNewMessage();
   } else {
-    DoOpenMessage(long_name);
+    DoOpenMessage(LongPathName(name));
   }
 }
 
