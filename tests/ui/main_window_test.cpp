@@ -71,7 +71,7 @@ class MainWindowTest : public QObject {
  private slots:
   void init() {
     env = std::make_unique<UiEnvironment>();
-    for (const char* name : {"a", "b", "c", "d", "e"}) WriteFile(Mail(name), std::string("Subject: ") + name + "\r\n\r\n");
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h"}) WriteFile(Mail(name), std::string("Subject: ") + name + "\r\n\r\n");
     window = std::make_unique<RecordingProg>();
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -124,18 +124,18 @@ class MainWindowTest : public QObject {
   void deferredWindowsOpenAsOthersClose() {
     for (const char* name : {"a", "b", "c", "d", "e"}) QVERIFY(window->CreateMailViewer(Mail(name), "", "", ""));
     window->failures = 3;
-    for (const char* name : {"c", "b", "a"}) QVERIFY(!window->CreateMailViewer(Mail(name), "", "", ""));
-    QCOMPARE(window->DeferredOpens, (Texts{Mail("c"), Mail("b"), Mail("a")}));
+    for (const char* name : {"h", "g", "f"}) QVERIFY(!window->CreateMailViewer(Mail(name), "", "", ""));
+    QCOMPARE(window->DeferredOpens, (Texts{Mail("h"), Mail("g"), Mail("f")}));
     window->opened.clear();
     window->Viewers()[0]->parentWidget()->close();
     window->Viewers()[1]->parentWidget()->close();
     QTRY_COMPARE(window->opened.size(), size_t(2));
     QTest::qWait(20);
-    QCOMPARE(window->opened, (Texts{Mail("a"), Mail("b")}));
+    QCOMPARE(window->opened, (Texts{Mail("f"), Mail("g")}));
     QCOMPARE(window->MessageWindowCount(), 5);
     window->Viewers()[0]->parentWidget()->close();
     QTRY_VERIFY(window->DeferredOpens.empty());
-    QCOMPARE(window->opened.back(), Mail("c"));
+    QCOMPARE(window->opened.back(), Mail("h"));
     window->Viewers()[0]->parentWidget()->close();
     QTRY_COMPARE(window->LastChildCount, 4);
     QCOMPARE(window->opened.size(), size_t(3));
@@ -164,10 +164,10 @@ class MainWindowTest : public QObject {
     QVERIFY(Frame(window->ActiveViewer())->isMaximized());
     QMetaObject::invokeMethod(window->Window1, "aboutToShow");
     QList<QAction*> items = window->Window1->actions().mid(3);
-    QVERIFY(items.size() == 3 && items[1]->text() == QString::fromStdString("&1 " + Mail("a")));
+    QVERIFY(items.size() == 3 && items[1]->text() == QString::fromStdString("&1 Mail - [" + Mail("a") + "]"));
     QVERIFY(items[2]->isChecked() && !items[1]->isChecked());
     items[1]->trigger();
-    QCOMPARE(window->ActiveViewer()->windowTitle(), QString::fromStdString(Mail("a")));
+    QCOMPARE(window->ActiveViewer()->FileName, Mail("a"));
     window->RunCommand(Command::MinimizeAll);
     for (TMailViewer* viewer : window->Viewers()) QVERIFY(Frame(viewer)->isMinimized());
   }
@@ -200,7 +200,7 @@ class MainWindowTest : public QObject {
     WriteFile(Mail("x"), "Subject: Caf\xe9\r\n\r\nNa\xefve\r\n");  // Windows-1252
     TMailViewer* viewer = window->CreateMailViewer(Mail("x"), "", "", "");
     QVERIFY(viewer->FileName == Mail("x") && !viewer->AskOnClose && viewer->MailText->isReadOnly());
-    QCOMPARE(viewer->MailText->toPlainText(), QString::fromUtf8("Subject: Caf\xc3\xa9\n\nNa\xc3\xafve\n"));
+    QCOMPARE(viewer->MailText->toPlainText(), QString::fromUtf8("Subject: Caf\xc3\xa9\n\nNa\xc3\xafve"));
     viewer = window->CreateMailViewer("Compose New Message 1", "bob@example.org", "", "Hello");
     QVERIFY(viewer->FromLine->itemText(0) == "bob@example.org" && viewer->SubjectLine->text() == "Hello");
     QVERIFY(viewer->AskOnClose && viewer->FileName.empty() && !viewer->MailText->isReadOnly());

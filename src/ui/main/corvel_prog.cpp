@@ -25,6 +25,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/main/features.h"
 #include "ui/viewer/mail_viewer.h"
+#include "ui/viewer/replace_dialog.h"
 
 namespace corvelle {
 
@@ -136,13 +137,15 @@ void TCorvelProg::DoCommonTextFill() {
 }
 
 void TCorvelProg::CloseFindDialogs() {
-  // The find and replace dialogs arrive with the composition commands.
+  if (FindDialog1) FindDialog1->close();
+  if (ReplaceDialog1) ReplaceDialog1->close();
 }
 
 TMailViewer* TCorvelProg::NewViewer() { return new TMailViewer; }
 
 TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::string& first_address,
                                            const std::string& reply_source, const std::string& subject) {
+  if (ShowOpenWindow(name)) return ActiveViewer();
   TMailViewer* viewer = nullptr;
   try {
     viewer = NewViewer();
@@ -157,13 +160,27 @@ TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::s
     window->showMaximized();
   else
     window->showMinimized();
-  if (!first_address.empty()) viewer->FromLine->insertItem(0, TextToQt(first_address));
+  if (!first_address.empty()) viewer->FromLine->SetEntries({first_address});
   viewer->SubjectLine->setText(TextToQt(subject));
   viewer->ReplySource = reply_source;
   viewer->setWindowTitle(PathToQt(name));
   viewer->Init(name);
   UpdateMenuItems();
-  return viewer;
+  return window->isHidden() ? nullptr : viewer;
+}
+
+// Brings the window that shows the file `name` already to the front: true. A composition's
+// caption names no file.
+bool TCorvelProg::ShowOpenWindow(const std::string& name) {
+  if (name.find('/') == std::string::npos) return false;
+  for (TMailViewer* viewer : Viewers()) {
+    if (!viewer->Shows(name)) continue;
+    auto* window = qobject_cast<QMdiSubWindow*>(viewer->parentWidget());
+    if (window->isMinimized()) window->showNormal();
+    ClientArea->setActiveSubWindow(window);
+    return true;
+  }
+  return false;
 }
 
 std::vector<TMailViewer*> TCorvelProg::Viewers() const {

@@ -25,6 +25,8 @@ namespace corvelle {
 
 class TMailViewer;
 class TCorvelProg;
+class TFindDialog;
+class TReplaceDialog;
 
 // New message windows open maximized while true, else minimized. True after start-up;
 // cleared while forwarded command lines pile up.
@@ -50,8 +52,10 @@ class TCorvelProg : public QMainWindow {
   void DoParms();
 
   // Opens one message window: caption `name`, first address, reply source and subject,
-  // then its Init(name). When the window cannot be made, `name` waits in DeferredOpens
-  // until another message window closes. Returns the window, or nullptr.
+  // then its Init(name). A file that a window shows already brings that window to the
+  // front instead. When the window cannot be made, `name` waits in DeferredOpens until
+  // another message window closes. Returns the window, or nullptr (also when the new
+  // window closed again at once: a missing or unreadable file).
   virtual TMailViewer* CreateMailViewer(const std::string& name, const std::string& first_address,
                                         const std::string& reply_source, const std::string& subject);
 
@@ -97,6 +101,8 @@ class TCorvelProg : public QMainWindow {
   QLabel* Panel3;      // the result of the last command
   QMenu* Text1;
   QMenu* Window1;
+  QPointer<TFindDialog> FindDialog1;        // made by the first Find, then kept
+  QPointer<TReplaceDialog> ReplaceDialog1;  // made by the first Replace, then kept
   FileDialogState OpenDialog;
   FileDialogState SaveDialog1;
   FileTypeRegistration FileTypes;
@@ -114,6 +120,7 @@ class TCorvelProg : public QMainWindow {
   void BuildLayout();
   bool CheckSetup(const std::string& version);
   void CloseFindDialogs();
+  bool ShowOpenWindow(const std::string& name);
   void ReopenDeferred(int count);
   void ActiveWindowChanged();
   void FillWindowList();

@@ -1,27 +1,42 @@
 #include "ui/viewer/mail_viewer.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
+#include <QDesktopServices>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <new>
 
+#include "core/store/addresses.h"
+#include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
+#include "core/compose/reply_quote.h"
+#include "core/compose/signature.h"
+#include "core/store/file_naming.h"
+#include "core/store/folder_files.h"
+#include "core/store/message_text.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/common/font_mapping.h"
 #include "ui/common/qt_text.h"
+#include "ui/messages/postpone.h"
+#include "ui/viewer/address_actions.h"
 
 namespace corvelle {
 namespace {
 
-constexpr int kCompositionPrefix = 20;  // "Compose New Message "
+constexpr const char* kCompositionPrefix = "Compose New Message ";
 
 template <typename T>
 T* Named(T* widget, const char* name) {
@@ -35,62 +50,87 @@ void Bold(QWidget* widget) {
   widget->setFont(font);
 }
 
+// Fills `line` from an address text, one address an entry; no text leaves it as it is.
+void SetAddressText(TAddressLine* line, const std::string& text) {
+  if (text.empty()) return;
+  std::vector<std::string> entries;
+  SplitAddressList(entries, text);
+  line->SetEntries(entries);
+}
+
 }  // namespace
 
 TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   setObjectName("MailViewer");
   setWindowTitle("Mail Viewer - [Untitled]");
-  Panel2 = Named(new QFrame(this), "Panel2");
-  Panel2->setFrameShape(QFrame::Box);
-  Panel2->setFixedHeight(105);
-  ToAddrBtn = Named(new QPushButton("From:", Panel2), "ToAddrBtn");
-  FromLine = Named(new QComboBox(Panel2), "FromLine");
-  Label2 = Named(new QLabel("Subject: ", Panel2), "Label2");
-  SubjectLine = Named(new QLineEdit(Panel2), "SubjectLine");
-  SubjectLine->setReadOnly(true);
-  CCAddrBtn = Named(new QPushButton("Cc:", Panel2), "CCAddrBtn");
-  CcLine = Named(new QComboBox(Panel2), "CcLine");
-  Label4 = Named(new QLabel("Date:", Panel2), "Label4");
-  DateLine = Named(new QLineEdit(Panel2), "DateLine");
-  DateLine->setReadOnly(true);
-  for (QWidget* w : {static_cast<QWidget*>(ToAddrBtn), static_cast<QWidget*>(Label2),
-                     static_cast<QWidget*>(CCAddrBtn), static_cast<QWidget*>(Label4)})
-    Bold(w);
-
-  auto* header = new QGridLayout(Panel2);
-  header->setContentsMargins(4, 2, 4, 2);
-  header->setVerticalSpacing(1);
-  header->addWidget(ToAddrBtn, 0, 0);
-  header->addWidget(FromLine, 0, 1);
-  header->addWidget(Label2, 1, 0);
-  header->addWidget(SubjectLine, 1, 1);
-  header->addWidget(CCAddrBtn, 2, 0);
-  header->addWidget(CcLine, 2, 1);
-  header->addWidget(Label4, 3, 0);
-  header->addWidget(DateLine, 3, 1);
-  header->setColumnStretch(1, 1);
-
+  BuildHeaderPanel();
   MailText = Named(new QPlainTextEdit(this), "MailText");
   MailText->setReadOnly(true);
   MailText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MailText->setTabChangesFocus(false);
+  MailText->setFrameShape(QFrame::NoFrame);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(Panel2);
   layout->addWidget(MailText, 1);
+  // The header fields in reading order, then the text; the buttons come last, so they are
+  // reached backwards from the first field.
+  setTabOrder(FromLine, SubjectLine);
+  setTabOrder(SubjectLine, CcLine);
+  setTabOrder(CcLine, MailText);
+  setTabOrder(MailText, ToAddrBtn);
+  setTabOrder(ToAddrBtn, CCAddrBtn);
+  setTabOrder(CCAddrBtn, DateLine);
   resize(602, 297);
   SetFonts();
+}
+
+void TMailViewer::BuildHeaderPanel() {
+  Panel2 = Named(new QFrame(this), "Panel2");
+  Panel2->setFrameShape(QFrame::StyledPanel);
+  Panel2->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  ToAddrBtn = Named(new QPushButton("From:", Panel2), "ToAddrBtn");
+  FromLine = Named(new TAddressLine(Panel2), "FromLine");
+  Label2 = Named(new QLabel("Subject: ", Panel2), "Label2");
+  SubjectLine = Named(new QLineEdit(Panel2), "SubjectLine");
+  SubjectLine->setReadOnly(true);
+  CCAddrBtn = Named(new QPushButton("Cc:", Panel2), "CCAddrBtn");
+  CcLine = Named(new TAddressLine(Panel2), "CcLine");
+  Label4 = Named(new QLabel("Date:", Panel2), "Label4");
+  DateLine = Named(new QLineEdit(Panel2), "DateLine");
+  DateLine->setReadOnly(true);
+  DateLine->setFocusPolicy(Qt::ClickFocus);
+  for (QWidget* w : std::initializer_list<QWidget*>{ToAddrBtn, Label2, CCAddrBtn, Label4}) Bold(w);
+  for (QLabel* label : {Label2, Label4}) {
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setIndent(4);
+  }
+
+  auto* header = new QGridLayout(Panel2);
+  header->setContentsMargins(4, 3, 4, 3);
+  header->setHorizontalSpacing(4);
+  header->setVerticalSpacing(2);
+  const std::pair<QWidget*, QWidget*> rows[] = {
+      {ToAddrBtn, FromLine}, {Label2, SubjectLine}, {CCAddrBtn, CcLine}, {Label4, DateLine}};
+  for (int row = 0; row < 4; ++row) {
+    header->addWidget(rows[row].first, row, 0);
+    header->addWidget(rows[row].second, row, 1);
+  }
+  header->setColumnStretch(1, 1);
+
+  connect(ToAddrBtn, &QPushButton::clicked, this, &TMailViewer::ToAddrBtnClick);
+  connect(CCAddrBtn, &QPushButton::clicked, this, &TMailViewer::CCAddrBtnClick);
+  connect(FromLine, &TAddressLine::doubleClicked, this, &TMailViewer::ToAddrBtnClick);
+  connect(CcLine, &TAddressLine::doubleClicked, this, &TMailViewer::CCAddrBtnClick);
 }
 
 void TMailViewer::SetFonts() {
   QFont font = ToQFont(MailSettings.DefaultFont);
   QFont bold = font;
   bold.setBold(true);
-  for (QWidget* line : {static_cast<QWidget*>(FromLine), static_cast<QWidget*>(SubjectLine),
-                        static_cast<QWidget*>(CcLine), static_cast<QWidget*>(DateLine)})
-    line->setFont(bold);
+  for (QWidget* line : std::initializer_list<QWidget*>{FromLine, SubjectLine, CcLine, DateLine}) line->setFont(bold);
   MailText->setFont(font);
   QPalette palette = MailText->palette();
   palette.setColor(QPalette::Text, FontColor(MailSettings.DefaultFont, MailText->palette()));
@@ -98,7 +138,20 @@ void TMailViewer::SetFonts() {
 }
 
 bool TMailViewer::IsNewMessage() const {
-  return windowTitle().left(kCompositionPrefix) == QStringLiteral("Compose New Message ");
+  return windowTitle().left(20) == QLatin1String(kCompositionPrefix);
+}
+
+QMdiSubWindow* TMailViewer::Frame() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
+
+// "Compose New Message " + the number of message windows open, this one included.
+QString TMailViewer::CompositionCaption() const {
+  int open = 1;
+  if (QMdiSubWindow* frame = Frame(); frame && frame->mdiArea()) {
+    open = 0;
+    for (QMdiSubWindow* window : frame->mdiArea()->subWindowList())
+      if (window == frame || (!window->isHidden() && qobject_cast<TMailViewer*>(window->widget()))) ++open;
+  }
+  return QLatin1String(kCompositionPrefix) + QString::number(open);
 }
 
 void TMailViewer::Init(const std::string& name) {
@@ -106,10 +159,12 @@ void TMailViewer::Init(const std::string& name) {
     FileName.clear();
     DoNewMessage();
   } else {
-    DoOpenMessage(name);
+    DoOpenMessage(LongPathName(name));
   }
 }
 
+// A new message or a reply: the quote (for a reply) or an empty line, then the signature,
+// with the caret on the first empty line above the signature block.
 void TMailViewer::DoNewMessage() {
   AskOnClose = true;
   SubjectLine->setReadOnly(false);
@@ -117,41 +172,184 @@ void TMailViewer::DoNewMessage() {
   Label4->setEnabled(false);
   DateLine->setEnabled(false);
   ToAddrBtn->setText("To: ");
-  (SubjectLine->text().isEmpty() ? static_cast<QWidget*>(SubjectLine) : MailText)->setFocus();
+  setWindowTitle(CompositionCaption());
+
+  std::vector<std::string> text;
+  const bool reply = InsertIncludeFile(text);
+  if (!reply) text.emplace_back();
+  const SignatureBlock signature = ReadSignatureBlock(MailSettings.Signature);
+  text.insert(text.end(), signature.lines.begin(), signature.lines.end());
+  SetText(text, 0);
+  const size_t up = CaretLinesFromEnd(signature, reply);
+  PlaceCaret(up == 0 ? -1 : static_cast<int>(text.size() - up));
+
+  if (FromLine->count() == 0) {
+    ToAddrBtnClick();
+    SubjectLine->setFocus();
+  } else {
+    FromLine->setCurrentIndex(0);
+    CcLine->setCurrentIndex(CcLine->count() > 0 ? 0 : -1);
+    (SubjectLine->text().isEmpty() ? static_cast<QWidget*>(SubjectLine) : MailText)->setFocus();
+  }
+  RememberAsOpened();
 }
 
-// Shows the file's text as it is; reading the header into the panel comes with the
-// message commands.
+// The answered message quoted into `text`, its subject and addresses taken over. False
+// (nothing done) when this window is no reply; an unreadable file quotes nothing.
+bool TMailViewer::InsertIncludeFile(std::vector<std::string>& text) {
+  if (ReplySource.empty()) return false;
+  std::vector<std::string> answered;
+  ReadMessageLines(ReplySource, answered);
+  ReplyQuote quote = QuoteReply(std::move(answered));
+  if (quote.subject) SubjectLine->setText(TextToQt(*quote.subject));
+  SetAddressText(FromLine, quote.from);
+  SetAddressText(CcLine, quote.cc);
+  text.insert(text.end(), quote.text.begin(), quote.text.end());
+  return true;
+}
+
 void TMailViewer::DoOpenMessage(const std::string& name) {
   AskOnClose = false;
-  FileName = name;
-  std::string text;
+  FileName = name.empty() ? std::string() : LongFileName(name);
   if (FileName.empty() || !FileExists(FileName)) {
     ShowMessage("File does not exist.");
     Release();
     return;
   }
-  if (!ReadWholeFile(FileName, text)) {
+  if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ToAddrBtn->setText("To: ");
+  if (IsNewMailPath(FileName)) {
+    std::string moved;
+    MoveFileUnique(FileName, NewMailTarget(FileName), moved);
+    FileName = moved;
+  }
+  if (!FileName.empty() && !FileExists(FileName)) FileName.clear();
+  if (!ShowFile()) {
     Release();
     return;
   }
-  MailText->setPlainText(TextToQt(text));
+  if (!AskOnClose) {
+    ToAddrBtn->setEnabled(FromLine->count() > 0);
+    CCAddrBtn->setEnabled(CcLine->count() > 0);
+  }
   MailText->setFocus();
+}
+
+// Shows the file (none: an empty window): a message file with its header in the panel,
+// any other file as plain text. False when it cannot be read; a file too large for memory
+// is offered to the desktop's own viewer first.
+bool TMailViewer::ShowFile() {
+  try {
+    std::vector<std::string> lines;
+    if (!FileName.empty() && !ReadMessageLines(FileName, lines)) return false;
+    if (!IsPlainTextPath(FileName)) {
+      ShowHeader(lines);
+      return true;
+    }
+    setWindowTitle(PathToQt(FileName));
+    Panel2->hide();
+    SetText(lines, 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    MailText->clear();
+    if (Ask("Message too large to view in Corvelle. Try to read the message with Wordpad?", kApplicationTitle,
+            Buttons::YesNo) == Answer::Yes)
+      QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(FileName)));
+    return false;
+  }
+}
+
+// A message file: the header read into the panel; a postponed message becomes a
+// composition of its body, any other shows the whole file with its body at the top.
+void TMailViewer::ShowHeader(const std::vector<std::string>& lines) {
+  const bool postponed = IsPostponedMessagePath(FileName, MailSettings.MailDirectory);
+  OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
+                    : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
+                                                                              : OpenedKind::kReceived;
+  OpenedHeader header = ReadOpenedHeader(lines, kind);
+  SubjectLine->setText(TextToQt(header.subject));
+  DateLine->setText(TextToQt(header.date));
+  SetAddressText(FromLine, header.addresses);
+  SetAddressText(CcLine, header.cc);
+  if (postponed) {
+    SetText(lines, header.body_start);
+    BecomeComposition();
+    return;
+  }
+  setWindowTitle("Mail - [" + PathToQt(FileName) + "]");
+  SetText(lines, 0);
+  PlaceCaret(static_cast<int>(header.body_start));
+}
+
+void TMailViewer::BecomeComposition() {
+  setWindowTitle(CompositionCaption());
+  AskOnClose = true;
+  SubjectLine->setReadOnly(false);
+  MailText->setReadOnly(false);
+  ToAddrBtn->setText("To: ");
+  RememberAsOpened();
+}
+
+// The lines from `first` on as the text, decoded as a whole, set in one step.
+void TMailViewer::SetText(const std::vector<std::string>& lines, size_t first) {
+  size_t size = 0;
+  for (size_t i = first; i < lines.size(); ++i) size += lines[i].size() + 1;
+  std::string text;
+  text.reserve(size);
+  for (size_t i = first; i < lines.size(); ++i) {
+    if (i > first) text += '\n';
+    text += lines[i];
+  }
+  MailText->setPlainText(TextToQt(text));
+}
+
+// The caret at the start of line `block` (the end of the text when -1 or past it). The
+// view goes to the end first, so a line above it comes to the top, with the text after it
+// below; a line in the last page stays where it is.
+void TMailViewer::PlaceCaret(int block) {
+  QTextCursor cursor = MailText->textCursor();
+  QTextBlock target = MailText->document()->findBlockByNumber(block);
+  if (block < 0 || !target.isValid())
+    cursor.movePosition(QTextCursor::End);
+  else
+    cursor.setPosition(target.position());
+  MailText->setTextCursor(cursor);
+  MailText->verticalScrollBar()->setValue(MailText->verticalScrollBar()->maximum());
+  MailText->ensureCursorVisible();
 }
 
 void TMailViewer::Release() {
   AskOnClose = false;
-  if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+  if (QMdiSubWindow* frame = Frame())
     frame->close();
   else
     close();
 }
 
+bool TMailViewer::Shows(const std::string& path) const {
+  FileIdentity mine, theirs;
+  return !FileName.empty() && GetFileIdentity(FileName, mine) && GetFileIdentity(ResolvePath(path), theirs) &&
+         mine == theirs;
+}
+
+void TMailViewer::ToAddrBtnClick() { AddressButtonClick(FromLine); }
+
+void TMailViewer::CCAddrBtnClick() { AddressButtonClick(CcLine); }
+
+void TMailViewer::AddressButtonClick(TAddressLine* line) {
+  if (IsNewMessage()) {
+    if (auto chosen = ViewerAddressActions().ChooseRecipients(this, line->Entries())) line->SetEntries(*chosen);
+  } else if (line->count() == 0) {
+    ShowMessage(kNoAddressesMessage);
+  } else {
+    ViewerAddressActions().AutoAddAddresses(this, line->Entries());
+  }
+}
+
 void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   lines.clear();
   OutgoingFields fields;
-  for (int i = 0; i < FromLine->count(); ++i) fields.to.push_back(TextFromQt(FromLine->itemText(i)));
-  for (int i = 0; i < CcLine->count(); ++i) fields.cc.push_back(TextFromQt(CcLine->itemText(i)));
+  fields.to = FromLine->Entries();
+  fields.cc = CcLine->Entries();
   fields.subject = TextFromQt(SubjectLine->text());
   fields.my_name = MailSettings.MyName;
   fields.mail_address = MailSettings.MailAddress;
@@ -175,16 +373,34 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   lines = BuildOutgoingLines(fields, body);
 }
 
-void TMailViewer::closeEvent(QCloseEvent* event) {
-  if (!AskOnClose || !MailText->document()->isModified()) {
-    event->accept();
-    return;
+TMailViewer::Opened TMailViewer::Current() const {
+  return {MailText->toPlainText(), SubjectLine->text(), FromLine->Entries(), CcLine->Entries()};
+}
+
+void TMailViewer::RememberAsOpened() { opened_ = Current(); }
+
+bool TMailViewer::ChangedSinceOpened() const { return !(Current() == opened_); }
+
+// Whether a composition may close: one changed since it opened asks first.
+bool TMailViewer::MayClose() {
+  if (!AskOnClose || !ChangedSinceOpened()) return true;
+  if (QMdiSubWindow* frame = Frame()) frame->showMaximized();
+  switch (Ask("File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
+              Buttons::YesNoCancel)) {
+    case Answer::Yes:
+      // Postponing closes this window when it succeeds; the close asked here stays refused.
+      QTimer::singleShot(0, this, [this] { PostponeAndClose(*this); });
+      return false;
+    case Answer::No:
+      return !IsPostponedMessagePath(FileName, MailSettings.MailDirectory) || ConfirmDeleteFile(FileName);
+    default:
+      return false;
   }
-  // A composition with typed text is never dropped without asking. Postponing it (Yes)
-  // arrives with the message commands; until then Yes keeps the window open.
-  Answer answer = Ask("File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
-                      Buttons::YesNoCancel);
-  if (answer == Answer::No)
+}
+
+// The frame closes with the window; the area then activates the next message window.
+void TMailViewer::closeEvent(QCloseEvent* event) {
+  if (MayClose())
     event->accept();
   else
     event->ignore();

@@ -1,19 +1,27 @@
 #pragma once
 // A message window: shows one message file or composes one new message. Created only
-// through TCorvelProg::CreateMailViewer, which sets the caption and then calls Init.
+// through TCorvelProg::CreateMailViewer, which sets the caption and then calls Init. Its
+// kind is decided when it opens: a received message (read-only), a sent one (recipients
+// shown), a new-mail file (renamed to an ordinary message name first), a postponed one
+// (reopened as a composition), or a composition (a new message or a reply).
 
+#include <QString>
 #include <QWidget>
 #include <string>
 #include <vector>
 
-class QComboBox;
+#include "ui/viewer/address_line.h"
+
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMdiSubWindow;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace corvelle {
+
+inline constexpr const char* kNoAddressesMessage = "This list has no addresses to automatically add to address book!";
 
 class TMailViewer : public QWidget {
   Q_OBJECT
@@ -21,7 +29,8 @@ class TMailViewer : public QWidget {
   explicit TMailViewer(QWidget* parent = nullptr);  // FormCreate
 
   // Opens the file `name`, or starts a new message when the caption marks a composition
-  // window. A missing file is reported ("File does not exist.") and the window released.
+  // window. A missing file is reported ("File does not exist.") and the window released;
+  // an unreadable one releases it without a message.
   void Init(const std::string& name);
 
   // True when the caption begins with "Compose New Message ".
@@ -30,11 +39,19 @@ class TMailViewer : public QWidget {
   // Closes the window without asking.
   void Release();
 
+  // True when this window shows the file `path` (the same file, however it is named).
+  bool Shows(const std::string& path) const;
+
   // The outgoing lines of this window (the only producer of outgoing header lines: send,
   // spool, postpone and Save As use it). Asks what must be settled first (no recipient:
   // a message; no subject: a question); `lines` is empty when the user has to complete
   // the window first.
   void GetMessageFromWindow(std::vector<std::string>& lines);
+
+  // The address buttons (and a double-click on their lines): a composition lets the user
+  // choose the recipients; another window offers the line's addresses to the address book.
+  void ToAddrBtnClick();
+  void CCAddrBtnClick();
 
   std::string FileName;     // the file shown; empty for a new message
   std::string ReplySource;  // the message answered; empty unless a reply
@@ -42,22 +59,44 @@ class TMailViewer : public QWidget {
 
   QFrame* Panel2;
   QPushButton* ToAddrBtn;
-  QComboBox* FromLine;
+  TAddressLine* FromLine;
   QLabel* Label2;
   QLineEdit* SubjectLine;
   QPushButton* CCAddrBtn;
-  QComboBox* CcLine;
+  TAddressLine* CcLine;
   QLabel* Label4;
   QLineEdit* DateLine;
   QPlainTextEdit* MailText;
 
  protected:
-  void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+  void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, FormClose
 
  private:
+  void BuildHeaderPanel();
   void SetFonts();
   void DoNewMessage();
   void DoOpenMessage(const std::string& name);
+  bool ShowFile();
+  void ShowHeader(const std::vector<std::string>& lines);
+  void BecomeComposition();
+  bool InsertIncludeFile(std::vector<std::string>& text);
+  void SetText(const std::vector<std::string>& lines, size_t first);
+  void PlaceCaret(int block);
+  void AddressButtonClick(TAddressLine* line);
+  QString CompositionCaption() const;
+  QMdiSubWindow* Frame() const;
+  void RememberAsOpened();
+  bool ChangedSinceOpened() const;
+  bool MayClose();
+
+  // A composition as it opened: closing it unchanged asks nothing.
+  struct Opened {
+    QString text, subject;
+    std::vector<std::string> to, cc;
+    bool operator==(const Opened&) const = default;
+  };
+  Opened Current() const;
+  Opened opened_;
 };
 
 }  // namespace corvelle

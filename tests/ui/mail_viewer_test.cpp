@@ -1,0 +1,229 @@
+// Message windows: the kinds a file opens as, replies with their quote and signature, the
+// outgoing lines, the close question, one window per file, the address buttons and the tab
+// order, and find and replace on the active window.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "ui/main/corvel_prog.h"
+#include "ui/viewer/address_actions.h"
+#include "ui/viewer/mail_viewer.h"
+#include "ui/viewer/replace_dialog.h"
+#include "ui_support.h"
+
+namespace corvelle {
+namespace {
+
+using namespace testing;
+using Texts = std::vector<std::string>;
+
+QString Joined(const Texts& texts) {
+  QStringList list;
+  for (const std::string& text : texts) list << QString::fromStdString(text);
+  return list.join('|');
+}
+
+// A literal with its NUL bytes.
+template <size_t N> QByteArray Bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+
+// A string column of the current data row.
+QString Column(const char* name) { return *static_cast<QString*>(QTest::qData(name, qMetaTypeId<QString>())); }
+
+struct RecordingActions : AddressActions {
+  std::optional<Texts> ChooseRecipients(QWidget*, const Texts& entries) override {
+    offered.push_back(Joined(entries));
+    return Texts{"new@x"};
+  }
+  void AutoAddAddresses(QWidget*, const Texts& entries) override { offered.push_back(Joined(entries)); }
+  QStringList offered;
+};
+
+}  // namespace
+
+class MailViewerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    env = std::make_unique<UiEnvironment>();
+    MailSettings.MailDirectory = env->MailDir();
+    MailSettings.MyName = "Ann";
+    MailSettings.MailAddress = "ann@x";
+    for (const char* folder : {"Inbox", "Postponed", "Sent Mail"}) MakeFolders(env->MailDir() + folder);
+    window = std::make_unique<TCorvelProg>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  }
+  void cleanup() { window.reset(), env.reset(); }
+
+  void filesOpenAsTheirKind_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("content");
+    for (const char* column : {"caption", "button", "addresses", "text"}) QTest::addColumn<QString>(column);
+    QTest::addColumn<int>("caret");  // -1: a composition
+    QTest::newRow("received, continued lines, Windows-1252, NUL") << "Inbox/r.mail"
+        << Bytes("From: A <a@x>,\r\n B <b@x>\r\nCc: c@x,\r\n  d@x\r\nSubject: Caf\xe9\r\n\r\nb\0y\r\n")
+        << "Mail - [%1]" << "From:" << "A <a@x>,|B <b@x> / c@x,|d@x"
+        << QString::fromUtf8(Bytes("From: A <a@x>,\n B <b@x>\nCc: c@x,\n  d@x\nSubject: Caf\u00e9\n\nb\0y")) << 6;
+    QTest::newRow("sent: recipients, no copies") << "Sent Mail/s.mail" << Bytes("To: x@y, z@y\r\nCc: c@y\r\n\r\nhi")
+        << "Mail - [%1]" << "To: " << "x@y,|z@y / " << "To: x@y, z@y\nCc: c@y\n\nhi" << 3;
+    QTest::newRow("new mail whose name is taken") << "Inbox/n.newmail" << Bytes("From: a@b\r\n\r\nx")
+        << "Mail - [%1]" << "From:" << "a@b / " << "From: a@b\n\nx" << 2;
+    QTest::newRow("postponed, with its copies") << "Postponed/p.mail" << Bytes("To: x@y\r\nCc: c@y\r\n\r\n1\r\n2\r\n")
+        << "Compose New Message 1" << "To: " << "x@y / c@y" << "1\n2" << -1;
+    QTest::newRow("plain text") << "Inbox/t.txt" << Bytes("From: a@b\r\n\r\nx")
+        << "%1" << "From:" << " / " << "From: a@b\n\nx" << 0;
+  }
+  void filesOpenAsTheirKind() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(int, caret);
+    std::string path = Write(file.toStdString(), content.toStdString());
+    Write("Inbox/n.mail", "taken");
+    TMailViewer* viewer = window->CreateMailViewer(path, "", "", "");
+    std::string shown = file.endsWith(".newmail") ? Path("Inbox/n 0.mail") : path;
+    QVERIFY(viewer && viewer->FileName == shown && FileExists(shown) && !PathExists(Path("Inbox/n.newmail")));
+    QCOMPARE(viewer->windowTitle(), Column("caption").arg(QString::fromStdString(shown)));
+    QCOMPARE(viewer->ToAddrBtn->text(), Column("button"));
+    QCOMPARE(Joined(viewer->FromLine->Entries()) + " / " + Joined(viewer->CcLine->Entries()), Column("addresses"));
+    QCOMPARE(viewer->MailText->toPlainText(), Column("text"));
+    QCOMPARE(viewer->Panel2->isHidden(), file.endsWith(".txt"));
+    QVERIFY(viewer->AskOnClose == (caret < 0) && viewer->MailText->isReadOnly() == (caret >= 0));
+    if (caret >= 0) QCOMPARE(viewer->MailText->textCursor().blockNumber(), caret);
+    QVERIFY(viewer->ToAddrBtn->isEnabled() == (caret < 0 || viewer->FromLine->count() > 0) &&
+            viewer->CCAddrBtn->isEnabled() == (caret < 0 || viewer->CcLine->count() > 0));
+    QVERIFY(!window->CreateMailViewer(path + "x", "", "", ""));
+    QCOMPARE(env->ui.Texts(), Texts{"File does not exist."});
+  }
+
+  // The quote without its trailing blank lines, the subject without its "re:"s, the sender
+  // as recipient, the signature below and the caret above it; a new message likewise.
+  void repliesQuoteAndSign() {
+    MailSettings.Signature = Write("sig.txt", "Ann\r\nann@x\r\n");
+    std::string path = Write("Inbox/q.mail", "Subject: RE: re: Lunch\r\nFrom: Bob <b@x>\r\nCc: c@x, d@x\r\n\r\n"
+                                             "see you\r\n\r\nB\r\n \r\n\r\n");
+    window->CreateMailViewer(path, "", "", "");
+    window->RunCommand(Command::Reply);
+    TMailViewer* reply = window->ActiveViewer();
+    QVERIFY(reply->windowTitle() == "Compose New Message 2" && reply->ReplySource == path);
+    QCOMPARE(reply->SubjectLine->text(), QString("Re: Lunch"));
+    QVERIFY(Joined(reply->FromLine->Entries()) == "Bob <b@x>" && Joined(reply->CcLine->Entries()) == "c@x,|d@x");
+    QCOMPARE(reply->MailText->toPlainText(), QString("\n> see you\n> \n> B\n\n\n--\nAnn\nann@x"));
+    QVERIFY(reply->MailText->textCursor().blockNumber() == 4 && QApplication::focusWidget() == reply->MailText);
+    window->RunCommand(Command::Reply);
+    QCOMPARE(env->ui.Texts(), Texts{"You cannot reply to a new message."});
+    window->RunCommand(Command::FileNew);
+    TMailViewer* fresh = window->ActiveViewer();
+    QVERIFY(fresh->MailText->toPlainText() == "\n--\nAnn\nann@x" && fresh->MailText->textCursor().blockNumber() == 0);
+    QCOMPARE(QApplication::focusWidget(), fresh->SubjectLine);
+  }
+
+  void outgoingLinesAskForWhatIsMissing() {
+    TMailViewer* viewer = window->CreateMailViewer("Compose New Message 1", "", "", "");
+    Texts lines{"x"};
+    viewer->GetMessageFromWindow(lines);
+    QVERIFY(lines.empty() && env->ui.Texts() == Texts{"You must enter an address to deliver to."});
+    viewer->FromLine->SetEntries({"a@x,", "b@x,", "c@x"});
+    viewer->CcLine->SetEntries({"d@x"});
+    viewer->MailText->setPlainText("Hi\n");
+    env->ui.Script({Answer::No, Answer::Yes});
+    viewer->GetMessageFromWindow(lines);
+    QVERIFY(lines.empty() && env->ui.Texts().back() == "Warning: no subject line.  Continue?");
+    QCOMPARE(QApplication::focusWidget(), viewer->SubjectLine);
+    viewer->GetMessageFromWindow(lines);
+    QCOMPARE(lines, (Texts{"To: a@x,", "          b@x,", "          c@x", "From: Ann <ann@x>", "Cc: d@x",
+                           "X-Mailreader: Corvelle, v1.24b", "", "Hi", ""}));
+    QCOMPARE(env->ui.boxes.size(), size_t(3));
+  }
+
+  // Unchanged compositions close silently; a changed one asks, and No on a postponed one
+  // asks to delete its file; the next window becomes the active one.
+  void closingAsksOnlyAboutChanges() {
+    TMailViewer* first = window->CreateMailViewer("Compose New Message 1", "a@x", "", "S");
+    QVERIFY(window->CreateMailViewer("Compose New Message 2", "", "", "")->parentWidget()->close());
+    QVERIFY(env->ui.boxes.empty() && window->ActiveViewer() == first);
+    std::string path = Write("Postponed/p.mail", "To: a@x\r\n\r\nbody\r\n");
+    TMailViewer* postponed = window->CreateMailViewer(path, "", "", "");
+    postponed->SubjectLine->setText("typed");
+    env->ui.Script({Answer::Cancel, Answer::Yes, Answer::No, Answer::No, Answer::No, Answer::Yes});
+    for (int attempt = 0; attempt < 3; ++attempt) QVERIFY(!postponed->parentWidget()->close());
+    QVERIFY(FileExists(path) && postponed->parentWidget()->close() && !FileExists(path));
+    const std::string ask = "File " + path + " has been modified. Postpone mail file?";
+    const std::string remove = "Are you sure you want to delete " + path + "?";
+    QCOMPARE(env->ui.Texts(), (Texts{ask, ask, ask, remove, ask, remove}));
+    QTRY_COMPARE(window->ActiveViewer(), first);
+  }
+
+  void aFileShownAlreadyComesToTheFront() {
+    std::string text = "Subject: a\r\nTo: b\r\n\r\n" + QByteArray("line\r\n").repeated(300).toStdString();
+    TMailViewer* first = window->CreateMailViewer(Write("Inbox/a.mail", text), "", "", "");
+    QCOMPARE(first->MailText->verticalScrollBar()->value(), 3);  // the body at the top of the view
+    window->CreateMailViewer("Compose New Message 2", "", "", "");
+    QCOMPARE(window->CreateMailViewer(Path("INBOX/A.MAIL"), "", "", ""), first);
+    QCOMPARE(window->CreateMailViewer(Path("Inbox/../Inbox/a.mail"), "", "", ""), first);
+    QVERIFY(window->MessageWindowCount() == 2 && window->ActiveViewer() == first);
+  }
+
+  // The address buttons and lines hand over their entries; Tab follows the header fields.
+  void addressButtonsHandOverTheirLinesAndTabFollowsThem() {
+    RecordingActions actions;
+    SetViewerAddressActions(&actions);
+    TMailViewer* received = window->CreateMailViewer(Write("Inbox/a.mail", "From: a@x, b@x\r\n\r\n"), "", "", "");
+    received->FromLine->setFocus();
+    for (QWidget* next : QWidgetList{received->SubjectLine, received->CcLine, received->MailText}) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), next);
+    }
+    QTest::mouseDClick(received->CcLine, Qt::LeftButton);
+    received->ToAddrBtn->click();
+    TMailViewer* composing = window->CreateMailViewer("Compose New Message 2", "old@x", "", "");
+    composing->CCAddrBtn->click();
+    SetViewerAddressActions(nullptr);
+    QCOMPARE(env->ui.Texts(), Texts{kNoAddressesMessage});
+    QCOMPARE(actions.offered, (QStringList{"a@x,|b@x", ""}));
+    QCOMPARE(Joined(composing->CcLine->Entries()), QString("new@x"));
+  }
+
+  // Find Next searches the active window; Replace changes compositions only; the dialogs
+  // close when another window becomes the active one.
+  void findAndReplaceActOnTheActiveWindow() {
+    TMailViewer* received = window->CreateMailViewer(Write("Inbox/a.mail", "\r\nfind me, find me\r\n"), "", "", "");
+    window->RunCommand(Command::FindNext);  // no find text yet: the dialog opens
+    QVERIFY(window->FindDialog1 && QTest::qWaitForWindowActive(window->FindDialog1));
+    window->FindDialog1->FindEdit->setText("me");
+    window->FindDialog1->FindNextBtn->click();
+    window->RunCommand(Command::FindNext);
+    QCOMPARE(received->MailText->textCursor().selectionStart(), 15);
+    window->RunCommand(Command::Replace);
+    TReplaceDialog* replace = window->ReplaceDialog1;
+    replace->FindEdit->setText("find");
+    replace->ReplaceEdit->setText("see");
+    replace->ReplaceAllBtn->click();
+    QCOMPARE(received->MailText->toPlainText(), QString("\nfind me, find me"));
+    TMailViewer* composing = window->CreateMailViewer("Compose New Message 2", "", "", "");
+    QVERIFY(!replace->isVisible() && !window->FindDialog1->isVisible());
+    composing->MailText->setPlainText("find it");
+    window->RunCommand(Command::Replace);
+    replace->ReplaceAllBtn->click();
+    QCOMPARE(composing->MailText->toPlainText(), QString("see it"));
+    QVERIFY(env->ui.boxes.empty());
+  }
+
+ private:
+  // Writes the file `name` under the mail directory; its path.
+  std::string Write(const std::string& name, const std::string& data) {
+    WriteFile(Path(name), data);
+    return Path(name);
+  }
+  std::string Path(const std::string& name) const { return env->MailDir() + name; }
+
+  std::unique_ptr<UiEnvironment> env;
+  std::unique_ptr<TCorvelProg> window;
+};
+
+}  // namespace corvelle
+
+QTEST_MAIN(corvelle::MailViewerTest)
+#include "mail_viewer_test.moc"
