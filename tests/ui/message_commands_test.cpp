@@ -94,16 +94,19 @@ class MessageCommandsTest : public QObject {
     QCOMPARE(ListNames(Mail("Spool")), Texts{});
   }
 
-  // Written back to the file it was reopened from: no second file.
+  // Reopened from Postponed (as a composition, renamed ".mail" on opening), edited and
+  // postponed again: written back to that file, no second file, its Cc kept.
   void postponingAReopenedComposition() {
-    WriteFile(Mail("Postponed/Plans.newmail"), "To: bob@example.org\r\nSubject: Plans\r\n\r\nold\r\n");
-    TMailViewer* viewer = Compose("bob@example.org", "Plans", "new text");
-    viewer->FileName = Mail("Postponed/Plans.newmail");
+    WriteFile(Mail("Postponed/Plans.newmail"), "To: bob@example.org\r\nCc: c@example.org\r\nSubject: Plans\r\n\r\nold\r\n");
+    TMailViewer* viewer = window->CreateMailViewer(Mail("Postponed/Plans.newmail"), "", "", "");
+    QVERIFY(viewer && viewer->IsNewMessage());
+    viewer->MailText->setPlainText("new text");
     window->RunCommand(Command::Postpone);
     QTRY_COMPARE(window->MessageWindowCount(), 0);
-    QCOMPARE(ListNames(Mail("Postponed")), Texts{"Plans.newmail"});
-    std::string text = ReadFile(Mail("Postponed/Plans.newmail"));
-    QVERIFY2(text.find("\r\n\r\nnew text\r\n") != std::string::npos && text.find("old") == std::string::npos,
+    QCOMPARE(ListNames(Mail("Postponed")), Texts{"Plans.mail"});
+    std::string text = ReadFile(Mail("Postponed/Plans.mail"));
+    QVERIFY2(text.find("Cc: c@example.org\r\n") != std::string::npos &&
+                 text.find("\r\n\r\nnew text\r\n") != std::string::npos && text.find("old") == std::string::npos,
              text.c_str());
   }
 
