@@ -1,0 +1,202 @@
+// The filtering pass: which rule takes a spool file, and filing it there.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "core/filters/mail_filter.h"
+#include "core/filters/match_condition.h"
+#include "core/settings/settings.h"
+#include "core/status_text.h"
+#include "core/store/file_message.h"
+#include "core/store/file_naming.h"
+#include "core/store/folder_files.h"
+#include "core/store/folder_list.h"
+#include "core/store/mail_dirs.h"
+#include "core/store/message_text.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+namespace {
+
+// A rule ready for many messages: its conditions in lower case and its folders.
+struct PreparedRule {
+  std::vector<std::pair<std::string, std::string>> conditions;
+  std::string folders;  // the quoted list
+};
+
+// The rules that can take a message, by rule index; nullopt for an empty rule (no condition,
+// or a folder list that names no folder or an empty one: filing there would lose nothing
+// but would put mail into the mail directory itself).
+std::optional<PreparedRule> Prepare(const std::vector<std::string>& values) {
+  if (values.size() < 3) return std::nullopt;
+  std::vector<std::string> folders = SplitFolderList(values.back());
+  if (folders.empty()) return std::nullopt;
+  for (const std::string& folder : folders)
+    if (folder.empty()) return std::nullopt;
+  PreparedRule rule{{}, values.back()};
+  for (size_t i = 0; i + 1 < values.size(); i += 2)
+    rule.conditions.emplace_back(AsciiLower(values[i]), AsciiLower(values[i + 1]));
+  return rule;
+}
+
+void Progress(void (UserInterface::*step)(int), int percent) {
+  (Ui().*step)(percent);
+  Ui().ProcessEvents();
+}
+
+// part * 100 / whole, rounded to the nearest integer, halves to even.
+int RoundedPercent(int part, int whole) {
+  long num = 100L * part, quotient = num / whole, twice_rest = 2 * (num % whole);
+  if (twice_rest > whole || (twice_rest == whole && quotient % 2 == 1)) ++quotient;
+  return static_cast<int>(quotient);
+}
+
+bool IsNewMail(const std::string& name, const char* extension) {
+  return name[0] != '.' && name.back() != '~' && SameNameIgnoringCase(FileExtension(name), extension);
+}
+
+// The lines up to and including the first empty line, reading no more than `limit` bytes.
+std::vector<std::string> ReadHeaderLines(const std::string& path, size_t limit) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  size_t read = 0;
+  while (read < limit && std::getline(in, line)) {
+    read += line.size() + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    if (line.empty()) break;
+  }
+  return lines;
+}
+
+// Copies the bytes of `from` to the new file `to`, flushed with its folder. A failed copy
+// is removed again.
+bool CopyFileBytes(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int out = CreateNewFile(to);
+  bool ok = out >= 0;
+  char buffer[1 << 16];
+  for (ssize_t got; ok && (got = ::read(in, buffer, sizeof buffer)) != 0;) {
+    ok = got > 0;
+    for (ssize_t done = 0; ok && done < got;) {
+      ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+      ok = put > 0;
+      done += put;
+    }
+  }
+  ::close(in);
+  if (out >= 0) ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
+  if (ok) ok = SyncPath(FolderPart(to));
+  if (!ok && out >= 0) RemoveFile(to);
+  return ok;
+}
+
+// One folder of a list, as a list.
+std::string OneFolder(const std::string& folder) { return JoinFolderList({folder}); }
+
+bool Moved(const FilingResult& result) { return !result.copies.empty() && result.AllMoved(); }
+
+// Files a spool file that was not loaded whole: its bytes are copied for every folder but
+// the last and the file itself is moved into the last. True when it left "Spool".
+bool FileBytes(const std::string& spool, const std::string& name, const std::string& folders,
+               const std::vector<std::string>& header) {
+  std::vector<std::string> entries = SplitFolderList(folders);
+  FilingResult result;
+  for (size_t i = 0; i + 1 < entries.size(); ++i) {
+    std::string work = UniqueFileName(spool, FileExtension(name));
+    if (!CopyFileBytes(spool + name, work)) return false;
+    FileMessage(OneFolder(entries[i]), "Spool", NamePart(work), header, false, result);
+    if (!Moved(result)) {
+      RemoveFile(work);
+      return false;
+    }
+  }
+  FileMessage(OneFolder(entries.back()), "Spool", name, header, false, result);
+  return Moved(result) && !EntryExists(spool + name);
+}
+
+}  // namespace
+
+bool TMailFilter::CreateFilterFolders() const {
+  bool made = true;
+  std::vector<std::string> values;
+  for (int n = 1; n <= FilterCount(); ++n) {
+    GetStrippedFilter(n, values);
+    if (!Prepare(values)) continue;
+    for (const std::string& folder : SplitFolderList(values.back()))
+      if (!MakeMailFolder(FolderPath(folder), kReadOnly)) made = false;
+  }
+  if (!made) ShowMessage("Could not create all filter directories.");
+  return made;
+}
+
+int TMailFilter::FilterMail() {
+  const TMailSettings settings = MailSettings;  // the pass keeps the settings it started with
+  Progress(&UserInterface::TotalProgress, 0);
+  if (status_) {
+    status_->Clear();
+    status_->Insert(0, "Filtering incoming mail into appropriate folders...");
+  }
+  std::string spool = ResolvePath(settings.MailDirectory + "Spool") + "/";
+  std::vector<std::string> listed, files;
+  ListFolderFiles(spool, listed);
+  for (const char* extension : {".new", ".mai"})
+    for (const std::string& name : listed)
+      if (IsNewMail(name, extension)) files.push_back(name);
+  if (files.empty()) return 0;
+  if (!CreateFilterFolders()) return static_cast<int>(files.size());
+  if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
+
+  std::vector<std::optional<PreparedRule>> rules;
+  std::vector<std::string> values;
+  for (int n = 1; n <= FilterCount(); ++n) {
+    GetStrippedFilter(n, values);
+    rules.push_back(Prepare(values));
+  }
+  const std::string default_folders = OneFolder(settings.MailDirectory + settings.DefaultMailFolder);
+
+  int left = 0;
+  std::vector<std::string> lines;
+  for (size_t m = 0; m < files.size(); ++m) {
+    const std::string path = spool + files[m];
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    bool whole = !error && size <= load_limit && ReadMessageLines(path, lines);
+    if (!whole) lines = ReadHeaderLines(path, load_limit);
+    bool filed = false;
+    if (!lines.empty() && !(lines.size() == 1 && lines[0].empty())) {
+      const std::string* folders = &default_folders;
+      Progress(&UserInterface::CurrentProgress, 0);
+      for (size_t r = 0; r < rules.size(); ++r) {
+        Progress(&UserInterface::CurrentProgress, RoundedPercent(static_cast<int>(r + 1), FilterCount()));
+        if (!rules[r]) continue;
+        bool match = true;
+        for (const auto& [header, search] : rules[r]->conditions)
+          if (!(match = MatchLowerCondition(header, search, lines))) break;
+        if (match) {
+          folders = &rules[r]->folders;
+          break;
+        }
+      }
+      if (whole) {
+        FilingResult result;
+        bool several = SplitFolderList(*folders).size() > 1;
+        FileMessage(*folders, "Spool", files[m], lines, several, result);
+        filed = Moved(result) && !EntryExists(path);
+      } else {
+        filed = FileBytes(spool, files[m], *folders, lines);
+      }
+    }
+    if (!filed) ++left;
+    Progress(&UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
+  }
+  return left;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,29 @@
+#pragma once
+// Does a message satisfy one condition of a filter rule?
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+// The pseudo-headers a condition may name instead of a header field.
+inline constexpr std::string_view kDefaultHeader = "*default*";      // always true
+inline constexpr std::string_view kMessageTextHeader = "*message text*";  // the body
+
+// True when `message` (its lines) meets the condition `header` / `search`, compared without
+// regard to letter case, as a plain substring (no wildcards, no whole words):
+//   "*Default*"       always;
+//   "*Message Text*"  some line after the first empty line contains `search` (a message
+//                     without an empty line has no body);
+//   any other name    some header line starting with `header` + ":" (the field name
+//                     included), or one of its continuation lines (starting with a space),
+//                     contains `search`; every field of that name is tried.
+// An empty `search` matches nothing except under "*Default*".
+bool MatchCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message);
+
+// The same with `header` and `search` already in lower case (ASCII), for a loop over many
+// messages.
+bool MatchLowerCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message);
+
+}  // namespace corvelle
