@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "core/filters/mail_filter.h"
+#include "core/filters/match_condition.h"
+#include "core/status_text.h"
+#include "core/store/folder_list.h"
+#include "platform/paths.h"
+#include "support/mail_fixture.h"
+
+namespace corvelle {
+namespace {
+
+using testing::ListNames;
+using testing::ReadFile;
+using testing::WriteFile;
+using Lines = std::vector<std::string>;
+
+// PutFilter lines from values: header, search, ..., folder list.
+Lines RuleLines(const Lines& values) {
+  Lines lines;
+  for (size_t i = 0; i + 1 < values.size(); ++i) lines.push_back((i % 2 ? "SearchText=" : "HeaderLine=") + values[i]);
+  lines.push_back("FolderText=" + values.back());
+  return lines;
+}
+
+Lines Stripped(const TMailFilter& filter, int index) {
+  Lines values;
+  filter.GetStrippedFilter(index, values);
+  return values;
+}
+
+class FiltersTest : public testing::MailFixture {
+ protected:
+  void SetUp() override { MakeTree(); }
+  void AddRules(const std::vector<Lines>& rules) {
+    TMailFilter filter;
+    for (const Lines& values : rules) {
+      Lines lines = RuleLines(values);
+      ASSERT_TRUE(filter.PutFilter(lines, 0));
+    }
+  }
+  std::string Spool(const std::string& name, const std::string& data) {
+    WriteFile(mail_dir + "Spool/" + name, data);
+    return data;
+  }
+  // The one file of a folder, or "" when it holds none or several.
+  std::string OnlyFile(const std::string& folder) {
+    Lines names = ListNames(mail_dir + folder);
+    return names.size() == 1 ? ReadFile(mail_dir + folder + "/" + names[0]) : "";
+  }
+};
+
+TEST_F(FiltersTest, RulesSurviveSaveAndReloadWithQuotesAndLongFolderLists) {
+  Lines folders;
+  for (int i = 0; i < 30; ++i) folders.push_back("Lists/Folder number " + std::to_string(i));
+  const std::vector<Lines> rules = {
+      {"From", "\"quoted\"", "Subject", " padded ", JoinFolderList(folders)},
+      {"*Message Text*", "a \"b\" c", "\"Inbox\""},
+  };
+  AddRules(rules);
+  TMailFilter reloaded;
+  ASSERT_EQ(reloaded.FilterCount(), 2);
+  for (int n = 1; n <= 2; ++n) EXPECT_EQ(Stripped(reloaded, n), rules[n - 1]) << "rule " << n;
+  EXPECT_GT(rules[0].back().size(), 255u);
+}
+
+TEST_F(FiltersTest, HandEditedSectionIsRenumberedWithoutLoss) {
+  WriteFile(IniPath(),
+            "[filters]\r\n3.FolderText=\"C\"\r\n1.1.HeaderLine=From\r\nJunk=1\r\n1.1.SearchText=ann\r\n"
+            "1.FolderText=A\r\n3.1.HeaderLine=To\r\n3.1.SearchText=bob\r\n7.2.HeaderLine=Subject\r\n"
+            "x.FolderText=zz\r\n1.Other=q\r\n[main]\r\nKeep=1\r\n");
+  const std::vector<Lines> expected = {{"From", "ann", "\"A\""}, {"To", "bob", "\"C\""}, {"Subject", "", "\"\""}};
+  for (int pass = 0; pass < 2; ++pass) {
+    TMailFilter filter;
+    ASSERT_EQ(filter.FilterCount(), 3) << "pass " << pass;
+    for (int n = 1; n <= 3; ++n) EXPECT_EQ(Stripped(filter, n), expected[n - 1]) << "pass " << pass << " rule " << n;
+    ASSERT_TRUE(filter.SaveFilters());
+  }
+  EXPECT_NE(ReadFile(IniPath()).find("Keep=1"), std::string::npos);
+}
+
+TEST_F(FiltersTest, SwapDeleteAndFormat) {
+  AddRules({{"From", "smith", "Subject", "budget", "\"Work\",\"Archive\""}, {"To", "b", "\"B\""}, {"Cc", "c", "\"C\""}});
+  TMailFilter filter;
+  EXPECT_FALSE(filter.SwapFilter(1, 4));
+  EXPECT_FALSE(filter.DeleteFilter(0));
+  EXPECT_FALSE(filter.Modified());
+  EXPECT_TRUE(filter.SwapFilter(1, 3));
+  EXPECT_TRUE(filter.DeleteFilter(2));
+  Lines list;
+  filter.GetFilterList(list);
+  EXPECT_EQ(list, (Lines{"Cc c INTO FOLDER \"C\"", "From smith AND Subject budget INTO FOLDER \"Work\",\"Archive\""}));
+  filter.SetDiscard(true);
+}
+
+TEST(MatchConditionTest, HeaderFieldsAndBodyIgnoringCase) {
+  const Lines message = {"From: John Smith", "To: ann@x,", " bob@y", "Received: a", "X: z", "Received: from relay",
+                         "Subject: Your invoice", "", "Please pay the INVOICE", "To: carol"};
+  struct Row { const char *header, *search; bool match; } rows[] = {
+      {"from", "SMITH", true},        {"To", "bob", true},           {"To", "carol", false},
+      {"received", "RELAY", true},    {"From", "", false},           {"*DEFAULT*", "", true},
+      {"*Message Text*", "invoice", true}, {"*message text*", "your", false}, {"Subject", "subject:", true},
+      {"X", "smith", false},          {"Fro", "john", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(MatchCondition(row.header, row.search, message), row.match) << row.header << " / " << row.search;
+  EXPECT_FALSE(MatchCondition("*Message Text*", "smith", {"From: smith"}));
+}
+
+TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
+  AddRules({{"From", "ann", "\"Work\",\"Lists/Archive\""},
+            {"*Default*", "", "Subject", "hello", "\"Other\""},
+            {"Subject", "refused", "\"Work\",\"Gone\""}});
+  ui.on_events = [&] { ::rmdir((mail_dir + "Gone").c_str()); };  // made for the pass, then vanishes
+  std::string ann = Spool("1.new", "From: Ann\r\nSubject: hello\r\n\r\nbody\r\n");
+  std::string plain = Spool("2.new", "From: Bob\r\n\r\nhi\r\n");
+  Spool("3.new", "");
+  Spool("4.new", "From: Cy\r\nSubject: refused\r\n\r\nx\r\n");
+  Spool("5.out", "not for filtering");
+  StatusText status;
+  TMailFilter filter;
+  filter.InitStatus(&status);
+  int left = filter.FilterMail();
+
+  EXPECT_EQ(left, 2);
+  EXPECT_EQ(FilteringCompleteText(left), "Filtering complete. 2 messages left in Spool.");
+  EXPECT_EQ(OnlyFile("Lists/Archive"), ann);
+  EXPECT_EQ(OnlyFile("Inbox"), plain);
+  EXPECT_TRUE(ListNames(mail_dir + "Other").empty());
+  // Ann's copy, and the copy of the message that "Gone" refused: that one stays in Spool too.
+  EXPECT_EQ(ListNames(mail_dir + "Work").size(), 2u);
+  EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{"3.new", "4.new", "5.out"}));
+  EXPECT_EQ(status.Lines(), (Lines{"Filtering incoming mail into appropriate folders...", "Filtering mail: 4 new messages."}));
+  EXPECT_EQ(ui.total.back(), 100);
+  EXPECT_EQ(FilteringCompleteText(0), "");
+}
+
+TEST_F(FiltersTest, FileTooLargeToLoadIsMovedByteForByte) {
+  AddRules({{"Subject", "big", "\"A\",\"B\""}});
+  std::string bytes = Spool("1.new", std::string("Subject: big\n\nline\rwith\0nul \xE9\xFF\n", 31) + std::string(5000, 'x'));
+  TMailFilter filter;
+  filter.load_limit = 100;
+  EXPECT_EQ(filter.FilterMail(), 0);
+  EXPECT_EQ(OnlyFile("A"), bytes);
+  EXPECT_EQ(OnlyFile("B"), bytes);
+  EXPECT_TRUE(ListNames(mail_dir + "Spool").empty());
+}
+
+TEST_F(FiltersTest, FolderThatCannotBeMadeStopsThePass) {
+  WriteFile(mail_dir + "Blocked", "x");
+  AddRules({{"From", "a", "\"Blocked/Sub\""}});
+  Spool("1.new", "From: a\r\n\r\n");
+  EXPECT_EQ(TMailFilter().FilterMail(), 1);
+  EXPECT_EQ(ui.Texts(), (Lines{"Could not create all filter directories."}));
+  EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{"1.new"}));
+}
+
+}  // namespace
+}  // namespace corvelle
