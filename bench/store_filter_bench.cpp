@@ -18,9 +18,13 @@ constexpr int kMessages = 5000;
 constexpr int kRules = 20;
 
 std::string Message(int k) {
-  std::string text = "Received: from relay" + std::to_string(k % 7) + ".example by mx.example\r\n"
-                     "From: Sender " + std::to_string(k % 25) + " <sender" + std::to_string(k % 25) + "@example>\r\n"
-                     "To: someone@example,\r\n other@example\r\nSubject: Report number " + std::to_string(k) + "\r\n\r\n";
+  std::string text = "Received: from relay" + std::to_string(k % 7) +
+                     ".example by mx.example\r\n"
+                     "From: Sender " +
+                     std::to_string(k % 25) + " <sender" + std::to_string(k % 25) +
+                     "@example>\r\n"
+                     "To: someone@example,\r\n other@example\r\nSubject: Report number " +
+                     std::to_string(k) + "\r\n\r\n";
   while (text.size() < 4000) text += "The quick brown fox jumps over the lazy dog, line after line of body text.\r\n";
   return text;
 }
@@ -32,8 +36,10 @@ void WriteRules() {
   for (int r = 0; r < kRules; ++r) {
     std::string folder = "\"Folder " + std::to_string(r) + "\"";
     if (r == 3) folder += ",\"Copies\"";
-    std::vector<std::string> lines = {"HeaderLine=From", "SearchText=sender" + std::to_string(r) + "@", "FolderText=" + folder};
-    if (r % 5 == 0 && r > 0) lines = {"HeaderLine=*Message Text*", "SearchText=invoice " + std::to_string(r), "FolderText=" + folder};
+    std::vector<std::string> lines = {"HeaderLine=From", "SearchText=sender" + std::to_string(r) + "@",
+                                      "FolderText=" + folder};
+    if (r % 5 == 0 && r > 0)
+      lines = {"HeaderLine=*Message Text*", "SearchText=invoice " + std::to_string(r), "FolderText=" + folder};
     filter.PutFilter(lines, 0);
   }
 }

@@ -81,7 +81,8 @@ TEST_F(FiltersTest, HandEditedSectionIsRenumberedWithoutLoss) {
 }
 
 TEST_F(FiltersTest, SwapDeleteAndFormat) {
-  AddRules({{"From", "smith", "Subject", "budget", "\"Work\",\"Archive\""}, {"To", "b", "\"B\""}, {"Cc", "c", "\"C\""}});
+  AddRules(
+      {{"From", "smith", "Subject", "budget", "\"Work\",\"Archive\""}, {"To", "b", "\"B\""}, {"Cc", "c", "\"C\""}});
   TMailFilter filter;
   EXPECT_FALSE(filter.SwapFilter(1, 4));
   EXPECT_FALSE(filter.DeleteFilter(0));
@@ -97,11 +98,13 @@ TEST_F(FiltersTest, SwapDeleteAndFormat) {
 TEST(MatchConditionTest, HeaderFieldsAndBodyIgnoringCase) {
   const Lines message = {"From: John Smith", "To: ann@x,", " bob@y", "Received: a", "X: z", "Received: from relay",
                          "Subject: Your invoice", "", "Please pay the INVOICE", "To: carol"};
-  struct Row { const char *header, *search; bool match; } rows[] = {
-      {"from", "SMITH", true},        {"To", "bob", true},           {"To", "carol", false},
-      {"received", "RELAY", true},    {"From", "", false},           {"*DEFAULT*", "", true},
-      {"*Message Text*", "invoice", true}, {"*message text*", "your", false}, {"Subject", "subject:", true},
-      {"X", "smith", false},          {"Fro", "john", false},
+  struct Row {
+    const char *header, *search;
+    bool match;
+  } rows[] = {
+      {"from", "SMITH", true},   {"To", "bob", true},        {"To", "carol", false},    {"received", "RELAY", true},
+      {"From", "", false},       {"*DEFAULT*", "", true},    {"*Message Text*", "invoice", true},
+      {"*message text*", "your", false}, {"Subject", "subject:", true}, {"X", "smith", false}, {"Fro", "john", false},
   };
   for (const Row& row : rows)
     EXPECT_EQ(MatchCondition(row.header, row.search, message), row.match) << row.header << " / " << row.search;
@@ -131,14 +134,16 @@ TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
   // Ann's copy, and the copy of the message that "Gone" refused: that one stays in Spool too.
   EXPECT_EQ(ListNames(mail_dir + "Work").size(), 2u);
   EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{"3.new", "4.new", "5.out"}));
-  EXPECT_EQ(status.Lines(), (Lines{"Filtering incoming mail into appropriate folders...", "Filtering mail: 4 new messages."}));
+  EXPECT_EQ(status.Lines(),
+            (Lines{"Filtering incoming mail into appropriate folders...", "Filtering mail: 4 new messages."}));
   EXPECT_EQ(ui.total.back(), 100);
   EXPECT_EQ(FilteringCompleteText(0), "");
 }
 
 TEST_F(FiltersTest, FileTooLargeToLoadIsMovedByteForByte) {
   AddRules({{"Subject", "big", "\"A\",\"B\""}});
-  std::string bytes = Spool("1.new", std::string("Subject: big\n\nline\rwith\0nul \xE9\xFF\n", 31) + std::string(5000, 'x'));
+  std::string bytes =
+      Spool("1.new", std::string("Subject: big\n\nline\rwith\0nul \xE9\xFF\n", 31) + std::string(5000, 'x'));
   TMailFilter filter;
   filter.load_limit = 100;
   EXPECT_EQ(filter.FilterMail(), 0);

@@ -28,9 +28,9 @@ struct PreparedRule {
   std::string folders;  // the quoted list
 };
 
-// The rules that can take a message, by rule index; nullopt for an empty rule (no condition,
-// or a folder list that names no folder or an empty one: filing there would lose nothing
-// but would put mail into the mail directory itself).
+// A rule from its stripped values; nullopt for a rule that takes no message: one without a
+// condition, or whose folder list names no folder or an empty one (an empty folder text
+// would file into the mail directory itself).
 std::optional<PreparedRule> Prepare(const std::vector<std::string>& values) {
   if (values.size() < 3) return std::nullopt;
   std::vector<std::string> folders = SplitFolderList(values.back());

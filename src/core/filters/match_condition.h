@@ -8,7 +8,7 @@
 namespace corvelle {
 
 // The pseudo-headers a condition may name instead of a header field.
-inline constexpr std::string_view kDefaultHeader = "*default*";      // always true
+inline constexpr std::string_view kDefaultHeader = "*default*";           // always true
 inline constexpr std::string_view kMessageTextHeader = "*message text*";  // the body
 
 // True when `message` (its lines) meets the condition `header` / `search`, compared without
