@@ -3,9 +3,14 @@
 #include <QStyle>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "core/cmdline/parms.h"
 #include "core/user_interface.h"
+#include "ui/cmdline/instance_server.h"
+#include "ui/cmdline/parm_processing.h"
 #include "ui/common/program_end.h"
 #include "ui/common/qt_socket_notifier.h"
 #include "ui/common/qt_user_interface.h"
@@ -17,12 +22,22 @@ int main(int argc, char** argv) {
   app.setWindowIcon(QIcon::fromTheme("internet-mail", app.style()->standardIcon(QStyle::SP_FileIcon)));
   corvelle::QtUserInterface ui;
   corvelle::QtSocketNotifier socket_notifier;
+  // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
+  // line is read in another working directory.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::erase(args, "--new-instance");
+  bool new_instance = args.size() + 1 != static_cast<size_t>(argc);
+  std::error_code no_cwd;
+  args = corvelle::AbsoluteParmPaths(args, std::filesystem::current_path(no_cwd).string());
+  if (!new_instance && corvelle::ForwardToRunningInstance(args)) return EXIT_SUCCESS;
   try {
     corvelle::TCorvelProg window;
     // A cancelled incomplete setup has ended the program already, with its own status.
     if (!window.StartUp()) corvelle::EndProgram(EXIT_FAILURE);
     window.show();
-    window.DoParms();
+    corvelle::InstanceServer server([&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
+    if (!new_instance) server.Listen();
+    window.DoParms(args);
     return app.exec();
   } catch (const std::exception& error) {
     corvelle::ShowMessage(std::string("Corvelle cannot go on: ") + error.what());

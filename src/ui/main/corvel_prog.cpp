@@ -22,6 +22,7 @@
 
 #include "core/store/folder_files.h"
 #include "core/settings/settings.h"
+#include "ui/cmdline/parm_processing.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/features.h"
 #include "ui/viewer/mail_viewer.h"
@@ -128,9 +129,7 @@ void TCorvelProg::BuildLayout() {
   connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
 }
 
-void TCorvelProg::DoParms() {
-  // The program's own command line: its options arrive with their own change.
-}
+void TCorvelProg::DoParms(const std::vector<std::string>& args) { ProcessParmStrings(*this, args, true); }
 
 void TCorvelProg::DoCommonTextFill() {
   // The common-text entries of the Text menu arrive with their own change.

@@ -48,8 +48,8 @@ class TCorvelProg : public QMainWindow {
   // incomplete setup was cancelled, and EndProgram has been called.
   bool StartUp();
 
-  // Processes the program's own command line (not handled yet).
-  void DoParms();
+  // Processes the program's own command line (its arguments after the program name).
+  void DoParms(const std::vector<std::string>& args);
 
   // Opens one message window: caption `name`, first address, reply source and subject,
   // then its Init(name). A file that a window shows already brings that window to the

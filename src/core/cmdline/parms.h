@@ -1,0 +1,44 @@
+#pragma once
+// The program's options: the option table, the order in which an option list is taken
+// apart, and the usage text. Taking a list apart runs nothing: it yields the steps that
+// the main window then runs one after the other.
+
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+// What an option does; each keyword has a long and a short form ("open" and "/o").
+enum class ParmAction { NewMailTo, GetSendAll, Filter, ReplyTo, Open, ExportFolder, ImportFile, SendFile, Subject, AutoAdd };
+
+// One option with its arguments, file arguments already without their quotes.
+struct ParmStep {
+  ParmAction action;
+  std::vector<std::string> args;
+};
+
+struct ParsedParms {
+  std::vector<ParmStep> steps;  // the valid options up to the first bad one
+  bool bad = false;             // a keyword matched no option or lacked its arguments
+  bool opens_window = false;    // some step opens a message window
+};
+
+// The text shown for a bad option.
+extern const char* const kParmUsage;
+
+// S without its first and last character when both are double quotes, else S.
+std::string StripQuotes(const std::string& s);
+
+// Takes an option list apart. Keywords are case-insensitive; arguments stay as they are,
+// except that file arguments lose a pair of quotes.
+ParsedParms ParseParms(const std::vector<std::string>& list);
+
+// The same list with every file argument made absolute against `cwd` (a file argument
+// loses its quotes first). Used for the program's own command line, before anything else.
+std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list, const std::string& cwd);
+
+// True when ending after the list is wanted: a non-empty list from the program's own
+// command line that opened no window, with ExitAfterCmdProc set.
+bool ExitAfterParms(const ParsedParms& parsed, bool from_command_line, const std::string& exit_after_cmd_proc);
+
+}  // namespace corvelle

@@ -1,0 +1,104 @@
+#include "ui/cmdline/parm_processing.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <map>
+
+#include "core/cmdline/forwarded_line.h"
+#include "core/settings/settings.h"
+#include "core/store/folder_files.h"
+#include "core/store/message_text.h"
+#include "core/user_interface.h"
+#include "ui/common/program_end.h"
+#include "ui/main/corvel_prog.h"
+
+namespace corvelle {
+namespace {
+
+void RunMenuCommand(TCorvelProg& window, Command command) { window.RunCommand(command); }
+
+// The options whose commands run through the main window's command table, and the one
+// that has no menu item yet.
+std::map<ParmAction, ParmCommand>& ParmCommands() {
+  static std::map<ParmAction, ParmCommand> commands{
+      {ParmAction::GetSendAll, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::GetSendAll); }},
+      {ParmAction::Filter, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::RunFilter); }},
+      {ParmAction::ExportFolder, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ExportPine); }},
+      {ParmAction::ImportFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ImportPine); }},
+      {ParmAction::SendFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::SendFile); }},
+      {ParmAction::AutoAdd, [](TCorvelProg&, const ParmStep&) {}},
+  };
+  return commands;
+}
+
+// Hands the step's arguments over and runs its command.
+void RunStep(TCorvelProg& window, const ParmStep& step) {
+  const std::string& arg = step.args.empty() ? std::string() : step.args[0];
+  switch (step.action) {
+    case ParmAction::NewMailTo:
+      window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), arg, "", "");
+      return;
+    case ParmAction::ReplyTo:
+      window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "", arg, "");
+      return;
+    case ParmAction::Open:
+      window.CreateMailViewer(ShortFileName(arg), "", "", "");
+      return;
+    case ParmAction::Subject:
+      window.ParmSubject = arg;
+      return;
+    case ParmAction::AutoAdd:
+      break;
+    default:
+      window.ParmFile = arg;
+      if (step.action == ParmAction::SendFile) window.ParmUser = step.args[1];
+  }
+  ParmCommands().at(step.action)(window, step);
+}
+
+bool draining = false;  // the queue of forwarded lines is being run
+
+}  // namespace
+
+void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[action] = std::move(command); }
+
+void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& list, bool from_command_line) {
+  ParsedParms parsed = ParseParms(list);
+  for (const ParmStep& step : parsed.steps) RunStep(window, step);
+  if (parsed.bad) {
+    ShowMessage(kParmUsage);
+    if (from_command_line) EndProgram(EXIT_FAILURE);
+  } else if (window.ParmNesting == 0 && ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc)) {
+    // Through the normal close, so open compositions are asked about.
+    QTimer::singleShot(0, &window, &QWidget::close);
+  }
+  window.ParmFile.clear();
+  window.ParmSubject.clear();
+  window.ParmUser.clear();
+}
+
+void HandleParmEntry(TCorvelProg& window, const std::string& line) {
+  // Queued before events are let in, so that lines arriving meanwhile queue after it.
+  ++window.ParmNesting;
+  window.PendingParms.push_back(line);
+  QApplication::processEvents();
+  if (window.ParmNesting > 1) MaximizeViewers = false;
+  QApplication::processEvents();
+  --window.ParmNesting;
+  // One line at a time: a line that arrives while another one's command runs waits.
+  if (window.ParmNesting > 0 || draining) return;
+  draining = true;
+  while (!window.PendingParms.empty()) {
+    if (window.PendingParms.size() == 1) MaximizeViewers = true;
+    std::string next = std::move(window.PendingParms.front());
+    window.PendingParms.pop_front();
+    if (std::optional<std::vector<std::string>> list = DecodeForwardedLine(next))
+      ProcessParmStrings(window, *list, false);
+  }
+  draining = false;
+  MaximizeViewers = true;
+  window.activateWindow();
+}
+
+}  // namespace corvelle
