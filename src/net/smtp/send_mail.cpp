@@ -324,8 +324,12 @@ int TSendMail::SendOutGoingMail() {
   for (int i = 1; i <= n && !CancelAll; ++i) {
     ClearStatus();
     SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
-    if (SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false) == kSendDelivered) ++count;
+    int result = SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false);
+    if (result == kSendDelivered) ++count;
     TotalProgress(i * 100 / n);
+    // No connection: the others would each fail the same way, with a box each. They stay
+    // spooled for the next run.
+    if (result == kSendNoConnection) break;
   }
   if (Connected) DisconnectFromMailServer();
   ClearStatus();

@@ -69,7 +69,8 @@ class TSendMail : public TMailTransfer {
   // Status line 0 "Sending message:", then SendMailMessage(file_name, lines, true).
   int SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines);
   // Sends every ".out" file of the spool folder (any letter case, sorted by name ignoring
-  // case) over one connection; returns the number delivered.
+  // case) over one connection; returns the number delivered. A connection that cannot be
+  // made ends the run at that message: one box, and the rest stays spooled.
   int SendOutGoingMail();
 
   // The description of a result code; other codes leave `text` as it was.

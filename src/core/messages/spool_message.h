@@ -1,0 +1,18 @@
+#pragma once
+// Putting a composition's outgoing lines into the spool folder, where the next send run
+// takes every ".out" file.
+
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+// Writes `lines` (each followed by CR LF) as a new ".out" file of the spool folder
+// (SpoolFileName): written and flushed under a hidden work name, renamed when complete, so
+// a send run never takes a cut-off file. True when the file exists complete.
+bool SpoolMessageLines(const std::vector<std::string>& lines);
+
+// True when `path` lies in the mail directory's "Postponed" folder (compared ignoring case).
+bool InPostponedFolder(const std::string& path);
+
+}  // namespace corvelle

@@ -1,0 +1,129 @@
+#include "net/transfer/transfer_run.h"
+
+#include "core/messages/spool_message.h"
+#include "core/status_text.h"
+#include "core/store/mail_dirs.h"
+#include "core/user_interface.h"
+
+namespace corvelle {
+
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool) {
+  std::string text = sent > 0 ? std::to_string(sent) + " sent, " : "";
+  text += std::to_string(received) + " received messages, " + std::to_string(skipped) + " errors.";
+  if (failed) text += " Transmission error.";
+  if (std::string left = FilteringCompleteText(left_in_spool); !left.empty()) text += " " + left;
+  return text;
+}
+
+TransferRun::TransferRun(StatusText* status, TransferView* view, ResultLine result_line)
+    : view_(view), result_line_(std::move(result_line)) {
+  // Never connected, so nothing should fail on it; if something does, no box interrupts the
+  // command for a component the user never sees.
+  Sockets1.OnErrorOccurred = [](TSockets&, int, int, const std::string&) {};
+  SendMail1.InitStatus(status);
+  GetMail1.InitStatus(status);
+  MailFilter1.InitStatus(status);
+}
+
+void TransferRun::Begin(Phase phase, const std::string& caption) {
+  Mode = phase;
+  Ui().TotalProgress(0);
+  if (view_) view_->ShowPhase(caption);
+}
+
+void TransferRun::End() {
+  Ui().TotalProgress(100);
+  if (view_) view_->HidePhase();
+}
+
+void TransferRun::Result(const std::string& text) const {
+  if (result_line_) result_line_(text);
+}
+
+int TransferRun::DoSendAll() {
+  Begin(kSending, "Sending all outgoing mail");
+  int sent = SendMail1.SendOutGoingMail();
+  End();
+  return sent;
+}
+
+int TransferRun::DoSendOne(const std::string& file_name, const std::vector<std::string>* lines) {
+  Begin(kSending, "Sending one message");
+  int code = SendMail1.SendOneMailMessage(file_name, lines);
+  Failed = SendMail1.ErrorFlag;
+  End();
+  return code;
+}
+
+int TransferRun::DoGetAll(int& skipped) {
+  Begin(kReceiving, "Receiving all new mail");
+  int received = 0;
+  GetMail1.GetNewMail(received, skipped);
+  Failed = GetMail1.ErrorFlag;
+  End();
+  return received;
+}
+
+int TransferRun::DoFilter() {
+  if (view_) view_->EnableCancel(false);
+  Begin(kFiltering, "Filtering all new messages");
+  int left = MailFilter1.FilterMail();
+  End();
+  if (view_) view_->EnableCancel(true);
+  return left;
+}
+
+int TransferRun::DoFiltering() {
+  Result("Filtering mail...");
+  Ui().ProcessEvents();
+  int left = DoFilter();
+  Result(left > 0 ? FilteringCompleteText(left) : "Filtering complete.");
+  return left;
+}
+
+void TransferRun::GetSendAll() {
+  if (!CheckMailDirs(true, true, false)) return;
+  Result("Sending spooled mail...");
+  int sent = DoSendAll();
+  Ui().ProcessEvents();
+  Result("Retrieving mail...");
+  int skipped = 0;
+  int received = DoGetAll(skipped);
+  int left = received > 0 ? DoFiltering() : 0;
+  Result(TransferSummary(sent, received, skipped, Failed, left));
+}
+
+bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::string>* lines) {
+  // A delivered spool file was moved into "Sent Mail" (or kept under a name that is not
+  // ".out") by the sender itself, so nothing is left here to delete.
+  if (DoSendOne(file_name, lines) == kSendDelivered) {
+    Result("Message successfully sent.");
+    return true;
+  }
+  ShowMessage("Mail Message could not be sent, mail file will be spooled.");
+  return DoSpool(file_name, lines, result_line_);
+}
+
+void TransferRun::CancelCurrent() {
+  TMailTransfer& active = Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1;
+  active.ErrorFlag = true;
+  active.CancelListen();
+}
+
+void TransferRun::CancelAllRuns() {
+  (Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1).CancelListen();
+  for (TMailTransfer* component : {static_cast<TMailTransfer*>(&SendMail1), static_cast<TMailTransfer*>(&GetMail1)})
+    component->ErrorFlag = component->CancelAll = true;
+}
+
+bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line) {
+  bool spooled = !file_name.empty() || (lines && SpoolMessageLines(*lines));
+  if (!spooled) {
+    ShowMessage("Mail message could not be saved.");
+    return false;
+  }
+  if (result_line) result_line("Message successfully spooled.");
+  return true;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,93 @@
+#pragma once
+// One transfer command without its widgets: the socket component, the SMTP sender, the POP3
+// retriever and the filter engine, made for this command (each copies the settings it needs
+// when it is made, so a run keeps to the ones it began with), and the phases a command goes
+// through: send all, send one, receive all, filter. A dialog shows a run through
+// TransferView and the status lines; the command's result line goes to `result_line`.
+//
+// Cancel current ends the message in progress (ErrorFlag); Cancel all also ends the run
+// after it (CancelAll). The flags are set on both mail components and never cleared, so
+// after Cancel all the rest of the command does nothing on the network.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/filters/mail_filter.h"
+#include "net/pop3/get_mail.h"
+#include "net/smtp/send_mail.h"
+#include "net/sockets/sockets.h"
+
+namespace corvelle {
+
+class StatusText;
+
+// What a dialog shows of a run: each phase shows it under its caption, the end of a phase
+// hides it, and the cancel buttons are disabled while filtering.
+class TransferView {
+ public:
+  virtual ~TransferView() = default;
+  virtual void ShowPhase(const std::string& caption) = 0;
+  virtual void HidePhase() = 0;
+  virtual void EnableCancel(bool enable) = 0;
+};
+
+using ResultLine = std::function<void(const std::string& text)>;
+
+// The summary of Get / Send All: "S sent, R received messages, K errors." (the sent part
+// only when S > 0), " Transmission error." when the retrieval failed, and the filtering
+// line when messages stayed in the spool folder.
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool);
+
+class TransferRun {
+ public:
+  enum Phase { kReceiving = 0, kSending = 1, kFiltering = 2 };
+
+  // `status` (the status lines), `view` and `result_line` may be null.
+  TransferRun(StatusText* status, TransferView* view, ResultLine result_line);
+  TransferRun(const TransferRun&) = delete;
+  TransferRun& operator=(const TransferRun&) = delete;
+
+  // The phases. Each shows the view under its caption and hides it at its end.
+  int DoSendAll();                    // every ".out" file of the spool folder; returns the count sent
+  int DoSendOne(const std::string& file_name, const std::vector<std::string>* lines);  // a SendResult
+  int DoGetAll(int& skipped);         // returns the count received
+  int DoFilter();                     // returns the count left in the spool folder
+
+  // Get / Send All: makes sure the mail tree exists (nothing happens when it cannot be
+  // made), sends the spool folder, retrieves, filters when anything was received, and
+  // leaves the summary as the result line.
+  void GetSendAll();
+  // The filtering run after a retrieval, and Run Filter. Returns the count left in Spool.
+  int DoFiltering();
+  // Sends one message (a spool file, or a window's lines when `file_name` is empty). When
+  // it is not delivered, says so and spools it (DoSpool). True when sent or spooled.
+  bool DoSend(const std::string& file_name, const std::vector<std::string>* lines);
+
+  void CancelCurrent();
+  void CancelAllRuns();
+
+  Phase Mode = kReceiving;
+  bool Failed = false;  // the error flag of the last send-one or receive phase
+
+  TSockets Sockets1;  // never connected
+  TSendMail SendMail1;
+  TGetMail GetMail1;
+  TMailFilter MailFilter1;
+
+ private:
+  void Begin(Phase phase, const std::string& caption);
+  void End();
+  void Result(const std::string& text) const;
+
+  TransferView* view_;
+  ResultLine result_line_;
+};
+
+// Spool Current, and the fall-back of a send that failed: with an empty `file_name`, writes
+// `lines` as a new ".out" file of the spool folder; a non-empty one is a spool file already.
+// True: result line "Message successfully spooled."; false: "Mail message could not be
+// saved." is shown.
+bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line);
+
+}  // namespace corvelle

@@ -1,0 +1,113 @@
+// Get / Send All against the mail sandbox: what is spooled goes out once, what waits on the
+// server comes in once and is filed by the rules, and the summary counts both. And a send
+// run whose server cannot be reached stops at the first message.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include "net/support/sandbox_fixture.h"
+#include "net/transfer/transfer_run.h"
+
+namespace corvelle {
+namespace {
+
+using testing::Strings;
+
+class SandboxTransfer : public testing::SandboxMail {
+ protected:
+  // Runs one command on a fresh run (the components copy the settings when made).
+  void Run(const std::function<void(TransferRun&)>& command) {
+    TransferRun run(&status, nullptr, [this](const std::string& text) { results.push_back(text); });
+    command(run);
+  }
+  Strings results;
+};
+
+TEST_F(SandboxTransfer, GetSendAllSendsTheSpoolAndFilesEveryMessageOnceByTheRules) {
+  testing::WriteFile(IniPath(), "[filters]\r\n1.1.HeaderLine=Subject\r\n1.1.SearchText=project\r\n"
+                                "1.FolderText=\"Work\",\"Archive\"\r\n");
+  const std::string sent = To() + "Subject: project news\r\n\r\nsent by us\r\n";
+  const std::string lunch = "From: x@y\r\nSubject: lunch\r\n\r\n.waiting \xFF\r\n";
+  const std::string old = "From: x@y\r\nSubject: old project\r\n\r\nwaiting\r\n";
+  Spool("1.out", sent);
+  testing::DeliverToMaildir(maildir, lunch);
+  testing::DeliverToMaildir(maildir, old);
+
+  Run([](TransferRun& run) { run.GetSendAll(); });
+
+  EXPECT_EQ(ui.Texts(), Strings{});
+  EXPECT_EQ(results, (Strings{"Sending spooled mail...", "Retrieving mail...", "Filtering mail...",
+                              "Filtering complete.", "1 sent, 3 received messages, 0 errors."}));
+  EXPECT_EQ(Names("Spool"), Strings{});
+  EXPECT_EQ(SentCopy(), sent);
+  Strings rule_folder = {old, sent};
+  std::sort(rule_folder.begin(), rule_folder.end());
+  EXPECT_EQ(Contents("Work"), rule_folder);
+  EXPECT_EQ(Contents("Archive"), rule_folder);
+  EXPECT_EQ(Contents("Inbox"), Strings{lunch});
+  EXPECT_TRUE(testing::MaildirMessages(maildir).empty());
+
+  // Nothing is sent or received twice.
+  results.clear();
+  Run([](TransferRun& run) { run.GetSendAll(); });
+  EXPECT_EQ(results.back(), "0 received messages, 0 errors.");
+  EXPECT_EQ(Contents("Work"), rule_folder);
+  EXPECT_EQ(Names("Sent Mail").size(), 1u);
+}
+
+TEST_F(SandboxTransfer, AFailedLoginIsATransmissionErrorAndFiltersNothing) {
+  MailSettings.PassWord = EncodePassword("wrong");
+  testing::DeliverToMaildir(maildir, "Subject: stays\r\n\r\nx\r\n");
+  Run([](TransferRun& run) { run.GetSendAll(); });
+  EXPECT_EQ(results.back(), "0 received messages, 0 errors. Transmission error.");
+  EXPECT_EQ(testing::MaildirMessages(maildir).size(), 1u);
+}
+
+// A loopback port that nothing listens on.
+std::string ClosedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return std::to_string(ntohs(address.sin_port));
+}
+
+class TransferRunTest : public testing::TransferFixture {};
+
+TEST_F(TransferRunTest, AnUnreachableServerStopsTheSendRunAtTheFirstMessageAndKeepsTheRest) {
+  MailSettings.SendServer = "127.0.0.1";
+  MailSettings.SendPort = ClosedPort();
+  for (const char* name : {"1.out", "2.out", "3.out"}) Spool(name, "To: a@x\r\n\r\nbody\r\n");
+  TransferRun run(&status, nullptr, nullptr);
+  EXPECT_EQ(run.DoSendAll(), 0);
+  EXPECT_EQ(ui.Texts(), (Strings{"Transfer error: Connection refused", "Could not connect to host."}));
+  EXPECT_EQ(Names("Spool"), (Strings{"1.out", "2.out", "3.out"}));
+}
+
+TEST_F(TransferRunTest, ASendThatFailsSpoolsTheWindowLinesAndCancelAllStopsTheRest) {
+  MailSettings.SendServer = MailSettings.MailServer = "127.0.0.1";
+  MailSettings.SendPort = MailSettings.MailPort = ClosedPort();
+  Strings results;
+  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
+  Strings lines = {"To: a@x", "Subject: s", "", "text"};
+  EXPECT_TRUE(run.DoSend("", &lines));
+  EXPECT_EQ(ui.Texts().back(), "Mail Message could not be sent, mail file will be spooled.");
+  EXPECT_EQ(Contents("Spool"), Strings{"To: a@x\r\nSubject: s\r\n\r\ntext\r\n"});
+  EXPECT_EQ(results, Strings{"Message successfully spooled."});
+
+  ui.boxes.clear();
+  run.CancelAllRuns();
+  int skipped = -1;
+  EXPECT_EQ(run.DoSendAll(), 0);
+  EXPECT_EQ(run.DoGetAll(skipped), 0);
+  EXPECT_EQ(ui.Texts(), Strings{"Transfer error: Socket operation on non-socket"});
+  EXPECT_EQ(Names("Spool").size(), 1u);
+}
+
+}  // namespace
+}  // namespace corvelle
