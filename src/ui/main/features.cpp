@@ -8,6 +8,7 @@ void RegisterFeatureCommands(CommandRegistry& registry) {
   RegisterMessageCommands(registry);
   RegisterSetupCommands(registry);
   RegisterHelpCommands(registry);
+  RegisterTransferCommands(registry);
 }
 
 }  // namespace corvelle

@@ -11,6 +11,7 @@ void RegisterViewerCommands(CommandRegistry& registry);  // viewer/viewer_comman
 void RegisterMessageCommands(CommandRegistry& registry); // messages/message_commands.cpp
 void RegisterSetupCommands(CommandRegistry& registry);   // setup/setup_commands.cpp
 void RegisterHelpCommands(CommandRegistry& registry);    // help/help_commands.cpp
+void RegisterTransferCommands(CommandRegistry& registry); // transfer/transfer_commands.cpp
 
 // All of the above.
 void RegisterFeatureCommands(CommandRegistry& registry);

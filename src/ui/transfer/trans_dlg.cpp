@@ -1,0 +1,100 @@
+#include "ui/transfer/trans_dlg.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "ui/common/qt_text.h"
+
+namespace corvelle {
+namespace {
+
+constexpr qint64 kEventInterval = 15;  // milliseconds between two passes of pending events
+
+QProgressBar* NewGauge(QWidget* parent) {
+  auto* gauge = new QProgressBar(parent);
+  gauge->setRange(0, 100);
+  return gauge;
+}
+
+}  // namespace
+
+TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
+    : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowTitleHint),
+      TotalGauge(NewGauge(this)),
+      CurGauge(NewGauge(this)),
+      CancelAllBut(new QPushButton(tr("Cancel &all"), this)),
+      CancelCurBut(new QPushButton(tr("Cancel &current"), this)),
+      StatusTxt(new QPlainTextEdit(this)),
+      previous_(&Ui()),
+      run_(&lines_, this, std::move(result_line)) {
+  setWindowTitle(tr("Transfer Dialog"));
+  resize(521, 206);
+  StatusTxt->setReadOnly(true);
+  StatusTxt->setFocusPolicy(Qt::NoFocus);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(tr("Total "), this), 0, 0);
+  grid->addWidget(TotalGauge, 0, 1, 1, 2);
+  grid->addWidget(new QLabel(tr("Current "), this), 1, 0);
+  grid->addWidget(CurGauge, 1, 1, 1, 2);
+  grid->addWidget(new QLabel(tr("Status"), this), 2, 0);
+  grid->addWidget(StatusTxt, 3, 0, 1, 3);
+  grid->addWidget(CancelCurBut, 4, 1);
+  grid->addWidget(CancelAllBut, 4, 2);
+  CancelAllBut->setDefault(true);
+  CancelAllBut->setFocus();
+  connect(CancelAllBut, &QPushButton::clicked, this, [this] { CancelAllButClick(); });
+  connect(CancelCurBut, &QPushButton::clicked, this, [this] { CancelCurButClick(); });
+  since_events_.start();
+  SetUi(this);
+}
+
+TTransDlg::~TTransDlg() {
+  SetUi(previous_);
+  QCoreApplication::processEvents();
+}
+
+void TTransDlg::ShowPhase(const std::string& caption) {
+  setWindowTitle(TextToQt(caption));
+  show();
+  QCoreApplication::processEvents();
+}
+
+void TTransDlg::HidePhase() {
+  ShowLines();
+  hide();
+}
+
+void TTransDlg::EnableCancel(bool enable) {
+  CancelAllBut->setEnabled(enable);
+  CancelCurBut->setEnabled(enable);
+}
+
+Answer TTransDlg::Message(const std::string& text, const std::string& caption, Buttons buttons, MessageIcon icon) {
+  ShowLines();
+  return previous_->Message(text, caption, buttons, icon);
+}
+
+void TTransDlg::TotalProgress(int percent) { TotalGauge->setValue(percent); }
+
+void TTransDlg::CurrentProgress(int percent) { CurGauge->setValue(percent); }
+
+void TTransDlg::ProcessEvents() {
+  if (since_events_.elapsed() < kEventInterval) return;
+  ShowLines();
+  QCoreApplication::processEvents();
+  since_events_.restart();
+}
+
+void TTransDlg::ShowLines() {
+  if (!lines_.dirty) return;
+  lines_.dirty = false;
+  QStringList shown;
+  for (const std::string& line : lines_.Lines()) shown << TextToQt(line);
+  StatusTxt->setPlainText(shown.join('\n'));
+}
+
+}  // namespace corvelle

@@ -1,0 +1,95 @@
+// The transfer commands of the main window: Get / Send All, Send Current, Spool Current and
+// Run Filter. Each takes the busy guard first: they process pending events while they run,
+// and a second one started from inside the first is refused with a status line.
+
+#include <QLabel>
+
+#include <string>
+#include <vector>
+
+#include "core/busy_guard.h"
+#include "core/messages/spool_message.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+#include "ui/common/qt_text.h"
+#include "ui/main/commands.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/main/features.h"
+#include "ui/transfer/trans_dlg.h"
+#include "ui/viewer/mail_viewer.h"
+
+namespace corvelle {
+namespace {
+
+ResultLine ResultPanel(TCorvelProg& window) {
+  return [&window](const std::string& text) { window.Panel3->setText(TextToQt(text)); };
+}
+
+// A command that refuses quietly while another one holds the busy guard.
+CommandHandler Guarded(void (*command)(TCorvelProg&)) {
+  return [command](TCorvelProg& window) {
+    BusyGuard guard;
+    if (!guard) {
+      window.Panel3->setText(QString::fromUtf8(kBusyText));
+      return;
+    }
+    command(window);
+  };
+}
+
+void GetNewMail1Click(TCorvelProg& window) {
+  TTransDlg dialog(&window, ResultPanel(window));
+  dialog.Run().GetSendAll();
+}
+
+void RunFilter1Click(TCorvelProg& window) {
+  TTransDlg dialog(&window, ResultPanel(window));
+  dialog.Run().DoFiltering();
+}
+
+// Sends or spools the active composition. A window reopened from "Postponed" keeps its file
+// there until the message was sent or its ".out" file is complete: until then it is the one
+// copy besides the window. The window closes once the message is out or spooled.
+bool DoTransfer(TCorvelProg& window, bool send) {
+  TMailViewer* viewer = window.ActiveViewer();
+  if (!viewer || !viewer->IsNewMessage()) {
+    ShowMessage("You must select a new mail window to send.");
+    return false;
+  }
+  std::vector<std::string> lines;
+  viewer->GetMessageFromWindow(lines);
+  if (lines.empty()) return false;
+  bool done = false;
+  if (send) {
+    TTransDlg dialog(&window, ResultPanel(window));
+    done = dialog.Run().DoSend("", &lines);
+  } else {
+    done = DoSpool("", &lines, ResultPanel(window));
+  }
+  if (!done) return false;
+  if (InPostponedFolder(viewer->FileName)) RemoveFile(viewer->FileName);
+  viewer->AskOnClose = false;
+  viewer->Release();
+  return true;
+}
+
+void Send1Click(TCorvelProg& window) {
+  window.Panel3->setText("Sending file...");
+  if (DoTransfer(window, true)) window.Panel3->setText("Message successfully sent.");
+}
+
+void SpoolCurrent1Click(TCorvelProg& window) {
+  window.Panel3->setText("Spooling file...");
+  if (DoTransfer(window, false)) window.Panel3->setText("Message successfully spooled.");
+}
+
+}  // namespace
+
+void RegisterTransferCommands(CommandRegistry& registry) {
+  registry.Register(Command::GetSendAll, Guarded(GetNewMail1Click));
+  registry.Register(Command::RunFilter, Guarded(RunFilter1Click));
+  registry.Register(Command::Send, Guarded(Send1Click));
+  registry.Register(Command::Spool, Guarded(SpoolCurrent1Click));
+}
+
+}  // namespace corvelle

@@ -1,0 +1,91 @@
+// The transfer commands on a main window without start-up: Spool Current of a reopened
+// postponed message, and the busy guard that refuses a second transfer command.
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "core/busy_guard.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/viewer/mail_viewer.h"
+#include "ui_support.h"
+
+namespace corvelle {
+namespace {
+
+using namespace testing;
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+class TransferTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    env = std::make_unique<UiEnvironment>();
+    env->WriteCompleteSettings();
+    ReloadSettings();
+    window = std::make_unique<TCorvelProg>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  }
+  void cleanup() {
+    window.reset();
+    env.reset();
+  }
+
+  // The postponed file is the one copy besides the window: a spool write that fails keeps
+  // it and the window; it goes only once the complete ".out" file exists.
+  void spoolingAPostponedMessageRemovesItsFileOnlyAfterTheSpoolFileExists() {
+    const std::string postponed = Mail("Postponed/Plans.newmail");
+    WriteFile(postponed, "To: bob@example.org\r\nSubject: Plans\r\n\r\nold\r\n");
+    TMailViewer* viewer = window->CreateMailViewer(postponed, "", "", "");
+    QVERIFY(viewer && viewer->IsNewMessage());
+    viewer->MailText->setPlainText("new text");
+    const std::string reopened = viewer->FileName;
+
+    QVERIFY(QDir(QString::fromStdString(Mail("Spool"))).removeRecursively());
+    WriteFile(Mail("Spool"), "a file where the spool folder should be");
+    window->RunCommand(Command::Spool);
+    QCOMPARE(env->ui.Texts(), Texts{"Mail message could not be saved."});
+    QVERIFY(FileExists(reopened));
+    QCOMPARE(window->MessageWindowCount(), 1);
+
+    QVERIFY(RemoveFile(Mail("Spool")) && MakeFolders(Mail("Spool")));
+    window->RunCommand(Command::Spool);
+    QTRY_COMPARE(window->MessageWindowCount(), 0);
+    QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
+    std::string text = ReadFile(Mail("Spool/0.out"));
+    QVERIFY2(text.starts_with("To: bob@example.org\r\n") && text.ends_with("\r\n\r\nnew text\r\n"), text.c_str());
+    QCOMPARE(ListNames(Mail("Postponed")), Texts{});
+    QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));
+    QCOMPARE(env->ui.Texts().size(), size_t(1));
+  }
+
+  // While one command holds the guard, the others do nothing but say so.
+  void transferCommandsAreRefusedWhileOneRuns() {
+    WriteFile(Mail("Spool/0.out"), "To: bob@example.org\r\n\r\nwaiting\r\n");
+    window->RunCommand(Command::FileNew);
+    BusyGuard running;
+    for (Command command : {Command::GetSendAll, Command::RunFilter, Command::Send, Command::Spool}) {
+      window->Panel3->clear();
+      window->RunCommand(command);
+      QCOMPARE(window->Panel3->text(), QString("Busy: wait for the running transfer to end."));
+    }
+    QCOMPARE(env->ui.Texts(), Texts{});
+    QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
+    QCOMPARE(window->MessageWindowCount(), 1);
+    QVERIFY(!window->findChild<QDialog*>());
+  }
+
+ private:
+  std::string Mail(const std::string& relative) const { return env->MailDir() + relative; }
+
+  std::unique_ptr<UiEnvironment> env;
+  std::unique_ptr<TCorvelProg> window;
+};
+
+}  // namespace corvelle
+
+QTEST_MAIN(corvelle::TransferTest)
+#include "transfer_test.moc"
