@@ -1,5 +1,5 @@
 // The transfer commands on a main window without start-up: Spool Current of a reopened
-// postponed message, and the busy guard that refuses a second transfer command.
+// postponed message, Send File, and the busy guard that refuses a second transfer command.
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -67,7 +67,8 @@ class TransferTest : public QObject {
     WriteFile(Mail("Spool/0.out"), "To: bob@example.org\r\n\r\nwaiting\r\n");
     window->RunCommand(Command::FileNew);
     BusyGuard running;
-    for (Command command : {Command::GetSendAll, Command::RunFilter, Command::Send, Command::Spool}) {
+    for (Command command :
+         {Command::GetSendAll, Command::RunFilter, Command::Send, Command::Spool, Command::SendFile}) {
       window->Panel3->clear();
       window->RunCommand(command);
       QCOMPARE(window->Panel3->text(), QString("Busy: wait for the running transfer to end."));
@@ -76,6 +77,29 @@ class TransferTest : public QObject {
     QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
     QCOMPARE(window->MessageWindowCount(), 1);
     QVERIFY(!window->findChild<QDialog*>());
+  }
+
+  // The file goes into a spool file byte for byte behind its header, and stays there when
+  // the server cannot be reached; a file that cannot be read sends nothing.
+  void sendFileSpoolsTheFileFirstAndKeepsItWhenTheSendFails() {
+    MailSettings.SendServer = "127.0.0.1";
+    MailSettings.SendPort = "1";  // nothing listens there
+    const std::string bytes = std::string("line\r\n.dot\n\xff\0 end", 20);
+    WriteFile(Mail("report.txt"), bytes);
+    window->ParmFile = Mail("report.txt");
+    window->ParmUser = "bob@example.org";
+    window->RunCommand(Command::SendFile);
+    QCOMPARE(env->ui.Texts().back(), std::string("Mail Message could not be sent, mail file will be spooled."));
+    QCOMPARE(ReadFile(Mail("Spool/0.out")), "To: bob@example.org\r\nFrom: Ann Example <ann@example.org>\r\n"
+                                            "Subject: Sending you file " + Mail("report.txt") + "\r\n\r\n" + bytes);
+    QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));
+
+    env->ui.boxes.clear();
+    window->ParmFile = Mail("missing.txt");
+    window->ParmUser = "bob@example.org";
+    window->RunCommand(Command::SendFile);
+    QCOMPARE(env->ui.Texts(), (Texts{"Cannot open file.", "You must enter an address to send to."}));
+    QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
   }
 
  private:

@@ -1,22 +1,47 @@
 #include "core/messages/spool_message.h"
 
+#include <algorithm>
+
 #include "core/compose/header_fields.h"
 #include "core/settings/settings.h"
 #include "core/store/file_naming.h"
-#include "core/store/message_text.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 
-bool SpoolMessageLines(const std::vector<std::string>& lines) {
-  // WriteMessageLines never replaces: a name taken between the choice and the rename (a
-  // second writer) makes the next free name be tried.
+namespace {
+
+// Writes `data` as a new ".out" file of the spool folder; its path, or "" on failure.
+std::string SpoolData(std::string_view data) {
+  // WriteNewFile never replaces: a name taken between the choice and the rename (a second
+  // writer) makes the next free name be tried.
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::string name = SpoolFileName();
-    if (WriteMessageLines(name, lines)) return true;
-    if (!PathExists(name)) return false;
+    if (WriteNewFile(name, data)) return name;
+    if (!PathExists(name)) return "";
   }
-  return false;
+  return "";
+}
+
+// Typed text as one header line.
+std::string OneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
+
+}  // namespace
+
+bool SpoolMessageLines(const std::vector<std::string>& lines) {
+  std::string data;
+  for (const std::string& line : lines) data += line + "\r\n";
+  return !SpoolData(data).empty();
+}
+
+std::string SpoolFileMessage(const std::string& address, const std::string& subject, std::string_view bytes) {
+  std::string data = "To: " + OneLine(address) + "\r\nFrom: " + MailSettings.MyName + " <" +
+                     MailSettings.MailAddress + ">\r\nSubject: " + OneLine(subject) + "\r\n\r\n";
+  data.append(bytes);
+  return SpoolData(data);
 }
 
 bool InPostponedFolder(const std::string& path) {

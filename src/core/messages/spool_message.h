@@ -3,6 +3,7 @@
 // takes every ".out" file.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvelle {
@@ -11,6 +12,11 @@ namespace corvelle {
 // (SpoolFileName): written and flushed under a hidden work name, renamed when complete, so
 // a send run never takes a cut-off file. True when the file exists complete.
 bool SpoolMessageLines(const std::vector<std::string>& lines);
+
+// Send File: a new ".out" file of the spool folder holding "To: " address, "From: " my name
+// and address, "Subject: " subject (CR and LF in them become spaces), an empty line, then
+// `bytes` unchanged; written like SpoolMessageLines. Its path, or "" when it was not written.
+std::string SpoolFileMessage(const std::string& address, const std::string& subject, std::string_view bytes);
 
 // True when `path` lies in the mail directory's "Postponed" folder (compared ignoring case).
 bool InPostponedFolder(const std::string& path);

@@ -1,7 +1,9 @@
-// The transfer commands of the main window: Get / Send All, Send Current, Spool Current and
-// Run Filter. Each takes the busy guard first: they process pending events while they run,
+// The transfer commands of the main window: Get / Send All, Send Current, Spool Current,
+// Send File and Run Filter. Each takes the busy guard first: they process pending events while they run,
 // and a second one started from inside the first is refused with a status line.
 
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 
 #include <string>
@@ -9,8 +11,10 @@
 
 #include "core/busy_guard.h"
 #include "core/messages/spool_message.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "ui/common/file_dialog_state.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
@@ -83,6 +87,53 @@ void SpoolCurrent1Click(TCorvelProg& window) {
   if (DoTransfer(window, false)) window.Panel3->setText("Message successfully spooled.");
 }
 
+// Asks for the file and the address when the command line gave none. False when the
+// command ends here.
+bool ChooseFileToSend(TCorvelProg& window) {
+  const std::string filter =
+      "Text Files (*.txt)|*.txt|Mail Files (*.mail,*.newmail)|*.mail;*.newmail|All Files|*.*";
+  QString chosen = QFileDialog::getOpenFileName(&window, "Open a file to send",
+                                                InitialDirectory(MailSettings.MailDirectory), NameFilters(filter).join(";;"));
+  if (chosen.isEmpty()) {
+    ShowMessage("You must specify a file to send");
+    return false;
+  }
+  window.ParmFile = PathFromQt(chosen);
+  bool accepted = false;
+  QString address = QInputDialog::getText(&window, "Mail - Send file", "Enter the address you wish to send to:",
+                                          QLineEdit::Normal, TextToQt(window.ParmUser), &accepted);
+  if (!accepted) {
+    window.ParmFile.clear();
+    return false;
+  }
+  window.ParmUser = TextFromQt(address);
+  return true;
+}
+
+// A file sent as the body of a new message: spooled first, so a failed send leaves it for
+// the next run. ParmFile, ParmUser and ParmSubject carry the command line's arguments.
+void SendFile1Click(TCorvelProg& window) {
+  if (window.ParmFile.empty() && !ChooseFileToSend(window)) return;
+  std::string bytes;
+  if (!ReadWholeFile(window.ParmFile, bytes)) {
+    ShowMessage("Cannot open file.");
+    window.ParmUser.clear();
+  }
+  std::string subject = window.ParmSubject.empty() ? "Sending you file " + window.ParmFile : window.ParmSubject;
+  window.ParmFile.clear();
+  if (window.ParmUser.empty()) {
+    ShowMessage("You must enter an address to send to.");
+    return;
+  }
+  std::string spooled = SpoolFileMessage(window.ParmUser, subject, bytes);
+  if (spooled.empty()) {
+    ShowMessage("Mail message could not be saved.");
+    return;
+  }
+  TTransDlg dialog(&window, ResultPanel(window));
+  dialog.Run().DoSend(spooled, nullptr);
+}
+
 }  // namespace
 
 void RegisterTransferCommands(CommandRegistry& registry) {
@@ -90,6 +141,7 @@ void RegisterTransferCommands(CommandRegistry& registry) {
   registry.Register(Command::RunFilter, Guarded(RunFilter1Click));
   registry.Register(Command::Send, Guarded(Send1Click));
   registry.Register(Command::Spool, Guarded(SpoolCurrent1Click));
+  registry.Register(Command::SendFile, Guarded(SendFile1Click));
 }
 
 }  // namespace corvelle
