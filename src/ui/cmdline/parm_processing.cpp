@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
 #include "core/settings/settings.h"
 #include "core/store/folder_files.h"
@@ -86,8 +87,12 @@ void HandleParmEntry(TCorvelProg& window, const std::string& line) {
   if (window.ParmNesting > 1) MaximizeViewers = false;
   QApplication::processEvents();
   --window.ParmNesting;
+  RunPendingParms(window);
+}
+
+void RunPendingParms(TCorvelProg& window) {
   // One line at a time: a line that arrives while another one's command runs waits.
-  if (window.ParmNesting > 0 || draining) return;
+  if (window.ParmNesting > 0 || draining || BusyGuard::Held()) return;
   draining = true;
   while (!window.PendingParms.empty()) {
     if (window.PendingParms.size() == 1) MaximizeViewers = true;

@@ -22,6 +22,10 @@ void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& lis
 // opened for a burst of lines open minimized, the last line's maximized.
 void HandleParmEntry(TCorvelProg& window, const std::string& line);
 
+// Runs the queued forwarded lines in arrival order, unless a line's command or a command
+// holding the busy guard is running: that one's end runs them.
+void RunPendingParms(TCorvelProg& window);
+
 // What an option that names a command of its own runs (the options that open message
 // windows are handled here). ParmFile, ParmUser and ParmSubject hold its arguments.
 using ParmCommand = std::function<void(TCorvelProg& window, const ParmStep& step)>;

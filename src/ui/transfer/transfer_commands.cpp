@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "ui/cmdline/parm_processing.h"
 #include "ui/common/file_dialog_state.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/commands.h"
@@ -29,15 +31,19 @@ ResultLine ResultPanel(TCorvelProg& window) {
   return [&window](const std::string& text) { window.Panel3->setText(TextToQt(text)); };
 }
 
-// A command that refuses quietly while another one holds the busy guard.
+// A command that refuses quietly while another one holds the busy guard. Forwarded command
+// lines that arrived meanwhile waited in the queue; they run once the command has ended.
 CommandHandler Guarded(void (*command)(TCorvelProg&)) {
   return [command](TCorvelProg& window) {
-    BusyGuard guard;
-    if (!guard) {
-      window.Panel3->setText(QString::fromUtf8(kBusyText));
-      return;
+    {
+      BusyGuard guard;
+      if (!guard) {
+        window.Panel3->setText(QString::fromUtf8(kBusyText));
+        return;
+      }
+      command(window);
     }
-    command(window);
+    if (!window.PendingParms.empty()) QTimer::singleShot(0, &window, [&window] { RunPendingParms(window); });
   };
 }
 
@@ -92,8 +98,8 @@ void SpoolCurrent1Click(TCorvelProg& window) {
 bool ChooseFileToSend(TCorvelProg& window) {
   const std::string filter =
       "Text Files (*.txt)|*.txt|Mail Files (*.mail,*.newmail)|*.mail;*.newmail|All Files|*.*";
-  QString chosen = QFileDialog::getOpenFileName(&window, "Open a file to send",
-                                                InitialDirectory(MailSettings.MailDirectory), NameFilters(filter).join(";;"));
+  QString folder = InitialDirectory(MailSettings.MailDirectory);
+  QString chosen = QFileDialog::getOpenFileName(&window, "Open a file to send", folder, NameFilters(filter).join(";;"));
   if (chosen.isEmpty()) {
     ShowMessage("You must specify a file to send");
     return false;
