@@ -1,7 +1,10 @@
 #include "ui/cmdline/parm_processing.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
+
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -71,6 +74,9 @@ void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& lis
     ShowMessage(kParmUsage);
     if (from_command_line) EndProgram(EXIT_FAILURE);
   } else if (window.ParmNesting == 0 && ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc)) {
+    // A command line run to its end says how it went, as the result panel would have.
+    if (from_command_line && !window.Panel3->text().isEmpty())
+      std::printf("%s\n", window.Panel3->text().toLocal8Bit().constData()), std::fflush(stdout);
     // Through the normal close, so open compositions are asked about.
     QTimer::singleShot(0, &window, &QWidget::close);
   }
