@@ -1,13 +1,18 @@
 // The transfer commands on a main window without start-up: Spool Current of a reopened
-// postponed message, Send File, and the busy guard that refuses a second transfer command.
+// postponed message, Send Current and Send File with the server down, the dialog's cancel
+// buttons against a slow server, and the busy guard that refuses a second transfer command.
 
 #include <QLabel>
 #include <QPlainTextEdit>
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
+#include "core/store/message_text.h"
+#include "net/sockets/transport.h"
+#include "net/support/fake_server.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/transfer/trans_dlg.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui_support.h"
 
@@ -15,6 +20,7 @@ namespace corvelle {
 
 using namespace testing;
 using Texts = std::vector<std::string>;
+using testing::FakeServer;
 
 class TransferTest : public QObject {
   Q_OBJECT
@@ -29,6 +35,7 @@ class TransferTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
   }
   void cleanup() {
+    SetTransportFactory(nullptr);
     window.reset();
     env.reset();
   }
@@ -105,6 +112,53 @@ class TransferTest : public QObject {
     window->RunCommand(Command::SendFile);
     QCOMPARE(env->ui.Texts(), (Texts{"Cannot open file.", "You must enter an address to send to."}));
     QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
+  }
+
+  // Messages 2 and 3 pause on the wire: Cancel current, pressed in 2, gives it up and the
+  // run goes on; Cancel all, pressed in 3, gives that up too and ends the session, so only
+  // message 1 is deleted on the server and filed.
+  void cancelButtonsGiveUpTheCurrentMessageOrTheRestOfTheRun() {
+    auto retr = [](int n, const char* pause) {
+      return "C: RETR " + std::to_string(n) + "\nS: +OK 24 octets\nS: Subject: m" + std::to_string(n) + "\n" +
+             pause + "S> \\r\\nx\\r\\n.\\r\\n\n";
+    };
+    FakeServer server("S: +OK ready\nC: USER ann\nS: +OK\nC: PASS secret\nS: +OK\nC: STAT\nS: +OK 3 72\n" +
+                      retr(1, "") + "C: DELE 1\nS: +OK\n" + retr(2, "PAUSE 800\n") + retr(3, "PAUSE 800\n") +
+                      "C: QUIT\nS: +OK\nCLOSE\n");
+    SetTransportFactory([&server] { return server.NewTransport(); });
+    QTimer presser;
+    int pressed = 0;  // each button once, while its message is read
+    connect(&presser, &QTimer::timeout, [&] {
+      auto* dialog = window->findChild<TTransDlg*>();
+      if (!dialog || server.Written().find(pressed ? "RETR 3" : "RETR 2") == std::string::npos || pressed == 2) return;
+      (pressed++ ? dialog->CancelAllBut : dialog->CancelCurBut)->click();
+    });
+    presser.start(5);
+    window->RunCommand(Command::GetSendAll);
+    QVERIFY(server.Finished());
+    QCOMPARE(server.Problems(), Texts{});
+    QCOMPARE(ListNames(Mail("Spool")), Texts{});
+    Texts names = ListNames(Mail("Inbox"));
+    QCOMPARE(names.size(), size_t(1));
+    QCOMPARE(ReadFile(Mail("Inbox/" + names[0])), std::string("Subject: m1\r\n\r\nx\r\n"));
+    QCOMPARE(window->Panel3->text(), QString("1 received messages, 2 errors."));
+    QCOMPARE(env->ui.Texts(), Texts{});
+  }
+
+  // The window's message is spooled when the server cannot be reached, and the window closes.
+  void sendCurrentWithTheServerDownSpoolsTheMessageAndClosesTheWindow() {
+    FakeServer server;
+    server.SetConnectResult(10061);
+    SetTransportFactory([&server] { return server.NewTransport(); });
+    TMailViewer* viewer = window->CreateMailViewer(NewMessageName(0), "bob@example.org", "", "");
+    viewer->SubjectLine->setText("Plans");
+    viewer->MailText->setPlainText("keep me");
+    window->RunCommand(Command::Send);
+    QCOMPARE(env->ui.Texts(), (Texts{"Transfer error: Connection refused", "Could not connect to host.",
+                                     "Mail Message could not be sent, mail file will be spooled."}));
+    QTRY_COMPARE(window->MessageWindowCount(), 0);
+    QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
+    QVERIFY(ReadFile(Mail("Spool/0.out")).ends_with("\r\n\r\nkeep me\r\n"));
   }
 
  private:
