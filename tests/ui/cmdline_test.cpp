@@ -55,8 +55,8 @@ class CmdlineTest : public QObject {
     QTRY_COMPARE(window->MessageWindowCount(), 2);
     // The program's own command line ends on a bad option.
     window->DoParms({"/n"});
-    QCOMPARE(env->end_codes.size(), size_t(1));
-    QCOMPARE(env->ui.boxes.size(), size_t(2));
+    QCOMPARE(env->end_codes, std::vector<int>{EXIT_FAILURE});
+    QCOMPARE(env->ui.Texts(), (std::vector<std::string>{kParmUsage, kParmUsage}));
   }
 
   void overlongLineIsRefusedAndTheSocketIsNeverTakenOver() {
