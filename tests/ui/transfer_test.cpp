@@ -60,6 +60,7 @@ class TransferTest : public QObject {
     QVERIFY(RemoveFile(Mail("Spool")) && MakeFolders(Mail("Spool")));
     window->RunCommand(Command::Spool);
     QTRY_COMPARE(window->MessageWindowCount(), 0);
+    QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));  // never "sent"
     QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
     QVERIFY(ReadFile(Mail("Spool/0.out")).ends_with("\r\n\r\nnew text\r\n"));
     QCOMPARE(ListNames(Mail("Postponed")), Texts{});
@@ -157,6 +158,7 @@ class TransferTest : public QObject {
     QCOMPARE(env->ui.Texts(), (Texts{"Transfer error: Connection refused", "Could not connect to host.",
                                      "Mail Message could not be sent, mail file will be spooled."}));
     QTRY_COMPARE(window->MessageWindowCount(), 0);
+    QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));  // never "sent"
     QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
     QVERIFY(ReadFile(Mail("Spool/0.out")).ends_with("\r\n\r\nkeep me\r\n"));
   }

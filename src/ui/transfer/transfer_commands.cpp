@@ -59,8 +59,9 @@ void RunFilter1Click(TCorvelProg& window) {
 
 // Sends or spools the active composition. A window reopened from "Postponed" keeps its file
 // there until the message was sent or its ".out" file is complete: until then it is the one
-// copy besides the window. The window closes once the message is out or spooled.
-bool DoTransfer(TCorvelProg& window, bool send) {
+// copy besides the window. The window closes once the message is out or spooled; `outcome`
+// receives the result line the run gave ("sent" or, when sending failed, "spooled").
+bool DoTransfer(TCorvelProg& window, bool send, QString& outcome) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer || !viewer->IsNewMessage()) {
     ShowMessage("You must select a new mail window to send.");
@@ -77,20 +78,25 @@ bool DoTransfer(TCorvelProg& window, bool send) {
     done = DoSpool("", &lines, ResultPanel(window));
   }
   if (!done) return false;
+  outcome = window.Panel3->text();
   if (InPostponedFolder(viewer->FileName)) RemoveFile(viewer->FileName);
   viewer->AskOnClose = false;
   viewer->Release();
   return true;
 }
 
+// The result line is the run's own: a message that could not be sent and was spooled
+// instead is never reported as sent. Set again after the window closed, which clears it.
 void Send1Click(TCorvelProg& window) {
   window.Panel3->setText("Sending file...");
-  if (DoTransfer(window, true)) window.Panel3->setText("Message successfully sent.");
+  QString outcome;
+  if (DoTransfer(window, true, outcome)) window.Panel3->setText(outcome);
 }
 
 void SpoolCurrent1Click(TCorvelProg& window) {
   window.Panel3->setText("Spooling file...");
-  if (DoTransfer(window, false)) window.Panel3->setText("Message successfully spooled.");
+  QString outcome;
+  if (DoTransfer(window, false, outcome)) window.Panel3->setText(outcome);
 }
 
 // Asks for the file and the address when the command line gave none. False when the
