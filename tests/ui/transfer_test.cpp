@@ -97,7 +97,8 @@ class TransferTest : public QObject {
   void sendFileSpoolsTheFileFirstAndKeepsItWhenTheSendFails() {
     MailSettings.SendServer = "127.0.0.1";
     MailSettings.SendPort = "1";  // nothing listens there
-    const std::string bytes = std::string("line\r\n.dot\n\xff\0 end", 20);
+    const char raw[] = "line\r\n.dot\n\xff\0 end";
+    const std::string bytes(raw, sizeof raw - 1);
     WriteFile(Mail("report.txt"), bytes);
     window->ParmFile = Mail("report.txt");
     window->ParmUser = "bob@example.org";
