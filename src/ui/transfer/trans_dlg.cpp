@@ -78,12 +78,16 @@ Answer TTransDlg::Message(const std::string& text, const std::string& caption, B
   return previous_->Message(text, caption, buttons, icon);
 }
 
-void TTransDlg::TotalProgress(int percent) { TotalGauge->setValue(percent); }
+// The gauges take their values with the next pass of events: a progress bar repaints at
+// once on every change of its percentage, which cost more than the transfer itself.
+void TTransDlg::TotalProgress(int percent) { total_percent_ = percent; }
 
-void TTransDlg::CurrentProgress(int percent) { CurGauge->setValue(percent); }
+void TTransDlg::CurrentProgress(int percent) { current_percent_ = percent; }
 
 void TTransDlg::ProcessEvents() {
   if (since_events_.elapsed() < kEventInterval) return;
+  TotalGauge->setValue(total_percent_);
+  CurGauge->setValue(current_percent_);
   ShowLines();
   QCoreApplication::processEvents();
   since_events_.restart();

@@ -63,6 +63,7 @@ class TTransDlg : public QDialog, public TransferView, public UserInterface {
   ShownLines lines_;
   UserInterface* previous_;
   QElapsedTimer since_events_;
+  int total_percent_ = 0, current_percent_ = 0;  // shown with the next pass of events
   TransferRun run_;  // after lines_: its components write into them
 };
 
