@@ -77,10 +77,9 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? "." : folder;
 }
 
-// Copies a file to another file system: into a work file beside the target, flushed, then
-// renamed to the target without replacing, so a crash never leaves a cut-off copy under
-// the target's name. Only then is the source unlinked.
-MoveResult CopyThenUnlink(const std::string& from, const std::string& to) {
+}  // namespace
+
+MoveResult CopyNoReplace(const std::string& from, const std::string& to) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return MoveResult::kFailed;
   struct stat st {};
@@ -113,9 +112,23 @@ MoveResult CopyThenUnlink(const std::string& from, const std::string& to) {
     ::unlink(temp.c_str());
     return published;
   }
-  // The source goes only once the copy is safe on disk. Whatever stops that takes the copy
-  // back: one copy, and the caller told the truth.
-  if (!SyncPath(FolderOf(to)) || ::unlink(from.c_str()) != 0) {
+  if (!SyncPath(FolderOf(to))) {
+    ::unlink(to.c_str());
+    SyncPath(FolderOf(to));
+    return MoveResult::kFailed;
+  }
+  return MoveResult::kMoved;
+}
+
+namespace {
+
+// Moves a file to another file system: a copy first, and the source goes only once that
+// copy is safe on disk. A source that cannot go takes the copy back: one copy, and the
+// caller told the truth.
+MoveResult CopyThenUnlink(const std::string& from, const std::string& to) {
+  MoveResult copied = CopyNoReplace(from, to);
+  if (copied != MoveResult::kMoved) return copied;
+  if (::unlink(from.c_str()) != 0) {
     ::unlink(to.c_str());
     SyncPath(FolderOf(to));
     return MoveResult::kFailed;
@@ -156,6 +169,10 @@ bool LessIgnoringCase(std::string_view a, std::string_view b) {
     if (ca != cb) return ca < cb;
   }
   return a.size() < b.size();
+}
+
+bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && SameNameIgnoringCase(s.substr(0, prefix.size()), prefix);
 }
 
 std::string AsciiLower(std::string_view s) {
@@ -242,10 +259,6 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder) {
   }
   return entries;
 }
-
-namespace {
-
-}  // namespace
 
 MoveResult MoveNoReplace(const std::string& from, const std::string& to) {
   if (Faults().cross_device) return CopyThenUnlink(from, to);

@@ -16,6 +16,8 @@ namespace corvelle {
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 bool LessIgnoringCase(std::string_view a, std::string_view b);
 std::string AsciiLower(std::string_view s);
+// True when `s` starts with `prefix`, ignoring ASCII letter case.
+bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix);
 
 // `path` with every component that is absent under its exact name replaced by the stored
 // name of an entry that matches it ignoring case (the first such entry in byte order).
@@ -48,6 +50,12 @@ std::vector<FolderEntry> ReadFolder(std::string_view folder);
 // (resolve them first).
 enum class MoveResult { kMoved, kTargetExists, kFailed };
 MoveResult MoveNoReplace(const std::string& from, const std::string& to);
+
+// Copies the regular file `from` to the new name `to` without ever replacing a file: into a
+// work file beside the target, flushed, renamed without replacing, and the folder flushed,
+// so a crash never leaves a cut-off copy under the target's name. kMoved when the copy is
+// complete on disk; on failure no copy is left.
+MoveResult CopyNoReplace(const std::string& from, const std::string& to);
 
 // Removes a file (never a folder), taken as given. False when it could not be removed.
 bool RemoveFile(const std::string& path);

@@ -28,11 +28,7 @@ class TransferTest : public QObject {
  private slots:
   void init() {
     env = std::make_unique<UiEnvironment>();
-    env->WriteCompleteSettings();
-    ReloadSettings();
-    window = std::make_unique<TCorvelProg>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(ShowMainWindow(*env, window));
   }
   void cleanup() {
     SetTransportFactory(nullptr);

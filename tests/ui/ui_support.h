@@ -18,6 +18,7 @@
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/common/program_end.h"
+#include "ui/main/corvel_prog.h"
 #include "ui/setup/setup_dlg.h"
 
 namespace corvelle::testing {
@@ -58,6 +59,15 @@ struct UiEnvironment {
   RecordingUi ui;
   std::vector<int> end_codes;
 };
+
+// A main window of its own on complete settings, shown; false when it never became active.
+inline bool ShowMainWindow(UiEnvironment& env, std::unique_ptr<TCorvelProg>& window) {
+  env.WriteCompleteSettings();
+  ReloadSettings();
+  window = std::make_unique<TCorvelProg>();
+  window->show();
+  return QTest::qWaitForWindowActive(window.get());
+}
 
 // Handles modal dialogs as they appear: the first one with the first action, and so on.
 // A modal dialog beyond the actions, or one still open after the time limit, is cancelled

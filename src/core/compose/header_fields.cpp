@@ -7,10 +7,6 @@
 
 namespace corvelle {
 
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  return line.size() >= prefix.size() && SameNameIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
-
 std::string FieldValue(std::string_view line, size_t prefix_size) {
   return TrimBlanks(line.substr(std::min(prefix_size, line.size())));
 }

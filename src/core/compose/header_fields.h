@@ -8,9 +8,6 @@
 
 namespace corvelle {
 
-// True when `line` starts with `prefix`, ignoring ASCII letter case.
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix);
-
 // The value of a one-line field: `line` after its first `prefix_size` characters, through
 // TrimBlanks (leading blanks off, at most 255 characters, trailing blanks off).
 std::string FieldValue(std::string_view line, size_t prefix_size);

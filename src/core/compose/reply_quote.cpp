@@ -1,7 +1,8 @@
 #include "core/compose/reply_quote.h"
 
-#include "core/store/addresses.h"
 #include "core/compose/header_fields.h"
+#include "core/store/addresses.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 namespace {

@@ -1,6 +1,4 @@
 // The filtering pass: which rule takes a spool file, and filing it there.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,7 +54,7 @@ int RoundedPercent(int part, int whole) {
 }
 
 bool IsNewMail(const std::string& name, const char* extension) {
-  return name[0] != '.' && name.back() != '~' && SameNameIgnoringCase(FileExtension(name), extension);
+  return !IsHiddenName(name) && SameNameIgnoringCase(FileExtension(name), extension);
 }
 
 // The lines up to and including the first empty line, reading no more than `limit` bytes.
@@ -74,29 +72,6 @@ std::vector<std::string> ReadHeaderLines(const std::string& path, size_t limit) 
   return lines;
 }
 
-// Copies the bytes of `from` to the new file `to`, flushed with its folder. A failed copy
-// is removed again.
-bool CopyFileBytes(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  int out = CreateNewFile(to);
-  bool ok = out >= 0;
-  char buffer[1 << 16];
-  for (ssize_t got; ok && (got = ::read(in, buffer, sizeof buffer)) != 0;) {
-    ok = got > 0;
-    for (ssize_t done = 0; ok && done < got;) {
-      ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
-      ok = put > 0;
-      done += put;
-    }
-  }
-  ::close(in);
-  if (out >= 0) ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
-  if (ok) ok = SyncPath(FolderPart(to));
-  if (!ok && out >= 0) RemoveFile(to);
-  return ok;
-}
-
 // One folder of a list, as a list.
 std::string OneFolder(const std::string& folder) { return JoinFolderList({folder}); }
 
@@ -110,7 +85,7 @@ bool FileBytes(const std::string& spool, const std::string& name, const std::str
   FilingResult result;
   for (size_t i = 0; i + 1 < entries.size(); ++i) {
     std::string work = UniqueFileName(spool, FileExtension(name));
-    if (!CopyFileBytes(spool + name, work)) return false;
+    if (CopyNoReplace(spool + name, work) != MoveResult::kMoved) return false;
     FileMessage(OneFolder(entries[i]), "Spool", NamePart(work), header, false, result);
     if (!Moved(result)) {
       RemoveFile(work);

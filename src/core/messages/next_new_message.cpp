@@ -12,8 +12,7 @@ std::string FirstNewMessage(const std::string& folder) {
   std::vector<std::string> names;
   ListFolderFiles(ResolvePath(folder), names);
   for (const std::string& name : names) {
-    bool hidden = name.front() == '.' || name.back() == '~';
-    if (!hidden && SameNameIgnoringCase(FileExtension(name), ".newmail")) return name;
+    if (!IsHiddenName(name) && SameNameIgnoringCase(FileExtension(name), ".newmail")) return name;
   }
   return {};
 }

@@ -16,10 +16,6 @@ namespace {
 constexpr size_t kSubjectWidth = 50;
 constexpr size_t kNameWidth = 30;
 
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  return line.size() >= prefix.size() && SameNameIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
-
 // The header fields a filed message is named after, each padded or cut to its width.
 struct NameFields {
   std::string subject = std::string(kSubjectWidth, ' ');

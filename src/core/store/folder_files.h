@@ -2,6 +2,7 @@
 // Listing mail folders and their files, long and short names, and the delete question.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvelle {
@@ -12,6 +13,10 @@ namespace corvelle {
 // is not cleared first. An unreadable folder adds nothing. Lets the interface process
 // events while it reads.
 void ListFolderFiles(const std::string& folder, std::vector<std::string>& list);
+
+// True for a name the desktop hides: a dot-file or a name ending in "~". Such files are
+// nobody's messages.
+inline bool IsHiddenName(std::string_view name) { return !name.empty() && (name.front() == '.' || name.back() == '~'); }
 
 struct FolderNode {
   std::string name;

@@ -16,10 +16,6 @@ namespace {
 constexpr long kUnknownSizeBudget = 2048;
 constexpr long long kMiB = 1 << 20;
 
-bool StartsWithLower(const std::string& line, std::string_view prefix) {
-  return line.size() >= prefix.size() && AsciiLower(std::string_view(line).substr(0, prefix.size())) == prefix;
-}
-
 }  // namespace
 
 // The most a message may take from the stream (terminators, stuffing and end line included):
@@ -130,9 +126,9 @@ bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start,
 }
 
 void TGetMail::ShowHeaderLine(const std::string& line) {
-  if (StartsWithLower(line, "from: "))
+  if (StartsWithIgnoringCase(line, "from: "))
     SetStatus(2, line);
-  else if (StartsWithLower(line, "subject: "))
+  else if (StartsWithIgnoringCase(line, "subject: "))
     SetStatus(3, line);
 }
 

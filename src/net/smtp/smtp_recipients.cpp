@@ -6,10 +6,6 @@
 namespace corvelle {
 namespace {
 
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  return line.size() >= prefix.size() && SameNameIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
-
 bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
 
 void AddPiece(std::string_view piece, std::vector<std::string>& out) {

@@ -27,6 +27,7 @@
 #include "ui/main/features.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui/viewer/replace_dialog.h"
+#include "ui/common/named.h"
 
 namespace corvelle {
 
@@ -36,12 +37,6 @@ TCorvelProg* CorvelProg = nullptr;
 namespace {
 
 constexpr int kFixedTextItems = 3;    // "&Add common text", "&Reload menu", separator
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
 
 QLabel* LoweredPanel(QWidget* parent, const char* name) {
   auto* label = Named(new QLabel(parent), name);

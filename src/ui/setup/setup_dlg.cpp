@@ -26,6 +26,7 @@
 #include "ui/common/popup_combo_box.h"
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
+#include "ui/common/named.h"
 
 namespace corvelle {
 namespace {
@@ -41,12 +42,6 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* hint = nullpt
     edit->setStatusTip(QString::fromUtf8(hint));
   }
   return edit;
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
 }
 
 // The lower-cased file name of a path, cut before its first "."; empty without a ".".

@@ -32,17 +32,12 @@
 #include "ui/common/qt_text.h"
 #include "ui/messages/postpone.h"
 #include "ui/viewer/address_actions.h"
+#include "ui/common/named.h"
 
 namespace corvelle {
 namespace {
 
 constexpr const char* kCompositionPrefix = "Compose New Message ";
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
 
 void Bold(QWidget* widget) {
   QFont font = widget->font();
