@@ -79,7 +79,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-MoveResult CopyNoReplace(const std::string& from, const std::string& to) {
+MoveResult CopyNoReplace(const std::string& from, const std::string& to, FolderFlush flush) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return MoveResult::kFailed;
   struct stat st {};
@@ -112,7 +112,7 @@ MoveResult CopyNoReplace(const std::string& from, const std::string& to) {
     ::unlink(temp.c_str());
     return published;
   }
-  if (!SyncPath(FolderOf(to))) {
+  if (flush == FolderFlush::kNow && !SyncPath(FolderOf(to))) {
     ::unlink(to.c_str());
     SyncPath(FolderOf(to));
     return MoveResult::kFailed;
@@ -181,18 +181,17 @@ std::string AsciiLower(std::string_view s) {
   return out;
 }
 
-std::string ResolvePath(std::string_view path) {
-  std::string result;
+namespace {
+
+// Resolves `rest` below the already resolved `result`, one component at a time: a component
+// missing as spelled takes the stored name that equals it ignoring case.
+std::string ResolveBelow(std::string result, std::string_view rest) {
   size_t pos = 0;
-  if (!path.empty() && path[0] == '/') {
-    result = "/";
-    pos = 1;
-  }
   bool resolving = true;
-  while (pos < path.size()) {
-    size_t slash = path.find('/', pos);
-    std::string_view component = path.substr(pos, slash == std::string_view::npos ? path.npos : slash - pos);
-    pos = slash == std::string_view::npos ? path.size() : slash + 1;
+  while (pos < rest.size()) {
+    size_t slash = rest.find('/', pos);
+    std::string_view component = rest.substr(pos, slash == std::string_view::npos ? rest.npos : slash - pos);
+    pos = slash == std::string_view::npos ? rest.size() : slash + 1;
     if (component.empty()) continue;  // "a//b" is "a/b"
     std::string name(component);
     if (resolving && component != "." && component != "..") {
@@ -209,6 +208,32 @@ std::string ResolvePath(std::string_view path) {
     if (slash != std::string_view::npos) result += '/';
   }
   return result;
+}
+
+std::string CollapseSlashes(std::string_view path) {
+  std::string collapsed;
+  collapsed.reserve(path.size());
+  for (char c : path)
+    if (c != '/' || collapsed.empty() || collapsed.back() != '/') collapsed += c;
+  return collapsed;
+}
+
+}  // namespace
+
+std::string ResolvePath(std::string_view path) {
+  // Nearly every path exists as spelled, or names a new entry in a folder that does: one or
+  // two lstat calls then, instead of one per component.
+  std::string spelled = CollapseSlashes(path);
+  struct stat st {};
+  if (spelled.empty() || Lstat(spelled, st)) return spelled;
+  std::string_view trimmed = std::string_view(spelled).substr(0, spelled.size() - (spelled.back() == '/'));
+  size_t slash = trimmed.rfind('/');
+  std::string_view last = trimmed.substr(slash == std::string_view::npos ? 0 : slash + 1);
+  if (slash != std::string_view::npos && slash > 0 && last != "." && last != ".." &&
+      Lstat(spelled.substr(0, slash + 1), st))
+    return ResolveBelow(spelled.substr(0, slash + 1), std::string_view(spelled).substr(slash + 1));
+  bool absolute = spelled[0] == '/';
+  return ResolveBelow(absolute ? "/" : "", std::string_view(spelled).substr(absolute ? 1 : 0));
 }
 
 bool PathExists(std::string_view path) {

@@ -54,8 +54,11 @@ MoveResult MoveNoReplace(const std::string& from, const std::string& to);
 // Copies the regular file `from` to the new name `to` without ever replacing a file: into a
 // work file beside the target, flushed, renamed without replacing, and the folder flushed,
 // so a crash never leaves a cut-off copy under the target's name. kMoved when the copy is
-// complete on disk; on failure no copy is left.
-MoveResult CopyNoReplace(const std::string& from, const std::string& to);
+// complete on disk; on failure no copy is left. A caller making many copies into a few
+// folders may flush those folders itself, once, with FolderFlush::kLater: the copy's bytes are
+// still flushed before its name appears.
+enum class FolderFlush { kNow, kLater };
+MoveResult CopyNoReplace(const std::string& from, const std::string& to, FolderFlush flush = FolderFlush::kNow);
 
 // Removes a file (never a folder), taken as given. False when it could not be removed.
 bool RemoveFile(const std::string& path);

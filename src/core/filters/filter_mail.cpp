@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "core/filters/mail_filter.h"
 #include "core/filters/match_condition.h"
@@ -77,23 +78,31 @@ std::string OneFolder(const std::string& folder) { return JoinFolderList({folder
 
 bool Moved(const FilingResult& result) { return !result.copies.empty() && result.AllMoved(); }
 
-// Files a spool file that was not loaded whole: its bytes are copied for every folder but
-// the last and the file itself is moved into the last. True when it left "Spool".
+// Files a spool file: its bytes are copied for every folder but the last, and the file
+// itself is moved into the last. Copying the stored bytes, rather than writing the loaded
+// lines, keeps a long message whole. The source stays until its own move, so no step here
+// removes the only copy; the folders that received files are added to `touched` and flushed
+// once at the end of the pass. True when the file left "Spool".
 bool FileBytes(const std::string& spool, const std::string& name, const std::string& folders,
-               const std::vector<std::string>& header) {
+               const std::vector<std::string>& header, std::set<std::string>& touched) {
   std::vector<std::string> entries = SplitFolderList(folders);
   FilingResult result;
+  auto note = [&touched, &result] {
+    for (const FiledCopy& copy : result.copies)
+      if (copy.outcome == Filing::kMoved) touched.insert(FolderPart(copy.name));
+    return Moved(result);
+  };
   for (size_t i = 0; i + 1 < entries.size(); ++i) {
     std::string work = UniqueFileName(spool, FileExtension(name));
-    if (CopyNoReplace(spool + name, work) != MoveResult::kMoved) return false;
+    if (CopyNoReplace(spool + name, work, FolderFlush::kLater) != MoveResult::kMoved) return false;
     FileMessage(OneFolder(entries[i]), "Spool", NamePart(work), header, false, result);
-    if (!Moved(result)) {
+    if (!note()) {
       RemoveFile(work);
       return false;
     }
   }
   FileMessage(OneFolder(entries.back()), "Spool", name, header, false, result);
-  return Moved(result) && !EntryExists(spool + name);
+  return note() && !EntryExists(spool + name);
 }
 
 }  // namespace
@@ -138,6 +147,7 @@ int TMailFilter::FilterMail() {
 
   int left = 0;
   std::vector<std::string> lines;
+  std::set<std::string> touched{spool};
   for (size_t m = 0; m < files.size(); ++m) {
     const std::string path = spool + files[m];
     std::error_code error;
@@ -159,18 +169,12 @@ int TMailFilter::FilterMail() {
           break;
         }
       }
-      if (whole) {
-        FilingResult result;
-        bool several = SplitFolderList(*folders).size() > 1;
-        FileMessage(*folders, "Spool", files[m], lines, several, result);
-        filed = Moved(result) && !EntryExists(path);
-      } else {
-        filed = FileBytes(spool, files[m], *folders, lines);
-      }
+      filed = FileBytes(spool, files[m], *folders, lines, touched);
     }
     if (!filed) ++left;
     Progress(&UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
   }
+  for (const std::string& folder : touched) SyncPath(folder);
   return left;
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringDecoder>
+#include <utility>
 
 namespace corvelle {
 
@@ -52,10 +53,39 @@ Answer QtUserInterface::Message(const std::string& text, const std::string& capt
   }
 }
 
-void QtUserInterface::TotalProgress(int percent) { emit totalProgress(percent); }
+namespace {
 
-void QtUserInterface::CurrentProgress(int percent) { emit currentProgress(percent); }
+// Long loops report progress and ask for events many thousand times a second; a bar moved
+// more often than the eye follows costs a repaint each time, and every event pass costs
+// more than a small filing step. Both happen at most once per interval (the bars still move).
+constexpr qint64 kIntervalMs = 15;
 
-void QtUserInterface::ProcessEvents() { QCoreApplication::processEvents(); }
+bool Due(const QElapsedTimer& clock) { return !clock.isValid() || clock.elapsed() >= kIntervalMs; }
+
+}  // namespace
+
+void QtUserInterface::FlushProgress() {
+  bars_clock_.start();
+  if (pending_total_ >= 0) emit totalProgress(std::exchange(pending_total_, -1));
+  if (pending_current_ >= 0) emit currentProgress(std::exchange(pending_current_, -1));
+}
+
+// The whole task's end goes out at once, so that bar never stays short of where work ended.
+void QtUserInterface::TotalProgress(int percent) {
+  pending_total_ = percent;
+  if (percent >= 100 || Due(bars_clock_)) FlushProgress();
+}
+
+void QtUserInterface::CurrentProgress(int percent) {
+  pending_current_ = percent;
+  if (Due(bars_clock_)) FlushProgress();
+}
+
+void QtUserInterface::ProcessEvents() {
+  if (!Due(events_clock_)) return;
+  FlushProgress();
+  events_clock_.start();
+  QCoreApplication::processEvents();
+}
 
 }  // namespace corvelle

@@ -2,6 +2,7 @@
 // The Qt side of the core/interface seam: message boxes with the program's own texts,
 // progress forwarded to whichever window shows it, and event processing.
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include "core/user_interface.h"
@@ -29,6 +30,12 @@ class QtUserInterface : public QObject, public UserInterface {
  signals:
   void totalProgress(int percent);
   void currentProgress(int percent);
+
+ private:
+  void FlushProgress();
+
+  QElapsedTimer events_clock_, bars_clock_;
+  int pending_total_ = -1, pending_current_ = -1;  // -1: nothing waiting
 };
 
 }  // namespace corvelle
