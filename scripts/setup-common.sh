@@ -9,7 +9,7 @@ CORVELLE_PACKAGES=(
   qt6-base-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
-  xvfb xauth poppler-utils
+  xvfb xauth xdotool poppler-utils
 )
 
 corvelle_install_packages() {
