@@ -57,10 +57,8 @@ namespace {
 
 // Long loops report progress and ask for events many thousand times a second; a bar moved
 // more often than the eye follows costs a repaint each time, and every event pass costs
-// more than a small filing step. Both happen at most once per interval (the bars still move).
-constexpr qint64 kIntervalMs = 15;
-
-bool Due(const QElapsedTimer& clock) { return !clock.isValid() || clock.elapsed() >= kIntervalMs; }
+// more than a small filing step. Both happen at most once per interval.
+bool Due(const QElapsedTimer& clock) { return !clock.isValid() || clock.elapsed() >= kEventInterval; }
 
 }  // namespace
 

@@ -11,6 +11,10 @@ class QWidget;
 
 namespace corvelle {
 
+// Milliseconds between two passes of pending events (and of progress bar updates) in long
+// loops: often enough that the bars move and Cancel answers, rarely enough to cost little.
+constexpr qint64 kEventInterval = 15;
+
 class QtUserInterface : public QObject, public UserInterface {
   Q_OBJECT
  public:

@@ -8,11 +8,10 @@
 #include <QPushButton>
 
 #include "ui/common/qt_text.h"
+#include "ui/common/qt_user_interface.h"
 
 namespace corvelle {
 namespace {
-
-constexpr qint64 kEventInterval = 15;  // milliseconds between two passes of pending events
 
 QProgressBar* NewGauge(QWidget* parent) {
   auto* gauge = new QProgressBar(parent);
