@@ -276,6 +276,8 @@ bool TAddressBookForm::AskNickname(std::string& nickname, QTreeWidgetItem*& exis
     dialog.setWindowTitle(kAddEntryCaption);
     dialog.SetPrompt("Enter the nickname:");
     dialog.ThisList->addItems(nicknames);
+    // Typed text is taken as typed: completing "an" to "ann" would hide a new nickname.
+    dialog.ThisList->setCompleter(nullptr);
     dialog.ThisList->setEditText({});
     if (dialog.exec() != QDialog::Accepted) return false;
     nickname = CleanedField(TextFromQt(dialog.ThisList->currentText()));
