@@ -119,8 +119,12 @@ class AddressBookTest : public QObject {
     form.AddressEntries->setCurrentItem(form.AddressEntries->topLevelItem(1));
     form.RemoveBtnClick();
     QCOMPARE(Rows(form), (QStringList{"ann|aaa@host", "team|(ann@host,bob@host)"}));
+    QTreeWidgetItem* team = form.AddressEntries->topLevelItem(1);
+    team->setText(0, " \t");  // edited in place
+    QCOMPARE(env->ui.Texts().back(), std::string("You must enter a valid nickname!"));
+    team->setText(0, " a\tcrew ");
     QVERIFY(form.ApplyBtnClick());
-    QCOMPARE(ReadFile(MailSettings.DefaultABPath), "ann\tLee, Ann\taaa@host\r\nteam\tSmith, Team\t(ann@host,bob@host)\r\n");
+    QCOMPARE(ReadFile(MailSettings.DefaultABPath), "a crew\tSmith, Team\t(ann@host,bob@host)\r\nann\tLee, Ann\taaa@host\r\n");
   }
 
   // Leaving a book with changes asks: Cancel stays with them, No drops them; a new book
