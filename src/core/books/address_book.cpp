@@ -1,5 +1,7 @@
 #include "core/books/address_book.h"
 
+#include <algorithm>
+
 #include "core/settings/settings.h"
 #include "core/store/file_naming.h"
 #include "core/store/message_text.h"

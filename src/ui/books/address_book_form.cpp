@@ -182,7 +182,8 @@ void TAddressBookForm::DefAddressBookChange() {
   shown_book_ = name;
   CurrentPath = AddressBookPath(name);
   std::vector<TAddressEntry> entries;
-  if (!LoadAddressBook(CurrentPath, entries)) ShowMessage("Cannot open file " + CurrentPath + ".");
+  book_readable_ = LoadAddressBook(CurrentPath, entries);
+  if (!book_readable_) ShowMessage("Cannot open file " + CurrentPath + ".");
   if (DefAddressBook->findText(TextToQt(name), Qt::MatchFixedString) < 0) FillBookList(name);  // made just now
   ShowBook(entries);
   ApplyBtn->setEnabled(false);
@@ -389,7 +390,8 @@ std::vector<TAddressEntry> TAddressBookForm::Entries() const {
 }
 
 bool TAddressBookForm::ApplyBtnClick() {
-  if (!SaveAddressBook(CurrentPath, Entries())) {
+  // A book that could not be read is never written over with what little the list shows.
+  if (!book_readable_ || !SaveAddressBook(CurrentPath, Entries())) {
     ShowMessage("Cannot create file " + CurrentPath + ".");
     return false;
   }

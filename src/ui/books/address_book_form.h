@@ -85,8 +85,9 @@ class TAddressBookForm : public QDialog {
   std::vector<std::string> MemberList() const;
   bool AskNickname(std::string& nickname, QTreeWidgetItem*& existing);
 
-  std::string shown_book_;  // the name selected for CurrentPath
-  bool filling_ = false;    // the lists are being filled: their signals change nothing
+  std::string shown_book_;      // the name selected for CurrentPath
+  bool book_readable_ = false;  // CurrentPath was read: saving it loses nothing
+  bool filling_ = false;        // the lists are being filled: their signals change nothing
 };
 
 }  // namespace corvelle

@@ -115,7 +115,8 @@ void TMailSelectDlg::ReadBook() {
   AddrList->setUpdatesEnabled(true);
   words.sort(Qt::CaseInsensitive);
   words.removeDuplicates();
-  auto* completer = new QCompleter(new QStringListModel(words, this), this);
+  auto* completer = new QCompleter(this);
+  completer->setModel(new QStringListModel(words, completer));
   completer->setCaseSensitivity(Qt::CaseInsensitive);
   completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
   delete TypedAddr->completer();
