@@ -66,6 +66,8 @@ TEST_F(AddressBookTest, BookNamesAndListing) {
   AddressBookChoice books = FillAddressBookList();
   EXPECT_EQ(books.names, (Lines{"AddressBook", "Family", "friends"})) << "Friends.txt and friends.cvab: one book";
   EXPECT_EQ(books.selected, 1);
+  MailSettings.MailDirectory.clear();  // no setup yet: no book is made where the program runs
+  EXPECT_FALSE(LoadAddressBook(AddressBookPath("AddressBook"), entries) || CreateAddressBook("x"));
 }
 
 TEST_F(AddressBookTest, OfferedAddresses) {

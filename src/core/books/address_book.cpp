@@ -18,6 +18,10 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
+// Books live in the mail directory, which is absolute: with none set yet, a relative path
+// would put a book wherever the program was started.
+bool InMailDirectory(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
 }  // namespace
 
 std::string AddressBookFolder() { return MailSettings.MailDirectory + "System/AddressBook"; }
@@ -76,6 +80,7 @@ std::string FormatBookLine(const TAddressEntry& entry) {
 bool LoadAddressBook(const std::string& given, std::vector<TAddressEntry>& entries) {
   entries.clear();
   const std::string path = ResolvePath(given);
+  if (!InMailDirectory(path)) return false;
   if (!EntryExists(path) && (!MakeFolders(FolderPart(path)) || !WriteNewFile(path, ""))) return false;
   std::vector<std::string> lines;
   if (!ReadMessageLines(path, lines)) return false;
@@ -88,13 +93,13 @@ bool LoadAddressBook(const std::string& given, std::vector<TAddressEntry>& entri
 bool SaveAddressBook(const std::string& path, const std::vector<TAddressEntry>& entries) {
   std::string data;
   for (const TAddressEntry& entry : entries) data += FormatBookLine(entry) + "\r\n";
-  return ReplaceFileAtomically(ResolvePath(path), data);
+  return InMailDirectory(path) && ReplaceFileAtomically(ResolvePath(path), data);
 }
 
 bool CreateAddressBook(const std::string& name) {
   std::string path = AddressBookPath(name);
   if (FileExists(path)) return true;
-  return MakeFolders(AddressBookFolder()) && WriteNewFile(path, "");
+  return InMailDirectory(path) && MakeFolders(AddressBookFolder()) && WriteNewFile(path, "");
 }
 
 }  // namespace corvelle

@@ -50,7 +50,8 @@ std::optional<TAddressEntry> ParseBookLine(std::string_view line);
 std::string FormatBookLine(const TAddressEntry& entry);
 
 // Reads the book at `path` into `entries` (replaced), in file order. A missing book is
-// created empty first. False when it can be neither read nor created.
+// created empty first. False when it can be neither read nor created, and for a relative
+// path (no mail directory set).
 bool LoadAddressBook(const std::string& path, std::vector<TAddressEntry>& entries);
 
 // Writes `entries` as the whole book at `path`, atomically: a crash leaves the old book or

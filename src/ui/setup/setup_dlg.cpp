@@ -21,12 +21,12 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "ui/books/address_book_form.h"
 #include "ui/common/byte_fields.h"
 #include "ui/common/font_mapping.h"
 #include "ui/common/popup_combo_box.h"
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
-#include "ui/books/address_book_form.h"
 #include "ui/common/named.h"
 
 namespace corvelle {
