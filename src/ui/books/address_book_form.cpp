@@ -92,7 +92,9 @@ void TAddressBookForm::BuildLayout() {
     connect(action, &QAction::triggered, this, handler);
     AddressEntries->addAction(action);
   }
-  connect(DefAddressBook, &QComboBox::activated, this, &TAddressBookForm::DefAddressBookChange);
+  connect(DefAddressBook, &QComboBox::activated, this, [this] {
+    if (BytesOf(DefAddressBook->currentData()) != shown_book_) DefAddressBookChange();  // choosing it again keeps it
+  });
   connect(NewAddressBook, &QPushButton::clicked, this, &TAddressBookForm::NewAddressBookClick);
   connect(DeleteAB, &QPushButton::clicked, this, &TAddressBookForm::DeleteABClick);
   connect(AddressEntries, &QTreeWidget::currentItemChanged, this, &TAddressBookForm::AddressEntriesChange);
