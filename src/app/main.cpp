@@ -9,6 +9,7 @@
 
 #include "core/cmdline/parms.h"
 #include "core/user_interface.h"
+#include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/common/program_end.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   app.setWindowIcon(QIcon::fromTheme("internet-mail", app.style()->standardIcon(QStyle::SP_FileIcon)));
   corvelle::QtUserInterface ui;
   corvelle::QtSocketNotifier socket_notifier;
+  corvelle::InstallBookActions();
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -39,7 +39,7 @@ TEST_F(ExpandTest, SingleAddresses) {
   Lines book = {"ann\tLee, Ann\tann@host", "ann\tSecond\tsecond@host", "van\tvan Dyke, Ann\tvan@host",
                 "bare\t\tbare@host", "nofull\tnofull@host"};
   std::pair<std::string, std::string> rows[] = {
-      {"ANN", "Ann Lee <ann@host>"}, {"van", "van Dyke, Ann <van@host>"}, {"bare", " <bare@host>"},
+      {"ANN", "Ann Lee <ann@host>"}, {"van", "\"van Dyke, Ann\" <van@host>"}, {"bare", " <bare@host>"},
       {"nofull", " <nofull@host>"}};  // the first line of a nickname wins
   for (const auto& [nickname, address] : rows) {
     Lines out = {"stale"};
@@ -54,6 +54,8 @@ TEST_F(ExpandTest, GroupsWithLocalUsersAndMembersFromTheDefaultBook) {
   Lines out;
   EXPECT_TRUE(ExpandAlias("team", out, {"team\tTeam\t(user@host,bob)"}));
   EXPECT_EQ(out, (Lines{"Team <user@host>", "bob@site"}));
+  EXPECT_TRUE(ExpandAlias("q", out, {"q\tSmith, \"J\"\t(j@host)"}));
+  EXPECT_EQ(out, Lines{"\"Smith, \\\"J\\\"\" <j@host>"}) << "a comma or a quote in a name is quoted";
   MailSettings.MailAddress = "self";
   EXPECT_TRUE(ExpandAlias("team", out, {"team\tTeam\t(user@host,bob)"}));
   EXPECT_EQ(out, (Lines{"Team <user@host>", "bob"}));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 
+#include "core/books/address_book.h"
 #include "core/store/big_file.h"
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
@@ -23,29 +24,20 @@ std::string_view TrimView(std::string_view s) {
 
 bool Contains(std::string_view s, char c) { return s.find(c) != std::string_view::npos; }
 
-// One address-book line taken apart: nickname TAB full name TAB address field. A line with
-// one TAB has no full name.
-struct BookEntry {
-  std::string_view nickname, full_name, field;
-};
-
-std::optional<BookEntry> ParseBookLine(std::string_view line) {
-  size_t tab = line.find('\t');
-  if (tab == std::string_view::npos || tab == 0) return std::nullopt;
-  BookEntry entry{line.substr(0, tab), {}, line.substr(tab + 1)};
-  size_t second = entry.field.find('\t');
-  if (second != std::string_view::npos) {
-    entry.full_name = entry.field.substr(0, second);
-    entry.field = entry.field.substr(second + 1);
-  }
-  return entry;
+// A name as an address line shows it: in double quotes when it holds a "," (which would
+// split the recipient there) or a double quote (which would hide the commas after it).
+std::string QuotedName(std::string_view name) {
+  if (name.find_first_of(",\"") == std::string_view::npos) return std::string(name);
+  std::string quoted = "\"";
+  for (char c : name) quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+  return quoted + '"';
 }
 
 // "Lee, Ann" is "Ann Lee"; "van Dyke, Ann" (a space before the comma) is left alone.
 std::string DisplayName(std::string_view full_name) {
   size_t comma = full_name.find(',');
-  if (comma == std::string_view::npos || Contains(full_name.substr(0, comma), ' ')) return std::string(full_name);
-  return TrimBlanks(full_name.substr(comma + 1)) + " " + std::string(full_name.substr(0, comma));
+  if (comma == std::string_view::npos || Contains(full_name.substr(0, comma), ' ')) return QuotedName(full_name);
+  return QuotedName(TrimBlanks(full_name.substr(comma + 1)) + " " + std::string(full_name.substr(0, comma)));
 }
 
 // One expansion with everything nested in it: the nicknames already expanded, and the
@@ -55,13 +47,13 @@ class Expansion {
   bool Alias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book) {
     out.clear();
     for (const std::string& line : book) {
-      std::optional<BookEntry> entry = ParseBookLine(line);
-      if (!entry || !SameNameIgnoringCase(entry->nickname, name)) continue;
+      std::optional<TAddressEntry> entry = ParseBookLine(line);
+      if (!entry || entry->Nickname.empty() || !SameNameIgnoringCase(entry->Nickname, name)) continue;
       expanded_.insert(AsciiLower(name));
-      if (!Contains(entry->field, ','))
-        out.push_back(DisplayName(entry->full_name) + " <" + std::string(entry->field) + ">");
-      else
+      if (TrimView(entry->AddressField).starts_with('('))
         Group(*entry, out);
+      else
+        out.push_back(DisplayName(entry->FullName) + " <" + entry->AddressField + ">");
       return true;
     }
     return false;
@@ -78,16 +70,9 @@ class Expansion {
   }
 
  private:
-  void Group(const BookEntry& entry, std::vector<std::string>& out) {
-    std::string full_name(entry.full_name);
-    std::string_view members = entry.field.size() >= 2 ? entry.field.substr(1, entry.field.size() - 2) : "";
-    for (size_t start = 0;;) {
-      size_t comma = members.find(',', start);
-      std::string item(TrimView(members.substr(start, comma == std::string_view::npos ? comma : comma - start)));
-      if (!item.empty()) Member(item, full_name, out);
-      if (comma == std::string_view::npos) break;
-      start = comma + 1;
-    }
+  void Group(const TAddressEntry& entry, std::vector<std::string>& out) {
+    std::string full_name = QuotedName(entry.FullName);
+    for (std::string& item : ParseAddressField(entry.AddressField)) Member(std::move(item), full_name, out);
   }
 
   void Member(std::string item, std::string& full_name, std::vector<std::string>& out) {

@@ -26,12 +26,13 @@ bool IsPlainAddress(std::string_view s);
 void SplitAddressList(std::vector<std::string>& list, std::string_view s);
 
 // Expands the nickname `name` (ignoring case; the first matching line wins) of the
-// address-book lines `book` (nickname TAB full name TAB address or "(" group ")") into
+// address-book lines `book` (ParseBookLine, ParseAddressField) into
 // display addresses in `out` (cleared first). A group member without "@" is a nickname of the
 // default book, else a local user on the host of MailSettings.MailAddress (without "@" there,
 // the message "Cannot add email address <member> without destination name
 // (user@destination)." is shown). Each nickname expands at most once per call, so a group
-// that names itself, directly or through others, ends; a repeated one adds nothing.
+// that names itself, directly or through others, ends; a repeated one adds nothing. A name
+// holding a "," or a double quote is put in double quotes, so it never splits a recipient.
 // False when `name` is no nickname of `book`.
 bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book);
 

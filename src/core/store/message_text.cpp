@@ -36,7 +36,10 @@ AddressBookChoice FillAddressBookList() {
   ListFolderFiles(MailSettings.MailDirectory + "System/AddressBook", files);
   for (const std::string& file : files) {
     size_t dot = file.rfind('.');
-    choice.names.push_back(dot == std::string::npos ? file : file.substr(0, dot));
+    std::string name = dot == std::string::npos ? file : file.substr(0, dot);
+    // "Friends.txt" and "Friends.cvab" are one book; work files of a save are none.
+    if (IsHiddenName(file) || (!choice.names.empty() && SameNameIgnoringCase(choice.names.back(), name))) continue;
+    choice.names.push_back(std::move(name));
   }
   if (!MailSettings.DefaultAB.empty()) {
     for (size_t i = 0; i < choice.names.size(); ++i) {

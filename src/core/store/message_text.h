@@ -18,8 +18,8 @@ bool WriteMessageLines(const std::string& path, const std::vector<std::string>& 
 // The caption of a new compose window: "Compose New Message " + (open_windows + 1).
 std::string NewMessageName(int open_windows);
 
-// The address books (names without extension, sorted) and the one to select: the default
-// book when present, else the first (-1 when there is none).
+// The address books (names without extension, sorted, each once; hidden files are none)
+// and the one to select: the default book when present, else the first (-1 for none).
 struct AddressBookChoice {
   std::vector<std::string> names;
   int selected = -1;

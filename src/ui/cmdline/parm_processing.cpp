@@ -14,6 +14,7 @@
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
 #include "core/user_interface.h"
+#include "ui/books/book_commands.h"
 #include "ui/common/program_end.h"
 #include "ui/main/corvel_prog.h"
 
@@ -22,8 +23,7 @@ namespace {
 
 void RunMenuCommand(TCorvelProg& window, Command command) { window.RunCommand(command); }
 
-// The options whose commands run through the main window's command table, and the one
-// that has no menu item yet.
+// The options whose commands run through the main window's command table, and "autoadd".
 std::map<ParmAction, ParmCommand>& ParmCommands() {
   static std::map<ParmAction, ParmCommand> commands{
       {ParmAction::GetSendAll, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::GetSendAll); }},
@@ -31,7 +31,7 @@ std::map<ParmAction, ParmCommand>& ParmCommands() {
       {ParmAction::ExportFolder, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ExportPine); }},
       {ParmAction::ImportFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ImportPine); }},
       {ParmAction::SendFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::SendFile); }},
-      {ParmAction::AutoAdd, [](TCorvelProg&, const ParmStep&) {}},
+      {ParmAction::AutoAdd, [](TCorvelProg& w, const ParmStep& step) { AutoAddFile(w, step.args[0]); }},
   };
   return commands;
 }

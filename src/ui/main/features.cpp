@@ -9,6 +9,7 @@ void RegisterFeatureCommands(CommandRegistry& registry) {
   RegisterSetupCommands(registry);
   RegisterHelpCommands(registry);
   RegisterTransferCommands(registry);
+  RegisterBookCommands(registry);
 }
 
 }  // namespace corvelle

@@ -12,6 +12,7 @@ void RegisterMessageCommands(CommandRegistry& registry); // messages/message_com
 void RegisterSetupCommands(CommandRegistry& registry);   // setup/setup_commands.cpp
 void RegisterHelpCommands(CommandRegistry& registry);    // help/help_commands.cpp
 void RegisterTransferCommands(CommandRegistry& registry); // transfer/transfer_commands.cpp
+void RegisterBookCommands(CommandRegistry& registry);     // books/book_commands.cpp
 
 // All of the above.
 void RegisterFeatureCommands(CommandRegistry& registry);

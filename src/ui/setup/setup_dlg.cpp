@@ -21,6 +21,7 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "ui/books/address_book_form.h"
 #include "ui/common/byte_fields.h"
 #include "ui/common/font_mapping.h"
 #include "ui/common/popup_combo_box.h"
@@ -106,7 +107,6 @@ QWidget* TSetupDlg::MakeDirectoriesPage() {
   connect(CreateSig, &QPushButton::clicked, this, &TSetupDlg::CreateSigClick);
   DefAddressBook = Named(new QComboBox(page), "DefAddressBook");
   CreateAB = Named(new QPushButton("Address books...", page), "CreateAB");
-  CreateAB->setEnabled(false);  // the address book editor is not part of this build yet
   connect(CreateAB, &QPushButton::clicked, this, &TSetupDlg::CreateABClick);
 
   auto* form = new QFormLayout(page);
@@ -234,8 +234,8 @@ void TSetupDlg::CreateSigClick() {
 }
 
 void TSetupDlg::CreateABClick() {
-  // Opens the address book editor once it is part of the program; the button stays
-  // disabled until then.
+  TAddressBookForm editor(this);
+  editor.exec();
 }
 
 void TSetupDlg::SetDefFontBtnClick() {

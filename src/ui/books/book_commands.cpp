@@ -1,0 +1,123 @@
+#include "ui/books/book_commands.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <memory>
+
+#include "core/books/auto_add.h"
+#include "core/busy_guard.h"
+#include "core/store/addresses.h"
+#include "core/store/folder_list.h"
+#include "core/user_interface.h"
+#include "platform/paths.h"
+#include "ui/books/address_book_form.h"
+#include "ui/books/mail_select_dlg.h"
+#include "ui/cmdline/parm_processing.h"
+#include "ui/folders/folder_select.h"
+#include "ui/main/commands.h"
+#include "ui/main/corvel_prog.h"
+#include "ui/main/features.h"
+#include "ui/transfer/wait_dlg.h"
+#include "ui/viewer/address_actions.h"
+#include "ui/viewer/mail_viewer.h"
+
+namespace corvelle {
+namespace {
+
+class BookActions : public AddressActions {
+ public:
+  std::optional<std::vector<std::string>> ChooseRecipients(QWidget* parent,
+                                                           const std::vector<std::string>& entries) override {
+    TMailSelectDlg dialog(parent);
+    dialog.ChosenList = entries;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.ChosenList;
+  }
+  void AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries) override {
+    corvelle::AutoAddAddresses(parent, entries);
+  }
+};
+
+void Addressbook1Click(TCorvelProg& window) {
+  TAddressBookForm editor(&window);
+  editor.exec();
+}
+
+// The folders to read: the one the command line gave, else those the user chooses.
+std::vector<std::string> AutoAddFolders(TCorvelProg& window) {
+  if (!window.ParmFile.empty()) {
+    std::vector<std::string> folders{window.ParmFile};
+    window.ParmFile.clear();
+    return folders;
+  }
+  TFolderSelect select(&window);
+  select.setWindowTitle("Select address book auto-add folders");
+  select.exec();
+  return SplitFolderList(select.GetFolders());
+}
+
+void Allsendersinfolder1Click(TCorvelProg& window) {
+  std::vector<std::string> senders;
+  {
+    auto wait = std::make_unique<TWaitDlg>(&window);
+    wait->setWindowTitle("Adding sender addresses to address book");
+    std::vector<std::string> folders = AutoAddFolders(window);
+    wait->show();
+    senders = CollectFolderSenders(folders, [&wait](int total, int current, const std::string& status) {
+      wait->SetTotal(total);
+      wait->SetCurrent(current);
+      wait->SetStatus(status);
+      wait->repaint();
+    });
+  }
+  AutoAddAddresses(&window, senders);
+}
+
+// The folder run processes events while it reads: it holds the busy guard, and forwarded
+// command lines that came meanwhile run when it ends.
+void GuardedAllSenders(TCorvelProg& window) {
+  {
+    BusyGuard guard;
+    if (!guard) {
+      window.Panel3->setText(QString::fromUtf8(kBusyText));
+      return;
+    }
+    Allsendersinfolder1Click(window);
+  }
+  if (!window.PendingParms.empty()) QTimer::singleShot(0, &window, [&window] { RunPendingParms(window); });
+}
+
+void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
+  if (TMailViewer* viewer = window.ActiveViewer()) (viewer->*button)();
+}
+
+}  // namespace
+
+void AutoAddAddresses(QWidget* owner, const std::vector<std::string>& texts) {
+  TAddressBookForm editor(owner);
+  editor.SetNewAddresses(texts);
+  editor.exec();
+}
+
+void AutoAddFile(TCorvelProg& window, const std::string& file) {
+  if (file.empty()) return;
+  if (!FileExists(file)) {
+    ShowMessage("File does not exist.");
+    return;
+  }
+  AutoAddAddresses(&window, {GetFromAddress(ResolvePath(file))});
+}
+
+void InstallBookActions() {
+  static BookActions actions;
+  SetViewerAddressActions(&actions);
+}
+
+void RegisterBookCommands(CommandRegistry& registry) {
+  registry.Register(Command::ViewAddressBook, Addressbook1Click);
+  registry.Register(Command::AutoAddAllSenders, GuardedAllSenders);
+  registry.Register(Command::AutoAddFromTo, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::ToAddrBtnClick); });
+  registry.Register(Command::AutoAddCc, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::CCAddrBtnClick); });
+}
+
+}  // namespace corvelle
