@@ -9,6 +9,8 @@ void RegisterFeatureCommands(CommandRegistry& registry) {
   RegisterSetupCommands(registry);
   RegisterHelpCommands(registry);
   RegisterTransferCommands(registry);
+  RegisterFolderToolCommands(registry);
+  RegisterTextCommands(registry);
 }
 
 }  // namespace corvelle
