@@ -85,7 +85,8 @@ class FilterEditorTest : public QObject {
     page->UpBtnClick();
     Select(*page, 1);
     page->DownBtnClick();
-    QCOMPARE(Lines(ListTexts(*page).begin(), ListTexts(*page).begin() + 2), before);
+    Lines after = ListTexts(*page);
+    QCOMPARE(Lines(after.begin(), after.begin() + 2), before);
     QCOMPARE(Rule(*page, 1).at(1), std::string("smith"));
     page->FilterList->setCurrentRow(-1);
     page->UpBtnClick();
