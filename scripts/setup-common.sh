@@ -7,7 +7,7 @@ CORVELLE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 CORVELLE_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev procmail
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
   xvfb xauth xdotool poppler-utils
 )

@@ -122,6 +122,7 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   s.DefaultAB = ini.ReadString(kMain, "DefaultAB", "AddressBook");
   if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
   s.DefaultFont = LoadFont(ini);
+  s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
   MailSettings = std::move(s);
   MailSettings.DefaultABPath = DefaultAddressBookPath();
 }

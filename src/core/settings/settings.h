@@ -33,6 +33,8 @@ struct TMailSettings {
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
   std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
   FontRecord DefaultFont;
+  // Where comments and problem reports go; only read, so a hand-set address stays.
+  std::string SupportAddress = "support@corvelle.invalid";
 };
 
 // The settings of this run. Written by LoadSettings and the setup dialog; read by all.

@@ -103,7 +103,17 @@ FiledCopy FileOneCopy(const std::string& source, const std::string& target, cons
   return copy;
 }
 
+std::string TargetName(const NameFields& fields, const std::string& entry, const std::string& file_name) {
+  bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
+  return FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
+}
+
 }  // namespace
+
+std::string FiledTarget(const std::string& folder_text, const std::string& file_name,
+                        const std::vector<std::string>& lines) {
+  return TargetName(ScanHeader(lines), folder_text, file_name);
+}
 
 bool FilingResult::AllMoved() const {
   return std::all_of(copies.begin(), copies.end(), [](const FiledCopy& c) { return c.outcome == Filing::kMoved; });
@@ -126,9 +136,7 @@ bool FileMessage(const std::string& folders, const std::string& sub_dir, const s
 
   for (const std::string& entry : SplitFolderList(folders)) {
     Ui().ProcessEvents();
-    bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
-    std::string target =
-        FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
+    std::string target = TargetName(fields, entry, file_name);
     FiledCopy copy;
     if (write_first) {
       copy = FileOneCopy(source, target, lines, result.kept, !source_existed);

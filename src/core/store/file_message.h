@@ -47,4 +47,10 @@ bool FileMessage(const std::string& folders, const std::string& sub_dir, const s
 bool FileMessage(const std::string& folders, const std::string& sub_dir, const std::string& file_name,
                  const std::vector<std::string>& lines, bool write_first);
 
+// The name FileMessage gives a message with the header `lines` filed into `folder_text`
+// from a source named `file_name`, before MoveFileUnique numbers it. For callers that
+// write the message's bytes themselves.
+std::string FiledTarget(const std::string& folder_text, const std::string& file_name,
+                        const std::vector<std::string>& lines);
+
 }  // namespace corvelle

@@ -17,6 +17,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
+#include "ui/main/guarded_command.h"
 #include "ui/transfer/wait_dlg.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
@@ -73,20 +74,6 @@ void Allsendersinfolder1Click(TCorvelProg& window) {
   AutoAddAddresses(&window, senders);
 }
 
-// The folder run processes events while it reads: it holds the busy guard, and forwarded
-// command lines that came meanwhile run when it ends.
-void GuardedAllSenders(TCorvelProg& window) {
-  {
-    BusyGuard guard;
-    if (!guard) {
-      window.Panel3->setText(QString::fromUtf8(kBusyText));
-      return;
-    }
-    Allsendersinfolder1Click(window);
-  }
-  if (!window.PendingParms.empty()) QTimer::singleShot(0, &window, [&window] { RunPendingParms(window); });
-}
-
 void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
   if (TMailViewer* viewer = window.ActiveViewer()) (viewer->*button)();
 }
@@ -115,7 +102,7 @@ void InstallBookActions() {
 
 void RegisterBookCommands(CommandRegistry& registry) {
   registry.Register(Command::ViewAddressBook, Addressbook1Click);
-  registry.Register(Command::AutoAddAllSenders, GuardedAllSenders);
+  registry.Register(Command::AutoAddAllSenders, Guarded(Allsendersinfolder1Click));
   registry.Register(Command::AutoAddFromTo, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::ToAddrBtnClick); });
   registry.Register(Command::AutoAddCc, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::CCAddrBtnClick); });
 }

@@ -24,6 +24,7 @@
 #include "core/settings/settings.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/common/qt_text.h"
+#include "ui/help/text_menu.h"
 #include "ui/main/features.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui/viewer/replace_dialog.h"
@@ -127,7 +128,8 @@ void TCorvelProg::BuildLayout() {
 void TCorvelProg::DoParms(const std::vector<std::string>& args) { ProcessParmStrings(*this, args, true); }
 
 void TCorvelProg::DoCommonTextFill() {
-  // The common-text entries of the Text menu arrive with their own change.
+  FillCommonTextMenu(*this, *Text1, kFixedTextItems);
+  UpdateMenuItems();
 }
 
 void TCorvelProg::CloseFindDialogs() {

@@ -72,7 +72,7 @@ class TCorvelProg : public QMainWindow {
   // Enables the common-text entries of the Text menu (the items after its third).
   void EnableCommonText(bool enable);
 
-  // Rebuilds the common-text entries of the Text menu (not filled yet).
+  // Rebuilds the common-text entries of the Text menu.
   void DoCommonTextFill();
 
   // Runs a menu or speed-button command through its registered handler; a command

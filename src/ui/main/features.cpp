@@ -10,6 +10,8 @@ void RegisterFeatureCommands(CommandRegistry& registry) {
   RegisterHelpCommands(registry);
   RegisterTransferCommands(registry);
   RegisterBookCommands(registry);
+  RegisterFolderToolCommands(registry);
+  RegisterTextCommands(registry);
 }
 
 }  // namespace corvelle

@@ -13,6 +13,8 @@ void RegisterSetupCommands(CommandRegistry& registry);   // setup/setup_commands
 void RegisterHelpCommands(CommandRegistry& registry);    // help/help_commands.cpp
 void RegisterTransferCommands(CommandRegistry& registry); // transfer/transfer_commands.cpp
 void RegisterBookCommands(CommandRegistry& registry);     // books/book_commands.cpp
+void RegisterFolderToolCommands(CommandRegistry& registry); // folders/folder_tool_commands.cpp
+void RegisterTextCommands(CommandRegistry& registry);     // help/text_commands.cpp
 
 // All of the above.
 void RegisterFeatureCommands(CommandRegistry& registry);

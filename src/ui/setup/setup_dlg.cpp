@@ -27,6 +27,7 @@
 #include "ui/common/popup_combo_box.h"
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
+#include "ui/setup/filter_editor.h"
 #include "ui/common/named.h"
 
 namespace corvelle {
@@ -63,7 +64,7 @@ TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Mail Setup Dialog");
 
   Setup = Named(new QTabWidget(this), "Setup");
-  FiltersPage = Named(new QWidget, "FiltersPage");  // the filter editor fills it
+  FiltersPage = Filters = new TFilterEditor;
   DirectoriesPage = MakeDirectoriesPage();
   UserSettingsPage = MakeUserSettingsPage();
   PreferencesPage = MakePreferencesPage();
@@ -315,6 +316,7 @@ void TSetupDlg::OKBtnClick() {
 }
 
 void TSetupDlg::CancelBtnClick() {
+  Filters->MailFilter1.SetDiscard(true);
   CloseOK = true;
   reject();
 }

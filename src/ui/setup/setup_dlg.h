@@ -18,6 +18,7 @@ class QTabWidget;
 namespace corvelle {
 
 class PopupComboBox;
+class TFilterEditor;
 
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
@@ -51,6 +52,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   // The notebook and its pages.
   QTabWidget* Setup;
   QWidget* FiltersPage;
+  TFilterEditor* Filters;  // the Filters page itself
   QWidget* DirectoriesPage;
   QWidget* UserSettingsPage;
   QWidget* PreferencesPage;

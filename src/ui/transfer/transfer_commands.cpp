@@ -21,6 +21,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
+#include "ui/main/guarded_command.h"
 #include "ui/transfer/trans_dlg.h"
 #include "ui/viewer/mail_viewer.h"
 
@@ -29,22 +30,6 @@ namespace {
 
 ResultLine ResultPanel(TCorvelProg& window) {
   return [&window](const std::string& text) { window.Panel3->setText(TextToQt(text)); };
-}
-
-// A command that refuses quietly while another one holds the busy guard. Forwarded command
-// lines that arrived meanwhile waited in the queue; they run once the command has ended.
-CommandHandler Guarded(void (*command)(TCorvelProg&)) {
-  return [command](TCorvelProg& window) {
-    {
-      BusyGuard guard;
-      if (!guard) {
-        window.Panel3->setText(QString::fromUtf8(kBusyText));
-        return;
-      }
-      command(window);
-    }
-    if (!window.PendingParms.empty()) QTimer::singleShot(0, &window, [&window] { RunPendingParms(window); });
-  };
 }
 
 void GetNewMail1Click(TCorvelProg& window) {

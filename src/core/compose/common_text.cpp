@@ -1,0 +1,53 @@
+#include "core/compose/common_text.h"
+
+#include "core/settings/settings.h"
+#include "core/store/file_naming.h"
+#include "core/store/folder_files.h"
+#include "core/store/message_text.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+
+std::string CommonTextFolder() { return MailSettings.MailDirectory + "System/Common Text"; }
+
+std::vector<CommonTextEntry> ListCommonText() {
+  std::string folder = ResolvePath(CommonTextFolder()) + "/";
+  std::vector<std::string> names;
+  ListFolderFiles(folder, names);
+  std::vector<CommonTextEntry> entries;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    if (name.size() < 4 || AsciiLower(name.substr(name.size() - 4)) != ".txt") continue;
+    entries.push_back({static_cast<int>(i + 1), name.substr(0, name.size() - 4), folder + name});
+  }
+  return entries;
+}
+
+std::string CommonTextCaption(const CommonTextEntry& entry) {
+  std::string caption = "&" + std::to_string(entry.number) + " - ";
+  for (char c : entry.description) {
+    if (c == '&') caption += '&';
+    caption += c;
+  }
+  return caption;
+}
+
+bool ReadCommonText(const std::string& path, std::string& text) {
+  std::vector<std::string> lines;
+  text.clear();
+  if (!ReadMessageLines(path, lines)) return false;
+  for (const std::string& line : lines) text += line + "\n";
+  return true;
+}
+
+bool AddCommonText(const std::string& description, const std::vector<std::string>& lines) {
+  std::string folder = ResolvePath(CommonTextFolder());
+  std::string work = UniqueFileName(folder, ".txt");
+  if (!WriteMessageLines(work, lines)) return false;
+  std::string name = description, final_name;
+  SanitizeFileName(name);
+  MoveFileUnique(work, folder + "/" + name + ".txt", final_name);
+  return true;
+}
+
+}  // namespace corvelle

@@ -1,0 +1,29 @@
+#pragma once
+// Writing the messages of a folder into one mailbox file inside it.
+
+#include <ctime>
+#include <string>
+
+#include "core/mailbox/mailbox_import.h"  // StatusLine
+#include "core/mailbox/mbox_format.h"
+
+namespace corvelle {
+
+struct ExportResult {
+  std::string output;  // the mailbox file: folder + "pine.fol" or "netscape.fol"
+  int exported = 0;    // message files written (and then deleted)
+  bool ok = false;     // the output holds every message of the folder
+};
+
+// Appends every ".mail" and ".newmail" file of the folder `folder_text` (relative to the
+// mail directory, or absolute), in listing order, to the folder's mailbox file: a separator
+// line dated `when`, then the file's bytes with one more ">" on each line matching
+// ^>*"From ", a file without a final line end given CR LF. The mailbox file is created
+// when absent and appended to otherwise, never replaced. Only once it is flushed and read
+// back intact are the exported files deleted; a file that cannot be read fails the folder,
+// and then nothing is written or deleted. Empty files and hidden files stay as they are.
+// Progress goes to Ui(): the file index as Current.
+ExportResult ExportFolder(const std::string& folder_text, MailboxKind kind, std::time_t when,
+                          const StatusLine& status = {});
+
+}  // namespace corvelle

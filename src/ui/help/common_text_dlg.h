@@ -1,0 +1,29 @@
+#pragma once
+// TCommonTextDlg ("Common Text"): a description and a text, stored as a new common-text
+// entry when OK finds both filled.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace corvelle {
+
+class TCommonTextDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TCommonTextDlg(QWidget* parent = nullptr);
+
+  // OK: refuses an empty description or text with a message (focus to that field), and an
+  // entry that cannot be written; otherwise stores the entry and closes with OK.
+  void BitBtn1Click();
+
+  QLineEdit* Description;
+  QPlainTextEdit* TheText;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn3;
+};
+
+}  // namespace corvelle

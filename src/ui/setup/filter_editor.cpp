@@ -1,0 +1,263 @@
+#include "ui/setup/filter_editor.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/user_interface.h"
+#include "ui/common/named.h"
+#include "ui/common/qt_text.h"
+#include "ui/folders/folder_select.h"
+
+namespace corvelle {
+namespace {
+
+constexpr const char* kNewRuleLine = " ";
+
+// The value of a rule line: what follows its first "=".
+std::string Value(const std::string& line) {
+  size_t eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(eq + 1);
+}
+
+QString ShownValue(const std::string& line) { return TextToQt(Value(line).substr(0, 255)); }
+
+void Refuse(const char* caption, const char* text) { Ui().Message(text, caption, Buttons::Ok, MessageIcon::Error); }
+
+}  // namespace
+
+TFilterEditor::TFilterEditor(QWidget* parent)
+    : QWidget(parent),
+      GroupBox2(Named(new QGroupBox("Current Mail Filters", this), "GroupBox2")),
+      Label1(Named(new QLabel("Mail filtering will occur in the following order:", this), "Label1")),
+      FilterList(Named(new QListWidget(this), "FilterList")),
+      NewButton(Named(new QPushButton("&New", this), "NewButton")),
+      DeleteButton(Named(new QPushButton("&Delete", this), "DeleteButton")),
+      UpBtn(Named(new QPushButton("&Up", this), "UpBtn")),
+      DownBtn(Named(new QPushButton("Do&wn", this), "DownBtn")),
+      EditFilters(Named(new QGroupBox("Edit Filters", this), "EditFilters")),
+      HeaderText(Named(new QComboBox(this), "HeaderText")),
+      SearchText(Named(new QLineEdit(this), "SearchText")),
+      FolderText(Named(new QLineEdit(this), "FolderText")),
+      SaveFilter(Named(new QPushButton("&Save Filter", this), "SaveFilter")),
+      AndButton(Named(new QPushButton("Next &Condition", this), "AndButton")),
+      SelFolderButton(Named(new QPushButton("Select F&olders", this), "SelFolderButton")) {
+  setObjectName("FiltersPage");
+  HeaderText->setEditable(true);
+  HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Default*"});
+  HeaderText->setCurrentIndex(0);
+  FolderText->setReadOnly(true);
+  FilterList->setSelectionMode(QAbstractItemView::SingleSelection);
+  BuildLayout();
+  FillFilterList();
+
+  connect(FilterList, &QListWidget::itemClicked, this, &TFilterEditor::FilterListClick);
+  connect(FilterList, &QListWidget::itemDoubleClicked, this, &TFilterEditor::FilterListClick);
+  connect(NewButton, &QPushButton::clicked, this, &TFilterEditor::NewButtonClick);
+  connect(DeleteButton, &QPushButton::clicked, this, &TFilterEditor::DeleteButtonClick);
+  connect(UpBtn, &QPushButton::clicked, this, &TFilterEditor::UpBtnClick);
+  connect(DownBtn, &QPushButton::clicked, this, &TFilterEditor::DownBtnClick);
+  connect(SaveFilter, &QPushButton::clicked, this, &TFilterEditor::SaveFilterClick);
+  connect(AndButton, &QPushButton::clicked, this, &TFilterEditor::AndButtonClick);
+  connect(SelFolderButton, &QPushButton::clicked, this, &TFilterEditor::SelFolderButtonClick);
+}
+
+void TFilterEditor::BuildLayout() {
+  auto* rules = new QVBoxLayout(GroupBox2);
+  rules->addWidget(Label1);
+  rules->addWidget(FilterList, 1);
+  auto* rule_buttons = new QHBoxLayout;
+  for (QPushButton* button : {NewButton, DeleteButton, UpBtn, DownBtn}) rule_buttons->addWidget(button);
+  rules->addLayout(rule_buttons);
+
+  auto* fields = new QFormLayout;
+  auto* header_label = new QLabel("&Filter on:", EditFilters);
+  header_label->setBuddy(HeaderText);
+  auto* search_label = new QLabel("Search &text:", EditFilters);
+  search_label->setBuddy(SearchText);
+  fields->addRow(header_label, HeaderText);
+  fields->addRow(search_label, SearchText);
+  fields->addRow(new QLabel("Into folder(s):", EditFilters), FolderText);
+  auto* edit = new QVBoxLayout(EditFilters);
+  edit->addLayout(fields);
+  auto* edit_buttons = new QHBoxLayout;
+  for (QPushButton* button : {SaveFilter, AndButton, SelFolderButton}) edit_buttons->addWidget(button);
+  edit->addLayout(edit_buttons);
+
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(GroupBox2, 1);
+  page->addWidget(EditFilters);
+}
+
+void TFilterEditor::FillFilterList() {
+  std::vector<std::string> lines;
+  MailFilter1.GetFilterList(lines);
+  FilterList->clear();
+  for (const std::string& line : lines) FilterList->addItem(TextToQt(line));
+}
+
+int TFilterEditor::Selected() const {
+  QListWidgetItem* item = FilterList->currentItem();
+  return item && item->isSelected() ? FilterList->row(item) : -1;
+}
+
+bool TFilterEditor::NewRuleSelected() const {
+  int row = Selected();
+  return row >= 0 && FilterList->item(row)->text() == kNewRuleLine;
+}
+
+void TFilterEditor::ClearCondition() {
+  HeaderText->setCurrentIndex(0);
+  SearchText->clear();
+}
+
+void TFilterEditor::ShowCondition(size_t header_line) {
+  HeaderText->setEditText(ShownValue(WorkLines[header_line]));
+  SearchText->setText(ShownValue(WorkLines[header_line + 1]));
+}
+
+void TFilterEditor::NewButtonClick() {
+  CondIndex = 0;
+  WorkLines.clear();  // a new rule starts empty, not with the lines of the last one shown
+  FilterList->addItem(kNewRuleLine);
+  FilterList->setCurrentRow(FilterList->count() - 1);
+  ClearCondition();
+  FolderText->clear();
+  HeaderText->setFocus();
+}
+
+void TFilterEditor::FilterListClick() {
+  int row = Selected();
+  if (row < 0 || NewRuleSelected()) return;  // an unstored rule has nothing to show
+  CondIndex = 0;
+  WorkLines.clear();
+  MailFilter1.GetFilter(row + 1, WorkLines);
+  if (WorkLines.size() < 3) return;
+  ShowCondition(0);
+  FolderText->setText(ShownValue(WorkLines.back()));
+}
+
+bool TFilterEditor::SaveFilterClick() {
+  if (HeaderText->currentText().isEmpty() || SearchText->text().isEmpty() || FolderText->text().isEmpty()) {
+    Refuse("Save Filter Error", "All edit categories must be filled.");
+    return false;
+  }
+  std::string header = "HeaderLine=" + TextFromQt(HeaderText->currentText());
+  std::string search = "SearchText=" + TextFromQt(SearchText->text());
+  std::string folders = "FolderText=" + TextFromQt(FolderText->text());
+  size_t slot = 2 * static_cast<size_t>(CondIndex);
+  if (CondIndex == 0 && WorkLines.size() <= 3) {
+    WorkLines = {header, search, folders};
+  } else if (WorkLines.size() < slot + 3) {
+    if (!WorkLines.empty()) WorkLines.pop_back();
+    WorkLines.insert(WorkLines.end(), {header, search, folders});
+  } else {
+    WorkLines[slot] = header;
+    WorkLines[slot + 1] = search;
+    WorkLines.back() = folders;
+  }
+  if (Selected() < 0) {
+    Refuse("Save Filter Error", "You must first select a filter to save.");
+    return false;
+  }
+  return StoreSelected();
+}
+
+// Stores WorkLines as the selected rule (a new last one for the unstored line) and shows it.
+bool TFilterEditor::StoreSelected() {
+  int row = Selected();
+  if (!MailFilter1.PutFilter(WorkLines, NewRuleSelected() ? 0 : row + 1)) {
+    Refuse("Save Filter Error", "Filter could not be added.");
+    return false;
+  }
+  FilterList->item(row)->setText(TextToQt(TMailFilter::FormatFilter(WorkLines)));
+  FilterList->setCurrentRow(row);
+  return true;
+}
+
+void TFilterEditor::AndButtonClick() {
+  if (Selected() < 0) {
+    Refuse("Mail Filter Error", "You must first select a filter.");
+    return;
+  }
+  if (NewRuleSelected()) {
+    WorkLines.clear();
+    SaveFilterClick();
+    if (WorkLines.empty() || NewRuleSelected()) return;
+  }
+  size_t slot = 2 * static_cast<size_t>(CondIndex);
+  if (WorkLines.size() < slot + 3) {
+    if (HeaderText->currentText().isEmpty() || SearchText->text().isEmpty()) {
+      Refuse("Mail Filter Error", "'Filter on' and 'Search text' fields must be filled to add a search condition.");
+    } else {
+      std::string folders = "FolderText=" + Value(WorkLines.back());
+      WorkLines.pop_back();
+      WorkLines.insert(WorkLines.end(), {"HeaderLine=" + TextFromQt(HeaderText->currentText()),
+                                         "SearchText=" + TextFromQt(SearchText->text()), folders});
+      if (StoreSelected()) ClearCondition();
+    }
+  } else if (WorkLines.size() == slot + 3) {
+    ClearCondition();
+  } else {
+    ShowCondition(slot + 2);
+  }
+  ++CondIndex;
+}
+
+void TFilterEditor::SelFolderButtonClick() {
+  if (Selected() < 0) {
+    Refuse("Mail Filter Error", "You must first select a filter.");
+    return;
+  }
+  TFolderSelect dialog(this);
+  dialog.SetFolders(TextFromQt(FolderText->text()));
+  if (run_folder_select)
+    run_folder_select(dialog);
+  else
+    dialog.exec();
+  FolderText->setText(TextToQt(dialog.GetFolders()));
+  SaveFilterClick();
+}
+
+void TFilterEditor::DeleteButtonClick() {
+  int row = Selected();
+  if (row < 0 || Ask("Delete this filter?", "Mail Filters", Buttons::YesNo) != Answer::Yes) return;
+  MailFilter1.DeleteFilter(row + 1);
+  FillFilterList();
+  ClearCondition();
+  FolderText->clear();
+  CondIndex = 0;
+}
+
+void TFilterEditor::MoveLine(int from, int to) {
+  FilterList->insertItem(to, FilterList->takeItem(from));
+  FilterList->setFocus();
+  FilterList->setCurrentRow(to);
+}
+
+// Stored rules are the first lines; a line of an unstored new rule follows them. Moving it,
+// or a rule past it, is refused: the store has no rule there to exchange with.
+void TFilterEditor::UpBtnClick() {
+  int row = Selected();
+  if (row < 0) return Refuse("Mail Filter Error", "You must first select a filter.");
+  if (row == 0 || row >= MailFilter1.FilterCount()) return QApplication::beep();
+  MailFilter1.SwapFilter(row + 1, row);
+  MoveLine(row, row - 1);
+}
+
+void TFilterEditor::DownBtnClick() {
+  int row = Selected();
+  if (row < 0) return Refuse("Mail Filter Error", "You must first select a filter.");
+  if (row + 1 >= MailFilter1.FilterCount()) return QApplication::beep();
+  MailFilter1.SwapFilter(row + 1, row + 2);
+  MoveLine(row, row + 1);
+}
+
+}  // namespace corvelle
