@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/settings/security_settings.h"
+
 namespace corvelle {
 
 inline constexpr const char* kVersion = "1.24b";
@@ -33,6 +35,7 @@ struct TMailSettings {
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
   std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
   FontRecord DefaultFont;
+  SecuritySettings Secure;
 };
 
 // The settings of this run. Written by LoadSettings and the setup dialog; read by all.
