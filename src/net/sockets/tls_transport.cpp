@@ -20,21 +20,32 @@ namespace {
 constexpr size_t kPullChunk = 32 * 1024;
 constexpr int kWriteChunk = 16 * 1024;  // one record's worth of text per SSL_write
 
-// One context for the program: the trusted roots are loaded once.
+SSL_CTX* NewContext(const std::string& ca_file) {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+  if (!ctx) return ctx;
+  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  // The chain is checked after the handshake, so that a failure can be put to the user.
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+  if (!ca_file.empty())
+    SSL_CTX_load_verify_locations(ctx, ca_file.c_str(), nullptr);
+  else
+    SSL_CTX_set_default_verify_paths(ctx);
+  return ctx;
+}
+
+// The context of the trusted roots in force: the system store, or the file that
+// CORVELLE_TLS_CA_FILE names (a test CA). Made again only when that variable changes;
+// connections under way hold their own reference to the old one.
 SSL_CTX* Context() {
-  static SSL_CTX* context = [] {
-    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
-    if (!ctx) return ctx;
-    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-    // The chain is checked after the handshake, so a failure can be put to the user.
-    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
-    const char* ca_file = std::getenv("CORVELLE_TLS_CA_FILE");
-    if (ca_file && *ca_file)
-      SSL_CTX_load_verify_locations(ctx, ca_file, nullptr);
-    else
-      SSL_CTX_set_default_verify_paths(ctx);
-    return ctx;
-  }();
+  static SSL_CTX* context = nullptr;
+  static std::string loaded;
+  const char* variable = std::getenv("CORVELLE_TLS_CA_FILE");
+  std::string ca_file = variable ? variable : "";
+  if (!context || ca_file != loaded) {
+    if (context) SSL_CTX_free(context);
+    context = NewContext(ca_file);
+    loaded = ca_file;
+  }
   return context;
 }
 
