@@ -27,6 +27,7 @@
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
 #include "ui/common/named.h"
+#include "ui/setup/security_fields.h"
 
 namespace corvelle {
 namespace {
@@ -149,6 +150,7 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   form->addRow("Name:", NameTxt);
   form->addRow("Email address:", MailAddressTxt);
   form->addRow(QString(), LeaveMail);
+  SecurityRows = new SecurityFields(form, SendSvrPortTxt, ServerPortTxt);
   return page;
 }
 
@@ -184,6 +186,7 @@ void TSetupDlg::LoadFields() {
       {SendSvrTxt, s.SendServer}, {MailServerTxt, s.MailServer},          {UserNameTxt, s.UserName},
       {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
+  SecurityRows->Load(s);
   LeaveMail->setChecked(s.LeaveMailOnServer == "1");
   ExitAfterCmd->setChecked(s.ExitAfterCmdProc == "1");
   RememberPos->setChecked(s.RememberPos == "1");
@@ -286,6 +289,7 @@ void TSetupDlg::OKBtnClick() {
   s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
   s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
+  SecurityRows->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked() ? "1" : "0";

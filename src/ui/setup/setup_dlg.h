@@ -18,6 +18,7 @@ class QTabWidget;
 namespace corvelle {
 
 class PopupComboBox;
+class SecurityFields;
 
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
@@ -71,6 +72,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QLineEdit* NameTxt;
   QLineEdit* MailAddressTxt;
   QCheckBox* LeaveMail;
+  SecurityFields* SecurityRows;  // the security rows of the User settings page
   // Preferences.
   QCheckBox* ExitAfterCmd;
   QCheckBox* RememberPos;
