@@ -75,6 +75,8 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
        "The mail server mail.example could not start a secure connection."},
       {"dropped in the handshake", Security::kStartTls, ehlo + "S: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nCLOSE\n",
        "Secure connection to mail.example failed: " + kDropped},
+      {"silent in the handshake: the watchdog", Security::kStartTls,
+       ehlo + "S: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nSTALL\n", "Transfer error: Blocking call timed out"},
       {"no TLS, and the user keeps the password", Security::kNone,
        ehlo + "S: 250 AUTH PLAIN LOGIN\nC: mail from:<self@site>\nS: 530 authentication required\nC: QUIT\n",
        "The mail server mail.example asks for your password, and the connection is not encrypted.\n\r"
@@ -87,7 +89,7 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
     MailSettings.Secure.SendSecurity = SecurityText(row.security);
     Spool("0.out", kMessage);
     FakeServer server(row.script);
-    auto sender = NewSender(2);
+    auto sender = NewSender(1);
     sender->SetTransport(server.NewTransport());
     EXPECT_EQ(sender->SendOutGoingMail(), 0);
     Check(server, row.box);
