@@ -159,8 +159,8 @@ TEST_F(SandboxTls, RefusedConnectionsKeepTheMessageSpooled) {
   }
 }
 
-// The asynchronous mode shakes hands in the event loop, and a message of many TLS records
-// arrives whole: records decrypted together are announced without a new readable event.
+// The asynchronous mode shakes hands in the event loop and carries a message of many TLS
+// records whole.
 TEST_F(SandboxTls, TheAsynchronousModeSpeaksTls) {
   std::string body;
   for (int i = 0; i < 4000; ++i) body += "line " + std::to_string(i) + " of a message that spans many records\r\n";

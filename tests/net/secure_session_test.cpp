@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
@@ -96,6 +98,23 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
     EXPECT_EQ(Names("Spool"), Strings{"0.out"});
     EXPECT_EQ(MailSettings.Secure.ClearAuthConfirmed, "0");
   }
+}
+
+// Cancel ends a handshake the server never finishes, long before the watchdog would.
+TEST_F(SecureSessionTest, CancelEndsTheHandshake) {
+  MailSettings.Secure.SendSecurity = SecurityText(Security::kStartTls);
+  Spool("0.out", kMessage);
+  FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nSTALL\n");
+  auto sender = NewSender(30);
+  sender->SetTransport(server.NewTransport());
+  ui.on_events = [&] {
+    if (server.Finished() && sender->CancelCount() == 0) sender->CancelListen();
+  };
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(sender->SendOutGoingMail(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(sender->IsConnected());
+  EXPECT_EQ(Names("Spool"), Strings{"0.out"});
 }
 
 }  // namespace
