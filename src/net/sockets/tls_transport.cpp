@@ -240,8 +240,9 @@ long TlsTransport::Receive(char* data, size_t size, int& error) {
     return -1;
   }
   size_t total = 0;
-  // Everything that has arrived is decrypted now: an event loop watching the descriptor
-  // would not learn of records left behind in the engine.
+  // Every record taken from the connection is decrypted now: an event loop watching the
+  // descriptor would not learn of records left behind in the engine. What the kernel still
+  // holds, it sees.
   while (total < size) {
     ERR_clear_error();
     int n = SSL_read(state_->ssl, data + total, static_cast<int>(std::min<size_t>(size - total, INT_MAX)));
@@ -252,9 +253,9 @@ long TlsTransport::Receive(char* data, size_t size, int& error) {
     int why = SSL_get_error(state_->ssl, n);
     if (why == SSL_ERROR_WANT_READ) {
       FlushOut();  // an answer the engine owes the server (a key update)
+      if (total > 0) break;
       int got = Pull();
       if (got > 0) continue;
-      if (total > 0) break;
       if (got == 0) {
         error = wsa::kWouldBlock;
         return -1;
