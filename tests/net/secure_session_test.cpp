@@ -77,6 +77,9 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
        "The mail server mail.example could not start a secure connection."},
       {"dropped in the handshake", Security::kStartTls, ehlo + "S: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nCLOSE\n",
        "Secure connection to mail.example failed: " + kDropped},
+      {"bytes after the consent, before the handshake", Security::kStartTls,
+       ehlo + "S: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nS: 250 injected\n",
+       "Secure connection to mail.example failed: the server sent data before the handshake."},
       {"silent in the handshake: the watchdog", Security::kStartTls,
        ehlo + "S: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nSTALL\n", "Transfer error: Blocking call timed out"},
       {"no TLS, and the user keeps the password", Security::kNone,
@@ -104,16 +107,19 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
 TEST_F(SecureSessionTest, CancelEndsTheHandshake) {
   MailSettings.Secure.SendSecurity = SecurityText(Security::kStartTls);
   Spool("0.out", kMessage);
-  FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250 STARTTLS\nC: STARTTLS\nS: 220 go\nSTALL\n");
+  FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-mail.example\nS: 250 STARTTLS\nC: STARTTLS\nS: 220 go\n"
+                    "STALL\n");
   auto sender = NewSender(30);
   sender->SetTransport(server.NewTransport());
   ui.on_events = [&] {
-    if (server.Finished() && sender->CancelCount() == 0) sender->CancelListen();
+    std::string written = server.Written();  // the client hello out: the handshake waits
+    if (written.find("STARTTLS\r\n") < written.size() - 10 && sender->CancelCount() == 0) sender->CancelListen();
   };
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(sender->SendOutGoingMail(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_FALSE(sender->IsConnected());
+  EXPECT_EQ(ui.Texts(), Strings{"Transfer error: Socket operation on non-socket"}) << "Cancel's own note only";
   EXPECT_EQ(Names("Spool"), Strings{"0.out"});
 }
 

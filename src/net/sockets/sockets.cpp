@@ -284,7 +284,10 @@ void TSockets::OnReady(bool readable, bool) {
       DropTls();
       transport_->Close();
       Socket = -1;
-      if (state != kSecureChannelFailed) SocketNotification(failed, FD_CONNECT, state);
+      if (state != kSecureChannelFailed)
+        SocketNotification(failed, FD_CONNECT, state);
+      else if (OnErrorOccurred)  // the channel has shown why; the program still hears of it
+        OnErrorOccurred(*this, failed, state, ErrorText(state));
       return;
     }
     Socket = transport_->Handle();
