@@ -86,16 +86,14 @@ bool TSendMail::LogIn() {
   const bool own = !secure.SendUserName.empty();
   const std::string user = own ? secure.SendUserName : MailSettings.UserName;
   if (user.empty() || !Offers("AUTH")) return true;  // the server asks for no login
-  if (!Secured()) {
-    // Only with "None", and only once the user said so, does a password travel in clear.
-    if (SendSecurity() != Security::kNone) return false;
-    if (secure.ClearAuthConfirmed != "1") {
-      if (Ask("The mail server " + server_ + " asks for your password, and the connection is not encrypted.\n\r"
-              "Send the password without encryption, now and from now on?",
-              "Secure connection", Buttons::YesNo) != Answer::Yes)
-        return true;  // no login: the server decides whether it takes the mail
-      ConfirmClearAuth();
-    }
+  // Without TLS (the choice "None": the others secure the session or end it first) a
+  // password travels only once the user has said so.
+  if (!Secured() && secure.ClearAuthConfirmed != "1") {
+    if (Ask("The mail server " + server_ + " asks for your password, and the connection is not encrypted.\n\r"
+            "Send the password without encryption, now and from now on?",
+            "Secure connection", Buttons::YesNo) != Answer::Yes)
+      return true;  // no login: the server decides whether it takes the mail
+    ConfirmClearAuth();
   }
   if (SendAuth(user, DecodePassword(own ? secure.SendPassWord : MailSettings.PassWord))) return true;
   if (!reply_lost_) ShowMessage("The mail server " + server_ + " did not accept your user name and password.");
