@@ -118,12 +118,17 @@ TEST_F(SandboxTls, AnUnknownCertificateIsTrustedOnlyByTheUserAndOnlyAsItWas) {
   EXPECT_EQ(ui.Texts(), Strings{});
   EXPECT_EQ(received, 1);
 
-  TrustFingerprint(server, "00:11");  // what the user trusted is not what the server shows now
-  Fetch();
-  EXPECT_EQ(FirstLines(), (Strings{"The certificate of " + server + " has changed since you trusted it, and it "
+  // The sandbox's other TLS port shows another certificate: as if this server's had changed.
+  const std::string changed = sandbox.host + ":" + sandbox.expired_port;
+  TrustFingerprint(changed, TrustedFingerprint(server));
+  Secure(Security::kTls, sandbox.expired_port, Security::kTls, sandbox.pop3s_port);
+  Spool("0.out", To() + "Subject: kept\r\n\r\nbody\r\n");
+  EXPECT_EQ(NewSender(20)->SendOutGoingMail(), 0);
+  EXPECT_EQ(FirstLines(), (Strings{"The certificate of " + changed + " has changed since you trusted it, and it "
                                    "cannot be verified (unable to get local issuer certificate). The "
                                    "connection was refused.",
                                    "Could not connect to host."}));
+  EXPECT_TRUE(testing::ReadFile(mail_dir + "Spool/0.out").ends_with("kept\r\n\r\nbody\r\n")) << "still spooled";
   EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Warning);
 }
 
