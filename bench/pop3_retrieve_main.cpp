@@ -1,7 +1,9 @@
 // Fetches a whole POP3 mailbox into a fresh mail directory with TGetMail and prints how long
 // it took. bench/pop3-retrieve runs it against the sandbox's Dovecot, next to other clients.
 //
-//   pop3_retrieve HOST PORT USER PASSWORD MAIL_DIR [keep|delete]
+//   pop3_retrieve HOST PORT USER PASSWORD MAIL_DIR [keep|delete] [tls]
+//
+// With "tls", PORT speaks TLS from the start (the CA file in CORVELLE_TLS_CA_FILE).
 
 #include <chrono>
 #include <cstdio>
@@ -14,7 +16,7 @@
 int main(int argc, char** argv) {
   using namespace corvelle;
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD MAIL_DIR [keep|delete]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD MAIL_DIR [keep|delete] [tls]\n", argv[0]);
     return 2;
   }
   std::string mail_dir = argv[5];
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
   MailSettings.MailPort = argv[2];
   MailSettings.UserName = argv[3];
   MailSettings.PassWord = EncodePassword(argv[4]);
+  MailSettings.Secure.MailSecurity = SecurityText(argc > 7 && std::string(argv[7]) == "tls" ? Security::kTls
+                                                                                          : Security::kNone);
   MailSettings.LeaveMailOnServer = (argc > 6 && std::string(argv[6]) == "delete") ? "0" : "1";
   if (!CheckMailDirs(true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());

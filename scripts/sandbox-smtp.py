@@ -6,9 +6,14 @@ as sent, dot-stuffing undone), into the Maildir of each recipient: the local par
 address names the user, whose Maildir is MAIL_ROOT/<user>/Maildir, the one the sandbox's
 POP3 server serves. A local part that is not a plain name goes to the default user. Each
 delivery is also logged as one JSON line (helo, envelope, users, size) so that tests can
-check the envelope.
+check the envelope (and the login and whether TLS carried it).
 
-Prints the port it listens on as the first line of standard output.
+The plain port offers STARTTLS, and AUTH PLAIN/LOGIN once TLS stands; a second port speaks
+TLS from the start, and a third shows an expired certificate. Any login name with the
+sandbox password is accepted.
+
+Prints the three ports it listens on (plain, TLS, expired) on the first line of standard
+output.
 """
 import argparse
 import asyncio
@@ -16,9 +21,10 @@ import json
 import os
 import re
 import socket
+import ssl
 import time
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 USER_NAME = re.compile(r"^[A-Za-z0-9_][A-Za-z0-9._-]{0,63}$")
 
@@ -65,25 +71,52 @@ class MaildirDelivery:
             "users": users,
             "files": names,
             "size": len(data),
+            "login": (session.login_data or b"").decode("utf-8", "replace"),
+            "tls": session.ssl is not None or server.transport.get_extra_info("sslcontext") is not None,
         }
         with open(self.log_path, "a", encoding="utf-8") as log:
             log.write(json.dumps(entry) + "\n")
         return "250 OK"
 
 
+class SandboxPassword:
+    def __init__(self, password):
+        self.password = password.encode("utf-8")
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        good = isinstance(auth_data, LoginPassword) and auth_data.password == self.password
+        return AuthResult(success=good, handled=False, auth_data=auth_data)
+
+
+def tls_context(cert, key):
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+async def listen(loop, factory, port, context=None):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    server = await loop.create_server(factory, sock=listener, ssl=context)
+    return server, listener.getsockname()[1]
+
+
 async def serve(arguments):
     os.umask(0)
     delivery = MaildirDelivery(arguments.mail_root, arguments.default_user, arguments.log)
     loop = asyncio.get_running_loop()
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", arguments.port))
-    server = await loop.create_server(
-        lambda: SMTP(delivery, hostname="sandbox.invalid", data_size_limit=64 << 20), sock=listener
-    )
-    print(listener.getsockname()[1], flush=True)
-    async with server:
-        await server.serve_forever()
+    password = SandboxPassword(arguments.password)
+    context = tls_context(arguments.cert, arguments.key)
+    common = dict(hostname="sandbox.invalid", data_size_limit=64 << 20, authenticator=password)
+    plain, plain_port = await listen(loop, lambda: SMTP(delivery, tls_context=context, **common), arguments.port)
+    # TLS from the start: aiosmtpd sees no STARTTLS, so AUTH must not wait for one.
+    implicit = lambda: SMTP(delivery, auth_require_tls=False, **common)
+    secure, secure_port = await listen(loop, implicit, 0, context)
+    expired, expired_port = await listen(loop, implicit, 0, tls_context(arguments.expired_cert, arguments.expired_key))
+    print(plain_port, secure_port, expired_port, flush=True)
+    async with plain, secure, expired:
+        await asyncio.gather(plain.serve_forever(), secure.serve_forever(), expired.serve_forever())
 
 
 def main():
@@ -92,6 +125,9 @@ def main():
     parser.add_argument("--default-user", required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--password", required=True)
+    for name in ("cert", "key", "expired-cert", "expired-key"):
+        parser.add_argument("--" + name, required=True)
     asyncio.run(serve(parser.parse_args()))
 
 

@@ -8,6 +8,7 @@ CORVELLE_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev procmail
+  libssl-dev openssl
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
   xvfb xauth xdotool poppler-utils
 )

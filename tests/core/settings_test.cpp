@@ -121,5 +121,30 @@ TEST_F(SettingsTest, PasswordsRoundTripThroughScramblingAndTheFile) {
   }
 }
 
+// A file from before the security keys keeps its meaning (port 995 or 465 means TLS) and
+// gains no keys from a save; set ones, trusted certificates included, come back whole.
+TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
+  SetUserSettings();
+  ASSERT_TRUE(SaveSettings());
+  for (const char* key : {"Security", "SendUserName", "SendPassWord", "ClearAuth", "TrustedCert"})
+    EXPECT_EQ(ReadFile(IniPath()).find(key), std::string::npos) << key;
+  const std::tuple<std::string, std::string, Security> rows[] = {
+      {"", "995", Security::kTls}, {"", "465", Security::kTls}, {"", "110", Security::kNone},
+      {"STARTTLS", "995", Security::kStartTls}, {"bogus", "25", Security::kNone}};
+  for (const auto& [text, port, expected] : rows) EXPECT_EQ(SecurityFromText(text, port), expected) << text << port;
+
+  SecuritySettings& secure = MailSettings.Secure;
+  secure = {"None", "STARTTLS", "sender", EncodePassword(" p\xe4ss\" "), "1",
+            {{"127.0.0.1:995", "AB:CD"}, {"::1:465", "01:02"}}};
+  const SecuritySettings saved = secure;
+  ASSERT_TRUE(SaveSettings());
+  MailSettings = TMailSettings{};
+  Load();
+  EXPECT_TRUE(secure.MailSecurity == saved.MailSecurity && secure.SendSecurity == saved.SendSecurity);
+  EXPECT_TRUE(secure.SendUserName == saved.SendUserName && secure.SendPassWord == saved.SendPassWord);
+  EXPECT_EQ(secure.ClearAuthConfirmed, "1");
+  EXPECT_EQ(secure.TrustedCertificates, saved.TrustedCertificates);
+}
+
 }  // namespace
 }  // namespace corvelle

@@ -23,6 +23,7 @@
 #include "net/smtp/send_mail.h"
 #include "net/sockets/socket_notifier.h"
 #include "net/support/fake_server.h"
+#include "net/support/poll_notifier.h"
 #include "net/support/sandbox_fixture.h"
 #include "net/support/transfer_fixture.h"
 
@@ -36,50 +37,7 @@ using testing::DeliverToMaildir;
 using testing::MaildirMessages;
 using testing::SandboxMail;
 using Clock = std::chrono::steady_clock;
-
-// The event loop of the asynchronous mode: a plain poll() loop that the test runs.
-class PollNotifier final : public SocketNotifier {
- public:
-  PollNotifier() { SetSocketNotifier(this); }
-  ~PollNotifier() override { SetSocketNotifier(nullptr); }
-  void Watch(int fd, bool read, bool write, std::function<void(bool, bool)> ready) override {
-    watched_[fd] = {read, write, std::move(ready)};
-  }
-  void Unwatch(int fd) override { watched_.erase(fd); }
-  void Post(std::function<void()> call) override { posted_.push_back(std::move(call)); }
-  // Runs the loop until `done()` holds, for at most ten seconds.
-  bool RunUntil(const std::function<bool()>& done) {
-    for (auto end = Clock::now() + std::chrono::seconds(10); !done(); RunOnce())
-      if (Clock::now() >= end) return false;
-    return true;
-  }
-
- private:
-  struct Entry {
-    bool read, write;
-    std::function<void(bool, bool)> ready;
-  };
-  void RunOnce() {
-    if (!posted_.empty()) {
-      auto call = std::move(posted_.front());
-      posted_.pop_front();
-      return call();
-    }
-    std::vector<pollfd> polled;
-    for (const auto& [fd, e] : watched_)
-      polled.push_back({fd, static_cast<short>((e.read ? POLLIN : 0) | (e.write ? POLLOUT : 0)), 0});
-    if (::poll(polled.data(), polled.size(), 10) <= 0) return;
-    for (const pollfd& p : polled) {
-      auto found = watched_.find(p.fd);  // an earlier callback may have dropped it
-      if (!p.revents || found == watched_.end()) continue;
-      bool any = p.revents & (POLLERR | POLLHUP);
-      auto ready = found->second.ready;  // the callback may replace its own entry
-      ready(found->second.read && ((p.revents & POLLIN) || any), found->second.write && ((p.revents & POLLOUT) || any));
-    }
-  }
-  std::map<int, Entry> watched_;
-  std::deque<std::function<void()>> posted_;
-};
+using testing::PollNotifier;
 
 // A loopback proxy in front of the sandbox's POP3 server that makes one fault happen at the
 // RETR of the last message (the count of the STAT reply): it refuses it, as a server may

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "ui/common/popup_combo_box.h"
+#include "ui/setup/security_fields.h"
 #include "ui_support.h"
 
 namespace corvelle {
@@ -51,6 +52,31 @@ class SetupDlgTest : public QObject {
     QCOMPARE(MailSettings.MyName, std::string("J\xfcrgen"));
     QCOMPARE(ListNames(env->home.path()), (Names{"Post\xe9", "config"}));
     QVERIFY(ReadFile(env->IniPath()).find("MailDirectory=" + post + "\r\n") != std::string::npos);
+  }
+
+  // A new setup starts secure; a choice moves its usual port along, never one the user typed.
+  void securityChoicesMoveTheirPortsAndAreStored() {
+    {
+      TSetupDlg dialog;
+      QCOMPARE(dialog.SecurityRows->MailSecurityBox->currentText(), QString("SSL/TLS"));
+      QCOMPARE(dialog.ServerPortTxt->text(), QString("995"));
+      QCOMPARE(dialog.SecurityRows->SendSecurityBox->currentText(), QString("STARTTLS"));
+      QCOMPARE(dialog.SendSvrPortTxt->text(), QString("587"));
+      dialog.SecurityRows->MailSecurityBox->setCurrentText("None");
+      QCOMPARE(dialog.ServerPortTxt->text(), QString("110"));
+      dialog.SendSvrPortTxt->setText("2525");
+      dialog.SecurityRows->SendSecurityBox->setCurrentText("SSL/TLS");
+      QCOMPARE(dialog.SendSvrPortTxt->text(), QString("2525"));
+      FillUserSettings(dialog);
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK);
+    }
+    std::string ini = ReadFile(env->IniPath());
+    QVERIFY(ini.find("MailSecurity=None\r\n") != std::string::npos);
+    QVERIFY(ini.find("SendSecurity=SSL/TLS\r\n") != std::string::npos);
+    TSetupDlg again;
+    QCOMPARE(again.SecurityRows->SendSecurityBox->currentText(), QString("SSL/TLS"));
+    QCOMPARE(again.SendSvrPortTxt->text(), QString("2525"));
   }
 
   void refusedFieldsAreResetAndFocusedWithoutWriting() {

@@ -123,6 +123,7 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
   s.DefaultFont = LoadFont(ini);
   s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
+  LoadSecuritySettings(ini, s.Secure);
   MailSettings = std::move(s);
   MailSettings.DefaultABPath = DefaultAddressBookPath();
 }
@@ -155,6 +156,7 @@ bool SaveSettings() {
   ini.WriteString(kMain, "ExitAfterCmdProc", s.ExitAfterCmdProc == "1" ? "1" : "0");
   ini.WriteString(kMain, "RememberPos", s.RememberPos == "1" ? "1" : "0");
   ini.WriteString(kMain, "DefaultAB", s.DefaultAB);
+  SaveSecuritySettings(ini, s.Secure);
   SaveFont(ini, s.DefaultFont);
   bool saved = ini.Save();
   parted_file = saved ? std::string() : ini.Path();

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/settings/security_settings.h"
+
 namespace corvelle {
 
 inline constexpr const char* kVersion = "1.24b";
@@ -35,6 +37,7 @@ struct TMailSettings {
   FontRecord DefaultFont;
   // Where comments and problem reports go; only read, so a hand-set address stays.
   std::string SupportAddress = "support@corvelle.invalid";
+  SecuritySettings Secure;
 };
 
 // The settings of this run. Written by LoadSettings and the setup dialog; read by all.

@@ -1,5 +1,6 @@
 #include "net/pop3/get_mail.h"
 
+#include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/pop3/pop3_reply.h"
@@ -103,7 +104,8 @@ bool TGetMail::DoPOPLogin() {
   SetStatus(0, "Connecting to mail server...");
   SetNonBlocking(false);
   IPAddr = server_;
-  if (Port.empty()) Port = "110";
+  UseTls = MailSecurity() == Security::kTls;
+  if (Port.empty()) Port = UseTls ? "995" : "110";
   WriteLog("Connecting to: " + server_ + " " + Port);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout
   session_lost_ = false;
@@ -116,7 +118,7 @@ bool TGetMail::DoPOPLogin() {
     ErrorFlag = true;  // a run that could not connect is a failed run
     return false;
   }
-  bool result = Greeting();
+  bool result = Greeting() && SecureSession();
   if (result && !(result = Authenticate())) DoPOPLogout();
   ErrorFlag = !result;
   return result;

@@ -92,6 +92,9 @@ class TGetMail : public TMailTransfer {
   // when the reply starts with `expect`; lost when no reply came (the session is then over).
   Reply Command(const std::string& text, std::string_view expect = "+OK");
   bool Greeting();
+  // Secures the connection before the login (pop3_security.cpp): with STARTTLS the server
+  // must offer STLS. False (after its message, the connection closed) when it cannot be.
+  bool SecureSession();
   bool Authenticate();
   bool LoginStep(const std::string& command, const char* refused);
   // RSET. True when the server answered "+OK".

@@ -6,6 +6,7 @@
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/folder_list.h"
+#include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/smtp/smtp_recipients.h"
@@ -78,7 +79,8 @@ bool TSendMail::ConnectToMailServer() {
   if (!Connected) {
     SetNonBlocking(false);
     IPAddr = server_;
-    if (Port.empty()) Port = "25";
+    UseTls = SendSecurity() == Security::kTls;
+    if (Port.empty()) Port = UseTls ? "465" : "25";
     SConnect();
     if (Socket == -1) {
       ShowMessage("Could not connect to host.");
@@ -88,6 +90,7 @@ bool TSendMail::ConnectToMailServer() {
     bool read = ReceiveReply(Socket, greeting);
     if (read && ReplyAccepted(greeting, "220")) {
       Connected = true;
+      opened_ = false;
     } else {
       ShowMessage("Could not connect to SMTP server.");
       if (read)
@@ -127,7 +130,8 @@ void TSendMail::ProcessHeader(std::vector<std::string>& lines) {
 
 std::string TSendMail::SpoolFolder() const { return ResolvePath(mail_directory_ + "Spool"); }
 
-TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer_list<std::string_view> codes) {
+TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer_list<std::string_view> codes,
+                                    bool note) {
   if (!IsConnected()) {
     reply_lost_ = true;
     Connected = false;
@@ -140,11 +144,11 @@ TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer
     DropConnection();
     return Reply::kLost;
   }
-  std::string reply;
+  std::string& reply = last_reply_;
   if (ReceiveReply(Socket, reply)) {
     for (std::string_view code : codes)
       if (ReplyAccepted(reply, code)) return Reply::kAccepted;
-    Note("Mail server answered: " + reply);
+    if (note) Note("Mail server answered: " + reply);
     return Reply::kRefused;
   }
   // No whole reply: the dialogue is out of step, so this connection is finished.
@@ -188,7 +192,13 @@ bool TSendMail::SendText(Outgoing& message) {
 
 int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& recipients) {
   ErrorFlag = false;
-  if (Command("helo " + HeloArgument(LocalAddress(Socket)), {"250"}) != Reply::kAccepted) return kSendGreetingRefused;
+  if (!Greet()) return kSendGreetingRefused;
+  // The first message of a connection secures it and logs in; a session that cannot go on
+  // safely is dropped, and the message stays spooled like one that found no server.
+  if (!opened_ && !(opened_ = OpenSession())) {
+    DropConnection();
+    return kSendNoConnection;
+  }
   std::string from = Trimmed(ExtractAddress(address_));
   if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from), {"250"}) != Reply::kAccepted)
     return kSendSenderRefused;

@@ -8,7 +8,13 @@
 // The text is sent exactly: every line that starts with "." gets one more "." (the server
 // takes it off again), lines end in CR LF on the wire (a bare CR or LF in the file ends a
 // line too), and a message with a line longer than the server must accept is not sent at all.
-// The envelope is "helo [address]", "mail from:<address>" and "rcpt to:<address>".
+// The envelope is "ehlo [address]" ("helo [address]" when the server refuses that),
+// "mail from:<address>" and "rcpt to:<address>".
+//
+// Security (smtp_session.cpp): with SSL/TLS the connection is TLS from the start; with
+// STARTTLS the server must offer it, and the session greets again over TLS. When the server
+// offers AUTH PLAIN or LOGIN and a user name is set, the sender logs in; the password never
+// goes out before TLS unless the choice is "None" and the user allowed it once.
 //
 // A message is delivered only when the server answered the end of its complete text with
 // "250". A text that could not be sent whole (cancelled, socket error) is never ended with
@@ -73,6 +79,10 @@ class TSendMail : public TMailTransfer {
   // made ends the run at that message: one box, and the rest stays spooled.
   int SendOutGoingMail();
 
+  // True when the server's last EHLO reply offered `keyword` ("8BITMIME", "STARTTLS"),
+  // ignoring case. False after HELO, and before any greeting of this connection.
+  bool Offers(const std::string& keyword) const;
+
   // The description of a result code; other codes leave `text` as it was.
   static void DecodeMailError(int code, std::string& text);
 
@@ -81,10 +91,17 @@ class TSendMail : public TMailTransfer {
   struct Outgoing;
 
   // Sends `command` (none when empty) and reads the reply. Accepted when it starts with one
-  // of `codes`; a refusal is noted with the server's reply. A reply that does not arrive
+  // of `codes`; a refusal is noted with the server's reply (with `note`). A reply that does not arrive
   // drops the connection.
-  Reply Command(const std::string& command, std::initializer_list<std::string_view> codes);
+  Reply Command(const std::string& command, std::initializer_list<std::string_view> codes, bool note = true);
   int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
+  // The secure and authenticated start of a connection, after its first greeting. False
+  // (after its message) when the session cannot go on safely.
+  bool OpenSession();
+  // "ehlo", or "helo" when the server refuses it; the EHLO keywords are kept.
+  bool Greet();
+  bool LogIn();
+  bool SendAuth(const std::string& user, const std::string& password);
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   void DropConnection();
@@ -92,6 +109,9 @@ class TSendMail : public TMailTransfer {
 
   const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
+  bool opened_ = false;      // the connection is secured and logged in as far as it will be
+  std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
+  std::string last_reply_;
 };
 
 }  // namespace corvelle

@@ -5,6 +5,7 @@
 
 #include "core/user_interface.h"
 #include "net/sockets/socket_notifier.h"
+#include "net/sockets/tls_transport.h"
 #include "platform/tcp_socket.h"
 
 namespace corvelle {
@@ -28,15 +29,24 @@ SocketNotifier*& Notifier() {
 SocketNotifier* InstalledSocketNotifier() { return Notifier(); }
 void SetSocketNotifier(SocketNotifier* notifier) { Notifier() = notifier; }
 
-TSockets::TSockets() : transport_(MakeTransport()) {}
+TSockets::TSockets() : plain_(MakeTransport()), transport_(plain_.get()) {}
 
 TSockets::~TSockets() {
   StopWatching();
+  DropTls();
   transport_->Close();
+}
+
+void TSockets::DropTls() {
+  if (!tls_) return;
+  tls_->Close();
+  transport_ = plain_.get();
+  tls_.reset();
 }
 
 void TSockets::CloseConnection() {
   StopWatching();
+  DropTls();
   transport_->Close();
   Socket = -1;
   input_.clear();
@@ -47,7 +57,8 @@ void TSockets::CloseConnection() {
 
 void TSockets::SetTransport(std::unique_ptr<Transport> transport) {
   CloseConnection();
-  transport_ = std::move(transport);
+  plain_ = std::move(transport);
+  transport_ = plain_.get();
 }
 
 std::string TSockets::ErrorText(int code) {
@@ -102,6 +113,7 @@ std::string TSockets::ErrorText(int code) {
     case 11002: return "Non-authoritative host not found";
     case 11003: return "Non-recoverable error";
     case 11004: return "No Data";
+    case kSecureChannelFailed: return "Secure connection failed";
     default: return "Not a WinSock error";
   }
 }
@@ -193,6 +205,10 @@ void TSockets::SConnect() {
   }
   // A second connect replaces the first connection rather than leaking it.
   CloseConnection();
+  if (UseTls) {
+    tls_ = std::make_unique<TlsTransport>(*plain_, false, IPAddr, Port);
+    transport_ = tls_.get();
+  }
   int code = transport_->BeginConnect(IPAddr, Port);
   if (IsResolverError(code)) {
     Ui().Message("Cannot convert host address", "WINSOCK ERROR", Buttons::OkCancel, MessageIcon::Error);
@@ -218,17 +234,19 @@ void TSockets::ConnectBlocking(int code) {
     return;
   }
   // The watchdog has reported a time-out already, and a cancelled connect is the user's wish.
-  bool reported = code == wsa::kTimedOut || code == wsa::kInterrupted;
+  // A secure channel's failure has been shown by the channel itself.
+  bool reported = code == wsa::kTimedOut || code == wsa::kInterrupted || code == kSecureChannelFailed;
   ConnectFailed(reported ? 0 : code);
 }
 
 void TSockets::ConnectFailed(int code) {
   const char* name = transport_->SocketFailed() ? "SConnect (socket)" : "SConnect";
   int failed = transport_->Handle();
+  if (code != 0) ReportError(failed, name, code);
   StopWatching();
+  DropTls();
   transport_->Close();
   Socket = -1;
-  if (code != 0) ReportError(failed, name, code);
 }
 
 void TSockets::ConnectAsynchronous(int code) {
@@ -252,19 +270,24 @@ void TSockets::OnReady(bool readable, bool) {
     int state = transport_->ContinueConnect(0);
     if (state == wsa::kInProgress) {
       if (transport_->Handle() != watched_) {  // moved on to the next address
-        StopWatching();
+        notifier->Unwatch(watched_);
         Socket = watched_ = transport_->Handle();
-        notifier->Watch(watched_, false, true, [this](bool r, bool w) { OnReady(r, w); });
       }
+      bool read = transport_->ConnectWaitsForRead();  // a handshake waits for the server
+      notifier->Watch(watched_, read, !read, [this](bool r, bool w) { OnReady(r, w); });
       return;
     }
     connecting_ = false;
     if (state != 0) {
       int failed = Socket;
       StopWatching();
+      DropTls();
       transport_->Close();
       Socket = -1;
-      SocketNotification(failed, FD_CONNECT, state);
+      if (state != kSecureChannelFailed)
+        SocketNotification(failed, FD_CONNECT, state);
+      else if (OnErrorOccurred)  // the channel has shown why; the program still hears of it
+        OnErrorOccurred(*this, failed, state, ErrorText(state));
       return;
     }
     Socket = transport_->Handle();
@@ -304,11 +327,15 @@ void TSockets::OnReady(bool readable, bool) {
 void TSockets::WatchForReading() {
   SocketNotifier* notifier = InstalledSocketNotifier();
   if (!notifier || !NonBlocking() || connecting_ || watched_ < 0 || !transport_->IsOpen()) return;
-  if (input_pos_ < input_.size()) {  // bytes are waiting in the buffer: say so again
+  // Bytes waiting in the buffer (or decrypted but not yet taken): say so again.
+  if (input_pos_ < input_.size() || transport_->Buffered()) {
     std::weak_ptr<bool> alive = alive_;
     notifier->Post([this, alive] {
-      if (!alive.expired() && input_pos_ < input_.size() && transport_->IsOpen())
+      if (alive.expired() || !transport_->IsOpen()) return;
+      if (input_pos_ < input_.size())
         SocketNotification(Socket, FD_READ, 0);
+      else
+        OnReady(true, false);
     });
     return;
   }
@@ -360,6 +387,29 @@ void TSockets::CancelListen() {
   ListenSocket = 0;
   // No listening socket is ever opened, so closing it fails as it would on any non-socket.
   ReportError(listening, "CancelListen (closesocket)", wsa::kNotSocket);
+}
+
+bool TSockets::StartTls() {
+  if (!transport_->IsOpen() || tls_) return false;
+  if (input_pos_ < input_.size()) {
+    // Bytes sent after the server's consent and before the handshake could come from anyone
+    // on the way: nothing read in clear may pass for what the secure channel says.
+    Ui().Message("Secure connection to " + IPAddr + " failed: the server sent data before the handshake.",
+                 "Secure connection", Buttons::Ok, MessageIcon::Error);
+    CloseConnection();
+    return false;
+  }
+  if (!output_.empty() && !Flush()) return false;
+  tls_ = std::make_unique<TlsTransport>(*plain_, true, IPAddr, Port);
+  transport_ = tls_.get();
+  int result = WaitFor([this](int milliseconds) {
+    int state = transport_->ContinueConnect(milliseconds);
+    if (state == 0) return 1;
+    return state == wsa::kInProgress ? 0 : -state;
+  });
+  if (result > 0) return true;
+  CloseConnection();
+  return false;
 }
 
 void TSockets::SetText(const std::string& s) {

@@ -29,6 +29,7 @@
 namespace corvelle {
 
 class TSockets;
+class TlsTransport;
 
 // The component's events. The sender is the component.
 using TDataAvailable = std::function<void(TSockets& sender, int socket)>;
@@ -55,6 +56,9 @@ class TSockets {
   int ListenSocket = -1;  // never opened by this program
   int Timeout = 30;    // seconds without progress before a wait is given up; 0 or less: never
   int MaximumReceiveLength = 8192;  // kept for the forms; no operation consults it
+  // Implicit TLS: SConnect shakes hands right after connecting and checks the server's
+  // certificate (see tls_transport.h); a failure is shown and leaves Socket at -1.
+  bool UseTls = false;
   bool NonBlocking() const { return non_blocking_ == 1; }
   void SetNonBlocking(bool value) { non_blocking_ = value ? 1 : 0; }
 
@@ -76,6 +80,12 @@ class TSockets {
   // Closes the listening socket, which this program never opens, so it always reports
   // 10038 (name "CancelListen (closesocket)"); it also ends the wait in progress, if any.
   void CancelListen();
+  // Turns the running connection into a TLS one, after the server agreed (STLS, STARTTLS).
+  // The handshake runs under the watchdog and Cancel. False when it failed (the reason has
+  // been shown, unless it was a time-out or a Cancel): the connection is then closed.
+  bool StartTls();
+  // True while the connection runs over TLS.
+  bool Secured() const { return tls_ != nullptr && transport_->IsOpen(); }
 
   // Writes all of `s`. In blocking mode the text is buffered and goes out before the next
   // read, at Flush, at Disconnect, or once 16 KiB are waiting: the bytes on the wire are
@@ -188,7 +198,12 @@ class TSockets {
   // Puts `bytes` back in front of what is still to be read.
   void Unread(const std::string& bytes);
 
-  std::unique_ptr<Transport> transport_;
+  // Closes the TLS layer, if any, and goes back to the plain stream.
+  void DropTls();
+
+  std::unique_ptr<Transport> plain_;
+  std::unique_ptr<TlsTransport> tls_;
+  Transport* transport_ = nullptr;  // tls_ while there is one, else plain_
   int non_blocking_ = 1;
   std::string input_;
   size_t input_pos_ = 0;

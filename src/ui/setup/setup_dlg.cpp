@@ -29,6 +29,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/common/named.h"
+#include "ui/setup/security_fields.h"
 
 namespace corvelle {
 namespace {
@@ -150,6 +151,7 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   form->addRow("Name:", NameTxt);
   form->addRow("Email address:", MailAddressTxt);
   form->addRow(QString(), LeaveMail);
+  SecurityRows = new SecurityFields(form, SendSvrPortTxt, ServerPortTxt);
   return page;
 }
 
@@ -185,6 +187,7 @@ void TSetupDlg::LoadFields() {
       {SendSvrTxt, s.SendServer}, {MailServerTxt, s.MailServer},          {UserNameTxt, s.UserName},
       {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
+  SecurityRows->Load(s);
   LeaveMail->setChecked(s.LeaveMailOnServer == "1");
   ExitAfterCmd->setChecked(s.ExitAfterCmdProc == "1");
   RememberPos->setChecked(s.RememberPos == "1");
@@ -287,6 +290,7 @@ void TSetupDlg::OKBtnClick() {
   s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
   s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
+  SecurityRows->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked() ? "1" : "0";

@@ -19,6 +19,7 @@ namespace corvelle {
 
 class PopupComboBox;
 class TFilterEditor;
+class SecurityFields;
 
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
@@ -73,6 +74,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QLineEdit* NameTxt;
   QLineEdit* MailAddressTxt;
   QCheckBox* LeaveMail;
+  SecurityFields* SecurityRows;  // the security rows of the User settings page
   // Preferences.
   QCheckBox* ExitAfterCmd;
   QCheckBox* RememberPos;

@@ -97,11 +97,11 @@ TEST_F(SendMailTest, SpoolFilesGoOutInNameOrderOverOneConnectionWithTheSettingsT
 }
 
 // A message that fails stays spooled whole and the next one goes out: on the same connection,
-// starting with "helo", after a refused recipient; on a new one after the connection was lost.
+// starting with "ehlo", after a refused recipient; on a new one after the connection was lost.
 TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
   const std::tuple<std::string, Strings, int> rows[] = {  // the first message's dialogue, boxes, connections
       {Envelope() + "C: rcpt to:<b@x>\nS: 550 5.1.1 No such user\n", {kBadTo}, 1},
-      {"C: helo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nCLOSE\nS: 220 again\n",
+      {"C: ehlo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nCLOSE\nS: 220 again\n",
        {"Transfer error: Connection reset by peer"}, 2}};
   for (const auto& [first, boxes, connections] : rows) {
     Clean();
@@ -121,7 +121,7 @@ TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
 // Each way a message can fail to go out: its code, its boxes, the server's reply in the status
 // lines and the network log, and the message kept whole in the spool folder (or filed).
 TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
-  const std::string helo = "C: helo [127.0.0.1]\nS: 250 hi\n";
+  const std::string helo = "C: ehlo [127.0.0.1]\nS: 250 hi\n";
   const std::string text = Data(kMessage).substr(0, Data(kMessage).rfind("S: "));  // up to the end of data
   const std::string no_smtp = "Could not connect to SMTP server.";
   const struct {
@@ -135,7 +135,8 @@ TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
     int connect_result = 0;
   } rows[] = {
       // What the server answers.
-      {"helo refused", "S: 220 ready\nC: helo [127.0.0.1]\nS: 501 bad helo\nC: QUIT\n", kSendGreetingRefused,
+      {"ehlo and helo refused",
+       "S: 220 ready\nC: ehlo [127.0.0.1]\nS: 500 what\nC: helo [127.0.0.1]\nS: 501 bad helo\nC: QUIT\n", kSendGreetingRefused,
        {"Mail server did not accept greeting."}, "Mail server answered: 501 bad helo"},
       {"sender refused", "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 553 not you\nC: QUIT\n",
        kSendSenderRefused, {"Mail server did not accept your email address."}, "Mail server answered: 553 not you"},
@@ -150,12 +151,12 @@ TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
       {"garbage and NUL bytes are no greeting", "S: \\0\\0\\xff\\x01 garbage\nC: QUIT\n", kSendNoConnection,
        {no_smtp}},
       {"closed before the greeting", "CLOSE\n", kSendNoConnection, {no_smtp}},
-      {"closed after the greeting", "S: 220 ready\nC: helo [127.0.0.1]\nCLOSE\n", kSendGreetingRefused,
+      {"closed after the greeting", "S: 220 ready\nC: ehlo [127.0.0.1]\nCLOSE\n", kSendGreetingRefused,
        {"Transfer error: Connection reset by peer"}},
       {"refused connection", "", kSendNoConnection,
        {"Transfer error: Connection refused", "Could not connect to host."}, "", false, kMessage, 10061},
       {"multi-line replies, lines over 255 bytes",
-       "S: 220-mail.example ESMTP\nS: 220 " + std::string(400, 'g') + "\nC: helo [127.0.0.1]\nS: 250-mail\nS: 250-" +
+       "S: 220-mail.example ESMTP\nS: 220 " + std::string(400, 'g') + "\nC: ehlo [127.0.0.1]\nS: 250-mail\nS: 250-" +
            std::string(300, 'p') + "\nS: 250 HELP\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 250 Ok\n" +
            Data(kMessage, "250 " + std::string(1000, 'q')) + "C: QUIT\n",
        kSendDelivered, {}, "", true},

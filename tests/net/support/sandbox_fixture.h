@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 
 struct Sandbox {
   std::string host = "127.0.0.1", pop3_port, smtp_port, password, mail_root, deliveries;
+  std::string pop3s_port, smtps_port, expired_port, ca_file;  // the TLS ports, the private CA
 };
 
 // The running sandbox, from the env file of its state folder ($CORVELLE_SANDBOX_DIR, else
@@ -38,7 +39,9 @@ inline bool FindSandbox(Sandbox& sandbox, std::string& why) {
     if (size_t eq = line.find('='); eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
   sandbox = {"127.0.0.1", values["CORVELLE_SANDBOX_POP3_PORT"], values["CORVELLE_SANDBOX_SMTP_PORT"],
              values["CORVELLE_SANDBOX_PASSWORD"], values["CORVELLE_SANDBOX_MAIL_ROOT"],
-             values["CORVELLE_SANDBOX_DELIVERIES"]};
+             values["CORVELLE_SANDBOX_DELIVERIES"],      values["CORVELLE_SANDBOX_POP3S_PORT"],
+             values["CORVELLE_SANDBOX_SMTPS_PORT"],      values["CORVELLE_SANDBOX_SMTPS_EXPIRED_PORT"],
+             values["CORVELLE_SANDBOX_CA_FILE"]};
   why = "the mail sandbox is not running (state folder " + folder + "): run the tests with ctest, or start it " +
         "with scripts/mail-sandbox start and point CORVELLE_SANDBOX_DIR at its state folder";
   return !sandbox.pop3_port.empty() && !sandbox.smtp_port.empty() && !sandbox.mail_root.empty();

@@ -76,7 +76,7 @@ class TransferFixture : public MailFixture {
 // `recipient` up to its accepted "rcpt to", and the DATA step with the text's lines as they
 // go on the wire (`wire` holds CR LF lines, dot-stuffed) and the reply.
 inline std::string Envelope(const std::string& recipient = "a@x") {
-  return "C: helo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<" + recipient +
+  return "C: ehlo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<" + recipient +
          ">\nS: 250 Ok\n";
 }
 inline std::string Data(const std::string& wire, const std::string& reply = "250 Ok") {

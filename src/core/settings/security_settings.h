@@ -1,0 +1,46 @@
+#pragma once
+// The settings of secure connections, kept in keys of section "main" of their own so that
+// every older key keeps its meaning: the security of each server, the user name and
+// password for sending, and the certificates the user trusted by fingerprint.
+
+#include <map>
+#include <string>
+
+namespace corvelle {
+
+class PrivateProfile;
+
+// How a connection to a server is made safe. The texts are what the settings file and the
+// setup dialog show.
+enum class Security { kTls, kStartTls, kNone };
+inline constexpr const char* kSecurityTexts[] = {"SSL/TLS", "STARTTLS", "None"};
+const char* SecurityText(Security security);
+// The choice named by `text`; "" (a file from before these keys) gives SSL/TLS on port 995
+// or 465 and None otherwise, so an old setup behaves as it did.
+Security SecurityFromText(const std::string& text, const std::string& port);
+
+struct SecuritySettings {
+  std::string MailSecurity, SendSecurity;  // texts as stored; "" when the key is missing
+  std::string SendUserName;                // "" sends with the POP3 user name and password
+  std::string SendPassWord;                // scrambled like PassWord
+  std::string ClearAuthConfirmed = "0";    // "1": the user allowed a password without TLS
+  std::map<std::string, std::string> TrustedCertificates;  // "host:port" -> SHA-256 fingerprint
+};
+
+void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s);
+void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s);
+
+// The security in effect for retrieval and for sending, from MailSettings.
+Security MailSecurity();
+Security SendSecurity();
+
+// The fingerprint the user trusted for `server` ("host:port"), "" when none.
+std::string TrustedFingerprint(const std::string& server);
+// Remembers `fingerprint` for `server` in MailSettings and in the settings file at once.
+// False when the file could not be written (the trust still holds for this run).
+bool TrustFingerprint(const std::string& server, const std::string& fingerprint);
+// Records in MailSettings and the settings file that the user allowed sending the password
+// without TLS.
+void ConfirmClearAuth();
+
+}  // namespace corvelle

@@ -1,0 +1,88 @@
+#include "ui/setup/security_fields.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLineEdit>
+
+#include "core/settings/security_settings.h"
+#include "core/settings/settings.h"
+#include "ui/common/byte_fields.h"
+#include "ui/common/named.h"
+
+namespace corvelle {
+namespace {
+
+// The usual port of each choice, in the order of Security.
+constexpr const char* kMailPorts[] = {"995", "110", "110"};
+constexpr const char* kSendPorts[] = {"465", "587", "25"};
+
+QComboBox* MakeChoice(const char* name, QLineEdit* port, const char* const* ports) {
+  auto* box = Named(new QComboBox, name);
+  for (const char* text : kSecurityTexts) box->addItem(QString::fromUtf8(text));
+  QObject::connect(box, &QComboBox::currentIndexChanged, port, [port, ports](int index) {
+    for (int other = 0; other < 3; ++other)
+      if (port->text().isEmpty() || port->text() == QString::fromUtf8(ports[other])) {
+        port->setText(QString::fromUtf8(ports[index]));
+        break;
+      }
+  });
+  return box;
+}
+
+QLineEdit* MakeEdit(const char* name, const char* hint) {
+  auto* edit = Named(new QLineEdit, name);
+  edit->setToolTip(QString::fromUtf8(hint));
+  edit->setStatusTip(QString::fromUtf8(hint));
+  return edit;
+}
+
+void Choose(QComboBox* box, Security security) {
+  const QSignalBlocker quiet(box);  // the port loaded with it stays
+  box->setCurrentIndex(static_cast<int>(security));
+}
+
+}  // namespace
+
+SecurityFields::SecurityFields(QFormLayout* form, QLineEdit* send_port, QLineEdit* mail_port)
+    : QObject(form), send_port_(send_port), mail_port_(mail_port) {
+  SendSecurityBox = MakeChoice("SendSecurityBox", send_port, kSendPorts);
+  MailSecurityBox = MakeChoice("MailSecurityBox", mail_port, kMailPorts);
+  SendUserTxt = MakeEdit("SendUserTxt", "User name for the SMTP server; empty: the POP user name and password.");
+  SendPasswordTxt = MakeEdit("SendPasswordTxt", "Password for the SMTP server.");
+  SendPasswordTxt->setEchoMode(QLineEdit::Password);
+  int row = -1;
+  QFormLayout::ItemRole role;
+  form->getWidgetPosition(send_port, &row, &role);
+  form->insertRow(row + 1, "Send mail security:", SendSecurityBox);
+  form->getWidgetPosition(mail_port, &row, &role);
+  form->insertRow(row + 1, "Mail server security:", MailSecurityBox);
+  form->addRow("Send user name:", SendUserTxt);
+  form->addRow("Send password:", SendPasswordTxt);
+}
+
+void SecurityFields::Load(const TMailSettings& s) {
+  const SecuritySettings& secure = s.Secure;
+  if (s.MailServer.empty() && s.MailPort.empty() && secure.MailSecurity.empty()) {
+    Choose(MailSecurityBox, Security::kTls);
+    mail_port_->setText("995");
+  } else {
+    Choose(MailSecurityBox, SecurityFromText(secure.MailSecurity, s.MailPort));
+  }
+  if (s.SendServer.empty() && s.SendPort.empty() && secure.SendSecurity.empty()) {
+    Choose(SendSecurityBox, Security::kStartTls);
+    send_port_->setText("587");
+  } else {
+    Choose(SendSecurityBox, SecurityFromText(secure.SendSecurity, s.SendPort));
+  }
+  SetFieldBytes(SendUserTxt, secure.SendUserName, FieldKind::kText);
+  SetFieldBytes(SendPasswordTxt, DecodePassword(secure.SendPassWord), FieldKind::kText);
+}
+
+void SecurityFields::Store(TMailSettings& s) const {
+  s.Secure.SendSecurity = kSecurityTexts[SendSecurityBox->currentIndex()];
+  s.Secure.MailSecurity = kSecurityTexts[MailSecurityBox->currentIndex()];
+  s.Secure.SendUserName = FieldBytes(SendUserTxt, FieldKind::kText);
+  s.Secure.SendPassWord = EncodePassword(FieldBytes(SendPasswordTxt, FieldKind::kText));
+}
+
+}  // namespace corvelle
