@@ -32,6 +32,7 @@ struct TMailSettings {
   std::string DefaultAB = "AddressBook";
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
   std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
+  std::string DecodeNames = "1";  // "0": file names from the raw header bytes, encoded words and all
   FontRecord DefaultFont;
 };
 
