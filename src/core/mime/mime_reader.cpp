@@ -49,8 +49,13 @@ std::string Content(GMimeObject* object) {
     if (GMimeDataWrapper* wrapper = g_mime_part_get_content(GMIME_PART(object)))
       g_mime_data_wrapper_write_to_stream(wrapper, out.get());
   } else if (GMIME_IS_MESSAGE_PART(object)) {
-    if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
-      g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out.get());
+    if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object))) {
+      // Message files end their lines in CR LF; so does an attached message saved as one.
+      GMimeFormatOptions* format = g_mime_format_options_new();
+      g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
+      g_mime_object_write_to_stream(GMIME_OBJECT(inner), format, out.get());
+      g_mime_format_options_free(format);
+    }
   }
   GByteArray* data = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
   return std::string(reinterpret_cast<const char*>(data->data), data->len);

@@ -159,16 +159,21 @@ std::string HtmlToText(std::string_view html) {
     }
     out += c;
   }
-  // Blanks at line starts and ends come from the source's layout, not from the text.
+  // Blanks at line starts and ends come from the source's layout, not from the text; so do
+  // empty lines at the start and more than one in a row.
   std::string text;
+  size_t newlines = 2;
   size_t start = 0;
   while (start <= out.size()) {
     size_t end = out.find('\n', start);
     if (end == std::string::npos) end = out.size();
     std::string_view line(out.data() + start, end - start);
     size_t first = line.find_first_not_of(' '), last = line.find_last_not_of(' ');
-    if (first != std::string_view::npos) text += line.substr(first, last - first + 1);
-    if (end < out.size()) text += '\n';
+    if (first != std::string_view::npos) {
+      text += line.substr(first, last - first + 1);
+      newlines = 0;
+    }
+    if (end < out.size() && newlines++ < 2) text += '\n';
     start = end + 1;
   }
   return text;
