@@ -165,9 +165,12 @@ TEST(MimeHeaders, EncodedWordsDecodeToUtf8) {
       {"=?broken?Q", "=?broken?Q"},
   };
   for (const auto& [raw, decoded] : rows) EXPECT_EQ(DecodeHeaderText(raw), decoded) << raw;
-  const std::vector<std::string> lines =
-      DecodedMessageLines("Subject: =?UTF-8?Q?Caf=C3=A9?=\r\nFrom: =?UTF-8?Q?Jos=C3=A9?=\r\n <j@x>\r\n\r\nbody\r\n");
-  EXPECT_EQ(lines, (std::vector<std::string>{"Subject: Caf\xc3\xa9", "From: Jos\xc3\xa9 <j@x>", "", "body"}));
+  // A decoded name with a comma is quoted: the address list still splits where it did.
+  const std::vector<std::string> lines = DecodedMessageLines(
+      "Subject: =?UTF-8?Q?Caf=C3=A9?=\r\nFrom: =?UTF-8?Q?Jos=C3=A9?=\r\n <j@x>\r\n"
+      "Cc: =?UTF-8?Q?Doe=2C_J=C3=BC?= <d@x>, e@x\r\nTo: a@x (Ann)\r\n\r\nbody\r\n");
+  EXPECT_EQ(lines, (std::vector<std::string>{"Subject: Caf\xc3\xa9", "From: Jos\xc3\xa9 <j@x>",
+                                             "Cc: \"Doe, J\xc3\xbc\" <d@x>, e@x", "To: a@x (Ann)", "", "body"}));
 }
 
 // The wire copy for a 7-bit server: 8-bit parts become quoted-printable and read back the

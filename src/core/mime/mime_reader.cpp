@@ -148,6 +148,12 @@ std::string HeaderValue(GMimeMessage* message, const char* name) {
   return value ? std::string(value) : std::string();
 }
 
+bool IsAddressField(const std::string& name) {
+  for (const char* field : {"from", "to", "cc", "bcc", "reply-to", "sender"})
+    if (g_ascii_strcasecmp(name.c_str(), field) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 MimeContent ReadMimeContent(std::string_view bytes) {
@@ -202,7 +208,9 @@ std::vector<std::string> DecodedMessageLines(std::string_view bytes) {
       continue;
     }
     size_t value = field.find_first_not_of(" \t", colon + 1);
-    field = field.substr(0, colon) + ": " + (value == std::string::npos ? "" : DecodeHeaderText(field.substr(value)));
+    const std::string name = field.substr(0, colon);
+    const std::string raw = value == std::string::npos ? "" : field.substr(value);
+    field = name + ": " + (IsAddressField(name) ? DecodeAddressText(raw) : DecodeHeaderText(raw));
   }
   lines.emplace_back();
   const std::string text = ReadMimeContent(bytes).text;

@@ -2,6 +2,7 @@
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -116,6 +117,35 @@ std::string DecodeHeaderText(std::string_view raw) {
   char* decoded = g_mime_utils_header_decode_text(nullptr, text.c_str());
   std::string out = decoded ? decoded : "";
   g_free(decoded);
+  return IsUtf8(out) ? out : FromWindows1252(out);
+}
+
+std::string DecodeAddressText(std::string_view raw) {
+  std::string text = Unfold(raw);
+  const bool plain = text.find("=?") == std::string::npos &&
+                     std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (plain) return text;
+  EnsureGMime();
+  InternetAddressList* list = internet_address_list_parse(nullptr, text.c_str());
+  std::string out;
+  const int count = list ? internet_address_list_length(list) : 0;
+  for (int i = 0; i < count; ++i) {
+    InternetAddress* address = internet_address_list_get_address(list, i);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
+      out.clear();  // groups: the plain decoding below
+      break;
+    }
+    std::string name = internet_address_get_name(address) ? internet_address_get_name(address) : "";
+    const std::string mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+    if (name.find_first_of(",;:<>@\"()[]\\") != std::string::npos) {
+      std::string quoted = "\"";
+      for (char c : name) quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+      name = quoted + "\"";
+    }
+    out += (i ? ", " : "") + (name.empty() ? mailbox : name + " <" + mailbox + ">");
+  }
+  if (list) g_object_unref(list);
+  if (out.empty()) return DecodeHeaderText(text);
   return IsUtf8(out) ? out : FromWindows1252(out);
 }
 

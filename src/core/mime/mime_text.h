@@ -15,6 +15,11 @@ std::string TextToUtf8(std::string_view bytes, std::string_view charset);
 // undone; raw 8-bit bytes go through the fallback of TextToUtf8.
 std::string DecodeHeaderText(std::string_view raw);
 
+// An address list field ("From", "To", "Cc") decoded like DecodeHeaderText, except that a
+// decoded display name holding a comma or another special is quoted, so the list still
+// splits into the same addresses. ASCII text without encoded words comes back unchanged.
+std::string DecodeAddressText(std::string_view raw);
+
 // The text of an HTML document (UTF-8 in and out): scripts, styles and the head dropped,
 // tags removed, block ends as line breaks, character references resolved. Nothing is ever
 // fetched: images and links are only text.
