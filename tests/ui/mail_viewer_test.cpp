@@ -2,7 +2,10 @@
 // outgoing lines, the close question, one window per file, the address buttons and the tab
 // order, and find and replace on the active window.
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -171,7 +174,13 @@ class MailViewerTest : public QObject {
     TMailViewer* reply = window->ActiveViewer();
     QCOMPARE(reply->SubjectLine->text(), QString::fromUtf8("Re: Caf\u00e9"));
     QVERIFY(reply->MailText->toPlainText().contains(QString::fromUtf8("> cr\u00e8me")));
-    reply->AttachFiles({Path("saved.pdf")});
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("saved.pdf")))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(reply->MailText->viewport(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(reply->MailText->viewport(), &drop);
+    QVERIFY(!reply->MailText->toPlainText().contains("saved.pdf"));
     Texts lines;
     reply->GetMessageFromWindow(lines);
     QVERIFY(std::find(lines.begin(), lines.end(), "In-Reply-To: <m1@x>") != lines.end());

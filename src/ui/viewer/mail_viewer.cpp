@@ -72,7 +72,10 @@ TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   MailText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MailText->setTabChangesFocus(false);
   MailText->setFrameShape(QFrame::NoFrame);
+  // Files dropped on a composition, on its text or anywhere else on it, are attached.
   MailText->viewport()->installEventFilter(this);
+  setAcceptDrops(true);
+  installEventFilter(this);
   Attachments = new TAttachmentPane(this);
 
   auto* layout = new QVBoxLayout(this);
@@ -458,10 +461,11 @@ void TMailViewer::ShowSource(bool source) {
   PlaceCaret(static_cast<int>(std::min(HeaderLineCount(lines) + 1, lines.size())));
 }
 
-// Local files dropped on a composition's text are attached, not pasted as their names.
+// Local files dropped on a composition are attached, not pasted into its text as names.
 bool TMailViewer::eventFilter(QObject* watched, QEvent* event) {
   const bool drag = event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove;
-  if (watched != MailText->viewport() || (!drag && event->type() != QEvent::Drop) || !IsNewMessage())
+  if ((watched != MailText->viewport() && watched != this) || (!drag && event->type() != QEvent::Drop) ||
+      !IsNewMessage())
     return QWidget::eventFilter(watched, event);
   auto* drop = static_cast<QDropEvent*>(event);
   std::vector<std::string> paths;
