@@ -61,8 +61,9 @@ void AppendCodePoint(std::string& out, unsigned long cp) {
 // "&name;" or "&#NNN;" at html[i]: appends what it stands for; returns the characters used
 // (0 when it is no reference, and the "&" is then taken as it is).
 size_t Reference(std::string_view html, size_t i, std::string& out) {
-  size_t end = html.find(';', i);
-  if (end == std::string_view::npos || end - i > 10) return 0;
+  // Only a short look ahead: a text full of "&" costs linear time.
+  size_t end = html.substr(0, i + 12).find(';', i);
+  if (end == std::string_view::npos) return 0;
   std::string name = Lower(html.substr(i + 1, end - i - 1));
   if (!name.empty() && name[0] == '#') {
     bool hex = name.size() > 1 && name[1] == 'x';
