@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <optional>
 
 #include "core/store/addresses.h"
@@ -124,7 +126,12 @@ TEST(Signature, BlockAndCaret) {
 
 // Fixed date and id: the lines compare whole.
 OutgoingFields Fields(std::vector<std::string> to, std::vector<std::string> cc, std::string subject, std::string name) {
-  OutgoingFields fields{std::move(to), std::move(cc), std::move(subject), std::move(name), "joe@a"};
+  OutgoingFields fields;
+  fields.to = std::move(to);
+  fields.cc = std::move(cc);
+  fields.subject = std::move(subject);
+  fields.my_name = std::move(name);
+  fields.mail_address = "joe@a";
   fields.date = "Sun, 06 Dec 2026 21:00:00 +0000";
   fields.message_id = "<1@a>";
   return fields;
@@ -162,6 +169,24 @@ TEST(Outgoing, HeaderTextStaysOnItsLineAndEightBitIsEncoded) {
   EXPECT_TRUE(BuildOutgoingLines(Fields({}, {"c@z"}, "s", "n"), body).empty());
   const std::string odd = "\xe4\x00\xff"s;
   EXPECT_EQ(QuoteReply({"Subject: " + odd, "", odd}).text[1], "> " + odd);
+}
+
+// Dates in the local zone with its offset, English names whatever the locale; ids unique,
+// in the sender's domain.
+TEST(Outgoing, DateAndMessageId) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  for (const auto& [zone, date] : {std::pair{"UTC0", "Thu, 01 Jan 1970 00:00:00 +0000"},
+                                   std::pair{"XST+03:30", "Wed, 31 Dec 1969 20:30:00 -0330"}}) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    EXPECT_EQ(MailDate(0), date) << zone;
+  }
+  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
+  const std::string first = NewMessageId("Joe <joe@mail.example>"), second = NewMessageId("joe@mail.example");
+  EXPECT_TRUE(first != second && first.ends_with("@mail.example>") && first[0] == '<') << first;
+  EXPECT_TRUE(NewMessageId("nobody").ends_with("@corvelle.invalid>"));
 }
 
 // A line too long for SMTP goes out quoted-printable, decoding to the same bytes; files go

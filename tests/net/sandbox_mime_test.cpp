@@ -50,7 +50,11 @@ Strings ReadWithPython(const std::string& path) {
 }
 
 TEST_F(SandboxMail, MimeMessageWithAttachmentsReadsBackInPython) {
-  OutgoingFields fields{{user + "@sandbox.invalid"}, {}, "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln", "J\xc3\xb6rg", "j@x"};
+  OutgoingFields fields;
+  fields.to = {user + "@sandbox.invalid"};
+  fields.subject = "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln";
+  fields.my_name = "J\xc3\xb6rg";
+  fields.mail_address = "j@x";
   std::string binary;
   for (int i = 0; i < 70000; ++i) binary += static_cast<char>(i * 31 + i / 256);
   fields.attachments = {{"r\xc3\xa9sum\xc3\xa9.pdf", "application/pdf", binary}, {"notes.txt", "text/plain", "a\r\nb\r\n"}};
