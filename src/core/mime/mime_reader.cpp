@@ -186,6 +186,10 @@ bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out) {
 }
 
 std::vector<std::string> DecodedMessageLines(std::string_view bytes) {
+  return DecodedMessageLines(bytes, ReadMimeContent(bytes));
+}
+
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content) {
   std::vector<std::string> lines;
   // Header fields: a line that starts with a blank continues the field before it.
   size_t at = 0;
@@ -213,7 +217,7 @@ std::vector<std::string> DecodedMessageLines(std::string_view bytes) {
     field = name + ": " + (IsAddressField(name) ? DecodeAddressText(raw) : DecodeHeaderText(raw));
   }
   lines.emplace_back();
-  const std::string text = ReadMimeContent(bytes).text;
+  const std::string& text = content.text;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);

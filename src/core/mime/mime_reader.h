@@ -35,6 +35,9 @@ bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out);
 
 // The message as display lines: every header field unfolded as "Name: " + decoded value,
 // an empty line, then the lines of MimeContent::text. Used by the viewer and for quoting.
+// The second form takes the message's content already read (ReadMimeContent(bytes)), so a
+// caller that needs both parses the message once.
 std::vector<std::string> DecodedMessageLines(std::string_view bytes);
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content);
 
 }  // namespace corvelle

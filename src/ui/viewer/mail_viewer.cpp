@@ -259,7 +259,8 @@ bool TMailViewer::ShowFile() {
     if (!IsPlainTextPath(FileName)) {
       TBigFile file;
       if (!FileName.empty() && !file.LoadFromFile(FileName)) return false;
-      ShowHeader(DecodedMessageLines(file.Data()), file.Data());
+      const MimeContent content = ReadMimeContent(file.Data());
+      ShowHeader(DecodedMessageLines(file.Data(), content), file.Data(), content.attachments);
       return true;
     }
     if (!FileName.empty() && !ReadMessageLines(FileName, lines)) return false;
@@ -278,7 +279,8 @@ bool TMailViewer::ShowFile() {
 
 // A message file: the header read into the panel; a postponed message becomes a
 // composition of its body, any other shows the whole file with its body at the top.
-void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes) {
+void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
+                             const std::vector<MimeAttachment>& attachments) {
   const bool postponed = IsPostponedMessagePath(FileName, MailSettings.MailDirectory);
   OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
                     : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
@@ -293,12 +295,12 @@ void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::s
       if (StartsWithIgnoringCase(lines[i], "in-reply-to: ")) in_reply_to_ = FieldValue(lines[i], 13);
       if (StartsWithIgnoringCase(lines[i], "references: ")) references_ = TrimBlanks(lines[i].substr(12));
     }
-    Attachments->SetOutgoing(ReadOutgoingAttachments(bytes));
+    if (!attachments.empty()) Attachments->SetOutgoing(ReadOutgoingAttachments(bytes));
     SetText(lines, header.body_start);
     BecomeComposition();
     return;
   }
-  Attachments->ShowReceived(FileName, ReadMimeContent(bytes).attachments);
+  Attachments->ShowReceived(FileName, attachments);
   SourceBtn->setVisible(!FileName.empty());
   setWindowTitle("Mail - [" + PathToQt(FileName) + "]");
   SetText(lines, 0);

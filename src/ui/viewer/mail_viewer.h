@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/mime/mime_reader.h"
 #include "ui/viewer/address_line.h"
 
 class QFrame;
@@ -91,7 +92,8 @@ class TMailViewer : public QWidget {
   void DoNewMessage();
   void DoOpenMessage(const std::string& name);
   bool ShowFile();
-  void ShowHeader(const std::vector<std::string>& lines, const std::string& bytes);
+  void ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
+                  const std::vector<MimeAttachment>& attachments);
   void BecomeComposition();
   bool InsertIncludeFile(std::vector<std::string>& text);
   void SetText(const std::vector<std::string>& lines, size_t first);
