@@ -196,6 +196,9 @@ class MailViewerTest : public QObject {
     QCOMPARE(reopened->Attachments->Outgoing()[0].bytes, std::string("%PDF"));
     reopened->GetMessageFromWindow(lines);
     QVERIFY(std::find(lines.begin(), lines.end(), "In-Reply-To: <m1@x>") != lines.end());
+    reopened->Attachments->AttachmentList->setCurrentItem(reopened->Attachments->AttachmentList->topLevelItem(0));
+    reopened->Attachments->RemoveBtn->click();
+    QVERIFY(reopened->Attachments->Outgoing().empty() && reopened->Attachments->isHidden());
     reopened->AskOnClose = false;
   }
 

@@ -90,7 +90,6 @@ void TAttachmentPane::SetOutgoing(std::vector<OutgoingAttachment> attachments) {
   SaveBtn->hide();
   RemoveBtn->show();
   setVisible(!outgoing_.empty());
-  emit changed();
 }
 
 void TAttachmentPane::AddFiles(const std::vector<std::string>& paths) {

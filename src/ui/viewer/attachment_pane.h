@@ -40,9 +40,6 @@ class TAttachmentPane : public QWidget {
   QPushButton* OpenBtn;
   QPushButton* RemoveBtn;
 
- signals:
-  void changed();
-
  private:
   void AddRow(const std::string& name, const std::string& type, size_t size);
   bool Bytes(int row, std::string& out) const;
