@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <optional>
 
 #include "core/store/addresses.h"
@@ -10,6 +13,7 @@
 #include "core/compose/outgoing_message.h"
 #include "core/compose/reply_quote.h"
 #include "core/compose/signature.h"
+#include "core/mime/mime_reader.h"
 #include "support/temp_dir.h"
 
 namespace corvelle {
@@ -120,27 +124,98 @@ TEST(Signature, BlockAndCaret) {
   EXPECT_EQ(ReadSignatureBlock(dir / "empty").lines, (Lines{"--"}));
 }
 
+// Fixed date and id: the lines compare whole.
+OutgoingFields Fields(std::vector<std::string> to, std::vector<std::string> cc, std::string subject, std::string name) {
+  OutgoingFields fields;
+  fields.to = std::move(to);
+  fields.cc = std::move(cc);
+  fields.subject = std::move(subject);
+  fields.my_name = std::move(name);
+  fields.mail_address = "joe@a";
+  fields.date = "Sun, 06 Dec 2026 21:00:00 +0000";
+  fields.message_id = "<1@a>";
+  return fields;
+}
+const Lines kStamp = {"Date: Sun, 06 Dec 2026 21:00:00 +0000", "Message-ID: <1@a>", "X-Mailreader: Corvelle, v1.24b",
+                      "MIME-Version: 1.0", "Content-Type: text/plain; charset=UTF-8"};
+
+Lines Join(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 TEST(Outgoing, ThreeRecipientsWithCopies) {
-  OutgoingFields fields{{"a@x,", "Bob <b@y>,", "c@z"}, {"d@w,", "e@v"}, "Plans", "Joe Q", "joe@a"};
-  // clang-format off
-  const Lines expected = {"To: a@x,", "          Bob <b@y>,", "          c@z", "From: Joe Q <joe@a>",
-                          "Subject: Plans", "Cc: d@w,", "          e@v", "X-Mailreader: Corvelle, v1.24b",
-                          "", "Hello", "", "."};
-  // clang-format on
+  OutgoingFields fields = Fields({"a@x,", "Bob <b@y>,", "c@z"}, {"d@w,", "e@v"}, "Plans", "Joe Q");
+  const Lines expected = Join({{"To: a@x,", "          Bob <b@y>,", "          c@z", "From: Joe Q <joe@a>",
+                                "Subject: Plans", "Cc: d@w,", "          e@v"},
+                               kStamp,
+                               {"Content-Transfer-Encoding: 7bit", "", "Hello", "", "."}});
   EXPECT_EQ(BuildOutgoingLines(fields, {"Hello", "", "."}), expected);
 }
 
-TEST(Outgoing, HeaderTextStaysOnItsLineAndBytesPassThrough) {
-  const std::string odd = "\xe4\x00\xff"s;
-  OutgoingFields fields{{"a@x\r\nBcc: evil@y"}, {}, "one\r\ntwo\n" + odd, "Joe" + odd, "joe@a"};
-  Lines body = {"body " + odd, "Subject: kept\r"};
+TEST(Outgoing, HeaderTextStaysOnItsLineAndEightBitIsEncoded) {
+  OutgoingFields fields = Fields({"a@x\r\nBcc: evil@y"}, {}, "one\r\ntwo \xc3\xa9", "J\xc3\xb6" "e");
+  fields.in_reply_to = "<9@b>";
+  fields.references = "<8@b> <9@b>";
+  Lines body = {"caf\xc3\xa9", "Subject: kept\r"};
   EXPECT_EQ(BuildOutgoingLines(fields, body),
-            (Lines{"To: a@x  Bcc: evil@y", "From: Joe" + odd + " <joe@a>", "Subject: one  two " + odd,
-                   "X-Mailreader: Corvelle, v1.24b", "", body[0], body[1]}));
+            Join({{"To: a@x  Bcc: evil@y", "From: =?UTF-8?B?SsO2ZQ==?= <joe@a>", "Subject: =?UTF-8?B?b25lICB0d28gw6k=?=",
+                   "In-Reply-To: <9@b>", "References: <8@b> <9@b>"},
+                  kStamp,
+                  {"Content-Transfer-Encoding: 8bit", "", body[0], body[1]}}));
   fields.subject.clear();
-  EXPECT_EQ(BuildOutgoingLines(fields, {})[2], "X-Mailreader: Corvelle, v1.24b") << "no subject line";
-  EXPECT_TRUE(BuildOutgoingLines({{}, {"c@z"}, "s", "n", "a"}, body).empty());
+  EXPECT_EQ(BuildOutgoingLines(fields, {})[2], "In-Reply-To: <9@b>") << "no subject line";
+  EXPECT_TRUE(BuildOutgoingLines(Fields({}, {"c@z"}, "s", "n"), body).empty());
+  const std::string odd = "\xe4\x00\xff"s;
   EXPECT_EQ(QuoteReply({"Subject: " + odd, "", odd}).text[1], "> " + odd);
+}
+
+// Dates in the local zone with its offset, English names whatever the locale; ids unique,
+// in the sender's domain.
+TEST(Outgoing, DateAndMessageId) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  for (const auto& [zone, date] : {std::pair{"UTC0", "Thu, 01 Jan 1970 00:00:00 +0000"},
+                                   std::pair{"XST+03:30", "Wed, 31 Dec 1969 20:30:00 -0330"}}) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    EXPECT_EQ(MailDate(0), date) << zone;
+  }
+  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
+  const std::string first = NewMessageId("Joe <joe@mail.example>"), second = NewMessageId("joe@mail.example");
+  EXPECT_TRUE(first != second && first.ends_with("@mail.example>") && first[0] == '<') << first;
+  EXPECT_TRUE(NewMessageId("nobody").ends_with("@corvelle.invalid>"));
+}
+
+// A line too long for SMTP goes out quoted-printable, decoding to the same bytes; files go
+// in a multipart/mixed message that reads back as the same text and attachments.
+TEST(Outgoing, LongLinesAndAttachmentsReadBack) {
+  const std::string long_line = std::string(1200, 'x') + " \xc3\xa9=";
+  OutgoingFields fields = Fields({"a@x"}, {}, "s", "n");
+  Lines lines = BuildOutgoingLines(fields, {long_line, "end "});
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Content-Transfer-Encoding: quoted-printable"), lines.end());
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 76u);
+  auto text = [](const Lines& message) {
+    std::string all;
+    for (const std::string& line : message) all += line + "\r\n";
+    return all;
+  };
+  EXPECT_EQ(ReadMimeContent(text(lines)).text, long_line + "\nend \n");
+
+  const std::string binary = "\x00\x01\xff\r\n"s + std::string(5000, 'b');
+  fields.attachments = {{"r\xc3\xa9sum\xc3\xa9.pdf", "application/pdf", binary}, {"a.txt", "text/plain", "hi"}};
+  const std::string message = text(BuildOutgoingLines(fields, {"Hello"}));
+  MimeContent content = ReadMimeContent(message);
+  EXPECT_EQ(content.text, "Hello");
+  ASSERT_EQ(content.attachments.size(), 2u);
+  EXPECT_EQ(content.attachments[0].name, "r\xc3\xa9sum\xc3\xa9.pdf");
+  EXPECT_EQ(content.attachments[0].size, binary.size());
+  std::vector<OutgoingAttachment> back = ReadOutgoingAttachments(message);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].bytes, binary);
+  EXPECT_EQ(back[1].type, "text/plain");
 }
 
 TEST(Outgoing, CheckAsksForRecipientFirstThenSubject) {

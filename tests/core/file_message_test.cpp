@@ -16,7 +16,12 @@ using testing::ReadFile;
 using testing::WriteFile;
 using Names = std::vector<std::string>;
 
-std::string Pad(const std::string& s, size_t width) { return s + std::string(width - s.size(), ' '); }
+// `s` padded with blanks to `width` characters (a UTF-8 sequence is one).
+std::string Pad(const std::string& s, size_t width) {
+  size_t chars = 0;
+  for (char c : s) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return s + std::string(width - chars, ' ');
+}
 
 class FileMessageTest : public testing::MailFixture {
  protected:
@@ -54,10 +59,24 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
       {"colon needs a space", {"From:x", "Subject:y"}, none, ""},
       {"two spaces", {"From:  x", "Subject: s"}, Pad("s", 50), "x"},
       {"header ends at the empty line", {"Subject: s", "", "From: body"}, Pad("s", 50), ""},
-      {"8-bit and NUL cleaned", {"Subject: caf\xe9 \x01!", std::string("From: a\0b", 9)}, Pad("caf   !", 50), "a b"},
+      {"8-bit read as Windows-1252, NUL cleaned", {"Subject: caf\xe9 \x01!", std::string("From: a\0b", 9)},
+       Pad("caf\xc3\xa9  !", 50), "a b"},
+      // Encoded words are decoded before naming, and a long name is cut between letters.
+      {"encoded words", {"Subject: =?UTF-8?Q?Caf=C3=A9?=", " =?UTF-8?Q?_ok?=", "From: =?ISO-8859-1?Q?Jos=E9?= <j@x>"},
+       Pad("Caf\xc3\xa9 ok", 50), "Jos\xc3\xa9 (j@x)"},
+      {"cut between letters", {"Subject: " + std::string(60, '\xe9')}, [] {
+         std::string s;
+         for (int i = 0; i < 50; ++i) s += "\xc3\xa9";
+         return s;
+       }(), ""},
   };
   for (const Row& row : rows)
     EXPECT_EQ(FiledName(row.lines), row.subject + Pad(row.sender, 30) + ".newmail") << row.name;
+  // The old names, byte for byte, for those who keep them.
+  MailSettings.DecodeNames = "0";
+  EXPECT_EQ(FiledName({"Subject: =?UTF-8?Q?Caf=C3=A9?=", "From: caf\xe9"}),
+            Pad("=-UTF-8-Q-Caf=C3=A9-=", 50) + Pad("caf", 30) + ".newmail");
+  MailSettings.DecodeNames = "1";
 }
 
 TEST_F(FileMessageTest, ExtensionAndNameDependOnTheFolder) {

@@ -2,13 +2,18 @@
 // outgoing lines, the close question, one window per file, the address buttons and the tab
 // order, and find and replace on the active window.
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTreeWidget>
 
 #include "ui/main/corvel_prog.h"
 #include "ui/viewer/address_actions.h"
+#include "ui/viewer/attachment_pane.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui/viewer/replace_dialog.h"
 #include "ui_support.h"
@@ -66,7 +71,7 @@ class MailViewerTest : public QObject {
     QTest::newRow("received, continued lines, Windows-1252, NUL") << "Inbox/r.mail"
         << Bytes("From: A <a@x>,\r\n B <b@x>\r\nCc: c@x,\r\n  d@x\r\nSubject: Caf\xe9\r\n\r\nb\0y\r\n")
         << "Mail - [%1]" << "From:" << "A <a@x>,|B <b@x> / c@x,|d@x"
-        << QString::fromUtf8(Bytes("From: A <a@x>,\n B <b@x>\nCc: c@x,\n  d@x\nSubject: Caf\u00e9\n\nb\0y")) << 6;
+        << QString::fromUtf8(Bytes("From: A <a@x>, B <b@x>\nCc: c@x,  d@x\nSubject: Caf\u00e9\n\nb\0y")) << 4;
     QTest::newRow("sent: recipients, no copies") << "Sent Mail/s.mail" << Bytes("To: x@y, z@y\r\nCc: c@y\r\n\r\nhi")
         << "Mail - [%1]" << "To: " << "x@y,|z@y / " << "To: x@y, z@y\nCc: c@y\n\nhi" << 3;
     QTest::newRow("new mail whose name is taken") << "Inbox/n.newmail" << Bytes("From: a@b\r\n\r\nx")
@@ -133,9 +138,68 @@ class MailViewerTest : public QObject {
     QVERIFY(lines.empty() && env->ui.Texts().back() == "Warning: no subject line.  Continue?");
     QCOMPARE(QApplication::focusWidget(), viewer->SubjectLine);
     viewer->GetMessageFromWindow(lines);
-    QCOMPARE(lines, (Texts{"To: a@x,", "          b@x,", "          c@x", "From: Ann <ann@x>", "Cc: d@x",
-                           "X-Mailreader: Corvelle, v1.24b", "", "Hi", ""}));
+    QCOMPARE(Texts(lines.begin(), lines.begin() + 5),
+             (Texts{"To: a@x,", "          b@x,", "          c@x", "From: Ann <ann@x>", "Cc: d@x"}));
+    QVERIFY(lines[5].starts_with("Date: ") && lines[6].starts_with("Message-ID: <") && lines[6].ends_with("@x>"));
+    QCOMPARE(Texts(lines.end() - 3, lines.end()), (Texts{"", "Hi", ""}));
     QCOMPARE(env->ui.boxes.size(), size_t(3));
+  }
+
+  // A MIME message: decoded header and text, its attachments listed and saved, the file as
+  // stored on request; a reply quotes the decoded text and names the message it answers;
+  // attached files survive postponing and reopening.
+  void mimeMessagesReadAndWritten() {
+    const std::string source =
+        "From: =?UTF-8?Q?Jos=C3=A9?= <j@x>\r\nSubject: =?UTF-8?Q?Caf=C3=A9?=\r\nMessage-ID: <m1@x>\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+        "Content-Type: text/plain; charset=iso-8859-1\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+        "cr=E8me\r\n--b\r\nContent-Type: application/pdf; name=a.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        "JVBERg==\r\n--b--\r\n";
+    std::string path = Write("Inbox/m.mail", source);
+    TMailViewer* viewer = window->CreateMailViewer(path, "", "", "");
+    QCOMPARE(viewer->SubjectLine->text(), QString::fromUtf8("Caf\u00e9"));
+    QCOMPARE(Joined(viewer->FromLine->Entries()), QString::fromUtf8("Jos\u00e9 <j@x>"));
+    QVERIFY(viewer->MailText->toPlainText().endsWith(QString::fromUtf8("\n\ncr\u00e8me")));
+    auto* list = viewer->Attachments->AttachmentList;
+    QVERIFY(!viewer->Attachments->isHidden() && list->topLevelItemCount() == 1);
+    QCOMPARE(list->topLevelItem(0)->text(0) + " " + list->topLevelItem(0)->text(1), QString("a.pdf application/pdf"));
+    QVERIFY(viewer->Attachments->SaveAttachment(0, Path("saved.pdf"), false));
+    QCOMPARE(ReadFile(Path("saved.pdf")), std::string("%PDF"));
+    viewer->SourceBtn->click();
+    QVERIFY(viewer->MailText->toPlainText().contains("cr=E8me"));
+    viewer->SourceBtn->click();
+    QCOMPARE(ReadFile(path), source);
+
+    window->RunCommand(Command::Reply);
+    TMailViewer* reply = window->ActiveViewer();
+    QCOMPARE(reply->SubjectLine->text(), QString::fromUtf8("Re: Caf\u00e9"));
+    QVERIFY(reply->MailText->toPlainText().contains(QString::fromUtf8("> cr\u00e8me")));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("saved.pdf")))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(reply->MailText->viewport(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(reply->MailText->viewport(), &drop);
+    QVERIFY(!reply->MailText->toPlainText().contains("saved.pdf"));
+    Texts lines;
+    reply->GetMessageFromWindow(lines);
+    QVERIFY(std::find(lines.begin(), lines.end(), "In-Reply-To: <m1@x>") != lines.end());
+    reply->AskOnClose = false;
+    reply->parentWidget()->close();
+    Write("Postponed/p.mail", [&] {
+      std::string text;
+      for (const std::string& line : lines) text += line + "\r\n";
+      return text;
+    }());
+    TMailViewer* reopened = window->CreateMailViewer(Path("Postponed/p.mail"), "", "", "");
+    QCOMPARE(reopened->Attachments->Outgoing().size(), size_t(1));
+    QCOMPARE(reopened->Attachments->Outgoing()[0].bytes, std::string("%PDF"));
+    reopened->GetMessageFromWindow(lines);
+    QVERIFY(std::find(lines.begin(), lines.end(), "In-Reply-To: <m1@x>") != lines.end());
+    reopened->Attachments->AttachmentList->setCurrentItem(reopened->Attachments->AttachmentList->topLevelItem(0));
+    reopened->Attachments->RemoveBtn->click();
+    QVERIFY(reopened->Attachments->Outgoing().empty() && reopened->Attachments->isHidden());
+    reopened->AskOnClose = false;
   }
 
   // Unchanged compositions close silently; a changed one asks, and No on a postponed one

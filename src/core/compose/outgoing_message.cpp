@@ -1,6 +1,7 @@
 #include "core/compose/outgoing_message.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "core/settings/settings.h"
 
@@ -16,7 +17,8 @@ std::string HeaderText(std::string text) {
 // "Name: " + the first entry, then each further entry on a line of its own, indented.
 void AddAddressLines(std::vector<std::string>& lines, const char* name, const std::vector<std::string>& entries) {
   const std::string indent(10, ' ');
-  for (size_t i = 0; i < entries.size(); ++i) lines.push_back((i == 0 ? name : indent) + HeaderText(entries[i]));
+  for (size_t i = 0; i < entries.size(); ++i)
+    lines.push_back((i == 0 ? name : indent) + EncodeAddressEntry(HeaderText(entries[i])));
 }
 
 }  // namespace
@@ -31,12 +33,18 @@ std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const 
   if (fields.to.empty()) return lines;
   lines.reserve(fields.to.size() + fields.cc.size() + body.size() + 5);
   AddAddressLines(lines, "To: ", fields.to);
-  lines.push_back(HeaderText("From: " + fields.my_name + " <" + fields.mail_address + ">"));
-  if (!fields.subject.empty()) lines.push_back("Subject: " + HeaderText(fields.subject));
+  lines.push_back("From: " + EncodeAddressEntry(HeaderText(fields.my_name + " <" + fields.mail_address + ">")));
+  if (!fields.subject.empty()) lines.push_back("Subject: " + EncodeHeaderText(HeaderText(fields.subject)));
   AddAddressLines(lines, "Cc: ", fields.cc);
+  if (!fields.in_reply_to.empty()) lines.push_back("In-Reply-To: " + HeaderText(fields.in_reply_to));
+  if (!fields.references.empty()) lines.push_back("References: " + HeaderText(fields.references));
+  lines.push_back("Date: " + (fields.date.empty() ? MailDate(std::time(nullptr)) : fields.date));
+  lines.push_back("Message-ID: " + (fields.message_id.empty() ? NewMessageId(fields.mail_address) : fields.message_id));
   lines.push_back(std::string("X-Mailreader: Corvelle, v") + kVersion);
+  MimeBody mime = BuildMimeBody(body, fields.attachments);
+  lines.insert(lines.end(), mime.header.begin(), mime.header.end());
   lines.emplace_back();
-  lines.insert(lines.end(), body.begin(), body.end());
+  lines.insert(lines.end(), mime.body.begin(), mime.body.end());
   return lines;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/mime/mime_writer.h"
+
 namespace corvelle {
 
 inline constexpr const char* kNoRecipientMessage = "You must enter an address to deliver to.";
@@ -22,6 +24,9 @@ struct OutgoingFields {
   std::vector<std::string> cc;  // copy entries, likewise; may be empty
   std::string subject;          // as typed; no subject line when empty
   std::string my_name, mail_address;
+  std::string in_reply_to, references;  // a reply's: the answered Message-ID and its chain
+  std::vector<OutgoingAttachment> attachments;
+  std::string date, message_id;  // "" (the default): now, and a new id
 };
 
 // The outgoing message:
@@ -29,11 +34,11 @@ struct OutgoingFields {
 //   "From: " my_name " <" mail_address ">";
 //   "Subject: " subject                      (only when the subject is not empty);
 //   "Cc: " first entry, then ten spaces + each further entry (only when there are any);
-//   "X-Mailreader: Corvelle, v" kVersion;
-//   "";
-//   the body lines unchanged.
+//   "In-Reply-To: ", "References: " (only for a reply);
+//   "Date: ", "Message-ID: ", "X-Mailreader: Corvelle, v" kVersion;
+//   the MIME header and body of BuildMimeBody for the body lines and the attachments.
 // CR and LF in the header texts become spaces, so typed text cannot start a header line of
-// its own. Empty when `to` is empty.
+// its own; non-ASCII subjects and names go out as encoded words. Empty when `to` is empty.
 std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const std::vector<std::string>& body);
 
 }  // namespace corvelle

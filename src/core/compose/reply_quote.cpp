@@ -1,6 +1,7 @@
 #include "core/compose/reply_quote.h"
 
 #include "core/compose/header_fields.h"
+#include "core/mime/mime_reader.h"
 #include "core/store/addresses.h"
 #include "platform/paths.h"
 
@@ -40,6 +41,16 @@ ReplyQuote QuoteReply(std::vector<std::string> lines) {
     for (size_t i = header_lines + 1; i < lines.size(); ++i) quote.text.push_back("> " + lines[i]);
   }
   quote.text.insert(quote.text.end(), 2, std::string());
+  return quote;
+}
+
+ReplyQuote QuoteReplyMessage(std::string_view bytes) {
+  ReplyQuote quote = QuoteReply(DecodedMessageLines(bytes));
+  const MimeContent content = ReadMimeContent(bytes);
+  quote.in_reply_to = content.message_id;
+  quote.references = content.references;
+  if (!content.message_id.empty())
+    quote.references += (quote.references.empty() ? "" : " ") + content.message_id;
   return quote;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvelle {
@@ -21,11 +22,18 @@ struct ReplyQuote {
   // lines. A header without an empty line after it (or no lines: an unreadable file) gives
   // no attribution and no quote, only the two empty lines.
   std::vector<std::string> text;
+  // For the reply's header: the answered Message-ID, and the References chain it extends.
+  std::string in_reply_to, references;
 };
 
 // Quotes the lines of the answered message. Trailing lines that are empty or hold only
 // blanks are dropped first. Header fields as in ReadOpenedHeader ("From: " and "Cc: " with
 // their continuation lines); a later line of a kind replaces an earlier one. Bytes are kept.
 ReplyQuote QuoteReply(std::vector<std::string> lines);
+
+// Quotes the message file `bytes` as a reader sees it (QuoteReply over DecodedMessageLines:
+// header text decoded, the readable text part instead of the encoded body) and names the
+// answered message for In-Reply-To and References.
+ReplyQuote QuoteReplyMessage(std::string_view bytes);
 
 }  // namespace corvelle

@@ -115,6 +115,7 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   s.LeaveMailOnServer = Flag(ini, "LeaveMailOnServer");
   s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
   s.RememberPos = Flag(ini, "RememberPos");
+  s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) == "0" ? "0" : "1";
   if (s.RememberPos == "1") {
     pos.x = ini.ReadInteger(kMain, "XPos", -1);
     pos.y = ini.ReadInteger(kMain, "YPos", -1);

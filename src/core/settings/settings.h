@@ -34,6 +34,7 @@ struct TMailSettings {
   std::string DefaultAB = "AddressBook";
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
   std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
+  std::string DecodeNames = "1";  // "0": file names from the raw header bytes, encoded words and all
   FontRecord DefaultFont;
   // Where comments and problem reports go; only read, so a hand-set address stays.
   std::string SupportAddress = "support@corvelle.invalid";

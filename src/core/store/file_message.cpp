@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/mime/mime_text.h"
 #include "core/store/addresses.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_list.h"
@@ -23,13 +24,19 @@ struct NameFields {
   std::string to = std::string(kNameWidth, ' ');
 };
 
+// Encoded words are long: a decoded name may need many raw bytes, but never more than this.
+constexpr size_t kDecodedRawLimit = 4096;
+
+// Whether names are made from decoded header text ("DecodeNames=0" keeps the raw bytes).
+bool DecodeNames() { return MailSettings.DecodeNames != "0"; }
+
 // The value of a "To: "/"From: " line with its continuation lines (those starting with a
-// space), the trimmed pieces joined by one space. Only the first kNameWidth characters can
-// reach the name, so joining stops there: a header of endless continuations costs nothing.
-std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t prefix) {
+// space), the trimmed pieces joined by one space. Only the first `limit` bytes can reach
+// the name, so joining stops there: a header of endless continuations costs nothing.
+std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t prefix, size_t limit) {
   std::string value = TrimBlanks(std::string_view(lines[i]).substr(prefix));
   for (size_t next = i + 1;
-       value.size() < kNameWidth && next < lines.size() && !lines[next].empty() && lines[next][0] == ' ';
+       value.size() < limit && next < lines.size() && !lines[next].empty() && lines[next][0] == ' ';
        ++next) {
     value += ' ';
     value += TrimBlanks(lines[next]);
@@ -38,11 +45,21 @@ std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t
 }
 
 // Puts `value` in front of a field and cuts the field back to its width, so that many
-// header lines cost linear time.
+// header lines cost linear time. Decoded text is cut in whole characters.
 void Prepend(std::string& field, const std::string& value, size_t width) {
-  field.insert(0, value.substr(0, width));
-  field.resize(width);
+  if (!DecodeNames()) {
+    field.insert(0, value.substr(0, width));
+    field.resize(width);
+    return;
+  }
+  std::string decoded = value;
+  SanitizeDecodedName(decoded);
+  field.insert(0, decoded.substr(0, Utf8PrefixBytes(decoded, width)));
+  field.resize(Utf8PrefixBytes(field, width));
 }
+
+// A field's raw value as the name sees it: decoded from encoded words when names are.
+std::string NameValue(const std::string& raw) { return DecodeNames() ? DecodeHeaderText(raw) : raw; }
 
 std::string SubjectValue(std::string_view rest) {
   std::string value = TrimBlanks(rest);
@@ -57,19 +74,21 @@ NameFields ScanHeader(const std::vector<std::string>& lines) {
   bool has_subject = false;
   for (size_t i = 0; i < lines.size() && !lines[i].empty(); ++i) {
     const std::string& line = lines[i];
+    const size_t limit = DecodeNames() ? kDecodedRawLimit : kNameWidth;
     if (StartsWithIgnoringCase(line, "to: ")) {
-      Prepend(fields.to, AddressValue(lines, i, 4), kNameWidth);
+      Prepend(fields.to, NameValue(AddressValue(lines, i, 4, limit)), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
-      Prepend(fields.from, AddressValue(lines, i, 6), kNameWidth);
+      Prepend(fields.from, NameValue(AddressValue(lines, i, 6, limit)), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "subject: ")) {
       has_subject = true;
-      Prepend(fields.subject, SubjectValue(std::string_view(line).substr(9)), kSubjectWidth);
+      // A folded subject is read whole only when decoding: encoded words span its lines.
+      std::string raw = DecodeNames() ? AddressValue(lines, i, 9, kDecodedRawLimit) : line.substr(9);
+      Prepend(fields.subject, SubjectValue(NameValue(raw)), kSubjectWidth);
     }
   }
   if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth);
-  SanitizeFileName(fields.subject);
-  SanitizeFileName(fields.from);
-  SanitizeFileName(fields.to);
+  for (std::string* field : {&fields.subject, &fields.from, &fields.to})
+    DecodeNames() ? SanitizeDecodedName(*field) : SanitizeFileName(*field);
   return fields;
 }
 

@@ -1,5 +1,7 @@
 #include "core/store/file_naming.h"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -194,6 +196,38 @@ void SanitizeFileName(std::string& s) {
         if (byte < 32 || byte > 126) c = ' ';
     }
   }
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence of two or more bytes at s[i], else 0.
+size_t Utf8SequenceAt(std::string_view s, size_t i) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  const size_t size = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (size == 0 || lead > 0xF4 || i + size > s.size()) return 0;
+  for (size_t k = 1; k < size; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return size;
+}
+
+}  // namespace
+
+void SanitizeDecodedName(std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    if (size_t size = Utf8SequenceAt(s, i)) {
+      i += size;
+      continue;
+    }
+    std::string one(1, s[i]);
+    SanitizeFileName(one);
+    s[i++] = one[0];
+  }
+}
+
+size_t Utf8PrefixBytes(std::string_view s, size_t width) {
+  size_t at = 0;
+  for (size_t chars = 0; chars < width && at < s.size(); ++chars) at += std::max<size_t>(1, Utf8SequenceAt(s, at));
+  return at;
 }
 
 bool IsBadFileName(const std::string& s) {

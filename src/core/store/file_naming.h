@@ -29,6 +29,14 @@ bool MoveFileUnique(const std::string& source, const std::string& target, std::s
 // never changes.
 void SanitizeFileName(std::string& s);
 
+// SanitizeFileName for names made from decoded (UTF-8) header text: a valid multi-byte
+// sequence stays as the letter it is; any other byte above 126 becomes a space.
+void SanitizeDecodedName(std::string& s);
+
+// The number of bytes of the first `width` characters of `s`, a UTF-8 sequence counting as
+// one character and any other byte as one.
+size_t Utf8PrefixBytes(std::string_view s, size_t width);
+
 // True when `s` holds a character that SanitizeFileName would replace.
 bool IsBadFileName(const std::string& s);
 

@@ -1,5 +1,9 @@
 #include "net/smtp/send_mail.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "core/mime/downgrade.h"
 #include "core/store/addresses.h"
 #include "core/store/big_file.h"
 #include "core/store/file_message.h"
@@ -199,8 +203,21 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     DropConnection();
     return kSendNoConnection;
   }
+  // 8-bit text is declared to a server that takes it. To one that does not, a MIME message
+  // goes with its 8-bit parts as quoted-printable; any other text goes as it always did,
+  // byte for byte. The stored text and the filed copy stay as they are.
+  const std::string& data = message.text.Data();
+  bool eight_bit = std::any_of(data.begin(), data.end(), [](char c) { return (c & 0x80) != 0; });
+  bool mime = std::any_of(message.header.begin(), message.header.end(),
+                          [](const std::string& line) { return StartsWithIgnoringCase(line, "mime-version:"); });
+  std::optional<Outgoing> downgraded;
+  if (eight_bit && mime && !Offers("8BITMIME")) {
+    downgraded = message;
+    downgraded->text.LoadFromString(DowngradeTo7Bit(data));
+  }
+  std::string body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
   std::string from = Trimmed(ExtractAddress(address_));
-  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from), {"250"}) != Reply::kAccepted)
+  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
     return kSendSenderRefused;
   // 251: the server takes the message and forwards it (RFC 5321 3.4).
   for (const std::string& recipient : recipients)
@@ -208,7 +225,7 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
       return kSendNoRecipients;
   if (Command("data", {"354"}) != Reply::kAccepted) return kSendBodyRefused;
   // A text that did not go out whole is never ended with ".": the server drops what it got.
-  if (!SendText(message)) {
+  if (!SendText(downgraded ? *downgraded : message)) {
     DropConnection();
     return kSendNotReceived;
   }

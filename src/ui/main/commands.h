@@ -14,7 +14,7 @@ enum class Command {
   None,
   FileNew, FileOpen, FileClose, FileSaveAs,
   ImportPine, ImportNetscape, ExportPine, ExportNetscape,
-  Move, Delete, Print, Postpone, Spool, Send, NextNewMessage,
+  Move, Delete, Print, Postpone, Spool, Send, AttachFile, NextNewMessage,
   AutoAddAllSenders, AutoAddCc, AutoAddFromTo,
   Reply, SendFile, GetSendAll, RunFilter, RefreshNames, Exit,
   Undo, Cut, Copy, Paste,

@@ -44,6 +44,7 @@ constexpr MenuRow kMenuRows[] = {
     {1, "Postpone1", "Pos&tpone Current", "Ctrl+T", "", Postpone, Composing},
     {1, "SpoolCurrent1", "Spoo&l Current", "Ctrl+L", "", Spool, Composing},
     {1, "SendCurrent1", "&Send Current", "Ctrl+S", "", Send, Composing},
+    {1, "AttachFile1", "Attac&h file...", "", "Attach a file to the message", AttachFile, Composing},
     {1, "Nextnewmessage1", "Next ne&w message", "Ctrl+W", "", NextNewMessage, Always},
     {1, "", "-", "", "", None, Always},
     {1, "Autoadd1", "A&uto add", "", "", None, Always},

@@ -185,6 +185,9 @@ void RegisterMessageCommands(CommandRegistry& registry) {
   registry.Register(Command::Move, Move1Click);
   registry.Register(Command::Print, Print1Click);
   registry.Register(Command::Postpone, Postpone1Click);
+  registry.Register(Command::AttachFile, [](TCorvelProg& window) {
+    if (TMailViewer* viewer = window.ActiveViewer()) viewer->AttachFileClick();
+  });
   registry.Register(Command::NextNewMessage, Nextnewmessage1Click);
   registry.Register(Command::Copy, CopyClick);
   registry.Register(Command::Undo, UndoClick);

@@ -1,6 +1,10 @@
 #include "ui/viewer/mail_viewer.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGridLayout>
@@ -21,7 +25,10 @@
 #include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
 #include "core/compose/reply_quote.h"
+#include "core/compose/header_fields.h"
 #include "core/compose/signature.h"
+#include "core/mime/mime_reader.h"
+#include "core/store/big_file.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
@@ -32,6 +39,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/messages/postpone.h"
 #include "ui/viewer/address_actions.h"
+#include "ui/viewer/attachment_pane.h"
 #include "ui/common/named.h"
 
 namespace corvelle {
@@ -64,12 +72,18 @@ TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   MailText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MailText->setTabChangesFocus(false);
   MailText->setFrameShape(QFrame::NoFrame);
+  // Files dropped on a composition, on its text or anywhere else on it, are attached.
+  MailText->viewport()->installEventFilter(this);
+  setAcceptDrops(true);
+  installEventFilter(this);
+  Attachments = new TAttachmentPane(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(Panel2);
   layout->addWidget(MailText, 1);
+  layout->addWidget(Attachments);
   // The header fields in reading order, then the text; the buttons come last, so they are
   // reached backwards from the first field.
   setTabOrder(FromLine, SubjectLine);
@@ -114,6 +128,11 @@ void TMailViewer::BuildHeaderPanel() {
     header->addWidget(rows[row].second, row, 1);
   }
   header->setColumnStretch(1, 1);
+  SourceBtn = Named(new QPushButton("Show source", Panel2), "SourceBtn");
+  SourceBtn->setCheckable(true);
+  SourceBtn->hide();
+  header->addWidget(SourceBtn, 3, 2);
+  connect(SourceBtn, &QPushButton::toggled, this, &TMailViewer::ShowSource);
 
   connect(ToAddrBtn, &QPushButton::clicked, this, &TMailViewer::ToAddrBtnClick);
   connect(CCAddrBtn, &QPushButton::clicked, this, &TMailViewer::CCAddrBtnClick);
@@ -193,9 +212,11 @@ void TMailViewer::DoNewMessage() {
 // (nothing done) when this window is no reply; an unreadable file quotes nothing.
 bool TMailViewer::InsertIncludeFile(std::vector<std::string>& text) {
   if (ReplySource.empty()) return false;
-  std::vector<std::string> answered;
-  ReadMessageLines(ReplySource, answered);
-  ReplyQuote quote = QuoteReply(std::move(answered));
+  std::string answered;
+  ReadWholeFile(ResolvePath(ReplySource), answered);
+  ReplyQuote quote = QuoteReplyMessage(answered);
+  in_reply_to_ = quote.in_reply_to;
+  references_ = quote.references;
   if (quote.subject) SubjectLine->setText(TextToQt(*quote.subject));
   SetAddressText(FromLine, quote.from);
   SetAddressText(CcLine, quote.cc);
@@ -235,11 +256,14 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
 bool TMailViewer::ShowFile() {
   try {
     std::vector<std::string> lines;
-    if (!FileName.empty() && !ReadMessageLines(FileName, lines)) return false;
     if (!IsPlainTextPath(FileName)) {
-      ShowHeader(lines);
+      TBigFile file;
+      if (!FileName.empty() && !file.LoadFromFile(FileName)) return false;
+      const MimeContent content = ReadMimeContent(file.Data());
+      ShowHeader(DecodedMessageLines(file.Data(), content), file.Data(), content.attachments);
       return true;
     }
+    if (!FileName.empty() && !ReadMessageLines(FileName, lines)) return false;
     setWindowTitle(PathToQt(FileName));
     Panel2->hide();
     SetText(lines, 0);
@@ -255,7 +279,8 @@ bool TMailViewer::ShowFile() {
 
 // A message file: the header read into the panel; a postponed message becomes a
 // composition of its body, any other shows the whole file with its body at the top.
-void TMailViewer::ShowHeader(const std::vector<std::string>& lines) {
+void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
+                             const std::vector<MimeAttachment>& attachments) {
   const bool postponed = IsPostponedMessagePath(FileName, MailSettings.MailDirectory);
   OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
                     : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
@@ -266,10 +291,17 @@ void TMailViewer::ShowHeader(const std::vector<std::string>& lines) {
   SetAddressText(FromLine, header.addresses);
   SetAddressText(CcLine, header.cc);
   if (postponed) {
+    for (size_t i = 0; i < header.header_lines; ++i) {
+      if (StartsWithIgnoringCase(lines[i], "in-reply-to: ")) in_reply_to_ = FieldValue(lines[i], 13);
+      if (StartsWithIgnoringCase(lines[i], "references: ")) references_ = TrimBlanks(lines[i].substr(12));
+    }
+    if (!attachments.empty()) Attachments->SetOutgoing(ReadOutgoingAttachments(bytes));
     SetText(lines, header.body_start);
     BecomeComposition();
     return;
   }
+  Attachments->ShowReceived(FileName, attachments);
+  SourceBtn->setVisible(!FileName.empty());
   setWindowTitle("Mail - [" + PathToQt(FileName) + "]");
   SetText(lines, 0);
   PlaceCaret(static_cast<int>(header.body_start));
@@ -348,6 +380,9 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   fields.subject = TextFromQt(SubjectLine->text());
   fields.my_name = MailSettings.MyName;
   fields.mail_address = MailSettings.MailAddress;
+  fields.in_reply_to = in_reply_to_;
+  fields.references = references_;
+  fields.attachments = Attachments->Outgoing();
   switch (CheckOutgoing(fields.to, fields.subject)) {
     case OutgoingCheck::kNoRecipient:
       ShowMessage(kNoRecipientMessage);
@@ -369,7 +404,8 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
 }
 
 TMailViewer::Opened TMailViewer::Current() const {
-  return {MailText->toPlainText(), SubjectLine->text(), FromLine->Entries(), CcLine->Entries()};
+  return {MailText->toPlainText(), SubjectLine->text(), FromLine->Entries(), CcLine->Entries(),
+          Attachments->Outgoing().size()};
 }
 
 void TMailViewer::RememberAsOpened() { opened_ = Current(); }
@@ -399,6 +435,48 @@ void TMailViewer::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+void TMailViewer::AttachFileClick() {
+  if (!IsNewMessage()) return;
+  std::vector<std::string> paths;
+  for (const QString& path : QFileDialog::getOpenFileNames(this, "Attach file")) paths.push_back(PathFromQt(path));
+  AttachFiles(paths);
+}
+
+void TMailViewer::AttachFiles(const std::vector<std::string>& paths) {
+  if (IsNewMessage() && !paths.empty()) Attachments->AddFiles(paths);
+}
+
+// The decoded lines again, or the file's lines as stored, each with the caret on the body.
+void TMailViewer::ShowSource(bool source) {
+  TBigFile file;
+  if (FileName.empty() || !file.LoadFromFile(FileName)) return;
+  std::vector<std::string> lines;
+  if (source) {
+    std::string line;
+    while (file.GetNextString(line)) lines.push_back(line);
+  } else {
+    lines = DecodedMessageLines(file.Data());
+  }
+  SetText(lines, 0);
+  PlaceCaret(static_cast<int>(std::min(HeaderLineCount(lines) + 1, lines.size())));
+}
+
+// Local files dropped on a composition are attached, not pasted into its text as names.
+bool TMailViewer::eventFilter(QObject* watched, QEvent* event) {
+  const bool drag = event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove;
+  if ((watched != MailText->viewport() && watched != this) || (!drag && event->type() != QEvent::Drop) ||
+      !IsNewMessage())
+    return QWidget::eventFilter(watched, event);
+  auto* drop = static_cast<QDropEvent*>(event);
+  std::vector<std::string> paths;
+  for (const QUrl& url : drop->mimeData()->urls())
+    if (url.isLocalFile()) paths.push_back(PathFromQt(url.toLocalFile()));
+  if (paths.empty()) return QWidget::eventFilter(watched, event);
+  drop->acceptProposedAction();
+  if (!drag) AttachFiles(paths);
+  return true;
 }
 
 }  // namespace corvelle

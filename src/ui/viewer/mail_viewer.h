@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/mime/mime_reader.h"
 #include "ui/viewer/address_line.h"
 
 class QFrame;
@@ -19,7 +20,10 @@ class QMdiSubWindow;
 class QPlainTextEdit;
 class QPushButton;
 
+
 namespace corvelle {
+
+class TAttachmentPane;
 
 inline constexpr const char* kNoAddressesMessage = "This list has no addresses to automatically add to address book!";
 
@@ -53,6 +57,14 @@ class TMailViewer : public QWidget {
   void ToAddrBtnClick();
   void CCAddrBtnClick();
 
+  // A composition: asks for files and attaches them ("Attach file..."); files dropped on
+  // the window are attached the same way.
+  void AttachFileClick();
+  void AttachFiles(const std::vector<std::string>& paths);
+
+  // A received message: the file as stored instead of the decoded text, or back.
+  void ShowSource(bool source);
+
   std::string FileName;     // the file shown; empty for a new message
   std::string ReplySource;  // the message answered; empty unless a reply
   bool AskOnClose = false;  // ask before closing (composition windows)
@@ -67,9 +79,12 @@ class TMailViewer : public QWidget {
   QLabel* Label4;
   QLineEdit* DateLine;
   QPlainTextEdit* MailText;
+  QPushButton* SourceBtn;          // "Show source", checkable; received messages only
+  TAttachmentPane* Attachments;
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, FormClose
+  bool eventFilter(QObject* watched, QEvent* event) override;  // files dropped on the text
 
  private:
   void BuildHeaderPanel();
@@ -77,7 +92,8 @@ class TMailViewer : public QWidget {
   void DoNewMessage();
   void DoOpenMessage(const std::string& name);
   bool ShowFile();
-  void ShowHeader(const std::vector<std::string>& lines);
+  void ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
+                  const std::vector<MimeAttachment>& attachments);
   void BecomeComposition();
   bool InsertIncludeFile(std::vector<std::string>& text);
   void SetText(const std::vector<std::string>& lines, size_t first);
@@ -93,10 +109,12 @@ class TMailViewer : public QWidget {
   struct Opened {
     QString text, subject;
     std::vector<std::string> to, cc;
+    size_t attachments = 0;
     bool operator==(const Opened&) const = default;
   };
   Opened Current() const;
   Opened opened_;
+  std::string in_reply_to_, references_;  // a reply's threading fields, kept when postponed
 };
 
 }  // namespace corvelle

@@ -1,4 +1,5 @@
-// Writes PNG pictures of a received message in the main window, a reply being composed
+// Writes PNG pictures of a received message in the main window, a MIME message with its
+// attachments listed, a reply being composed
 // with a signature, and the folder selection dialog, into the folder given as argument.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
 // it writes a complete settings file and a small mail directory there first.
@@ -43,6 +44,25 @@ const char* const kReceived =
     "\r\n"
     "Hi Ann,\r\n\r\nare we still on for Saturday? I can bring the maps.\r\n\r\nBob\r\n";
 
+// Quoted-printable Latin-1 text with an HTML alternative, a PDF and a picture attached.
+const char* const kMultipart =
+    "From: =?UTF-8?Q?Zo=C3=AB_Dupr=C3=A9?= <zoe@example.org>\r\n"
+    "To: Ann Example <ann@example.org>\r\n"
+    "Subject: =?UTF-8?Q?Caf=C3=A9_menu_&_photos?=\r\n"
+    "Date: Sun, 6 Dec 2026 09:30:00 +0100\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=\"outer\"\r\n\r\n"
+    "--outer\r\nContent-Type: multipart/alternative; boundary=\"alt\"\r\n\r\n"
+    "--alt\r\nContent-Type: text/plain; charset=ISO-8859-1\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+    "Bonjour Ann,\r\n\r\nhere is the menu of the caf=E9 for Saturday, and two photos of the terrace.\r\n"
+    "The cr=E8me br=FBl=E9e is a must.\r\n\r\nZo=EB\r\n"
+    "--alt\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n<p>Bonjour Ann,</p>\r\n--alt--\r\n"
+    "--outer\r\nContent-Type: application/pdf; name=\"menu.pdf\"\r\nContent-Transfer-Encoding: base64\r\n"
+    "Content-Disposition: attachment; filename=\"menu.pdf\"\r\n\r\nJVBERi0xLjQKJcfsj6IKMSAwIG9iago8PC9UeXBlL0NhdGFsb2c+PgplbmRvYmoK\r\n"
+    "--outer\r\nContent-Type: image/jpeg; name=\"=?UTF-8?Q?terrasse_=C3=A9t=C3=A9.jpg?=\"\r\n"
+    "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment\r\n\r\n/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/\r\n"
+    "--outer--\r\n";
+
 bool PrepareHome(std::string& received) {
   std::string home = HomeFolder();
   MailSettings = TMailSettings{};
@@ -61,6 +81,7 @@ bool PrepareHome(std::string& received) {
   received = MailSettings.MailDirectory + "Inbox/Plans for the weekend.mail";
   return SaveSettings() && CheckMailDirs(true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
          WriteNewFile(received, kReceived) &&
+         WriteNewFile(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", kMultipart) &&
          WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"});
 }
 
@@ -92,6 +113,8 @@ int Run(const QString& folder) {
   bool ok = true;
   window.CreateMailViewer(received, "", "", "");
   ok &= Save(window, folder, "received-message.png");
+  window.CreateMailViewer(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", "", "", "");
+  ok &= Save(window, folder, "multipart-with-attachments.png");
   window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "Bob Example <bob@example.org>", received,
                           "Re: Plans for the weekend");
   ok &= Save(window, folder, "reply-with-signature.png");

@@ -1,0 +1,43 @@
+#pragma once
+// A received message as a reader sees it: its readable text and its attachments. The file's
+// bytes are only read, never changed. Malformed structure never fails: what cannot be
+// understood is shown as text.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvelle {
+
+struct MimeAttachment {
+  std::string name;  // decoded file name (UTF-8); "" when the part names none
+  std::string type;  // "type/subtype", lower case
+  size_t size = 0;   // decoded bytes
+};
+
+struct MimeContent {
+  // UTF-8, lines ending in "\n": the text/plain parts that are shown inline (in an
+  // alternative, the plain one), else the text of the HTML; the raw body when no part
+  // could be read.
+  std::string text;
+  std::vector<MimeAttachment> attachments;  // in the order of the message
+  std::string message_id;                   // "<...>", "" when none
+  std::string references;                   // the References field, unfolded
+};
+
+// Reads a whole message file.
+MimeContent ReadMimeContent(std::string_view bytes);
+
+// The decoded bytes of attachment `index` (as listed by ReadMimeContent) into `out`.
+// False when there is no such attachment.
+bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out);
+
+// The message as display lines: every header field unfolded as "Name: " + decoded value,
+// an empty line, then the lines of MimeContent::text. Used by the viewer and for quoting.
+// The second form takes the message's content already read (ReadMimeContent(bytes)), so a
+// caller that needs both parses the message once.
+std::vector<std::string> DecodedMessageLines(std::string_view bytes);
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content);
+
+}  // namespace corvelle
