@@ -1,5 +1,7 @@
 #include "net/pop3/get_mail.h"
 
+#include <set>
+
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/pop3/pop3_reply.h"
@@ -18,8 +20,8 @@ DiskFlush& InstalledFlush() {
   return flush;
 }
 
-bool FlushToDisk(const std::string& folder) {
-  return InstalledFlush() ? InstalledFlush()(folder) : SyncFileSystem(folder);
+bool FlushToDisk(const std::vector<std::string>& files) {
+  return InstalledFlush() ? InstalledFlush()(files) : SyncFiles(files);
 }
 
 }  // namespace
@@ -141,8 +143,9 @@ bool TGetMail::Authenticate() {
       !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
     return false;
   LoggedIn = true;
-  // Work files left by a run that never reached QUIT (a crash, a kill) hold messages the
-  // server still has: this session fetches them again.
+  LoadUniqueIds();
+  // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
+  // the server still has: this session fetches them again.
   SpoolWriter::RemoveWorkFiles(SpoolFolder());
   return true;
 }
@@ -169,25 +172,76 @@ bool TGetMail::DeleteStep(int number) {
 }
 
 bool TGetMail::SettleWorkFiles(bool commit) {
-  std::vector<std::string> files = std::move(work_files_);
+  std::vector<WorkFile> files = std::move(work_files_);
   work_files_.clear();
   if (files.empty()) return true;
   const std::string& spool = SpoolFolder();
   size_t moved = 0;
   bool ok = true;
-  // One flush for the whole connection keeps retrieval fast; only then may a file take the
+  std::vector<std::string> paths;
+  for (const WorkFile& file : files) paths.push_back(file.path);
+  // One flush of this connection's files keeps retrieval fast; only then may a file take the
   // name that says it is complete.
-  if (commit && (ok = FlushToDisk(spool))) {
+  if (commit && (ok = FlushToDisk(paths))) {
+    bool ids = false;
+    for (const WorkFile& file : files)
+      if (!file.id.empty()) {
+        uid_state_.Add(file.id, NamePart(file.path), file.size);
+        ids = true;
+      }
+    // Without the ids on disk a crash in the moves below only costs a second copy later.
+    if (ids && !uid_state_.Save()) Note("The list of messages already fetched could not be written.");
     std::uint64_t next = 0;
-    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved], spool, ".new", next).empty()) ++moved;
+    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, spool, ".new", next).empty())
+      ++moved;
     ok = moved == files.size();
     if (moved > 0 && !SyncPath(spool)) ok = false;
+    if (ids && ok) {
+      uid_state_.SettleWorkNames();
+      uid_state_.Save();
+    }
   }
   for (size_t i = moved; i < files.size(); ++i) {
-    RemoveFile(files[i]);
+    RemoveFile(files[i].path);
     ++discarded_;
   }
   return ok;
+}
+
+void TGetMail::LoadUniqueIds() {
+  ids_.clear();
+  uid_state_.Load(UidState::FileFor(mail_directory_, user_, server_));
+  bool ok = true;
+  uid_state_.Recover(SpoolFolder(), ok);
+  if (!ok) Note("Messages fetched before could not be given their names in the Spool folder.");
+}
+
+void TGetMail::ListUniqueIds(int total) {
+  ids_.clear();
+  if (total < 0 || Command("UIDL") != Reply::kAccepted) return;
+  std::vector<std::string> ids(static_cast<size_t>(total) + 1);
+  std::set<std::string> listed;
+  bool usable = true;
+  std::string line, id;
+  int number = 0;
+  for (;;) {
+    if (!ReadReplyLine(line)) return;
+    if (IsEndOfReply(line)) break;
+    if (!usable) continue;
+    usable = ParseUidlLine(line, number, id) && number <= total && ids[number].empty() && listed.insert(id).second;
+    if (usable) ids[number] = id;
+  }
+  if (!usable) {
+    Note("The server's list of unique ids cannot be used: every message is fetched.");
+    return;
+  }
+  ids_ = std::move(ids);
+  uid_state_.KeepOnly(listed);
+}
+
+const std::string& TGetMail::IdOf(int number) const {
+  static const std::string none;
+  return number > 0 && static_cast<size_t>(number) < ids_.size() ? ids_[number] : none;
 }
 
 void TGetMail::DoPOPLogout() {
@@ -244,8 +298,14 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   int total = GetMailStatus();
   // A count that cannot be read leaves nothing to fetch, and that is an error.
   bool failed = ErrorFlag || total < 0;
+  if (!failed) ListUniqueIds(total);
   ClearStatus();
   for (int i = 1; i <= total && !CancelAll && LoggedIn && !stop_run_; ++i) {
+    // Stored before: left on the server, or stored by a session whose QUIT never committed.
+    if (uid_state_.Contains(IdOf(i))) {
+      if (DeleteAfter) DeleteStep(i);
+      continue;
+    }
     SetStatus(0, "Receiving message: " + std::to_string(i) + " of " + std::to_string(total) + " (" +
                      std::to_string(skipped) + " messages skipped).");
     if (GetMailMessage(i) == 0)

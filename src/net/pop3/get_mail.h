@@ -16,6 +16,12 @@
 //     keeps the messages, so their work files are removed and the next Get brings them.
 // A session that leaves mail on the server keeps what it stored either way. Work files that
 // survive a crash are removed after the next login; the server still holds those messages.
+//
+// When the server lists unique ids (UIDL), the ids of stored messages are kept per account
+// (UidState): a listed message is not fetched again; without LeaveMailOnServer it is only
+// deleted (its file is here, but the session that stored it never had QUIT answered). The
+// commit writes the ids with their work names before moving the files, so a crash between
+// the two is finished at the next login instead of fetching those messages twice.
 
 #include <cstdint>
 #include <functional>
@@ -24,14 +30,15 @@
 #include <vector>
 
 #include "net/mail_transfer.h"
+#include "net/pop3/uid_state.h"
 
 namespace corvelle {
 
 class SpoolWriter;
 
-// How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
-// the spool folder). Tests install one that records the moment; nullptr restores it.
-using DiskFlush = std::function<bool(const std::string& spool_folder)>;
+// How the stored files reach the disk before QUIT lets the server delete (SyncFiles on the
+// work files). Tests install one that records the moment; nullptr restores it.
+using DiskFlush = std::function<bool(const std::vector<std::string>& files)>;
 void SetDiskFlush(DiskFlush flush);
 
 class TGetMail : public TMailTransfer {
@@ -98,6 +105,14 @@ class TGetMail : public TMailTransfer {
   bool ResetStep();
   // DELE for a stored message. True when the server marked it; a refusal is noted.
   bool DeleteStep(int number);
+  // UIDL: the unique id of each of the `total` messages into ids_. Without a usable listing
+  // (refused, malformed, an id twice) ids_ stays empty and every message is fetched.
+  void ListUniqueIds(int total);
+  // The unique id of message `number`, "" when there is none.
+  const std::string& IdOf(int number) const;
+  // The state of this account's ids, loaded at login; work files named in it by a commit
+  // that a crash cut short get their ".new" names.
+  void LoadUniqueIds();
 
   // The steps of one message.
   // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
@@ -137,7 +152,13 @@ class TGetMail : public TMailTransfer {
   std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;
-  std::vector<std::string> work_files_;  // complete messages of this connection, in order
+  struct WorkFile {
+    std::string path, id;
+    long long size = 0;
+  };
+  std::vector<WorkFile> work_files_;  // complete messages of this connection, in order
+  UidState uid_state_;
+  std::vector<std::string> ids_;  // by message number, when the server listed them
   std::uint64_t next_work_ = 0;
   int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection

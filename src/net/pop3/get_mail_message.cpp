@@ -38,7 +38,7 @@ long TGetMail::GetMailMessage(int number) {
     case Reply::kLost: break;  // the message stays on the server
   }
   if (size > 0)
-    work_files_.push_back(file.path());
+    work_files_.push_back({file.path(), IdOf(number), file.size()});
   else
     file.Remove();
   // Whatever became of this message, the next one starts afresh (unless the session is over).
