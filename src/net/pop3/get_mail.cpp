@@ -85,17 +85,24 @@ bool TGetMail::ReadReplyLine(std::string& line) {
   return false;
 }
 
-TGetMail::Reply TGetMail::Command(const std::string& text, std::string_view expect) {
-  if (!SessionUsable()) return Reply::kLost;
+void TGetMail::Send(const std::string& text) {
   const std::string command = text + "\r\n";
-  bool in_login = !LoggedIn;
   SetText(command);
   // The lines of the login are marked "<" and ">" in the log; the password never goes there.
-  if (!text.starts_with("PASS ")) WriteLog((in_login ? "< " : "") + command);
+  if (!text.starts_with("PASS ")) WriteLog((LoggedIn ? "" : "< ") + command);
+}
+
+TGetMail::Reply TGetMail::Await(std::string_view expect) {
   bool read = ReadReplyLine(reply_);
-  WriteLog((in_login ? "> " : "") + reply_);
+  WriteLog((LoggedIn ? "" : "> ") + reply_);
   if (!read) return Reply::kLost;
   return reply_.starts_with(expect) ? Reply::kAccepted : Reply::kRefused;
+}
+
+TGetMail::Reply TGetMail::Command(const std::string& text, std::string_view expect) {
+  if (!SessionUsable()) return Reply::kLost;
+  Send(text);
+  return Await(expect);
 }
 
 bool TGetMail::DoPOPLogin() {
@@ -216,21 +223,39 @@ void TGetMail::LoadUniqueIds() {
   if (!ok) Note("Messages fetched before could not be given their names in the Spool folder.");
 }
 
+bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take) {
+  std::string line;
+  bool taking = true;
+  for (;;) {
+    if (!ReadReplyLine(line)) return false;
+    if (IsEndOfReply(line)) return true;
+    if (taking) taking = take(line);
+  }
+}
+
+void TGetMail::ListCapabilities() {
+  pipelining_ = false;
+  if (Command("CAPA") != Reply::kAccepted) return;
+  ReadListing([this](const std::string& line) {
+    pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
+    return true;
+  });
+}
+
 void TGetMail::ListUniqueIds(int total) {
   ids_.clear();
   if (total < 0 || Command("UIDL") != Reply::kAccepted) return;
   std::vector<std::string> ids(static_cast<size_t>(total) + 1);
   std::set<std::string> listed;
   bool usable = true;
-  std::string line, id;
-  int number = 0;
-  for (;;) {
-    if (!ReadReplyLine(line)) return;
-    if (IsEndOfReply(line)) break;
-    if (!usable) continue;
+  bool read = ReadListing([&](const std::string& line) {
+    int number = 0;
+    std::string id;
     usable = ParseUidlLine(line, number, id) && number <= total && ids[number].empty() && listed.insert(id).second;
-    if (usable) ids[number] = id;
-  }
+    if (usable) ids[number] = std::move(id);
+    return usable;
+  });
+  if (!read) return;
   if (!usable) {
     Note("The server's list of unique ids cannot be used: every message is fetched.");
     return;
@@ -298,9 +323,13 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   int total = GetMailStatus();
   // A count that cannot be read leaves nothing to fetch, and that is an error.
   bool failed = ErrorFlag || total < 0;
-  if (!failed) ListUniqueIds(total);
+  if (!failed) {
+    ListCapabilities();
+    ListUniqueIds(total);
+  }
   ClearStatus();
-  for (int i = 1; i <= total && !CancelAll && LoggedIn && !stop_run_; ++i) {
+  if (pipelining_ && total > 0) FetchPipelined(total, received, skipped);
+  for (int i = 1; i <= total && !pipelining_ && !CancelAll && LoggedIn && !stop_run_; ++i) {
     // Stored before: left on the server, or stored by a session whose QUIT never committed.
     if (uid_state_.Contains(IdOf(i))) {
       if (DeleteAfter) DeleteStep(i);

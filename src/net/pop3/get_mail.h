@@ -22,6 +22,10 @@
 // deleted (its file is here, but the session that stored it never had QUIT answered). The
 // commit writes the ids with their work names before moving the files, so a crash between
 // the two is finished at the next login instead of fetching those messages twice.
+//
+// When the server lists PIPELINING (CAPA), RETR commands go out a bounded window ahead of
+// the message being read, and each DELE goes out after its message is stored without
+// waiting for its reply; the store, flush, then QUIT order stays the same.
 
 #include <cstdint>
 #include <functional>
@@ -69,6 +73,8 @@ class TGetMail : public TMailTransfer {
   // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
   // or its DELE refused).
   long GetMailMessage(int number);
+  // The same, for a RETR already sent when `sent`.
+  long FetchMessage(int number, bool sent);
   // Fetches every waiting message. `received`: messages in the spool folder at the end;
   // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
   // created ends the run (the rest stays on the server, ErrorFlag set).
@@ -98,6 +104,9 @@ class TGetMail : public TMailTransfer {
   // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
   // when the reply starts with `expect`; lost when no reply came (the session is then over).
   Reply Command(const std::string& text, std::string_view expect = "+OK");
+  // The two halves of Command: sending (logged) and reading the reply to a command sent.
+  void Send(const std::string& text);
+  Reply Await(std::string_view expect = "+OK");
   bool Greeting();
   bool Authenticate();
   bool LoginStep(const std::string& command, const char* refused);
@@ -108,6 +117,15 @@ class TGetMail : public TMailTransfer {
   // UIDL: the unique id of each of the `total` messages into ids_. Without a usable listing
   // (refused, malformed, an id twice) ids_ stays empty and every message is fetched.
   void ListUniqueIds(int total);
+  // CAPA: whether the server takes commands sent ahead (PIPELINING).
+  void ListCapabilities();
+  // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
+  // it returns false). False when the connection was lost.
+  bool ReadListing(const std::function<bool(const std::string&)>& take);
+  // The messages 1..total (those not stored before) with RETR and DELE sent ahead.
+  void FetchPipelined(int total, int& received, int& skipped);
+  // A DELE reply of the pipeline: a refusal takes the message's file back.
+  void DeleteReplied(int number, int& received, int& skipped);
   // The unique id of message `number`, "" when there is none.
   const std::string& IdOf(int number) const;
   // The state of this account's ids, loaded at login; work files named in it by a commit
@@ -155,6 +173,7 @@ class TGetMail : public TMailTransfer {
   struct WorkFile {
     std::string path, id;
     long long size = 0;
+    int number = 0;
   };
   std::vector<WorkFile> work_files_;  // complete messages of this connection, in order
   UidState uid_state_;
@@ -162,6 +181,8 @@ class TGetMail : public TMailTransfer {
   std::uint64_t next_work_ = 0;
   int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection
+  bool pipelining_ = false;  // the server lists PIPELINING
+  bool delete_later_ = false;  // ReceiveMessage leaves DELE to the pipeline
 };
 
 }  // namespace corvelle

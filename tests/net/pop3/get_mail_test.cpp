@@ -36,9 +36,9 @@ const std::string kTooLarge = "POP server sent more than the message size it ann
 // DELE, QUIT.
 const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
-// A server without unique ids, unless `uidl` lists them.
+// A server without capabilities and unique ids, unless `uidl` lists them.
 std::string Login(int count, const std::string& uidl = "S: -ERR no UIDL\n") {
-  return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\nC: UIDL\n" + uidl;
+  return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\nC: CAPA\nS: -ERR\nC: UIDL\n" + uidl;
 }
 std::string Raw(const std::string& bytes) { return "S> " + Escape(bytes) + "\n"; }
 std::string Dele(int number) { return "C: DELE " + std::to_string(number) + "\nS: +OK message deleted\n"; }
@@ -139,7 +139,7 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
   // Commands are logged with their line end, received lines without; the password never is.
   EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
-                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nUIDL\r\n\r\n-ERR no UIDL\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
+                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nCAPA\r\n\r\n-ERR\r\nUIDL\r\n\r\n-ERR no UIDL\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
                    "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
   EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
@@ -208,7 +208,7 @@ TEST_F(GetMailTest, ServerFaults) {
       {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
        0, 0, true, {}, "PASS"},
       {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
-       long_ok + "C: STAT\n" + long_ok + "C: UIDL\n" + long_ok + "S: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       long_ok + "C: STAT\n" + long_ok + "C: CAPA\n" + long_ok + "S: .\n" + "C: UIDL\n" + long_ok + "S: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
        {kFirst}, "RSET"},
       {"no announced size: still counted as received",
        Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
