@@ -10,6 +10,7 @@ CORVELLE_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
   xvfb xauth poppler-utils
+  clang libclang-rt-14-dev
 )
 
 corvelle_install_packages() {
