@@ -207,6 +207,20 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
   return kSendDelivered;
 }
 
+TSendMail::~TSendMail() { WaitForFilingSync(); }
+
+void TSendMail::WaitForFilingSync() {
+  if (filing_sync_.valid()) filing_sync_.get();
+}
+
+void TSendMail::SyncFilingFolders() {
+  WaitForFilingSync();
+  filing_sync_ = std::async(std::launch::async, [sent = ResolvePath(mail_directory_ + kSentMail), spool = SpoolFolder()] {
+    SyncPath(sent);
+    SyncPath(spool);
+  });
+}
+
 void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines) {
   const std::string folders = JoinFolderList({kSentMail});
   std::string work;  // a file written here to be filed
@@ -233,8 +247,7 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
     left_over = message.source;
   }
   if (written && !EntryExists(left_over)) {
-    SyncPath(ResolvePath(mail_directory_ + kSentMail));
-    SyncPath(SpoolFolder());
+    SyncFilingFolders();
     return;
   }
   std::string kept;
@@ -296,7 +309,10 @@ int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<s
     code = Transaction(message, recipients);
   if (code == kSendDelivered) FileSentCopy(message, lines);
 
-  if (disconnect) DisconnectFromMailServer();
+  if (disconnect) {
+    DisconnectFromMailServer();
+    WaitForFilingSync();
+  }
   CurrentProgress(100);
   // When a reply did not arrive, the transfer error said why (or the user cancelled).
   if (!reply_lost_) ShowResult(code);
@@ -332,6 +348,7 @@ int TSendMail::SendOutGoingMail() {
     if (result == kSendNoConnection) break;
   }
   if (Connected) DisconnectFromMailServer();
+  WaitForFilingSync();
   ClearStatus();
   return count;
 }

@@ -17,6 +17,7 @@
 // message starts afresh rather than reading replies meant for another command.
 
 #include <initializer_list>
+#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,7 @@ class TSendMail : public TMailTransfer {
   // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
   // settings now; errors go to MailError.
   TSendMail();
+  ~TSendMail() override;
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
 
@@ -87,11 +89,17 @@ class TSendMail : public TMailTransfer {
   int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
+  // Flushes the two folders of a filing (the move that ends the window in which a crash
+  // sends the message again) on a helper thread that starts at once, so the next message
+  // goes out meanwhile; the flush before waits first, so at most one is behind.
+  void SyncFilingFolders();
+  void WaitForFilingSync();
   void DropConnection();
   std::string SpoolFolder() const;
 
   const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
+  std::future<void> filing_sync_;
 };
 
 }  // namespace corvelle
