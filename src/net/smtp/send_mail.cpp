@@ -18,7 +18,8 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kSentMail = "Sent Mail";
-constexpr size_t kTextChunk = 16 * 1024;  // DATA text handed to the socket in pieces of this size
+constexpr size_t kTextChunk = 16 * 1024;
+constexpr size_t kFilingSyncsInFlight = 4;  // DATA text handed to the socket in pieces of this size
 
 std::string Trimmed(const std::string& s) {
   size_t first = s.find_first_not_of(" \t");
@@ -209,16 +210,19 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
 
 TSendMail::~TSendMail() { WaitForFilingSync(); }
 
-void TSendMail::WaitForFilingSync() {
-  if (filing_sync_.valid()) filing_sync_.get();
+void TSendMail::WaitForFilingSync(size_t keep) {
+  while (filing_syncs_.size() > keep) {
+    filing_syncs_.front().get();
+    filing_syncs_.pop_front();
+  }
 }
 
 void TSendMail::SyncFilingFolders() {
-  WaitForFilingSync();
-  filing_sync_ = std::async(std::launch::async, [sent = ResolvePath(mail_directory_ + kSentMail), spool = SpoolFolder()] {
+  WaitForFilingSync(kFilingSyncsInFlight - 1);
+  filing_syncs_.push_back(std::async(std::launch::async, [sent = ResolvePath(mail_directory_ + kSentMail), spool = SpoolFolder()] {
     SyncPath(sent);
     SyncPath(spool);
-  });
+  }));
 }
 
 void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines) {

@@ -17,6 +17,7 @@
 // message starts afresh rather than reading replies meant for another command.
 
 #include <initializer_list>
+#include <deque>
 #include <future>
 #include <string>
 #include <string_view>
@@ -90,16 +91,17 @@ class TSendMail : public TMailTransfer {
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   // Flushes the two folders of a filing (the move that ends the window in which a crash
-  // sends the message again) on a helper thread that starts at once, so the next message
-  // goes out meanwhile; the flush before waits first, so at most one is behind.
+  // sends the message again) on a helper thread that starts at once, as the flush did
+  // before, so the next message goes out meanwhile. A few run at a time; beyond that the
+  // oldest is waited for.
   void SyncFilingFolders();
-  void WaitForFilingSync();
+  void WaitForFilingSync(size_t keep = 0);
   void DropConnection();
   std::string SpoolFolder() const;
 
   const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
-  std::future<void> filing_sync_;
+  std::deque<std::future<void>> filing_syncs_;
 };
 
 }  // namespace corvelle
