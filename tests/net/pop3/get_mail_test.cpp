@@ -429,5 +429,18 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
   EXPECT_EQ(received, 2);
 }
 
+// Pipelined: both RETR go out before the first message is read, and a DELE refused after
+// the next message was read still takes its own message's file back.
+TEST_F(GetMailTest, APipelinedDeleteRefusedLaterTakesItsFileBack) {
+  const std::string capa = "C: CAPA\nS: +OK\nS: UIDL\nS: PIPELINING\nS: .\nC: UIDL\nS: -ERR\n";
+  Fetch(kAuth + "C: STAT\nS: +OK 2 80\n" + capa + Retr(1, kFirst) + Retr(2, kSecond) + "C: DELE 1\nS: -ERR locked\n" +
+        Dele(2) + kQuit, 7);
+  ExpectPlayed();
+  EXPECT_EQ(Stored(), Strings{kSecond});
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(LastStatusLines(1), Strings{"Message 1 stays on the server: -ERR locked"});
+}
+
 }  // namespace
 }  // namespace corvelle
