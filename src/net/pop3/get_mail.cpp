@@ -118,6 +118,7 @@ bool TGetMail::DoPOPLogin() {
   session_lost_ = false;
   next_work_ = 0;
   deletions_ = 0;
+  pipelining_ = false;
   spool_.clear();
   SConnect();
   if (Socket == -1) {
