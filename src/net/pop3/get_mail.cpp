@@ -151,10 +151,9 @@ bool TGetMail::Authenticate() {
       !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
     return false;
   LoggedIn = true;
-  LoadUniqueIds();
   // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
   // the server still has: this session fetches them again.
-  SpoolWriter::RemoveWorkFiles(SpoolFolder());
+  if (LoadUniqueIds()) SpoolWriter::RemoveWorkFiles(SpoolFolder());
   return true;
 }
 
@@ -216,12 +215,13 @@ bool TGetMail::SettleWorkFiles(bool commit) {
   return ok;
 }
 
-void TGetMail::LoadUniqueIds() {
+bool TGetMail::LoadUniqueIds() {
   ids_.clear();
   uid_state_.Load(UidState::FileFor(mail_directory_, user_, server_));
   bool ok = true;
   uid_state_.Recover(SpoolFolder(), ok);
   if (!ok) Note("Messages fetched before could not be given their names in the Spool folder.");
+  return ok;
 }
 
 bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take) {

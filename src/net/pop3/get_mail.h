@@ -129,8 +129,9 @@ class TGetMail : public TMailTransfer {
   // The unique id of message `number`, "" when there is none.
   const std::string& IdOf(int number) const;
   // The state of this account's ids, loaded at login; work files named in it by a commit
-  // that a crash cut short get their ".new" names.
-  void LoadUniqueIds();
+  // that a crash cut short get their ".new" names. False when that could not be finished
+  // (the other work files must then stay).
+  bool LoadUniqueIds();
 
   // The steps of one message.
   // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool

@@ -83,13 +83,14 @@ int UidState::Recover(const std::string& spool, bool& ok) {
   for (const auto& [id, work] : work_) {
     const std::string path = spool + "/" + work.name;
     if (FileSize(path) != work.size) continue;  // moved before the crash (or not that file)
-    if (SpoolWriter::MoveToFreeName(path, spool, ".new", next).empty())
-      ok = false;
-    else
+    if (!SpoolWriter::MoveToFreeName(path, spool, ".new", next).empty()) {
       ++moved;
+    } else {
+      ids_.erase(id);  // not here after all: fetched again
+      ok = false;
+    }
   }
   if (moved > 0 && !SyncPath(spool)) ok = false;
-  if (!ok) return moved;  // the work names stay, so the next session tries again
   work_.clear();
   if (!Save()) ok = false;
   return moved;

@@ -30,8 +30,10 @@ class UidState {
   bool Save() const;
 
   // Moves every work file named in the file that still exists in `spool` (resolved, no
-  // trailing "/") to a free ".new" name, then saves the state without work names.
-  // Returns how many files were moved. False in `ok` when a move or the save failed.
+  // trailing "/") to a free ".new" name (an id whose file cannot be moved is forgotten, so
+  // its message is fetched again), then saves the state without work names. Returns how
+  // many files were moved. False in `ok` when a move, the flush or the save failed: the
+  // work files must then stay where they are until a later login settles them.
   int Recover(const std::string& spool, bool& ok);
 
   bool Contains(const std::string& id) const { return ids_.contains(id); }
