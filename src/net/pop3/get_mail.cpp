@@ -246,13 +246,14 @@ void TGetMail::ListCapabilities() {
 void TGetMail::ListUniqueIds(int total) {
   ids_.clear();
   if (total < 0 || Command("UIDL") != Reply::kAccepted) return;
-  std::vector<std::string> ids(static_cast<size_t>(total) + 1);
+  // Only what the server lists is kept: the count of a hostile STAT reply may be huge.
+  std::unordered_map<int, std::string> ids;
   std::set<std::string> listed;
   bool usable = true;
   bool read = ReadListing([&](const std::string& line) {
     int number = 0;
     std::string id;
-    usable = ParseUidlLine(line, number, id) && number <= total && ids[number].empty() && listed.insert(id).second;
+    usable = ParseUidlLine(line, number, id) && number <= total && !ids.contains(number) && listed.insert(id).second;
     if (usable) ids[number] = std::move(id);
     return usable;
   });
@@ -267,7 +268,8 @@ void TGetMail::ListUniqueIds(int total) {
 
 const std::string& TGetMail::IdOf(int number) const {
   static const std::string none;
-  return number > 0 && static_cast<size_t>(number) < ids_.size() ? ids_[number] : none;
+  auto id = ids_.find(number);
+  return id == ids_.end() ? none : id->second;
 }
 
 void TGetMail::DoPOPLogout() {

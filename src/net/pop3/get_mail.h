@@ -31,6 +31,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "net/mail_transfer.h"
@@ -178,7 +179,7 @@ class TGetMail : public TMailTransfer {
   };
   std::vector<WorkFile> work_files_;  // complete messages of this connection, in order
   UidState uid_state_;
-  std::vector<std::string> ids_;  // by message number, when the server listed them
+  std::unordered_map<int, std::string> ids_;  // by message number, when the server listed them
   std::uint64_t next_work_ = 0;
   int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection

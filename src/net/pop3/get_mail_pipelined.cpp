@@ -11,9 +11,9 @@
 namespace corvelle {
 namespace {
 
-// RETR commands in flight: enough to hide the round trip, few enough that the commands
-// never wait for room in the socket while the server waits for us to read.
-constexpr size_t kRetrWindow = 32;
+// Commands in flight: enough to hide the round trip, few enough that the commands never
+// wait for room in the socket while the server waits for us to read.
+constexpr size_t kWindow = 32;
 
 struct Pending {
   bool retr;
@@ -39,35 +39,27 @@ void TGetMail::DeleteReplied(int number, int& received, int& skipped) {
 
 void TGetMail::FetchPipelined(int total, int& received, int& skipped) {
   std::deque<Pending> pending;
-  std::deque<int> wanted;
-  for (int i = 1; i <= total; ++i) {
-    if (!uid_state_.Contains(IdOf(i)))
-      wanted.push_back(i);
-    else if (DeleteAfter) {  // stored before, by a session whose QUIT never committed
-      Send("DELE " + std::to_string(i));
-      ++deletions_;
-      pending.push_back({false, i});
-    }
-  }
   delete_later_ = true;
-  size_t retr_in_flight = 0;
-  int done = 0;
+  int next = 1, done = 0;
   auto stopping = [&] { return CancelAll || stop_run_ || !SessionUsable(); };
   while (SessionUsable()) {
-    while (!wanted.empty() && retr_in_flight < kRetrWindow && !stopping()) {
-      Send("RETR " + std::to_string(wanted.front()));
-      pending.push_back({true, wanted.front()});
-      wanted.pop_front();
-      ++retr_in_flight;
+    // Every command counts against the window, so the server's replies never pile up unread.
+    while (next <= total && pending.size() < kWindow && !stopping()) {
+      int number = next++;
+      bool stored = uid_state_.Contains(IdOf(number));
+      if (stored && !DeleteAfter) continue;
+      // Stored before, by a session whose QUIT never committed: only deleted.
+      Send((stored ? "DELE " : "RETR ") + std::to_string(number));
+      if (stored) ++deletions_;
+      pending.push_back({!stored, number});
     }
     if (pending.empty()) break;
-    Pending next = pending.front();
+    Pending head = pending.front();
     pending.pop_front();
-    if (!next.retr) {
-      DeleteReplied(next.number, received, skipped);
+    if (!head.retr) {
+      DeleteReplied(head.number, received, skipped);
       continue;
     }
-    --retr_in_flight;
     if (stopping()) {
       // Commands already sent are answered: read past their messages to stay in step.
       if (Await() == Reply::kAccepted) {
@@ -76,16 +68,16 @@ void TGetMail::FetchPipelined(int total, int& received, int& skipped) {
       }
       continue;
     }
-    SetStatus(0, "Receiving message: " + std::to_string(next.number) + " of " + std::to_string(total) + " (" +
+    SetStatus(0, "Receiving message: " + std::to_string(head.number) + " of " + std::to_string(total) + " (" +
                      std::to_string(skipped) + " messages skipped).");
-    if (FetchMessage(next.number, true) == 0) {
+    if (FetchMessage(head.number, true) == 0) {
       ++skipped;
     } else {
       ++received;
       if (DeleteAfter) {
-        Send("DELE " + std::to_string(next.number));
+        Send("DELE " + std::to_string(head.number));
         ++deletions_;
-        pending.push_back({false, next.number});
+        pending.push_back({false, head.number});
       }
     }
     TotalProgress(static_cast<int>(static_cast<long long>(++done) * 100 / total));

@@ -429,6 +429,15 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
   EXPECT_EQ(received, 2);
 }
 
+// Found by fuzzing: the ids and the pipeline were laid out for every message a STAT reply
+// counted, and a hostile count ran the program out of memory.
+TEST_F(GetMailTest, AHugeMessageCountIsNoMemoryToReserve) {
+  Fetch(kAuth + "C: STAT\nS: +OK 2000000000 1\nC: CAPA\nS: +OK\nS: PIPELINING\nS: .\nC: UIDL\nS: +OK\nS: 1 a\nS: .\n" +
+        "C: RETR 1\nCLOSE\n");
+  EXPECT_EQ(fake->Problems(), Strings{});
+  EXPECT_EQ(received, 0);
+}
+
 // Pipelined: both RETR go out before the first message is read, and a DELE refused after
 // the next message was read still takes its own message's file back.
 TEST_F(GetMailTest, APipelinedDeleteRefusedLaterTakesItsFileBack) {
