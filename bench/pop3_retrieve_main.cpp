@@ -1,7 +1,9 @@
-// Fetches a whole POP3 mailbox into a fresh mail directory with TGetMail and prints how long
-// it took. bench/pop3-retrieve runs it against the sandbox's Dovecot, next to other clients.
+// Fetches a whole POP3 mailbox into a fresh mail directory with TGetMail, or (send) sends
+// every ".out" file of MAIL_DIR/Spool with TSendMail over one connection to the SMTP server
+// at HOST PORT, and prints how long it took. bench/pop3-retrieve runs it against the
+// sandbox, next to other clients.
 //
-//   pop3_retrieve HOST PORT USER PASSWORD MAIL_DIR [keep|delete] [tls]
+//   pop3_retrieve HOST PORT USER PASSWORD MAIL_DIR [keep|delete|send] [tls]
 //
 // With "tls", PORT speaks TLS from the start (the CA file in CORVELLE_TLS_CA_FILE).
 
@@ -12,19 +14,21 @@
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
+#include "net/smtp/send_mail.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD MAIL_DIR [keep|delete] [tls]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD MAIL_DIR [keep|delete|send] [tls]\n", argv[0]);
     return 2;
   }
   std::string mail_dir = argv[5];
   if (mail_dir.back() != '/') mail_dir += '/';
   MailSettings.MailDirectory = mail_dir;
   MailSettings.DefaultMailFolder = "Inbox";
-  MailSettings.MailServer = argv[1];
-  MailSettings.MailPort = argv[2];
+  MailSettings.MailServer = MailSettings.SendServer = argv[1];
+  MailSettings.MailPort = MailSettings.SendPort = argv[2];
+  MailSettings.MailAddress = std::string(argv[3]) + "@bench.invalid";
   MailSettings.UserName = argv[3];
   MailSettings.PassWord = EncodePassword(argv[4]);
   MailSettings.Secure.MailSecurity = SecurityText(argc > 7 && std::string(argv[7]) == "tls" ? Security::kTls
@@ -36,6 +40,13 @@ int main(int argc, char** argv) {
   }
 
   auto start = std::chrono::steady_clock::now();
+  if (argc > 6 && std::string(argv[6]) == "send") {
+    TSendMail sender;
+    int sent = sender.SendOutGoingMail();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("sent %d seconds %.3f\n", sent, seconds);
+    return sender.ErrorFlag ? 1 : 0;
+  }
   TGetMail mail;
   int received = 0, skipped = 0;
   mail.GetNewMail(received, skipped);

@@ -5,6 +5,7 @@
 //   RefreshNames/N   a folder of N messages; us_per_message, the cost of one file (wall clock)
 // With CORVELLE_BENCH_MBOX=PATH the mailbox is also written to PATH, for the formail run of
 // bench/mailbox-vs-formail.
+#include <unistd.h>
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -99,7 +100,7 @@ void RefreshNames(benchmark::State& state) {
       std::string message = MailboxMessage(i);
       CreateRaw(box + Hex(i) + ".mail", message.substr(message.find('\n') + 1));
     }
-    SyncFileSystem(box);  // the writing of the set-up is not the run's to wait for
+    ::sync();  // the writing of the set-up is not the run's to wait for
     state.ResumeTiming();
     auto start = Clock::now();
     corvelle::RefreshNames(box);

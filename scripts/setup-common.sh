@@ -11,6 +11,7 @@ CORVELLE_PACKAGES=(
   libssl-dev openssl
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
   xvfb xauth xdotool poppler-utils
+  clang libclang-rt-14-dev
 )
 
 corvelle_install_packages() {

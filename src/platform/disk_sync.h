@@ -1,13 +1,20 @@
 #pragma once
-// Flushing a whole file system at once: cheaper than flushing many new files one by one
-// when all of them must be on disk before one step (a POP3 QUIT that commits deletions).
+// Flushing many new files at once, before one step that makes them the only copy (a POP3
+// QUIT that commits deletions). The cost depends only on the files named, never on other
+// unwritten data of the file system.
 
 #include <string>
+#include <vector>
 
 namespace corvelle {
 
-// Writes every file and folder entry of the file system holding `path` to disk (syncfs).
-// False when `path` cannot be opened or the flush fails.
-bool SyncFileSystem(const std::string& path);
+// Starts writing the file open as `fd` to disk without waiting, so that a later SyncFiles
+// finds little left to do. Failures are ignored (SyncFiles reports them).
+void StartWriteBack(int fd);
+
+// Writes the data of every file in `paths` to disk and waits until it is there. Several
+// flushes run at once so the file system can commit them together. False when a file cannot
+// be opened or its flush fails.
+bool SyncFiles(const std::vector<std::string>& paths);
 
 }  // namespace corvelle

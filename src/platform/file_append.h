@@ -18,7 +18,7 @@ bool AppendFileChecked(const std::string& path, std::string_view data);
 namespace corvelle {
 
 // Writes `data` to the new file `path` (which must not exist) without flushing it: for runs
-// that write many files and then flush the whole file system once (SyncFileSystem) before
+// that write many files and then flush them together (SyncFiles) and their folders before
 // anything depends on them. False when the name is taken or a write fails (no file is left).
 bool WriteNewFileUnflushed(const std::string& path, std::string_view data);
 

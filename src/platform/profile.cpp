@@ -109,6 +109,12 @@ void PrivateProfile::Parse(std::string_view data) {
     if (lf == npos) {
       line.text = data;
       data = {};
+      // A last line cut after its CR ends as a CR LF line would: read alike before and after
+      // a write gives it its line end.
+      if (line.text.ends_with('\r')) {
+        line.text.pop_back();
+        line.ending = kCrLf;
+      }
     } else {
       bool crlf = lf > 0 && data[lf - 1] == '\r';
       line.text = data.substr(0, lf - (crlf ? 1 : 0));

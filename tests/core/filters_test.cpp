@@ -80,6 +80,14 @@ TEST_F(FiltersTest, HandEditedSectionIsRenumberedWithoutLoss) {
   EXPECT_NE(ReadFile(IniPath()).find("Keep=1"), std::string::npos);
 }
 
+// Found by fuzzing: a bare CR inside a hand-edited value cut the value (and its closing
+// quote) off at the next save.
+TEST_F(FiltersTest, ABareCarriageReturnInAValueBecomesASpaceOnSave) {
+  WriteFile(IniPath(), "[filters]\n1.1.HeaderLine=To:\n1.1.SearchText=\rnn x\n1.FolderText=\"A\rB\"\n");
+  ASSERT_TRUE(TMailFilter().SaveFilters());
+  EXPECT_EQ(Stripped(TMailFilter(), 1), (Lines{"To:", " nn x", "\"A B\""}));
+}
+
 TEST_F(FiltersTest, SwapDeleteAndFormat) {
   AddRules(
       {{"From", "smith", "Subject", "budget", "\"Work\",\"Archive\""}, {"To", "b", "\"B\""}, {"Cc", "c", "\"C\""}});

@@ -72,6 +72,10 @@ TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {
   // An LF file stays LF, and a last line without its end gets one.
   EXPECT_EQ(Rewrite("[main]\nA=1", [](PrivateProfile& ini) { ini.WriteString("main", "B", "2"); }),
             "[main]\nA=1\nB=2\n");
+  // Found by fuzzing: a last line cut after its CR named another section than it did once
+  // the write gave it its line end, and the value written was not read back.
+  Rewrite("\n[fuzz\t\r", [](PrivateProfile& ini) { ini.WriteString("Fuzz", "Key", "v"); });
+  EXPECT_EQ(PrivateProfile(path).ReadString("fuzz", "key", ""), "v");
 }
 
 // Sections and keys are looked up in an index built once; every change keeps it right.

@@ -1,5 +1,7 @@
 #include "core/filters/mail_filter.h"
 
+#include <algorithm>
+
 #include <map>
 #include <optional>
 #include <utility>
@@ -89,6 +91,17 @@ bool TMailFilter::LoadFilters() {
   return !rules_.empty();
 }
 
+namespace {
+
+// A hand-edited value may hold a bare CR; the file's line would end there and the rest of
+// the value be lost, so it is written as a space.
+std::string OneLine(std::string value) {
+  std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return value;
+}
+
+}  // namespace
+
 bool TMailFilter::SaveFilters() {
   PrivateProfile ini(SettingsFilePath());
   ini.EraseSection(kSection);
@@ -98,10 +111,10 @@ bool TMailFilter::SaveFilters() {
     std::string rule = std::to_string(n) + ".";
     for (size_t c = 1; 2 * c < values.size(); ++c) {
       std::string condition = rule + std::to_string(c) + ".";
-      ini.WriteString(kSection, condition + "HeaderLine", '"' + values[2 * c - 2] + '"');
-      ini.WriteString(kSection, condition + "SearchText", '"' + values[2 * c - 1] + '"');
+      ini.WriteString(kSection, condition + "HeaderLine", '"' + OneLine(values[2 * c - 2]) + '"');
+      ini.WriteString(kSection, condition + "SearchText", '"' + OneLine(values[2 * c - 1]) + '"');
     }
-    ini.WriteString(kSection, rule + "FolderText", values.back());
+    ini.WriteString(kSection, rule + "FolderText", OneLine(values.back()));
   }
   if (!ini.Save()) return false;
   modified_ = false;

@@ -38,6 +38,9 @@ class MessageFiler {
     bytes_.append(line);
   }
 
+  // Every filed message on disk, data and name: the flushes are made together, once.
+  bool Sync() const { return SyncFiles(filed_) && SyncPath(folder_) && SyncPath(spool_); }
+
   void Flush() {
     // Nothing, or one empty line, is no message.
     if (!bytes_.empty() && !(header_.size() == 1 && header_[0].empty())) File();
@@ -54,6 +57,7 @@ class MessageFiler {
       ++result_.failed;
     } else if (MoveFileUnique(work, FiledTarget(folder_, mailbox_name_, header_), final_name)) {
       ++result_.filed;
+      filed_.push_back(final_name);
     } else {
       ++result_.failed;  // it waits in "Spool" under its work name
     }
@@ -62,7 +66,7 @@ class MessageFiler {
   std::string folder_, mailbox_name_, spool_;
   ImportResult& result_;
   std::string bytes_;
-  std::vector<std::string> header_;
+  std::vector<std::string> header_, filed_;
   bool in_header_ = true;
 };
 
@@ -103,7 +107,7 @@ ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const S
   filer.Flush();
 
   // Every message must be on disk before the mailbox, the only other copy, goes.
-  if (result.failed == 0 && SyncFileSystem(folder) && RemoveFile(path)) {
+  if (result.failed == 0 && filer.Sync() && RemoveFile(path)) {
     result.mailbox_removed = true;
     SyncPath(folder);
   }

@@ -1,5 +1,7 @@
 #include "net/pop3/get_mail.h"
 
+#include <set>
+
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
@@ -19,8 +21,8 @@ DiskFlush& InstalledFlush() {
   return flush;
 }
 
-bool FlushToDisk(const std::string& folder) {
-  return InstalledFlush() ? InstalledFlush()(folder) : SyncFileSystem(folder);
+bool FlushToDisk(const std::vector<std::string>& files) {
+  return InstalledFlush() ? InstalledFlush()(files) : SyncFiles(files);
 }
 
 }  // namespace
@@ -84,17 +86,24 @@ bool TGetMail::ReadReplyLine(std::string& line) {
   return false;
 }
 
-TGetMail::Reply TGetMail::Command(const std::string& text, std::string_view expect) {
-  if (!SessionUsable()) return Reply::kLost;
+void TGetMail::Send(const std::string& text) {
   const std::string command = text + "\r\n";
-  bool in_login = !LoggedIn;
   SetText(command);
   // The lines of the login are marked "<" and ">" in the log; the password never goes there.
-  if (!text.starts_with("PASS ")) WriteLog((in_login ? "< " : "") + command);
+  if (!text.starts_with("PASS ")) WriteLog((LoggedIn ? "" : "< ") + command);
+}
+
+TGetMail::Reply TGetMail::Await(std::string_view expect) {
   bool read = ReadReplyLine(reply_);
-  WriteLog((in_login ? "> " : "") + reply_);
+  WriteLog((LoggedIn ? "" : "> ") + reply_);
   if (!read) return Reply::kLost;
   return reply_.starts_with(expect) ? Reply::kAccepted : Reply::kRefused;
+}
+
+TGetMail::Reply TGetMail::Command(const std::string& text, std::string_view expect) {
+  if (!SessionUsable()) return Reply::kLost;
+  Send(text);
+  return Await(expect);
 }
 
 bool TGetMail::DoPOPLogin() {
@@ -111,6 +120,7 @@ bool TGetMail::DoPOPLogin() {
   session_lost_ = false;
   next_work_ = 0;
   deletions_ = 0;
+  pipelining_ = false;
   spool_.clear();
   SConnect();
   if (Socket == -1) {
@@ -143,9 +153,9 @@ bool TGetMail::Authenticate() {
       !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
     return false;
   LoggedIn = true;
-  // Work files left by a run that never reached QUIT (a crash, a kill) hold messages the
-  // server still has: this session fetches them again.
-  SpoolWriter::RemoveWorkFiles(SpoolFolder());
+  // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
+  // the server still has: this session fetches them again.
+  if (LoadUniqueIds()) SpoolWriter::RemoveWorkFiles(SpoolFolder());
   return true;
 }
 
@@ -171,25 +181,97 @@ bool TGetMail::DeleteStep(int number) {
 }
 
 bool TGetMail::SettleWorkFiles(bool commit) {
-  std::vector<std::string> files = std::move(work_files_);
+  std::vector<WorkFile> files = std::move(work_files_);
   work_files_.clear();
   if (files.empty()) return true;
   const std::string& spool = SpoolFolder();
   size_t moved = 0;
   bool ok = true;
-  // One flush for the whole connection keeps retrieval fast; only then may a file take the
+  std::vector<std::string> paths;
+  for (const WorkFile& file : files) paths.push_back(file.path);
+  // One flush of this connection's files keeps retrieval fast; only then may a file take the
   // name that says it is complete.
-  if (commit && (ok = FlushToDisk(spool))) {
+  if (commit && (ok = FlushToDisk(paths))) {
+    bool ids = false;
+    for (const WorkFile& file : files)
+      if (!file.id.empty()) {
+        uid_state_.Add(file.id, NamePart(file.path), file.size);
+        ids = true;
+      }
+    // Without the ids on disk a crash in the moves below only costs a second copy later.
+    if (ids && !uid_state_.Save()) Note("The list of messages already fetched could not be written.");
     std::uint64_t next = 0;
-    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved], spool, ".new", next).empty()) ++moved;
+    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, spool, ".new", next).empty())
+      ++moved;
     ok = moved == files.size();
     if (moved > 0 && !SyncPath(spool)) ok = false;
+    if (ids && ok) {
+      uid_state_.SettleWorkNames();
+      uid_state_.Save();
+    }
   }
   for (size_t i = moved; i < files.size(); ++i) {
-    RemoveFile(files[i]);
+    RemoveFile(files[i].path);
     ++discarded_;
   }
   return ok;
+}
+
+bool TGetMail::LoadUniqueIds() {
+  ids_.clear();
+  uid_state_.Load(UidState::FileFor(mail_directory_, user_, server_));
+  bool ok = true;
+  uid_state_.Recover(SpoolFolder(), ok);
+  if (!ok) Note("Messages fetched before could not be given their names in the Spool folder.");
+  return ok;
+}
+
+bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take) {
+  std::string line;
+  bool taking = true;
+  for (;;) {
+    if (!ReadReplyLine(line)) return false;
+    if (IsEndOfReply(line)) return true;
+    if (taking) taking = take(line);
+  }
+}
+
+void TGetMail::ListCapabilities() {
+  pipelining_ = false;
+  if (Command("CAPA") != Reply::kAccepted) return;
+  ReadListing([this](const std::string& line) {
+    pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
+    return true;
+  });
+}
+
+void TGetMail::ListUniqueIds(int total) {
+  ids_.clear();
+  if (total < 0 || Command("UIDL") != Reply::kAccepted) return;
+  // Only what the server lists is kept: the count of a hostile STAT reply may be huge.
+  std::unordered_map<int, std::string> ids;
+  std::set<std::string> listed;
+  bool usable = true;
+  bool read = ReadListing([&](const std::string& line) {
+    int number = 0;
+    std::string id;
+    usable = ParseUidlLine(line, number, id) && number <= total && !ids.contains(number) && listed.insert(id).second;
+    if (usable) ids[number] = std::move(id);
+    return usable;
+  });
+  if (!read) return;
+  if (!usable) {
+    Note("The server's list of unique ids cannot be used: every message is fetched.");
+    return;
+  }
+  ids_ = std::move(ids);
+  uid_state_.KeepOnly(listed);
+}
+
+const std::string& TGetMail::IdOf(int number) const {
+  static const std::string none;
+  auto id = ids_.find(number);
+  return id == ids_.end() ? none : id->second;
 }
 
 void TGetMail::DoPOPLogout() {
@@ -246,8 +328,18 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   int total = GetMailStatus();
   // A count that cannot be read leaves nothing to fetch, and that is an error.
   bool failed = ErrorFlag || total < 0;
+  if (!failed) {
+    ListCapabilities();
+    ListUniqueIds(total);
+  }
   ClearStatus();
-  for (int i = 1; i <= total && !CancelAll && LoggedIn && !stop_run_; ++i) {
+  if (pipelining_ && total > 0) FetchPipelined(total, received, skipped);
+  for (int i = 1; i <= total && !pipelining_ && !CancelAll && LoggedIn && !stop_run_; ++i) {
+    // Stored before: left on the server, or stored by a session whose QUIT never committed.
+    if (uid_state_.Contains(IdOf(i))) {
+      if (DeleteAfter) DeleteStep(i);
+      continue;
+    }
     SetStatus(0, "Receiving message: " + std::to_string(i) + " of " + std::to_string(total) + " (" +
                      std::to_string(skipped) + " messages skipped).");
     if (GetMailMessage(i) == 0)

@@ -16,22 +16,34 @@
 //     keeps the messages, so their work files are removed and the next Get brings them.
 // A session that leaves mail on the server keeps what it stored either way. Work files that
 // survive a crash are removed after the next login; the server still holds those messages.
+//
+// When the server lists unique ids (UIDL), the ids of stored messages are kept per account
+// (UidState): a listed message is not fetched again; without LeaveMailOnServer it is only
+// deleted (its file is here, but the session that stored it never had QUIT answered). The
+// commit writes the ids with their work names before moving the files, so a crash between
+// the two is finished at the next login instead of fetching those messages twice.
+//
+// When the server lists PIPELINING (CAPA), RETR commands go out a bounded window ahead of
+// the message being read, and each DELE goes out after its message is stored without
+// waiting for its reply; the store, flush, then QUIT order stays the same.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "net/mail_transfer.h"
+#include "net/pop3/uid_state.h"
 
 namespace corvelle {
 
 class SpoolWriter;
 
-// How the stored files reach the disk before QUIT lets the server delete (SyncFileSystem on
-// the spool folder). Tests install one that records the moment; nullptr restores it.
-using DiskFlush = std::function<bool(const std::string& spool_folder)>;
+// How the stored files reach the disk before QUIT lets the server delete (SyncFiles on the
+// work files). Tests install one that records the moment; nullptr restores it.
+using DiskFlush = std::function<bool(const std::vector<std::string>& files)>;
 void SetDiskFlush(DiskFlush flush);
 
 class TGetMail : public TMailTransfer {
@@ -62,6 +74,8 @@ class TGetMail : public TMailTransfer {
   // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
   // or its DELE refused).
   long GetMailMessage(int number);
+  // The same, for a RETR already sent when `sent`.
+  long FetchMessage(int number, bool sent);
   // Fetches every waiting message. `received`: messages in the spool folder at the end;
   // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
   // created ends the run (the rest stays on the server, ErrorFlag set).
@@ -91,6 +105,9 @@ class TGetMail : public TMailTransfer {
   // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
   // when the reply starts with `expect`; lost when no reply came (the session is then over).
   Reply Command(const std::string& text, std::string_view expect = "+OK");
+  // The two halves of Command: sending (logged) and reading the reply to a command sent.
+  void Send(const std::string& text);
+  Reply Await(std::string_view expect = "+OK");
   bool Greeting();
   // Secures the connection before the login (pop3_security.cpp): with STARTTLS the server
   // must offer STLS. False (after its message, the connection closed) when it cannot be.
@@ -101,6 +118,24 @@ class TGetMail : public TMailTransfer {
   bool ResetStep();
   // DELE for a stored message. True when the server marked it; a refusal is noted.
   bool DeleteStep(int number);
+  // UIDL: the unique id of each of the `total` messages into ids_. Without a usable listing
+  // (refused, malformed, an id twice) ids_ stays empty and every message is fetched.
+  void ListUniqueIds(int total);
+  // CAPA: whether the server takes commands sent ahead (PIPELINING).
+  void ListCapabilities();
+  // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
+  // it returns false). False when the connection was lost.
+  bool ReadListing(const std::function<bool(const std::string&)>& take);
+  // The messages 1..total (those not stored before) with RETR and DELE sent ahead.
+  void FetchPipelined(int total, int& received, int& skipped);
+  // A DELE reply of the pipeline: a refusal takes the message's file back.
+  void DeleteReplied(int number, int& received, int& skipped);
+  // The unique id of message `number`, "" when there is none.
+  const std::string& IdOf(int number) const;
+  // The state of this account's ids, loaded at login; work files named in it by a commit
+  // that a crash cut short get their ".new" names. False when that could not be finished
+  // (the other work files must then stay).
+  bool LoadUniqueIds();
 
   // The steps of one message.
   // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
@@ -140,10 +175,19 @@ class TGetMail : public TMailTransfer {
   std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;
-  std::vector<std::string> work_files_;  // complete messages of this connection, in order
+  struct WorkFile {
+    std::string path, id;
+    long long size = 0;
+    int number = 0;
+  };
+  std::vector<WorkFile> work_files_;  // complete messages of this connection, in order
+  UidState uid_state_;
+  std::unordered_map<int, std::string> ids_;  // by message number, when the server listed them
   std::uint64_t next_work_ = 0;
   int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection
+  bool pipelining_ = false;  // the server lists PIPELINING
+  bool delete_later_ = false;  // ReceiveMessage leaves DELE to the pipeline
 };
 
 }  // namespace corvelle

@@ -25,20 +25,23 @@ TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknown
   limit = announced ? std::max(2 * capped, capped + kMiB) : 100 * kMiB;
 }
 
-long TGetMail::GetMailMessage(int number) {
+long TGetMail::GetMailMessage(int number) { return FetchMessage(number, false); }
+
+long TGetMail::FetchMessage(int number, bool sent) {
   ErrorFlag = false;
   CurrentProgress(0);
-  if (!LoggedIn && !DoPOPLogin()) return 0;
+  if (!sent && !LoggedIn && !DoPOPLogin()) return 0;
   SpoolWriter file;
   bool created = file.CreateWork(SpoolFolder(), next_work_);
   long size = 0;
-  switch (Command("RETR " + std::to_string(number))) {
+  Reply reply = !SessionUsable() ? Reply::kLost : sent ? Await() : Command("RETR " + std::to_string(number));
+  switch (reply) {
     case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr); break;
     case Reply::kRefused: ShowMessage("POP server will not allow message retrieval."); break;
     case Reply::kLost: break;  // the message stays on the server
   }
   if (size > 0)
-    work_files_.push_back(file.path());
+    work_files_.push_back({file.path(), IdOf(number), file.size(), number});
   else
     file.Remove();
   // Whatever became of this message, the next one starts afresh (unless the session is over).
@@ -67,7 +70,7 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
   if (!ended && SessionUsable()) ReadMessage(nullptr, read);
   if (!ended || !file->Close() || ErrorFlag) return 0;
   // Without an answer to DELE the session is lost and the server keeps the message.
-  if (DeleteAfter && !DeleteStep(number)) return 0;
+  if (DeleteAfter && !delete_later_ && !DeleteStep(number)) return 0;
   return announced.size > 0 ? announced.size : std::max<long>(static_cast<long>(file->size()), 1);
 }
 

@@ -61,6 +61,30 @@ RetrSize RetrReplySize(std::string_view reply) {
   return result;
 }
 
+bool ParseUidlLine(std::string_view line, int& number, std::string& id) {
+  size_t space = line.find(' ');
+  long value = 0;
+  if (space == std::string_view::npos || space == 0 || !IsDigit(line[0]) ||
+      !ParseNumber(line.substr(0, space), value) || value < 1 || value > INT_MAX)
+    return false;
+  std::string_view text = line.substr(space + 1);
+  if (text.empty() || text.size() > 70) return false;
+  for (char c : text)
+    if (c < 0x21 || c > 0x7E) return false;
+  number = static_cast<int>(value);
+  id.assign(text);
+  return true;
+}
+
+bool CapabilityLineNames(std::string_view line, std::string_view name) {
+  std::string_view word = line.substr(0, line.find(' '));
+  if (word.size() != name.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(word[i])) != std::toupper(static_cast<unsigned char>(name[i])))
+      return false;
+  return true;
+}
+
 void UnstuffLine(std::string& line) {
   if (!line.empty() && line[0] == '.') line.erase(0, 1);
 }

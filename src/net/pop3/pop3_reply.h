@@ -36,6 +36,15 @@ RetrSize RetrReplySize(std::string_view reply);
 // ends the reply, a lone ".".
 inline bool IsEndOfReply(std::string_view line) { return line == "."; }
 
+// One line of a UIDL listing:  uidl-line = msg-number SP unique-id,  where the id is 1 to 70
+// characters from 0x21 to 0x7E. False for anything else (a number out of 1..INT_MAX, a
+// second space, a control or 8-bit byte, an id too long).
+bool ParseUidlLine(std::string_view line, int& number, std::string& id);
+
+// True when the CAPA listing line names the capability `name` (its first word, letter case
+// ignored): "PIPELINING", "UIDL".
+bool CapabilityLineNames(std::string_view line, std::string_view name);
+
 // Undoes the byte-stuffing of a line's start: a line that begins with "." loses that ".".
 void UnstuffLine(std::string& line);
 

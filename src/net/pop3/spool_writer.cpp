@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/disk_sync.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -70,6 +71,7 @@ bool SpoolWriter::WriteBuffer() {
 bool SpoolWriter::Close() {
   if (fd_ < 0) return false;
   bool ok = WriteBuffer();
+  if (ok) StartWriteBack(fd_);  // the commit's flush then finds the data on its way
   if (::close(fd_) != 0) ok = false;
   fd_ = -1;
   return ok;

@@ -23,7 +23,8 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kSentMail = "Sent Mail";
-constexpr size_t kTextChunk = 16 * 1024;  // DATA text handed to the socket in pieces of this size
+constexpr size_t kTextChunk = 16 * 1024;
+constexpr size_t kFilingSyncsInFlight = 4;  // DATA text handed to the socket in pieces of this size
 
 std::string Trimmed(const std::string& s) {
   size_t first = s.find_first_not_of(" \t");
@@ -234,6 +235,23 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
   return kSendDelivered;
 }
 
+TSendMail::~TSendMail() { WaitForFilingSync(); }
+
+void TSendMail::WaitForFilingSync(size_t keep) {
+  while (filing_syncs_.size() > keep) {
+    filing_syncs_.front().get();
+    filing_syncs_.pop_front();
+  }
+}
+
+void TSendMail::SyncFilingFolders() {
+  WaitForFilingSync(kFilingSyncsInFlight - 1);
+  filing_syncs_.push_back(std::async(std::launch::async, [sent = ResolvePath(mail_directory_ + kSentMail), spool = SpoolFolder()] {
+    SyncPath(sent);
+    SyncPath(spool);
+  }));
+}
+
 void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines) {
   const std::string folders = JoinFolderList({kSentMail});
   std::string work;  // a file written here to be filed
@@ -260,8 +278,7 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
     left_over = message.source;
   }
   if (written && !EntryExists(left_over)) {
-    SyncPath(ResolvePath(mail_directory_ + kSentMail));
-    SyncPath(SpoolFolder());
+    SyncFilingFolders();
     return;
   }
   std::string kept;
@@ -323,7 +340,10 @@ int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<s
     code = Transaction(message, recipients);
   if (code == kSendDelivered) FileSentCopy(message, lines);
 
-  if (disconnect) DisconnectFromMailServer();
+  if (disconnect) {
+    DisconnectFromMailServer();
+    WaitForFilingSync();
+  }
   CurrentProgress(100);
   // When a reply did not arrive, the transfer error said why (or the user cancelled).
   if (!reply_lost_) ShowResult(code);
@@ -359,6 +379,7 @@ int TSendMail::SendOutGoingMail() {
     if (result == kSendNoConnection) break;
   }
   if (Connected) DisconnectFromMailServer();
+  WaitForFilingSync();
   ClearStatus();
   return count;
 }

@@ -23,6 +23,8 @@
 // message starts afresh rather than reading replies meant for another command.
 
 #include <initializer_list>
+#include <deque>
+#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +50,7 @@ class TSendMail : public TMailTransfer {
   // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
   // settings now; errors go to MailError.
   TSendMail();
+  ~TSendMail() override;
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
 
@@ -104,6 +107,12 @@ class TSendMail : public TMailTransfer {
   bool SendAuth(const std::string& user, const std::string& password);
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
+  // Flushes the two folders of a filing (the move that ends the window in which a crash
+  // sends the message again) on a helper thread that starts at once, as the flush did
+  // before, so the next message goes out meanwhile. A few run at a time; beyond that the
+  // oldest is waited for.
+  void SyncFilingFolders();
+  void WaitForFilingSync(size_t keep = 0);
   void DropConnection();
   std::string SpoolFolder() const;
 
@@ -112,6 +121,7 @@ class TSendMail : public TMailTransfer {
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
+  std::deque<std::future<void>> filing_syncs_;
 };
 
 }  // namespace corvelle

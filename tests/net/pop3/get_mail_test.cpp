@@ -36,7 +36,10 @@ const std::string kTooLarge = "POP server sent more than the message size it ann
 // DELE, QUIT.
 const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
-std::string Login(int count) { return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\n"; }
+// A server without capabilities and unique ids, unless `uidl` lists them.
+std::string Login(int count, const std::string& uidl = "S: -ERR no UIDL\n") {
+  return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\nC: CAPA\nS: -ERR\nC: UIDL\n" + uidl;
+}
 std::string Raw(const std::string& bytes) { return "S> " + Escape(bytes) + "\n"; }
 std::string Dele(int number) { return "C: DELE " + std::to_string(number) + "\nS: +OK message deleted\n"; }
 std::string Retr(int number, const std::string& message, std::string reply = "") {
@@ -136,7 +139,7 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
   // Commands are logged with their line end, received lines without; the password never is.
   EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
-                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
+                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nCAPA\r\n\r\n-ERR\r\nUIDL\r\n\r\n-ERR no UIDL\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
                    "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
   EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
@@ -205,7 +208,7 @@ TEST_F(GetMailTest, ServerFaults) {
       {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
        0, 0, true, {}, "PASS"},
       {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
-       long_ok + "C: STAT\n" + long_ok + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       long_ok + "C: STAT\n" + long_ok + "C: CAPA\n" + long_ok + "S: .\n" + "C: UIDL\n" + long_ok + "S: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
        {kFirst}, "RSET"},
       {"no announced size: still counted as received",
        Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
@@ -240,7 +243,7 @@ TEST_F(GetMailTest, ServerFaults) {
     SCOPED_TRACE(row.name);
     ui.current.clear();
     MailSettings.LeaveMailOnServer = row.leave ? "1" : "0";
-    SetDiskFlush(row.flush_fails ? [](const std::string&) { return false; } : DiskFlush());
+    SetDiskFlush(row.flush_fails ? [](const Strings&) { return false; } : DiskFlush());
     Fetch(row.script, 65536, row.connect_result);
     EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
     EXPECT_EQ(fake->Problems(), Strings{});
@@ -265,7 +268,7 @@ TEST_F(GetMailTest, ALogoutAfterAnErrorKeepsNoFileTheServerStillHolds) {
                                                {"C: RSET\n" + Raw(std::string("\0\r\n", 3)), false}};
   for (const auto& [end, quit] : rows) {
     SCOPED_TRACE(end);
-    Start(Login(2) + Retr(1, kFirst) + Dele(1) + end);
+    Start(kAuth + "C: STAT\nS: +OK 2 4096\n" + Retr(1, kFirst) + Dele(1) + end);
     EXPECT_EQ(mail->GetMailStatus(), 2);
     EXPECT_GT(mail->GetMailMessage(1), 0);
     mail->ErrorFlag = true;
@@ -362,8 +365,8 @@ TEST_F(GetMailTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
     if (status.Lines().size() == 4 && status.Lines()[0].starts_with("Receiving message: 2")) seen = Names("Spool");
   };
   int flushes = 0;
-  SetDiskFlush([&](const std::string& folder) {
-    EXPECT_EQ(folder, mail_dir + "Spool");
+  SetDiskFlush([&](const Strings& files) {
+    EXPECT_EQ(files.size(), 2u);
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
     seen = Names("Spool");
     EXPECT_TRUE(Sent("DELE 2") && !Sent("QUIT"));
@@ -390,6 +393,62 @@ TEST_F(GetMailTest, WorkFilesOfAnInterruptedRunAreRemovedAtTheNextLogin) {
   EXPECT_EQ(Names("Spool"), (Strings{".x.part", "0.new", "1.NEW", "2.new", "notes.part"}));
   EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/2.new"), kFirst);
   EXPECT_EQ(received, 1);
+}
+
+}  // namespace
+}  // namespace corvelle
+
+namespace corvelle {
+namespace {
+
+// With unique ids: what the account's state lists is not fetched again (only deleted when
+// mail is not left on the server), ids the server no longer lists are dropped, and a commit
+// that a crash cut short between writing the ids and moving the files is finished at login.
+TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
+  const std::string state = mail_dir + "System/uids-joe@pop.example.txt";
+  const std::string listing = "S: +OK\nS: 1 id-a\nS: 2 id-b\nS: 3 id-c\nS: .\n";
+  for (bool leave : {false, true}) {
+    SCOPED_TRACE(leave);
+    MailSettings.LeaveMailOnServer = leave ? "1" : "0";
+    const std::string end = leave ? "C: RSET\nS: +OK\n" + kQuit : Dele(2) + Dele(3) + kQuit;
+    Start(Login(3, listing) + Retr(1, kThird) + (leave ? "" : Dele(1)) + end);
+    Spool(".0.part", kFirst);   // committed, not yet moved: finished at login
+    Spool(".1.part", "From: cut");  // the size differs: not the file the state names
+    testing::WriteFile(state, "gone\nid-b\nid-c\t.0.part\t" + std::to_string(kFirst.size()) +
+                                  "\nid-x\t.1.part\t99\n\x01 bad\n");
+    mail->GetNewMail(received, skipped);
+    ExpectPlayed();
+    EXPECT_EQ(Stored(), (Strings{kFirst, kThird}));
+    EXPECT_EQ(received, 1);
+    EXPECT_EQ(testing::ReadFile(state), "id-a\nid-b\nid-c\n");
+  }
+  // A listing that cannot be trusted (an id twice) is not used: everything is fetched.
+  Fetch(Login(2, "S: +OK\nS: 1 same\nS: 2 same\nS: .\n") + Retr(1, kFirst) + Retr(2, kSecond) +
+        "C: RSET\nS: +OK\n" + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(received, 2);
+}
+
+// Found by fuzzing: the ids and the pipeline were laid out for every message a STAT reply
+// counted, and a hostile count ran the program out of memory.
+TEST_F(GetMailTest, AHugeMessageCountIsNoMemoryToReserve) {
+  Fetch(kAuth + "C: STAT\nS: +OK 2000000000 1\nC: CAPA\nS: +OK\nS: PIPELINING\nS: .\nC: UIDL\nS: +OK\nS: 1 a\nS: .\n" +
+        "C: RETR 1\nCLOSE\n");
+  EXPECT_EQ(fake->Problems(), Strings{});
+  EXPECT_EQ(received, 0);
+}
+
+// Pipelined: both RETR go out before the first message is read, and a DELE refused after
+// the next message was read still takes its own message's file back.
+TEST_F(GetMailTest, APipelinedDeleteRefusedLaterTakesItsFileBack) {
+  const std::string capa = "C: CAPA\nS: +OK\nS: UIDL\nS: PIPELINING\nS: .\nC: UIDL\nS: -ERR\n";
+  Fetch(kAuth + "C: STAT\nS: +OK 2 80\n" + capa + Retr(1, kFirst) + Retr(2, kSecond) + "C: DELE 1\nS: -ERR locked\n" +
+        Dele(2) + kQuit, 7);
+  ExpectPlayed();
+  EXPECT_EQ(Stored(), Strings{kSecond});
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(LastStatusLines(1), Strings{"Message 1 stays on the server: -ERR locked"});
 }
 
 }  // namespace
