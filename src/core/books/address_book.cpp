@@ -3,20 +3,13 @@
 #include <algorithm>
 
 #include "core/settings/settings.h"
+#include "core/store/addresses.h"
 #include "core/store/file_naming.h"
 #include "core/store/message_text.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // Books live in the mail directory, which is absolute: with none set yet, a relative path
 // would put a book wherever the program was started.

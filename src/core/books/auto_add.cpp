@@ -14,12 +14,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 // An entry of an address line without the "," that separates it from the next one.
 std::string_view EntryText(std::string_view s) {
   while (!s.empty() && (IsBlank(s.back()) || s.back() == ',')) s.remove_suffix(1);

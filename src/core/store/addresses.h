@@ -11,6 +11,9 @@ namespace corvelle {
 // trailing spaces and tabs.
 std::string TrimBlanks(std::string_view s);
 
+// `s` without leading and trailing spaces and tabs, whatever its length.
+std::string_view Trimmed(std::string_view s);
+
 // The bare address of an address text, whatever its length:
 //   "Full Name <user@host>" -> the text between the first "<" and the first ">" (untrimmed);
 //   "user@host>"            -> the text before the first ">" when there is no "<";

@@ -23,14 +23,8 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kSentMail = "Sent Mail";
-constexpr size_t kTextChunk = 16 * 1024;
-constexpr size_t kFilingSyncsInFlight = 4;  // DATA text handed to the socket in pieces of this size
-
-std::string Trimmed(const std::string& s) {
-  size_t first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
+constexpr size_t kTextChunk = 16 * 1024;    // DATA text handed to the socket in pieces of this size
+constexpr size_t kFilingSyncsInFlight = 4;  // folder flushes of past filings running at once
 
 bool InFolder(const std::string& path, const std::string& folder) {
   std::string a = FolderPart(path), b = folder;
@@ -217,7 +211,7 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     downgraded->text.LoadFromString(DowngradeTo7Bit(data));
   }
   std::string body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
-  std::string from = Trimmed(ExtractAddress(address_));
+  std::string from(Trimmed(ExtractAddress(address_)));
   if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
     return kSendSenderRefused;
   // 251: the server takes the message and forwards it (RFC 5321 3.4).
