@@ -1,18 +1,16 @@
 #include "ui/books/book_commands.h"
 
-#include <QLabel>
-#include <QTimer>
+#include <QElapsedTimer>
 #include <memory>
 
 #include "core/books/auto_add.h"
-#include "core/busy_guard.h"
 #include "core/store/addresses.h"
 #include "core/store/folder_list.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/books/address_book_form.h"
 #include "ui/books/mail_select_dlg.h"
-#include "ui/cmdline/parm_processing.h"
+#include "ui/common/qt_user_interface.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
@@ -64,7 +62,11 @@ void Allsendersinfolder1Click(TCorvelProg& window) {
     wait->setWindowTitle("Adding sender addresses to address book");
     std::vector<std::string> folders = AutoAddFolders(window);
     wait->show();
-    senders = CollectFolderSenders(folders, [&wait](int total, int current, const std::string& status) {
+    // A repaint per file would cost more than reading the file: at most one per interval.
+    QElapsedTimer since_shown;
+    senders = CollectFolderSenders(folders, [&wait, &since_shown](int total, int current, const std::string& status) {
+      if (since_shown.isValid() && since_shown.elapsed() < kEventInterval) return;
+      since_shown.start();
       wait->SetTotal(total);
       wait->SetCurrent(current);
       wait->SetStatus(status);
