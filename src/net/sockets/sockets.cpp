@@ -475,8 +475,9 @@ bool TSockets::FillInput() {
   };
   int result = WaitFor(
       [&](int milliseconds) {
-        int state = receive();
-        if (state != 0 || milliseconds <= 0) return state;
+        // The first attempt reads at once; the later ones follow an empty read, so they wait
+        // for the socket first rather than ask it again in vain.
+        if (milliseconds <= 0) return receive();
         int ready = transport_->Wait(false, milliseconds);
         if (ready < 0) return ready;
         return ready > 0 ? receive() : 0;
