@@ -24,7 +24,6 @@ namespace {
 
 constexpr const char* kSentMail = "Sent Mail";
 constexpr size_t kTextChunk = 16 * 1024;    // DATA text handed to the socket in pieces of this size
-constexpr size_t kFilingSyncsInFlight = 4;  // folder flushes of past filings running at once
 
 bool InFolder(const std::string& path, const std::string& folder) {
   std::string a = FolderPart(path), b = folder;
@@ -131,12 +130,20 @@ std::string TSendMail::SpoolFolder() const { return ResolvePath(mail_directory_ 
 
 TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer_list<std::string_view> codes,
                                     bool note) {
+  return Queue(command) ? Answer(codes, note) : Reply::kLost;
+}
+
+bool TSendMail::Queue(const std::string& command) {
   if (!IsConnected()) {
     reply_lost_ = true;
     Connected = false;
-    return Reply::kLost;
+    return false;
   }
   if (!command.empty()) SetText(command + "\r\n");
+  return true;
+}
+
+TSendMail::Reply TSendMail::Answer(std::initializer_list<std::string_view> codes, bool note) {
   // Flush failures are reported already (send error, watchdog, cancel).
   if (!Flush()) {
     reply_lost_ = true;
@@ -158,6 +165,40 @@ TSendMail::Reply TSendMail::Command(const std::string& command, std::initializer
   if (error == 0) return Reply::kRefused;  // a reply without end: refused, with its own message
   reply_lost_ = true;
   return Reply::kLost;
+}
+
+int TSendMail::Envelope(const std::string& from, const std::string& body,
+                        const std::vector<std::string>& recipients) {
+  auto sendable = [](const std::string& address) { return IsSendableAddress(address); };
+  if (!Offers("PIPELINING") || !sendable(from) || !std::all_of(recipients.begin(), recipients.end(), sendable)) {
+    if (!sendable(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
+      return kSendSenderRefused;
+    // 251: the server takes the message and forwards it (RFC 5321 3.4).
+    for (const std::string& recipient : recipients)
+      if (!sendable(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
+        return kSendNoRecipients;
+    return Command("data", {"354"}) == Reply::kAccepted ? kSendDelivered : kSendBodyRefused;
+  }
+  // One group (RFC 2920), DATA last. Every reply is read, in order, so the dialogue stays in
+  // step whatever is refused.
+  Queue("mail from:" + SmtpPath(from) + body);
+  for (const std::string& recipient : recipients) Queue("rcpt to:" + SmtpPath(recipient));
+  Queue("data");
+  Reply reply = Answer({"250"});
+  if (reply == Reply::kLost) return kSendSenderRefused;
+  int code = reply == Reply::kAccepted ? kSendDelivered : kSendSenderRefused;
+  for (size_t i = 0; i < recipients.size(); ++i) {
+    reply = Answer({"250", "251"}, code == kSendDelivered);
+    if (reply == Reply::kLost) return kSendNoRecipients;
+    if (reply == Reply::kRefused && code == kSendDelivered) code = kSendNoRecipients;
+  }
+  reply = Answer({"354"}, code == kSendDelivered);
+  if (reply == Reply::kLost) return code == kSendDelivered ? kSendBodyRefused : code;
+  // A server that waits for the text of a refused envelope gets none: closing now, before
+  // any ".", makes it drop the transaction, and the next message connects afresh.
+  if (reply == Reply::kAccepted && code != kSendDelivered) DropConnection();
+  if (reply == Reply::kRefused && code == kSendDelivered) code = kSendBodyRefused;
+  return code;
 }
 
 bool TSendMail::SendText(Outgoing& message) {
@@ -184,6 +225,10 @@ bool TSendMail::SendText(Outgoing& message) {
     CurrentProgress(percent);
   }
   if (!whole || ErrorFlag || !IsConnected()) return false;
+  // The flush of the message before ends its window for a second sending; this one's window
+  // opens with its ".". So at most one message is ever between the two, as when every flush
+  // was waited for at once (it has long ended by now, as a rule).
+  WaitForFilingSync();
   chunk += ".\r\n";
   SetText(chunk);
   return !ErrorFlag;
@@ -211,14 +256,8 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     downgraded->text.LoadFromString(DowngradeTo7Bit(data));
   }
   std::string body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
-  std::string from(Trimmed(ExtractAddress(address_)));
-  if (!IsSendableAddress(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
-    return kSendSenderRefused;
-  // 251: the server takes the message and forwards it (RFC 5321 3.4).
-  for (const std::string& recipient : recipients)
-    if (!IsSendableAddress(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
-      return kSendNoRecipients;
-  if (Command("data", {"354"}) != Reply::kAccepted) return kSendBodyRefused;
+  if (int code = Envelope(std::string(Trimmed(ExtractAddress(address_))), body, recipients); code != kSendDelivered)
+    return code;
   // A text that did not go out whole is never ended with ".": the server drops what it got.
   if (!SendText(downgraded ? *downgraded : message)) {
     DropConnection();
@@ -231,19 +270,10 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
 
 TSendMail::~TSendMail() { WaitForFilingSync(); }
 
-void TSendMail::WaitForFilingSync(size_t keep) {
-  while (filing_syncs_.size() > keep) {
-    filing_syncs_.front().get();
-    filing_syncs_.pop_front();
-  }
-}
+void TSendMail::WaitForFilingSync() { filing_flusher_.Wait(); }
 
 void TSendMail::SyncFilingFolders() {
-  WaitForFilingSync(kFilingSyncsInFlight - 1);
-  filing_syncs_.push_back(std::async(std::launch::async, [sent = ResolvePath(mail_directory_ + kSentMail), spool = SpoolFolder()] {
-    SyncPath(sent);
-    SyncPath(spool);
-  }));
+  filing_flusher_.Request({ResolvePath(mail_directory_ + kSentMail), SpoolFolder()});
 }
 
 void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines) {

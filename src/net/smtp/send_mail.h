@@ -23,13 +23,12 @@
 // message starts afresh rather than reading replies meant for another command.
 
 #include <initializer_list>
-#include <deque>
-#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/mail_transfer.h"
+#include "platform/folder_flusher.h"
 
 namespace corvelle {
 
@@ -97,6 +96,14 @@ class TSendMail : public TMailTransfer {
   // of `codes`; a refusal is noted with the server's reply (with `note`). A reply that does not arrive
   // drops the connection.
   Reply Command(const std::string& command, std::initializer_list<std::string_view> codes, bool note = true);
+  // The two halves of Command: queue a command (false when the connection is gone), and
+  // send what is queued and read one reply.
+  bool Queue(const std::string& command);
+  Reply Answer(std::initializer_list<std::string_view> codes, bool note = true);
+  // MAIL, RCPT for every recipient, and DATA: kSendDelivered when the server waits for the
+  // text, else the result of the first refusal. One pipelined group when the server offers
+  // it; else each command waits for its reply, and a refusal ends the envelope.
+  int Envelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients);
   int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
   // The secure and authenticated start of a connection, after its first greeting. False
   // (after its message) when the session cannot go on safely.
@@ -108,11 +115,10 @@ class TSendMail : public TMailTransfer {
   bool SendText(Outgoing& message);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   // Flushes the two folders of a filing (the move that ends the window in which a crash
-  // sends the message again) on a helper thread that starts at once, as the flush did
-  // before, so the next message goes out meanwhile. A few run at a time; beyond that the
-  // oldest is waited for.
+  // sends the message again) on the helper thread of `filing_flusher_`, which starts at once
+  // when idle, so the next message goes out meanwhile, up to its final ".".
   void SyncFilingFolders();
-  void WaitForFilingSync(size_t keep = 0);
+  void WaitForFilingSync();
   void DropConnection();
   std::string SpoolFolder() const;
 
@@ -121,7 +127,7 @@ class TSendMail : public TMailTransfer {
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
-  std::deque<std::future<void>> filing_syncs_;
+  FolderFlusher filing_flusher_;
 };
 
 }  // namespace corvelle

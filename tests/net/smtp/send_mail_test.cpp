@@ -118,6 +118,28 @@ TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
   }
 }
 
+// To a server that offers PIPELINING, MAIL, every RCPT and DATA go as one group (the replies
+// come only once all of it has arrived). A refusal in it never lets the text go: a server that
+// waits for the text anyway is left by closing, and the next message connects afresh.
+TEST_F(SendMailTest, APipelinedEnvelopeGoesAsOneGroupAndARefusalSendsNoText) {
+  const std::string greet = "C: ehlo [127.0.0.1]\nS: 250-hi\nS: 250 PIPELINING\n";
+  const std::string group = greet + "C: mail from:<self@site>\nC: rcpt to:<a@x>\nC: rcpt to:<b@x>\nC: data\n";
+  const std::string second = "To: a@x, b@x\r\n\r\nsecond\r\n";
+  for (const char* name : {"0.out", "1.out", "2.out"}) Spool(name, second);
+  std::string script = "S: 220 ready\n" + group + "S: 250 Ok\nS: 250 Ok\nS: 550 No such user\nS: 354 go on\nCLOSE\n";
+  script += "S: 220 again\n" + group + "S: 250 Ok\nS: 250 Ok\nS: 250 Ok\n" + Data(second).substr(Data(second).find("S: 354"));
+  script += group + "S: 553 not you\nS: 503 need MAIL\nS: 503 need MAIL\nS: 503 need RCPT\nC: QUIT\n";
+  FakeServer server(script);
+
+  EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
+
+  ExpectPlayed(server);
+  EXPECT_EQ(server.Connections(), 2);
+  EXPECT_EQ(ui.Texts(), (Strings{kBadTo, "Mail server did not accept your email address."}));
+  EXPECT_EQ(Names("Spool"), (Strings{"0.out", "2.out"}));
+  EXPECT_EQ(SentCopy(), second);
+}
+
 // Each way a message can fail to go out: its code, its boxes, the server's reply in the status
 // lines and the network log, and the message kept whole in the spool folder (or filed).
 TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
