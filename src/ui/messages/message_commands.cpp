@@ -199,7 +199,7 @@ void RegisterMessageCommands(CommandRegistry& registry) {
                                                    {Command::ViewSpooled, "Spool"},
                                                    {Command::ViewSignatures, "System/Signatures"}};
   for (const auto& [command, folder] : views)
-    registry.Register(command, [folder](TCorvelProg&) { ShowFolder(MailSettings.MailDirectory + folder); });
+    registry.Register(command, [folder = folder](TCorvelProg&) { ShowFolder(MailSettings.MailDirectory + folder); });
 }
 
 }  // namespace corvelle

@@ -13,7 +13,7 @@ void RegisterSetupCommands(CommandRegistry& registry) {
                                                    {Command::ViewUserSettings, "User Settings"},
                                                    {Command::ViewPreferences, "Preferences"}};
   for (const auto& [command, page] : pages)
-    registry.Register(command, [page](TCorvelProg& window) { ShowSetupPage(page, window.InStartup, &window); });
+    registry.Register(command, [page = page](TCorvelProg& window) { ShowSetupPage(page, window.InStartup, &window); });
 }
 
 }  // namespace corvelle
