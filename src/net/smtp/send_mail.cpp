@@ -88,7 +88,7 @@ bool TSendMail::ConnectToMailServer() {
     bool read = ReceiveReply(Socket, greeting);
     if (read && ReplyAccepted(greeting, "220")) {
       Connected = true;
-      opened_ = false;
+      opened_ = greeted_ahead_ = false;
     } else {
       ShowMessage("Could not connect to SMTP server.");
       if (read)
@@ -263,6 +263,9 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     DropConnection();
     return kSendNotReceived;
   }
+  // The next message's greeting goes with this one's end, in one group (RFC 2920: the text
+  // may begin a group, and EHLO ends it); its reply is read when that message begins.
+  greeted_ahead_ = more_follow_ && Offers("PIPELINING") && Queue("ehlo " + HeloArgument(LocalAddress(Socket)));
   if (Command("", {"250"}) != Reply::kAccepted) return kSendNotReceived;
   ErrorFlag = false;
   return kSendDelivered;
@@ -395,6 +398,7 @@ int TSendMail::SendOutGoingMail() {
   for (int i = 1; i <= n && !CancelAll; ++i) {
     ClearStatus();
     SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
+    more_follow_ = i < n;
     int result = SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false);
     if (result == kSendDelivered) ++count;
     TotalProgress(i * 100 / n);
@@ -402,6 +406,7 @@ int TSendMail::SendOutGoingMail() {
     // spooled for the next run.
     if (result == kSendNoConnection) break;
   }
+  more_follow_ = false;
   if (Connected) DisconnectFromMailServer();
   WaitForFilingSync();
   ClearStatus();

@@ -125,6 +125,8 @@ class TSendMail : public TMailTransfer {
   const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
+  bool more_follow_ = false;    // another spool message comes after this one, on this connection
+  bool greeted_ahead_ = false;  // this message's "ehlo" went out with the last one's "."
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
   FolderFlusher filing_flusher_;

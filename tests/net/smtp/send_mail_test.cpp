@@ -119,16 +119,21 @@ TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
 }
 
 // To a server that offers PIPELINING, MAIL, every RCPT and DATA go as one group (the replies
-// come only once all of it has arrived). A refusal in it never lets the text go: a server that
-// waits for the text anyway is left by closing, and the next message connects afresh.
+// come only once all of it has arrived), and the next message's "ehlo" goes with the text's
+// ".". A refusal in the group never lets the text go: a server that waits for the text anyway
+// is left by closing, and the next message connects afresh.
 TEST_F(SendMailTest, APipelinedEnvelopeGoesAsOneGroupAndARefusalSendsNoText) {
-  const std::string greet = "C: ehlo [127.0.0.1]\nS: 250-hi\nS: 250 PIPELINING\n";
-  const std::string group = greet + "C: mail from:<self@site>\nC: rcpt to:<a@x>\nC: rcpt to:<b@x>\nC: data\n";
+  const std::string hello = "C: ehlo [127.0.0.1]\n", greet = "S: 250-hi\nS: 250 PIPELINING\n";
+  const std::string envelope = "C: mail from:<self@site>\nC: rcpt to:<a@x>\nC: rcpt to:<b@x>\nC: data\n";
   const std::string second = "To: a@x, b@x\r\n\r\nsecond\r\n";
   for (const char* name : {"0.out", "1.out", "2.out"}) Spool(name, second);
-  std::string script = "S: 220 ready\n" + group + "S: 250 Ok\nS: 250 Ok\nS: 550 No such user\nS: 354 go on\nCLOSE\n";
-  script += "S: 220 again\n" + group + "S: 250 Ok\nS: 250 Ok\nS: 250 Ok\n" + Data(second).substr(Data(second).find("S: 354"));
-  script += group + "S: 553 not you\nS: 503 need MAIL\nS: 503 need MAIL\nS: 503 need RCPT\nC: QUIT\n";
+  std::string text = Data(second);
+  text = text.substr(text.find("S: 354"), text.rfind("S: ") - text.find("S: 354"));  // up to the "."
+  std::string script = "S: 220 ready\n" + hello + greet + envelope +
+                       "S: 250 Ok\nS: 250 Ok\nS: 550 No such user\nS: 354 go on\nCLOSE\n";
+  script += "S: 220 again\n" + hello + greet + envelope + "S: 250 Ok\nS: 250 Ok\nS: 250 Ok\n" + text;
+  script += hello + "S: 250 Ok\n" + greet + envelope +
+            "S: 553 not you\nS: 503 need MAIL\nS: 503 need MAIL\nS: 503 need RCPT\nC: QUIT\n";
   FakeServer server(script);
 
   EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
