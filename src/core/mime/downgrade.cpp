@@ -1,8 +1,6 @@
 #include "core/mime/downgrade.h"
 
-#include <gmime/gmime.h>
-
-#include "core/mime/gmime_init.h"
+#include "core/mime/gmime_support.h"
 
 namespace corvelle {
 namespace {
@@ -35,11 +33,7 @@ bool Reencode(GMimeObject* object, int depth) {
       return false;  // base64, quoted-printable, uuencode: 7-bit already
   }
   // A part labelled 7bit may still hold 8-bit bytes: only the content decides.
-  GMimeStream* probe = g_mime_stream_mem_new();
-  g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(part), probe);
-  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(probe));
-  const bool eight_bit = Has8Bit(std::string_view(reinterpret_cast<const char*>(bytes->data), bytes->len));
-  g_object_unref(probe);
+  const bool eight_bit = Has8Bit(PartContent(part));
   if (!eight_bit) return false;
   g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
   return true;
@@ -49,25 +43,9 @@ bool Reencode(GMimeObject* object, int depth) {
 
 std::string DowngradeTo7Bit(std::string_view message) {
   if (!Has8Bit(message)) return std::string(message);
-  EnsureGMime();
-  GMimeStream* in = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
-  GMimeParser* parser = g_mime_parser_new_with_stream(in);
-  GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
-  std::string out(message);
-  if (parsed && Reencode(g_mime_message_get_mime_part(parsed), 0)) {
-    GMimeFormatOptions* format = g_mime_format_options_new();
-    g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
-    GMimeStream* written = g_mime_stream_mem_new();
-    g_mime_object_write_to_stream(GMIME_OBJECT(parsed), format, written);
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(written));
-    out.assign(reinterpret_cast<const char*>(bytes->data), bytes->len);
-    g_object_unref(written);
-    g_mime_format_options_free(format);
-  }
-  if (parsed) g_object_unref(parsed);
-  g_object_unref(parser);
-  g_object_unref(in);
-  return out;
+  GRef<GMimeMessage> parsed = ParseMessage(message);
+  if (parsed && Reencode(g_mime_message_get_mime_part(parsed.get()), 0)) return ObjectBytes(GMIME_OBJECT(parsed.get()));
+  return std::string(message);
 }
 
 }  // namespace corvelle

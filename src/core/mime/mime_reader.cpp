@@ -1,64 +1,25 @@
 #include "core/mime/mime_reader.h"
 
-#include <gmime/gmime.h>
-
 #include <functional>
-#include <memory>
 
-#include "core/mime/gmime_init.h"
+#include "core/mime/gmime_support.h"
 #include "core/mime/mime_text.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 namespace {
 
-template <typename T>
-struct Unref {
-  void operator()(T* object) const { g_object_unref(object); }
-};
-template <typename T>
-using Ref = std::unique_ptr<T, Unref<T>>;
-
-struct GFree {
-  void operator()(char* p) const { g_free(p); }
-};
-std::string Take(char* text) {
-  std::unique_ptr<char, GFree> owned(text);
-  return owned ? std::string(owned.get()) : std::string();
-}
-
-Ref<GMimeMessage> Parse(std::string_view bytes) {
-  EnsureGMime();
-  // The stream copies nothing: the bytes outlive the parse.
-  Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
-  Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-  g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
-  return Ref<GMimeMessage>(g_mime_parser_construct_message(parser.get(), nullptr));
-}
-
 std::string MimeType(GMimeObject* object) {
   GMimeContentType* type = g_mime_object_get_content_type(object);
-  std::string text = type ? Take(g_mime_content_type_get_mime_type(type)) : "text/plain";
-  for (char& c : text) c = static_cast<char>(g_ascii_tolower(c));
-  return text;
+  return AsciiLower(type ? TakeGString(g_mime_content_type_get_mime_type(type)) : "text/plain");
 }
 
 // The decoded content of a leaf part, or the whole text of an attached message.
 std::string Content(GMimeObject* object) {
-  Ref<GMimeStream> out(g_mime_stream_mem_new());
-  if (GMIME_IS_PART(object)) {
-    if (GMimeDataWrapper* wrapper = g_mime_part_get_content(GMIME_PART(object)))
-      g_mime_data_wrapper_write_to_stream(wrapper, out.get());
-  } else if (GMIME_IS_MESSAGE_PART(object)) {
-    if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object))) {
-      // Message files end their lines in CR LF; so does an attached message saved as one.
-      GMimeFormatOptions* format = g_mime_format_options_new();
-      g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
-      g_mime_object_write_to_stream(GMIME_OBJECT(inner), format, out.get());
-      g_mime_format_options_free(format);
-    }
-  }
-  GByteArray* data = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-  return std::string(reinterpret_cast<const char*>(data->data), data->len);
+  if (GMIME_IS_PART(object)) return PartContent(GMIME_PART(object));
+  GMimeMessage* inner = GMIME_IS_MESSAGE_PART(object) ? g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)) : nullptr;
+  // Message files end their lines in CR LF; so does an attached message saved as one.
+  return inner ? ObjectBytes(GMIME_OBJECT(inner)) : std::string();
 }
 
 bool IsAttachment(GMimeObject* object) {
@@ -158,7 +119,7 @@ bool IsAddressField(const std::string& name) {
 
 MimeContent ReadMimeContent(std::string_view bytes) {
   MimeContent content;
-  Ref<GMimeMessage> message = Parse(bytes);
+  GRef<GMimeMessage> message = ParseMessage(bytes);
   if (message) {
     Walker(content, [&](GMimeObject* leaf) {
       content.attachments.push_back({AttachmentName(leaf), MimeType(leaf), Content(leaf).size()});
@@ -171,7 +132,7 @@ MimeContent ReadMimeContent(std::string_view bytes) {
 }
 
 bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out) {
-  Ref<GMimeMessage> message = Parse(bytes);
+  GRef<GMimeMessage> message = ParseMessage(bytes);
   if (!message) return false;
   MimeContent ignored;
   size_t seen = 0;

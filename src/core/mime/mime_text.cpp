@@ -1,12 +1,11 @@
 #include "core/mime/mime_text.h"
 
-#include <gmime/gmime.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 
-#include "core/mime/gmime_init.h"
+#include "core/mime/gmime_support.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 namespace {
@@ -37,12 +36,6 @@ std::string FromWindows1252(std::string_view bytes) {
   return out;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // Undoes header folding: line breaks go, the blanks after them stay.
 std::string Unfold(std::string_view raw) {
   std::string out;
@@ -64,7 +57,7 @@ size_t Reference(std::string_view html, size_t i, std::string& out) {
   // Only a short look ahead: a text full of "&" costs linear time.
   size_t end = html.substr(0, i + 12).find(';', i);
   if (end == std::string_view::npos) return 0;
-  std::string name = Lower(html.substr(i + 1, end - i - 1));
+  std::string name = AsciiLower(html.substr(i + 1, end - i - 1));
   if (!name.empty() && name[0] == '#') {
     bool hex = name.size() > 1 && name[1] == 'x';
     char* stop = nullptr;
@@ -100,7 +93,7 @@ bool BreaksLine(const std::string& tag) {
 }  // namespace
 
 std::string TextToUtf8(std::string_view bytes, std::string_view charset) {
-  std::string name = Lower(charset);
+  std::string name = AsciiLower(charset);
   std::string out;
   // Mail labelled Latin-1 is nearly always written on Windows: its superset reads both.
   if (name == "iso-8859-1" || name == "latin1" || name == "us-ascii") name = "windows-1252";
@@ -115,9 +108,7 @@ std::string DecodeHeaderText(std::string_view raw) {
   std::string text = Unfold(raw);
   if (text.find("=?") == std::string::npos) return TextToUtf8(text, "");
   EnsureGMime();
-  char* decoded = g_mime_utils_header_decode_text(nullptr, text.c_str());
-  std::string out = decoded ? decoded : "";
-  g_free(decoded);
+  std::string out = TakeGString(g_mime_utils_header_decode_text(nullptr, text.c_str()));
   return IsUtf8(out) ? out : FromWindows1252(out);
 }
 
@@ -160,7 +151,7 @@ std::string HtmlToText(std::string_view html) {
     if (c == '<') {
       size_t end = html.find('>', i);
       if (end == std::string_view::npos) break;
-      std::string tag = Lower(html.substr(i + 1, end - i - 1));
+      std::string tag = AsciiLower(html.substr(i + 1, end - i - 1));
       tag = tag.substr(0, tag.find_first_of(" \t\r\n/", tag[0] == '/' ? 1 : 0));
       i = end + 1;
       if (!skip_until.empty()) {

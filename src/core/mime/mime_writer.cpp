@@ -1,14 +1,13 @@
 #include "core/mime/mime_writer.h"
 
-#include <gmime/gmime.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <random>
 
-#include "core/mime/gmime_init.h"
+#include "core/mime/gmime_support.h"
 #include "core/mime/mime_reader.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 namespace {
@@ -20,12 +19,6 @@ bool IsAscii(std::string_view text) {
   for (unsigned char c : text)
     if (c >= 0x80) return false;
   return true;
-}
-
-std::string GTake(char* text) {
-  std::string out = text ? text : "";
-  g_free(text);
-  return out;
 }
 
 std::string Boundary() {
@@ -103,7 +96,7 @@ std::string EncodeHeaderText(std::string_view text) {
     while (end < text.size() && end > at + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     std::string_view chunk = text.substr(at, end - at);
     if (!out.empty()) out += ' ';
-    out += "=?UTF-8?B?" + GTake(g_base64_encode(reinterpret_cast<const guchar*>(chunk.data()), chunk.size())) + "?=";
+    out += "=?UTF-8?B?" + TakeGString(g_base64_encode(reinterpret_cast<const guchar*>(chunk.data()), chunk.size())) + "?=";
     at = end;
   }
   return out;
@@ -168,7 +161,7 @@ std::vector<std::string> QuotedPrintableLines(const std::vector<std::string>& li
 }
 
 std::vector<std::string> Base64Lines(std::string_view bytes) {
-  std::string encoded = GTake(g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size()));
+  std::string encoded = TakeGString(g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size()));
   std::vector<std::string> lines;
   lines.reserve(encoded.size() / kQpWidth + 1);
   for (size_t at = 0; at < encoded.size(); at += kQpWidth) lines.push_back(encoded.substr(at, kQpWidth));
@@ -184,8 +177,7 @@ std::string TypeForFileName(std::string_view name) {
       {".doc", "application/msword"}, {".odt", "application/vnd.oasis.opendocument.text"}};
   size_t dot = name.rfind('.');
   if (dot != std::string_view::npos) {
-    std::string ext(name.substr(dot));
-    for (char& c : ext) c = g_ascii_tolower(c);
+    const std::string ext = AsciiLower(name.substr(dot));
     for (const auto& [suffix, type] : kTypes)
       if (ext == suffix) return type;
   }

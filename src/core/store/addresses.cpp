@@ -16,12 +16,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimView(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 bool Contains(std::string_view s, char c) { return s.find(c) != std::string_view::npos; }
 
 // A name as an address line shows it: in double quotes when it holds a "," (which would
@@ -50,7 +44,7 @@ class Expansion {
       std::optional<TAddressEntry> entry = ParseBookLine(line);
       if (!entry || entry->Nickname.empty() || !SameNameIgnoringCase(entry->Nickname, name)) continue;
       expanded_.insert(AsciiLower(name));
-      if (TrimView(entry->AddressField).starts_with('('))
+      if (Trimmed(entry->AddressField).starts_with('('))
         Group(*entry, out);
       else
         out.push_back(DisplayName(entry->FullName) + " <" + entry->AddressField + ">");
@@ -119,16 +113,11 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-std::string TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  s = s.substr(0, 255);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
+std::string TrimBlanks(std::string_view s) { return std::string(Trimmed(Trimmed(s).substr(0, 255))); }
 
 std::string ExtractAddress(std::string_view text) {
   // Trimmed without the 255 cut: a long display name must not cost the address its ">".
-  std::string_view s = TrimView(text);
+  std::string_view s = Trimmed(text);
   size_t left = s.find('<'), right = s.find('>');
   if (right != std::string_view::npos && (left == std::string_view::npos || right > left)) {
     size_t start = left == std::string_view::npos ? 0 : left + 1;
@@ -138,7 +127,7 @@ std::string ExtractAddress(std::string_view text) {
   right = s.find(')');
   if (left != std::string_view::npos && right != std::string_view::npos && right > left) {
     std::string rest = std::string(s.substr(0, left)) + std::string(s.substr(right + 1));
-    return std::string(TrimView(rest));
+    return std::string(Trimmed(rest));
   }
   return std::string(s);
 }

@@ -87,8 +87,9 @@ NameFields ScanHeader(const std::vector<std::string>& lines) {
     }
   }
   if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth);
-  for (std::string* field : {&fields.subject, &fields.from, &fields.to})
-    DecodeNames() ? SanitizeDecodedName(*field) : SanitizeFileName(*field);
+  // Decoded text was cleaned as Prepend put it in.
+  if (!DecodeNames())
+    for (std::string* field : {&fields.subject, &fields.from, &fields.to}) SanitizeFileName(*field);
   return fields;
 }
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <climits>
 
+#include "platform/paths.h"
+
 namespace corvelle {
 namespace {
 
@@ -77,12 +79,7 @@ bool ParseUidlLine(std::string_view line, int& number, std::string& id) {
 }
 
 bool CapabilityLineNames(std::string_view line, std::string_view name) {
-  std::string_view word = line.substr(0, line.find(' '));
-  if (word.size() != name.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(word[i])) != std::toupper(static_cast<unsigned char>(name[i])))
-      return false;
-  return true;
+  return SameNameIgnoringCase(line.substr(0, line.find(' ')), name);
 }
 
 void UnstuffLine(std::string& line) {

@@ -1,8 +1,0 @@
-#pragma once
-// GMime is set up once per process before any of the mime files calls it.
-
-namespace corvelle {
-
-void EnsureGMime();
-
-}  // namespace corvelle
