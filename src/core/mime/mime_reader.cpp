@@ -115,20 +115,30 @@ bool IsAddressField(const std::string& name) {
   return false;
 }
 
-}  // namespace
-
-MimeContent ReadMimeContent(std::string_view bytes) {
+// ReadMimeContent; with `contents`, each attachment's bytes are kept there as well.
+MimeContent ReadContent(std::string_view bytes, std::vector<std::string>* contents) {
   MimeContent content;
   GRef<GMimeMessage> message = ParseMessage(bytes);
   if (message) {
     Walker(content, [&](GMimeObject* leaf) {
-      content.attachments.push_back({AttachmentName(leaf), MimeType(leaf), Content(leaf).size()});
+      std::string data = Content(leaf);
+      content.attachments.push_back({AttachmentName(leaf), MimeType(leaf), data.size()});
+      if (contents) contents->push_back(std::move(data));
     }).Walk(g_mime_message_get_mime_part(message.get()), 0);
     if (const char* id = g_mime_message_get_message_id(message.get())) content.message_id = "<" + std::string(id) + ">";
     content.references = DecodeHeaderText(HeaderValue(message.get(), "References"));
   }
   if (content.text.empty() && content.attachments.empty()) content.text = RawBody(bytes);
   return content;
+}
+
+}  // namespace
+
+MimeContent ReadMimeContent(std::string_view bytes) { return ReadContent(bytes, nullptr); }
+
+MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& contents) {
+  contents.clear();
+  return ReadContent(bytes, &contents);
 }
 
 bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out) {

@@ -29,6 +29,9 @@ struct MimeContent {
 // Reads a whole message file.
 MimeContent ReadMimeContent(std::string_view bytes);
 
+// ReadMimeContent, with the decoded bytes of each attachment in `contents`, in list order.
+MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& contents);
+
 // The decoded bytes of attachment `index` (as listed by ReadMimeContent) into `out`.
 // False when there is no such attachment.
 bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out);

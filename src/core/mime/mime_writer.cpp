@@ -212,12 +212,11 @@ MimeBody BuildMimeBody(const std::vector<std::string>& text, const std::vector<O
 }
 
 std::vector<OutgoingAttachment> ReadOutgoingAttachments(std::string_view message) {
+  std::vector<std::string> contents;
+  const MimeContent content = ReadMimeContent(message, contents);
   std::vector<OutgoingAttachment> out;
-  const MimeContent content = ReadMimeContent(message);
-  for (size_t i = 0; i < content.attachments.size(); ++i) {
-    OutgoingAttachment attachment{content.attachments[i].name, content.attachments[i].type, {}};
-    if (ExtractAttachment(message, i, attachment.bytes)) out.push_back(std::move(attachment));
-  }
+  for (size_t i = 0; i < content.attachments.size(); ++i)
+    out.push_back({content.attachments[i].name, content.attachments[i].type, std::move(contents[i])});
   return out;
 }
 
