@@ -450,13 +450,12 @@ void TMailViewer::AttachFiles(const std::vector<std::string>& paths) {
 
 // The decoded lines again, or the file's lines as stored, each with the caret on the body.
 void TMailViewer::ShowSource(bool source) {
-  TBigFile file;
-  if (FileName.empty() || !file.LoadFromFile(FileName)) return;
   std::vector<std::string> lines;
   if (source) {
-    std::string line;
-    while (file.GetNextString(line)) lines.push_back(line);
+    if (FileName.empty() || !ReadMessageLines(FileName, lines)) return;
   } else {
+    TBigFile file;
+    if (FileName.empty() || !file.LoadFromFile(FileName)) return;
     lines = DecodedMessageLines(file.Data());
   }
   SetText(lines, 0);
