@@ -31,12 +31,14 @@ class TextAndReportTest : public QObject {
     env.reset();
   }
 
-  // Every file takes a number, only ".txt" files an item; "&" in a description shows as
-  // itself, and a hyphen in it does not confuse which file is inserted.
+  // Every file but a hidden one takes a number, only ".txt" files an item; "&" in a
+  // description shows as itself, and a hyphen in it does not confuse which file is inserted.
   void commonTextMenuNumbersFilesAndInserts() {
     const std::string folder = env->MailDir() + "System/Common Text/";
     WriteFile(folder + "Greeting.TXT", "Hello\r\n");
     WriteFile(folder + "notes.doc", "x");
+    WriteFile(folder + ".Greeting.txt.swp.txt", "x");  // hidden files are no entries
+    WriteFile(folder + "Greeting.txt~", "x");
     WriteFile(folder + "Tom & Jerry - Re.txt", "cat\r\nmouse\n");
     window->DoCommonTextFill();
     QList<QAction*> items = window->Text1->actions();

@@ -14,6 +14,8 @@ std::vector<CommonTextEntry> ListCommonText() {
   std::string folder = ResolvePath(CommonTextFolder()) + "/";
   std::vector<std::string> names;
   ListFolderFiles(folder, names);
+  // An editor's swap or backup file is no entry, and takes no number either.
+  std::erase_if(names, [](const std::string& name) { return IsHiddenName(name); });
   std::vector<CommonTextEntry> entries;
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];

@@ -8,7 +8,7 @@
 namespace corvelle {
 
 struct CommonTextEntry {
-  int number = 0;           // 1-based place of the file among all files of the folder
+  int number = 0;           // 1-based place of the file among the folder's listed files
   std::string description;  // the file name without ".txt"
   std::string path;         // the file itself
 };
@@ -16,8 +16,8 @@ struct CommonTextEntry {
 // MailSettings.MailDirectory + "System/Common Text".
 std::string CommonTextFolder();
 
-// The entries in menu order: every file of the folder is listed (sorted ignoring case) and
-// numbered, and those ending in ".txt" (any case) become entries, so numbers have gaps
+// The entries in menu order: every file of the folder but hidden ones (IsHiddenName) is
+// listed (sorted ignoring case) and numbered, and those ending in ".txt" (any case) become entries, so numbers have gaps
 // where other files sort in between.
 std::vector<CommonTextEntry> ListCommonText();
 

@@ -1,6 +1,7 @@
 #include "core/messages/save_message.h"
 
 #include "core/store/message_text.h"
+#include "platform/file_access.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -8,6 +9,8 @@ namespace corvelle {
 bool SaveMessageLines(const std::string& path, const std::vector<std::string>& lines) {
   std::string target = ResolvePath(path);
   if (!EntryExists(target)) return WriteMessageLines(target, lines);
+  // The user made it read-only: it is kept, not replaced behind their back.
+  if (!IsWritableFile(target)) return false;
   std::string data;
   for (const std::string& line : lines) {
     data += line;
