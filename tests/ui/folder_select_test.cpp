@@ -22,7 +22,7 @@ class FolderSelectTest : public QObject {
   }
   void cleanup() { env.reset(); }
 
-  void singleModeOkNeedsAFolderBelowTheRoot() {
+  void singleModeOkNeedsAFolderBelowTheRootAndSaysSo() {
     TFolderSelect dialog;
     dialog.MakeSingleSel();
     dialog.show();
@@ -30,6 +30,12 @@ class FolderSelectTest : public QObject {
     Choose(dialog, nullptr);
     dialog.OKBtnClick();
     QVERIFY2(dialog.isVisible() && dialog.GetFolders().empty(), "no folder or the root: OK refused");
+    QCOMPARE(env->ui.Texts(), std::vector<std::string>(2, "Please choose a mail folder."));
+    // A dialog: no minimize or maximize, and a close button so that the window manager is
+    // told so.
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
     Choose(dialog, "Old");
     dialog.OKBtn->click();
     QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);

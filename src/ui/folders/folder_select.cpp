@@ -1,6 +1,5 @@
 #include "ui/folders/folder_select.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -19,6 +18,7 @@
 namespace corvelle {
 namespace {
 
+constexpr const char* kChooseFolder = "Please choose a mail folder.";
 constexpr int kBytes = Qt::UserRole;  // the stored bytes of a node's name or a chosen folder
 
 std::string BytesOf(const QVariant& data) { return data.toByteArray().toStdString(); }
@@ -28,7 +28,9 @@ std::string BytesOf(const QVariant& data) { return data.toByteArray().toStdStrin
 TFolderSelect::TFolderSelect(QWidget* parent) : QDialog(parent) {
   setObjectName("FolderSelect");
   setWindowTitle("Mail Folder Selection");
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  // A close button only: without any button hint the window manager is told nothing
+  // and offers minimize and maximize as well.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   FolderList = new QTreeWidget(this);
   FolderList->setObjectName("FolderList");
   FolderList->setHeaderHidden(true);
@@ -134,7 +136,7 @@ void TFolderSelect::OKBtnClick() {
   if (SingleSel) {
     std::string path = SelectedPath();
     if (path.empty()) {
-      QApplication::beep();
+      ShowMessage(kChooseFolder);
       return;
     }
     result_ = path;

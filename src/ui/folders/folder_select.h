@@ -36,7 +36,7 @@ class TFolderSelect : public QDialog {
   // holding a double quote cannot go into the list form and is refused with a message.
   void AddButtonClick();
   void RemoveButtonClick();
-  // Closes with OK. Single mode needs a folder below the root, else the dialog stays open.
+  // Closes with OK. Single mode needs a folder below the root, else it says so and stays open.
   void OKBtnClick();
 
   bool SingleSel = false;
