@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDropEvent>
+#include <QLayout>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -99,13 +101,65 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->StatusLine->text(), QString());
   }
 
+  // A bar too narrow for every caption cuts them short instead of piling the buttons up;
+  // a mnemonic left to a menu is not underlined.
+  void speedButtonsShrinkWithoutOverlapping() {
+    window->resize(100, 410);  // as narrow as the window goes
+    QTRY_VERIFY(window->SpeedPanel->width() <= 320);
+    window->SpeedPanel->layout()->activate();
+    QList<QToolButton*> buttons = window->SpeedPanel->findChildren<QToolButton*>();
+    QCOMPARE(buttons.size(), 13);
+    for (int i = 0; i < buttons.size(); ++i) {
+      // No button squeezed below what it can draw: its caption would run into the next.
+      QVERIFY2(buttons[i]->width() >= buttons[i]->minimumSizeHint().width(), qPrintable(buttons[i]->objectName()));
+      if (i > 0) QVERIFY(buttons[i - 1]->geometry().right() < buttons[i]->geometry().left());
+    }
+    QVERIFY(buttons.last()->geometry().right() < window->SpeedPanel->width());
+    for (QToolButton* button : buttons)
+      QVERIFY2(button->text().contains('&') == !button->shortcut().isEmpty(), qPrintable(button->text()));
+    QCOMPARE(window->findChild<QToolButton*>("CloseBtn")->text(), QString("Close"));
+  }
+
+  // The menu shortcuts win over the editing keys of the fields and over the message
+  // window's own Close key.
+  void programShortcutsWinInEveryField() {
+    TMailViewer* received = window->CreateMailViewer(Mail("a"), "", "", "");
+    received->MailText->setFocus();
+    QTest::keyClick(received->MailText, Qt::Key_W, Qt::ControlModifier);  // Next new message
+    QCOMPARE(env->ui.Texts().size(), size_t(1));
+    QVERIFY2(env->ui.Texts()[0].starts_with("No new messages found in folder "), env->ui.Texts()[0].c_str());
+    QCOMPARE(window->MessageWindowCount(), 1);
+
+    TMailViewer* composition = window->CreateMailViewer("Compose New Message 2", "bob@example.org", "", "Plans");
+    composition->SubjectLine->setFocus();
+    composition->SubjectLine->end(false);
+    QTest::keyClick(composition->SubjectLine, Qt::Key_U, Qt::ControlModifier);  // Undo: nothing to undo
+    QCOMPARE(composition->SubjectLine->text(), QString("Plans"));
+    {
+      int save_dialogs = 0;
+      ModalDriver driver({[&](QWidget* dialog) {
+        ++save_dialogs;
+        qobject_cast<QDialog*>(dialog)->reject();
+      }});
+      QTest::keyClick(composition->SubjectLine, Qt::Key_A, Qt::ControlModifier);  // Save As
+      QCOMPARE(save_dialogs, 1);
+      QVERIFY(!composition->SubjectLine->hasSelectedText());
+    }
+    window->activateWindow();  // the frame again, after the dialog
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    composition->SubjectLine->setFocus();
+    QTest::keyClick(composition->SubjectLine, Qt::Key_E, Qt::ControlModifier);  // Close
+    QTRY_COMPARE(window->Viewers(), std::vector<TMailViewer*>{received});
+  }
+
   void itemsFollowTheActiveWindowAndMenuMnemonicsWin() {
     QCOMPARE(EnabledState(), QString("0000000000 000 000000 1000"));
     window->Panel3->setText("Message saved.");
     TMailViewer* message = window->CreateMailViewer(Mail("a"), "", "", "");
-    QVERIFY(window->Panel3->text().isEmpty());
+    QCOMPARE(window->Panel3->text(), QString("Message saved."));  // a result stays until the next command
     QCOMPARE(EnabledState(), QString("1111111111 111 000000 1110"));
     window->RunCommand(Command::FileNew);
+    QVERIFY(window->Panel3->text().isEmpty());
     QCOMPARE(window->ActiveViewer()->windowTitle(), QString("Compose New Message 2"));
     QCOMPARE(EnabledState(), QString("1111111111 000 111111 1101"));
     // Menu mnemonics win over the enabled speed buttons' ("Clos&e", "&Send", "Pos&tpone").
@@ -139,6 +193,17 @@ class MainWindowTest : public QObject {
     window->Viewers()[0]->parentWidget()->close();
     QTRY_COMPARE(window->LastChildCount, 4);
     QCOMPARE(window->opened.size(), size_t(3));
+  }
+
+  // Closing a window activates the one used before it, not the first one opened.
+  void closingReturnsToTheWindowUsedBefore() {
+    std::vector<TMailViewer*> viewers;
+    for (const char* name : {"a", "b", "c"}) viewers.push_back(window->CreateMailViewer(Mail(name), "", "", ""));
+    window->ClientArea->setActiveSubWindow(Frame(viewers[1]));
+    window->ClientArea->setActiveSubWindow(Frame(viewers[2]));
+    window->RunCommand(Command::FileClose);
+    QTRY_COMPARE(window->MessageWindowCount(), 2);
+    QCOMPARE(window->ActiveViewer(), viewers[1]);
   }
 
   void droppedFilesOpenInDropOrder() {

@@ -1,8 +1,26 @@
 #include "ui/common/file_dialog_state.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "ui/common/qt_text.h"
 
 namespace corvelle {
+namespace {
+
+QString& LastSaveFolder() {
+  static QString folder;
+  return folder;
+}
+
+}  // namespace
+
+QString SaveStartFolder() {
+  const QString& last = LastSaveFolder();
+  return !last.isEmpty() && QDir(last).exists() ? last : QDir::homePath();
+}
+
+void RememberSaveFolder(const QString& saved_file) { LastSaveFolder() = QFileInfo(saved_file).absolutePath(); }
 
 QStringList NameFilters(const std::string& filter) {
   QStringList parts = QString::fromStdString(filter).split('|');

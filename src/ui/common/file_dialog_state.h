@@ -20,6 +20,12 @@ struct FileDialogState {
 // already written in the description is not repeated.
 QStringList NameFilters(const std::string& filter);
 
+// The folder a save dialog starts in: the folder a file was last saved to in this run,
+// else the user's home.
+QString SaveStartFolder();
+// Notes the folder of `saved_file` for the next save dialog.
+void RememberSaveFolder(const QString& saved_file);
+
 // A folder as a dialog's initial directory: one trailing "/" dropped unless it is the root.
 QString InitialDirectory(const std::string& folder);
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,7 +60,6 @@ TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
   setAcceptDrops(true);
   qApp->installEventFilter(this);  // the application's hints
   connect(ClientArea, &QMdiArea::subWindowActivated, this, &TCorvelProg::ActiveWindowChanged);
-  SaveDialog1.directory = "/";
   SaveDialog1.filters = NameFilters("Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt");
   UpdateMenuItems();
 }
@@ -99,6 +99,8 @@ void TCorvelProg::BuildLayout() {
   ClientArea = Named(new QMdiArea(central), "ClientArea");
   ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Closing a window activates the one used before it, the window the user came from.
+  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
 
   auto* bottom = Named(new QWidget(central), "StatusPanel");
   bottom->setFixedHeight(26);
@@ -151,6 +153,7 @@ TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::s
   }
   QMdiSubWindow* window = ClientArea->addSubWindow(viewer);
   window->setAttribute(Qt::WA_DeleteOnClose);
+  FreeProgramShortcuts(window);
   connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, &TCorvelProg::UpdateMenuItems); });
   if (MaximizeViewers)
     window->showMaximized();
@@ -163,6 +166,20 @@ TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::s
   viewer->Init(name);
   UpdateMenuItems();
   return window->isHidden() ? nullptr : viewer;
+}
+
+// The sub-window's own menu claims keys of the program's (Close: Ctrl+W, Next new
+// message); two owners of one key make it do nothing. The program's keep them.
+void TCorvelProg::FreeProgramShortcuts(QMdiSubWindow* window) const {
+  for (QAction* action : window->findChildren<QAction*>()) {
+    QList<QKeySequence> kept;
+    for (const QKeySequence& key : action->shortcuts()) {
+      bool taken = false;
+      for (const RuledAction& item : menu_.items) taken = taken || item.action->shortcut() == key;
+      if (!taken) kept << key;
+    }
+    if (kept.size() != action->shortcuts().size()) action->setShortcuts(kept);
+  }
 }
 
 // Brings the window that shows the file `name` already to the front: true. A composition's
@@ -228,7 +245,6 @@ void TCorvelProg::UpdateMenuItems() {
   CloseFindDialogs();
   ReopenDeferred(count);
   LastChildCount = MessageWindowCount();
-  Panel3->clear();
 }
 
 // Each window closed since the last update makes room for one deferred window, newest
@@ -252,7 +268,23 @@ void TCorvelProg::EnableCommonText(bool enable) {
 
 void TCorvelProg::ShowHint(const QString& hint) { StatusLine->setText(LongHint(hint)); }
 
+// True for a key press that is one of the program's menu shortcuts.
+bool TCorvelProg::IsProgramShortcut(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  for (const RuledAction& item : menu_.items)
+    if (!item.action->shortcut().isEmpty() && item.action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+      return true;
+  return false;
+}
+
 bool TCorvelProg::eventFilter(QObject* watched, QEvent* event) {
+  // The menu shortcuts win in every field of the frame: an edit field would otherwise
+  // take Ctrl+A, Ctrl+E or Ctrl+U for its own editing keys.
+  if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this && IsProgramShortcut(*static_cast<QKeyEvent*>(event))) {
+    event->ignore();
+    return true;
+  }
   if (event->type() == QEvent::StatusTip) ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
   if (event->type() == QEvent::Enter && watched->isWidgetType()) {
     // The hint under the mouse: a control without one shows its parent's, or none, so a
@@ -266,7 +298,12 @@ bool TCorvelProg::eventFilter(QObject* watched, QEvent* event) {
 
 QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command); }
 
-void TCorvelProg::RunCommand(Command command) { commands_.Run(command, *this); }
+// The result of the last command stays until the next one: not the mouse, not a window
+// that opens or closes, wipes it.
+void TCorvelProg::RunCommand(Command command) {
+  Panel3->clear();
+  commands_.Run(command, *this);
+}
 
 void TCorvelProg::FillWindowList() {
   for (QAction* action : window_list_) {

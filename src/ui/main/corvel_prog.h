@@ -17,6 +17,7 @@
 #include "ui/main/menus.h"
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -59,8 +60,8 @@ class TCorvelProg : public QMainWindow {
   virtual TMailViewer* CreateMailViewer(const std::string& name, const std::string& first_address,
                                         const std::string& reply_source, const std::string& subject);
 
-  // Enables the items and buttons for the active message window, reopens deferred
-  // windows for the ones closed since the last run, clears the result panel.
+  // Enables the items and buttons for the active message window and reopens deferred
+  // windows for the ones closed since the last run.
   void UpdateMenuItems();
 
   // Shows the long part of a hint in the status line.
@@ -75,8 +76,9 @@ class TCorvelProg : public QMainWindow {
   // Rebuilds the common-text entries of the Text menu.
   void DoCommonTextFill();
 
-  // Runs a menu or speed-button command through its registered handler; a command
-  // without one does nothing.
+  // Runs a menu or speed-button command through its registered handler, after clearing
+  // the result panel (a result stays until the next command); a command without a
+  // handler does nothing.
   void RunCommand(Command command);
 
   // The message windows that are open (closing ones excluded), in creation order, and
@@ -98,7 +100,7 @@ class TCorvelProg : public QMainWindow {
   QFrame* SpeedPanel;
   QMdiArea* ClientArea;
   QLabel* StatusLine;  // hints and progress texts
-  QLabel* Panel3;      // the result of the last command
+  QLabel* Panel3;      // the result of the last command, kept until the next one
   QMenu* Text1;
   QMenu* Window1;
   QPointer<TFindDialog> FindDialog1;        // made by the first Find, then kept
@@ -124,6 +126,8 @@ class TCorvelProg : public QMainWindow {
   void ReopenDeferred(int count);
   void ActiveWindowChanged();
   void FillWindowList();
+  bool IsProgramShortcut(const QKeyEvent& key) const;
+  void FreeProgramShortcuts(QMdiSubWindow* window) const;
 
   CommandRegistry commands_;
   MainMenu menu_;

@@ -4,7 +4,10 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
+#include <algorithm>
 
 namespace corvelle {
 namespace {
@@ -131,6 +134,33 @@ constexpr SpeedButtonRow kSpeedButtons[] = {
     {"MoveBtn", "&Move", "Move message|Move this mail message", Move, Received},
 };
 
+// A speed button that cuts its caption short ("...") when the bar is too narrow for all of
+// them, so that narrow windows never show the buttons on top of each other.
+class ElidingToolButton : public QToolButton {
+ public:
+  explicit ElidingToolButton(QWidget* parent) : QToolButton(parent) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  }
+  QSize minimumSizeHint() const override {
+    QSize size = QToolButton::sizeHint();
+    size.setWidth(std::min(size.width(), fontMetrics().horizontalAdvance(QChar(0x2026)) + 4));
+    return size;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    if (width() < sizeHint().width())
+      option.text = fontMetrics().elidedText(option.text, Qt::ElideRight, width() - Chrome(), Qt::TextShowMnemonic);
+    painter.drawComplexControl(QStyle::CC_ToolButton, option);
+  }
+
+ private:
+  int Chrome() const { return sizeHint().width() - fontMetrics().size(Qt::TextShowMnemonic, text()).width(); }
+};
+
 bool HasChildren(size_t row) {
   return row + 1 < std::size(kMenuRows) && kMenuRows[row + 1].depth > kMenuRows[row].depth;
 }
@@ -196,10 +226,12 @@ std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,
   for (const QAction* menu : bar->actions()) menu_mnemonics << QKeySequence::mnemonic(menu->text());
   std::vector<RuledButton> buttons;
   for (const SpeedButtonRow& row : kSpeedButtons) {
-    auto* button = new QToolButton(panel);
+    auto* button = new ElidingToolButton(panel);
     button->setObjectName(row.name);
-    button->setText(QString::fromUtf8(row.caption));
-    if (menu_mnemonics.contains(button->shortcut())) button->setShortcut(QKeySequence());
+    // A mnemonic that a menu takes is not underlined: it would not work.
+    QString caption = QString::fromUtf8(row.caption);
+    if (menu_mnemonics.contains(QKeySequence::mnemonic(caption))) caption.remove('&');
+    button->setText(caption);
     QString hint = QString::fromUtf8(row.hint);
     button->setToolTip(ShortHint(hint));
     button->setStatusTip(LongHint(hint));

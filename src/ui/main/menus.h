@@ -52,7 +52,8 @@ MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run);
 
 // Fills `panel` (which has a horizontal layout) with the speed buttons, left to right. A
 // button's mnemonic that a menu of `bar` uses too is left to the menu: Alt+E opens the
-// Edit menu, it does not focus "Clos&e".
+// Edit menu, and "Close" shows no underlined letter. A bar too narrow for the captions
+// cuts them short.
 std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,
                                            const std::function<void(Command)>& run);
 
