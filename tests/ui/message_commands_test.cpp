@@ -11,7 +11,9 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <sys/stat.h>
 
 #include "ui/folders/folder_select.h"
 #include "ui/main/corvel_prog.h"
@@ -37,11 +39,13 @@ ModalDriver::Action ChooseFolder(const QString& folder) {
   };
 }
 
-// ModalDriver actions: the save dialog takes `path`; an overwrite question is answered Yes.
-ModalDriver::Action SaveTo(const std::string& path) {
-  return [path](QWidget* widget) {
+// ModalDriver actions: the save dialog takes `path` (noting in `started` the folder it
+// opened in); an overwrite question is answered Yes.
+ModalDriver::Action SaveTo(const std::string& path, QString* started = nullptr) {
+  return [path, started](QWidget* widget) {
     auto* dialog = qobject_cast<QFileDialog*>(widget);
     QVERIFY2(dialog, "the modal widget is not the file dialog");
+    if (started) *started = dialog->directory().absolutePath();
     dialog->selectFile(QString::fromStdString(path));
     // Later: an overwrite question must meet the driver's next tick, not this one.
     QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
@@ -82,6 +86,7 @@ class MessageCommandsTest : public QObject {
     window->ClientArea->setActiveSubWindow(Frame(other));
     PostponeAndClose(*asking);
     QTRY_COMPARE(window->Viewers(), std::vector<TMailViewer*>{other});
+    QTRY_COMPARE(window->LastChildCount, 1);  // the closed window has been counted out
     Texts names = ListNames(Mail("Postponed"));
     QCOMPARE(names.size(), size_t(1));
     QVERIFY2(names[0].starts_with("Plans ") && names[0].ends_with("Ann Example (ann@example,org) .newmail"),
@@ -91,12 +96,19 @@ class MessageCommandsTest : public QObject {
   }
 
   // Reopened from Postponed (as a composition, renamed ".mail" on opening), edited and
-  // postponed again: written back to that file, no second file, its Cc kept.
+  // postponed again: written back to that file, no second file, its Cc kept; while the
+  // file is read-only it is kept and the window stays.
   void postponingAReopenedComposition() {
     WriteFile(Mail("Postponed/Plans.newmail"), "To: bob@example.org\r\nCc: c@example.org\r\nSubject: Plans\r\n\r\nold\r\n");
     TMailViewer* viewer = window->CreateMailViewer(Mail("Postponed/Plans.newmail"), "", "", "");
     QVERIFY(viewer && viewer->IsNewMessage());
     viewer->MailText->setPlainText("new text");
+    QCOMPARE(::chmod(Mail("Postponed/Plans.mail").c_str(), 0444), 0);
+    window->RunCommand(Command::Postpone);
+    QCOMPARE(env->ui.Texts(), Texts{"Could not save message to Postponed folder."});
+    QVERIFY(ReadFile(Mail("Postponed/Plans.mail")).find("old") != std::string::npos);
+    QCOMPARE(window->MessageWindowCount(), 1);
+    QCOMPARE(::chmod(Mail("Postponed/Plans.mail").c_str(), 0600), 0);
     window->RunCommand(Command::Postpone);
     QTRY_COMPARE(window->MessageWindowCount(), 0);
     QCOMPARE(ListNames(Mail("Postponed")), Texts{"Plans.mail"});
@@ -148,33 +160,48 @@ class MessageCommandsTest : public QObject {
     window->CreateMailViewer(Mail("Inbox/a.mail"), "", "", "");
     env->ui.Script({Answer::No, Answer::Yes});
     window->RunCommand(Command::Delete);
-    QCOMPARE(window->StatusLine->text(), QString("Message could not be deleted."));
+    QCOMPARE(window->Panel3->text(), QString("Message could not be deleted."));
     QVERIFY(FileExists(Mail("Inbox/a.mail")) && window->MessageWindowCount() == 1);
     window->RunCommand(Command::Delete);
-    QCOMPARE(window->StatusLine->text(), QString("Message deleted."));
+    QTRY_COMPARE(window->LastChildCount, 0);
+    QCOMPARE(window->Panel3->text(), QString("Message deleted."));
     QVERIFY(!FileExists(Mail("Inbox/a.mail")) && window->MessageWindowCount() == 0);
     QCOMPARE(env->ui.Texts(), Texts(2, "Are you sure you want to delete " + Mail("Inbox/a.mail") + "?"));
   }
 
   // A composition without a recipient writes nothing; a received message is saved byte for
-  // byte (8-bit text, no made-up header), replacing the file the user chose.
+  // byte (8-bit text, no made-up header), replacing the file the user chose. The dialog
+  // starts in the home folder, then in the one saved to last; the result stays when the
+  // mouse passes over a control.
   void saveAs() {
     Compose("", "Plans", "text");
+    QString started;
     {
-      ModalDriver first({SaveTo(Mail("out.txt"))});
+      ModalDriver first({SaveTo(Mail("out.txt"), &started)});
       window->RunCommand(Command::FileSaveAs);
     }
     QCOMPARE(env->ui.Texts(), Texts{"You must enter an address to deliver to."});
-    QVERIFY(!PathExists(Mail("out.txt")) && window->StatusLine->text().isEmpty());
+    QVERIFY(!PathExists(Mail("out.txt")) && window->Panel3->text().isEmpty());
+    QCOMPARE(started, QDir(QString::fromStdString(env->home.path())).absolutePath());
 
     const std::string received = "From: caf\xe9@example.org\r\nSubject: \xe9t\xe9\r\n\r\nbody\r\n";
     WriteFile(Mail("Inbox/a.mail"), received);
     WriteFile(Mail("out.txt"), "older");
     window->CreateMailViewer(Mail("Inbox/a.mail"), "", "", "");
-    ModalDriver second({SaveTo(Mail("out.txt")), PressYes});
-    window->RunCommand(Command::FileSaveAs);
+    {
+      ModalDriver second({SaveTo(Mail("out.txt")), PressYes});
+      window->RunCommand(Command::FileSaveAs);
+    }
     QCOMPARE(ReadFile(Mail("out.txt")), received);
-    QCOMPARE(window->StatusLine->text(), QString("Message saved."));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(window->findChild<QToolButton*>("NewBtn"), &enter);
+    QCOMPARE(window->Panel3->text(), QString("Message saved."));
+    ModalDriver third({[&started](QWidget* dialog) {
+      started = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+      qobject_cast<QDialog*>(dialog)->reject();
+    }});
+    window->RunCommand(Command::FileSaveAs);
+    QCOMPARE(started, QDir(QString::fromStdString(env->MailDir())).absolutePath());
   }
 
   // One printed line per text line, in order; a long line wraps instead of running off; no
@@ -184,6 +211,7 @@ class MessageCommandsTest : public QObject {
     if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
     QString text;
     for (int i = 1; i <= 70; ++i) text += QString("Line %1\n").arg(i);
+    text += "Name:\tAnn\tExample\n";  // one printed line, its TABs at the tab stops
     text += QString("long ").repeated(100).trimmed();
     WriteFile(Mail("Inbox/a.txt"), text.toStdString());
     window->CreateMailViewer(Mail("Inbox/a.txt"), "", "", "");
@@ -192,20 +220,23 @@ class MessageCommandsTest : public QObject {
     QCOMPARE(env->ui.Texts(), Texts{"No printer is available."});
     const QString pdf = QString::fromStdString(env->home.path() + "print.pdf");
     SetPrinterFactory([pdf] {
-      auto printer = std::make_unique<QPrinter>();
+      auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);  // as the real one
       printer->setOutputFormat(QPrinter::PdfFormat);
       printer->setOutputFileName(pdf);
       return printer;
     });
     window->RunCommand(Command::Print);
     QProcess extract;
-    extract.start(pdftotext, {pdf, "-"});
+    extract.start(pdftotext, {"-layout", pdf, "-"});  // the lines as they lie on the page
     QVERIFY(extract.waitForFinished(30000));
     QString printed = QString::fromUtf8(extract.readAllStandardOutput());
     QStringList lines = printed.split(QRegularExpression("[\n\f]"), Qt::SkipEmptyParts);  // \f: a new page
     QStringList numbered = lines.filter(QRegularExpression("^Line \\d+$"));
     QCOMPARE(numbered.size(), 70);
     QCOMPARE(numbered.first() + numbered.last(), QString("Line 1Line 70"));
+    QStringList tabbed = lines.filter(QRegularExpression("Name:|Ann|Example"));
+    QCOMPARE(tabbed.size(), 1);
+    QVERIFY2(tabbed[0].contains(QRegularExpression("^Name: +Ann +Example$")), qPrintable(tabbed[0]));
     QStringList wrapped = lines.filter("long");
     QVERIFY2(wrapped.size() > 1 && wrapped.join(' ').count("long") == 100, qPrintable(wrapped.join('|')));
   }

@@ -19,6 +19,7 @@
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "ui/common/file_dialog_state.h"
 #include "ui/common/qt_text.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/commands.h"
@@ -70,6 +71,7 @@ void FileSaveAsItemClick(TCorvelProg& window) {
   QPointer<TMailViewer> viewer = window.ActiveViewer();
   if (!viewer) return;
   if (window.SaveDialog1.default_suffix.isEmpty()) window.SaveDialog1.default_suffix = "TXT";
+  window.SaveDialog1.directory = SaveStartFolder();
   std::string path = RunFileDialog(&window, window.SaveDialog1, QString(), QFileDialog::AcceptSave);
   if (path.empty() || !viewer) return;
   std::vector<std::string> lines;
@@ -83,7 +85,8 @@ void FileSaveAsItemClick(TCorvelProg& window) {
     ShowMessage("Cannot create file " + path + ".");
     return;
   }
-  window.StatusLine->setText("Message saved.");
+  RememberSaveFolder(PathToQt(path));
+  window.Panel3->setText("Message saved.");
 }
 
 void Delete1Click(TCorvelProg& window) {
@@ -92,11 +95,11 @@ void Delete1Click(TCorvelProg& window) {
   if (ConfirmDeleteFile(viewer->FileName)) {
     viewer->Release();  // its file is gone: nothing left to ask about
     QApplication::processEvents();
-    window.StatusLine->setText("Message deleted.");
+    window.Panel3->setText("Message deleted.");
   } else {
-    window.StatusLine->setText("Message could not be deleted.");
+    window.Panel3->setText("Message could not be deleted.");
   }
-  window.StatusLine->repaint();
+  window.Panel3->repaint();
 }
 
 void Move1Click(TCorvelProg& window) {

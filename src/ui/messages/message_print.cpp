@@ -32,13 +32,27 @@ PrinterFactory& Factory() {
   return factory;
 }
 
+// `text` with each TAB replaced by the spaces up to the next tab stop (every eight
+// columns). A TAB left to the layout would be placed by the page's own tab stops, and a
+// text channel would cut the line there.
+QString ExpandTabs(const QString& text) {
+  if (!text.contains('\t')) return text;
+  QString expanded;
+  for (QChar c : text) {
+    if (c == '\t')
+      expanded += QString(kTabColumns - expanded.size() % kTabColumns, ' ');
+    else
+      expanded += c;
+  }
+  return expanded;
+}
+
 // Prints one text line from `y` on, wrapped at the page width, starting new pages as they
 // fill. Returns the position below it.
 qreal PrintLine(QPainter& painter, QPrinter& printer, const QString& text, qreal y) {
-  QTextLayout layout(text, painter.font(), &printer);
+  QTextLayout layout(ExpandTabs(text), painter.font(), &printer);
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(QFontMetricsF(painter.font(), &printer).horizontalAdvance(' ') * kTabColumns);
   layout.setTextOption(option);
   layout.beginLayout();
   qreal height = 0;

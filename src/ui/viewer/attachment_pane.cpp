@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QUrl>
@@ -14,6 +13,7 @@
 
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "ui/common/file_dialog_state.h"
 #include "ui/common/named.h"
 #include "ui/common/qt_text.h"
 
@@ -128,11 +128,11 @@ bool TAttachmentPane::SaveAttachment(int row, const std::string& path, bool repl
 void TAttachmentPane::SaveClick() {
   const int row = AttachmentList->indexOfTopLevelItem(AttachmentList->currentItem());
   if (row < 0) return;
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-  const QString chosen = QFileDialog::getSaveFileName(this, "Save attachment", QDir(folder).filePath(AttachmentList->currentItem()->text(0)));
+  const QString chosen = QFileDialog::getSaveFileName(
+      this, "Save attachment", QDir(SaveStartFolder()).filePath(AttachmentList->currentItem()->text(0)));
   if (chosen.isEmpty()) return;
   // The dialog has asked before an existing file is replaced.
-  SaveAttachment(row, PathFromQt(chosen), true);
+  if (SaveAttachment(row, PathFromQt(chosen), true)) RememberSaveFolder(chosen);
 }
 
 // The attachment goes to a private temporary folder and the desktop opens it from there.
