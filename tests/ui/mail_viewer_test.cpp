@@ -3,6 +3,11 @@
 // order, and find and replace on the active window.
 
 #include <QDropEvent>
+#include <QFileDialog>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
@@ -43,6 +48,25 @@ struct RecordingActions : AddressActions {
   }
   void AutoAddAddresses(QWidget*, const Texts& entries) override { offered.push_back(Joined(entries)); }
   QStringList offered;
+};
+
+// Permission checks as for an ordinary user, also when the tests run as root: the effective
+// capabilities that override them are dropped for the scope (they are per thread).
+class AsOrdinaryUser {
+ public:
+  AsOrdinaryUser() {
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    ::syscall(SYS_capset, &header_, reduced);
+  }
+  ~AsOrdinaryUser() { ::syscall(SYS_capset, &header_, saved_); }
+  AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+  AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
 };
 
 }  // namespace
@@ -101,6 +125,42 @@ class MailViewerTest : public QObject {
             viewer->CCAddrBtn->isEnabled() == (caret < 0 || viewer->CcLine->count() > 0));
     QVERIFY(!window->CreateMailViewer(path + "x", "", "", ""));
     QCOMPARE(env->ui.Texts(), Texts{"File does not exist."});
+  }
+
+  // A new message in a folder the user may not write: shown as a message under its own
+  // name, the user told that it stays unread, and Delete names it.
+  void aNewMessageThatCannotBeRenamedIsShownUnderItsName() {
+    const std::string path = Write("Inbox/n.newmail", "From: a@b\r\nSubject: Hello\r\n\r\nbody\r\n");
+    QCOMPARE(::chmod(Path("Inbox").c_str(), 0555), 0);
+    TMailViewer* viewer = nullptr;
+    {
+      AsOrdinaryUser user;
+      viewer = window->CreateMailViewer(path, "", "", "");
+    }
+    ::chmod(Path("Inbox").c_str(), 0700);
+    QVERIFY(viewer);
+    QCOMPARE(viewer->FileName, path);
+    QCOMPARE(viewer->windowTitle(), "Mail - [" + QString::fromStdString(path) + "]");
+    QVERIFY(viewer->SubjectLine->text() == "Hello" && viewer->MailText->toPlainText().endsWith("body"));
+    QCOMPARE(env->ui.Texts(), Texts{"The message " + path + " could not be marked as read: it cannot be renamed."});
+    env->ui.Script({Answer::No});
+    window->RunCommand(Command::Delete);
+    QCOMPARE(env->ui.Texts().back(), "Are you sure you want to delete " + path + "?");
+  }
+
+  // A long subject and date show their beginning; a received text selects by keyboard.
+  void receivedFieldsShowTheirStartAndTheTextSelectsByKeyboard() {
+    const std::string subject = "Minutes " + std::string(200, 'x');
+    const std::string date = "Mon, 7 Dec 2026 05:00:00 +0000 " + std::string(200, 'y');
+    TMailViewer* viewer = window->CreateMailViewer(
+        Write("Inbox/l.mail", "Subject: " + subject + "\r\nDate: " + date + "\r\n\r\none\r\ntwo\r\n"), "", "", "");
+    QVERIFY(viewer && viewer->SubjectLine->text().size() == int(subject.size()));
+    QCOMPARE(viewer->SubjectLine->cursorPosition(), 0);
+    QCOMPARE(viewer->DateLine->cursorPosition(), 0);
+    viewer->MailText->setFocus();
+    QTest::keyClick(viewer->MailText, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(viewer->MailText->textCursor().selectedText(), QString("one") + QChar::ParagraphSeparator);
+    QVERIFY(viewer->MailText->isReadOnly());
   }
 
   // The quote without its trailing blank lines, the subject without its "re:"s, the sender
@@ -165,6 +225,17 @@ class MailViewerTest : public QObject {
     QCOMPARE(list->topLevelItem(0)->text(0) + " " + list->topLevelItem(0)->text(1), QString("a.pdf application/pdf"));
     QVERIFY(viewer->Attachments->SaveAttachment(0, Path("saved.pdf"), false));
     QCOMPARE(ReadFile(Path("saved.pdf")), std::string("%PDF"));
+    QString started;  // the save dialog starts in the home folder
+    {
+      ModalDriver driver({[&started](QWidget* widget) {
+        started = qobject_cast<QFileDialog*>(widget)->directory().absolutePath();
+        qobject_cast<QDialog*>(widget)->reject();
+      }});
+      list->setCurrentItem(list->topLevelItem(0));
+      viewer->Attachments->SaveBtn->click();
+      QCOMPARE(driver.handled, 1);
+    }
+    QCOMPARE(started, QDir(QString::fromStdString(env->home.path())).absolutePath());
     viewer->SourceBtn->click();
     QVERIFY(viewer->MailText->toPlainText().contains("cr=E8me"));
     viewer->SourceBtn->click();

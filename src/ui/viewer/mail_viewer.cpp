@@ -69,6 +69,8 @@ TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   BuildHeaderPanel();
   MailText = Named(new QPlainTextEdit(this), "MailText");
   MailText->setReadOnly(true);
+  // Read-only, yet the caret moves and selects with the keyboard, as a reader expects.
+  MailText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   MailText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MailText->setTabChangesFocus(false);
   MailText->setFrameShape(QFrame::NoFrame);
@@ -175,6 +177,9 @@ void TMailViewer::Init(const std::string& name) {
   } else {
     DoOpenMessage(LongPathName(name));
   }
+  // A long subject or date shows its beginning, not its end.
+  SubjectLine->setCursorPosition(0);
+  DateLine->setCursorPosition(0);
 }
 
 // A new message or a reply: the quote (for a reply) or an empty line, then the signature,
@@ -233,16 +238,22 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
     return;
   }
   if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ToAddrBtn->setText("To: ");
+  // A new message is marked as read by its new name. When it cannot be renamed (a folder
+  // the user may not write) it is shown under the name it has, and the user told.
+  bool unmarked = false;
   if (IsNewMailPath(FileName)) {
     std::string moved;
-    MoveFileUnique(FileName, NewMailTarget(FileName), moved);
-    FileName = moved;
+    if (MoveFileUnique(FileName, NewMailTarget(FileName), moved))
+      FileName = moved;
+    else
+      unmarked = true;
   }
   if (!FileName.empty() && !FileExists(FileName)) FileName.clear();
   if (!ShowFile()) {
     Release();
     return;
   }
+  if (unmarked) ShowMessage("The message " + FileName + " could not be marked as read: it cannot be renamed.");
   if (!AskOnClose) {
     ToAddrBtn->setEnabled(FromLine->count() > 0);
     CCAddrBtn->setEnabled(CcLine->count() > 0);
@@ -256,7 +267,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
 bool TMailViewer::ShowFile() {
   try {
     std::vector<std::string> lines;
-    if (!IsPlainTextPath(FileName)) {
+    if (!IsPlainTextPath(FileName) || IsNewMailPath(FileName)) {
       TBigFile file;
       if (!FileName.empty() && !file.LoadFromFile(FileName)) return false;
       const MimeContent content = ReadMimeContent(file.Data());
