@@ -1,7 +1,8 @@
 #pragma once
-// Printing a message's text: one printed line per text line, in order, on the default
-// printer. The page layout is the printer's: its margins, a line wider than the page
-// wrapped at the page width, a new page when one is full.
+// Printing a message's text: one printed line per text line, in order, TABs expanded to
+// eight-column stops, on the default printer. The page layout is the printer's: its
+// margins, a line wider than the page wrapped at the page width, a new page when one is
+// full.
 
 #include <QFont>
 #include <QStringList>
