@@ -79,6 +79,30 @@ class SetupDlgTest : public QObject {
     QCOMPARE(again.SendSvrPortTxt->text(), QString("2525"));
   }
 
+  // OK writes the keys the dialog edits and keeps every other one of the section: the
+  // support address, DecodeNames, trusted certificates, the window position, a hand-set key.
+  // A send user name the user emptied is emptied in the file too.
+  void okKeepsTheKeysItDoesNotWrite() {
+    const std::string kept[] = {"SupportAddress=help@example.org", "DecodeNames=0",
+                                "TrustedCert:pop.example.org:995=ab:cd", "XPos=12", "Custom=by hand"};
+    std::string extra = "SendUserName=bob\r\n";
+    for (const std::string& line : kept) extra += line + "\r\n";
+    env->WriteCompleteSettings(extra);
+    {
+      TSetupDlg dialog;
+      QCOMPARE(dialog.SecurityRows->SendUserTxt->text(), QString("bob"));
+      dialog.SecurityRows->SendUserTxt->clear();
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK);
+    }
+    std::string ini = ReadFile(env->IniPath());
+    for (const std::string& line : kept) QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
+    QVERIFY(ini.find("SendUserName=\r\n") != std::string::npos);
+    ReloadSettings();
+    QVERIFY(MailSettings.SupportAddress == "help@example.org" && MailSettings.DecodeNames == "0");
+    QVERIFY(MailSettings.Secure.SendUserName.empty());
+  }
+
   void refusedFieldsAreResetAndFocusedWithoutWriting() {
     TSetupDlg dialog;
     dialog.show();
