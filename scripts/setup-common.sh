@@ -27,7 +27,7 @@ corvelle_install_packages() {
   # A policy file made here goes again on every way out (a failed apt-get under set -e, an
   # interrupt), or no service would start on this machine afterwards. The subshell keeps
   # the trap away from the caller's own.
-  local policy=${CORVELLE_POLICY_RC:-/usr/sbin/policy-rc.d}
+  local policy=${CORVELLE_POLICY_RC:-/usr/sbin/policy-rc.d}  # a check points it elsewhere
   (
     if [ ! -e "$policy" ]; then
       # Expanded now: the function's locals may be gone when the trap runs.
