@@ -24,17 +24,22 @@ corvelle_install_packages() {
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   # Installing dovecot must not start or enable the system service: the sandbox runs its own.
-  local policy=/usr/sbin/policy-rc.d created_policy=0
-  if [ ! -e "$policy" ]; then
-    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
-    "${sudo[@]}" chmod +x "$policy"
-    created_policy=1
-  fi
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  local status=$?
-  [ $created_policy -eq 1 ] && "${sudo[@]}" rm -f "$policy"
-  return $status
+  # A policy file made here goes again on every way out (a failed apt-get under set -e, an
+  # interrupt), or no service would start on this machine afterwards. The subshell keeps
+  # the trap away from the caller's own.
+  local policy=${CORVELLE_POLICY_RC:-/usr/sbin/policy-rc.d}  # a check points it elsewhere
+  (
+    if [ ! -e "$policy" ]; then
+      # Expanded now: the function's locals may be gone when the trap runs.
+      trap "${sudo[*]} rm -f $(printf %q "$policy")" EXIT
+      trap 'exit 130' INT
+      trap 'exit 143' TERM
+      printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+      "${sudo[@]}" chmod +x "$policy"
+    fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  )
 }
 
 # corvelle_build BUILD_DIR [cmake options...]

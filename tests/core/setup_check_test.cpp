@@ -64,6 +64,15 @@ TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {
        SetupField::SendPort, {receive, send}, {{SetupField::MailPort, "110"}, {SetupField::SendPort, "25"}}, false},
       {"port 70000", [](auto& s) { s.MailPort = "70000"; }, SetupField::MailPort, {receive},
        {{SetupField::MailPort, "110"}}, false},
+      {"bad ports with secure choices: their usual ports",
+       [](auto& s) {
+         s.MailPort = "x", s.SendPort = "y";
+         s.Secure.MailSecurity = "SSL/TLS", s.Secure.SendSecurity = "STARTTLS";
+       },
+       SetupField::SendPort,
+       {"Port numbers must be numeric!  Default receive mail port is 995.",
+        "Port numbers must be numeric!  Default send mail port is 587."},
+       {{SetupField::MailPort, "995"}, {SetupField::SendPort, "587"}}, false},
       {"NUL in the mail directory", [&](auto& s) { s.MailDirectory += nul + "x/"; }, SetupField::MailDirectory,
        {"The mail directory" + has_nul}, {}, false},
       {"mail directory over 1023 bytes", [&](auto& s) { s.MailDirectory += long_name + "/"; },
@@ -102,15 +111,17 @@ TEST(PortNumberTest, OneTo65535AsDigits) {
 }
 
 // Without create nothing is made; a tree without its samples fails the forced check; a
-// tree that cannot be made names the mail directory, without a message.
+// tree that cannot be made names the mail directory, and says so.
 TEST_F(SetupCheckTest, ATreeThatIsNotThereOrCannotBeMadeIsTheMailDirectorysFault) {
   EXPECT_TRUE(!CheckMailDirectory(false, fields) && !PathExists(mail_dir) && fields.shown_directory.empty());
   MakeTree();
   EXPECT_EQ(FullSetupEntered(false, fields), SetupField::MailDirectory);
   WriteFile(home.path() + "blocker", "not a folder");
   MailSettings.MailDirectory = home.path() + "blocker/Mail/";
-  EXPECT_EQ(FullSetupEntered(true, fields), SetupField::MailDirectory);
   EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_EQ(FullSetupEntered(true, fields), SetupField::MailDirectory);
+  EXPECT_EQ(ui.Texts(), Strings{"The mail folders could not be made in " + MailSettings.MailDirectory +
+                                ".  Check that the folder can be written, or choose another."});
 }
 
 TEST_F(SetupCheckTest, EmptyOrRelativeMailDirectoriesAreTakenBelowHome) {

@@ -189,6 +189,26 @@ class AddressBookTest : public QObject {
     QCOMPARE(other.SendTo(), (Texts{"\"Smith, Team\" <ann@host>", "bob@host"}));
   }
 
+  // Return in the address field adds the typed text and leaves the dialog open; a refused
+  // text is told once and stays in the field for correction.
+  void returnInTheAddressFieldAddsOnly() {
+    TMailSelectDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.TypedAddr->setFocus();
+    dialog.TypedAddr->setText("a b@host");
+    QTest::keyClick(dialog.TypedAddr, Qt::Key_Return);
+    QCOMPARE(env->ui.Texts(), Texts{"Spaces, parenthesis (()), and braces (<>) are not allowed in email addresses!"});
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.TypedAddr->text(), QString("a b@host"));
+    dialog.TypedAddr->setText("carl@host");
+    QTest::keyClick(dialog.TypedAddr, Qt::Key_Enter);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.SendTo(), Texts{"carl@host"});
+    QCOMPARE(dialog.TypedAddr->text(), QString());
+    QCOMPARE(env->ui.Texts().size(), size_t(1));
+  }
+
   // A composition that opens without an address asks for the recipients at once.
   void aNewMessageOpensTheRecipientDialog() {
     std::unique_ptr<TCorvelProg> window;

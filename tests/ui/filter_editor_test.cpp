@@ -75,6 +75,50 @@ class FilterEditorTest : public QObject {
     QVERIFY(page->WorkLines.empty());
   }
 
+  // New after a refused New reuses the unstored line: the list stays one line per rule, in
+  // the store's order, and each line shows its own rule.
+  void aSecondNewKeepsOneUnstoredLine() {
+    page->NewButtonClick();
+    page->SaveFilterClick();  // refused: nothing typed
+    page->NewButtonClick();
+    QCOMPARE(page->FilterList->count(), 3);
+    page->SearchText->setText("jones");
+    page->FolderText->setText("\"Inbox\"");
+    QVERIFY(page->SaveFilterClick());
+    page->NewButtonClick();
+    page->SearchText->setText("lee");
+    page->FolderText->setText("\"Friends\"");
+    QVERIFY(page->SaveFilterClick());
+    QCOMPARE(page->MailFilter1.FilterCount(), 4);
+    QCOMPARE(page->FilterList->count(), 4);
+    for (int row = 0; row < 4; ++row) {
+      Lines rule;
+      page->MailFilter1.GetFilter(row + 1, rule);
+      QCOMPARE(page->FilterList->item(row)->text().toStdString(), TMailFilter::FormatFilter(rule));
+      page->FilterList->setCurrentRow(row);
+      QCOMPARE(page->SearchText->text().toStdString(), Rule(*page, row + 1).at(1));
+    }
+  }
+
+  // Moving the current line with the keyboard shows its rule, so Save stores the fields of
+  // the rule on screen into that rule, never over another.
+  void keyboardSelectionShowsTheRule() {
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    page->FilterList->setFocus();
+    Select(*page, 0);
+    QTest::keyClick(page->FilterList, Qt::Key_Down);
+    QCOMPARE(page->FilterList->currentRow(), 1);
+    QCOMPARE(page->SearchText->text(), QString("ann"));
+    QCOMPARE(page->FolderText->text(), QString("\"Food\",\"Archive\""));
+    page->SearchText->setText("anne");
+    QVERIFY(page->SaveFilterClick());
+    QCOMPARE(Rule(*page, 1), (Lines{"From", "smith", "\"Work\""}));
+    QCOMPARE(Rule(*page, 2), (Lines{"To", "anne", "Subject", "lunch", "\"Food\",\"Archive\""}));
+    QTest::keyClick(page->FilterList, Qt::Key_Up);
+    QCOMPARE(page->SearchText->text(), QString("smith"));
+  }
+
   void upAndDownRefuseWhatTheyCannotMove() {
     const Lines before = ListTexts(*page);
     Select(*page, 0);

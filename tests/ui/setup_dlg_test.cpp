@@ -79,6 +79,77 @@ class SetupDlgTest : public QObject {
     QCOMPARE(again.SendSvrPortTxt->text(), QString("2525"));
   }
 
+  // OK writes the keys the dialog edits and keeps every other one of the section: the
+  // support address, DecodeNames, trusted certificates, the window position, a hand-set key.
+  // A send user name the user emptied is emptied in the file too.
+  void okKeepsTheKeysItDoesNotWrite() {
+    const std::string kept[] = {"SupportAddress=help@example.org", "DecodeNames=0",
+                                "TrustedCert:pop.example.org:995=ab:cd", "XPos=12", "Custom=by hand"};
+    std::string extra = "SendUserName=bob\r\n";
+    for (const std::string& line : kept) extra += line + "\r\n";
+    env->WriteCompleteSettings(extra);
+    {
+      TSetupDlg dialog;
+      QCOMPARE(dialog.SecurityRows->SendUserTxt->text(), QString("bob"));
+      dialog.SecurityRows->SendUserTxt->clear();
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK);
+    }
+    std::string ini = ReadFile(env->IniPath());
+    for (const std::string& line : kept) QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
+    QVERIFY(ini.find("SendUserName=\r\n") != std::string::npos);
+    ReloadSettings();
+    QVERIFY(MailSettings.SupportAddress == "help@example.org" && MailSettings.DecodeNames == "0");
+    QVERIFY(MailSettings.Secure.SendUserName.empty());
+  }
+
+  // "~/..." is taken below the home folder before the signature path is made from it; a bad
+  // port goes back to the usual port of its security choice; Tab goes down the page through
+  // the security choices, the send credentials right after the send server's rows.
+  void typedMailDirectoryPortsAndTabOrder() {
+    TSetupDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    FillUserSettings(dialog);
+    dialog.MailDirectoryTxt->setText("~/Mail2");
+    dialog.ServerPortTxt->setText("x");  // SSL/TLS
+    dialog.SendSvrPortTxt->setText("y");  // STARTTLS
+    dialog.OKBtn->click();
+    QCOMPARE(env->ui.Texts(), (Names{"Port numbers must be numeric!  Default receive mail port is 995.",
+                                     "Port numbers must be numeric!  Default send mail port is 587."}));
+    QVERIFY(dialog.ServerPortTxt->text() == "995" && dialog.SendSvrPortTxt->text() == "587");
+    dialog.SecurityRows->SendSecurityBox->setCurrentText("SSL/TLS");
+    dialog.SendSvrPortTxt->setText("z");
+    dialog.OKBtn->click();
+    QCOMPARE(dialog.SendSvrPortTxt->text(), QString("465"));
+    dialog.OKBtn->click();
+    QVERIFY(dialog.CloseOK);
+    const std::string home = env->home.path();
+    QCOMPARE(MailSettings.MailDirectory, home + "Mail2/");
+    QCOMPARE(MailSettings.Signature, home + "Mail2/System/Signatures/signature.txt");
+    QVERIFY(FolderExists(home + "Mail2/People"));
+
+    TSetupDlg again;
+    again.show();
+    QVERIFY(QTest::qWaitForWindowActive(&again));
+    again.Setup->setCurrentWidget(again.UserSettingsPage);
+    again.SendSvrTxt->setFocus();
+    const SecurityFields& rows = *again.SecurityRows;
+    const QList<QWidget*> expected = {again.SendSvrTxt,    again.SendSvrPortTxt, rows.SendSecurityBox,
+                                      rows.SendUserTxt,    rows.SendPasswordTxt, again.MailServerTxt,
+                                      again.ServerPortTxt, rows.MailSecurityBox, again.UserNameTxt,
+                                      again.PasswordTxt,   again.NameTxt,        again.MailAddressTxt,
+                                      again.LeaveMail};
+    QList<QWidget*> visited = {QApplication::focusWidget()};
+    while (visited.size() < expected.size()) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited, expected);
+    // The send credentials sit right below the send security choice.
+    QVERIFY(rows.SendSecurityBox->y() < rows.SendUserTxt->y() && rows.SendPasswordTxt->y() < again.MailServerTxt->y());
+  }
+
   void refusedFieldsAreResetAndFocusedWithoutWriting() {
     TSetupDlg dialog;
     dialog.show();
@@ -87,8 +158,8 @@ class SetupDlgTest : public QObject {
     dialog.ServerPortTxt->setText("abc");
     dialog.Setup->setCurrentWidget(dialog.DirectoriesPage);
     dialog.OKBtn->click();
-    QCOMPARE(env->ui.Texts(), Names{"Port numbers must be numeric!  Default receive mail port is 110."});
-    QVERIFY(dialog.ServerPortTxt->text() == "110" && MailSettings.MailPort == "abc");
+    QCOMPARE(env->ui.Texts(), Names{"Port numbers must be numeric!  Default receive mail port is 995."});
+    QVERIFY(dialog.ServerPortTxt->text() == "995" && MailSettings.MailPort == "abc");
     QCOMPARE(dialog.Setup->currentWidget(), dialog.UserSettingsPage);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.ServerPortTxt));
     QVERIFY2(!PathExists(env->MailDir()), "the ports are checked before the tree is made");

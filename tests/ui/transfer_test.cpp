@@ -113,8 +113,9 @@ class TransferTest : public QObject {
   }
 
   // Messages 2 and 3 pause on the wire: Cancel current, pressed in 2, gives it up and the
-  // run goes on; Cancel all, pressed in 3, gives that up too and ends the session, so only
-  // message 1 is deleted on the server and filed.
+  // run goes on; Escape and the close box, pressed in 3, work as Cancel all: they give that
+  // up too and end the session, so only message 1 is deleted on the server and filed, and
+  // the dialog stays until the command ends. The summary says where the rest of the mail is.
   void cancelButtonsGiveUpTheCurrentMessageOrTheRestOfTheRun() {
     auto retr = [](int n, const char* pause) {
       return "C: RETR " + std::to_string(n) + "\nS: +OK 24 octets\nS: Subject: m" + std::to_string(n) + "\n" +
@@ -125,11 +126,15 @@ class TransferTest : public QObject {
                       "C: QUIT\nS: +OK\nCLOSE\n");
     SetTransportFactory([&server] { return server.NewTransport(); });
     QTimer presser;
-    int pressed = 0;  // each button once, while its message is read
+    int pressed = 0;  // each once, while its message is read
+    bool closed = true, hidden = true;
     connect(&presser, &QTimer::timeout, [&] {
       auto* dialog = window->findChild<TTransDlg*>();
       if (!dialog || server.Written().find(pressed ? "RETR 3" : "RETR 2") == std::string::npos || pressed == 2) return;
-      (pressed++ ? dialog->CancelAllBut : dialog->CancelCurBut)->click();
+      if (pressed++ == 0) return dialog->CancelCurBut->click();
+      QTest::keyClick(dialog, Qt::Key_Escape);
+      closed = dialog->close();
+      hidden = dialog->isHidden();
     });
     presser.start(5);
     window->RunCommand(Command::GetSendAll);
@@ -139,7 +144,9 @@ class TransferTest : public QObject {
     Texts names = ListNames(Mail("Inbox"));
     QCOMPARE(names.size(), size_t(1));
     QCOMPARE(ReadFile(Mail("Inbox/" + names[0])), std::string("Subject: m1\r\n\r\nx\r\n"));
-    QCOMPARE(window->Panel3->text(), QString("1 received messages, 2 errors."));
+    QVERIFY(!closed && !hidden);
+    QCOMPARE(window->Panel3->text(), QString("1 received messages, 2 errors. Transfer cancelled: unsent mail stays in "
+                                             "the Spool folder, mail not retrieved stays on the server."));
     QCOMPARE(env->ui.Texts(), Texts{});
   }
 

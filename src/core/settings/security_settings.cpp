@@ -1,6 +1,7 @@
 #include "core/settings/security_settings.h"
 
 #include "core/settings/settings.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 
 namespace corvelle {
@@ -13,6 +14,12 @@ bool WriteKey(const std::string& key, const std::string& value) {
   PrivateProfile ini(SettingsFilePath());
   ini.WriteString(kMain, key, value);
   return ini.Save();
+}
+
+bool HasKey(const PrivateProfile& ini, const std::string& key) {
+  for (const std::string& present : ini.SectionKeys(kMain))
+    if (SameNameIgnoringCase(present, key)) return true;
+  return false;
 }
 
 }  // namespace
@@ -39,12 +46,16 @@ void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s) {
 
 void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s) {
   // Only what was set is written: a file from before these keys stays as it was, and keeps
-  // meaning what it meant until the user chooses.
-  if (!s.MailSecurity.empty()) ini.WriteString(kMain, "MailSecurity", s.MailSecurity);
-  if (!s.SendSecurity.empty()) ini.WriteString(kMain, "SendSecurity", s.SendSecurity);
-  if (!s.SendUserName.empty()) ini.WriteString(kMain, "SendUserName", s.SendUserName);
-  if (!s.SendPassWord.empty()) ini.WriteString(kMain, "SendPassWord", "\"" + s.SendPassWord + "\"");
-  if (s.ClearAuthConfirmed == "1") ini.WriteString(kMain, "ClearAuthConfirmed", "1");
+  // meaning what it meant until the user chooses. A key already there is always written, so
+  // a value the user emptied does not come back.
+  auto write = [&ini](const char* key, const std::string& value, bool set) {
+    if (set || HasKey(ini, key)) ini.WriteString(kMain, key, value);
+  };
+  write("MailSecurity", s.MailSecurity, !s.MailSecurity.empty());
+  write("SendSecurity", s.SendSecurity, !s.SendSecurity.empty());
+  write("SendUserName", s.SendUserName, !s.SendUserName.empty());
+  write("SendPassWord", "\"" + s.SendPassWord + "\"", !s.SendPassWord.empty());
+  write("ClearAuthConfirmed", s.ClearAuthConfirmed, s.ClearAuthConfirmed == "1");
   for (const auto& [server, fingerprint] : s.TrustedCertificates)
     ini.WriteString(kMain, kTrustPrefix + server, fingerprint);
 }

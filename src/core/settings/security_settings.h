@@ -15,6 +15,9 @@ class PrivateProfile;
 enum class Security { kTls, kStartTls, kNone };
 inline constexpr const char* kSecurityTexts[] = {"SSL/TLS", "STARTTLS", "None"};
 const char* SecurityText(Security security);
+// The usual port of each choice, in the order of Security.
+inline constexpr const char* kMailPorts[] = {"995", "110", "110"};
+inline constexpr const char* kSendPorts[] = {"465", "587", "25"};
 // The choice named by `text`; "" (a file from before these keys) gives SSL/TLS on port 995
 // or 465 and None otherwise, so an old setup behaves as it did.
 Security SecurityFromText(const std::string& text, const std::string& port);

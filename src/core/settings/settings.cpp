@@ -139,7 +139,8 @@ void ReloadSettings() {
 bool SaveSettings() {
   PrivateProfile ini(SettingsFilePath());
   const TMailSettings& s = MailSettings;
-  ini.EraseSection(kMain);
+  // Only the keys the program sets are written: any other key of the section (the support
+  // address, DecodeNames, trusted certificates, the window position, a hand-set one) stays.
   ini.WriteString(kMain, "CurrentVersion", kVersion);
   ini.WriteString(kMain, "MailDirectory", s.MailDirectory);
   ini.WriteString(kMain, "DefaultMailFolder", s.DefaultMailFolder);

@@ -59,7 +59,8 @@ void LoadSettings(WindowPos& pos, std::string& version);
 // memory are the ones in effect until the program ends, and they are kept.
 void ReloadSettings();
 
-// Rewrites sections "main" and "font" from MailSettings; "filters" is left alone.
+// Writes the keys of sections "main" and "font" that MailSettings holds; every other key and
+// section ("filters", keys set by hand) is left as it was.
 // False when the file could not be written.
 bool SaveSettings();
 

@@ -55,15 +55,16 @@ bool PathSettingsUsable() {
          PathProblem(s.Signature).empty();
 }
 
+std::string MailDirectoryBelowHome(const std::string& typed) {
+  // A relative folder would depend on where the program was started.
+  if (typed.empty() || typed[0] == '/') return typed;
+  return HomeFolder() + typed.substr(typed.rfind("~/", 0) == 0 ? 2 : 0);
+}
+
 bool CheckMailDirectory(bool create, SetupFields& fields) {
   std::string& dir = MailSettings.MailDirectory;
-  if (dir.empty()) {
-    dir = DefaultMailDirectory();
-    fields.ShowMailDirectory(dir);
-  } else if (dir[0] != '/') {
-    // A relative folder would depend on where the program was started: take it, and
-    // "~/...", below the home folder.
-    dir = HomeFolder() + dir.substr(dir.rfind("~/", 0) == 0 ? 2 : 0);
+  if (dir.empty() || dir[0] != '/') {
+    dir = dir.empty() ? DefaultMailDirectory() : MailDirectoryBelowHome(dir);
     fields.ShowMailDirectory(dir);
   }
   return CheckMailDirs(true, create, create);
@@ -83,19 +84,26 @@ SetupField FullSetupEntered(bool create_dirs, SetupFields& fields) {
 
   SetupField bad_port = SetupField::None;
   if (!IsPortNumber(s.MailPort)) {
-    ShowMessage("Port numbers must be numeric!  Default receive mail port is 110.");
-    fields.ResetField(SetupField::MailPort, "110");
+    const std::string port = kMailPorts[static_cast<int>(MailSecurity())];
+    ShowMessage("Port numbers must be numeric!  Default receive mail port is " + port + ".");
+    fields.ResetField(SetupField::MailPort, port);
     bad_port = SetupField::MailPort;
   }
   if (!IsPortNumber(s.SendPort)) {
-    ShowMessage("Port numbers must be numeric!  Default send mail port is 25.");
-    fields.ResetField(SetupField::SendPort, "25");
+    const std::string port = kSendPorts[static_cast<int>(SendSecurity())];
+    ShowMessage("Port numbers must be numeric!  Default send mail port is " + port + ".");
+    fields.ResetField(SetupField::SendPort, port);
     bad_port = SetupField::SendPort;
   }
   if (bad_port != SetupField::None) return bad_port;
   if (SetupField path = ReportPathProblem(); path != SetupField::None) return path;
 
-  if (!CheckMailDirectory(create_dirs, fields)) return SetupField::MailDirectory;
+  if (!CheckMailDirectory(create_dirs, fields)) {
+    if (create_dirs)
+      ShowMessage("The mail folders could not be made in " + s.MailDirectory +
+                  ".  Check that the folder can be written, or choose another.");
+    return SetupField::MailDirectory;
+  }
   if (!PathExists(s.MailDirectory + s.DefaultMailFolder)) {
     ShowMessage("Default mail folder must exist!");
     fields.ResetField(SetupField::DefaultMailFolder, "Inbox");

@@ -41,6 +41,10 @@ bool IsPortNumber(const std::string& port);
 // the same folders.
 bool PathSettingsUsable();
 
+// A mail directory as typed, made absolute: a relative one, or "~/...", is taken below the
+// home folder; an absolute or empty one is returned unchanged.
+std::string MailDirectoryBelowHome(const std::string& typed);
+
 // An empty MailDirectory becomes DefaultMailDirectory(), and a relative one (or "~/...") is
 // taken below the home folder (either shown in the dialog); then the
 // mail directory tree is checked and, with `create`, made with the sample folders.
@@ -48,8 +52,9 @@ bool PathSettingsUsable();
 bool CheckMailDirectory(bool create, SetupFields& fields);
 
 // Checks MailSettings: the first empty field in code order; then both ports (each bad
-// one reported and reset, receive port first; the send port's code wins); then the path
-// settings (PathSettingsUsable; reported); then the tree (made when `create_dirs`); then
+// one reported and reset to the usual port of its security choice, receive port first; the
+// send port's code wins); then the path settings (PathSettingsUsable; reported); then the
+// tree (made when `create_dirs`; one that cannot be made is reported); then
 // that the default folder exists (reset to "Inbox"); then "@" in the mail server, then in
 // the send server. None when all pass.
 SetupField FullSetupEntered(bool create_dirs, SetupFields& fields);

@@ -379,10 +379,14 @@ void TSockets::Disconnect() {
   CloseConnection();
 }
 
-void TSockets::CancelListen() {
-  // Called by Cancel buttons: a wait in progress ends now rather than at its time-out.
+void TSockets::Cancel() {
+  // A wait in progress ends now rather than at its time-out.
   if (waiting_ > 0) cancel_wait_ = true;
   ++cancel_count_;
+}
+
+void TSockets::CancelListen() {
+  Cancel();
   int listening = ListenSocket;
   ListenSocket = 0;
   // No listening socket is ever opened, so closing it fails as it would on any non-socket.

@@ -80,6 +80,9 @@ class TSockets {
   // Closes the listening socket, which this program never opens, so it always reports
   // 10038 (name "CancelListen (closesocket)"); it also ends the wait in progress, if any.
   void CancelListen();
+  // The user's Cancel: ends the wait in progress, if any, and counts as a Cancel
+  // (CancelCount), without reporting anything: a cancel is not an error.
+  void Cancel();
   // Turns the running connection into a TLS one, after the server agreed (STLS, STARTTLS).
   // The handshake runs under the watchdog and Cancel. False when it failed (the reason has
   // been shown, unless it was a time-out or a Cancel): the connection is then closed.

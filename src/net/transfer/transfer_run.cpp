@@ -7,10 +7,14 @@
 
 namespace corvelle {
 
-std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool) {
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool, bool cancelled) {
   std::string text = sent > 0 ? std::to_string(sent) + " sent, " : "";
   text += std::to_string(received) + " received messages, " + std::to_string(skipped) + " errors.";
-  if (failed) text += " Transmission error.";
+  // A cancel is not a transmission error; what it left undone is where it was.
+  if (cancelled)
+    text += " Transfer cancelled: unsent mail stays in the Spool folder, mail not retrieved stays on the server.";
+  else if (failed)
+    text += " Transmission error.";
   if (std::string left = FilteringCompleteText(left_in_spool); !left.empty()) text += " " + left;
   return text;
 }
@@ -90,7 +94,7 @@ void TransferRun::GetSendAll() {
   int skipped = 0;
   int received = DoGetAll(skipped);
   int left = received > 0 ? DoFiltering() : 0;
-  Result(TransferSummary(sent, received, skipped, Failed, left));
+  Result(TransferSummary(sent, received, skipped, Failed, left, CancelledAll));
 }
 
 bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::string>* lines) {
@@ -104,16 +108,18 @@ bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::st
   return DoSpool(file_name, lines, result_line_);
 }
 
+// The flags say what to stop; Cancel ends the wait in progress without an error report.
 void TransferRun::CancelCurrent() {
   TMailTransfer& active = Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1;
   active.ErrorFlag = true;
-  active.CancelListen();
+  active.Cancel();
 }
 
 void TransferRun::CancelAllRuns() {
-  (Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1).CancelListen();
+  CancelledAll = true;
   for (TMailTransfer* component : {static_cast<TMailTransfer*>(&SendMail1), static_cast<TMailTransfer*>(&GetMail1)})
     component->ErrorFlag = component->CancelAll = true;
+  (Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1).Cancel();
 }
 
 bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line) {

@@ -7,7 +7,8 @@
 //
 // Cancel current ends the message in progress (ErrorFlag); Cancel all also ends the run
 // after it (CancelAll). The flags are set on both mail components and never cleared, so
-// after Cancel all the rest of the command does nothing on the network.
+// after Cancel all the rest of the command does nothing on the network. A Cancel ends the
+// wait in progress at once and is reported by nobody as an error.
 
 #include <functional>
 #include <string>
@@ -36,8 +37,10 @@ using ResultLine = std::function<void(const std::string& text)>;
 
 // The summary of Get / Send All: "S sent, R received messages, K errors." (the sent part
 // only when S > 0), " Transmission error." when the retrieval failed, and the filtering
-// line when messages stayed in the spool folder.
-std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool);
+// line when messages stayed in the spool folder. After Cancel all it says instead that what
+// was not done stays where it was.
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool,
+                            bool cancelled = false);
 
 class TransferRun {
  public:
@@ -69,6 +72,7 @@ class TransferRun {
 
   Phase Mode = kReceiving;
   bool Failed = false;  // the error flag of the last send-one or receive phase
+  bool CancelledAll = false;  // Cancel all was pressed: the rest of the command does nothing
 
   TSockets Sockets1;  // never connected
   TSendMail SendMail1;

@@ -2,6 +2,7 @@
 
 #include <QCompleter>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -122,6 +123,17 @@ void TMailSelectDlg::ReadBook() {
   delete TypedAddr->completer();
   TypedAddr->setCompleter(completer);
   SetButtons();
+}
+
+// Return in the address field adds what was typed (returnPressed) and nothing more: it does
+// not also press OK, which would close the dialog over a refused text.
+void TMailSelectDlg::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && TypedAddr->hasFocus()) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TMailSelectDlg::showEvent(QShowEvent* event) {

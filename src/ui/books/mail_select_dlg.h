@@ -48,6 +48,7 @@ class TMailSelectDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;  // FormShow
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ReadBook();

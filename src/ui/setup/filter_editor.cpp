@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "core/user_interface.h"
@@ -60,6 +61,7 @@ TFilterEditor::TFilterEditor(QWidget* parent)
 
   connect(FilterList, &QListWidget::itemClicked, this, &TFilterEditor::FilterListClick);
   connect(FilterList, &QListWidget::itemDoubleClicked, this, &TFilterEditor::FilterListClick);
+  connect(FilterList, &QListWidget::currentRowChanged, this, &TFilterEditor::CurrentRowChanged);
   connect(NewButton, &QPushButton::clicked, this, &TFilterEditor::NewButtonClick);
   connect(DeleteButton, &QPushButton::clicked, this, &TFilterEditor::DeleteButtonClick);
   connect(UpBtn, &QPushButton::clicked, this, &TFilterEditor::UpBtnClick);
@@ -110,7 +112,7 @@ int TFilterEditor::Selected() const {
 
 bool TFilterEditor::NewRuleSelected() const {
   int row = Selected();
-  return row >= 0 && FilterList->item(row)->text() == kNewRuleLine;
+  return row >= 0 && row >= MailFilter1.FilterCount();
 }
 
 void TFilterEditor::ClearCondition() {
@@ -123,14 +125,29 @@ void TFilterEditor::ShowCondition(size_t header_line) {
   SearchText->setText(ShownValue(WorkLines[header_line + 1]));
 }
 
+// The list holds the stored rules in their order and, after New, at most one line of a
+// rule not stored yet, the last: row i is always rule i + 1.
 void TFilterEditor::NewButtonClick() {
+  if (FilterList->count() == MailFilter1.FilterCount()) FilterList->addItem(kNewRuleLine);
+  FilterList->setCurrentRow(FilterList->count() - 1);
+  StartNewRule();
+  HeaderText->setFocus();
+}
+
+void TFilterEditor::StartNewRule() {
   CondIndex = 0;
   WorkLines.clear();  // a new rule starts empty, not with the lines of the last one shown
-  FilterList->addItem(kNewRuleLine);
-  FilterList->setCurrentRow(FilterList->count() - 1);
   ClearCondition();
   FolderText->clear();
-  HeaderText->setFocus();
+}
+
+// The current line changed, by mouse or keyboard: the fields show its rule, so that Save
+// never stores the fields of one rule over another.
+void TFilterEditor::CurrentRowChanged() {
+  if (NewRuleSelected())
+    StartNewRule();
+  else
+    FilterListClick();
 }
 
 void TFilterEditor::FilterListClick() {
@@ -236,10 +253,14 @@ void TFilterEditor::DeleteButtonClick() {
   CondIndex = 0;
 }
 
+// The rule moves with its line and stays the one shown: the fields keep what they hold.
 void TFilterEditor::MoveLine(int from, int to) {
-  FilterList->insertItem(to, FilterList->takeItem(from));
+  {
+    const QSignalBlocker same_rule(FilterList);
+    FilterList->insertItem(to, FilterList->takeItem(from));
+    FilterList->setCurrentRow(to);
+  }
   FilterList->setFocus();
-  FilterList->setCurrentRow(to);
 }
 
 // Stored rules are the first lines; a line of an unstored new rule follows them. Moving it,

@@ -62,6 +62,9 @@ class TFilterEditor : public QWidget {
  private:
   void BuildLayout();
   void FillFilterList();
+  void CurrentRowChanged();
+  // Empty fields and work lines for the line of a rule not stored yet.
+  void StartNewRule();
   // The selected line is a new rule not stored yet.
   bool NewRuleSelected() const;
   int Selected() const;

@@ -12,12 +12,9 @@
 namespace corvelle {
 namespace {
 
-// The usual port of each choice, in the order of Security.
-constexpr const char* kMailPorts[] = {"995", "110", "110"};
-constexpr const char* kSendPorts[] = {"465", "587", "25"};
-
 QComboBox* MakeChoice(const char* name, QLineEdit* port, const char* const* ports) {
   auto* box = Named(new QComboBox, name);
+  box->setFocusPolicy(Qt::StrongFocus);  // reached by Tab like the fields around it
   for (const char* text : kSecurityTexts) box->addItem(QString::fromUtf8(text));
   QObject::connect(box, &QComboBox::currentIndexChanged, port, [port, ports](int index) {
     for (int other = 0; other < 3; ++other)
@@ -50,14 +47,15 @@ SecurityFields::SecurityFields(QFormLayout* form, QLineEdit* send_port, QLineEdi
   SendUserTxt = MakeEdit("SendUserTxt", "User name for the SMTP server; empty: the POP user name and password.");
   SendPasswordTxt = MakeEdit("SendPasswordTxt", "Password for the SMTP server.");
   SendPasswordTxt->setEchoMode(QLineEdit::Password);
+  // Each server's rows stay together: the send credentials follow the send security.
   int row = -1;
   QFormLayout::ItemRole role;
   form->getWidgetPosition(send_port, &row, &role);
   form->insertRow(row + 1, "Send mail security:", SendSecurityBox);
+  form->insertRow(row + 2, "Send user name:", SendUserTxt);
+  form->insertRow(row + 3, "Send password:", SendPasswordTxt);
   form->getWidgetPosition(mail_port, &row, &role);
   form->insertRow(row + 1, "Mail server security:", MailSecurityBox);
-  form->addRow("Send user name:", SendUserTxt);
-  form->addRow("Send password:", SendPasswordTxt);
 }
 
 void SecurityFields::Load(const TMailSettings& s) {

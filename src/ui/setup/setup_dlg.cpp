@@ -152,6 +152,11 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   form->addRow("Email address:", MailAddressTxt);
   form->addRow(QString(), LeaveMail);
   SecurityRows = new SecurityFields(form, SendSvrPortTxt, ServerPortTxt);
+  // Tab goes down the page as it is laid out, through the security choices.
+  QWidget* order[] = {SendSvrTxt,   SendSvrPortTxt, SecurityRows->SendSecurityBox, SecurityRows->SendUserTxt,
+                      SecurityRows->SendPasswordTxt, MailServerTxt, ServerPortTxt, SecurityRows->MailSecurityBox,
+                      UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   return page;
 }
 
@@ -274,6 +279,11 @@ void TSetupDlg::OKBtnClick() {
   TMailSettings& s = MailSettings;
   s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
+  // Made absolute before the signature path is built from it.
+  if (std::string absolute = MailDirectoryBelowHome(s.MailDirectory); absolute != s.MailDirectory) {
+    s.MailDirectory = absolute;
+    ShowMailDirectory(absolute);
+  }
   std::string folder = FieldBytes(DefMailFolderTxt, FieldKind::kPath);
   size_t first = folder.find_first_not_of('/');
   folder = first == std::string::npos ? std::string() : folder.substr(first);

@@ -1,5 +1,6 @@
 #include "ui/transfer/trans_dlg.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
@@ -54,6 +55,15 @@ TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
 TTransDlg::~TTransDlg() {
   SetUi(previous_);
   QCoreApplication::processEvents();
+}
+
+void TTransDlg::reject() {
+  if (CancelAllBut->isEnabled()) CancelAllButClick();
+}
+
+void TTransDlg::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  reject();
 }
 
 void TTransDlg::ShowPhase(const std::string& caption) {

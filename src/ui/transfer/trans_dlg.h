@@ -49,6 +49,13 @@ class TTransDlg : public QDialog, public TransferView, public UserInterface {
   QPushButton* CancelCurBut;
   QPlainTextEdit* StatusTxt;
 
+ protected:
+  // Escape and the close box would hide the dialog, and its Cancel buttons with it, while
+  // the transfer goes on: they work as Cancel all (nothing while filtering, which cannot be
+  // cancelled), and the dialog stays until its command ends.
+  void reject() override;
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   // The status lines; the memo is brought up to date when events are let through.
   class ShownLines : public StatusText {

