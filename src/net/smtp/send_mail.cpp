@@ -197,9 +197,12 @@ int TSendMail::Envelope(const std::string& from, const std::string& body,
                         const std::vector<std::string>& recipients) {
   auto sendable = [](const std::string& address) { return IsSendableAddress(address); };
   transaction_open_ = true;  // until the reply to the text's end: anything before leaves it open
+  mail_reply_.clear();
   if (!Offers("PIPELINING") || !sendable(from) || !std::all_of(recipients.begin(), recipients.end(), sendable)) {
-    if (!sendable(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
-      return kSendSenderRefused;
+    if (!sendable(from)) return kSendSenderRefused;
+    Reply reply = Command("mail from:" + SmtpPath(from) + body, {"250"});
+    mail_reply_ = last_reply_;
+    if (reply != Reply::kAccepted) return kSendSenderRefused;
     // 251: the server takes the message and forwards it (RFC 5321 3.4).
     for (const std::string& recipient : recipients)
       if (!sendable(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
@@ -212,6 +215,7 @@ int TSendMail::Envelope(const std::string& from, const std::string& body,
   for (const std::string& recipient : recipients) Queue("rcpt to:" + SmtpPath(recipient));
   Queue("data");
   Reply reply = Answer({"250"});
+  mail_reply_ = last_reply_;
   if (reply == Reply::kLost) return kSendSenderRefused;
   int code = reply == Reply::kAccepted ? kSendDelivered : kSendSenderRefused;
   for (size_t i = 0; i < recipients.size(); ++i) {
@@ -310,8 +314,12 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
                      true);
     body += " SIZE=" + std::to_string(size);
   }
-  if (int code = Envelope(std::string(Trimmed(ExtractAddress(address_))), body, recipients); code != kSendDelivered)
-    return code;
+  int code = Envelope(std::string(Trimmed(ExtractAddress(address_))), body, recipients);
+  // 552 to a declared size: the message is over what the server takes, for good (RFC 1870 6.1).
+  if (code == kSendSenderRefused && !reply_lost_ && body.find(" SIZE=") != std::string::npos &&
+      ReplyAccepted(mail_reply_, "552"))
+    return Refused(message, "The mail server answered \"" + OneLine(mail_reply_) + "\".", true);
+  if (code != kSendDelivered) return code;
   // A text that did not go out whole is never ended with ".": the server drops what it got.
   if (!SendText(downgraded ? *downgraded : message)) {
     DropConnection();
@@ -341,7 +349,6 @@ int TSendMail::Refused(const Outgoing& message, const std::string& reason, bool 
       FilingResult result;
       FileMessage(JoinFolderList({kPostponed}), "Spool", NamePart(message.source), message.filing_copy, false, result);
       if (!result.copies.empty() && result.AllMoved() && !EntryExists(message.source)) {
-        filed_as = result.copies.front().name;
         code = kSendPostponed;
       }
     }

@@ -149,6 +149,7 @@ class TSendMail : public TMailTransfer {
   bool transaction_open_ = false;  // a "mail from" went out whose transaction has not ended
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
+  std::string mail_reply_;  // the reply to the last "mail from"
   FolderFlusher filing_flusher_;
 };
 

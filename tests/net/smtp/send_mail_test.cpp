@@ -347,22 +347,27 @@ TEST_F(SendMailTest, ARefusedTextIsToldCountedAndARefusalForGoodIsPostponed) {
 }
 
 // A server that announces SIZE learns each message's size with "mail from" (RFC 1870), and a
-// message larger than its limit is not sent at all: told at once, and kept in "Postponed".
+// message larger than its limit is not sent at all: told at once, and kept in "Postponed", as
+// is one whose declared size the server refuses for good (552).
 TEST_F(SendMailTest, AMessageOverTheAnnouncedSizeIsNotUploaded) {
   const std::string large = "To: a@x\r\nSubject: large\r\n\r\n" + std::string(80, 'x') + "\n";
+  const std::string medium = "To: a@x\r\nSubject: medium\r\n\r\n" + std::string(20, 'x') + "\r\n";
   Spool("0.out", large);
   Spool("1.out", kMessage);
+  Spool("2.out", medium);
   FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-hi\nS: 250 SIZE 100\n"
                     "C: mail from:<self@site> SIZE=33\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 250 Ok\n" +
-                    Data(kMessage) + "C: QUIT\n");
+                    Data(kMessage) + "C: mail from:<self@site> SIZE=50\nS: 552 5.2.2 Over your quota\nC: QUIT\n");
 
   EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
 
   ExpectPlayed(server);
-  EXPECT_EQ(ui.Texts(), Strings{"The message \"large\" was not sent. It is larger than the mail server accepts "
-                                "(109 bytes; its limit is 100 bytes). It was moved to the folder \"Postponed\": open "
-                                "it there to change it and send it again."});
-  EXPECT_EQ(Contents("Postponed"), Strings{large});
+  const std::string postponed = " It was moved to the folder \"Postponed\": open it there to change it and send it again.";
+  EXPECT_EQ(ui.Texts(), (Strings{"The message \"large\" was not sent. It is larger than the mail server accepts "
+                                 "(109 bytes; its limit is 100 bytes)." + postponed,
+                                 "The message \"medium\" was not sent. The mail server answered \"552 5.2.2 Over your "
+                                 "quota\"." + postponed}));
+  EXPECT_EQ(Contents("Postponed"), (Strings{large, medium}));
   EXPECT_EQ(Names("Spool"), Strings{});
 }
 
