@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mail.Timeout = 1;
     mail.SendOutGoingMail();
   }
-  for (const char* folder : {"Spool", "Sent Mail"}) {
+  for (const char* folder : {"Spool", "Sent Mail", "Postponed"}) {
     std::filesystem::remove_all(MailSettings.MailDirectory + folder);
     std::filesystem::create_directory(MailSettings.MailDirectory + folder);
   }

@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <filesystem>
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
@@ -89,20 +91,34 @@ class TransferTest : public QObject {
   }
 
   // The file goes into a spool file byte for byte behind its header, and stays there when
-  // the server cannot be reached; a file that cannot be read sends nothing.
+  // the server cannot be reached; a file that cannot be read sends nothing. The header is
+  // that of any outgoing message: 8-bit text as encoded words, a date and a message id.
   void sendFileSpoolsTheFileFirstAndKeepsItWhenTheSendFails() {
     MailSettings.SendServer = "127.0.0.1";
     MailSettings.SendPort = "1";  // nothing listens there
     const char raw[] = "line\r\n.dot\n\xff\0 end";
     const std::string bytes(raw, sizeof raw - 1);
     WriteFile(Mail("report.txt"), bytes);
-    window->ParmFile = Mail("report.txt");
-    window->ParmUser = "bob@example.org";
-    window->RunCommand(Command::SendFile);
-    QCOMPARE(env->ui.Texts().back(), std::string("Mail Message could not be sent, mail file will be spooled."));
-    QCOMPARE(ReadFile(Mail("Spool/0.out")), "To: bob@example.org\r\nFrom: Ann Example <ann@example.org>\r\n"
-                                            "Subject: Sending you file " + Mail("report.txt") + "\r\n\r\n" + bytes);
-    QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));
+    for (const std::string subject : {"", "Report f\xC3\xBCr Q3"}) {
+      std::filesystem::remove(Mail("Spool/0.out"));
+      window->ParmFile = Mail("report.txt");
+      window->ParmUser = "bob@example.org";
+      window->ParmSubject = subject;
+      window->RunCommand(Command::SendFile);
+      QCOMPARE(env->ui.Texts().back(), std::string("Mail Message could not be sent, mail file will be spooled."));
+      const std::string spooled = ReadFile(Mail("Spool/0.out"));
+      const std::string header = spooled.substr(0, spooled.find("\r\n\r\n") + 2);
+      QCOMPARE(header.substr(0, header.find("Date: ")),
+               "To: bob@example.org\r\nFrom: Ann Example <ann@example.org>\r\nSubject: " +
+                   (subject.empty() ? "Sending you file " + Mail("report.txt") : "=?UTF-8?B?UmVwb3J0IGbDvHIgUTM=?=") +
+                   "\r\n");
+      QVERIFY(QRegularExpression("\r\nDate: \\w{3}, \\d\\d \\w{3} \\d{4} [0-9:]{8} [-+]\\d{4}\r\n"
+                                 "Message-ID: <[^>]+@example.org>\r\nX-Mailreader: Corvelle, v[^\r]+\r\n$")
+                  .match(QString::fromStdString(header))
+                  .hasMatch());
+      QCOMPARE(spooled.substr(header.size()), "\r\n" + bytes);
+      QCOMPARE(window->Panel3->text(), QString("Message successfully spooled."));
+    }
 
     env->ui.boxes.clear();
     window->ParmFile = Mail("missing.txt");

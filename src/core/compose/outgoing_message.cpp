@@ -28,6 +28,13 @@ OutgoingCheck CheckOutgoing(const std::vector<std::string>& to, const std::strin
   return subject.empty() ? OutgoingCheck::kNoSubject : OutgoingCheck::kReady;
 }
 
+void AddStandardFields(std::vector<std::string>& lines, const std::string& mail_address, const std::string& date,
+                       const std::string& message_id) {
+  lines.push_back("Date: " + (date.empty() ? MailDate(std::time(nullptr)) : date));
+  lines.push_back("Message-ID: " + (message_id.empty() ? NewMessageId(mail_address) : message_id));
+  lines.push_back(std::string("X-Mailreader: Corvelle, v") + kVersion);
+}
+
 std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const std::vector<std::string>& body) {
   std::vector<std::string> lines;
   if (fields.to.empty()) return lines;
@@ -38,9 +45,7 @@ std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const 
   AddAddressLines(lines, "Cc: ", fields.cc);
   if (!fields.in_reply_to.empty()) lines.push_back("In-Reply-To: " + HeaderText(fields.in_reply_to));
   if (!fields.references.empty()) lines.push_back("References: " + HeaderText(fields.references));
-  lines.push_back("Date: " + (fields.date.empty() ? MailDate(std::time(nullptr)) : fields.date));
-  lines.push_back("Message-ID: " + (fields.message_id.empty() ? NewMessageId(fields.mail_address) : fields.message_id));
-  lines.push_back(std::string("X-Mailreader: Corvelle, v") + kVersion);
+  AddStandardFields(lines, fields.mail_address, fields.date, fields.message_id);
   MimeBody mime = BuildMimeBody(body, fields.attachments);
   lines.insert(lines.end(), mime.header.begin(), mime.header.end());
   lines.emplace_back();

@@ -29,13 +29,19 @@ struct OutgoingFields {
   std::string date, message_id;  // "" (the default): now, and a new id
 };
 
+// "Date: " (now, unless `date` is given), "Message-ID: " (a new one with the domain of
+// `mail_address`, unless `message_id` is given) and "X-Mailreader: Corvelle, v" kVersion:
+// the fields every outgoing message carries.
+void AddStandardFields(std::vector<std::string>& lines, const std::string& mail_address, const std::string& date = "",
+                       const std::string& message_id = "");
+
 // The outgoing message:
 //   "To: " first entry, then ten spaces + each further entry;
 //   "From: " my_name " <" mail_address ">";
 //   "Subject: " subject                      (only when the subject is not empty);
 //   "Cc: " first entry, then ten spaces + each further entry (only when there are any);
 //   "In-Reply-To: ", "References: " (only for a reply);
-//   "Date: ", "Message-ID: ", "X-Mailreader: Corvelle, v" kVersion;
+//   the standard fields of AddStandardFields;
 //   the MIME header and body of BuildMimeBody for the body lines and the attachments.
 // CR and LF in the header texts become spaces, so typed text cannot start a header line of
 // its own; non-ASCII subjects and names go out as encoded words. Empty when `to` is empty.

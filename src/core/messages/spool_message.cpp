@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "core/compose/header_fields.h"
+#include "core/compose/outgoing_message.h"
+#include "core/mime/mime_writer.h"
 #include "core/settings/settings.h"
 #include "core/store/file_naming.h"
 #include "platform/paths.h"
@@ -38,8 +40,16 @@ bool SpoolMessageLines(const std::vector<std::string>& lines) {
 }
 
 std::string SpoolFileMessage(const std::string& address, const std::string& subject, std::string_view bytes) {
-  std::string data = "To: " + OneLine(address) + "\r\nFrom: " + MailSettings.MyName + " <" +
-                     MailSettings.MailAddress + ">\r\nSubject: " + OneLine(subject) + "\r\n\r\n";
+  // Header text typed or taken from a file name may be 8-bit: it goes out as encoded words,
+  // and the message carries the fields every outgoing one has.
+  std::vector<std::string> header = {
+      "To: " + EncodeAddressEntry(OneLine(address)),
+      "From: " + EncodeAddressEntry(OneLine(MailSettings.MyName + " <" + MailSettings.MailAddress + ">")),
+      "Subject: " + EncodeHeaderText(OneLine(subject))};
+  AddStandardFields(header, MailSettings.MailAddress);
+  std::string data;
+  for (const std::string& line : header) data += line + "\r\n";
+  data += "\r\n";
   data.append(bytes);
   return SpoolData(data);
 }

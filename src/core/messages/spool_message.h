@@ -14,8 +14,9 @@ namespace corvelle {
 bool SpoolMessageLines(const std::vector<std::string>& lines);
 
 // Send File: a new ".out" file of the spool folder holding "To: " address, "From: " my name
-// and address, "Subject: " subject (CR and LF in them become spaces), an empty line, then
-// `bytes` unchanged; written like SpoolMessageLines. Its path, or "" when it was not written.
+// and address, "Subject: " subject (CR and LF in them become spaces, non-ASCII text goes as
+// encoded words), the standard fields (AddStandardFields), an empty line, then `bytes`
+// unchanged; written like SpoolMessageLines. Its path, or "" when it was not written.
 std::string SpoolFileMessage(const std::string& address, const std::string& subject, std::string_view bytes);
 
 // True when `path` lies in the mail directory's "Postponed" folder (compared ignoring case).

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <optional>
+#include <sstream>
 
+#include "core/messages/postpone_message.h"
 #include "core/mime/downgrade.h"
+#include "core/mime/mime_text.h"
 #include "core/store/addresses.h"
 #include "core/store/big_file.h"
 #include "core/store/file_message.h"
@@ -23,6 +26,7 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kSentMail = "Sent Mail";
+constexpr const char* kPostponed = "Postponed";
 constexpr size_t kTextChunk = 16 * 1024;    // DATA text handed to the socket in pieces of this size
 
 bool InFolder(const std::string& path, const std::string& folder) {
@@ -30,6 +34,27 @@ bool InFolder(const std::string& path, const std::string& folder) {
   while (a.size() > 1 && a.back() == '/') a.pop_back();
   while (b.size() > 1 && b.back() == '/') b.pop_back();
   return a == b;
+}
+
+// A reply as one line, for a box.
+std::string OneLine(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return line;
+}
+
+// The subject of a message for the user, decoded; "(none)" without one.
+std::string SubjectOf(const std::vector<std::string>& header) {
+  for (const std::string& line : header)
+    if (StartsWithIgnoringCase(line, "subject:")) {
+      std::string subject = DecodeHeaderText(Trimmed(std::string_view(line).substr(8)));
+      if (!subject.empty()) return subject;
+    }
+  return "(none)";
 }
 
 void ShowResult(int code) {
@@ -55,6 +80,7 @@ struct TSendMail::Outgoing {
   std::vector<std::string> header;
   std::vector<std::string> filing_copy;
   std::string source;  // the spool file as stored (letter case resolved); "" for window lines
+  const std::vector<std::string>* lines = nullptr;  // the window lines, when those are sent
 };
 
 TSendMail::TSendMail() : server_(MailSettings.SendServer), address_(MailSettings.MailAddress) {
@@ -88,7 +114,7 @@ bool TSendMail::ConnectToMailServer() {
     bool read = ReceiveReply(Socket, greeting);
     if (read && ReplyAccepted(greeting, "220")) {
       Connected = true;
-      opened_ = greeted_ahead_ = false;
+      opened_ = greeted_ = transaction_open_ = false;
     } else {
       ShowMessage("Could not connect to SMTP server.");
       if (read)
@@ -170,9 +196,13 @@ TSendMail::Reply TSendMail::Answer(std::initializer_list<std::string_view> codes
 int TSendMail::Envelope(const std::string& from, const std::string& body,
                         const std::vector<std::string>& recipients) {
   auto sendable = [](const std::string& address) { return IsSendableAddress(address); };
+  transaction_open_ = true;  // until the reply to the text's end: anything before leaves it open
+  mail_reply_.clear();
   if (!Offers("PIPELINING") || !sendable(from) || !std::all_of(recipients.begin(), recipients.end(), sendable)) {
-    if (!sendable(from) || Command("mail from:" + SmtpPath(from) + body, {"250"}) != Reply::kAccepted)
-      return kSendSenderRefused;
+    if (!sendable(from)) return kSendSenderRefused;
+    Reply reply = Command("mail from:" + SmtpPath(from) + body, {"250"});
+    mail_reply_ = last_reply_;
+    if (reply != Reply::kAccepted) return kSendSenderRefused;
     // 251: the server takes the message and forwards it (RFC 5321 3.4).
     for (const std::string& recipient : recipients)
       if (!sendable(recipient) || Command("rcpt to:" + SmtpPath(recipient), {"250", "251"}) != Reply::kAccepted)
@@ -185,6 +215,7 @@ int TSendMail::Envelope(const std::string& from, const std::string& body,
   for (const std::string& recipient : recipients) Queue("rcpt to:" + SmtpPath(recipient));
   Queue("data");
   Reply reply = Answer({"250"});
+  mail_reply_ = last_reply_;
   if (reply == Reply::kLost) return kSendSenderRefused;
   int code = reply == Reply::kAccepted ? kSendDelivered : kSendSenderRefused;
   for (size_t i = 0; i < recipients.size(); ++i) {
@@ -234,9 +265,26 @@ bool TSendMail::SendText(Outgoing& message) {
   return !ErrorFlag;
 }
 
+bool TSendMail::EndOpenTransaction() {
+  if (!transaction_open_) return true;
+  transaction_open_ = false;
+  return Command("RSET", {"250"}) == Reply::kAccepted;
+}
+
+unsigned long long TSendMail::SizeLimit() const {
+  for (const std::string& line : keywords_) {
+    std::istringstream words(line);
+    std::string keyword;
+    unsigned long long limit = 0;
+    if (words >> keyword && SameNameIgnoringCase(keyword, "SIZE") && words >> limit) return limit;
+  }
+  return 0;
+}
+
 int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& recipients) {
   ErrorFlag = false;
-  if (!Greet()) return kSendGreetingRefused;
+  // Once per connection: a server may refuse a second greeting ("503 Already identified").
+  if (!greeted_ && !(greeted_ = Greet())) return kSendGreetingRefused;
   // The first message of a connection secures it and logs in; a session that cannot go on
   // safely is dropped, and the message stays spooled like one that found no server.
   if (!opened_ && !(opened_ = OpenSession())) {
@@ -256,19 +304,63 @@ int TSendMail::Transaction(Outgoing& message, const std::vector<std::string>& re
     downgraded->text.LoadFromString(DowngradeTo7Bit(data));
   }
   std::string body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
-  if (int code = Envelope(std::string(Trimmed(ExtractAddress(address_))), body, recipients); code != kSendDelivered)
-    return code;
+  if (Offers("SIZE")) {
+    const unsigned long long size = WireSize((downgraded ? *downgraded : message).text.Data());
+    const unsigned long long limit = SizeLimit();
+    if (limit > 0 && size > limit)
+      return Refused(message,
+                     "It is larger than the mail server accepts (" + std::to_string(size) +
+                         " bytes; its limit is " + std::to_string(limit) + " bytes).",
+                     true);
+    body += " SIZE=" + std::to_string(size);
+  }
+  int code = Envelope(std::string(Trimmed(ExtractAddress(address_))), body, recipients);
+  // 552 to a declared size: the message is over what the server takes, for good (RFC 1870 6.1).
+  if (code == kSendSenderRefused && !reply_lost_ && body.find(" SIZE=") != std::string::npos &&
+      ReplyAccepted(mail_reply_, "552"))
+    return Refused(message, "The mail server answered \"" + OneLine(mail_reply_) + "\".", true);
+  if (code != kSendDelivered) return code;
   // A text that did not go out whole is never ended with ".": the server drops what it got.
   if (!SendText(downgraded ? *downgraded : message)) {
     DropConnection();
     return kSendNotReceived;
   }
-  // The next message's greeting goes with this one's end, in one group (RFC 2920: the text
-  // may begin a group, and EHLO ends it); its reply is read when that message begins.
-  greeted_ahead_ = more_follow_ && Offers("PIPELINING") && Queue("ehlo " + HeloArgument(LocalAddress(Socket)));
-  if (Command("", {"250"}) != Reply::kAccepted) return kSendNotReceived;
+  Reply reply = Command("", {"250"});
+  if (reply == Reply::kLost) return kSendNotReceived;
+  transaction_open_ = false;  // the reply to the text's end ends the transaction either way
+  if (reply == Reply::kRefused) {
+    // A reply without end (the connection is gone then) is no refusal the server meant.
+    if (!IsConnected()) return kSendNotReceived;
+    return Refused(message, "The mail server answered \"" + OneLine(last_reply_) + "\".", last_reply_[0] == '5');
+  }
   ErrorFlag = false;
   return kSendDelivered;
+}
+
+int TSendMail::Refused(const Outgoing& message, const std::string& reason, bool for_good) {
+  std::string text = "The message \"" + SubjectOf(message.header) + "\" was not sent. " + reason;
+  int code = kSendTextRefused;
+  if (for_good) {
+    // Sending it again would only be refused again: it waits in "Postponed" for the user.
+    std::string filed_as;
+    if (message.source.empty()) {
+      if (message.lines && PostponeNewMessage(*message.lines, filed_as) == Postponing::kSaved) code = kSendPostponed;
+    } else if (InFolder(message.source, SpoolFolder())) {
+      FilingResult result;
+      FileMessage(JoinFolderList({kPostponed}), "Spool", NamePart(message.source), message.filing_copy, false, result);
+      if (!result.copies.empty() && result.AllMoved() && !EntryExists(message.source)) {
+        code = kSendPostponed;
+      }
+    }
+    if (code == kSendPostponed) {
+      filing_flusher_.Request({ResolvePath(mail_directory_ + kPostponed), SpoolFolder()});
+      text += " It was moved to the folder \"Postponed\": open it there to change it and send it again.";
+    }
+  }
+  if (code != kSendPostponed && InFolder(message.source, SpoolFolder()))
+    text += " It stays in the spool folder and is sent again with the next Get / Send All.";
+  ShowMessage(text);
+  return code;
 }
 
 TSendMail::~TSendMail() { WaitForFilingSync(); }
@@ -326,10 +418,14 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
 int TSendMail::SendMailMessage(const std::string& file_name, const std::vector<std::string>* lines,
                                bool disconnect) {
   CurrentProgress(0);
+  // A transaction the last message left open ends first; a server that will not end it is
+  // left, and this message starts on a new connection.
+  if (Connected && IsConnected() && !EndOpenTransaction()) DropConnection();
   reply_lost_ = false;
   if (!ConnectToMailServer()) return kSendNoConnection;
 
   Outgoing message;
+  message.lines = lines;
   bool loaded = true;
   if (file_name.empty()) {
     std::string data;
@@ -385,6 +481,7 @@ int TSendMail::SendOneMailMessage(const std::string& file_name, const std::vecto
 
 int TSendMail::SendOutGoingMail() {
   TotalProgress(0);
+  NotSent = 0;
   if (CancelAll) return 0;
   ForgetNotes();
   const std::string spool = mail_directory_ + "Spool";
@@ -398,15 +495,14 @@ int TSendMail::SendOutGoingMail() {
   for (int i = 1; i <= n && !CancelAll; ++i) {
     ClearStatus();
     SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
-    more_follow_ = i < n;
     int result = SendMailMessage(spool + "/" + outgoing[i - 1], nullptr, false);
     if (result == kSendDelivered) ++count;
     TotalProgress(i * 100 / n);
-    // No connection: the others would each fail the same way, with a box each. They stay
-    // spooled for the next run.
-    if (result == kSendNoConnection) break;
+    // No connection, or no greeting: the others would each fail the same way, with a box
+    // each. They stay spooled for the next run.
+    if (result == kSendNoConnection || result == kSendGreetingRefused) break;
   }
-  more_follow_ = false;
+  NotSent = n - count;
   if (Connected) DisconnectFromMailServer();
   WaitForFilingSync();
   ClearStatus();
@@ -422,6 +518,8 @@ void TSendMail::DecodeMailError(int code, std::string& text) {
     case kSendNotReceived: text = "Mail server did not properly receive file."; break;
     case kSendNoConnection: text = "Cannot connect to mail server."; break;
     case kSendLineTooLong: text = "Message has a line longer than 998 characters."; break;
+    case kSendTextRefused: text = "Mail server refused the message."; break;
+    case kSendPostponed: text = "Mail server refused the message; it was moved to \"Postponed\"."; break;
     default: break;
   }
 }

@@ -9,7 +9,16 @@
 // takes it off again), lines end in CR LF on the wire (a bare CR or LF in the file ends a
 // line too), and a message with a line longer than the server must accept is not sent at all.
 // The envelope is "ehlo [address]" ("helo [address]" when the server refuses that),
-// "mail from:<address>" and "rcpt to:<address>".
+// "mail from:<address>" and "rcpt to:<address>". A connection is greeted once (a server may
+// refuse a second greeting, RFC 5321 4.1.4); a message whose transaction was left open
+// (refused on the way) is followed by "RSET" before the next one. When the server announces
+// SIZE, "mail from" declares the message's size (RFC 1870), and a message larger than the
+// announced limit is not sent at all.
+//
+// A message whose complete text the server refuses is told with its subject and the server's
+// reply. After a temporary refusal (4xx) it stays spooled for the next run; one refused for
+// good (5xx), or larger than the server's limit, goes to "Postponed", where the user can
+// change it and send it again, rather than being sent in vain at every run.
 //
 // Security (smtp_session.cpp): with SSL/TLS the connection is TLS from the start; with
 // STARTTLS the server must offer it, and the session greets again over TLS. When the server
@@ -42,6 +51,8 @@ enum SendResult {
   kSendNotReceived = 5,       // end of data not answered with "250", or the text was not sent whole
   kSendNoConnection = 6,      // no connection to the server
   kSendLineTooLong = 7,       // a line longer than 998 characters: nothing was sent
+  kSendTextRefused = 8,       // the complete text was refused; the message stays where it was
+  kSendPostponed = 9,         // refused for good, or larger than the server takes: now in "Postponed"
 };
 
 class TSendMail : public TMailTransfer {
@@ -78,8 +89,10 @@ class TSendMail : public TMailTransfer {
   int SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines);
   // Sends every ".out" file of the spool folder (any letter case, sorted by name ignoring
   // case) over one connection; returns the number delivered. A connection that cannot be
-  // made ends the run at that message: one box, and the rest stays spooled.
+  // made, or a greeting that is refused, ends the run at that message: one box, and the
+  // rest stays spooled. NotSent counts the run's messages that were not delivered.
   int SendOutGoingMail();
+  int NotSent = 0;
 
   // True when the server's last EHLO reply offered `keyword` ("8BITMIME", "STARTTLS"),
   // ignoring case. False after HELO, and before any greeting of this connection.
@@ -113,6 +126,13 @@ class TSendMail : public TMailTransfer {
   bool LogIn();
   bool SendAuth(const std::string& user, const std::string& password);
   bool SendText(Outgoing& message);
+  // Ends the transaction the last message left open ("RSET"); false when the server would not.
+  bool EndOpenTransaction();
+  // The SIZE limit the server announced; 0 when none (or none given).
+  unsigned long long SizeLimit() const;
+  // Tells the user the message was not sent and why; moves a message refused for good into
+  // "Postponed". The result code.
+  int Refused(const Outgoing& message, const std::string& reason, bool for_good);
   void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
   // Flushes the two folders of a filing (the move that ends the window in which a crash
   // sends the message again) on the helper thread of `filing_flusher_`, which starts at once
@@ -125,10 +145,11 @@ class TSendMail : public TMailTransfer {
   const std::string server_, address_;
   bool reply_lost_ = false;  // a reply of the current message did not arrive
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
-  bool more_follow_ = false;    // another spool message comes after this one, on this connection
-  bool greeted_ahead_ = false;  // this message's "ehlo" went out with the last one's "."
+  bool greeted_ = false;           // this connection's greeting was answered
+  bool transaction_open_ = false;  // a "mail from" went out whose transaction has not ended
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
+  std::string mail_reply_;  // the reply to the last "mail from"
   FolderFlusher filing_flusher_;
 };
 

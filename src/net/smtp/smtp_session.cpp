@@ -53,8 +53,7 @@ bool TSendMail::Greet() {
   keywords_.clear();
   const std::string address = HeloArgument(LocalAddress(Socket));
   // A refusal is no fault yet.
-  Reply reply = greeted_ahead_ ? Answer({"250"}, false) : Command("ehlo " + address, {"250"}, false);
-  greeted_ahead_ = false;
+  Reply reply = Command("ehlo " + address, {"250"}, false);
   if (reply == Reply::kLost) return false;
   if (reply == Reply::kRefused) return Command("helo " + address, {"250"}) == Reply::kAccepted;
   // Each line after the first names one extension: "250-STARTTLS", "250 AUTH PLAIN LOGIN".

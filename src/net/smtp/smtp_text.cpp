@@ -42,17 +42,33 @@ bool IsSendableAddress(std::string_view address) {
   });
 }
 
-size_t LongestDataLine(std::string_view text) {
-  size_t longest = 0;
+namespace {
+
+// Calls `emit(piece)` for every line `text` makes on the wire, as the sender reads it.
+template <typename Emit>
+void ForEachTextWireLine(std::string_view text, Emit&& emit) {
   for (size_t start = 0; start < text.size();) {
     size_t lf = text.find('\n', start);
     size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(start, end - start);
     if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    ForEachWireLine(line, [&longest](std::string_view piece) { longest = std::max(longest, piece.size()); });
+    ForEachWireLine(line, emit);
     start = end + 1;
   }
+}
+
+}  // namespace
+
+size_t LongestDataLine(std::string_view text) {
+  size_t longest = 0;
+  ForEachTextWireLine(text, [&longest](std::string_view piece) { longest = std::max(longest, piece.size()); });
   return longest;
+}
+
+size_t WireSize(std::string_view text) {
+  size_t size = 0;
+  ForEachTextWireLine(text, [&size](std::string_view piece) { size += piece.size() + 2; });
+  return size;
 }
 
 }  // namespace corvelle

@@ -60,4 +60,8 @@ void ForEachDataLine(std::string_view line, Emit&& emit) {
 // does CR LF.
 size_t LongestDataLine(std::string_view text);
 
+// The size of `text` as the server receives it, each line ended by CR LF, before dot
+// stuffing: the size that "mail from" declares with SIZE= (RFC 1870 2).
+size_t WireSize(std::string_view text);
+
 }  // namespace corvelle

@@ -7,9 +7,11 @@
 
 namespace corvelle {
 
-std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool, bool cancelled) {
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool, int not_sent,
+                            bool cancelled) {
   std::string text = sent > 0 ? std::to_string(sent) + " sent, " : "";
-  text += std::to_string(received) + " received messages, " + std::to_string(skipped) + " errors.";
+  text += std::to_string(received) + " received messages, " + std::to_string(skipped) + " errors";
+  text += not_sent > 0 ? ", " + std::to_string(not_sent) + " not sent." : ".";
   // A cancel is not a transmission error; what it left undone is where it was.
   if (cancelled)
     text += " Transfer cancelled: unsent mail stays in the Spool folder, mail not retrieved stays on the server.";
@@ -94,14 +96,21 @@ void TransferRun::GetSendAll() {
   int skipped = 0;
   int received = DoGetAll(skipped);
   int left = received > 0 ? DoFiltering() : 0;
-  Result(TransferSummary(sent, received, skipped, Failed, left, CancelledAll));
+  Result(TransferSummary(sent, received, skipped, Failed, left, SendMail1.NotSent, CancelledAll));
 }
 
 bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::string>* lines) {
   // A delivered spool file was moved into "Sent Mail" (or kept under a name that is not
   // ".out") by the sender itself, so nothing is left here to delete.
-  if (DoSendOne(file_name, lines) == kSendDelivered) {
+  int code = DoSendOne(file_name, lines);
+  if (code == kSendDelivered) {
     Result("Message successfully sent.");
+    return true;
+  }
+  // Refused for good and kept in "Postponed" (the sender said so): spooling it would only
+  // send it in vain again.
+  if (code == kSendPostponed) {
+    Result("Message not sent: moved to \"Postponed\".");
     return true;
   }
   ShowMessage("Mail Message could not be sent, mail file will be spooled.");

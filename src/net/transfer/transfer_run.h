@@ -36,10 +36,11 @@ class TransferView {
 using ResultLine = std::function<void(const std::string& text)>;
 
 // The summary of Get / Send All: "S sent, R received messages, K errors." (the sent part
-// only when S > 0), " Transmission error." when the retrieval failed, and the filtering
-// line when messages stayed in the spool folder. After Cancel all it says instead that what
-// was not done stays where it was.
-std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool,
+// only when S > 0; "K errors, N not sent." when spooled messages were not sent),
+// " Transmission error." when the retrieval failed, and the filtering line when messages
+// stayed in the spool folder. After Cancel all it says instead that what was not done stays
+// where it was.
+std::string TransferSummary(int sent, int received, int skipped, bool failed, int left_in_spool, int not_sent = 0,
                             bool cancelled = false);
 
 class TransferRun {
@@ -64,7 +65,8 @@ class TransferRun {
   // The filtering run after a retrieval, and Run Filter. Returns the count left in Spool.
   int DoFiltering();
   // Sends one message (a spool file, or a window's lines when `file_name` is empty). When
-  // it is not delivered, says so and spools it (DoSpool). True when sent or spooled.
+  // it is not delivered, says so and spools it (DoSpool), unless the sender moved it into
+  // "Postponed" (refused for good). True when sent, spooled or postponed.
   bool DoSend(const std::string& file_name, const std::vector<std::string>* lines);
 
   void CancelCurrent();

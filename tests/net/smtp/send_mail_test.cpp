@@ -13,6 +13,7 @@
 #include "core/settings/settings.h"
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
+#include "net/transfer/transfer_run.h"
 #include "support/test_data.h"
 
 namespace corvelle {
@@ -20,6 +21,7 @@ namespace {
 
 using testing::Data;
 using testing::Envelope;
+using testing::MailTo;
 using testing::OneMessage;
 using testing::FakeServer;
 using testing::ReadFile;
@@ -77,9 +79,10 @@ TEST_F(SendMailTest, SpoolFilesGoOutInNameOrderOverOneConnectionWithTheSettingsT
   Spool("b.Out", "To: b@x\r\n\r\nbody b\r\n");
   Spool("a.txt", "To: txt@x\r\n\r\nnot outgoing\r\n");
   Spool("2.new", "To: new@x\r\n\r\nincoming\r\n");
-  std::string script = "S: 220 ready\n";
+  // One greeting for the connection: a second "ehlo" would be out of the script.
+  std::string script = "S: 220 ready\n" + testing::kGreeting;
   for (std::string who : {"0", "1", "b"})
-    script += Envelope(who + "@x") + Data("To: " + who + "@x\r\n\r\nbody " + who + "\r\n");
+    script += MailTo(who + "@x") + Data("To: " + who + "@x\r\n\r\nbody " + who + "\r\n");
   FakeServer server(script + "C: QUIT\n");
   MailSettings.SendPort = "";
   auto sender = SenderFor(server);
@@ -98,17 +101,21 @@ TEST_F(SendMailTest, SpoolFilesGoOutInNameOrderOverOneConnectionWithTheSettingsT
 }
 
 // A message that fails stays spooled whole and the next one goes out: on the same connection,
-// starting with "ehlo", after a refused recipient; on a new one after the connection was lost.
+// after "RSET" (never a second "ehlo"), after a refused recipient; on a new one, greeted
+// again, after the connection was lost. A server that will not reset is left for a new one.
 TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
-  const std::tuple<std::string, Strings, int> rows[] = {  // the first message's dialogue, boxes, connections
-      {Envelope() + "C: rcpt to:<b@x>\nS: 550 5.1.1 No such user\n", {kBadTo}, 1},
-      {"C: ehlo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nCLOSE\nS: 220 again\n",
+  // The first message's dialogue, the second's start, boxes, connections.
+  const std::tuple<std::string, std::string, Strings, int> rows[] = {
+      {Envelope() + "C: rcpt to:<b@x>\nS: 550 5.1.1 No such user\n", "C: RSET\nS: 250 Ok\n" + MailTo(), {kBadTo}, 1},
+      {Envelope() + "C: rcpt to:<b@x>\nS: 550 5.1.1 No such user\n", "C: RSET\nS: 500 what\nCLOSE\nS: 220 again\n" +
+       Envelope(), {kBadTo}, 2},
+      {"C: ehlo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nCLOSE\nS: 220 again\n", Envelope(),
        {"Transfer error: Connection reset by peer"}, 2}};
-  for (const auto& [first, boxes, connections] : rows) {
+  for (const auto& [first, next, boxes, connections] : rows) {
     Clean();
     Spool("0.out", "To: a@x, b@x\r\n\r\nfirst\r\n");
     Spool("1.out", "To: a@x\r\n\r\nsecond\r\n");
-    FakeServer server("S: 220 ready\n" + first + OneMessage("To: a@x\r\n\r\nsecond\r\n") + "C: QUIT\n");
+    FakeServer server("S: 220 ready\n" + first + next + Data("To: a@x\r\n\r\nsecond\r\n") + "C: QUIT\n");
     EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
     ExpectPlayed(server);
     EXPECT_EQ(server.Connections(), connections);
@@ -120,8 +127,8 @@ TEST_F(SendMailTest, AFailedMessageStaysSpooledAndTheNextGoesOut) {
 }
 
 // To a server that offers PIPELINING, MAIL, every RCPT and DATA go as one group (the replies
-// come only once all of it has arrived), and the next message's "ehlo" goes with the text's
-// ".". A refusal in the group never lets the text go: a server that waits for the text anyway
+// come only once all of it has arrived), and the next message follows the text's reply
+// without a second greeting. A refusal in the group never lets the text go: a server that waits for the text anyway
 // is left by closing, and the next message connects afresh.
 TEST_F(SendMailTest, APipelinedEnvelopeGoesAsOneGroupAndARefusalSendsNoText) {
   const std::string hello = "C: ehlo [127.0.0.1]\n", greet = "S: 250-hi\nS: 250 PIPELINING\n";
@@ -133,8 +140,7 @@ TEST_F(SendMailTest, APipelinedEnvelopeGoesAsOneGroupAndARefusalSendsNoText) {
   std::string script = "S: 220 ready\n" + hello + greet + envelope +
                        "S: 250 Ok\nS: 250 Ok\nS: 550 No such user\nS: 354 go on\nCLOSE\n";
   script += "S: 220 again\n" + hello + greet + envelope + "S: 250 Ok\nS: 250 Ok\nS: 250 Ok\n" + text;
-  script += hello + "S: 250 Ok\n" + greet + envelope +
-            "S: 553 not you\nS: 503 need MAIL\nS: 503 need MAIL\nS: 503 need RCPT\nC: QUIT\n";
+  script += "S: 250 Ok\n" + envelope + "S: 553 not you\nS: 503 need MAIL\nS: 503 need MAIL\nS: 503 need RCPT\nC: QUIT\n";
   FakeServer server(script);
 
   EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
@@ -174,8 +180,11 @@ TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
        kSendDelivered, {}, "", true},
       {"data refused", "S: 220 ready\n" + Envelope() + "C: data\nS: 554 no data\nC: QUIT\n", kSendBodyRefused,
        {"Mail server did not accept mail body."}, "Mail server answered: 554 no data"},
-      {"text refused: no box, the reply shows", "S: 220 ready\n" + OneMessage(kMessage, "554 5.7.1 spam") + "C: QUIT\n",
-       kSendNotReceived, {}, "Mail server answered: 554 5.7.1 spam"},
+      {"text refused for now: kept, with a box that names it and the reply",
+       "S: 220 ready\n" + OneMessage(kMessage, "451-4.7.1 Try again\nS: 451 later") + "C: QUIT\n", kSendTextRefused,
+       {"The message \"fault\" was not sent. The mail server answered \"451-4.7.1 Try again 451 later\". It stays in the "
+        "spool folder and is sent again with the next Get / Send All."},
+       "Mail server answered: 451-4.7.1 Try again  451 later"},
       {"garbage and NUL bytes are no greeting", "S: \\0\\0\\xff\\x01 garbage\nC: QUIT\n", kSendNoConnection,
        {no_smtp}},
       {"closed before the greeting", "CLOSE\n", kSendNoConnection, {no_smtp}},
@@ -298,6 +307,89 @@ TEST_F(SendMailTest, ADeliveredMessageThatCannotBeFiledIsKeptButNeverSentAgain) 
   sender->SetTransport(nothing.NewTransport());
   EXPECT_EQ(sender->SendOutGoingMail(), 0);
   EXPECT_EQ(nothing.Connections(), 0);
+}
+
+// Refusals of the complete text: each is told with the message's subject and the server's
+// reply, and counted. One refused for now stays spooled; one refused for good goes to
+// "Postponed" whole, so it is not sent in vain at every run. The transaction has ended, so
+// the next message follows at once.
+TEST_F(SendMailTest, ARefusedTextIsToldCountedAndARefusalForGoodIsPostponed) {
+  const std::string big = "To: a@x\r\nSubject: =?UTF-8?Q?Gro=C3=9F?=\r\n\r\nhuge\r\n";
+  const std::string spam = "To: a@x\r\nSubject: offer\r\n\r\nbuy\r\n";
+  const std::string later = "To: a@x\r\n\r\nlater\r\n";
+  const std::string fine = "To: a@x\r\nSubject: fine\r\n\r\nok\r\n";
+  Spool("0.out", big);
+  Spool("1.out", spam);
+  Spool("2.out", later);
+  Spool("3.out", fine);
+  FakeServer server("S: 220 ready\n" + Envelope() + Data(big, "552 5.3.4 Message too big") + MailTo() +
+                    Data(spam, "554 5.7.1 Rejected as spam") + MailTo() + Data(later, "451 4.3.0 Try later") +
+                    MailTo() + Data(fine) + "C: QUIT\n");
+  auto sender = SenderFor(server);
+
+  EXPECT_EQ(sender->SendOutGoingMail(), 1);
+  EXPECT_EQ(sender->NotSent, 3);
+
+  ExpectPlayed(server);
+  const std::string postponed = " It was moved to the folder \"Postponed\": open it there to change it and send it again.";
+  EXPECT_EQ(ui.Texts(),
+            (Strings{"The message \"Gro\xC3\x9F\" was not sent. The mail server answered \"552 5.3.4 Message too big\"." +
+                         postponed,
+                     "The message \"offer\" was not sent. The mail server answered \"554 5.7.1 Rejected as spam\"." +
+                         postponed,
+                     "The message \"(none)\" was not sent. The mail server answered \"451 4.3.0 Try later\". It stays in "
+                     "the spool folder and is sent again with the next Get / Send All."}));
+  EXPECT_EQ(Names("Spool"), Strings{"2.out"});
+  Strings kept = {big, spam};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Contents("Postponed"), kept);
+  EXPECT_EQ(SentCopy(), fine);
+  EXPECT_EQ(TransferSummary(1, 3, 0, false, 0, sender->NotSent), "1 sent, 3 received messages, 0 errors, 3 not sent.");
+  EXPECT_EQ(TransferSummary(0, 3, 0, false, 0, 0), "3 received messages, 0 errors.");
+}
+
+// A server that announces SIZE learns each message's size with "mail from" (RFC 1870), and a
+// message larger than its limit is not sent at all: told at once, and kept in "Postponed", as
+// is one whose declared size the server refuses for good (552).
+TEST_F(SendMailTest, AMessageOverTheAnnouncedSizeIsNotUploaded) {
+  const std::string large = "To: a@x\r\nSubject: large\r\n\r\n" + std::string(80, 'x') + "\n";
+  const std::string medium = "To: a@x\r\nSubject: medium\r\n\r\n" + std::string(20, 'x') + "\r\n";
+  Spool("0.out", large);
+  Spool("1.out", kMessage);
+  Spool("2.out", medium);
+  FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-hi\nS: 250 SIZE 100\n"
+                    "C: mail from:<self@site> SIZE=33\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 250 Ok\n" +
+                    Data(kMessage) + "C: mail from:<self@site> SIZE=50\nS: 552 5.2.2 Over your quota\nC: QUIT\n");
+
+  EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 1);
+
+  ExpectPlayed(server);
+  const std::string postponed = " It was moved to the folder \"Postponed\": open it there to change it and send it again.";
+  EXPECT_EQ(ui.Texts(), (Strings{"The message \"large\" was not sent. It is larger than the mail server accepts "
+                                 "(109 bytes; its limit is 100 bytes)." + postponed,
+                                 "The message \"medium\" was not sent. The mail server answered \"552 5.2.2 Over your "
+                                 "quota\"." + postponed}));
+  EXPECT_EQ(Contents("Postponed"), (Strings{large, medium}));
+  EXPECT_EQ(Names("Spool"), Strings{});
+}
+
+// Send Current: a window's message refused for good is kept in "Postponed", not spooled to
+// be refused again.
+TEST_F(SendMailTest, AWindowMessageRefusedForGoodGoesToPostponedNotToTheSpool) {
+  Strings lines = {"To: a@x", "Subject: s", "", "text"};
+  FakeServer server("S: 220 ready\n" + OneMessage("To: a@x\r\nSubject: s\r\n\r\ntext\r\n", "554 no") +
+                    "C: QUIT\n");
+  Strings results;
+  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
+  run.SendMail1.SetTransport(server.NewTransport());
+  run.SendMail1.Timeout = 1;
+
+  EXPECT_TRUE(run.DoSend("", &lines));
+
+  ExpectPlayed(server);
+  EXPECT_EQ(Names("Spool"), Strings{});
+  EXPECT_EQ(Contents("Postponed"), Strings{"To: a@x\r\nSubject: s\r\n\r\ntext\r\n"});
+  EXPECT_EQ(results, Strings{"Message not sent: moved to \"Postponed\"."});
 }
 
 }  // namespace

@@ -72,13 +72,15 @@ class TransferFixture : public MailFixture {
   RecordingStatus status;
 };
 
-// SMTP dialogue pieces for one message from self@site, over 127.0.0.1: the envelope to
-// `recipient` up to its accepted "rcpt to", and the DATA step with the text's lines as they
-// go on the wire (`wire` holds CR LF lines, dot-stuffed) and the reply.
-inline std::string Envelope(const std::string& recipient = "a@x") {
-  return "C: ehlo [127.0.0.1]\nS: 250 hi\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<" + recipient +
-         ">\nS: 250 Ok\n";
+// SMTP dialogue pieces for one message from self@site, over 127.0.0.1: the greeting of a
+// connection, the envelope to `recipient` up to its accepted "rcpt to" (with the greeting:
+// the first message of a connection), and the DATA step with the text's lines as they go on
+// the wire (`wire` holds CR LF lines, dot-stuffed) and the reply.
+inline const std::string kGreeting = "C: ehlo [127.0.0.1]\nS: 250 hi\n";
+inline std::string MailTo(const std::string& recipient = "a@x") {
+  return "C: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<" + recipient + ">\nS: 250 Ok\n";
 }
+inline std::string Envelope(const std::string& recipient = "a@x") { return kGreeting + MailTo(recipient); }
 inline std::string Data(const std::string& wire, const std::string& reply = "250 Ok") {
   std::string script = "C: data\nS: 354 go on\n";
   for (size_t at = 0, end; at < wire.size(); at = end + 2) {
