@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
+#include "core/run_outcome.h"
 #include "core/settings/settings.h"
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
@@ -69,7 +71,12 @@ void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[act
 
 void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& list, bool from_command_line) {
   ParsedParms parsed = ParseParms(list);
-  for (const ParmStep& step : parsed.steps) RunStep(window, step);
+  {
+    // What the program's own options ask for decides its exit status.
+    std::optional<CommandLineRun> own;
+    if (from_command_line) own.emplace();
+    for (const ParmStep& step : parsed.steps) RunStep(window, step);
+  }
   if (parsed.bad) {
     ShowMessage(kParmUsage);
     if (from_command_line) EndProgram(EXIT_FAILURE);
