@@ -194,6 +194,15 @@ class CmdlineTest : public QObject {
     std::filesystem::remove_all(folder);
   }
 
+  // A plain second start brings a minimized window back.
+  void plainSecondStartRestoresTheWindow() {
+    window->showMinimized();
+    QTRY_VERIFY(window->isMinimized());
+    QVERIFY(ForwardToRunningInstance({}));
+    QTRY_VERIFY(!window->isMinimized());
+    QVERIFY(env->ui.boxes.empty());
+  }
+
   void exitAfterCommandsOnlyWhenNoWindowOpened() {
     MailSettings.ExitAfterCmdProc = "1";
     window->DoParms({"/o", Mail("a")});

@@ -65,6 +65,15 @@ void RunStep(TCorvelProg& window, const ParmStep& step) {
 
 bool draining = false;  // the queue of forwarded lines is being run
 
+// A start without options wants the program in front: a minimized window comes back as it
+// was before, and rises.
+void ShowInFront(TCorvelProg& window) {
+  if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
 }  // namespace
 
 void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[action] = std::move(command); }
@@ -111,8 +120,9 @@ void RunPendingParms(TCorvelProg& window) {
     if (window.PendingParms.size() == 1) MaximizeViewers = true;
     std::string next = std::move(window.PendingParms.front());
     window.PendingParms.pop_front();
-    if (std::optional<std::vector<std::string>> list = DecodeForwardedLine(next))
-      ProcessParmStrings(window, *list, false);
+    std::optional<std::vector<std::string>> list = DecodeForwardedLine(next);
+    if (list && list->empty()) ShowInFront(window);  // a plain second start
+    else if (list) ProcessParmStrings(window, *list, false);
   }
   draining = false;
   MaximizeViewers = true;
