@@ -17,9 +17,10 @@ namespace {
 int mail_dir_wait_ms = kMailDirWaitMs;
 
 // The hidden lock file of the mail directory's System folder, made when missing so that a
-// first run on a new tree is guarded too. "" without a mail directory.
+// first run on a new tree is guarded too. "" without a mail directory on disk: nothing is
+// made where the user never put one.
 std::string MailDirLockFile() {
-  if (MailSettings.MailDirectory.empty()) return "";
+  if (MailSettings.MailDirectory.empty() || !FolderExists(MailSettings.MailDirectory)) return "";
   std::string system = ResolvePath(MailSettings.MailDirectory + "System");
   MakeFolders(system);
   return system + "/.corvelle.lock";
