@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/cmdline/parms.h"
+#include "core/run_outcome.h"
 #include "core/user_interface.h"
 #include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
@@ -40,7 +41,9 @@ int main(int argc, char** argv) {
     corvelle::InstanceServer server([&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
     if (!new_instance) server.Listen();
     window.DoParms(args);
-    return app.exec();
+    int status = app.exec();
+    // A command line ends with success only when all it asked for succeeded.
+    return status != EXIT_SUCCESS ? status : corvelle::RunFailed() ? EXIT_FAILURE : EXIT_SUCCESS;
   } catch (const std::exception& error) {
     corvelle::ShowMessage(std::string("Corvelle cannot go on: ") + error.what());
     corvelle::EndProgram(EXIT_FAILURE);

@@ -7,6 +7,8 @@ namespace corvelle {
 
 // The status line of a command refused while another runs.
 inline constexpr const char* kBusyText = "Busy: wait for the running transfer to end.";
+// What a command says when another process holds the mail directory for longer than it waits.
+inline constexpr const char* kOtherProcessBusyText = "Busy: another Corvelle is working on this mail directory.";
 
 class BusyGuard {
  public:

@@ -8,11 +8,7 @@ class SilentUi final : public UserInterface {
   // Nobody to ask: the answer that changes nothing (No, Cancel), so nothing is deleted
   // or replaced unasked.
   Answer Message(const std::string&, const std::string&, Buttons buttons, MessageIcon) override {
-    switch (buttons) {
-      case Buttons::Ok: return Answer::Ok;
-      case Buttons::YesNo: return Answer::No;
-      default: return Answer::Cancel;
-    }
+    return SafeAnswer(buttons);
   }
   void TotalProgress(int) override {}
   void CurrentProgress(int) override {}
@@ -23,6 +19,14 @@ SilentUi silent_ui;
 UserInterface* installed_ui = &silent_ui;
 
 }  // namespace
+
+Answer SafeAnswer(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::Ok: return Answer::Ok;
+    case Buttons::YesNo: return Answer::No;
+    default: return Answer::Cancel;
+  }
+}
 
 UserInterface& Ui() { return *installed_ui; }
 

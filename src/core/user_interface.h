@@ -30,6 +30,10 @@ class UserInterface {
   virtual void ProcessEvents() = 0;
 };
 
+// The answer that changes nothing: No for Yes/No, Cancel where there is one, else OK. What
+// a run with nobody to ask takes: no certificate trusted, no password sent in clear.
+Answer SafeAnswer(Buttons buttons);
+
 // The installed interface. Until one is installed, a silent one answers every question
 // with the button that changes nothing (No or Cancel) and ignores everything else.
 UserInterface& Ui();

@@ -364,7 +364,7 @@ bool WriteNewFile(const std::string& path, std::string_view data) {
   return SyncPath(FolderOf(path));
 }
 
-bool ReplaceFileAtomically(const std::string& link, std::string_view data, unsigned new_mode) {
+bool ReplaceFileAtomically(const std::string& link, std::string_view data, unsigned new_mode, bool keep_old_mode) {
   std::string path = FollowLinks(link);
   if (path.empty()) return false;
   std::string folder = FolderPart(path);
@@ -374,7 +374,7 @@ bool ReplaceFileAtomically(const std::string& link, std::string_view data, unsig
   if (fd < 0) return false;
   struct stat st {};
   bool existed = Stat(path, st);
-  mode_t mode = existed ? (st.st_mode & 07777) : static_cast<mode_t>(new_mode);
+  mode_t mode = existed && keep_old_mode ? (st.st_mode & 07777) : static_cast<mode_t>(new_mode);
   bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   // Replacing is the point here, so plain rename() is right.

@@ -91,8 +91,10 @@ bool WriteNewFile(const std::string& path, std::string_view data);
 // A crash leaves either the old or the new file, never a truncated one. A symbolic link at
 // `path` (or a chain of them) is written through: the file it names is replaced, beside
 // which the temp file goes, and the link stays. Missing folders above it are made. Keeps
-// the old file's permissions; a new file gets `new_mode`.
-bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsigned new_mode = 0600);
+// the old file's permissions, and a new file gets `new_mode`; without `keep_old_mode` the
+// file gets `new_mode` in any case.
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, unsigned new_mode = 0600,
+                           bool keep_old_mode = true);
 
 // Test seam: faults that real disks give rarely.
 struct PathFaultsForTest {

@@ -249,7 +249,8 @@ std::string PrivateProfile::Encoded() {
 bool PrivateProfile::Save() {
   if (unreadable_) return false;
   if (!changed_) return true;
-  if (!ReplaceFileAtomically(path_, Encoded())) return false;
+  // The file holds passwords: the owner's alone, whatever mode it had before.
+  if (!ReplaceFileAtomically(path_, Encoded(), 0600, false)) return false;
   changed_ = false;
   return true;
 }

@@ -2,8 +2,9 @@
 // A private-profile (INI) file: "[section]" header lines, then "key=value" lines.
 // Section and key names match without regard to case; the first section and the first
 // key of a name count. A file is read whole, and its sections and keys indexed, when the
-// object is made; writes change the copy in memory, and Save() replaces the file atomically,
-// keeping every line that was not written byte for byte (CR LF or LF, as the file had them).
+// object is made; writes change the copy in memory, and Save() replaces the file atomically
+// (mode 0600: it holds passwords), keeping every line that was not written byte for byte
+// (CR LF or LF, as the file had them).
 // A file that starts with a byte-order mark is read too: UTF-8 keeps its mark; UTF-16 (either
 // byte order) is read as UTF-8 and saved as UTF-16 with its mark again, unless a value
 // written since is not UTF-8 text (a scrambled password can hold any byte), in which case

@@ -134,7 +134,7 @@ TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
   for (const auto& [text, port, expected] : rows) EXPECT_EQ(SecurityFromText(text, port), expected) << text << port;
 
   SecuritySettings& secure = MailSettings.Secure;
-  secure = {"None", "STARTTLS", "sender", EncodePassword(" p\xe4ss\" "), "1",
+  secure = {"None", "STARTTLS", "sender", EncodePassword(" p\xe4ss\" "), {"pop.example.org:110", "::1:25"},
             {{"127.0.0.1:995", "AB:CD"}, {"::1:465", "01:02"}}};
   const SecuritySettings saved = secure;
   ASSERT_TRUE(SaveSettings());
@@ -142,7 +142,7 @@ TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
   Load();
   EXPECT_TRUE(secure.MailSecurity == saved.MailSecurity && secure.SendSecurity == saved.SendSecurity);
   EXPECT_TRUE(secure.SendUserName == saved.SendUserName && secure.SendPassWord == saved.SendPassWord);
-  EXPECT_EQ(secure.ClearAuthConfirmed, "1");
+  EXPECT_EQ(secure.ClearPasswordServers, saved.ClearPasswordServers);
   EXPECT_EQ(secure.TrustedCertificates, saved.TrustedCertificates);
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <set>
 
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
@@ -12,6 +14,7 @@
 #include "net/smtp/send_mail.h"
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
+#include "platform/profile.h"
 
 namespace corvelle {
 namespace {
@@ -63,6 +66,50 @@ TEST_F(SecureSessionTest, Pop3WithoutAWorkingStlsSendsNoPassword) {
   }
 }
 
+// Without TLS the password goes to a POP3 server only once the user allowed it for that
+// server (host and port); the answer is remembered per server, in the settings file too.
+TEST_F(SecureSessionTest, Pop3PasswordGoesInClearOnlyToAServerTheUserAllowed) {
+  MailSettings.Secure.MailSecurity = SecurityText(Security::kNone);
+  MailSettings.Secure.ClearPasswordServers.clear();
+  const std::string question =
+      "The mail server pop.example asks for your password, and the connection is not encrypted.\n\r"
+      "Send the password without encryption, now and from now on?";
+  const std::string kept = "No mail was retrieved from pop.example: the password was not sent without encryption.";
+  const std::string refused = "Invalid password or another mail session active.";
+  const std::string no_login = "S: +OK ready\nC: QUIT\nS: +OK\nCLOSE\n";
+  const std::string login = "S: +OK ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: -ERR not today\nC: QUIT\nS: +OK\nCLOSE\n";
+  const struct {
+    const char* name;
+    std::string port;
+    std::optional<Answer> answer;  // to the question, when one is expected
+    std::string script;
+    Strings boxes;
+  } rows[] = {
+      {"the user says no", "110", Answer::No, no_login, {question, kept}},
+      {"the user says yes", "110", Answer::Yes, login, {question, refused}},
+      {"remembered for that server", "110", std::nullopt, login, {refused}},
+      {"another port is another server", "1110", Answer::No, no_login, {question, kept}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ui.boxes.clear();
+    if (row.answer) ui.Script({*row.answer});
+    MailSettings.MailPort = row.port;
+    FakeServer server(row.script);
+    TGetMail mail;
+    mail.Timeout = 2;
+    mail.SetTransport(server.NewTransport());
+    int received = -1, skipped = -1;
+    mail.GetNewMail(received, skipped);
+    EXPECT_EQ(server.Problems(), Strings{});
+    EXPECT_TRUE(server.Finished()) << testing::Escape(server.Written());
+    EXPECT_EQ(ui.Texts(), row.boxes);
+    EXPECT_TRUE(mail.ErrorFlag);
+  }
+  EXPECT_EQ(MailSettings.Secure.ClearPasswordServers, std::set<std::string>{"pop.example:110"});
+  EXPECT_EQ(PrivateProfile(SettingsFilePath()).ReadString("main", "ClearAuth:pop.example:110", ""), "1");
+}
+
 TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheMessage) {
   const std::string ehlo = "S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-mail.example\n";
   const struct {
@@ -99,7 +146,7 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
     EXPECT_EQ(sender->SendOutGoingMail(), 0);
     Check(server, row.box);
     EXPECT_EQ(Names("Spool"), Strings{"0.out"});
-    EXPECT_EQ(MailSettings.Secure.ClearAuthConfirmed, "0");
+    EXPECT_FALSE(ClearPasswordAllowed("mail.example:25"));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -137,6 +138,18 @@ TEST_F(ProfileTest, SavedAtomicallyThroughSymbolicLinksAndCaseVariants) {
   EXPECT_EQ(ListNames(dir / "real"), std::vector<std::string>{"corvel.ini"}) << "no temp file left";
   testing::ScopedEnv env("XDG_CONFIG_HOME", dir.path() + "cfg");
   EXPECT_EQ(SettingsFilePath(), dir / "cfg/corvelle/CORVEL.INI");
+}
+
+// The file holds passwords: a save leaves it to its owner alone, whatever mode it had.
+TEST_F(ProfileTest, SavedForTheOwnerOnly) {
+  WriteFile(path, "[main]\nA=1\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  PrivateProfile ini(path);
+  ini.WriteString("main", "A", "2");
+  ASSERT_TRUE(ini.Save());
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 }  // namespace

@@ -1,18 +1,24 @@
 // The transfer commands on a main window without start-up: Spool Current of a reopened
 // postponed message, Send Current and Send File with the server down, the dialog's cancel
-// buttons against a slow server, and the busy guard that refuses a second transfer command.
+// buttons against a slow server, the busy guard that refuses a second transfer command, and
+// the mail directory's lock that keeps another process out.
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <filesystem>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
 #include "core/store/message_text.h"
 #include "net/sockets/transport.h"
 #include "net/support/fake_server.h"
+#include "platform/mail_dir_lock.h"
 #include "ui/cmdline/parm_processing.h"
+#include "ui/main/guarded_command.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/transfer/trans_dlg.h"
 #include "ui/viewer/mail_viewer.h"
@@ -23,6 +29,32 @@ namespace corvelle {
 using namespace testing;
 using Texts = std::vector<std::string>;
 using testing::FakeServer;
+
+namespace {
+
+// Another process that holds the mail directory's lock until it is killed; its id, or -1.
+pid_t HoldLock(const std::string& lock_file) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  pid_t child = ::fork();
+  if (child == 0) {
+    MailDirLock lock(lock_file, 0);
+    char held = lock ? 'y' : 'n';
+    if (::write(ready[1], &held, 1) != 1) ::_exit(1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char held = 0;
+  bool ok = child > 0 && ::read(ready[0], &held, 1) == 1 && held == 'y';
+  ::close(ready[0]);
+  if (!ok && child > 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  return ok ? child : -1;
+}
+
+}  // namespace
 
 class TransferTest : public QObject {
   Q_OBJECT
@@ -88,6 +120,29 @@ class TransferTest : public QObject {
     RunPendingParms(*window);
     QVERIFY(window->PendingParms.empty());
     QCOMPARE(window->Panel3->text(), QString("Filtering complete."));
+  }
+
+  // Another process working on the same mail directory (a cron job's run) holds its lock:
+  // the commands wait their bounded time, say so and change nothing; once it is gone they run.
+  void commandsWaitForAnotherProcessOnTheMailDirectory() {
+    WriteFile(Mail("Spool/a.new"), "From: x@example.org\r\nSubject: waiting\r\n\r\nbody\r\n");
+    WriteFile(Mail("Inbox/b.mail"), "Subject: kept\r\n\r\nbody\r\n");
+    SetMailDirWaitForTest(20);
+    pid_t holder = HoldLock(Mail("System/.corvelle.lock"));
+    QVERIFY(holder > 0);
+    window->RunCommand(Command::RunFilter);
+    window->ParmFile = "Inbox";
+    window->RunCommand(Command::ExportPine);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    QCOMPARE(env->ui.Texts(), Texts(2, kOtherProcessBusyText));
+    QCOMPARE(window->Panel3->text(), QString(kOtherProcessBusyText));
+    QCOMPARE(ListNames(Mail("Spool")), Texts{"a.new"});
+    QCOMPARE(ListNames(Mail("Inbox")), Texts{"b.mail"});
+    window->RunCommand(Command::RunFilter);
+    SetMailDirWaitForTest(-1);
+    QCOMPARE(ListNames(Mail("Spool")), Texts{});
+    QCOMPARE(env->ui.Texts().size(), size_t(2));
   }
 
   // The file goes into a spool file byte for byte behind its header, and stays there when

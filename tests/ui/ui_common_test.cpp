@@ -1,15 +1,27 @@
 // Helpers shared by the windows: the font record in Qt, dialog filters, hint parts, and
 // the socket component's event-loop hook.
 
+#include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QPalette>
 #include <QTest>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+
+#include "core/run_outcome.h"
+#include "core/user_interface.h"
 #include "ui/common/file_dialog_state.h"
 #include "ui/common/font_mapping.h"
 #include "ui/common/qt_socket_notifier.h"
+#include "ui/common/qt_user_interface.h"
 #include "ui/main/menus.h"
 
 namespace corvelle {
@@ -57,6 +69,58 @@ class UiCommonTest : public QObject {
     QCOMPARE(ShortHint("New|Start a new message|x") + LongHint("New|Start a new message|x"),
              QString("NewStart a new message|x"));
     QCOMPARE(ShortHint("Exit") + LongHint("Exit"), QString("ExitExit"));
+  }
+
+  // Without a display a box would wait for ever: it goes to the error output and takes its
+  // safe answer; a command-line run that showed one did not succeed.
+  void boxesWithoutADisplayGoToTheErrorOutput() {
+    QtUserInterface ui;
+    QVERIFY(ui.Headless());  // the tests run on the offscreen platform
+    QTemporaryDir dir;
+    const QString output = dir.filePath("stderr.txt");
+    int file = ::open(output.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(file >= 0);
+    std::fflush(stderr);
+    int saved = ::dup(STDERR_FILENO);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    ResetRunOutcome();
+    Answer answers[3];
+    {
+      CommandLineRun run;
+      answers[0] = ui.Message("Trust it?", "Secure connection", Buttons::YesNo, MessageIcon::Warning);
+      answers[1] = ui.Message("Save?", "Corvelle", Buttons::YesNoCancel, MessageIcon::Question);
+      answers[2] = ui.Message("Could not connect\n\rto host.", "Corvelle", Buttons::Ok, MessageIcon::Information);
+    }
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    QCOMPARE(answers[0], Answer::No);
+    QCOMPARE(answers[1], Answer::Cancel);
+    QCOMPARE(answers[2], Answer::Ok);
+    QFile written(output);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("Secure connection: Trust it?\nCorvelle: Save?\nCorvelle: Could not connect\nto host.\n"));
+    QVERIFY(RunFailed());
+    ResetRunOutcome();
+  }
+
+  // A warning asked as Yes or No (trusting a certificate, a password in clear): Return says no.
+  void returnAnswersNoToAWarningQuestion() {
+    QtUserInterface ui;
+    ui.SetHeadlessForTest(false);
+    bool no_by_default = false;
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      no_by_default = box->defaultButton() == box->button(QMessageBox::No);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    press.start(10);
+    QCOMPARE(ui.Message("Trust this certificate?", "Secure connection", Buttons::YesNo, MessageIcon::Warning),
+             Answer::No);
+    QVERIFY(no_by_default);
   }
 
   void readableDescriptorCallsBackUntilUnwatched() {

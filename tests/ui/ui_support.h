@@ -38,14 +38,16 @@ struct UiEnvironment {
   std::string MailDir() const { return home.path() + "Mail/"; }
   std::string DataDir() const { return home.path() + "data/"; }
 
-  // A settings file of this version with every field filled in, and the whole tree. Keys
+  // A settings file of this version with every field filled in (a password in clear to the
+  // POP3 server allowed before), and the whole tree. Keys
   // in `extra` come first, so they win over the same keys after them.
   void WriteCompleteSettings(const std::string& extra = "", std::string mail_dir = "") {
     if (mail_dir.empty()) mail_dir = MailDir();
     WriteFile(IniPath(), "[main]\r\n" + extra + "CurrentVersion=1.24b\r\nMailDirectory=" + mail_dir +
                              "\r\nDefaultMailFolder=Inbox\r\nSendServer=smtp.example.org\r\nSendPort=25\r\n"
                              "MailServer=pop.example.org\r\nMailPort=110\r\nUserName=ann\r\nPassWord=" +
-                             EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n");
+                             EncodePassword("secret") + "\r\nMyName=Ann Example\r\nMailAddress=ann@example.org\r\n"
+                             "ClearAuth:pop.example.org:110=1\r\n");
     for (const char* folder : {"Inbox", "Postponed", "Sent Mail", "Spool", "System/Common Text",
                                "System/Signatures", "System/AddressBook"})
       MakeFolders(mail_dir + folder);

@@ -9,6 +9,12 @@ namespace {
 
 constexpr const char* kMain = "main";
 constexpr const char* kTrustPrefix = "TrustedCert:";
+constexpr const char* kClearPrefix = "ClearAuth:";
+
+// The part of `key` after `prefix`, "" when it does not start so.
+std::string AfterPrefix(const std::string& key, const std::string& prefix) {
+  return key.size() > prefix.size() && key.compare(0, prefix.size(), prefix) == 0 ? key.substr(prefix.size()) : "";
+}
 
 bool WriteKey(const std::string& key, const std::string& value) {
   PrivateProfile ini(SettingsFilePath());
@@ -37,11 +43,14 @@ void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s) {
   s.SendSecurity = ini.ReadString(kMain, "SendSecurity", "");
   s.SendUserName = ini.ReadString(kMain, "SendUserName", "");
   s.SendPassWord = ini.ReadString(kMain, "SendPassWord", "");
-  s.ClearAuthConfirmed = ini.ReadString(kMain, "ClearAuthConfirmed", "0") == "1" ? "1" : "0";
-  const std::string prefix = kTrustPrefix;
-  for (const std::string& key : ini.SectionKeys(kMain))
-    if (key.size() > prefix.size() && key.compare(0, prefix.size(), prefix) == 0)
-      s.TrustedCertificates[key.substr(prefix.size())] = ini.ReadString(kMain, key, "");
+  // An older file's "ClearAuthConfirmed=1" allowed every server at once: it is not taken
+  // over, so each server is asked about once more.
+  for (const std::string& key : ini.SectionKeys(kMain)) {
+    if (std::string server = AfterPrefix(key, kTrustPrefix); !server.empty())
+      s.TrustedCertificates[server] = ini.ReadString(kMain, key, "");
+    else if (std::string clear = AfterPrefix(key, kClearPrefix); !clear.empty() && ini.ReadString(kMain, key, "") == "1")
+      s.ClearPasswordServers.insert(clear);
+  }
 }
 
 void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s) {
@@ -55,7 +64,7 @@ void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s) {
   write("SendSecurity", s.SendSecurity, !s.SendSecurity.empty());
   write("SendUserName", s.SendUserName, !s.SendUserName.empty());
   write("SendPassWord", "\"" + s.SendPassWord + "\"", !s.SendPassWord.empty());
-  write("ClearAuthConfirmed", s.ClearAuthConfirmed, s.ClearAuthConfirmed == "1");
+  for (const std::string& server : s.ClearPasswordServers) ini.WriteString(kMain, kClearPrefix + server, "1");
   for (const auto& [server, fingerprint] : s.TrustedCertificates)
     ini.WriteString(kMain, kTrustPrefix + server, fingerprint);
 }
@@ -73,9 +82,11 @@ bool TrustFingerprint(const std::string& server, const std::string& fingerprint)
   return WriteKey(kTrustPrefix + server, fingerprint);
 }
 
-void ConfirmClearAuth() {
-  MailSettings.Secure.ClearAuthConfirmed = "1";
-  WriteKey("ClearAuthConfirmed", "1");
+bool ClearPasswordAllowed(const std::string& server) { return MailSettings.Secure.ClearPasswordServers.contains(server); }
+
+bool AllowClearPassword(const std::string& server) {
+  MailSettings.Secure.ClearPasswordServers.insert(server);
+  return WriteKey(kClearPrefix + server, "1");
 }
 
 }  // namespace corvelle

@@ -1,9 +1,11 @@
 #pragma once
 // The settings of secure connections, kept in keys of section "main" of their own so that
 // every older key keeps its meaning: the security of each server, the user name and
-// password for sending, and the certificates the user trusted by fingerprint.
+// password for sending, the certificates the user trusted by fingerprint, and the servers
+// the user allowed a password without encryption.
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace corvelle {
@@ -26,7 +28,7 @@ struct SecuritySettings {
   std::string MailSecurity, SendSecurity;  // texts as stored; "" when the key is missing
   std::string SendUserName;                // "" sends with the POP3 user name and password
   std::string SendPassWord;                // scrambled like PassWord
-  std::string ClearAuthConfirmed = "0";    // "1": the user allowed a password without TLS
+  std::set<std::string> ClearPasswordServers;  // "host:port" the user allowed a password without TLS
   std::map<std::string, std::string> TrustedCertificates;  // "host:port" -> SHA-256 fingerprint
 };
 
@@ -42,8 +44,10 @@ std::string TrustedFingerprint(const std::string& server);
 // Remembers `fingerprint` for `server` in MailSettings and in the settings file at once.
 // False when the file could not be written (the trust still holds for this run).
 bool TrustFingerprint(const std::string& server, const std::string& fingerprint);
-// Records in MailSettings and the settings file that the user allowed sending the password
-// without TLS.
-void ConfirmClearAuth();
+// Whether the user allowed sending a password without encryption to `server` ("host:port").
+bool ClearPasswordAllowed(const std::string& server);
+// Records that allowance for `server` in MailSettings and in the settings file at once.
+// False when the file could not be written (it still holds for this run).
+bool AllowClearPassword(const std::string& server);
 
 }  // namespace corvelle

@@ -7,6 +7,7 @@
 #include "core/user_interface.h"
 #include "net/pop3/pop3_reply.h"
 #include "net/pop3/spool_writer.h"
+#include "net/sockets/clear_password.h"
 #include "platform/disk_sync.h"
 #include "platform/paths.h"
 #include "platform/tcp_socket.h"
@@ -149,6 +150,12 @@ bool TGetMail::Greeting() {
 }
 
 bool TGetMail::Authenticate() {
+  // Without TLS (security "None") the password goes out in clear only once the user allowed
+  // it for this server.
+  if (!Secured() && !MaySendPasswordInClear(server_, Port)) {
+    ShowMessage("No mail was retrieved from " + server_ + ": the password was not sent without encryption.");
+    return false;
+  }
   if (!LoginStep("USER " + user_, "Invalid username") ||
       !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
     return false;

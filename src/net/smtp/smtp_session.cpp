@@ -10,6 +10,7 @@
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/smtp/send_mail.h"
+#include "net/sockets/clear_password.h"
 #include "net/smtp/smtp_reply.h"
 #include "net/smtp/smtp_text.h"
 
@@ -89,13 +90,8 @@ bool TSendMail::LogIn() {
   if (user.empty() || !Offers("AUTH")) return true;  // the server asks for no login
   // Without TLS (the choice "None": the others secure the session or end it first) a
   // password travels only once the user has said so.
-  if (!Secured() && secure.ClearAuthConfirmed != "1") {
-    if (Ask("The mail server " + server_ + " asks for your password, and the connection is not encrypted.\n\r"
-            "Send the password without encryption, now and from now on?",
-            "Secure connection", Buttons::YesNo) != Answer::Yes)
-      return true;  // no login: the server decides whether it takes the mail
-    ConfirmClearAuth();
-  }
+  if (!Secured() && !MaySendPasswordInClear(server_, Port))
+    return true;  // no login: the server decides whether it takes the mail
   if (SendAuth(user, DecodePassword(own ? secure.SendPassWord : MailSettings.PassWord))) return true;
   if (!reply_lost_) ShowMessage("The mail server " + server_ + " did not accept your user name and password.");
   return false;

@@ -1,6 +1,7 @@
 #include "net/transfer/transfer_run.h"
 
 #include "core/messages/spool_message.h"
+#include "core/run_outcome.h"
 #include "core/status_text.h"
 #include "core/store/mail_dirs.h"
 #include "core/user_interface.h"
@@ -49,6 +50,7 @@ void TransferRun::Result(const std::string& text) const {
 int TransferRun::DoSendAll() {
   Begin(kSending, "Sending all outgoing mail");
   int sent = SendMail1.SendOutGoingMail();
+  if (SendMail1.ErrorFlag) NoteRunFailure();  // something stayed in the spool folder
   End();
   return sent;
 }
@@ -66,6 +68,7 @@ int TransferRun::DoGetAll(int& skipped) {
   int received = 0;
   GetMail1.GetNewMail(received, skipped);
   Failed = GetMail1.ErrorFlag;
+  if (Failed || skipped > 0) NoteRunFailure();
   End();
   return received;
 }
@@ -83,6 +86,7 @@ int TransferRun::DoFiltering() {
   Result("Filtering mail...");
   Ui().ProcessEvents();
   int left = DoFilter();
+  if (left > 0) NoteRunFailure();  // not filed
   Result(left > 0 ? FilteringCompleteText(left) : "Filtering complete.");
   return left;
 }

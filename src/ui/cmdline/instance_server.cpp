@@ -1,13 +1,15 @@
 #include "ui/cmdline/instance_server.h"
 
-#include <QDir>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
 
 #include "core/cmdline/forwarded_line.h"
+#include "core/user_interface.h"
 #include "platform/local_peer.h"
+#include "platform/profile.h"
 
 namespace corvelle {
 namespace {
@@ -26,20 +28,42 @@ void Deliver(QLocalSocket* socket, const InstanceServer::LineHandler& handler) {
   handler(line.toStdString());
 }
 
+// The folder of the socket: the runtime folder when it is private to this user, else one
+// of the user's own under the cache folder, made and checked. "" when neither will do.
+QString InstanceSocketFolder() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (runtime.startsWith('/') && IsPrivateFolder(runtime.toStdString(), false)) return runtime;
+  QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+  if (!cache.startsWith('/')) cache = qEnvironmentVariable("HOME") + "/.cache";
+  const QString folder = cache + "/corvelle";
+  return IsPrivateFolder(folder.toStdString(), true) ? folder : QString();
+}
+
 }  // namespace
 
 QString InstanceSocketName() {
-  QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (folder.isEmpty()) folder = QDir::tempPath();
-  return folder + "/corvelle-" + QString::fromStdString(UserIdText()) + ".socket";
+  const QString folder = InstanceSocketFolder();
+  if (folder.isEmpty()) return {};
+  // One instance per settings file: a second profile has an instance of its own.
+  const QByteArray key = QCryptographicHash::hash(QByteArray::fromStdString(SettingsFilePath()),
+                                                  QCryptographicHash::Sha256).toHex().left(16);
+  return folder + "/corvelle-" + QString::fromLatin1(key) + ".socket";
 }
 
-bool ForwardToRunningInstance(const std::vector<std::string>& list) {
+bool ForwardToRunningInstance(const std::vector<std::string>& list, const QString& name) {
   std::optional<std::string> line = EncodeForwardedLine(list);
-  if (!line) return false;
+  // A socket file of another user's is never used; the start that listens reports it.
+  if (!line || name.isEmpty() || OwnedByAnotherUser(name.toStdString())) return false;
   QLocalSocket socket;
-  socket.connectToServer(InstanceSocketName());
+  socket.connectToServer(name);
   if (!socket.waitForConnected(kConnectMs)) return false;
+  // Nothing goes to a listener that runs as someone else.
+  if (!PeerIsSameUser(static_cast<int>(socket.socketDescriptor()))) {
+    socket.abort();
+    ShowMessage("The program listening on " + name.toStdString() +
+                " runs as another user. The command line was not sent to it.");
+    return false;
+  }
   socket.write(line->data(), static_cast<qint64>(line->size()));
   socket.write("", 1);  // the end of the line
   while (socket.bytesToWrite() > 0)
@@ -55,6 +79,17 @@ InstanceServer::InstanceServer(LineHandler handler, QObject* parent)
 }
 
 bool InstanceServer::Listen(const QString& name) {
+  if (name.isEmpty()) {
+    ShowMessage("Corvelle found no private folder for its instance socket. Later starts cannot hand their "
+                "command lines to this one.");
+    return false;
+  }
+  if (OwnedByAnotherUser(name.toStdString())) {
+    ShowMessage("The instance socket " + name.toStdString() +
+                " belongs to another user. Corvelle does not use it, so later starts cannot hand their "
+                "command lines to this one.");
+    return false;
+  }
   // Listening with the user-only option puts the new socket in place with a rename, which
   // would replace a live one: look first.
   if (QFileInfo::exists(name)) {

@@ -13,13 +13,16 @@ class QLocalSocket;
 
 namespace corvelle {
 
-// The socket's full path: in $XDG_RUNTIME_DIR (the temporary folder without one), its name
-// holding the user id.
+// The socket's full path: in $XDG_RUNTIME_DIR when that is private to the user, else in a
+// folder of the user's under the cache folder (made with mode 0700); its name holds a key
+// of the settings file, so each profile has its own instance. "" when no private folder
+// could be had.
 QString InstanceSocketName();
 
-// Hands `list` to the running instance of this user. False when none answers (or the
-// list cannot be sent): this start then goes on by itself.
-bool ForwardToRunningInstance(const std::vector<std::string>& list);
+// Hands `list` to the running instance of this user and settings file. False when none
+// answers, the list cannot be sent, the socket file is another user's, or the listener runs
+// as another user (told, and nothing written): this start then goes on by itself.
+bool ForwardToRunningInstance(const std::vector<std::string>& list, const QString& name = InstanceSocketName());
 
 class InstanceServer : public QObject {
   Q_OBJECT
@@ -28,7 +31,8 @@ class InstanceServer : public QObject {
   explicit InstanceServer(LineHandler handler, QObject* parent = nullptr);
 
   // Listens on the socket. A socket nobody answers on is left over from a run that ended
-  // and is removed; a live instance's socket is never taken over: false then.
+  // and is removed; a live instance's socket is never taken over: false then. A socket
+  // file of another user's is never used nor removed, and is reported.
   bool Listen(const QString& name = InstanceSocketName());
 
   // A connection that sends nothing this long is dropped.

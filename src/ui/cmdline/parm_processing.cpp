@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
+#include "core/run_outcome.h"
 #include "core/settings/settings.h"
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
@@ -63,13 +65,27 @@ void RunStep(TCorvelProg& window, const ParmStep& step) {
 
 bool draining = false;  // the queue of forwarded lines is being run
 
+// A start without options wants the program in front: a minimized window comes back as it
+// was before, and rises.
+void ShowInFront(TCorvelProg& window) {
+  if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
 }  // namespace
 
 void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[action] = std::move(command); }
 
 void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& list, bool from_command_line) {
   ParsedParms parsed = ParseParms(list);
-  for (const ParmStep& step : parsed.steps) RunStep(window, step);
+  {
+    // What the program's own options ask for decides its exit status.
+    std::optional<CommandLineRun> own;
+    if (from_command_line) own.emplace();
+    for (const ParmStep& step : parsed.steps) RunStep(window, step);
+  }
   if (parsed.bad) {
     ShowMessage(kParmUsage);
     if (from_command_line) EndProgram(EXIT_FAILURE);
@@ -104,8 +120,9 @@ void RunPendingParms(TCorvelProg& window) {
     if (window.PendingParms.size() == 1) MaximizeViewers = true;
     std::string next = std::move(window.PendingParms.front());
     window.PendingParms.pop_front();
-    if (std::optional<std::vector<std::string>> list = DecodeForwardedLine(next))
-      ProcessParmStrings(window, *list, false);
+    std::optional<std::vector<std::string>> list = DecodeForwardedLine(next);
+    if (list && list->empty()) ShowInFront(window);  // a plain second start
+    else if (list) ProcessParmStrings(window, *list, false);
   }
   draining = false;
   MaximizeViewers = true;

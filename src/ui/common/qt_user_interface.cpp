@@ -3,11 +3,18 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringDecoder>
+#include <cstdio>
 #include <utility>
+
+#include "core/run_outcome.h"
 
 namespace corvelle {
 
-QtUserInterface::QtUserInterface(QObject* parent) : QObject(parent) { SetUi(this); }
+QtUserInterface::QtUserInterface(QObject* parent)
+    : QObject(parent),
+      headless_(QGuiApplication::platformName() == "offscreen" || QGuiApplication::platformName() == "minimal") {
+  SetUi(this);
+}
 
 QtUserInterface::~QtUserInterface() { SetUi(nullptr); }
 
@@ -24,8 +31,18 @@ QString QtUserInterface::DisplayText(const std::string& text) {
   return decoded;
 }
 
+// Nobody could answer a box without a display, and a run from cron would wait for ever: the
+// box goes to the error output and takes the answer that changes nothing.
 Answer QtUserInterface::Message(const std::string& text, const std::string& caption, Buttons buttons,
                                 MessageIcon icon) {
+  // A command line that had something to tell did not do all it was asked.
+  NoteRunFailure();
+  if (headless_) {
+    std::fprintf(stderr, "%s: %s\n", DisplayText(caption).toLocal8Bit().constData(),
+                 DisplayText(text).toLocal8Bit().constData());
+    std::fflush(stderr);
+    return SafeAnswer(buttons);
+  }
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(DisplayText(caption));
   box.setTextFormat(Qt::PlainText);  // the exact text, even when a file name looks like markup
@@ -45,6 +62,9 @@ Answer QtUserInterface::Message(const std::string& text, const std::string& capt
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
+  // A warning asked as Yes or No is about something unsafe (trusting a certificate, a
+  // password in clear): Return must not say yes to it.
+  if (buttons == Buttons::YesNo && icon == MessageIcon::Warning) box.setDefaultButton(QMessageBox::No);
   switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;

@@ -31,6 +31,11 @@ class QtUserInterface : public QObject, public UserInterface {
   // "\r\n" become one line break.
   static QString DisplayText(const std::string& text);
 
+  // True when there is no display (the offscreen or minimal platform): boxes then write
+  // their caption and text to the error output and take their safe answer.
+  bool Headless() const { return headless_; }
+  void SetHeadlessForTest(bool headless) { headless_ = headless; }
+
  signals:
   void totalProgress(int percent);
   void currentProgress(int percent);
@@ -38,6 +43,7 @@ class QtUserInterface : public QObject, public UserInterface {
  private:
   void FlushProgress();
 
+  bool headless_;
   QElapsedTimer events_clock_, bars_clock_;
   int pending_total_ = -1, pending_current_ = -1;  // -1: nothing waiting
 };

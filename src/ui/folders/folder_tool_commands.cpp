@@ -14,10 +14,12 @@
 
 #include "core/mailbox/mailbox_export.h"
 #include "core/mailbox/mailbox_import.h"
+#include "core/run_outcome.h"
 #include "core/settings/settings.h"
 #include "core/store/folder_list.h"
 #include "core/store/refresh_names.h"
 #include "core/user_interface.h"
+#include "platform/paths.h"
 #include "ui/common/file_dialog_state.h"
 #include "ui/common/qt_text.h"
 #include "ui/common/qt_user_interface.h"
@@ -102,6 +104,7 @@ void DoImportFolder(TCorvelProg& window, MailboxKind kind) {
   run.Show();
   ImportResult result = ImportMailbox(mailbox, kind, run.Status());
   if (!result.loaded) ShowMessage("Could not open mail folder " + mailbox + ".");
+  if (result.failed > 0) NoteRunFailure();
 }
 
 // The chosen folders as a list and their number: the command folder, or the selection
@@ -130,7 +133,13 @@ void DoExportFolder(TCorvelProg& window, MailboxKind kind) {
   run.Show();
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(done * 100 / count) : 0);
-    ExportFolder(folders[done], kind, std::time(nullptr), run.Status());
+    // A folder named on the command line may not exist: an export of nothing is no success.
+    if (!FolderExists(FolderPath(folders[done]))) {
+      ShowMessage("The folder " + folders[done] + " does not exist.");
+      continue;
+    }
+    if (!ExportFolder(folders[done], kind, std::time(nullptr), run.Status()).ok)
+      ShowMessage("The folder " + folders[done] + " could not be exported.");
   }
 }
 

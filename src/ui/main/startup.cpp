@@ -6,6 +6,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/setup_check.h"
 #include "core/user_interface.h"
+#include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/setup_dlg.h"
 
@@ -37,22 +38,37 @@ bool TCorvelProg::StartUp() {
 
 // An incomplete set-up or mail directory tree opens the setup dialog, which ends the
 // program when it is cancelled during start-up. False when it was.
+namespace {
+
+// The setup dialog without a display would wait for ever: a start run by a script says
+// what is missing and ends instead.
+bool SetupPage(const char* page, bool startup, QWidget* parent) {
+  auto* qt = dynamic_cast<QtUserInterface*>(&Ui());
+  if (startup && qt && qt->Headless()) {
+    ShowMessage("The settings are incomplete, and without a display the setup dialog cannot be shown.");
+    return false;
+  }
+  return ShowSetupPage(page, startup, parent);
+}
+
+}  // namespace
+
 bool TCorvelProg::CheckSetup(const std::string& version) {
   const TMailSettings& s = MailSettings;
   if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
-    if (!ShowSetupPage("Directories", InStartup, this)) return false;
+    if (!SetupPage("Directories", InStartup, this)) return false;
     FileTypes.Request(true);
   } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
              s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
              s.MailAddress.empty()) {
-    if (!ShowSetupPage("User Settings", InStartup, this)) return false;
+    if (!SetupPage("User Settings", InStartup, this)) return false;
   }
   // A path cut short by a NUL byte would pass the check on folders it does not name.
   if (!PathSettingsUsable() || !CheckMailDirs(false, false, false)) {
     ShowMessage(
         "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
         "directory\n\rin the setup dialog.");
-    if (!ShowSetupPage("Directories", InStartup, this)) return false;
+    if (!SetupPage("Directories", InStartup, this)) return false;
   }
   return true;
 }

@@ -75,6 +75,8 @@ class SandboxMail : public TransferFixture {
     MailSettings.SendPort = sandbox.smtp_port;
     MailSettings.MailPort = sandbox.pop3_port;
     MailSettings.PassWord = EncodePassword(sandbox.password);
+    // The sandbox's plain POP3 port, allowed a password in clear before.
+    MailSettings.Secure.ClearPasswordServers.insert(sandbox.host + ":" + sandbox.pop3_port);
   }
   // A user of the sandbox that no other test (or earlier run) uses, with its empty Maildir.
   void NewUser() {

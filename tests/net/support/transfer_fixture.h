@@ -32,13 +32,15 @@ class RecordingStatus : public StatusText {
   void Changed() override { history.push_back(Lines()); }
 };
 
-// Sending to mail.example:25; fetching from pop.example:110 as "joe" with "secret", deleting
-// on the server.
+// Sending to mail.example:25; fetching from pop.example:110 as "joe" with "secret" (allowed
+// in clear), deleting on the server.
 class TransferFixture : public MailFixture {
  protected:
   TransferFixture() {
     MakeTree();
     SetUserSettings();
+    // Allowed before, as by a user of a server without TLS: retrieval asks nothing first.
+    MailSettings.Secure.ClearPasswordServers = {"pop.example:110"};
   }
 
   // A sender made now (it takes its settings now), with the status lines of this fixture

@@ -1,0 +1,14 @@
+#pragma once
+// A password sent without encryption, to a POP3 or an SMTP server alike: only after the user
+// allowed it for that server (host and port), remembered per server in the settings file
+// the way trusted certificates are.
+
+#include <string>
+
+namespace corvelle {
+
+// True when the password may go to `host` on `port` in clear: allowed before, or the user
+// says yes now (then remembered). A run with nobody to ask says no.
+bool MaySendPasswordInClear(const std::string& host, const std::string& port);
+
+}  // namespace corvelle
