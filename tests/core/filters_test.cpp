@@ -148,7 +148,7 @@ TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
   // Ann's copy, and the copy of the message that "Gone" refused; the rest of that one
   // waits, recorded, for the next pass.
   EXPECT_EQ(ListNames(mail_dir + "Work").size(), 2u);
-  EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{".4.new.copy-2", ".4.new.filing-list", "3.new", "5.out"}));
+  EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{".1.new.filing-list", ".4.new.copy-2", "3.new", "5.out"}));
   EXPECT_EQ(status.Lines(),
             (Lines{"Filtering incoming mail into appropriate folders...", "Filtering mail: 4 new messages."}));
   EXPECT_EQ(ui.total.back(), 100);

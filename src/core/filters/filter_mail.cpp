@@ -131,8 +131,10 @@ int TMailFilter::FilterMail() {
     auto size = std::filesystem::file_size(path, error);
     bool whole = !error && size <= load_limit && ReadMessageLines(path, lines);
     if (!whole) lines = ReadHeaderLines(path, load_limit);
-    bool filed = false;
-    if (!lines.empty() && !(lines.size() == 1 && lines[0].empty())) {
+    // A message that cannot be read or is empty stays; the filing counts its own failures.
+    if (lines.empty() || (lines.size() == 1 && lines[0].empty())) {
+      ++left;
+    } else {
       const std::string* folders = &default_folders;
       Progress(&UserInterface::CurrentProgress, 0);
       for (size_t r = 0; r < rules.size(); ++r) {
@@ -147,13 +149,12 @@ int TMailFilter::FilterMail() {
         }
       }
       // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
-      filed = filing.File(files[m], *folders, lines);
+      filing.File(files[m], *folders, lines);
     }
-    if (!filed) ++left;
     Progress(&UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
-  return left;
+  return left + filing.Failed();
 }
 
 }  // namespace corvelle

@@ -1,5 +1,6 @@
 #include "core/filters/spool_filing.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "core/store/file_message.h"
@@ -15,6 +16,8 @@ namespace {
 
 constexpr std::string_view kRecordSuffix = ".filing-list";
 constexpr std::string_view kCopyMark = ".copy-";
+// Spool files for several folders recorded at once: one flush of a record for many.
+constexpr size_t kBatch = 64;
 
 std::string RecordName(const std::string& name) { return "." + name + std::string(kRecordSuffix); }
 std::string CopyName(const std::string& name, size_t i) {
@@ -23,10 +26,18 @@ std::string CopyName(const std::string& name, size_t i) {
 
 bool IsRecordName(std::string_view name) { return name.size() > 1 + kRecordSuffix.size() && name[0] == '.' && name.ends_with(kRecordSuffix); }
 
-// The spool file a record or a copy belongs to; "" for any other name.
-std::string OwnerOfRecord(std::string_view name) {
-  return IsRecordName(name) ? std::string(name.substr(1, name.size() - 1 - kRecordSuffix.size())) : "";
+// The spool files a record names, each with its folders: lines "name<TAB>folder list".
+std::vector<std::pair<std::string, std::vector<std::string>>> RecordEntries(const std::string& text) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> entries;
+  for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1) {
+    std::string_view line(text.data() + pos, end - pos);
+    size_t tab = line.find('\t');
+    if (tab != std::string_view::npos) entries.emplace_back(line.substr(0, tab), SplitFolderList(line.substr(tab + 1)));
+  }
+  return entries;
 }
+
+// The spool file a copy belongs to; "" for any other name.
 std::string OwnerOfCopy(std::string_view name) {
   size_t mark = name.rfind(kCopyMark);
   if (name.empty() || name[0] != '.' || mark == std::string_view::npos || mark < 2) return "";
@@ -60,33 +71,56 @@ std::vector<std::string> HeaderOf(const std::string& path) {
 
 }  // namespace
 
-bool SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
+void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
   std::vector<std::string> entries = SplitFolderList(folders);
-  if (entries.empty()) return false;
   if (entries.size() == 1) {
     std::string final_name;
-    if (!MoveFileUnique(spool_ + name, FiledTarget(entries[0], name, header), final_name)) return false;
-    touched_.insert(FolderPart(final_name));
-    return true;
+    if (MoveFileUnique(spool_ + name, FiledTarget(entries[0], name, header), final_name)) {
+      touched_.insert(FolderPart(final_name));
+    } else {
+      ++failed_;
+    }
+    return;
   }
-  auto remove_copies = [&](size_t made) {
+  size_t made = 0;
+  while (made + 1 < entries.size() &&
+         CopyNoReplace(spool_ + name, spool_ + CopyName(name, made + 1), FolderFlush::kLater) == MoveResult::kMoved)
+    ++made;
+  if (entries.empty() || made + 1 < entries.size()) {
     for (size_t i = 1; i <= made; ++i) RemoveFile(spool_ + CopyName(name, i));
-  };
-  for (size_t i = 1; i < entries.size(); ++i) {
-    if (CopyNoReplace(spool_ + name, spool_ + CopyName(name, i), FolderFlush::kLater) != MoveResult::kMoved) {
-      remove_copies(i - 1);
-      return false;
+    ++failed_;
+    return;
+  }
+  // Only the header is kept: the copies are of the stored bytes.
+  std::vector<std::string> head(header.begin(), std::find(header.begin(), header.end(), std::string()));
+  batch_.push_back({name, std::move(entries), std::move(head)});
+  if (batch_.size() >= kBatch) FileBatch();
+}
+
+// One record for the batch, flushed with the spool folder (and so with the names of the
+// copies), then the moves.
+void SpoolFiling::FileBatch() {
+  if (batch_.empty()) return;
+  std::string text;
+  for (const Pending& pending : batch_) text += pending.name + "\t" + JoinFolderList(pending.folders) + "\n";
+  std::string record = spool_ + RecordName(batch_.front().name);
+  if (!WriteNewFile(record, text)) {
+    for (const Pending& pending : batch_)
+      for (size_t i = 1; i < pending.folders.size(); ++i) RemoveFile(spool_ + CopyName(pending.name, i));
+    failed_ += static_cast<int>(batch_.size());
+    batch_.clear();
+    return;
+  }
+  bool complete = true;
+  for (const Pending& pending : batch_) {
+    if (!Finish(pending.name, pending.folders, pending.header)) {
+      ++failed_;
+      complete = false;
     }
   }
-  // The record flushes the spool folder, and with it the names of the copies.
-  std::string record = spool_ + RecordName(name);
-  if (!WriteNewFile(record, folders + "\n")) {
-    remove_copies(entries.size() - 1);
-    return false;
-  }
-  if (!Finish(name, entries, header)) return false;
-  done_records_.push_back(record);
-  return true;
+  // A record with a filing left unfinished stays for the next pass.
+  if (complete) done_records_.push_back(record);
+  batch_.clear();
 }
 
 bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>& folders,
@@ -115,17 +149,17 @@ bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>
 int SpoolFiling::FinishInterrupted() {
   int unfinished = 0;
   for (const FolderEntry& entry : ReadFolder(spool_)) {
-    std::string owner = OwnerOfRecord(entry.name);
-    if (!entry.is_file || owner.empty()) continue;
+    if (!entry.is_file || !IsRecordName(entry.name)) continue;
     std::string record = spool_ + entry.name, text;
-    std::vector<std::string> folders;
-    if (ReadWholeFile(record, text)) folders = SplitFolderList(text.substr(0, text.find('\n')));
-    for (const std::string& folder : folders) MakeMailFolder(FolderPath(folder), kReadOnly);
-    if (folders.size() >= 2 && Finish(owner, folders, {})) {
-      done_records_.push_back(record);
-    } else {
-      ++unfinished;
+    bool complete = ReadWholeFile(record, text);
+    for (const auto& [name, folders] : RecordEntries(text)) {
+      for (const std::string& folder : folders) MakeMailFolder(FolderPath(folder), kReadOnly);
+      if (folders.size() < 2 || !Finish(name, folders, {})) {
+        ++unfinished;
+        complete = false;
+      }
     }
+    if (complete) done_records_.push_back(record);
   }
   return unfinished;
 }
@@ -133,8 +167,11 @@ int SpoolFiling::FinishInterrupted() {
 int SpoolFiling::RemoveStaleWorkFiles() {
   std::vector<FolderEntry> entries = ReadFolder(spool_);
   std::set<std::string> recorded;
-  for (const FolderEntry& entry : entries)
-    if (entry.is_file && IsRecordName(entry.name)) recorded.insert(OwnerOfRecord(entry.name));
+  for (const FolderEntry& entry : entries) {
+    std::string text;
+    if (entry.is_file && IsRecordName(entry.name) && ReadWholeFile(spool_ + entry.name, text))
+      for (const auto& [name, folders] : RecordEntries(text)) recorded.insert(name);
+  }
   int removed = 0;
   for (const FolderEntry& entry : entries) {
     if (!entry.is_file) continue;
@@ -147,6 +184,7 @@ int SpoolFiling::RemoveStaleWorkFiles() {
 }
 
 void SpoolFiling::Settle() {
+  FileBatch();
   for (const std::string& folder : touched_) SyncPath(folder);
   SyncPath(spool_);
   for (const std::string& record : done_records_) RemoveFile(record);

@@ -4,7 +4,8 @@
 //
 // For a spool file S and folders F1..Fn (n >= 2):
 //   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed);
-//   2. the record ".S.filing-list" (the folder list) is written and flushed;
+//   2. a record (a hidden ".<name>.filing-list" naming S and its folder list, for a batch
+//      of such files at once) is written and flushed;
 //   3. S itself becomes ".S.copy-<n>";
 //   4. each ".S.copy-<i>" is moved into Fi, in order, the last one last, stopping at the
 //      first move that fails;
@@ -25,10 +26,12 @@ class SpoolFiling {
   explicit SpoolFiling(std::string spool) : spool_(std::move(spool)) {}
 
   // Files `name` of the spool folder into every folder of the list `folders` (one or
-  // several); `header` (its header lines) names the filed copies. True when every folder
-  // holds the message and nothing of it is left in the spool folder; false leaves it
-  // either untouched or recorded, to be finished by the next pass.
-  bool File(const std::string& name, const std::string& folders, const std::vector<std::string>& header);
+  // several); `header` (its header lines) names the filed copies. A file for several
+  // folders is filed with its batch (at the latest by Settle). One that does not reach
+  // every folder is counted in Failed(), and stays either untouched or recorded, to be
+  // finished by the next pass.
+  void File(const std::string& name, const std::string& folders, const std::vector<std::string>& header);
+  int Failed() const { return failed_; }
 
   // Completes every filing that a record names, making missing folders. Returns how many
   // could not be completed (they stay recorded).
@@ -39,15 +42,24 @@ class SpoolFiling {
   // how many were removed.
   int RemoveStaleWorkFiles();
 
-  // Flushes every folder that received files, then removes the records of completed filings.
+  // Files the batch waiting, flushes every folder that received files, then removes the
+  // records of completed filings.
   void Settle();
 
  private:
+  struct Pending {
+    std::string name;
+    std::vector<std::string> folders;
+    std::vector<std::string> header;
+  };
+  void FileBatch();
   bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
 
   std::string spool_;
   std::set<std::string> touched_;
   std::vector<std::string> done_records_;
+  std::vector<Pending> batch_;
+  int failed_ = 0;
 };
 
 // True when `spool` holds a message to filter: a ".new" or ".mai" file, or a filing record.
