@@ -17,8 +17,8 @@ namespace corvelle {
 namespace {
 
 // A batch is flushed and recorded at once; its size bounds the work a crash repeats.
-constexpr size_t kBatchMessages = 1000;
-constexpr size_t kBatchBytes = size_t{32} << 20;
+constexpr size_t kBatchMessages = 4000;
+constexpr size_t kBatchBytes = size_t{64} << 20;
 
 constexpr std::string_view kRecordSuffix = ".import";
 constexpr std::string_view kWorkMark = ".import-";
