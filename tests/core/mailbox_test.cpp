@@ -187,6 +187,14 @@ TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
   EXPECT_TRUE(ui.Texts().empty());
 }
 
+TEST_F(MailboxTest, LinesLongerThanTheReadBufferStayWhole) {
+  const std::string first = "Subject: long\r\n\r\n" + std::string(3 << 20, 'x') + "\r\nend\r\n";
+  const std::string second = "Subject: after\r\n\r\nno line end";
+  WriteFile(box + "in.txt", "From a@b Mon Dec  7 10:00:00 2026\r\n" + first + "\r\nFrom a@b Mon Dec  7 10:00:00 2026\r\n" + second);
+  EXPECT_EQ(ImportMailbox(box + "in.txt", MailboxKind::kPine).filed, 2);
+  EXPECT_EQ(Sorted(Contents()), (std::vector<std::string>{second, first}));
+}
+
 TEST_F(MailboxTest, AMailboxThatDoesNotSplitRightIsKept) {
   std::vector<std::string> messages;
   WriteFile(box + "python", PythonMailbox(4, messages));  // no "From - " line in it

@@ -18,6 +18,7 @@ constexpr std::string_view kRecordSuffix = ".filing-list";
 constexpr std::string_view kCopyMark = ".copy-";
 // Spool files for several folders recorded at once: one flush of a record for many.
 constexpr size_t kBatch = 64;
+constexpr int kRecordNames = 100;
 
 std::string RecordName(const std::string& name) { return "." + name + std::string(kRecordSuffix); }
 std::string CopyName(const std::string& name, size_t i) {
@@ -103,8 +104,13 @@ void SpoolFiling::FileBatch() {
   if (batch_.empty()) return;
   std::string text;
   for (const Pending& pending : batch_) text += pending.name + "\t" + JoinFolderList(pending.folders) + "\n";
+  // A record an earlier pass could not finish may hold the first name: the next free one.
   std::string record = spool_ + RecordName(batch_.front().name);
-  if (!WriteNewFile(record, text)) {
+  for (int n = 1; !WriteNewFile(record, text); ++n) {
+    if (n < kRecordNames && EntryExists(record)) {
+      record = spool_ + RecordName(batch_.front().name + "-" + std::to_string(n));
+      continue;
+    }
     for (const Pending& pending : batch_)
       for (size_t i = 1; i < pending.folders.size(); ++i) RemoveFile(spool_ + CopyName(pending.name, i));
     failed_ += static_cast<int>(batch_.size());
@@ -161,6 +167,7 @@ int SpoolFiling::FinishInterrupted() {
     }
     if (complete) done_records_.push_back(record);
   }
+  Settle();  // a completed record goes before this pass writes records of its own
   return unfinished;
 }
 
