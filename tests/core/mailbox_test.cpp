@@ -95,9 +95,9 @@ TEST_F(MailboxTest, ExportAppendsToAnEarlierMailbox) {
   EXPECT_EQ(ListNames(box).size(), 5u);
 }
 
-// "From MAILER-DAEMON <date>" separators, each after an empty line, as Python's mailbox
-// module writes them.
-std::string PythonMailbox(int count, std::vector<std::string>& messages) {
+// "From MAILER-DAEMON <date>" separators, each after an empty line, as common mailbox
+// libraries write them.
+std::string DaemonMailbox(int count, std::vector<std::string>& messages) {
   std::string box;
   for (int i = 0; i < count; ++i) {
     messages.push_back("From: m" + std::to_string(i) + "@x\nSubject: number " + std::to_string(i) + "\n\nbody\n");
@@ -116,7 +116,7 @@ std::vector<std::string> Sorted(const Files& files) {
 TEST_F(MailboxTest, AFailedImportIsToldAndTheRetryFilesEachMessageOnce) {
   const std::string mailbox = box + "in.txt";
   std::vector<std::string> messages;
-  WriteFile(mailbox, PythonMailbox(3, messages));
+  WriteFile(mailbox, DaemonMailbox(3, messages));
   SetPathFaultsForTest({.failing_sync = box});
   ImportResult imported = ImportMailbox(mailbox, MailboxKind::kPine);
   EXPECT_EQ(imported.failed, 3);
@@ -137,7 +137,7 @@ TEST_F(MailboxTest, AFailedImportIsToldAndTheRetryFilesEachMessageOnce) {
 TEST_F(MailboxTest, AnImportCutShortAnywhereIsResumedWithoutDuplicates) {
   struct Killed {};
   std::vector<std::string> messages;
-  const std::string data = PythonMailbox(5, messages);
+  const std::string data = DaemonMailbox(5, messages);
   std::sort(messages.begin(), messages.end());
   for (int kill_at = 1;; ++kill_at) {
     std::filesystem::remove_all(box);
@@ -165,8 +165,8 @@ TEST_F(MailboxTest, AnImportCutShortAnywhereIsResumedWithoutDuplicates) {
 
 TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
   std::vector<std::string> messages;
-  WriteFile(box + "python", PythonMailbox(50, messages));
-  ImportResult imported = ImportMailbox(box + "python", MailboxKind::kPine);
+  WriteFile(box + "daemon", DaemonMailbox(50, messages));
+  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kPine);
   EXPECT_EQ(imported.filed, 50);
   EXPECT_TRUE(imported.mailbox_removed);
   std::sort(messages.begin(), messages.end());
@@ -197,9 +197,9 @@ TEST_F(MailboxTest, LinesLongerThanTheReadBufferStayWhole) {
 
 TEST_F(MailboxTest, AMailboxThatDoesNotSplitRightIsKept) {
   std::vector<std::string> messages;
-  WriteFile(box + "python", PythonMailbox(4, messages));  // no "From - " line in it
+  WriteFile(box + "daemon", DaemonMailbox(4, messages));  // no "From - " line in it
   WriteFile(box + "plain.txt", "Subject: not a mailbox\n\ntext\n");
-  ImportResult imported = ImportMailbox(box + "python", MailboxKind::kNetscape);
+  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kNetscape);
   EXPECT_EQ(imported.filed, 1);
   EXPECT_TRUE(imported.split_doubtful);
   EXPECT_FALSE(imported.mailbox_removed);
@@ -207,7 +207,7 @@ TEST_F(MailboxTest, AMailboxThatDoesNotSplitRightIsKept) {
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"1 of 1 messages imported; the mailbox is kept.",
                                                   "1 of 1 messages imported; the mailbox is kept."}));
   // A second try files nothing again.
-  EXPECT_EQ(ImportMailbox(box + "python", MailboxKind::kNetscape).filed, 1);
+  EXPECT_EQ(ImportMailbox(box + "daemon", MailboxKind::kNetscape).filed, 1);
   EXPECT_EQ(ListNames(box).size(), 2u + 2u + 2u);  // two mailboxes, two messages, two records
 }
 
