@@ -190,7 +190,8 @@ TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
 TEST_F(MailboxTest, LinesLongerThanTheReadBufferStayWhole) {
   const std::string first = "Subject: long\r\n\r\n" + std::string(3 << 20, 'x') + "\r\nend\r\n";
   const std::string second = "Subject: after\r\n\r\nno line end";
-  WriteFile(box + "in.txt", "From a@b Mon Dec  7 10:00:00 2026\r\n" + first + "\r\nFrom a@b Mon Dec  7 10:00:00 2026\r\n" + second);
+  const std::string separator = "From a@b Mon Dec  7 10:00:00 2026\r\n";
+  WriteFile(box + "in.txt", separator + first + "\r\n" + separator + second);
   EXPECT_EQ(ImportMailbox(box + "in.txt", MailboxKind::kPine).filed, 2);
   EXPECT_EQ(Sorted(Contents()), (std::vector<std::string>{second, first}));
 }
@@ -221,7 +222,8 @@ TEST_F(MailboxTest, ADiskFullImportSaysHowManyWereImported) {
     GTEST_SKIP() << "no small file system could be mounted: " << std::strerror(errno);
   std::string data;
   for (int i = 0; i < 40; ++i)
-    data += "From a@b Mon Dec  7 10:00:00 2026\nSubject: n" + std::to_string(i) + "\n\n" + std::string(8000, 'x') + "\n\n";
+    data += "From a@b Mon Dec  7 10:00:00 2026\nSubject: n" + std::to_string(i) + "\n\n" + std::string(8000, 'x') +
+            "\n\n";
   WriteFile(small + "in.txt", data);
   ImportResult imported = ImportMailbox(small + "in.txt", MailboxKind::kPine);
   std::vector<std::string> names = ListNames(small);
@@ -230,8 +232,8 @@ TEST_F(MailboxTest, ADiskFullImportSaysHowManyWereImported) {
   EXPECT_GT(imported.filed, 0);
   EXPECT_LT(imported.filed, 40);
   EXPECT_FALSE(imported.mailbox_removed);
-  EXPECT_EQ(ui.Texts(),
-            std::vector<std::string>{std::to_string(imported.filed) + " of 40 messages imported; the mailbox is kept."});
+  const std::string told = std::to_string(imported.filed) + " of 40 messages imported; the mailbox is kept.";
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{told});
   // The mailbox, the filed messages and the record of how far the import got.
   EXPECT_EQ(names.size(), 1u + imported.filed + 1u);
   EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 1);

@@ -25,7 +25,9 @@ std::string CopyName(const std::string& name, size_t i) {
   return "." + name + std::string(kCopyMark) + std::to_string(i);
 }
 
-bool IsRecordName(std::string_view name) { return name.size() > 1 + kRecordSuffix.size() && name[0] == '.' && name.ends_with(kRecordSuffix); }
+bool IsRecordName(std::string_view name) {
+  return name.size() > 1 + kRecordSuffix.size() && name[0] == '.' && name.ends_with(kRecordSuffix);
+}
 
 // The spool files a record names, each with its folders: lines "name<TAB>folder list".
 std::vector<std::pair<std::string, std::vector<std::string>>> RecordEntries(const std::string& text) {
@@ -33,7 +35,8 @@ std::vector<std::pair<std::string, std::vector<std::string>>> RecordEntries(cons
   for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1) {
     std::string_view line(text.data() + pos, end - pos);
     size_t tab = line.find('\t');
-    if (tab != std::string_view::npos) entries.emplace_back(line.substr(0, tab), SplitFolderList(line.substr(tab + 1)));
+    if (tab != std::string_view::npos)
+      entries.emplace_back(line.substr(0, tab), SplitFolderList(line.substr(tab + 1)));
   }
   return entries;
 }
@@ -53,7 +56,8 @@ std::string OwnerOfCopy(std::string_view name) {
 // digits (a file is written under such a name, flushed, and only then renamed).
 bool IsUnfinishedWrite(std::string_view name) {
   size_t dot = name.rfind('.');
-  if (name.empty() || name[0] != '.' || dot == 0 || dot == std::string_view::npos || name.size() - dot != 7) return false;
+  if (name.empty() || name[0] != '.' || dot == 0 || dot == std::string_view::npos || name.size() - dot != 7)
+    return false;
   for (char c : name.substr(dot + 1))
     if (!std::isalnum(static_cast<unsigned char>(c))) return false;
   return true;
