@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "core/mailbox/mailbox_export.h"
@@ -89,29 +95,148 @@ TEST_F(MailboxTest, ExportAppendsToAnEarlierMailbox) {
   EXPECT_EQ(ListNames(box).size(), 5u);
 }
 
-TEST_F(MailboxTest, RefusedMoveKeepsTheMailbox) {
-  const std::string mailbox = box + "in.txt";
-  WriteFile(mailbox, "From a@b x\nSubject: one\n\nbody\n");
-  SetPathFaultsForTest({.cross_device = true, .failing_sync = box});
-  ImportResult imported = ImportMailbox(mailbox, MailboxKind::kPine);
-  EXPECT_EQ(imported.failed, 1);
-  EXPECT_FALSE(imported.mailbox_removed);
-  EXPECT_EQ(ListNames(box), std::vector<std::string>{"in.txt"});
-  std::vector<std::string> spool = ListNames(mail_dir + "Spool/");
-  ASSERT_EQ(spool.size(), 1u);
-  EXPECT_EQ(ReadFile(mail_dir + "Spool/" + spool[0]), "Subject: one\n\nbody\n");
+// "From MAILER-DAEMON <date>" separators, each after an empty line, as common mailbox
+// libraries write them.
+std::string DaemonMailbox(int count, std::vector<std::string>& messages) {
+  std::string box;
+  for (int i = 0; i < count; ++i) {
+    messages.push_back("From: m" + std::to_string(i) + "@x\nSubject: number " + std::to_string(i) + "\n\nbody\n");
+    box += "From MAILER-DAEMON Mon Dec  7 05:00:0" + std::to_string(i % 10) + " 2026\n" + messages.back() + "\n";
+  }
+  return box;
 }
 
-TEST_F(MailboxTest, ImportSplitsOnlyAtSeparators) {
-  const std::string mailbox = box + "in.mail";
-  WriteFile(mailbox, "preamble\nFrom nobody here\nFrom a@b x\nSubject: s\n\nFrom - not netscape\n");
+std::vector<std::string> Sorted(const Files& files) {
+  std::vector<std::string> bytes;
+  for (const auto& [name, data] : files) bytes.push_back(data);
+  std::sort(bytes.begin(), bytes.end());
+  return bytes;
+}
+
+TEST_F(MailboxTest, AFailedImportIsToldAndTheRetryFilesEachMessageOnce) {
+  const std::string mailbox = box + "in.txt";
+  std::vector<std::string> messages;
+  WriteFile(mailbox, DaemonMailbox(3, messages));
+  SetPathFaultsForTest({.failing_sync = box});
   ImportResult imported = ImportMailbox(mailbox, MailboxKind::kPine);
+  EXPECT_EQ(imported.failed, 3);
+  EXPECT_FALSE(imported.mailbox_removed);
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"0 of 3 messages imported; the mailbox is kept."});
+  EXPECT_TRUE(ListNames(mail_dir + "Spool/").empty());
+
+  SetPathFaultsForTest({});
+  imported = ImportMailbox(mailbox, MailboxKind::kPine);
+  EXPECT_EQ(imported.filed, 3);
+  EXPECT_TRUE(imported.mailbox_removed);
+  std::sort(messages.begin(), messages.end());
+  EXPECT_EQ(Sorted(Contents()), messages);
+  EXPECT_EQ(ListNames(box).size(), 3u);  // no work file, no record
+}
+
+// An import killed at any moment: the retry files what is missing, nothing twice.
+TEST_F(MailboxTest, AnImportCutShortAnywhereIsResumedWithoutDuplicates) {
+  struct Killed {};
+  std::vector<std::string> messages;
+  const std::string data = DaemonMailbox(5, messages);
+  std::sort(messages.begin(), messages.end());
+  for (int kill_at = 1;; ++kill_at) {
+    std::filesystem::remove_all(box);
+    ASSERT_TRUE(MakeFolders(box));
+    WriteFile(box + "in.txt", data);
+    int events = 0;
+    ui.on_events = [&] {
+      if (++events == kill_at) throw Killed{};
+    };
+    bool killed = false;
+    try {
+      ImportMailbox(box + "in.txt", MailboxKind::kPine);
+    } catch (const Killed&) {
+      killed = true;
+    }
+    ui.on_events = nullptr;
+    if (killed) {
+      EXPECT_TRUE(ImportMailbox(box + "in.txt", MailboxKind::kPine).mailbox_removed) << kill_at;
+    }
+    EXPECT_EQ(Sorted(Contents()), messages) << kill_at;
+    EXPECT_EQ(ListNames(box).size(), messages.size()) << kill_at;
+    if (!killed) break;
+  }
+}
+
+TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
+  std::vector<std::string> messages;
+  WriteFile(box + "daemon", DaemonMailbox(50, messages));
+  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kPine);
+  EXPECT_EQ(imported.filed, 50);
+  EXPECT_TRUE(imported.mailbox_removed);
+  std::sort(messages.begin(), messages.end());
+  EXPECT_EQ(Sorted(Contents()), messages);
+  for (const auto& [name, bytes] : Contents()) RemoveFile(box + name);
+
+  const std::string mailbox = box + "in.mail";
+  WriteFile(mailbox, "preamble\nFrom nobody here\nFrom a@b x\n\nFrom a@b Mon Dec  7 10:00:00 2026\nSubject: s\n\n"
+                     "body\nFrom - not netscape\n\n\n");
+  imported = ImportMailbox(mailbox, MailboxKind::kPine);
   EXPECT_EQ(imported.filed, 2);
+  EXPECT_TRUE(imported.mailbox_removed);
   Files files = Contents();
   ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files.begin()->second, "preamble\nFrom nobody here\n");
-  EXPECT_EQ(files.rbegin()->second, "Subject: s\n\nFrom - not netscape\n");
+  EXPECT_EQ(files.begin()->second, "preamble\nFrom nobody here\nFrom a@b x\n");
+  EXPECT_EQ(files.rbegin()->second, "Subject: s\n\nbody\nFrom - not netscape\n\n");
   EXPECT_EQ(FileExtension(files.begin()->first), ".mail");
+  EXPECT_TRUE(ui.Texts().empty());
+}
+
+TEST_F(MailboxTest, LinesLongerThanTheReadBufferStayWhole) {
+  const std::string first = "Subject: long\r\n\r\n" + std::string(3 << 20, 'x') + "\r\nend\r\n";
+  const std::string second = "Subject: after\r\n\r\nno line end";
+  const std::string separator = "From a@b Mon Dec  7 10:00:00 2026\r\n";
+  WriteFile(box + "in.txt", separator + first + "\r\n" + separator + second);
+  EXPECT_EQ(ImportMailbox(box + "in.txt", MailboxKind::kPine).filed, 2);
+  EXPECT_EQ(Sorted(Contents()), (std::vector<std::string>{second, first}));
+}
+
+TEST_F(MailboxTest, AMailboxThatDoesNotSplitRightIsKept) {
+  std::vector<std::string> messages;
+  WriteFile(box + "daemon", DaemonMailbox(4, messages));  // no "From - " line in it
+  WriteFile(box + "plain.txt", "Subject: not a mailbox\n\ntext\n");
+  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kNetscape);
+  EXPECT_EQ(imported.filed, 1);
+  EXPECT_TRUE(imported.split_doubtful);
+  EXPECT_FALSE(imported.mailbox_removed);
+  EXPECT_FALSE(ImportMailbox(box + "plain.txt", MailboxKind::kPine).mailbox_removed);
+  EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"1 of 1 messages imported; the mailbox is kept.",
+                                                  "1 of 1 messages imported; the mailbox is kept."}));
+  // A second try files nothing again.
+  EXPECT_EQ(ImportMailbox(box + "daemon", MailboxKind::kNetscape).filed, 1);
+  EXPECT_EQ(ListNames(box).size(), 2u + 2u + 2u);  // two mailboxes, two messages, two records
+}
+
+// The disk fills up halfway: what was filed stays filed and is told, the mailbox stays, and
+// no work file is left behind.
+TEST_F(MailboxTest, ADiskFullImportSaysHowManyWereImported) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system for a full disk needs root";
+  const std::string small = mail_dir + "Small/";
+  ASSERT_TRUE(MakeFolders(small));
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=512k") != 0)
+    GTEST_SKIP() << "no small file system could be mounted: " << std::strerror(errno);
+  std::string data;
+  for (int i = 0; i < 40; ++i)
+    data += "From a@b Mon Dec  7 10:00:00 2026\nSubject: n" + std::to_string(i) + "\n\n" + std::string(8000, 'x') +
+            "\n\n";
+  WriteFile(small + "in.txt", data);
+  ImportResult imported = ImportMailbox(small + "in.txt", MailboxKind::kPine);
+  std::vector<std::string> names = ListNames(small);
+  ::umount(small.c_str());
+  EXPECT_EQ(imported.total, 40);
+  EXPECT_GT(imported.filed, 0);
+  EXPECT_LT(imported.filed, 40);
+  EXPECT_FALSE(imported.mailbox_removed);
+  const std::string told = std::to_string(imported.filed) + " of 40 messages imported; the mailbox is kept.";
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{told});
+  // The mailbox, the filed messages and the record of how far the import got.
+  EXPECT_EQ(names.size(), 1u + imported.filed + 1u);
+  EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 1);
 }
 
 TEST_F(MailboxTest, RefreshNamesLeavesSystemAndForeignFilesAlone) {

@@ -26,7 +26,8 @@ class FolderToolsTest : public QObject {
 
   void commandLineImportAndExport() {
     const std::string inbox = env->MailDir() + "Inbox/";
-    WriteFile(inbox + "old.txt", "From a@b x\nSubject: one\n\nbody\nFrom c@d y\nSubject: two\n\n>From z\n");
+    WriteFile(inbox + "old.txt", "From a@b Mon Dec  7 10:00:00 2026\nSubject: one\n\nbody\nFrom c@d Mon Dec  7 10:00:01 2026\n"
+                               "Subject: two\n\n>From z\n");
     {
       BusyGuard running;
       window->DoParms({"/i", inbox + "old.txt"});

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <set>
 
 #include "core/filters/mail_filter.h"
 #include "core/filters/match_condition.h"
+#include "core/filters/spool_filing.h"
 #include "core/settings/settings.h"
 #include "core/status_text.h"
 #include "core/store/file_message.h"
@@ -76,35 +76,6 @@ std::vector<std::string> ReadHeaderLines(const std::string& path, size_t limit) 
 // One folder of a list, as a list.
 std::string OneFolder(const std::string& folder) { return JoinFolderList({folder}); }
 
-bool Moved(const FilingResult& result) { return !result.copies.empty() && result.AllMoved(); }
-
-// Files a spool file: its bytes are copied for every folder but the last, and the file
-// itself is moved into the last. Copying the stored bytes, rather than writing the loaded
-// lines, keeps a long message whole. The source stays until its own move, so no step here
-// removes the only copy; the folders that received files are added to `touched` and flushed
-// once at the end of the pass. True when the file left "Spool".
-bool FileBytes(const std::string& spool, const std::string& name, const std::string& folders,
-               const std::vector<std::string>& header, std::set<std::string>& touched) {
-  std::vector<std::string> entries = SplitFolderList(folders);
-  FilingResult result;
-  auto note = [&touched, &result] {
-    for (const FiledCopy& copy : result.copies)
-      if (copy.outcome == Filing::kMoved) touched.insert(FolderPart(copy.name));
-    return Moved(result);
-  };
-  for (size_t i = 0; i + 1 < entries.size(); ++i) {
-    std::string work = UniqueFileName(spool, FileExtension(name));
-    if (CopyNoReplace(spool + name, work, FolderFlush::kLater) != MoveResult::kMoved) return false;
-    FileMessage(OneFolder(entries[i]), "Spool", NamePart(work), header, false, result);
-    if (!note()) {
-      RemoveFile(work);
-      return false;
-    }
-  }
-  FileMessage(OneFolder(entries.back()), "Spool", name, header, false, result);
-  return note() && !EntryExists(spool + name);
-}
-
 }  // namespace
 
 bool TMailFilter::CreateFilterFolders() const {
@@ -128,13 +99,20 @@ int TMailFilter::FilterMail() {
     status_->Insert(0, "Filtering incoming mail into appropriate folders...");
   }
   std::string spool = ResolvePath(settings.MailDirectory + "Spool") + "/";
+  // A pass that was cut short is finished first, so that nothing it filed is filed twice.
+  SpoolFiling filing(spool);
+  int unfinished = FolderExists(spool) ? filing.FinishInterrupted() : 0;
+  filing.RemoveStaleWorkFiles();
   std::vector<std::string> listed, files;
   ListFolderFiles(spool, listed);
   for (const char* extension : {".new", ".mai"})
     for (const std::string& name : listed)
       if (IsNewMail(name, extension)) files.push_back(name);
-  if (files.empty()) return 0;
-  if (!CreateFilterFolders()) return static_cast<int>(files.size());
+  if (files.empty()) {
+    filing.Settle();
+    return unfinished;
+  }
+  if (!CreateFilterFolders()) return unfinished + static_cast<int>(files.size());
   if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
 
   std::vector<std::optional<PreparedRule>> rules;
@@ -145,17 +123,18 @@ int TMailFilter::FilterMail() {
   }
   const std::string default_folders = OneFolder(settings.MailDirectory + settings.DefaultMailFolder);
 
-  int left = 0;
+  int left = unfinished;
   std::vector<std::string> lines;
-  std::set<std::string> touched{spool};
   for (size_t m = 0; m < files.size(); ++m) {
     const std::string path = spool + files[m];
     std::error_code error;
     auto size = std::filesystem::file_size(path, error);
     bool whole = !error && size <= load_limit && ReadMessageLines(path, lines);
     if (!whole) lines = ReadHeaderLines(path, load_limit);
-    bool filed = false;
-    if (!lines.empty() && !(lines.size() == 1 && lines[0].empty())) {
+    // A message that cannot be read or is empty stays; the filing counts its own failures.
+    if (lines.empty() || (lines.size() == 1 && lines[0].empty())) {
+      ++left;
+    } else {
       const std::string* folders = &default_folders;
       Progress(&UserInterface::CurrentProgress, 0);
       for (size_t r = 0; r < rules.size(); ++r) {
@@ -169,13 +148,13 @@ int TMailFilter::FilterMail() {
           break;
         }
       }
-      filed = FileBytes(spool, files[m], *folders, lines, touched);
+      // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
+      filing.File(files[m], *folders, lines);
     }
-    if (!filed) ++left;
     Progress(&UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
   }
-  for (const std::string& folder : touched) SyncPath(folder);
-  return left;
+  filing.Settle();
+  return left + filing.Failed();
 }
 
 }  // namespace corvelle

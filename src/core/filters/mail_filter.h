@@ -74,8 +74,10 @@ class TMailFilter {
   // One filtering pass over the ".new" and ".mai" files of "Spool": each goes into every
   // folder of the first rule whose conditions all hold, or into the default mail folder.
   // A message leaves "Spool" only when every folder received it; one that could not be
-  // read, is empty, or was not filed everywhere stays for the next pass. Returns how many
-  // of the files found stayed in "Spool".
+  // read, is empty, or was not filed everywhere stays for the next pass (recorded, when
+  // some folders hold it already, so the next pass completes it without a second copy;
+  // see spool_filing.h). The pass first completes what an earlier pass left recorded and
+  // removes stale work files. Returns how many messages stayed in "Spool".
   int FilterMail();
 
   // Spool files larger than this are not loaded: they are matched on their header lines and

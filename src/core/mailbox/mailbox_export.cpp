@@ -18,7 +18,7 @@ bool IsMessageFile(const std::string& name) {
   return !IsHiddenName(name) && (ext == ".mail" || ext == ".newmail");
 }
 
-// The message's bytes, each line matching ^>*"From " given one more ">".
+// The message's bytes, each line matching ^>*"From " given one more ">", then an empty line.
 void AppendQuoted(std::string& out, std::string_view message) {
   for (size_t pos = 0; pos < message.size();) {
     size_t end = message.find('\n', pos);
@@ -29,6 +29,7 @@ void AppendQuoted(std::string& out, std::string_view message) {
     pos = end;
   }
   if (message.back() != '\n') out += "\r\n";
+  out += "\r\n";  // the empty line that goes with the next separator; the import drops it
 }
 
 }  // namespace

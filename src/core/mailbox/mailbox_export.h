@@ -18,7 +18,8 @@ struct ExportResult {
 // Appends every ".mail" and ".newmail" file of the folder `folder_text` (relative to the
 // mail directory, or absolute), in listing order, to the folder's mailbox file: a separator
 // line dated `when`, then the file's bytes with one more ">" on each line matching
-// ^>*"From ", a file without a final line end given CR LF. The mailbox file is created
+// ^>*"From ", a file without a final line end given CR LF, and an empty line after each
+// message (the import takes it for part of the separator). The mailbox file is created
 // when absent and appended to otherwise, never replaced. Only once it is flushed and read
 // back intact are the exported files deleted; a file that cannot be read fails the folder,
 // and then nothing is written or deleted. Empty files and hidden files stay as they are.

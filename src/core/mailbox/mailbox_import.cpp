@@ -1,11 +1,13 @@
 #include "core/mailbox/mailbox_import.h"
 
+#include <sstream>
 #include <string_view>
 #include <vector>
 
-#include "core/settings/settings.h"
+#include "core/mailbox/mailbox_reader.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
+#include "core/store/message_text.h"
 #include "core/user_interface.h"
 #include "platform/disk_sync.h"
 #include "platform/file_append.h"
@@ -14,18 +16,86 @@
 namespace corvelle {
 namespace {
 
+// A batch is flushed and recorded at once; its size bounds the work a crash repeats.
+constexpr size_t kBatchMessages = 4000;
+constexpr size_t kBatchBytes = size_t{64} << 20;
+
+constexpr std::string_view kRecordSuffix = ".import";
+constexpr std::string_view kWorkMark = ".import-";
+
 std::string_view WithoutLineEnd(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
 }
 
-// Collects one message at a time and files it.
+// How far a mailbox is filed, kept beside it while an import is unfinished:
+//   "<inode> <offset> <filed> <doubtful>" and then the work files of the last batch, one a line.
+struct ImportRecord {
+  std::uint64_t inode = 0, offset = 0;
+  int filed = 0;
+  bool doubtful = false;
+  std::vector<std::string> works;
+
+  std::string Text() const {
+    std::string text = std::to_string(inode) + " " + std::to_string(offset) + " " + std::to_string(filed) + " " +
+                       (doubtful ? "1" : "0") + "\n";
+    for (const std::string& work : works) text += work + "\n";
+    return text;
+  }
+  bool Parse(const std::string& text) {
+    std::istringstream in(text);
+    int flag = 0;
+    if (!(in >> inode >> offset >> filed >> flag)) return false;
+    doubtful = flag != 0;
+    for (std::string line; std::getline(in, line);)
+      if (!line.empty()) works.push_back(line);
+    return true;
+  }
+};
+
+std::vector<std::string> HeaderOf(const std::string& path) {
+  std::vector<std::string> lines;
+  ReadMessageLines(path, lines);
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].empty()) {
+      lines.resize(i + 1);
+      break;
+    }
+  return lines;
+}
+
+// Collects one message at a time and files the messages in recorded batches.
 class MessageFiler {
  public:
-  MessageFiler(const std::string& folder, const std::string& mailbox_name, ImportResult& result)
-      : folder_(folder), mailbox_name_(mailbox_name), spool_(ResolvePath(MailSettings.MailDirectory + "Spool")),
-        result_(result) {}
+  MessageFiler(const std::string& folder, const std::string& mailbox_name, std::uint64_t inode, ImportResult& result)
+      : folder_(folder), name_(mailbox_name), record_path_(folder + "." + mailbox_name + std::string(kRecordSuffix)),
+        inode_(inode), result_(result) {}
+
+  // Finishes what an earlier import of this mailbox left and removes its stray work files.
+  // Returns the offset to read on from; false when a recorded move still fails.
+  bool Resume(std::uint64_t size, std::uint64_t& offset) {
+    offset = 0;
+    std::string text;
+    ImportRecord record;
+    if (ReadWholeFile(record_path_, text) && record.Parse(text)) {
+      for (const std::string& work : record.works) {
+        std::string path = folder_ + work, final_name;
+        if (EntryExists(path) && !MoveFileUnique(path, FiledTarget(folder_, name_, HeaderOf(path)), final_name))
+          return false;
+      }
+      SyncPath(folder_);
+      // The same file, perhaps with more appended: what is recorded is filed.
+      if (record.inode == inode_ && record.offset <= size) {
+        offset = record.offset;
+        result_.filed = result_.total = record.filed;
+        doubtful_ = record.doubtful;
+        seen_separator_ = offset > 0;
+      }
+    }
+    RemoveStrays();
+    return true;
+  }
 
   // `line` with its line end.
   void Add(std::string_view line) {
@@ -34,43 +104,120 @@ class MessageFiler {
       header_.emplace_back(text);
       in_header_ = !text.empty();
     }
+    if (after_blank_ && text.starts_with("From ")) doubtful_ = true;
+    after_blank_ = text.empty();
+    bytes_.append(pending_blank_);
+    pending_blank_.clear();
+    if (text.empty()) {
+      pending_blank_ = line;  // it belongs to a separator when one follows
+      return;
+    }
     if (IsQuotedFrom(text)) line.remove_prefix(1);
     bytes_.append(line);
   }
 
-  // Every filed message on disk, data and name: the flushes are made together, once.
-  bool Sync() const { return SyncFiles(filed_) && SyncPath(folder_) && SyncPath(spool_); }
+  void Separator() { seen_separator_ = true; }
 
-  void Flush() {
+  // Ends the message collected so far; `end` is the offset where its separator (or the end
+  // of the file) begins.
+  void EndMessage(std::uint64_t end) {
     // Nothing, or one empty line, is no message.
-    if (!bytes_.empty() && !(header_.size() == 1 && header_[0].empty())) File();
+    if (!bytes_.empty() && !(header_.size() == 1 && header_[0].empty())) {
+      ++result_.total;
+      if (!stopped_) WriteWork(end);
+    }
     bytes_.clear();
+    pending_blank_.clear();
     header_.clear();
     in_header_ = true;
+    after_blank_ = false;
+    if (!stopped_ && (batch_.size() >= kBatchMessages || batch_bytes_ >= kBatchBytes)) Commit();
+  }
+
+  // Files the batch: flushed, recorded, then moved.
+  void Commit() {
+    if (batch_.empty()) return;
+    std::vector<std::string> paths;
+    ImportRecord record{inode_, batch_end_, result_.filed + static_cast<int>(batch_.size()), doubtful_, {}};
+    for (const Work& work : batch_) {
+      paths.push_back(folder_ + work.name);
+      record.works.push_back(work.name);
+    }
+    if (!SyncFiles(paths) || !ReplaceFileAtomically(record_path_, record.Text())) {
+      // A record that failed only at its last flush may be in place: then it names these
+      // work files, and they stay for the next import to move. Otherwise nothing does.
+      std::string text;
+      if (!ReadWholeFile(record_path_, text) || text != record.Text())
+        for (const std::string& path : paths) RemoveFile(path);
+      stopped_ = true;
+    } else {
+      for (const Work& work : batch_) {
+        std::string final_name;
+        // A refused move stops the import; its work file stays recorded for the next one.
+        if (!MoveFileUnique(folder_ + work.name, work.target, final_name)) {
+          stopped_ = true;
+          break;
+        }
+        ++result_.filed;
+      }
+      SyncPath(folder_);
+    }
+    batch_.clear();
+    batch_bytes_ = 0;
+  }
+
+  bool Doubtful() const { return doubtful_ || (!seen_separator_ && result_.total > 0); }
+  void RemoveRecord() {
+    RemoveFile(record_path_);
+    SyncPath(folder_);
   }
 
  private:
-  void File() {
-    std::string work = UniqueFileName(spool_, "");
-    std::string final_name;
-    if (!WriteNewFileUnflushed(work, bytes_)) {
-      ++result_.failed;
-    } else if (MoveFileUnique(work, FiledTarget(folder_, mailbox_name_, header_), final_name)) {
-      ++result_.filed;
-      filed_.push_back(final_name);
-    } else {
-      ++result_.failed;  // it waits in "Spool" under its work name
+  struct Work {
+    std::string name, target;
+  };
+
+  void WriteWork(std::uint64_t end) {
+    std::string name = "." + name_ + std::string(kWorkMark) + std::to_string(end) + "-" + std::to_string(batch_.size());
+    if (!WriteNewFileUnflushed(folder_ + name, bytes_)) {
+      stopped_ = true;  // the disk is full, or the folder refuses: the rest is only counted
+      Commit();
+      return;
     }
+    batch_.push_back({name, FiledTarget(folder_, name_, header_)});
+    batch_bytes_ += bytes_.size();
+    batch_end_ = end;
   }
 
-  std::string folder_, mailbox_name_, spool_;
+  // Work files of this mailbox that no record names, records of mailboxes that are gone,
+  // and the temporary files of record writes that never completed.
+  void RemoveStrays() {
+    const std::string mine = "." + name_ + std::string(kWorkMark);
+    const std::string record_temp = "." + NamePart(record_path_) + ".";
+    bool removed = false;
+    for (const FolderEntry& entry : ReadFolder(folder_)) {
+      if (!entry.is_file) continue;
+      const std::string& n = entry.name;
+      bool orphan_record = n.size() > 1 + kRecordSuffix.size() && n[0] == '.' && n.ends_with(kRecordSuffix) &&
+                           !EntryExists(folder_ + n.substr(1, n.size() - 1 - kRecordSuffix.size()));
+      if ((n.starts_with(mine) || n.starts_with(record_temp) || orphan_record) && RemoveFile(folder_ + n))
+        removed = true;
+    }
+    if (removed) SyncPath(folder_);
+  }
+
+  std::string folder_, name_, record_path_;
+  std::uint64_t inode_;
   ImportResult& result_;
-  std::string bytes_;
-  std::vector<std::string> header_, filed_;
-  bool in_header_ = true;
+  std::string bytes_, pending_blank_;
+  std::vector<std::string> header_;
+  bool in_header_ = true, after_blank_ = false, doubtful_ = false, seen_separator_ = false, stopped_ = false;
+  std::vector<Work> batch_;
+  size_t batch_bytes_ = 0;
+  std::uint64_t batch_end_ = 0;
 };
 
-void ShowProgress(size_t position, size_t size, int& shown) {
+void ShowProgress(std::uint64_t position, std::uint64_t size, int& shown) {
   int percent = size ? static_cast<int>(position * 100 / size) : 100;
   if (percent == shown) return;
   shown = percent;
@@ -81,35 +228,54 @@ void ShowProgress(size_t position, size_t size, int& shown) {
 
 }  // namespace
 
+std::string ImportKeptText(const ImportResult& result) {
+  return std::to_string(result.filed) + " of " + std::to_string(result.total) +
+         " messages imported; the mailbox is kept.";
+}
+
 ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const StatusLine& status) {
   ImportResult result;
   std::string path = ResolvePath(mailbox);
   std::string folder = FolderPart(path);
   if (status) status("Importing mail folder " + path + " into folder " + folder);
-  std::string data;
-  if (!ReadWholeFile(path, data)) return result;
+  MailboxReader reader;
+  if (!reader.Open(path)) return result;
   result.loaded = true;
 
-  MessageFiler filer(folder, NamePart(path), result);
+  MessageFiler filer(folder, NamePart(path), reader.Inode(), result);
+  std::uint64_t offset = 0;
+  bool resumed = filer.Resume(reader.Size(), offset);
+  MailboxReader rest;
+  if (resumed && offset > 0 && !rest.Open(path, offset)) resumed = false;
+  MailboxReader& in = offset > 0 ? rest : reader;
   int shown = -1;
-  for (size_t pos = 0; pos < data.size();) {
-    size_t end = data.find('\n', pos);
-    end = end == std::string::npos ? data.size() : end + 1;
-    std::string_view line(data.data() + pos, end - pos);
-    pos = end;
+  std::string_view line;
+  while (resumed) {
+    std::uint64_t start = in.Offset();
+    if (!in.Next(line)) break;
     if (IsSeparatorLine(WithoutLineEnd(line), kind)) {
-      filer.Flush();
+      filer.EndMessage(start);
+      filer.Separator();
     } else {
       filer.Add(line);
     }
-    ShowProgress(pos, data.size(), shown);
+    ShowProgress(in.Offset(), in.Size(), shown);
   }
-  filer.Flush();
+  if (resumed) {
+    filer.EndMessage(in.Size());
+    filer.Commit();
+  }
+  result.failed = result.total - result.filed;
 
-  // Every message must be on disk before the mailbox, the only other copy, goes.
-  if (result.failed == 0 && filer.Sync() && RemoveFile(path)) {
+  // Every message is on disk (flushed with its batch) before the mailbox, the only other
+  // copy, goes; the record goes after it, so a crash between them files nothing twice.
+  bool complete = resumed && !in.Failed() && result.failed == 0;
+  result.split_doubtful = filer.Doubtful();
+  if (complete && !result.split_doubtful && RemoveFile(path)) {
     result.mailbox_removed = true;
-    SyncPath(folder);
+    filer.RemoveRecord();
+  } else {
+    ShowMessage(ImportKeptText(result));
   }
   return result;
 }

@@ -15,9 +15,16 @@ enum class MailboxKind { kPine = 0, kNetscape = 1 };
 // "Pine" or "Netscape".
 const char* MailboxKindName(MailboxKind kind);
 
-// A separator line (without its line end): Pine, "From " and an "@" in the next 255
-// characters; Netscape, "From - ".
+// A separator line (without its line end): Pine, a From_ line (IsFromLine); Netscape,
+// "From - ".
 bool IsSeparatorLine(std::string_view line, MailboxKind kind);
+
+// A From_ line, as mailbox writers put before each message:
+//   "From " sender blanks day-name month-name day time [zone...] year [zone...]
+// the sender one token without blanks (an address, "MAILER-DAEMON", "-"), the names English
+// and three letters, the day one or two digits, the time hh:mm or hh:mm:ss, the year four
+// digits.
+bool IsFromLine(std::string_view line);
 
 // True for a line matching ^>*"From " (export adds one ">").
 bool NeedsFromQuote(std::string_view line);

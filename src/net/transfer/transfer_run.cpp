@@ -1,10 +1,13 @@
 #include "net/transfer/transfer_run.h"
 
+#include "core/filters/spool_filing.h"
 #include "core/messages/spool_message.h"
 #include "core/run_outcome.h"
+#include "core/settings/settings.h"
 #include "core/status_text.h"
 #include "core/store/mail_dirs.h"
 #include "core/user_interface.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 
@@ -99,7 +102,9 @@ void TransferRun::GetSendAll() {
   Result("Retrieving mail...");
   int skipped = 0;
   int received = DoGetAll(skipped);
-  int left = received > 0 ? DoFiltering() : 0;
+  // Mail an earlier run left in the spool folder (one cut short after its retrieval, or an
+  // interrupted filing) is filtered too, not only what this run received.
+  int left = received > 0 || SpoolHoldsNewMail(ResolvePath(MailSettings.MailDirectory + "Spool")) ? DoFiltering() : 0;
   Result(TransferSummary(sent, received, skipped, Failed, left, SendMail1.NotSent, CancelledAll));
 }
 

@@ -59,7 +59,8 @@ class TransferRun {
   int DoFilter();                     // returns the count left in the spool folder
 
   // Get / Send All: makes sure the mail tree exists (nothing happens when it cannot be
-  // made), sends the spool folder, retrieves, filters when anything was received, and
+  // made), sends the spool folder, retrieves, filters when anything was received or the
+  // spool folder holds mail to filter from before, and
   // leaves the summary as the result line.
   void GetSendAll();
   // The filtering run after a retrieval, and Run Filter. Returns the count left in Spool.

@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -16,6 +15,7 @@
 #include "ui/common/file_dialog_state.h"
 #include "ui/common/named.h"
 #include "ui/common/qt_text.h"
+#include "ui/viewer/opened_attachments.h"
 
 namespace corvelle {
 namespace {
@@ -26,13 +26,9 @@ std::string ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-// The file name part, and a name that cannot leave the folder it is saved in.
-QString SafeName(const std::string& name) {
-  QString text = TextToQt(name);
-  text.replace('/', '_').replace(QChar('\0'), '_');
-  if (text.isEmpty() || text == "." || text == "..") text = "attachment";
-  return text;
-}
+// A name that cannot leave the folder it is saved in, without control characters, short
+// enough for a file system.
+QString SafeName(const std::string& name) { return TextToQt(OpenedAttachmentName(name)); }
 
 }  // namespace
 
@@ -135,15 +131,17 @@ void TAttachmentPane::SaveClick() {
   if (SaveAttachment(row, PathFromQt(chosen), true)) RememberSaveFolder(chosen);
 }
 
-// The attachment goes to a private temporary folder and the desktop opens it from there.
+// The attachment goes to the process's private folder and the desktop opens it from there;
+// the folder stays until the program ends, since the application opening the file needs it.
 void TAttachmentPane::OpenClick() {
   const int row = AttachmentList->indexOfTopLevelItem(AttachmentList->currentItem());
   if (row < 0) return;
-  auto* folder = new QTemporaryDir;
-  folder->setAutoRemove(false);  // the application opening the file needs it after we return
-  const QString path = QDir(folder->path()).filePath(AttachmentList->currentItem()->text(0));
-  delete folder;
-  if (SaveAttachment(row, PathFromQt(path), false)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  const std::string path = ProcessAttachments().NewPath(PathFromQt(AttachmentList->currentItem()->text(0)));
+  if (path.empty()) {
+    ShowMessage("Attachment could not be saved.");
+    return;
+  }
+  if (SaveAttachment(row, path, false)) QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(path)));
 }
 
 void TAttachmentPane::RemoveClick() {

@@ -111,5 +111,20 @@ TEST_F(TransferRunTest, ASendThatFailsSpoolsTheWindowLinesAndCancelAllStopsTheRe
   EXPECT_EQ(Names("Spool").size(), 1u);
 }
 
+// A run cut short after its retrieval left messages in the spool folder: the next Get files
+// them even when it receives nothing itself.
+TEST_F(TransferRunTest, GetFiltersMailLeftInTheSpoolWhenItReceivesNone) {
+  MailSettings.SendServer = MailSettings.MailServer = "127.0.0.1";
+  MailSettings.SendPort = MailSettings.MailPort = ClosedPort();
+  const std::string left = "From: a@x\r\nSubject: left over\r\n\r\nbody\r\n";
+  Spool("0.new", left);
+  Strings results;
+  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
+  run.GetSendAll();
+  EXPECT_EQ(Contents("Inbox"), Strings{left});
+  EXPECT_EQ(Names("Spool"), Strings{});
+  EXPECT_EQ(results.back(), "0 received messages, 0 errors. Transmission error.");
+}
+
 }  // namespace
 }  // namespace corvelle

@@ -1,0 +1,68 @@
+#pragma once
+// Filing spool files into several folders so that a crash at any moment neither loses a
+// message nor leaves a second copy in any folder.
+//
+// For a spool file S and folders F1..Fn (n >= 2):
+//   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed);
+//   2. a record (a hidden ".<name>.filing-list" naming S and its folder list, for a batch
+//      of such files at once) is written and flushed;
+//   3. S itself becomes ".S.copy-<n>";
+//   4. each ".S.copy-<i>" is moved into Fi, in order, the last one last, stopping at the
+//      first move that fails;
+//   5. once the folders are flushed (Settle), the record is removed.
+// A move is a rename, so a work file still present has not reached its folder and one gone
+// has. The next pass finishes what a record names (FinishInterrupted); work files without a
+// record were never promised to any folder and are removed, while S itself still waits.
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+class SpoolFiling {
+ public:
+  // `spool`: the resolved spool folder, ending in "/".
+  explicit SpoolFiling(std::string spool) : spool_(std::move(spool)) {}
+
+  // Files `name` of the spool folder into every folder of the list `folders` (one or
+  // several); `header` (its header lines) names the filed copies. A file for several
+  // folders is filed with its batch (at the latest by Settle). One that does not reach
+  // every folder is counted in Failed(), and stays either untouched or recorded, to be
+  // finished by the next pass.
+  void File(const std::string& name, const std::string& folders, const std::vector<std::string>& header);
+  int Failed() const { return failed_; }
+
+  // Completes every filing that a record names, making missing folders. Returns how many
+  // could not be completed (they stay recorded).
+  int FinishInterrupted();
+
+  // Removes the program's own work files: copies without a record and the temporary files
+  // of writes that never completed. None of them is the only copy of a message. Returns
+  // how many were removed.
+  int RemoveStaleWorkFiles();
+
+  // Files the batch waiting, flushes every folder that received files, then removes the
+  // records of completed filings.
+  void Settle();
+
+ private:
+  struct Pending {
+    std::string name;
+    std::vector<std::string> folders;
+    std::vector<std::string> header;
+  };
+  void FileBatch();
+  bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
+
+  std::string spool_;
+  std::set<std::string> touched_;
+  std::vector<std::string> done_records_;
+  std::vector<Pending> batch_;
+  int failed_ = 0;
+};
+
+// True when `spool` holds a message to filter: a ".new" or ".mai" file, or a filing record.
+bool SpoolHoldsNewMail(const std::string& spool);
+
+}  // namespace corvelle
