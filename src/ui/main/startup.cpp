@@ -9,6 +9,7 @@
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/setup_dlg.h"
+#include "ui/viewer/opened_attachments.h"
 
 namespace corvelle {
 
@@ -31,6 +32,8 @@ bool TCorvelProg::StartUp() {
 
   OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
   DoCommonTextFill();
+  // Opened attachments that ended runs left behind go now, not at the next opening.
+  ProcessAttachments();
   InStartup = false;
   UpdateMenuItems();
   return true;
