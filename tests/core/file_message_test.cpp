@@ -76,6 +76,8 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
       {"cut between letters", {"Subject: " + std::string(60, '\xe9')}, Letters(50), ""},
       {"folded encoded subject", {"Subject: =?UTF-8?Q?Caf=C3=A9?=", "\t=?UTF-8?Q?_ok?=", "From: Ann", "\t<a@x>"},
        Pad("Caf\xc3\xa9 ok", 50), "Ann (a@x)"},
+      {"folded base64 subject", {"Subject: =?UTF-8?B?UsO8Y2s=?=", "\t=?UTF-8?B?IEZvdG9z?="}, Pad("R\xc3\xbc" "ck Fotos", 50),
+       ""},
       // 110 letters in one encoded word of 308 bytes: decoded whole, then cut.
       {"long encoded subject", {"Subject: =?UTF-8?B?" + Repeat("w6nDqcOp", 36) + "w6nDqQ==?="}, Letters(50), ""},
   };
