@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/books/auto_add.h"
+#include "core/store/addresses.h"
 #include "core/settings/settings.h"
 #include "core/store/message_text.h"
 #include "support/mail_fixture.h"
@@ -88,6 +89,16 @@ TEST_F(AddressBookTest, OfferedAddresses) {
     EXPECT_EQ(offer.pending, row.pending) << row.texts[0];
     EXPECT_EQ(offer.full_name, row.name) << row.texts[0];
   }
+}
+
+// A message window's address line offers the sender as the header wrote it: a comma in a
+// quoted name leaves one address with its name.
+TEST_F(AddressBookTest, AutoAddOfAQuotedNameWithAComma) {
+  Lines entries;
+  SplitAddressList(entries, "\"Doe, John\" <john@example.com>");
+  OfferedAddresses offer = OfferAddresses(entries);
+  EXPECT_EQ(offer.pending, Lines{"john@example.com"});
+  EXPECT_EQ(offer.full_name, "Doe, John");
 }
 
 }  // namespace

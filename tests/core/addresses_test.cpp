@@ -22,9 +22,24 @@ TEST(AddressesTest, ExtractTrimAndSplit) {
   for (const char* text : {"a b", "<a", "a>", "(a", "a)"}) EXPECT_FALSE(IsPlainAddress(text)) << text;
   EXPECT_EQ(TrimBlanks("\t  x\t") + TrimBlanks(" \t ") + TrimBlanks(" a b "), "xa b");
   EXPECT_EQ(TrimBlanks("  " + std::string(254, 'x') + " y"), std::string(254, 'x')) << "at most 255 kept";
-  std::pair<std::string, Lines> splits[] = {
-      {"a, b ,c", {"a,", "b,", "c"}}, {"\"Lee, Ann\" <a@b>,", {"\"Lee,", "Ann\" <a@b>,"}}, {"", {}}};
-  for (Lines list = {"stale"}; const auto& [text, lines] : splits) {
+}
+
+// One splitter for every address list: a comma splits only outside a quoted name, angle
+// brackets and a comment.
+TEST(AddressesTest, ListsSplitOnlyAtCommasBetweenAddresses) {
+  std::pair<std::string, Lines> rows[] = {
+      {"a, b ,c", {"a,", "b,", "c"}},
+      {"", {}},
+      {"\"Doe, John\" <john@example.com>", {"\"Doe, John\" <john@example.com>"}},
+      {"\"Lee, Ann\" <a@b>, c@d,", {"\"Lee, Ann\" <a@b>,", "c@d,"}},
+      {"\"A \\\", B\" <a@x>, b@y", {"\"A \\\", B\" <a@x>,", "b@y"}},
+      {"a@x (Doe, J (the, elder)), b@y", {"a@x (Doe, J (the, elder)),", "b@y"}},
+      {"Odd <\"a,b\"@x>, c@y", {"Odd <\"a,b\"@x>,", "c@y"}},
+      {"a@x (it's \"quoted), b@y", {"a@x (it's \"quoted),", "b@y"}},
+      {" , a@x,, ,", {"a@x,"}},
+      {"\"never closed, a@x", {"\"never closed, a@x"}},
+  };
+  for (Lines list = {"stale"}; const auto& [text, lines] : rows) {
     SplitAddressList(list, text);
     EXPECT_EQ(list, lines) << text;
   }
@@ -93,7 +108,10 @@ TEST_F(ExpandTest, FromAddressOfAFile) {
   std::pair<std::string, std::string> rows[] = {
       {"Subject: s\r\nFROM:x\r\nFrom: Ann <ann@host>\r\n", "x"},
       {"Subject: s\n\nbody\nfrom: Ann <ann@host>\n", "ann@host"},  // the search goes on into the body
-      {"Subject: s\r\n", ""}};
+      {"Subject: s\r\n", ""},
+      {"From: \"Doe, John\"\r\n\t<john@example.com>\r\n", "john@example.com"},
+      {"From: a@x (Doe, J), b@y\r\n", "a@x"},
+      {"From: , Ann\n <ann@host>, b@y\nSubject: s\n", "ann@host"}};
   for (const auto& [text, address] : rows) {
     WriteFile(mail_dir + "m.mail", text);
     EXPECT_EQ(GetFromAddress(mail_dir + "m.mail"), address) << text;

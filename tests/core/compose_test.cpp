@@ -56,6 +56,47 @@ TEST(ReplyQuote, QuotesTheBodyWithoutTrailingBlankLinesThenTwoEmptyLines) {
   EXPECT_EQ(QuoteReply({"From: a@b", "", " "}).text, (Lines{"", ""})) << "the header's own empty line is trailing";
 }
 
+// A field goes on over the lines that start with a space or a TAB, wherever it is read:
+// the panel's subject and addresses, the reply's subject and recipients.
+TEST(HeaderFields, FoldedFieldsAreReadWhole) {
+  const Lines lines = {"Subject: A long subject",
+                       "\tfolded twice",
+                       "  here",
+                       "From: \"Doe,",
+                       "\tJohn\" <john@example.com>",
+                       "Cc: a@x,",
+                       "\tb@y",
+                       "Date: Mon,",
+                       "\t7 Dec 2026",
+                       "",
+                       "body"};
+  OpenedHeader header = ReadOpenedHeader(lines, OpenedKind::kReceived);
+  EXPECT_EQ(header.subject, "A long subject folded twice here");
+  EXPECT_EQ(header.date, "Mon, 7 Dec 2026");
+  EXPECT_EQ(Entries(header.addresses), Lines{"\"Doe, John\" <john@example.com>"});
+  EXPECT_EQ(Entries(header.cc), (Lines{"a@x,", "b@y"}));
+  ReplyQuote quote = QuoteReply(lines);
+  EXPECT_EQ(quote.subject, "Re: A long subject folded twice here");
+  EXPECT_EQ(quote.text.front(), "On Mon, 7 Dec 2026, you wrote:");
+  EXPECT_EQ(Entries(quote.from), Lines{"\"Doe, John\" <john@example.com>"});
+  // A long decoded subject is cut after 255 letters, not inside one.
+  std::string letters;
+  for (int i = 0; i < 300; ++i) letters += "\xc3\xa9";
+  EXPECT_EQ(ReadOpenedHeader({"Subject: " + letters}, OpenedKind::kReceived).subject, letters.substr(0, 510));
+}
+
+// The answered message as a reader sees it: a folded encoded subject and a sender whose
+// name holds a comma go whole into the reply.
+TEST(ReplyQuote, FoldedEncodedSubjectAndQuotedSender) {
+  ReplyQuote quote = QuoteReplyMessage(
+      "From: \"Doe, John\" <john@example.com>\r\n"
+      "Subject: =?UTF-8?B?w6lsw6h2ZQ==?=\r\n\t=?UTF-8?Q?_suite?=\r\n"
+      "Date: Mon, 7 Dec 2026\r\n\r\nHello\r\n");
+  EXPECT_EQ(quote.subject, "Re: \xc3\xa9l\xc3\xa8ve suite");
+  EXPECT_EQ(Entries(quote.from), Lines{"\"Doe, John\" <john@example.com>"});
+  EXPECT_EQ(quote.text, (Lines{"On Mon, 7 Dec 2026, you wrote:", "> Hello", "", ""}));
+}
+
 TEST(ReplyQuote, SenderAndCopiesWithContinuationLines) {
   ReplyQuote quote = QuoteReply({"From: Ann <a@x>,", "  b@y ", "Cc: c@z,", " d@w", "To: me@here", "", "body"});
   EXPECT_EQ(Entries(quote.from), (Lines{"Ann <a@x>,", "b@y"}));
@@ -66,8 +107,7 @@ TEST(OpenedHeader, EachKindReadsItsAddressLines) {
   const Lines lines = {"From: Joe <joe@a>,",
                        " ann@b",
                        "To: t1@x,",
-                       "\tno continuation",
-                       " t2@y",
+                       "\tt2@y",
                        "Cc: c1@z,",
                        " c2@w",
                        "Subject:   Hi  ",
@@ -79,8 +119,8 @@ TEST(OpenedHeader, EachKindReadsItsAddressLines) {
     Lines addresses, cc;
   } rows[] = {
       {OpenedKind::kReceived, {"Joe <joe@a>,", "ann@b"}, {"c1@z,", "c2@w"}},
-      {OpenedKind::kSent, {"t1@x,"}, {}},
-      {OpenedKind::kPostponed, {"t1@x,"}, {"c1@z,", "c2@w"}},
+      {OpenedKind::kSent, {"t1@x,", "t2@y"}, {}},
+      {OpenedKind::kPostponed, {"t1@x,", "t2@y"}, {"c1@z,", "c2@w"}},
   };
   for (const Row& row : rows) {
     OpenedHeader header = ReadOpenedHeader(lines, row.kind);
@@ -88,8 +128,8 @@ TEST(OpenedHeader, EachKindReadsItsAddressLines) {
     EXPECT_EQ(Entries(header.cc), row.cc) << static_cast<int>(row.kind);
     EXPECT_EQ(header.subject, "Hi");
     EXPECT_EQ(header.date, "Tue");
-    EXPECT_EQ(header.header_lines, 9u);
-    EXPECT_EQ(header.body_start, 10u);
+    EXPECT_EQ(header.header_lines, 8u);
+    EXPECT_EQ(header.body_start, 9u);
   }
   OpenedHeader headless = ReadOpenedHeader({"Subject: only", "To: x@y"}, OpenedKind::kSent);
   EXPECT_EQ(headless.header_lines, 2u);

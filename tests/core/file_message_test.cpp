@@ -23,6 +23,15 @@ std::string Pad(const std::string& s, size_t width) {
   return s + std::string(width - chars, ' ');
 }
 
+std::string Repeat(const std::string& piece, int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += piece;
+  return s;
+}
+
+// `count` times the letter e-acute in UTF-8.
+std::string Letters(int count) { return Repeat("\xc3\xa9", count); }
+
 class FileMessageTest : public testing::MailFixture {
  protected:
   void SetUp() override {
@@ -54,7 +63,7 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
       {"long fields cut", {"Subject: " + std::string(60, 's'), "From: " + std::string(40, 'f')},
        std::string(50, 's'), std::string(30, 'f')},
       {"continuation", {"From: Ann Lee", " (Work)", "Subject: s"}, Pad("s", 50), "Ann Lee (Work)"},
-      {"tab is no continuation", {"From: Ann", "\tLee", "Subject: s"}, Pad("s", 50), "Ann"},
+      {"tab continuation", {"From: Ann", "\tLee", "Subject: s"}, Pad("s", 50), "Ann Lee"},
       {"later line in front", {"From: b", "FROM: a", "Subject: y", "Subject: x"}, Pad("xy", 50), "ab"},
       {"colon needs a space", {"From:x", "Subject:y"}, none, ""},
       {"two spaces", {"From:  x", "Subject: s"}, Pad("s", 50), "x"},
@@ -64,11 +73,13 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
       // Encoded words are decoded before naming, and a long name is cut between letters.
       {"encoded words", {"Subject: =?UTF-8?Q?Caf=C3=A9?=", " =?UTF-8?Q?_ok?=", "From: =?ISO-8859-1?Q?Jos=E9?= <j@x>"},
        Pad("Caf\xc3\xa9 ok", 50), "Jos\xc3\xa9 (j@x)"},
-      {"cut between letters", {"Subject: " + std::string(60, '\xe9')}, [] {
-         std::string s;
-         for (int i = 0; i < 50; ++i) s += "\xc3\xa9";
-         return s;
-       }(), ""},
+      {"cut between letters", {"Subject: " + std::string(60, '\xe9')}, Letters(50), ""},
+      {"folded encoded subject", {"Subject: =?UTF-8?Q?Caf=C3=A9?=", "\t=?UTF-8?Q?_ok?=", "From: Ann", "\t<a@x>"},
+       Pad("Caf\xc3\xa9 ok", 50), "Ann (a@x)"},
+      {"folded base64 subject", {"Subject: =?UTF-8?B?UsO8Y2s=?=", "\t=?UTF-8?B?IEZvdG9z?="}, Pad("R\xc3\xbc" "ck Fotos", 50),
+       ""},
+      // 110 letters in one encoded word of 308 bytes: decoded whole, then cut.
+      {"long encoded subject", {"Subject: =?UTF-8?B?" + Repeat("w6nDqcOp", 36) + "w6nDqQ==?="}, Letters(50), ""},
   };
   for (const Row& row : rows)
     EXPECT_EQ(FiledName(row.lines), row.subject + Pad(row.sender, 30) + ".newmail") << row.name;
@@ -76,6 +87,8 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
   MailSettings.DecodeNames = "0";
   EXPECT_EQ(FiledName({"Subject: =?UTF-8?Q?Caf=C3=A9?=", "From: caf\xe9"}),
             Pad("=-UTF-8-Q-Caf=C3=A9-=", 50) + Pad("caf", 30) + ".newmail");
+  EXPECT_EQ(FiledName({"Subject: first", "\tsecond", "From: Ann", " Lee"}),
+            Pad("first second", 50) + Pad("Ann Lee", 30) + ".newmail");
   MailSettings.DecodeNames = "1";
 }
 

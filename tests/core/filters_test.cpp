@@ -108,7 +108,7 @@ TEST_F(FiltersTest, SwapDeleteAndFormat) {
 
 TEST(MatchConditionTest, HeaderFieldsAndBodyIgnoringCase) {
   const Lines message = {"From: John Smith", "To: ann@x,", " bob@y", "Received: a", "X: z", "Received: from relay",
-                         "Subject: Your invoice", "", "Please pay the INVOICE", "To: carol"};
+                         "Subject: Your invoice", "\tfor December", "", "Please pay the INVOICE", "To: carol"};
   struct Row {
     const char *header, *search;
     bool match;
@@ -116,6 +116,7 @@ TEST(MatchConditionTest, HeaderFieldsAndBodyIgnoringCase) {
       {"from", "SMITH", true},   {"To", "bob", true},        {"To", "carol", false},    {"received", "RELAY", true},
       {"From", "", false},       {"*DEFAULT*", "", true},    {"*Message Text*", "invoice", true},
       {"*message text*", "your", false}, {"Subject", "subject:", true}, {"X", "smith", false}, {"Fro", "john", false},
+      {"subject", "invoice for dec", true},  {"To", "ann@x, bob", true},
   };
   for (const Row& row : rows)
     EXPECT_EQ(MatchCondition(row.header, row.search, message), row.match) << row.header << " / " << row.search;

@@ -41,6 +41,12 @@ const std::string kPdf = Part(
     "Content-Disposition: attachment; filename=\"r.pdf\"\r\n",
     "JVBERi0xLjQK");  // "%PDF-1.4\n"
 
+std::string Repeat(const std::string& piece, int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += piece;
+  return s;
+}
+
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   return text;
@@ -122,6 +128,22 @@ TEST(MimeCorpus, TextAndAttachmentsAsAReaderSeesThem) {
       {"boundary never used", kHead + "Content-Type: multipart/mixed; boundary=q\r\n\r\nonly text\r\n",
        "only text", ""},
       {"NUL bytes kept", Single("text/plain", "8bit", "a\0b"s), "a\0b"s, ""},
+      // UTF-8 with a bad byte keeps its letters: each bad sequence is one U+FFFD.
+      {"UTF-8 with bad bytes", Single("text/plain; charset=utf-8", "8bit", "Gr\xc3\xbc\xc3\x9f \xff e\xe2\x82 \xc0\xaf"),
+       "Gr\xc3\xbc\xc3\x9f \xef\xbf\xbd e\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd", ""},
+      {"unlabelled UTF-8 with a bad byte", "Subject: s\r\n\r\ncaf\xc3\xa9 \x80\r\n", "caf\xc3\xa9 \xef\xbf\xbd", ""},
+      {"surrogates and overlong forms are bad",
+       Single("text/plain; charset=utf-8", "8bit", "\xc3\xa9\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80"),
+       "\xc3\xa9" + Repeat("\xef\xbf\xbd", 10), ""},
+      // A type without a subtype is text/plain.
+      {"text without subtype", Single("text", "", "Hello"), "Hello", ""},
+      {"text without subtype, charset", Single("text; charset=iso-8859-1", "8bit", "caf\xe9"), "caf\xc3\xa9", ""},
+      {"empty text parts are empty text",
+       kHead + Multi("alternative", {Part("Content-Type: text/plain\r\n", ""), Part("Content-Type: text/html\r\n", "")}),
+       "", ""},
+      {"body without the empty line before it", "From: a@x\r\nSubject: s\r\nHello there\r\nsecond: line\r\n",
+       "Hello there\nsecond: line", ""},
+      {"no header at all", "Hello there\r\n\r\nbye\r\n", "Hello there\n\nbye", ""},
       {"header only", "Subject: s\r\n", "", ""},
       {"empty file", "", "", ""},
       {"multipart nested 200 deep", kHead + nested, Trimmed(nested_text), ""},
@@ -162,15 +184,69 @@ TEST(MimeHeaders, EncodedWordsDecodeToUtf8) {
       {"=?koi8-r?Q?=F0=D2?=", "\xd0\x9f\xd1\x80"},
       {"raw caf\xe9", "raw caf\xc3\xa9"},
       {"folded\r\n =?UTF-8?Q?x?=", "folded x"},
+      {"folded\r\n\tby a TAB", "folded by a TAB"},
+      // Each word decoded on its own: a padded base64 word does not end the next one.
+      {"=?UTF-8?B?UsO8Y2s=?=\r\n\t=?UTF-8?B?IEZvdG9z?=", "R\xc3\xbc" "ck Fotos"},
+      {"=?UTF-8?Q?=C3?= =?utf-8?Q?=A9t=C3=A9?=", "\xc3\xa9t\xc3\xa9"},  // a letter split between two words
+      {"=?iso-8859-1?Q?=E9?= =?UTF-8*en?Q?=C3=A9?= x =?us-ascii?Q?y?=z", "\xc3\xa9\xc3\xa9 x yz"},
+      {"=?UTF-8?Q?a?=  b =?UTF-8?X?c?= =?UTF-8?B?QUI?=", "a  b =?UTF-8?X?c?= AB"},
       {"=?broken?Q", "=?broken?Q"},
   };
   for (const auto& [raw, decoded] : rows) EXPECT_EQ(DecodeHeaderText(raw), decoded) << raw;
   // A decoded name with a comma is quoted: the address list still splits where it did.
   const std::vector<std::string> lines = DecodedMessageLines(
       "Subject: =?UTF-8?Q?Caf=C3=A9?=\r\nFrom: =?UTF-8?Q?Jos=C3=A9?=\r\n <j@x>\r\n"
-      "Cc: =?UTF-8?Q?Doe=2C_J=C3=BC?= <d@x>, e@x\r\nTo: a@x (Ann)\r\n\r\nbody\r\n");
+      "Cc: =?UTF-8?Q?Doe=2C_J=C3=BC?= <d@x>, e@x,\r\n \"=?UTF-8?B?UsO8Y2s=?=\r\n =?UTF-8?B?IEZvdG9z?=\" <r@x>\r\n"
+      "To: a@x (Ann)\r\n\r\nbody\r\n");
   EXPECT_EQ(lines, (std::vector<std::string>{"Subject: Caf\xc3\xa9", "From: Jos\xc3\xa9 <j@x>",
-                                             "Cc: \"Doe, J\xc3\xbc\" <d@x>, e@x", "To: a@x (Ann)", "", "body"}));
+                                             "Cc: \"Doe, J\xc3\xbc\" <d@x>, e@x, R\xc3\xbc" "ck Fotos <r@x>",
+                                             "To: a@x (Ann)", "", "body"}));
+}
+
+TEST(MimeHtml, TextAsAReaderSeesIt) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"caf&eacute; &mdash; na&iuml;ve&hellip; &rsquo;&euro;&nbsp;&amp;",
+       "caf\xc3\xa9 \xe2\x80\x94 na\xc3\xafve\xe2\x80\xa6 \xe2\x80\x99\xe2\x82\xac &"},
+      {"&#233;&#x2014;&unknownname;", "\xc3\xa9\xe2\x80\x94&unknownname;"},
+      {"<ul><li>Item one</li><li>Item two</li></ul>Visit the shop", "Item one\nItem two\nVisit the shop"},
+      {"<h5>Title</h5>text<section>more</section><blockquote>quoted</blockquote>end", "Title\ntext\nmore\nquoted\nend"},
+      {"<table><tr><td>Item</td><td>5.00</td></tr><tr><td>Tax</td><td>1.00</td></tr></table>Total",
+       "Item 5.00\nTax 1.00\nTotal"},
+      {"See <a href=\"https://shop.example/a?b=1&amp;c=2\">the shop</a>.", "See the shop <https://shop.example/a?b=1&c=2>."},
+      {"<a href=\"https://x.example/\">https://x.example/</a> <a href=\"mailto:a@x\">a@x</a> <a href=\"#top\">up</a>",
+       "https://x.example/ a@x up"},
+      {"<a href=\"https://x.example/\"><img src=\"logo.png\"></a>", "<https://x.example/>"},
+      {"<p>one</p>\n\n<p>  two  \n lines </p><br><br><br>three", "one\ntwo lines\n\nthree"},
+      {"<pre>  code\n    indented</pre>after", "  code\n    indented\nafter"},
+      {"<html><head><title>t</title><style>p{}</style><script>x()</script></head><body>only</body></html>", "only"},
+      {"<meta charset=\"iso-8859-1\"><p>\xc3\xa9t\xc3\xa9</p>", "\xc3\xa9t\xc3\xa9"},  // UTF-8 already
+      {"unclosed <b>bold <i>and < broken", "unclosed bold and < broken"},
+      {"", ""},
+  };
+  for (const auto& [html, text] : rows) EXPECT_EQ(HtmlToText(html), text) << html;
+  // Markup nested deeper than any real mail is read without exhausting the stack.
+  EXPECT_EQ(HtmlToText(Repeat("<div>", 200000) + "deep" + Repeat("</div>", 200000)), "deep");
+}
+
+// The decoded view shows the fields a reader needs; the rest is for "Show source". A
+// folded field is unfolded before it is decoded.
+TEST(MimeHeaders, ReaderFieldsOnly) {
+  const std::string message =
+      "Return-Path: <bounce@x>\r\nReceived: from a\r\n\tby b; Mon, 7 Dec 2026\r\n"
+      "From: \"Doe, John\"\r\n\t<john@example.com>\r\nTo: Ann <ann@x>\r\nCc: c@x\r\nReply-To: r@x\r\n"
+      "Subject: =?UTF-8?B?w6lsw6h2ZQ==?=\r\n\t=?UTF-8?Q?_et_ma=C3=AEtre?=\r\nDate: Mon, 7 Dec 2026\r\n"
+      "Message-ID: <1@x>\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nbody\r\n";
+  EXPECT_EQ(DecodedMessageLines(message),
+            (std::vector<std::string>{"From: \"Doe, John\" <john@example.com>", "To: Ann <ann@x>", "Cc: c@x",
+                                      "Reply-To: r@x", "Subject: \xc3\xa9l\xc3\xa8ve et ma\xc3\xaetre",
+                                      "Date: Mon, 7 Dec 2026", "", "body"}));
+  const std::vector<std::string> all = DecodedMessageLines(message, HeaderFields::kAll);
+  ASSERT_EQ(all.size(), 13u);
+  EXPECT_EQ(all[1], "Received: from a by b; Mon, 7 Dec 2026");
+  EXPECT_EQ(all[10], "Content-Type: text/plain; charset=utf-8");
+  // Without the empty line, the body starts at the first line that is no header field.
+  EXPECT_EQ(DecodedMessageLines("Subject: s\r\nHello there\r\nsecond\r\n"),
+            (std::vector<std::string>{"Subject: s", "", "Hello there", "second"}));
 }
 
 // The wire copy for a 7-bit server: 8-bit parts become quoted-printable and read back the

@@ -3,24 +3,31 @@
 #include <algorithm>
 
 #include "core/store/addresses.h"
-#include "platform/paths.h"
+#include "core/store/file_naming.h"
+#include "core/store/header_lines.h"
 
 namespace corvelle {
+namespace {
+
+constexpr size_t kMaxFieldCharacters = 255;
+
+std::string CutValue(std::string_view value) {
+  value = Trimmed(value);
+  return std::string(Trimmed(value.substr(0, Utf8PrefixBytes(value, kMaxFieldCharacters))));
+}
+
+}  // namespace
 
 std::string FieldValue(std::string_view line, size_t prefix_size) {
-  return TrimBlanks(line.substr(std::min(prefix_size, line.size())));
+  return CutValue(line.substr(std::min(prefix_size, line.size())));
+}
+
+std::string FieldValue(const std::vector<std::string>& lines, size_t at, size_t prefix_size) {
+  return CutValue(UnfoldedField(lines, at, prefix_size));
 }
 
 std::string AddressText(const std::vector<std::string>& lines, size_t at) {
-  const std::string& line = lines[at];
-  std::string text = FieldValue(line, line.find(':') + 2);
-  for (size_t next = at + 1; next < lines.size() && !lines[next].empty() && lines[next][0] == ' '; ++next) {
-    text += ' ';
-    text += TrimBlanks(lines[next]);
-  }
-  // A continuation of blanks only leaves the joining space behind.
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
-  return text;
+  return UnfoldedField(lines, at, lines[at].find(':') + 2);
 }
 
 size_t HeaderLineCount(const std::vector<std::string>& lines) {

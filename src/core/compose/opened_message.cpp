@@ -42,9 +42,9 @@ OpenedHeader ReadOpenedHeader(const std::vector<std::string>& lines, OpenedKind 
   for (size_t i = 0; i < header.header_lines; ++i) {
     const std::string& line = lines[i];
     if (StartsWithIgnoringCase(line, "subject: ")) {
-      header.subject = FieldValue(line, 9);
+      header.subject = FieldValue(lines, i, 9);
     } else if (StartsWithIgnoringCase(line, "date: ")) {
-      header.date = FieldValue(line, 6);
+      header.date = FieldValue(lines, i, 6);
     } else if (StartsWithIgnoringCase(line, received ? "from: " : "to: ")) {
       header.addresses = AddressText(lines, i);
     } else if (kind != OpenedKind::kSent && StartsWithIgnoringCase(line, "cc: ")) {

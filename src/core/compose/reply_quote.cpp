@@ -10,9 +10,9 @@ namespace {
 
 bool IsBlankLine(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
-std::string ReplySubject(const std::string& line) {
-  std::string subject = FieldValue(line, 9);
-  while (StartsWithIgnoringCase(subject, "re:")) subject = TrimBlanks(std::string_view(subject).substr(3));
+std::string ReplySubject(const std::vector<std::string>& lines, size_t at) {
+  std::string subject = FieldValue(lines, at, 9);
+  while (StartsWithIgnoringCase(subject, "re:")) subject = std::string(Trimmed(std::string_view(subject).substr(3)));
   return "Re: " + subject;
 }
 
@@ -26,13 +26,13 @@ ReplyQuote QuoteReply(std::vector<std::string> lines) {
   for (size_t i = 0; i < header_lines; ++i) {
     const std::string& line = lines[i];
     if (StartsWithIgnoringCase(line, "subject: ")) {
-      quote.subject = ReplySubject(line);
+      quote.subject = ReplySubject(lines, i);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
       quote.from = AddressText(lines, i);
     } else if (StartsWithIgnoringCase(line, "cc: ")) {
       quote.cc = AddressText(lines, i);
     } else if (StartsWithIgnoringCase(line, "date: ")) {
-      attribution = "On " + FieldValue(line, 6) + ", you wrote:";
+      attribution = "On " + FieldValue(lines, i, 6) + ", you wrote:";
     }
   }
   if (header_lines < lines.size()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/store/header_lines.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -30,11 +31,7 @@ bool BodyContains(std::string_view search, const std::vector<std::string>& messa
 
 bool FieldContains(std::string_view header, std::string_view search, const std::vector<std::string>& message) {
   for (size_t i = 0; i < message.size() && !message[i].empty(); ++i) {
-    if (!StartsWithField(message[i], header)) continue;
-    if (ContainsIgnoringCase(message[i], search)) return true;
-    while (i + 1 < message.size() && !message[i + 1].empty() && message[i + 1][0] == ' ') {
-      if (ContainsIgnoringCase(message[++i], search)) return true;
-    }
+    if (StartsWithField(message[i], header) && ContainsIgnoringCase(UnfoldedField(message, i, 0), search)) return true;
   }
   return false;
 }

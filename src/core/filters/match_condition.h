@@ -16,9 +16,10 @@ inline constexpr std::string_view kMessageTextHeader = "*message text*";  // the
 //   "*Default*"       always;
 //   "*Message Text*"  some line after the first empty line contains `search` (a message
 //                     without an empty line has no body);
-//   any other name    some header line starting with `header` + ":" (the field name
-//                     included), or one of its continuation lines (starting with a space),
-//                     contains `search`; every field of that name is tried.
+//   any other name    some header field starting with `header` + ":" contains `search`,
+//                     the field name included, its continuation lines (starting with a
+//                     space or a TAB) unfolded (UnfoldedField), so a search may span a
+//                     fold; every field of that name is tried.
 // An empty `search` matches nothing except under "*Default*".
 bool MatchCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message);
 

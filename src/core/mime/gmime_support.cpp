@@ -52,4 +52,15 @@ std::string PartContent(GMimePart* part) {
   return StreamBytes(out.get());
 }
 
+std::string PartEncodedContent(GMimePart* part) {
+  GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+  GMimeStream* stream = wrapper ? g_mime_data_wrapper_get_stream(wrapper) : nullptr;
+  if (!stream) return "";
+  GRef<GMimeStream> out(g_mime_stream_mem_new());
+  g_mime_stream_reset(stream);
+  g_mime_stream_write_to_stream(stream, out.get());
+  g_mime_stream_reset(stream);
+  return StreamBytes(out.get());
+}
+
 }  // namespace corvelle

@@ -34,4 +34,7 @@ std::string ObjectBytes(GMimeObject* object);
 // The decoded content of a leaf part ("" when it has none).
 std::string PartContent(GMimePart* part);
 
+// The content of a leaf part as the message holds it, still in its transfer encoding.
+std::string PartEncodedContent(GMimePart* part);
+
 }  // namespace corvelle

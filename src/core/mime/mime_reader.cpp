@@ -4,14 +4,27 @@
 
 #include "core/mime/gmime_support.h"
 #include "core/mime/mime_text.h"
+#include "core/store/header_lines.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
 
+// A Content-Type without a "/" in its type ("text", "text; charset=utf-8") is no valid one,
+// and a part whose type is not valid is plain text (RFC 2045 5.2); GMime takes it for
+// application/octet-stream.
+bool HasInvalidType(GMimeObject* object) {
+  const char* raw = g_mime_object_get_header(object, "Content-Type");
+  if (!raw) return false;
+  std::string_view type = raw;
+  type = type.substr(0, type.find(';'));
+  return type.find('/') == std::string_view::npos;
+}
+
 std::string MimeType(GMimeObject* object) {
   GMimeContentType* type = g_mime_object_get_content_type(object);
-  return AsciiLower(type ? TakeGString(g_mime_content_type_get_mime_type(type)) : "text/plain");
+  if (!type || HasInvalidType(object)) return "text/plain";
+  return AsciiLower(TakeGString(g_mime_content_type_get_mime_type(type)));
 }
 
 // The decoded content of a leaf part, or the whole text of an attached message.
@@ -20,6 +33,17 @@ std::string Content(GMimeObject* object) {
   GMimeMessage* inner = GMIME_IS_MESSAGE_PART(object) ? g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)) : nullptr;
   // Message files end their lines in CR LF; so does an attached message saved as one.
   return inner ? ObjectBytes(GMIME_OBJECT(inner)) : std::string();
+}
+
+// The content of an inline text part; text that its transfer encoding cannot decode (broken
+// base64 comes out as nothing) is shown as it stands.
+std::string TextContent(GMimeObject* object) {
+  std::string text = Content(object);
+  if (text.empty() && GMIME_IS_PART(object)) {
+    std::string encoded = PartEncodedContent(GMIME_PART(object));
+    if (encoded.find_first_not_of(" \t\r\n") != std::string::npos) return encoded;
+  }
+  return text;
 }
 
 bool IsAttachment(GMimeObject* object) {
@@ -57,10 +81,14 @@ class Walker {
       leaf_(object);
       return;
     }
-    std::string text = TextToUtf8(Content(object), Charset(object));
+    std::string text = TextToUtf8(TextContent(object), Charset(object));
     if (MimeType(object) == "text/html") text = HtmlToText(text);
     Append(text);
+    saw_text_ = true;
   }
+
+  // True when an inline text part was met, even an empty one.
+  bool SawText() const { return saw_text_; }
 
  private:
   // The plain alternative when there is one, else the last (the richest the sender had).
@@ -82,6 +110,7 @@ class Walker {
 
   MimeContent& content_;
   Leaf leaf_;
+  bool saw_text_ = false;
 };
 
 std::string AttachmentName(GMimeObject* object) {
@@ -92,14 +121,24 @@ std::string AttachmentName(GMimeObject* object) {
   return "";
 }
 
-// The body after the header, as text: what a reader gets when the structure is unusable.
+// The message as GMime must see it: a header that does not end with an empty line ends at
+// its first line that is no header line, which starts the body (as Python's parser reads
+// it); the empty line is put in before that line. `storage` holds such a copy.
+std::string_view WithBodySeparator(std::string_view bytes, std::string& storage) {
+  const size_t header = HeaderSize(bytes);
+  if (header == bytes.size() || bytes[header] == '\n' || bytes.substr(header).starts_with("\r\n")) return bytes;
+  storage.reserve(bytes.size() + 2);
+  storage.append(bytes.substr(0, header)).append("\r\n").append(bytes.substr(header));
+  return storage;
+}
+
+// The body after the header (WithBodySeparator), as text: what a reader gets when the
+// structure is unusable.
 std::string RawBody(std::string_view bytes) {
-  size_t at = bytes.find("\n\r\n");
-  size_t lf = bytes.find("\n\n");
-  if (lf < at) at = lf - 1;
-  if (at == std::string_view::npos) return "";
+  const size_t header = HeaderSize(bytes);
+  if (header == bytes.size()) return "";
   std::string body;
-  for (char c : TextToUtf8(bytes.substr(bytes.find('\n', at + 1) + 1), ""))
+  for (char c : TextToUtf8(bytes.substr(bytes.find('\n', header) + 1), ""))
     if (c != '\r') body += c;
   return body;
 }
@@ -116,20 +155,34 @@ bool IsAddressField(const std::string& name) {
 }
 
 // ReadMimeContent; with `contents`, each attachment's bytes are kept there as well.
-MimeContent ReadContent(std::string_view bytes, std::vector<std::string>* contents) {
+MimeContent ReadContent(std::string_view file, std::vector<std::string>* contents) {
+  std::string storage;
+  const std::string_view bytes = WithBodySeparator(file, storage);
   MimeContent content;
   GRef<GMimeMessage> message = ParseMessage(bytes);
+  bool saw_text = false;
   if (message) {
-    Walker(content, [&](GMimeObject* leaf) {
+    Walker walker(content, [&](GMimeObject* leaf) {
       std::string data = Content(leaf);
       content.attachments.push_back({AttachmentName(leaf), MimeType(leaf), data.size()});
       if (contents) contents->push_back(std::move(data));
-    }).Walk(g_mime_message_get_mime_part(message.get()), 0);
+    });
+    walker.Walk(g_mime_message_get_mime_part(message.get()), 0);
+    saw_text = walker.SawText();
     if (const char* id = g_mime_message_get_message_id(message.get())) content.message_id = "<" + std::string(id) + ">";
     content.references = DecodeHeaderText(HeaderValue(message.get(), "References"));
   }
-  if (content.text.empty() && content.attachments.empty()) content.text = RawBody(bytes);
+  // Text parts that are empty are an empty text; only a message without any readable part
+  // is shown as its raw body.
+  if (!saw_text && content.attachments.empty()) content.text = RawBody(bytes);
   return content;
+}
+
+// The fields a reader is shown above the text; the rest is for "Show source".
+bool IsReaderField(std::string_view name) {
+  for (const char* field : {"from", "to", "cc", "date", "subject", "reply-to"})
+    if (SameNameIgnoringCase(name, field)) return true;
+  return false;
 }
 
 }  // namespace
@@ -141,8 +194,9 @@ MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& co
   return ReadContent(bytes, &contents);
 }
 
-bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out) {
-  GRef<GMimeMessage> message = ParseMessage(bytes);
+bool ExtractAttachment(std::string_view file, size_t index, std::string& out) {
+  std::string storage;
+  GRef<GMimeMessage> message = ParseMessage(WithBodySeparator(file, storage));
   if (!message) return false;
   MimeContent ignored;
   size_t seen = 0;
@@ -156,47 +210,46 @@ bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out) {
   return found;
 }
 
-std::vector<std::string> DecodedMessageLines(std::string_view bytes) {
-  return DecodedMessageLines(bytes, ReadMimeContent(bytes));
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, HeaderFields fields) {
+  return DecodedMessageLines(bytes, ReadMimeContent(bytes), fields);
 }
 
-std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content) {
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content, HeaderFields fields) {
   std::vector<std::string> lines;
-  // Header fields: a line that starts with a blank continues the field before it.
-  size_t at = 0;
-  while (at < bytes.size()) {
-    size_t end = bytes.find('\n', at);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view line = bytes.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // Header fields: a line that starts with a blank continues the field before it; one
+  // without a field before it belongs to none.
+  const std::string_view header = bytes.substr(0, HeaderSize(bytes));
+  for (size_t at = 0; at < header.size();) {
+    size_t end = header.find('\n', at);
+    if (end == std::string_view::npos) end = header.size();
+    std::string_view line = header.substr(at, end - at);
     at = end + 1;
-    if (line.empty()) break;
-    if ((line[0] == ' ' || line[0] == '\t') && !lines.empty())
-      lines.back() += line;
-    else
+    if (IsContinuationLine(line)) {
+      if (!lines.empty()) lines.back().append("\n").append(line);
+    } else {
       lines.emplace_back(line);
-  }
-  for (std::string& field : lines) {
-    size_t colon = field.find(':');
-    if (colon == std::string::npos) {
-      field = DecodeHeaderText(field);
-      continue;
     }
-    size_t value = field.find_first_not_of(" \t", colon + 1);
-    const std::string name = field.substr(0, colon);
-    const std::string raw = value == std::string::npos ? "" : field.substr(value);
-    field = name + ": " + (IsAddressField(name) ? DecodeAddressText(raw) : DecodeHeaderText(raw));
   }
-  lines.emplace_back();
+  std::vector<std::string> shown;
+  for (const std::string& field : lines) {
+    const size_t colon = field.find(':');
+    if (colon == std::string::npos) continue;  // a "From " line
+    const std::string name = field.substr(0, colon);
+    if (fields == HeaderFields::kReader && !IsReaderField(name)) continue;
+    const size_t value = field.find_first_not_of(" \t\r\n", colon + 1);
+    const std::string raw = value == std::string::npos ? "" : field.substr(value);
+    shown.push_back(name + ": " + (IsAddressField(name) ? DecodeAddressText(raw) : DecodeHeaderText(raw)));
+  }
+  shown.emplace_back();
   const std::string& text = content.text;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    lines.emplace_back(text, start, end - start);
+    shown.emplace_back(text, start, end - start);
     start = end + 1;
   }
-  return lines;
+  return shown;
 }
 
 }  // namespace corvelle

@@ -18,8 +18,9 @@ struct MimeAttachment {
 
 struct MimeContent {
   // UTF-8, lines ending in "\n": the text/plain parts that are shown inline (in an
-  // alternative, the plain one), else the text of the HTML; the raw body when no part
-  // could be read.
+  // alternative, the plain one), else the text of the HTML; empty when those are empty;
+  // the raw body when the message has no part that could be read. A Content-Type without
+  // a subtype is text/plain.
   std::string text;
   std::vector<MimeAttachment> attachments;  // in the order of the message
   std::string message_id;                   // "<...>", "" when none
@@ -36,11 +37,18 @@ MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& co
 // False when there is no such attachment.
 bool ExtractAttachment(std::string_view bytes, size_t index, std::string& out);
 
-// The message as display lines: every header field unfolded as "Name: " + decoded value,
-// an empty line, then the lines of MimeContent::text. Used by the viewer and for quoting.
-// The second form takes the message's content already read (ReadMimeContent(bytes)), so a
-// caller that needs both parses the message once.
-std::vector<std::string> DecodedMessageLines(std::string_view bytes);
-std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content);
+// Which header fields DecodedMessageLines shows: those a reader needs (From, To, Cc, Date,
+// Subject, Reply-To), or every one (a postponed message reopened keeps its own).
+enum class HeaderFields { kReader, kAll };
+
+// The message as display lines: the header fields in their order, each unfolded as
+// "Name: " + decoded value, an empty line, then the lines of MimeContent::text. A header
+// that does not end with an empty line ends at its first line that is no header line,
+// which starts the body. Used by the viewer and for quoting. The second form takes the
+// message's content already read (ReadMimeContent(bytes)), so a caller that needs both
+// parses the message once.
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, HeaderFields fields = HeaderFields::kReader);
+std::vector<std::string> DecodedMessageLines(std::string_view bytes, const MimeContent& content,
+                                             HeaderFields fields = HeaderFields::kReader);
 
 }  // namespace corvelle

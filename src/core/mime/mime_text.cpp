@@ -1,16 +1,92 @@
 #include "core/mime/mime_text.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 
+#include "core/mime/encoded_words.h"
 #include "core/mime/gmime_support.h"
+#include "core/store/addresses.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
 
-bool IsUtf8(std::string_view bytes) { return g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr); }
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The bytes of the well-formed UTF-8 sequence of two or more bytes at s[i] (Unicode's
+// table of well-formed sequences: no overlong forms, no surrogates, nothing above
+// U+10FFFF); 0 when there is none, and then `seen` holds the length of its longest start
+// that could still have become one (at least 1), which is replaced as one.
+size_t Utf8Sequence(std::string_view s, size_t i, size_t& seen) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  seen = 1;
+  size_t size = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    size = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    size = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    size = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (size_t k = 1; k < size; ++k, ++seen) {
+    if (i + k >= s.size()) return 0;
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) return 0;
+  }
+  return size;
+}
+
+// What the 8-bit bytes of a text are: all well-formed UTF-8, and whether any of them form a
+// multi-byte UTF-8 sequence at all.
+struct Utf8Census {
+  bool well_formed = true;
+  bool multi_byte = false;
+};
+
+Utf8Census CountUtf8(std::string_view bytes) {
+  Utf8Census census;
+  for (size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t seen = 0;
+    if (size_t size = Utf8Sequence(bytes, i, seen)) {
+      census.multi_byte = true;
+      i += size;
+    } else {
+      census.well_formed = false;
+      i += seen;
+    }
+  }
+  return census;
+}
+
+// The well-formed UTF-8 of `bytes` kept, each ill-formed sequence (its longest start that
+// could have become one) replaced by one U+FFFD.
+std::string RepairUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + 16);
+  for (size_t i = 0; i < bytes.size();) {
+    size_t seen = 0;
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      out += bytes[i++];
+    } else if (size_t size = Utf8Sequence(bytes, i, seen)) {
+      out += bytes.substr(i, size);
+      i += size;
+    } else {
+      out += kReplacement;
+      i += seen;
+    }
+  }
+  return out;
+}
 
 // Converts with iconv; false when the charset is unknown or the bytes do not fit it.
 bool Convert(std::string_view bytes, const char* from, std::string& out) {
@@ -31,63 +107,64 @@ std::string FromWindows1252(std::string_view bytes) {
     std::string piece;
     if (c < 0x80) out += static_cast<char>(c);
     else if (Convert(std::string_view(reinterpret_cast<const char*>(&c), 1), "CP1252", piece)) out += piece;
-    else out += "\xEF\xBF\xBD";
+    else out += kReplacement;
   }
   return out;
 }
 
-// Undoes header folding: line breaks go, the blanks after them stay.
+// Bytes whose charset is not known for sure as readable UTF-8: UTF-8 as it is; UTF-8 with a
+// few bad bytes (it holds multi-byte sequences) keeps its letters, each bad sequence U+FFFD;
+// 8-bit text without a single UTF-8 sequence was written in the Windows code page.
+std::string ReadableUtf8(std::string_view bytes) {
+  const Utf8Census census = CountUtf8(bytes);
+  if (census.well_formed) return std::string(bytes);
+  return census.multi_byte ? RepairUtf8(bytes) : FromWindows1252(bytes);
+}
+
+// Undoes header folding: line breaks go, the blanks after them stay (a TAB as a space).
 std::string Unfold(std::string_view raw) {
   std::string out;
   out.reserve(raw.size());
-  for (char c : raw)
-    if (c != '\r' && c != '\n') out += c;
+  bool after_break = false;
+  for (char c : raw) {
+    if (c == '\r' || c == '\n') {
+      after_break = true;
+      continue;
+    }
+    out += after_break && c == '\t' ? ' ' : c;
+    after_break = false;
+  }
   return out;
 }
 
-void AppendCodePoint(std::string& out, unsigned long cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  char buffer[8];
-  out.append(buffer, static_cast<size_t>(g_unichar_to_utf8(static_cast<gunichar>(cp), buffer)));
+// A display name as an address list shows it: in double quotes when it holds a character
+// that would change how the list splits or reads.
+std::string ListName(std::string name) {
+  if (name.find_first_of(",;:<>@\"()[]\\") == std::string::npos) return name;
+  std::string quoted = "\"";
+  for (char c : name) quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+  return quoted + "\"";
 }
 
-// "&name;" or "&#NNN;" at html[i]: appends what it stands for; returns the characters used
-// (0 when it is no reference, and the "&" is then taken as it is).
-size_t Reference(std::string_view html, size_t i, std::string& out) {
-  // Only a short look ahead: a text full of "&" costs linear time.
-  size_t end = html.substr(0, i + 12).find(';', i);
-  if (end == std::string_view::npos) return 0;
-  std::string name = AsciiLower(html.substr(i + 1, end - i - 1));
-  if (!name.empty() && name[0] == '#') {
-    bool hex = name.size() > 1 && name[1] == 'x';
-    char* stop = nullptr;
-    unsigned long cp = std::strtoul(name.c_str() + (hex ? 2 : 1), &stop, hex ? 16 : 10);
-    if (stop == name.c_str() + (hex ? 2 : 1) || *stop) return 0;
-    AppendCodePoint(out, cp);
-    return end - i + 1;
+// A quoted string without its quotes and quoted pairs; any other text as it is.
+std::string Unquoted(std::string_view s) {
+  if (s.size() < 2 || s.front() != '"' || s.back() != '"') return std::string(s);
+  std::string out;
+  for (size_t i = 1; i + 1 < s.size(); ++i) {
+    if (s[i] == '\\' && i + 2 < s.size()) ++i;
+    out += s[i];
   }
-  static constexpr std::array<std::pair<const char*, const char*>, 8> kNamed{{{"amp", "&"},
-                                                                             {"lt", "<"},
-                                                                             {"gt", ">"},
-                                                                             {"quot", "\""},
-                                                                             {"apos", "'"},
-                                                                             {"nbsp", " "},
-                                                                             {"copy", "\xC2\xA9"},
-                                                                             {"euro", "\xE2\x82\xAC"}}};
-  for (const auto& [key, value] : kNamed)
-    if (name == key) {
-      out += value;
-      return end - i + 1;
-    }
-  return 0;
+  return out;
 }
 
-bool BreaksLine(const std::string& tag) {
-  static constexpr std::array<const char*, 14> kBlocks{"br", "p", "/p", "div", "/div", "/tr", "li", "/h1",
-                                                       "/h2", "/h3", "/h4", "/table", "hr", "/blockquote"};
-  for (const char* block : kBlocks)
-    if (tag == block) return true;
-  return false;
+// One entry of an address list decoded: "Name <address>" with its name decoded (and quoted
+// when it must be); anything else decoded as a whole.
+std::string DecodeAddressEntry(std::string_view entry) {
+  const size_t angle = entry.rfind('<');
+  if (angle == std::string_view::npos || entry.back() != '>') return DecodeEncodedWords(entry);
+  const std::string name = DecodeEncodedWords(Unquoted(Trimmed(entry.substr(0, angle))));
+  const std::string address = TextToUtf8(entry.substr(angle), "");
+  return name.empty() ? address : ListName(name) + " " + address;
 }
 
 }  // namespace
@@ -101,104 +178,24 @@ std::string TextToUtf8(std::string_view bytes, std::string_view charset) {
     EnsureGMime();
     if (const char* iconv_name = g_mime_charset_iconv_name(name.c_str()); Convert(bytes, iconv_name, out)) return out;
   }
-  return IsUtf8(bytes) ? std::string(bytes) : FromWindows1252(bytes);
+  return ReadableUtf8(bytes);
 }
 
-std::string DecodeHeaderText(std::string_view raw) {
-  std::string text = Unfold(raw);
-  if (text.find("=?") == std::string::npos) return TextToUtf8(text, "");
-  EnsureGMime();
-  std::string out = TakeGString(g_mime_utils_header_decode_text(nullptr, text.c_str()));
-  return IsUtf8(out) ? out : FromWindows1252(out);
-}
+std::string DecodeHeaderText(std::string_view raw) { return DecodeEncodedWords(Unfold(raw)); }
 
 std::string DecodeAddressText(std::string_view raw) {
-  std::string text = Unfold(raw);
+  const std::string text = Unfold(raw);
   const bool plain = text.find("=?") == std::string::npos &&
                      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (plain) return text;
-  EnsureGMime();
-  InternetAddressList* list = internet_address_list_parse(nullptr, text.c_str());
   std::string out;
-  const int count = list ? internet_address_list_length(list) : 0;
-  for (int i = 0; i < count; ++i) {
-    InternetAddress* address = internet_address_list_get_address(list, i);
-    if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
-      out.clear();  // groups: the plain decoding below
-      break;
-    }
-    std::string name = internet_address_get_name(address) ? internet_address_get_name(address) : "";
-    const std::string mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
-    if (name.find_first_of(",;:<>@\"()[]\\") != std::string::npos) {
-      std::string quoted = "\"";
-      for (char c : name) quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
-      name = quoted + "\"";
-    }
-    out += (i ? ", " : "") + (name.empty() ? mailbox : name + " <" + mailbox + ">");
+  for (std::string_view entry : AddressListEntries(text)) {
+    entry = Trimmed(entry);
+    if (entry.empty()) continue;
+    if (!out.empty()) out += ", ";
+    out += DecodeAddressEntry(entry);
   }
-  if (list) g_object_unref(list);
-  if (out.empty()) return DecodeHeaderText(text);
-  return IsUtf8(out) ? out : FromWindows1252(out);
-}
-
-std::string HtmlToText(std::string_view html) {
-  std::string out;
-  out.reserve(html.size() / 2);
-  bool blank = false;  // a run of white space is one blank
-  std::string skip_until;
-  for (size_t i = 0; i < html.size();) {
-    char c = html[i];
-    if (c == '<') {
-      size_t end = html.find('>', i);
-      if (end == std::string_view::npos) break;
-      std::string tag = AsciiLower(html.substr(i + 1, end - i - 1));
-      tag = tag.substr(0, tag.find_first_of(" \t\r\n/", tag[0] == '/' ? 1 : 0));
-      i = end + 1;
-      if (!skip_until.empty()) {
-        if (tag == skip_until) skip_until.clear();
-        continue;
-      }
-      if (tag == "script" || tag == "style" || tag == "head" || tag == "title") skip_until = "/" + tag;
-      if (BreaksLine(tag)) {
-        out += '\n';
-        blank = true;
-      }
-      continue;
-    }
-    ++i;
-    if (!skip_until.empty()) continue;
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      if (!blank) out += ' ';
-      blank = true;
-      continue;
-    }
-    blank = false;
-    if (c == '&') {
-      if (size_t used = Reference(html, i - 1, out)) {
-        i += used - 1;
-        continue;
-      }
-    }
-    out += c;
-  }
-  // Blanks at line starts and ends come from the source's layout, not from the text; so do
-  // empty lines at the start and more than one in a row.
-  std::string text;
-  size_t newlines = 2;
-  size_t start = 0;
-  while (start <= out.size()) {
-    size_t end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    std::string_view line(out.data() + start, end - start);
-    size_t first = line.find_first_not_of(' '), last = line.find_last_not_of(' ');
-    if (first != std::string_view::npos) {
-      text += line.substr(first, last - first + 1);
-      newlines = 0;
-    }
-    if (end < out.size() && newlines++ < 2) text += '\n';
-    start = end + 1;
-  }
-  return text;
+  return out;
 }
 
 }  // namespace corvelle

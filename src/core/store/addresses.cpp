@@ -6,6 +6,7 @@
 
 #include "core/books/address_book.h"
 #include "core/store/big_file.h"
+#include "core/store/header_lines.h"
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
@@ -134,16 +135,50 @@ std::string ExtractAddress(std::string_view text) {
 
 bool IsPlainAddress(std::string_view s) { return s.find_first_of(" <>()") == std::string_view::npos; }
 
+bool AddressListScan::Separates(char c) {
+  if (escaped_) {
+    escaped_ = false;
+  } else if (c == '\\' && (quoted_ || comment_ > 0)) {
+    escaped_ = true;  // a quoted pair: the next character is plain text
+  } else if (quoted_) {
+    quoted_ = c != '"';
+  } else if (comment_ > 0) {
+    comment_ += c == '(' ? 1 : c == ')' ? -1 : 0;
+  } else if (c == '"') {
+    quoted_ = true;
+  } else if (c == '(') {
+    comment_ = 1;
+  } else if (c == '<') {
+    ++angle_;
+  } else if (c == '>') {
+    angle_ -= angle_ > 0;
+  } else {
+    return c == ',' && angle_ == 0;
+  }
+  return false;
+}
+
+std::vector<std::string_view> AddressListEntries(std::string_view s) {
+  std::vector<std::string_view> entries;
+  AddressListScan scan;
+  size_t start = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (!scan.Separates(s[i])) continue;
+    entries.push_back(s.substr(start, i - start));
+    start = i + 1;
+  }
+  entries.push_back(s.substr(start));
+  return entries;
+}
+
 void SplitAddressList(std::vector<std::string>& list, std::string_view s) {
   list.clear();
-  while (!s.empty()) {
-    size_t comma = s.find(',');
-    if (comma == std::string_view::npos) {
-      list.push_back(TrimBlanks(s));
-      break;
-    }
-    list.push_back(TrimBlanks(s.substr(0, comma)) + ",");
-    s.remove_prefix(comma + 1);
+  const std::vector<std::string_view> entries = AddressListEntries(s);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string_view entry = Trimmed(entries[i]);
+    if (entry.empty()) continue;
+    list.emplace_back(entry);
+    if (i + 1 < entries.size()) list.back() += ',';
   }
 }
 
@@ -157,9 +192,15 @@ std::string GetFromAddress(const std::string& file_name) {
   TBigFile file;
   if (!file.LoadFromFile(file_name)) return {};
   std::string line;
-  while (file.GetNextString(line))
-    if (line.size() >= 5 && SameNameIgnoringCase(std::string_view(line).substr(0, 5), "from:"))
-      return ExtractAddress(std::string_view(line).substr(5));
+  while (file.GetNextString(line)) {
+    if (line.size() < 5 || !SameNameIgnoringCase(std::string_view(line).substr(0, 5), "from:")) continue;
+    std::vector<std::string> field = {line.substr(5)};
+    while (file.GetNextString(line) && IsContinuationLine(line)) field.push_back(line);
+    const std::string value = UnfoldedField(field, 0, 0);
+    for (std::string_view entry : AddressListEntries(value))
+      if (std::string address = ExtractAddress(entry); !address.empty()) return address;
+    return {};
+  }
   return {};
 }
 

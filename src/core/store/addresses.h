@@ -24,8 +24,30 @@ std::string ExtractAddress(std::string_view s);
 // True when `s` holds none of space, "<", ">", "(", ")".
 bool IsPlainAddress(std::string_view s);
 
-// Replaces `list` with the entries of the comma-separated text `s`, one per line, trimmed,
-// each but the last keeping its ",": "a, b ,c" gives "a,", "b,", "c".
+// A left-to-right walk over an address list that tells which commas separate its entries:
+// one outside a quoted string (with its quoted pairs), angle brackets and a comment (which
+// may nest). The one rule every reader of address lists goes by.
+class AddressListScan {
+ public:
+  // Takes the next character; true when it is a comma that ends an entry.
+  bool Separates(char c);
+  // True while the text so far ends inside a quoted string, brackets or a comment.
+  bool Open() const { return quoted_ || angle_ > 0 || comment_ > 0; }
+
+ private:
+  bool quoted_ = false, escaped_ = false;
+  int angle_ = 0, comment_ = 0;
+};
+
+// The entries of the address list `s`, cut at the commas that separate them
+// (AddressListScan), untrimmed and without those commas: the text
+//   "Lee, Ann" <a@b>, c
+// gives the two entries |"Lee, Ann" <a@b>| and | c|. An empty text gives one empty entry.
+std::vector<std::string_view> AddressListEntries(std::string_view s);
+
+// Replaces `list` with the entries of the address list `s` (AddressListEntries), one per
+// line, trimmed, each that a comma followed keeping its ",": "a, b ,c" gives "a,", "b,",
+// "c", and a comma inside a quoted name splits nothing. Blank entries go.
 void SplitAddressList(std::vector<std::string>& list, std::string_view s);
 
 // Expands the nickname `name` (ignoring case; the first matching line wins) of the
@@ -43,9 +65,10 @@ bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const s
 // untouched, when that file does not exist or `name` is no nickname there.
 bool ExpandName(const std::string& name, std::vector<std::string>& out);
 
-// The bare sender address of a message file: ExtractAddress of the first line that starts
-// with "from:" ignoring case (no space needed, body lines included); "" when there is none
-// or the file cannot be read.
+// The bare sender address of a message file: the first line that starts with "from:"
+// ignoring case (no space needed, body lines included) is unfolded with its continuation
+// lines, and the first entry of that address list that gives an address (ExtractAddress)
+// is returned; "" when there is none or the file cannot be read.
 std::string GetFromAddress(const std::string& file_name);
 
 }  // namespace corvelle

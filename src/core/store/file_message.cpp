@@ -6,6 +6,7 @@
 #include "core/store/addresses.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_list.h"
+#include "core/store/header_lines.h"
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
@@ -24,22 +25,22 @@ struct NameFields {
   std::string to = std::string(kNameWidth, ' ');
 };
 
-// Encoded words are long: a decoded name may need many raw bytes, but never more than this.
-constexpr size_t kDecodedRawLimit = 4096;
+// Encoded words are long, and "Re: " prefixes go before the name starts: a name may need
+// many raw bytes, but never more than this.
+constexpr size_t kRawLimit = 4096;
 
 // Whether names are made from decoded header text ("DecodeNames=0" keeps the raw bytes).
 bool DecodeNames() { return MailSettings.DecodeNames != "0"; }
 
-// The value of a "To: "/"From: " line with its continuation lines (those starting with a
-// space), the trimmed pieces joined by one space. Only the first `limit` bytes can reach
-// the name, so joining stops there: a header of endless continuations costs nothing.
-std::string AddressValue(const std::vector<std::string>& lines, size_t i, size_t prefix, size_t limit) {
-  std::string value = TrimBlanks(std::string_view(lines[i]).substr(prefix));
-  for (size_t next = i + 1;
-       value.size() < limit && next < lines.size() && !lines[next].empty() && lines[next][0] == ' ';
-       ++next) {
-    value += ' ';
-    value += TrimBlanks(lines[next]);
+// The value of a "To: "/"From: "/"Subject: " line with its continuation lines unfolded.
+// Only the first `limit` bytes can reach the name, so joining stops there (a header of
+// endless continuations costs nothing), and a longer value is cut at a blank before the
+// limit where there is one, so that the encoded words that reach the name stay whole.
+std::string FieldText(const std::vector<std::string>& lines, size_t i, size_t prefix, size_t limit) {
+  std::string value = UnfoldedField(lines, i, prefix, limit);
+  if (value.size() > limit) {
+    size_t blank = value.find_last_of(" \t", limit);
+    value.resize(blank == std::string::npos || blank == 0 ? limit : blank);
   }
   return value;
 }
@@ -62,28 +63,25 @@ void Prepend(std::string& field, const std::string& value, size_t width) {
 std::string NameValue(const std::string& raw) { return DecodeNames() ? DecodeHeaderText(raw) : raw; }
 
 std::string SubjectValue(std::string_view rest) {
-  std::string value = TrimBlanks(rest);
-  while (StartsWithIgnoringCase(value, "re:")) value = TrimBlanks(std::string_view(value).substr(3));
+  std::string value(Trimmed(rest));
+  while (StartsWithIgnoringCase(value, "re:")) value = std::string(Trimmed(std::string_view(value).substr(3)));
   return value.empty() ? "(none)" : value;
 }
 
 // Scans the header (up to the first empty line). A later "To: "/"From: "/"Subject: " line
-// goes in front of an earlier one.
+// goes in front of an earlier one. Each field is unfolded, then decoded, then cut.
 NameFields ScanHeader(const std::vector<std::string>& lines) {
   NameFields fields;
   bool has_subject = false;
   for (size_t i = 0; i < lines.size() && !lines[i].empty(); ++i) {
     const std::string& line = lines[i];
-    const size_t limit = DecodeNames() ? kDecodedRawLimit : kNameWidth;
     if (StartsWithIgnoringCase(line, "to: ")) {
-      Prepend(fields.to, NameValue(AddressValue(lines, i, 4, limit)), kNameWidth);
+      Prepend(fields.to, NameValue(FieldText(lines, i, 4, kRawLimit)), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
-      Prepend(fields.from, NameValue(AddressValue(lines, i, 6, limit)), kNameWidth);
+      Prepend(fields.from, NameValue(FieldText(lines, i, 6, kRawLimit)), kNameWidth);
     } else if (StartsWithIgnoringCase(line, "subject: ")) {
       has_subject = true;
-      // A folded subject is read whole only when decoding: encoded words span its lines.
-      std::string raw = DecodeNames() ? AddressValue(lines, i, 9, kDecodedRawLimit) : line.substr(9);
-      Prepend(fields.subject, SubjectValue(NameValue(raw)), kSubjectWidth);
+      Prepend(fields.subject, SubjectValue(NameValue(FieldText(lines, i, 9, kRawLimit))), kSubjectWidth);
     }
   }
   if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth);

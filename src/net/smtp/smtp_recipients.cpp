@@ -1,12 +1,11 @@
 #include "net/smtp/smtp_recipients.h"
 
 #include "core/store/addresses.h"
+#include "core/store/header_lines.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
-
-bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
 
 void AddPiece(std::string_view piece, std::vector<std::string>& out) {
   std::string address = ExtractAddress(piece);
@@ -17,34 +16,36 @@ void AddPiece(std::string_view piece, std::vector<std::string>& out) {
   out.push_back(address.substr(first, last - first + 1));
 }
 
+// The text of one recipient field, its lines joined. A line break after an entry that
+// holds an address, outside quotes, brackets and comments, separates like a comma (an
+// outgoing message puts each address on a line of its own); any other is folding.
+class FieldText {
+ public:
+  void AddLine(std::string_view line) {
+    if (!text_.empty()) Take(!scan_.Open() && entry_has_address_ ? ',' : ' ');
+    for (char c : line) Take(c);
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  void Take(char c) {
+    text_ += c;
+    if (scan_.Separates(c))
+      entry_has_address_ = false;
+    else if (c == '@')
+      entry_has_address_ = true;
+  }
+
+  std::string text_;
+  AddressListScan scan_;
+  bool entry_has_address_ = false;
+};
+
 }  // namespace
 
 std::vector<std::string> SplitRecipients(std::string_view text) {
   std::vector<std::string> out;
-  bool quoted = false;
-  int angle = 0, comment = 0;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '\\') ++i;  // a quoted pair: the next character is plain text
-      else if (c == '"') quoted = false;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == '<') {
-      ++angle;
-    } else if (c == '>' && angle > 0) {
-      --angle;
-    } else if (c == '(') {
-      ++comment;
-    } else if (c == ')' && comment > 0) {
-      --comment;
-    } else if (c == ',' && angle == 0 && comment == 0) {
-      AddPiece(text.substr(start, i - start), out);
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) AddPiece(text.substr(start), out);
+  for (std::string_view entry : AddressListEntries(text)) AddPiece(entry, out);
   return out;
 }
 
@@ -54,14 +55,15 @@ HeaderScan ScanHeader(const std::vector<std::string>& lines, const std::function
   while (i < lines.size() && !lines[i].empty()) {
     const std::string& line = lines[i];
     if (StartsWithIgnoringCase(line, "to: ") || StartsWithIgnoringCase(line, "cc: ")) {
-      for (std::string& address : SplitRecipients(std::string_view(line).substr(4)))
-        scan.recipients.push_back(std::move(address));
+      FieldText field;
+      field.AddLine(std::string_view(line).substr(4));
       ++i;
-      while (i < lines.size() && IsContinuation(lines[i])) {
-        for (std::string& address : SplitRecipients(lines[i])) scan.recipients.push_back(std::move(address));
+      while (i < lines.size() && IsContinuationLine(lines[i])) {
+        field.AddLine(lines[i]);
         ++i;
         if (after_line) after_line();
       }
+      for (std::string& address : SplitRecipients(field.text())) scan.recipients.push_back(std::move(address));
     } else {
       if (StartsWithIgnoringCase(line, "subject: ")) scan.subjects.push_back(line);
       ++i;

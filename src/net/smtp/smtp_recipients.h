@@ -8,9 +8,10 @@
 
 namespace corvelle {
 
-// The bare addresses of an address list: the text is split at every "," that stands outside
-// a quoted string ("Lee, Ann" <ann@site>), angle brackets and a parenthesised comment; each
-// piece is reduced to its address with ExtractAddress and trimmed; blank pieces are dropped.
+// The bare addresses of an address list: the text is split into its entries as every
+// address list is (AddressListEntries: a "," inside a quoted string such as
+// "Lee, Ann" <ann@site>, angle brackets or a comment splits nothing); each entry is reduced
+// to its address with ExtractAddress and trimmed; blank entries are dropped.
 // Any length; the order is kept, duplicates too.
 std::vector<std::string> SplitRecipients(std::string_view text);
 
@@ -22,9 +23,10 @@ struct HeaderScan {
 // Scans header lines from the first up to the first empty one (or the end):
 //   - a line starting with "to: " or "cc: " (any letter case; the space is required) holds
 //     recipients from its fifth character on; each following line that starts with a space
-//     or a tab continues the list. Every such line is split with SplitRecipients on its own,
-//     so a line break separates entries as a comma does. The line after the continuation is
-//     examined as a header line itself;
+//     or a tab continues the list. The lines are joined and split with SplitRecipients; a
+//     line break after an entry that holds an "@", outside quotes, brackets and comments,
+//     separates entries as a comma does, any other is folding ("Doe,<break> John" <j@x> is
+//     one recipient). The line after the continuation is examined as a header line itself;
 //   - a line starting with "subject: " (any case) is collected in `subjects`;
 //   - other lines are ignored.
 // `after_line`, when given, runs after each line examined (to let the interface breathe).

@@ -271,7 +271,10 @@ bool TMailViewer::ShowFile() {
       TBigFile file;
       if (!FileName.empty() && !file.LoadFromFile(FileName)) return false;
       const MimeContent content = ReadMimeContent(file.Data());
-      ShowHeader(DecodedMessageLines(file.Data(), content), file.Data(), content.attachments);
+      // A postponed message keeps every field of its own (In-Reply-To, References).
+      const HeaderFields fields =
+          IsPostponedMessagePath(FileName, MailSettings.MailDirectory) ? HeaderFields::kAll : HeaderFields::kReader;
+      ShowHeader(DecodedMessageLines(file.Data(), content, fields), file.Data(), content.attachments);
       return true;
     }
     if (!FileName.empty() && !ReadMessageLines(FileName, lines)) return false;
@@ -298,6 +301,7 @@ void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::s
                                                                               : OpenedKind::kReceived;
   OpenedHeader header = ReadOpenedHeader(lines, kind);
   SubjectLine->setText(TextToQt(header.subject));
+  SubjectLine->setCursorPosition(0);  // a long subject is read from its start
   DateLine->setText(TextToQt(header.date));
   SetAddressText(FromLine, header.addresses);
   SetAddressText(CcLine, header.cc);

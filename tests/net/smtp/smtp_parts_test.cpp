@@ -95,6 +95,9 @@ TEST(SmtpRecipients, ScanHeaderFindsEveryRecipientInOrder) {
       {"a comma-less first line keeps its continuation", {"To: a@x", " b@x, c@x", "Subject: s"},
        {"a@x", "b@x", "c@x"}, {"Subject: s"}},
       {"tab continuation", {"To: a@x,", "\tb@x"}, {"a@x", "b@x"}, {}},
+      {"a quoted name folded after its comma", {"To: \"Doe,", " John\" <john@example.com>,", " b@x"},
+       {"john@example.com", "b@x"}, {}},
+      {"a name folded before its address", {"Cc: Ann Lee", "\t<ann@x> (Lee,", " Ann)"}, {"ann@x"}, {}},
       {"continuation of another field is ignored", {"Received: from x", " by y", "To: a@x"}, {"a@x"}, {}},
       {"subject lines kept unchanged", {"SUBJECT: Re: 1", "subject:  2"}, {}, {"SUBJECT: Re: 1", "subject:  2"}},
   };

@@ -1,7 +1,7 @@
 // Writes PNG pictures of a received message in the main window, a MIME message with its
-// attachments listed, a reply being composed
-// with a signature, the folder selection dialog, and the Filters page of the setup dialog after
-// New was pressed twice, into the folder given as argument.
+// attachments listed, a message with a folded UTF-8 subject, an HTML message, a reply being
+// composed with a signature, the folder selection dialog, and the Filters page of the setup
+// dialog after New was pressed twice, into the folder given as argument.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
 // it writes a complete settings file and a small mail directory there first.
 
@@ -9,10 +9,13 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "core/store/file_message.h"
+#include "core/store/file_naming.h"
 #include "core/store/mail_dirs.h"
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
@@ -82,6 +85,46 @@ bool WriteRules() {
   return ini.Save();
 }
 
+// A long UTF-8 subject folded over two lines, from a sender written "Last, First".
+const std::string kFolded = std::string("From: \"Doe, John\" <john@example.com>\r\n") +
+                            "To: Ann Example <ann@example.org>\r\n"
+                            "Subject: =?UTF-8?B?UsO8Y2tibGljayBhdWYgZGFzIEphaHJlc3RyZWZmZW4gaW4gWsO8cmljaDogUHJvdG9rb2xsLCA=?=\r\n"
+                            "\t=?UTF-8?B?Rm90b3MgdW5kIGRpZSBuw6RjaHN0ZW4gU2Nocml0dGUgZsO8ciAyMDI3?=\r\n"
+                            "Date: Mon, 7 Dec 2026 08:00:00 +0100\r\n"
+                            "Return-Path: <bounce@example.com>\r\nMessage-ID: <folded@example.com>\r\n"
+                            "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+                            "Hallo Ann,\r\n\r\nanbei das Protokoll.\r\n\r\nJohn\r\n";
+
+// An HTML-only newsletter: named character references, a list, a table and links.
+const char* const kHtmlEntities =
+    "From: =?UTF-8?Q?Caf=C3=A9_Cr=C3=A8me?= <news@example.net>\r\n"
+    "To: Ann Example <ann@example.org>\r\n"
+    "Subject: =?UTF-8?Q?This_week_=E2=80=94_cr=C3=A8me_br=C3=BBl=C3=A9e?=\r\n"
+    "Date: Mon, 7 Dec 2026 09:00:00 +0100\r\n"
+    "MIME-Version: 1.0\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n"
+    "<html><head><style>p{margin:0}</style></head><body>"
+    "<h2>Caf&eacute; Cr&egrave;me &mdash; this week</h2>"
+    "<p>Dear guest, our cr&egrave;me br&ucirc;l&eacute;e is back&hellip; &ldquo;Na&iuml;ve&rdquo; "
+    "prices: 4&nbsp;&euro;.</p><ul><li>Item one: caf&eacute; au lait</li><li>Item two: "
+    "&frac12; baguette</li></ul><table><tr><td>Mon&ndash;Fri</td><td>7&ndash;19 h</td></tr>"
+    "<tr><td>Sat</td><td>8&ndash;14 h</td></tr></table>"
+    "<a href=\"https://shop.example.net/\">Visit the shop</a><br>&copy; 2026 Caf&eacute; Cr&egrave;me"
+    "</body></html>\r\n";
+
+// Files `text` into Inbox under the name its header gives; "" when that fails.
+std::string FileIntoInbox(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  FilingResult result;
+  std::string work = NamePart(UniqueFileName(MailSettings.MailDirectory + "Spool", ".new"));
+  if (!FileMessage("\"Inbox\"", "Spool", work, lines, true, result) || result.copies.empty()) return "";
+  return result.copies[0].name;
+}
+
 bool PrepareHome(std::string& received) {
   std::string home = HomeFolder();
   MailSettings = TMailSettings{};
@@ -134,6 +177,13 @@ int Run(const QString& folder) {
   ok &= Save(window, folder, "received-message.png");
   window.CreateMailViewer(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", "", "", "");
   ok &= Save(window, folder, "multipart-with-attachments.png");
+  for (const auto& [text, picture] : {std::pair<std::string, const char*>{kFolded, "folded-subject.png"},
+                                      {kHtmlEntities, "html-entities.png"}}) {
+    const std::string filed = FileIntoInbox(text);
+    ok &= !filed.empty();
+    window.CreateMailViewer(filed, "", "", "");
+    ok &= Save(window, folder, picture);
+  }
   window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "Bob Example <bob@example.org>", received,
                           "Re: Plans for the weekend");
   ok &= Save(window, folder, "reply-with-signature.png");
