@@ -20,10 +20,13 @@ namespace {
 
 constexpr size_t kReplyKeep = 64 * 1024;
 // Messages with ids committed together before their DELE: few flushes for many messages.
-constexpr size_t kGroupMessages = 256;
-constexpr long long kGroupBytes = 16 << 20;
+constexpr size_t kGroupMessages = 1024;
+constexpr long long kGroupBytes = 32 << 20;
 // A server's reply as a box shows it.
 constexpr size_t kReplyShown = 200;
+// The most lines a listing of `total` messages may have: its lines, some to spare, and never
+// so many that a hostile count would fill the memory.
+long long ListingBound(int total) { return std::min<long long>(total, 1000000) + 1000; }
 
 DiskFlush& InstalledFlush() {
   static DiskFlush flush;
@@ -211,7 +214,7 @@ bool TGetMail::DeleteStep(int number) {
 }
 
 TGetMail::Commit TGetMail::CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced,
-                                       bool need_ids) {
+                                       bool need_ids, bool tidy) {
   moved = 0;
   synced = true;
   std::vector<std::string> paths;
@@ -239,11 +242,12 @@ TGetMail::Commit TGetMail::CommitFiles(const std::vector<WorkFile>& files, size_
     ++moved;
   synced = moved == 0 || SyncPath(spool);
   // A file whose new name is not surely on disk keeps its work name in the ids: the next
-  // login finishes its move.
+  // login finishes its move. Names already settled may stay in the file until `tidy`: the
+  // next login sees that their files have moved.
   if (ids && synced && moved > 0) {
     for (size_t i = 0; i < moved; ++i)
       if (!files[i].id.empty()) uid_state_.Settle(files[i].id);
-    uid_state_.Save();
+    if (tidy) uid_state_.Save();
   }
   return Commit::kDone;
 }
@@ -254,7 +258,7 @@ bool TGetMail::SettleWorkFiles(bool commit) {
   if (files.empty()) return true;
   size_t moved = 0;
   bool synced = true, ok = true;
-  if (commit) ok = CommitFiles(files, moved, synced, false) == Commit::kDone && moved == files.size() && synced;
+  if (commit) ok = CommitFiles(files, moved, synced, false, true) == Commit::kDone && moved == files.size() && synced;
   bool forgotten = false;
   for (size_t i = moved; i < files.size(); ++i) {
     RemoveFile(files[i].path);
@@ -282,10 +286,10 @@ bool TGetMail::GroupFull() const {
 
 std::vector<int> TGetMail::DeletesDue(int number) {
   if (IdOf(number).empty()) return {number};
-  return GroupFull() ? CommitGroup() : std::vector<int>{};
+  return GroupFull() ? CommitGroup(false) : std::vector<int>{};
 }
 
-std::vector<int> TGetMail::CommitGroup() {
+std::vector<int> TGetMail::CommitGroup(bool last) {
   std::vector<int> numbers;
   std::vector<WorkFile> group, rest;
   for (WorkFile& file : work_files_) (file.id.empty() || !DeleteAfter ? rest : group).push_back(std::move(file));
@@ -293,7 +297,7 @@ std::vector<int> TGetMail::CommitGroup() {
   if (group.empty()) return numbers;
   size_t moved = 0;
   bool synced = true;
-  switch (CommitFiles(group, moved, synced, true)) {
+  switch (CommitFiles(group, moved, synced, true, last)) {
     case Commit::kDone:
       // A file left under its work name is complete, flushed and named in the ids: it is safe.
       for (const WorkFile& file : group) numbers.push_back(file.number);
@@ -399,7 +403,7 @@ bool TGetMail::ListUniqueIds(int total) {
         if (!fresh) at->second.clear();  // a number listed twice: neither line names it
         return true;
       },
-      static_cast<long long>(total) + 1000);
+      ListingBound(total));
   if (!read) return false;
   int unusable = 0;
   for (int number : numbers) {
@@ -432,7 +436,7 @@ bool TGetMail::ListMessages(int total) {
         }
         return true;
       },
-      static_cast<long long>(total) + 1000);
+      ListingBound(total));
   numbers_.assign(numbers.begin(), numbers.end());
   return read;
 }
@@ -559,7 +563,7 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   if (!failed && !pipelining_) FetchOneByOne(received, skipped);
   // The last group of messages with ids: committed, kept whatever becomes of the session, and
   // deleted while it lasts.
-  if (DeleteAfter) DeleteNow(CommitGroup(), received, skipped);
+  if (DeleteAfter) DeleteNow(CommitGroup(true), received, skipped);
   if (LoggedIn) {
     if (!DeleteAfter) ResetStep();
     // A Cancel pressed between messages is no fault of the session: what was stored commits.

@@ -165,7 +165,8 @@ class TGetMail : public TMailTransfer {
   // DELE may go now; none when the commit failed (a failed flush ends the run; ids that
   // cannot be recorded put the messages back under the rule for messages without ids,
   // whose DELE go out at once: those numbers are returned too).
-  std::vector<int> CommitGroup();
+  // `last`: no group follows in this session.
+  std::vector<int> CommitGroup(bool last);
   bool GroupFull() const;
   // Says once per run, in a box, that ids cannot be kept: `why`, and what follows from it.
   void IdsNotKept(const std::string& why);
@@ -217,8 +218,9 @@ class TGetMail : public TMailTransfer {
   enum class Commit { kDone, kNotFlushed, kIdsNotKept };
   // Flushes `files`, records their ids with their work names, moves them to ".new" names and
   // flushes the folder; `moved` counts the files (in order) that have their names now. Ids
-  // that cannot be recorded are forgotten; with `need_ids` nothing is moved then.
-  Commit CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced, bool need_ids);
+  // that cannot be recorded are forgotten; with `need_ids` nothing is moved then. With
+  // `tidy` the ids are written once more without the work names of the files moved.
+  Commit CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced, bool need_ids, bool tidy);
 
   const std::string server_, user_, password_;
   std::string reply_;  // the last reply line

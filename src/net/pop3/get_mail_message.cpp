@@ -29,7 +29,7 @@ long TGetMail::GetMailMessage(int number) {
   long size = FetchMessage(number, false);
   if (size == 0 || !DeleteAfter) return size;
   int received = 1, skipped = 0;
-  DeleteNow(IdOf(number).empty() ? std::vector<int>{number} : CommitGroup(), received, skipped);
+  DeleteNow(IdOf(number).empty() ? std::vector<int>{number} : CommitGroup(true), received, skipped);
   return received == 1 ? size : 0;
 }
 
