@@ -6,12 +6,14 @@
 #include "net/pop3/get_mail.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "core/settings/settings.h"
 #include "net/pop3/spool_writer.h"
@@ -542,6 +544,22 @@ TEST_F(GetMailTest, AFullDiskEndsTheRunAtTheFirstFailedWrite) {
     EXPECT_EQ(received, 3);
     EXPECT_TRUE(ui.boxes.empty());
   }
+}
+
+// The same on a real file system that fills up, where the test may mount one (as root).
+TEST_F(GetMailTest, AFullFileSystemEndsTheRunToo) {
+  const std::string spool = mail_dir + "Spool";
+  if (::mount("tmpfs", spool.c_str(), "tmpfs", 0, "size=128k") != 0)
+    GTEST_SKIP() << "no small tmpfs can be mounted here (that needs root): " << std::strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{spool};
+  Fetch(Login(3) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(300 << 10)) + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(ui.Texts(), Strings{"The disk is full: 1 messages were stored, 2 stay on the server."});
+  EXPECT_EQ(Stored(), Strings{kFirst});
+  EXPECT_FALSE(Sent("DELE 2"));
 }
 
 // Ids that cannot be trusted: those that name one message are used, the others' messages are
