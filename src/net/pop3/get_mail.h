@@ -87,15 +87,15 @@ class TGetMail : public TMailTransfer {
   // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
   int GetMailStatus();
   // Fetches message `number` into a work file and deletes it on the server when DeleteAfter
-  // is set (a message with an id is committed first). Returns the size the server announced, or, when none was, the bytes stored (at
-  // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
-  // or its DELE refused).
+  // is set (a message with an id is committed first). Returns the size the server announced,
+  // or, when none was, the bytes stored (at least 1): 0 exactly when the message was not
+  // stored (refused, cancelled, lost, too large, or its DELE refused).
   long GetMailMessage(int number);
   // The same without the DELE, for a RETR already sent when `sent`.
   long FetchMessage(int number, bool sent);
   // Fetches every waiting message. `received`: messages in the spool folder at the end;
-  // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
-  // created ends the run (the rest stays on the server, ErrorFlag set).
+  // `skipped`: messages tried and not kept. A lost connection, or a spool file that cannot be
+  // created or written, ends the run (the rest stays on the server, ErrorFlag set).
   void GetNewMail(int& received, int& skipped);
 
   // The error event: remembers the text and sets ErrorFlag; nothing is shown.
