@@ -1,5 +1,9 @@
 #include "net/pop3/get_mail.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 
 #include "core/settings/security_settings.h"
@@ -16,6 +20,14 @@ namespace corvelle {
 namespace {
 
 constexpr size_t kReplyKeep = 64 * 1024;
+// Messages with ids committed together before their DELE: few flushes for many messages.
+constexpr size_t kGroupMessages = 1024;
+constexpr long long kGroupBytes = 32 << 20;
+// A server's reply as a box shows it.
+constexpr size_t kReplyShown = 200;
+// The most lines a listing of `total` messages may have: its lines, some to spare, and never
+// so many that a hostile count would fill the memory.
+long long ListingBound(int total) { return std::min<long long>(total, 1000000) + 1000; }
 
 DiskFlush& InstalledFlush() {
   static DiskFlush flush;
@@ -79,15 +91,34 @@ bool TGetMail::WaitInterrupted() const { return LastReceiveError() == wsa::kInte
 bool TGetMail::ReadReplyLine(std::string& line) {
   line.clear();
   if (!SessionUsable()) return false;
-  if (ReceiveWholeLine(line, kReplyKeep)) return true;
   // A Cancel while the reply was awaited: the reply still comes, and the cancel flags say
   // what to do after it. A second Cancel gives the session up.
-  if (WaitInterrupted() && ReceiveWholeLine(line, kReplyKeep)) return true;
+  if (ReceiveWholeLine(line, kReplyKeep) || (WaitInterrupted() && ReceiveWholeLine(line, kReplyKeep)))
+    return Progressing(static_cast<long long>(line.size()) + 2);
   SessionLost(LastReceiveError());
   return false;
 }
 
+bool TGetMail::Progressing(long long bytes) {
+  window_bytes_ += bytes;
+  auto now = std::chrono::steady_clock::now();
+  if (now - window_start_ < ProgressInterval) return true;
+  if (window_bytes_ < ProgressMinimum) {
+    long long ms = ProgressInterval.count();
+    Note("Transfer error: the mail server sent only " + std::to_string(window_bytes_) + " bytes in " +
+         (ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds." : std::to_string(ms) + " milliseconds."));
+    SessionLost(0);
+    return false;
+  }
+  window_start_ = now;
+  window_bytes_ = 0;
+  return true;
+}
+
 void TGetMail::Send(const std::string& text) {
+  // Waiting for the answer starts here: time spent before (a box, a flush) is not the server's.
+  window_start_ = std::chrono::steady_clock::now();
+  window_bytes_ = 0;
   const std::string command = text + "\r\n";
   SetText(command);
   // The lines of the login are marked "<" and ">" in the log; the password never goes there.
@@ -119,6 +150,8 @@ bool TGetMail::DoPOPLogin() {
   WriteLog("Connecting to: " + server_ + " " + Port);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout
   session_lost_ = false;
+  window_start_ = std::chrono::steady_clock::now();
+  window_bytes_ = 0;
   next_work_ = 0;
   deletions_ = 0;
   pipelining_ = false;
@@ -187,41 +220,127 @@ bool TGetMail::DeleteStep(int number) {
   return reply == Reply::kAccepted;
 }
 
+TGetMail::Commit TGetMail::CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced,
+                                       bool need_ids, bool tidy) {
+  moved = 0;
+  synced = true;
+  std::vector<std::string> paths;
+  for (const WorkFile& file : files) paths.push_back(file.path);
+  // One flush of many files keeps retrieval fast; only then may a file take the name that
+  // says it is complete.
+  if (!FlushToDisk(paths)) return Commit::kNotFlushed;
+  bool ids = false;
+  for (const WorkFile& file : files)
+    if (!file.id.empty()) {
+      uid_state_.Add(file.id, NamePart(file.path), file.size);
+      ids = true;
+    }
+  // Without the ids on disk a crash in the moves below only costs a second copy later.
+  if (ids && !uid_state_.Save()) {
+    for (const WorkFile& file : files)
+      if (!file.id.empty()) uid_state_.Forget(file.id);
+    IdsNotKept("The list of messages already fetched could not be written to " + uid_state_.path() + ".");
+    ids = false;
+    if (need_ids) return Commit::kIdsNotKept;
+  }
+  const std::string& spool = SpoolFolder();
+  std::uint64_t next = 0;
+  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, spool, ".new", next).empty())
+    ++moved;
+  synced = moved == 0 || SyncPath(spool);
+  // A file whose new name is not surely on disk keeps its work name in the ids: the next
+  // login finishes its move. Names already settled may stay in the file until `tidy`: the
+  // next login sees that their files have moved.
+  if (ids && synced && moved > 0) {
+    for (size_t i = 0; i < moved; ++i)
+      if (!files[i].id.empty()) uid_state_.Settle(files[i].id);
+    if (tidy) uid_state_.Save();
+  }
+  return Commit::kDone;
+}
+
 bool TGetMail::SettleWorkFiles(bool commit) {
   std::vector<WorkFile> files = std::move(work_files_);
   work_files_.clear();
   if (files.empty()) return true;
-  const std::string& spool = SpoolFolder();
   size_t moved = 0;
-  bool ok = true;
-  std::vector<std::string> paths;
-  for (const WorkFile& file : files) paths.push_back(file.path);
-  // One flush of this connection's files keeps retrieval fast; only then may a file take the
-  // name that says it is complete.
-  if (commit && (ok = FlushToDisk(paths))) {
-    bool ids = false;
-    for (const WorkFile& file : files)
-      if (!file.id.empty()) {
-        uid_state_.Add(file.id, NamePart(file.path), file.size);
-        ids = true;
-      }
-    // Without the ids on disk a crash in the moves below only costs a second copy later.
-    if (ids && !uid_state_.Save()) Note("The list of messages already fetched could not be written.");
-    std::uint64_t next = 0;
-    while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, spool, ".new", next).empty())
-      ++moved;
-    ok = moved == files.size();
-    if (moved > 0 && !SyncPath(spool)) ok = false;
-    if (ids && ok) {
-      uid_state_.SettleWorkNames();
-      uid_state_.Save();
-    }
-  }
+  bool synced = true, ok = true;
+  if (commit) ok = CommitFiles(files, moved, synced, false, true) == Commit::kDone && moved == files.size() && synced;
+  bool forgotten = false;
   for (size_t i = moved; i < files.size(); ++i) {
     RemoveFile(files[i].path);
     ++discarded_;
+    // An id recorded for a file that goes would keep its message from ever coming again.
+    if (!files[i].id.empty() && uid_state_.Contains(files[i].id)) {
+      uid_state_.Forget(files[i].id);
+      forgotten = true;
+    }
   }
+  if (forgotten) uid_state_.Save();
   return ok;
+}
+
+bool TGetMail::GroupFull() const {
+  size_t count = 0;
+  long long bytes = 0;
+  for (const WorkFile& file : work_files_)
+    if (!file.id.empty()) {
+      ++count;
+      bytes += file.size;
+    }
+  return count >= kGroupMessages || bytes >= kGroupBytes;
+}
+
+std::vector<int> TGetMail::DeletesDue(int number) {
+  if (IdOf(number).empty()) return {number};
+  return GroupFull() ? CommitGroup(false) : std::vector<int>{};
+}
+
+std::vector<int> TGetMail::CommitGroup(bool last) {
+  std::vector<int> numbers;
+  std::vector<WorkFile> group, rest;
+  for (WorkFile& file : work_files_) (file.id.empty() || !DeleteAfter ? rest : group).push_back(std::move(file));
+  work_files_ = std::move(rest);
+  if (group.empty()) return numbers;
+  size_t moved = 0;
+  bool synced = true;
+  switch (CommitFiles(group, moved, synced, true, last)) {
+    case Commit::kDone:
+      // A file left under its work name is complete, flushed and named in the ids: it is safe.
+      for (const WorkFile& file : group) numbers.push_back(file.number);
+      break;
+    case Commit::kIdsNotKept:
+      // Back to the rule without ids: work files until QUIT commits their deletion.
+      ids_.clear();
+      for (WorkFile& file : group) {
+        file.id.clear();
+        numbers.push_back(file.number);
+        work_files_.push_back(std::move(file));
+      }
+      break;
+    case Commit::kNotFlushed:
+      Note("The messages stored could not be written to the disk: they stay on the server.");
+      for (const WorkFile& file : group) {
+        RemoveFile(file.path);
+        ++discarded_;
+      }
+      stop_run_ = true;
+      break;
+  }
+  return numbers;
+}
+
+void TGetMail::IdsNotKept(const std::string& why) {
+  if (!ids_warned_)
+    ShowMessage(why + (DeleteAfter ? " Messages may be fetched twice if a session breaks off."
+                                   : " Messages left on the server will be fetched again at the next Get."));
+  ids_warned_ = true;
+  Note(why);
+}
+
+void TGetMail::WriteFailed(int error) {
+  if (write_error_ == 0) write_error_ = error;
+  stop_run_ = true;
 }
 
 bool TGetMail::LoadUniqueIds() {
@@ -233,46 +352,118 @@ bool TGetMail::LoadUniqueIds() {
   return ok;
 }
 
-bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take) {
+bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take, long long most) {
   std::string line;
   bool taking = true;
-  for (;;) {
+  for (long long lines = 0;; ++lines) {
     if (!ReadReplyLine(line)) return false;
     if (IsEndOfReply(line)) return true;
+    if (lines == most) {  // a listing without end: nothing the server says next can be trusted
+      Note("Transfer error: the mail server's listing does not end.");
+      SessionLost(0);
+      return false;
+    }
     if (taking) taking = take(line);
   }
 }
 
 void TGetMail::ListCapabilities() {
   pipelining_ = false;
+  bool utf8 = false;
   if (Command("CAPA") != Reply::kAccepted) return;
-  ReadListing([this](const std::string& line) {
-    pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
-    return true;
-  });
+  if (!ReadListing([&](const std::string& line) {
+        pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
+        utf8 = utf8 || CapabilityLineNames(line, "UTF8");
+        return true;
+      }))
+    return;
+  // Without it some servers send a notice in place of a message with 8-bit header fields.
+  // A refusal changes nothing: the messages come as the server has them.
+  if (utf8) Command("UTF8");
 }
 
-void TGetMail::ListUniqueIds(int total) {
+bool TGetMail::ListUniqueIds(int total) {
   ids_.clear();
-  if (total < 0 || Command("UIDL") != Reply::kAccepted) return;
+  numbers_.clear();
+  if (Command("UIDL") != Reply::kAccepted) return false;
   // Only what the server lists is kept: the count of a hostile STAT reply may be huge.
   std::unordered_map<int, std::string> ids;
+  std::unordered_map<std::string, int> uses;
+  std::set<int> numbers;
   std::set<std::string> listed;
-  bool usable = true;
-  bool read = ReadListing([&](const std::string& line) {
-    int number = 0;
-    std::string id;
-    usable = ParseUidlLine(line, number, id) && number <= total && !ids.contains(number) && listed.insert(id).second;
-    if (usable) ids[number] = std::move(id);
-    return usable;
-  });
-  if (!read) return;
-  if (!usable) {
-    Note("The server's list of unique ids cannot be used: every message is fetched.");
-    return;
+  bool read = ReadListing(
+      [&](const std::string& line) {
+        int number = 0;
+        std::string id;
+        bool named = ParseUidlLine(line, number, id);
+        // A line with a number and no usable id still lists its message.
+        if (!named && !ParseUidlLine(line.substr(0, line.find(' ')) + " -", number, id)) return true;
+        if (number > total) return true;
+        if (named) {
+          ++uses[id];
+          listed.insert(id);
+        } else {
+          id.clear();
+        }
+        numbers.insert(number);
+        auto [at, fresh] = ids.try_emplace(number, id);
+        if (!fresh) at->second.clear();  // a number listed twice: neither line names it
+        return true;
+      },
+      ListingBound(total));
+  if (!read) return false;
+  int unusable = 0;
+  for (int number : numbers) {
+    std::string& id = ids[number];
+    if (id.empty() || uses[id] != 1) {
+      ++unusable;
+      continue;
+    }
+    ids_[number] = id;
   }
-  ids_ = std::move(ids);
+  numbers_.assign(numbers.begin(), numbers.end());
   uid_state_.KeepOnly(listed);
+  // Without an id a message left on the server comes again at every Get.
+  if (unusable > 0 && !DeleteAfter)
+    IdsNotKept("The mail server gives " + std::to_string(unusable) + " of its messages no unique id that can be trusted.");
+  return true;
+}
+
+bool TGetMail::ListMessages(int total) {
+  if (Command("LIST") != Reply::kAccepted) return false;
+  std::set<int> numbers;
+  sizes_.clear();
+  bool read = ReadListing(
+      [&](const std::string& line) {
+        int number = 0;
+        std::string size;
+        if (ParseUidlLine(line, number, size) && number <= total) {
+          numbers.insert(number);
+          sizes_[number] = std::atol(size.c_str());
+        }
+        return true;
+      },
+      ListingBound(total));
+  numbers_.assign(numbers.begin(), numbers.end());
+  return read;
+}
+
+bool TGetMail::ListMailbox(int total) {
+  numbers_.clear();
+  sizes_.clear();
+  if (total <= 0) return true;
+  bool ids = ListUniqueIds(total);
+  if (!SessionUsable()) return false;
+  if (ids && numbers_.size() == static_cast<size_t>(total)) return true;
+  std::vector<int> listed_ids = std::move(numbers_);
+  if (ListMessages(total)) return true;
+  if (!SessionUsable()) return false;
+  if (ids) {
+    numbers_ = std::move(listed_ids);
+    return true;
+  }
+  ShowMessage("The mail server does not list its messages: " + reply_.substr(0, kReplyShown));
+  return false;
 }
 
 const std::string& TGetMail::IdOf(int number) const {
@@ -314,11 +505,40 @@ void TGetMail::DoPOPLogout() {
 int TGetMail::GetMailStatus() {
   ErrorFlag = true;
   if (!LoggedIn && !DoPOPLogin()) return 0;
-  if (Command("STAT") != Reply::kAccepted) return 0;
-  ErrorFlag = false;
+  Reply reply = Command("STAT");
+  if (reply == Reply::kRefused)
+    ShowMessage("The mail server would not count the waiting messages: " + reply_.substr(0, kReplyShown));
+  // The login cleared ErrorFlag: a count not given is a failed run, not an empty mailbox.
+  ErrorFlag = reply != Reply::kAccepted;
+  if (ErrorFlag) return 0;
   int count = StatCount(reply_);
-  if (count == -1) ShowMessage("Server protocol error on STAT");
-  return count;
+  if (count >= 0) return count;
+  ShowMessage("Server protocol error on STAT: " + reply_.substr(0, kReplyShown));
+  return -1;
+}
+
+void TGetMail::FetchOneByOne(int& received, int& skipped) {
+  const int total = static_cast<int>(numbers_.size());
+  int done = 0;
+  for (int i : numbers_) {
+    if (CancelAll || !LoggedIn || stop_run_) break;
+    ++done;
+    // Stored before: left on the server, or stored by a session whose QUIT never committed.
+    if (uid_state_.Contains(IdOf(i))) {
+      if (DeleteAfter) DeleteStep(i);
+      continue;
+    }
+    SetStatus(0, "Receiving message: " + std::to_string(i) + " of " + std::to_string(total) + " (" +
+                     std::to_string(skipped) + " messages skipped).");
+    if (FetchMessage(i, false) == 0) {
+      ++skipped;
+    } else {
+      ++received;
+      if (DeleteAfter) DeleteNow(DeletesDue(i), received, skipped);
+    }
+    TotalProgress(static_cast<int>(static_cast<long long>(done) * 100 / total));
+    ClearStatus();
+  }
 }
 
 void TGetMail::GetNewMail(int& received, int& skipped) {
@@ -330,6 +550,10 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   ForgetNotes();
   ErrorFlag = false;
   stop_run_ = false;
+  ids_warned_ = false;
+  write_error_ = 0;
+  numbers_.clear();
+  sizes_.clear();
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, so that this run counts only its own
   discarded_ = 0;
   int total = GetMailStatus();
@@ -337,25 +561,16 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   bool failed = ErrorFlag || total < 0;
   if (!failed) {
     ListCapabilities();
-    ListUniqueIds(total);
+    failed = !ListMailbox(total);
   }
+  int known = 0;
+  for (int number : numbers_) known += uid_state_.Contains(IdOf(number)) ? 1 : 0;
   ClearStatus();
-  if (pipelining_ && total > 0) FetchPipelined(total, received, skipped);
-  for (int i = 1; i <= total && !pipelining_ && !CancelAll && LoggedIn && !stop_run_; ++i) {
-    // Stored before: left on the server, or stored by a session whose QUIT never committed.
-    if (uid_state_.Contains(IdOf(i))) {
-      if (DeleteAfter) DeleteStep(i);
-      continue;
-    }
-    SetStatus(0, "Receiving message: " + std::to_string(i) + " of " + std::to_string(total) + " (" +
-                     std::to_string(skipped) + " messages skipped).");
-    if (GetMailMessage(i) == 0)
-      ++skipped;
-    else
-      ++received;
-    TotalProgress(static_cast<int>(static_cast<long long>(i) * 100 / total));
-    ClearStatus();
-  }
+  if (!failed && pipelining_) FetchPipelined(received, skipped);
+  if (!failed && !pipelining_) FetchOneByOne(received, skipped);
+  // The last group of messages with ids: committed, kept whatever becomes of the session, and
+  // deleted while it lasts.
+  if (DeleteAfter) DeleteNow(CommitGroup(true), received, skipped);
   if (LoggedIn) {
     if (!DeleteAfter) ResetStep();
     // A Cancel pressed between messages is no fault of the session: what was stored commits.
@@ -367,6 +582,15 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
   received -= discarded_;
   skipped += discarded_;
   ErrorFlag = failed || ErrorFlag || session_lost_ || stop_run_;
+  if (write_error_ != 0) {
+    std::string counts = std::to_string(received) + " messages were stored, " +
+                         std::to_string(std::max(0, static_cast<int>(numbers_.size()) - known - received)) +
+                         " stay on the server.";
+    ShowMessage(write_error_ == ENOSPC || write_error_ == EDQUOT
+                    ? "The disk is full: " + counts
+                    : "Messages could not be written to the Spool folder (" + std::string(std::strerror(write_error_)) +
+                          "): " + counts);
+  }
   TotalProgress(100);
 }
 

@@ -22,11 +22,24 @@
 // deleted (its file is here, but the session that stored it never had QUIT answered). The
 // commit writes the ids with their work names before moving the files, so a crash between
 // the two is finished at the next login instead of fetching those messages twice.
+// Some servers delete at DELE rather than at QUIT: a message with an id is therefore
+// committed (flushed, id recorded, ".new" name) before its DELE goes out, a group of them
+// at a time, and a session lost afterwards keeps its file; the id keeps it from coming
+// twice. Messages without a usable id keep the rule above. Ids that cannot be recorded, or
+// that the server lists ambiguously, are told in a box: such messages may come again.
+//
+// The messages fetched are those the server lists (UIDL, or LIST when that does not list
+// every message STAT counted), never more than STAT counts. A failed write to the spool
+// folder (a full disk) ends the run at once: nothing more is fetched and nothing that was
+// not stored is deleted. A server that sends less than ProgressMinimum bytes in any
+// ProgressInterval (a drip that each line's watchdog would let through) loses the session.
 //
 // When the server lists PIPELINING (CAPA), RETR commands go out a bounded window ahead of
-// the message being read, and each DELE goes out after its message is stored without
-// waiting for its reply; the store, flush, then QUIT order stays the same.
+// the message being read, and each DELE goes out after its message is stored (or after its
+// group's commit) without waiting for its reply; the store, flush, then QUIT order stays.
+// A server offering UTF8 (RFC 6856) gets it, so that it sends 8-bit header fields as they are.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -57,6 +70,10 @@ class TGetMail : public TMailTransfer {
   bool DataIsReady = false;
   bool LoggedIn = false;   // between a successful PASS and QUIT
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
+  // The progress watchdog: at least ProgressMinimum bytes must arrive in every
+  // ProgressInterval while the session waits for the server.
+  std::chrono::milliseconds ProgressInterval{60000};
+  long long ProgressMinimum = 16 * 1024;
 
   // Connects and logs in (port 110 when Port is empty). False (after its message box) when
   // that fails; the connection is then closed.
@@ -70,15 +87,15 @@ class TGetMail : public TMailTransfer {
   // (ErrorFlag then stays set), -1 after "Server protocol error on STAT".
   int GetMailStatus();
   // Fetches message `number` into a work file and deletes it on the server when DeleteAfter
-  // is set. Returns the size the server announced, or, when none was, the bytes stored (at
-  // least 1): 0 exactly when the message was not stored (refused, cancelled, lost, too large,
-  // or its DELE refused).
+  // is set (a message with an id is committed first). Returns the size the server announced,
+  // or, when none was, the bytes stored (at least 1): 0 exactly when the message was not
+  // stored (refused, cancelled, lost, too large, or its DELE refused).
   long GetMailMessage(int number);
-  // The same, for a RETR already sent when `sent`.
+  // The same without the DELE, for a RETR already sent when `sent`.
   long FetchMessage(int number, bool sent);
   // Fetches every waiting message. `received`: messages in the spool folder at the end;
-  // `skipped`: messages tried and not kept. A lost connection or a spool file that cannot be
-  // created ends the run (the rest stays on the server, ErrorFlag set).
+  // `skipped`: messages tried and not kept. A lost connection, or a spool file that cannot be
+  // created or written, ends the run (the rest stays on the server, ErrorFlag set).
   void GetNewMail(int& received, int& skipped);
 
   // The error event: remembers the text and sets ErrorFlag; nothing is shown.
@@ -118,18 +135,46 @@ class TGetMail : public TMailTransfer {
   bool ResetStep();
   // DELE for a stored message. True when the server marked it; a refusal is noted.
   bool DeleteStep(int number);
-  // UIDL: the unique id of each of the `total` messages into ids_. Without a usable listing
-  // (refused, malformed, an id twice) ids_ stays empty and every message is fetched.
-  void ListUniqueIds(int total);
-  // CAPA: whether the server takes commands sent ahead (PIPELINING).
+  // UIDL: the numbers the server lists (up to `total`) into numbers_, and the ids that name
+  // exactly one message into ids_. A message listed without a usable id (malformed, or an
+  // id given twice) is fetched without one. False when the server gave no listing.
+  bool ListUniqueIds(int total);
+  // LIST: the numbers (up to `total`) and sizes into numbers_ and sizes_. False when refused.
+  bool ListMessages(int total);
+  // What to fetch: UIDL's numbers, or LIST's when UIDL did not list all STAT counted.
+  // False (after a box with the server's reply) when the server lists nothing.
+  bool ListMailbox(int total);
+  // CAPA: whether the server takes commands sent ahead (PIPELINING); UTF8 when it is offered.
   void ListCapabilities();
   // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
-  // it returns false). False when the connection was lost.
-  bool ReadListing(const std::function<bool(const std::string&)>& take);
-  // The messages 1..total (those not stored before) with RETR and DELE sent ahead.
-  void FetchPipelined(int total, int& received, int& skipped);
-  // A DELE reply of the pipeline: a refusal takes the message's file back.
+  // it returns false). False when the connection was lost, or when more than `most` lines
+  // came (the session is then given up).
+  bool ReadListing(const std::function<bool(const std::string&)>& take, long long most = 1000);
+  // The messages of numbers_ (those not stored before) with RETR and DELE sent ahead.
+  void FetchPipelined(int& received, int& skipped);
+  // The messages of numbers_ one command at a time.
+  void FetchOneByOne(int& received, int& skipped);
+  // A DELE reply: a refusal takes the message's file back, unless it was committed already.
   void DeleteReplied(int number, int& received, int& skipped);
+  // The messages whose DELE may go out once message `number` is stored: itself when it has
+  // no id; when it has one, its group once that is full (CommitGroup); else none yet.
+  std::vector<int> DeletesDue(int number);
+  // DELE for `numbers`, sent ahead when the server takes that, each reply read.
+  void DeleteNow(const std::vector<int>& numbers, int& received, int& skipped);
+  // Commits the stored messages that have ids (see above) and returns their numbers, whose
+  // DELE may go now; none when the commit failed (a failed flush ends the run; ids that
+  // cannot be recorded put the messages back under the rule for messages without ids,
+  // whose DELE go out at once: those numbers are returned too).
+  // `last`: no group follows in this session.
+  std::vector<int> CommitGroup(bool last);
+  bool GroupFull() const;
+  // Says once per run, in a box, that ids cannot be kept: `why`, and what follows from it.
+  void IdsNotKept(const std::string& why);
+  // The progress watchdog, after `bytes` came. False when too little came in the interval:
+  // the session is then lost.
+  bool Progressing(long long bytes);
+  // A failed write to the spool folder (errno `error`) ends the run.
+  void WriteFailed(int error);
   // The unique id of message `number`, "" when there is none.
   const std::string& IdOf(int number) const;
   // The state of this account's ids, loaded at login; work files named in it by a commit
@@ -169,6 +214,13 @@ class TGetMail : public TMailTransfer {
   // flushed; false when a step failed. Files not committed are removed and counted in
   // discarded_ (their messages stay on the server).
   bool SettleWorkFiles(bool commit);
+  struct WorkFile;
+  enum class Commit { kDone, kNotFlushed, kIdsNotKept };
+  // Flushes `files`, records their ids with their work names, moves them to ".new" names and
+  // flushes the folder; `moved` counts the files (in order) that have their names now. Ids
+  // that cannot be recorded are forgotten; with `need_ids` nothing is moved then. With
+  // `tidy` the ids are written once more without the work names of the files moved.
+  Commit CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced, bool need_ids, bool tidy);
 
   const std::string server_, user_, password_;
   std::string reply_;  // the last reply line
@@ -187,7 +239,12 @@ class TGetMail : public TMailTransfer {
   int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection
   bool pipelining_ = false;  // the server lists PIPELINING
-  bool delete_later_ = false;  // ReceiveMessage leaves DELE to the pipeline
+  std::vector<int> numbers_;  // the messages the server listed, ascending
+  std::unordered_map<int, long> sizes_;  // by message number, when LIST gave them
+  bool ids_warned_ = false;  // the box about ids has been shown in this run
+  int write_error_ = 0;  // errno of a failed write to the spool folder, ending the run
+  std::chrono::steady_clock::time_point window_start_{};
+  long long window_bytes_ = 0;
 };
 
 }  // namespace corvelle

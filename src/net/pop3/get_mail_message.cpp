@@ -25,7 +25,13 @@ TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknown
   limit = announced ? std::max(2 * capped, capped + kMiB) : 100 * kMiB;
 }
 
-long TGetMail::GetMailMessage(int number) { return FetchMessage(number, false); }
+long TGetMail::GetMailMessage(int number) {
+  long size = FetchMessage(number, false);
+  if (size == 0 || !DeleteAfter) return size;
+  int received = 1, skipped = 0;
+  DeleteNow(IdOf(number).empty() ? std::vector<int>{number} : CommitGroup(true), received, skipped);
+  return received == 1 ? size : 0;
+}
 
 long TGetMail::FetchMessage(int number, bool sent) {
   ErrorFlag = false;
@@ -52,7 +58,9 @@ long TGetMail::FetchMessage(int number, bool sent) {
 
 long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
   RetrSize announced = RetrReplySize(reply_);
-  MessageRead read(announced.size);
+  // Without a size in the reply, the one LIST gave bounds the message.
+  auto listed = sizes_.find(number);
+  MessageRead read(announced.size > 0 || listed == sizes_.end() ? announced.size : listed->second);
   if (!file) {
     // Read past the message so the session stays in step; a spool folder that takes no file
     // will not take the next message either, so the run ends here.
@@ -68,9 +76,9 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
   // A message left before its end (cancel, failed write) is read to its end, so that the
   // session stays in step and the next message can follow.
   if (!ended && SessionUsable()) ReadMessage(nullptr, read);
-  if (!ended || !file->Close() || ErrorFlag) return 0;
-  // Without an answer to DELE the session is lost and the server keeps the message.
-  if (DeleteAfter && !delete_later_ && !DeleteStep(number)) return 0;
+  bool closed = file->Close();
+  if (file->error() != 0) WriteFailed(file->error());
+  if (!ended || !closed || ErrorFlag) return 0;
   return announced.size > 0 ? announced.size : std::max<long>(static_cast<long>(file->size()), 1);
 }
 
@@ -89,6 +97,7 @@ bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
         SessionLost(LastReceiveError());
       return false;
     }
+    if (!Progressing(taken)) return false;
     bool line_start = read.at_line_start;
     read.at_line_start = complete;
     read.taken += taken;

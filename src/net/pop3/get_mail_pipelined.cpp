@@ -27,6 +27,8 @@ void TGetMail::DeleteReplied(int number, int& received, int& skipped) {
   if (reply == Reply::kAccepted) return;
   if (reply == Reply::kRefused) Note("Message " + std::to_string(number) + " stays on the server: " + reply_);
   // Not marked: the server keeps the message, so its file goes and the next Get brings it.
+  // A committed message is not among the work files: it stays, and its id keeps it from
+  // coming twice.
   for (auto file = work_files_.begin(); file != work_files_.end(); ++file)
     if (file->number == number) {
       RemoveFile(file->path);
@@ -37,15 +39,28 @@ void TGetMail::DeleteReplied(int number, int& received, int& skipped) {
     }
 }
 
-void TGetMail::FetchPipelined(int total, int& received, int& skipped) {
+void TGetMail::DeleteNow(const std::vector<int>& numbers, int& received, int& skipped) {
+  size_t sent = 0;
+  for (int number : numbers) {
+    if (!SessionUsable()) break;
+    Send("DELE " + std::to_string(number));
+    ++deletions_;
+    ++sent;
+    if (!pipelining_) DeleteReplied(number, received, skipped);
+  }
+  for (size_t i = 0; pipelining_ && i < sent; ++i) DeleteReplied(numbers[i], received, skipped);
+}
+
+void TGetMail::FetchPipelined(int& received, int& skipped) {
   std::deque<Pending> pending;
-  delete_later_ = true;
-  int next = 1, done = 0;
+  const int total = static_cast<int>(numbers_.size());
+  size_t next = 0;
+  int done = 0;
   auto stopping = [&] { return CancelAll || stop_run_ || !SessionUsable(); };
   while (SessionUsable()) {
     // Every command counts against the window, so the server's replies never pile up unread.
-    while (next <= total && pending.size() < kWindow && !stopping()) {
-      int number = next++;
+    while (next < numbers_.size() && pending.size() < kWindow && !stopping()) {
+      int number = numbers_[next++];
       bool stored = uid_state_.Contains(IdOf(number));
       if (stored && !DeleteAfter) continue;
       // Stored before, by a session whose QUIT never committed: only deleted.
@@ -74,16 +89,16 @@ void TGetMail::FetchPipelined(int total, int& received, int& skipped) {
       ++skipped;
     } else {
       ++received;
-      if (DeleteAfter) {
-        Send("DELE " + std::to_string(head.number));
-        ++deletions_;
-        pending.push_back({false, head.number});
-      }
+      if (DeleteAfter)
+        for (int number : DeletesDue(head.number)) {
+          Send("DELE " + std::to_string(number));
+          ++deletions_;
+          pending.push_back({false, number});
+        }
     }
     TotalProgress(static_cast<int>(static_cast<long long>(++done) * 100 / total));
     ClearStatus();
   }
-  delete_later_ = false;
 }
 
 }  // namespace corvelle

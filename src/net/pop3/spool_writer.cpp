@@ -27,7 +27,14 @@ std::string Hex(std::uint64_t n) {
 
 std::string WorkName(std::uint64_t n) { return "." + Hex(n) + std::string(kWorkSuffix); }
 
+SpoolWriteFault& InstalledFault() {
+  static SpoolWriteFault fault;
+  return fault;
+}
+
 }  // namespace
+
+void SetSpoolWriteFault(SpoolWriteFault fault) { InstalledFault() = std::move(fault); }
 
 SpoolWriter::~SpoolWriter() {
   if (fd_ >= 0) ::close(fd_);
@@ -59,10 +66,16 @@ bool SpoolWriter::Append(std::string_view bytes) {
 bool SpoolWriter::WriteBuffer() {
   size_t at = 0;
   while (!failed_ && at < buffer_.size()) {
-    ssize_t n = ::write(fd_, buffer_.data() + at, buffer_.size() - at);
+    int fault = InstalledFault() ? InstalledFault()(buffer_.size() - at) : 0;
+    if (fault != 0) errno = fault;
+    ssize_t n = fault != 0 ? -1 : ::write(fd_, buffer_.data() + at, buffer_.size() - at);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) failed_ = true;
-    else at += static_cast<size_t>(n);
+    if (n <= 0) {
+      failed_ = true;
+      error_ = n < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
+    } else {
+      at += static_cast<size_t>(n);
+    }
   }
   buffer_.clear();
   return !failed_;
@@ -72,7 +85,10 @@ bool SpoolWriter::Close() {
   if (fd_ < 0) return false;
   bool ok = WriteBuffer();
   if (ok) StartWriteBack(fd_);  // the commit's flush then finds the data on its way
-  if (::close(fd_) != 0) ok = false;
+  if (::close(fd_) != 0) {
+    if (ok) error_ = errno;
+    ok = false;
+  }
   fd_ = -1;
   return ok;
 }

@@ -8,10 +8,16 @@
 // never an incomplete message under a name that says it is complete.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace corvelle {
+
+// Tests make writes fail as a full disk does: `fault` gets the bytes about to be written
+// and returns 0 to let them be written, or the errno to fail with. nullptr removes it.
+using SpoolWriteFault = std::function<int(size_t bytes)>;
+void SetSpoolWriteFault(SpoolWriteFault fault);
 
 class SpoolWriter {
  public:
@@ -36,6 +42,8 @@ class SpoolWriter {
   const std::string& path() const { return path_; }
   // The bytes added so far.
   long long size() const { return size_; }
+  // The errno of the first failed write or close, 0 while none failed.
+  int error() const { return error_; }
 
   // True for a work name as CreateWork makes them: ".", hexadecimal digits, ".part".
   static bool IsWorkName(std::string_view name);
@@ -55,6 +63,7 @@ class SpoolWriter {
   int fd_ = -1;
   long long size_ = 0;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace corvelle

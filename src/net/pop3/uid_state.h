@@ -42,8 +42,14 @@ class UidState {
   // Adds an id whose message lies in the work file `work_name` (a bare name in the spool
   // folder) of `size` bytes, or, with an empty name, one already under its final name.
   void Add(const std::string& id, const std::string& work_name = "", long long size = 0);
-  // Forgets the work names (their files have their final names now).
-  void SettleWorkNames() { work_.clear(); }
+  // Forgets the work name of `id` (its file has its final name now).
+  void Settle(const std::string& id) { work_.erase(id); }
+  // Forgets `id` altogether (its message was not kept after all).
+  void Forget(const std::string& id) {
+    ids_.erase(id);
+    work_.erase(id);
+  }
+  const std::string& path() const { return path_; }
 
  private:
   std::string path_;

@@ -6,11 +6,17 @@
 #include "net/pop3/get_mail.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 
 #include "core/settings/settings.h"
+#include "net/pop3/spool_writer.h"
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
 
@@ -35,9 +41,14 @@ const std::string kTooLarge = "POP server sent more than the message size it ann
 // DELE, QUIT.
 const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
-// A server without capabilities and unique ids, unless `uidl` lists them.
-std::string Login(int count, const std::string& uidl = "S: -ERR no UIDL\n") {
-  return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\nC: CAPA\nS: -ERR\nC: UIDL\n" + uidl;
+// A server without capabilities and unique ids, unless `uidl` lists them; without ids it
+// lists its messages (each of 100 octets) with LIST.
+std::string Login(int count, const std::string& uidl = "") {
+  std::string script = kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\nC: CAPA\nS: -ERR\nC: UIDL\n";
+  if (!uidl.empty()) return script + uidl;
+  script += "S: -ERR no UIDL\nC: LIST\nS: +OK\n";
+  for (int i = 1; i <= count; ++i) script += "S: " + std::to_string(i) + " 100\n";
+  return script + "S: .\n";
 }
 std::string Raw(const std::string& bytes) { return "S> " + Escape(bytes) + "\n"; }
 std::string Dele(int number) { return "C: DELE " + std::to_string(number) + "\nS: +OK message deleted\n"; }
@@ -62,7 +73,10 @@ std::string BodyLines(size_t bytes, size_t width = 998) {
 
 class GetMailTest : public testing::TransferFixture {
  protected:
-  ~GetMailTest() override { SetDiskFlush(nullptr); }
+  ~GetMailTest() override {
+    SetDiskFlush(nullptr);
+    SetSpoolWriteFault(nullptr);
+  }
 
   // Sets a retrieval up against a server playing `script`, `chunk` bytes at most per read,
   // the watchdog at `timeout` seconds; Fetch runs it whole. Every run after the first of a
@@ -85,7 +99,7 @@ class GetMailTest : public testing::TransferFixture {
     mail->GetNewMail(received, skipped);
   }
   void ExpectPlayed() {
-    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_EQ(fake->Problems(), Strings{}) << Escape(fake->Written());
     EXPECT_TRUE(fake->Finished());
   }
   bool Sent(const std::string& command) const { return fake->Written().find(command) != std::string::npos; }
@@ -135,7 +149,8 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
   // Commands are logged with their line end, received lines without; the password never is.
   EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
-                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nCAPA\r\n\r\n-ERR\r\nUIDL\r\n\r\n-ERR no UIDL\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
+                   "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nCAPA\r\n\r\n-ERR\r\nUIDL\r\n\r\n-ERR no UIDL\r\n"
+                   "LIST\r\n\r\n+OK\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
                    "DELE 2\r\n\r\n+OK message deleted\r\nQUIT\r\n");
   EXPECT_EQ(ui.total, (std::vector<int>{0, 50, 100, 100}));
@@ -196,15 +211,23 @@ TEST_F(GetMailTest, ServerFaults) {
        0, 2, true, {}, "QUIT"},
       {"a STAT reply of more than 16 MiB", kAuth + "C: STAT\nS> +OK 3 " + std::string(17 << 20, '9') + "\n", {},
        {"Transfer error: Message too long"}, 0, 0, true, {}, "RETR"},
-      {"unreadable STAT count", kAuth + "C: STAT\nS: +OK 3\nC: RSET\nS: +OK\n" + kQuit,
-       {"Server protocol error on STAT"}, {}, 0, 0, true, {}, "RETR"},
+      {"unreadable STAT count: the server's reply is shown", kAuth + "C: STAT\nS: +OK 3\nC: RSET\nS: +OK\n" + kQuit,
+       {"Server protocol error on STAT: +OK 3"}, {}, 0, 0, true, {}, "RETR"},
+      {"refused STAT: the server's reply is shown", kAuth + "C: STAT\nS: -ERR mailbox locked\nC: RSET\nS: +OK\n" + kQuit,
+       {"The mail server would not count the waiting messages: -ERR mailbox locked"}, {}, 0, 0, true, {}, "RETR"},
+      {"a STAT count far above what the server lists: only the listed messages are asked for",
+       kAuth + "C: STAT\nS: +OK 100000000 1\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\nC: LIST\nS: +OK\nS: 1 46\nS: .\n" +
+       Retr(1, kFirst) + Dele(1) + kQuit, {}, {}, 1, 0, false, {kFirst}, "RETR 2"},
+      {"no listing at all: an error, with the server's reply",
+       kAuth + "C: STAT\nS: +OK 3 1\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\nC: LIST\nS: -ERR what?\nC: RSET\nS: +OK\n" +
+       kQuit, {"The mail server does not list its messages: -ERR what?"}, {}, 0, 0, true, {}, "RETR"},
       {"-ERR greeting: not a word more", "S: -ERR go away\nCLOSE\n", {kNoGreeting}, {}, 0, 0, true, {}, ""},
       {"disconnect after the greeting", "S: +OK hello\nC: USER joe\nCLOSE\n", {"Transmission error occurred."},
        {kReset}, 0, 0, true, {}, "PASS"},
       {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
        0, 0, true, {}, "PASS"},
       {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
-       long_ok + "C: STAT\n" + long_ok + "C: CAPA\n" + long_ok + "S: .\n" + "C: UIDL\n" + long_ok + "S: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
+       long_ok + "C: STAT\n" + long_ok + "C: CAPA\n" + long_ok + "S: .\n" + "C: UIDL\n" + long_ok + "S: 1 id\nS: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
        {kFirst}, "RSET"},
       {"no announced size: still counted as received",
        Login(2) + Retr(1, kFirst, "+OK") + Dele(1) + Retr(2, kSecond, "+OK 512") + Dele(2) + kQuit, {}, {}, 2, 0,
@@ -229,7 +252,7 @@ TEST_F(GetMailTest, ServerFaults) {
       {"3 MiB where 10 octets were announced",
        Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(3 << 20), "+OK 10 octets"), {kTooLarge}, {}, 0, 2,
        true, {}, "QUIT"},
-      {"more than 100 MiB with no size announced", Login(1) + Retr(1, BodyLines((100 << 20) + 70000, 65534), "+OK"),
+      {"more than 100 MiB with no size announced", Login(1, "S: +OK\nS: 1 big\nS: .\n") + Retr(1, BodyLines((100 << 20) + 70000, 65534), "+OK"),
        {"POP server sent a message larger than 100 MB."}, {}, 0, 1, true, {}, "QUIT"},
       {"half a MiB more than announced is still a message",
        Login(1) + Retr(1, BodyLines(1 << 19), "+OK 10 octets") + Dele(1) + kQuit, {}, {}, 1, 0, false,
@@ -404,8 +427,9 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
   for (bool leave : {false, true}) {
     SCOPED_TRACE(leave);
     MailSettings.LeaveMailOnServer = leave ? "1" : "0";
-    const std::string end = leave ? "C: RSET\nS: +OK\n" + kQuit : Dele(2) + Dele(3) + kQuit;
-    Start(Login(3, listing) + Retr(1, kThird) + (leave ? "" : Dele(1)) + end);
+    // Message 1's DELE waits for its commit, at the end of the run.
+    const std::string end = leave ? "C: RSET\nS: +OK\n" + kQuit : Dele(2) + Dele(3) + Dele(1) + kQuit;
+    Start(Login(3, listing) + Retr(1, kThird) + end);
     Spool(".0.part", kFirst);   // committed, not yet moved: finished at login
     Spool(".1.part", "From: cut");  // the size differs: not the file the state names
     testing::WriteFile(state, "gone\nid-b\nid-c\t.0.part\t" + std::to_string(kFirst.size()) +
@@ -416,7 +440,7 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
     EXPECT_EQ(received, 1);
     EXPECT_EQ(testing::ReadFile(state), "id-a\nid-b\nid-c\n");
   }
-  // A listing that cannot be trusted (an id twice) is not used: everything is fetched.
+  // Ids that name two messages name neither: both are fetched.
   Fetch(Login(2, "S: +OK\nS: 1 same\nS: 2 same\nS: .\n") + Retr(1, kFirst) + Retr(2, kSecond) +
         "C: RSET\nS: +OK\n" + kQuit);
   ExpectPlayed();
@@ -427,7 +451,7 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
 // counted, and a hostile count ran the program out of memory.
 TEST_F(GetMailTest, AHugeMessageCountIsNoMemoryToReserve) {
   Fetch(kAuth + "C: STAT\nS: +OK 2000000000 1\nC: CAPA\nS: +OK\nS: PIPELINING\nS: .\nC: UIDL\nS: +OK\nS: 1 a\nS: .\n" +
-        "C: RETR 1\nCLOSE\n");
+        "C: LIST\nS: -ERR\nC: RETR 1\nCLOSE\n");
   EXPECT_EQ(fake->Problems(), Strings{});
   EXPECT_EQ(received, 0);
 }
@@ -435,7 +459,8 @@ TEST_F(GetMailTest, AHugeMessageCountIsNoMemoryToReserve) {
 // Pipelined: both RETR go out before the first message is read, and a DELE refused after
 // the next message was read still takes its own message's file back.
 TEST_F(GetMailTest, APipelinedDeleteRefusedLaterTakesItsFileBack) {
-  const std::string capa = "C: CAPA\nS: +OK\nS: UIDL\nS: PIPELINING\nS: .\nC: UIDL\nS: -ERR\n";
+  const std::string capa =
+      "C: CAPA\nS: +OK\nS: UIDL\nS: PIPELINING\nS: .\nC: UIDL\nS: -ERR\nC: LIST\nS: +OK\nS: 1 46\nS: 2 38\nS: .\n";
   Fetch(kAuth + "C: STAT\nS: +OK 2 80\n" + capa + Retr(1, kFirst) + Retr(2, kSecond) + "C: DELE 1\nS: -ERR locked\n" +
         Dele(2) + kQuit, 7);
   ExpectPlayed();
@@ -443,6 +468,153 @@ TEST_F(GetMailTest, APipelinedDeleteRefusedLaterTakesItsFileBack) {
   EXPECT_EQ(received, 1);
   EXPECT_EQ(skipped, 1);
   EXPECT_EQ(LastStatusLines(1), Strings{"Message 1 stays on the server: -ERR locked"});
+}
+
+}  // namespace
+}  // namespace corvelle
+
+namespace corvelle {
+namespace {
+
+const std::string kIds3 = "S: +OK\nS: 1 id-a\nS: 2 id-b\nS: 3 id-c\nS: .\n";
+const std::string kPipelining = "C: CAPA\nS: +OK\nS: PIPELINING\nS: .\n";
+std::string Stat(int count) { return kAuth + "C: STAT\nS: +OK " + std::to_string(count) + " 4096\n"; }
+
+// A server that deletes at DELE, not at QUIT, and cuts the session after two DELEs: every
+// message with an id was flushed and its id recorded before any DELE went out (one flush for
+// the group), so all three stay, and the next session only deletes what is left.
+TEST_F(GetMailTest, MessagesWithIdsAreKeptBeforeTheirDeleteGoesOut) {
+  const std::string state = mail_dir + "System/uids-joe@pop.example.txt";
+  const std::string retrs = Retr(1, kFirst) + Retr(2, kSecond) + Retr(3, kThird);
+  const std::string cut = Dele(1) + Dele(2) + "C: DELE 3\nCLOSE\n";
+  for (bool pipelined : {false, true}) {
+    SCOPED_TRACE(pipelined);
+    std::remove(state.c_str());
+    int flushes = 0;
+    SetDiskFlush([&](const Strings& files) {
+      EXPECT_EQ(files.size(), 3u);
+      EXPECT_FALSE(Sent("DELE"));
+      return ++flushes > 0;
+    });
+    Fetch(Stat(3) + (pipelined ? kPipelining : "C: CAPA\nS: -ERR\n") + "C: UIDL\n" + kIds3 + retrs + cut);
+    EXPECT_EQ(fake->Problems(), Strings{});
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(Stored(), (Strings{kFirst, kSecond, kThird}));
+    EXPECT_EQ(testing::ReadFile(state), "id-a\nid-b\nid-c\n");
+    EXPECT_EQ(received, 3);
+    EXPECT_TRUE(mail->ErrorFlag);
+    // The server deleted 1 and 2; 3 is here already: only deleted.
+    Fetch(Stat(1) + "C: CAPA\nS: -ERR\nC: UIDL\nS: +OK\nS: 1 id-c\nS: .\n" + Dele(1) + kQuit);
+    ExpectPlayed();
+    EXPECT_EQ(received, 0);
+  }
+}
+
+// A write to the spool folder fails (the disk is full): no further RETR, no DELE for what was
+// not stored, one box that says so; the next run, with room again, fetches the rest.
+TEST_F(GetMailTest, AFullDiskEndsTheRunAtTheFirstFailedWrite) {
+  const std::string kFull = "The disk is full: 1 messages were stored, 3 stay on the server.";
+  const std::string four = Retr(1, kFirst) + Retr(2, kSecond) + Retr(3, kThird) + Retr(4, kFirst);
+  const std::pair<const char*, std::string> rows[] = {
+      {"one by one", Login(4) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + kQuit},
+      {"pipelined, with ids", Stat(4) + kPipelining + "C: UIDL\nS: +OK\nS: 1 a\nS: 2 b\nS: 3 c\nS: 4 d\nS: .\n" +
+                                  four + Dele(1) + kQuit},
+  };
+  for (const auto& [name, script] : rows) {
+    SCOPED_TRACE(name);
+    int writes = 0;
+    SetSpoolWriteFault([&](size_t) { return ++writes > 1 ? ENOSPC : 0; });
+    Fetch(script);
+    SetSpoolWriteFault(nullptr);
+    ExpectPlayed();
+    EXPECT_FALSE(Sent("DELE 2"));
+    EXPECT_EQ(ui.Texts(), Strings{kFull});
+    EXPECT_EQ(Stored(), Strings{kFirst});
+    EXPECT_EQ(received, 1);
+    EXPECT_EQ(skipped, 1);
+    EXPECT_TRUE(mail->ErrorFlag);
+    Fetch(Login(3) + Retr(1, kSecond) + Dele(1) + Retr(2, kThird) + Dele(2) + Retr(3, kFirst) + Dele(3) + kQuit);
+    ExpectPlayed();
+    EXPECT_EQ(received, 3);
+    EXPECT_TRUE(ui.boxes.empty());
+  }
+}
+
+// The same on a real file system that fills up, where the test may mount one (as root).
+TEST_F(GetMailTest, AFullFileSystemEndsTheRunToo) {
+  const std::string spool = mail_dir + "Spool";
+  if (::mount("tmpfs", spool.c_str(), "tmpfs", 0, "size=128k") != 0)
+    GTEST_SKIP() << "no small tmpfs can be mounted here (that needs root): " << std::strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{spool};
+  Fetch(Login(3) + Retr(1, kFirst) + Dele(1) + Retr(2, BodyLines(300 << 10)) + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(ui.Texts(), Strings{"The disk is full: 1 messages were stored, 2 stay on the server."});
+  EXPECT_EQ(Stored(), Strings{kFirst});
+  EXPECT_FALSE(Sent("DELE 2"));
+}
+
+// Ids that cannot be trusted: those that name one message are used, the others' messages are
+// fetched without one, and a box says once that ids cannot be kept.
+TEST_F(GetMailTest, IdsThatCannotBeKeptAreToldInABox) {
+  const std::string state = mail_dir + "System/uids-joe@pop.example.txt";
+  MailSettings.LeaveMailOnServer = "1";
+  testing::WriteFile(state, "id-a\n");
+  Fetch(Login(4, "S: +OK\nS: 1 id-a\nS: 2 same\nS: 3 same\nS: 4 bad id\nS: .\n") + Retr(2, kFirst) +
+        Retr(3, kSecond) + Retr(4, kThird) + "C: RSET\nS: +OK\n" + kQuit);
+  ExpectPlayed();
+  EXPECT_EQ(received, 3);
+  EXPECT_EQ(ui.Texts(), Strings{"The mail server gives 3 of its messages no unique id that can be trusted. Messages "
+                                "left on the server will be fetched again at the next Get."});
+
+  // The ids file cannot be written (a folder is in its way): said once, in a box.
+  std::remove(state.c_str());
+  ASSERT_EQ(mkdir(state.c_str(), 0700), 0);
+  const std::string box = "The list of messages already fetched could not be written to " + state + ".";
+  for (bool leave : {true, false}) {
+    SCOPED_TRACE(leave);
+    MailSettings.LeaveMailOnServer = leave ? "1" : "0";
+    // Deleting, the messages go back to the rule without ids: kept once QUIT commits.
+    Fetch(Login(2, "S: +OK\nS: 1 id-a\nS: 2 id-b\nS: .\n") + Retr(1, kFirst) + Retr(2, kSecond) +
+          (leave ? "C: RSET\nS: +OK\n" : Dele(1) + Dele(2)) + kQuit);
+    ExpectPlayed();
+    EXPECT_EQ(Stored(), (Strings{kFirst, kSecond}));
+    EXPECT_EQ(ui.Texts(), Strings{box + (leave ? " Messages left on the server will be fetched again at the next Get."
+                                               : " Messages may be fetched twice if a session breaks off.")});
+  }
+}
+
+// A server that drips short lines, each well within the line watchdog, loses the session
+// once too few bytes came in an interval.
+TEST_F(GetMailTest, AServerThatDripsLinesLosesTheSession) {
+  std::string drip;
+  for (int i = 0; i < 100; ++i) drip += "S: line\nPAUSE 10\n";
+  Start(Login(1) + "C: RETR 1\nS: +OK 5000 octets\n" + drip + "S: .\n" + Dele(1) + kQuit);
+  mail->ProgressInterval = std::chrono::milliseconds(50);
+  mail->ProgressMinimum = 4096;
+  mail->GetNewMail(received, skipped);
+  EXPECT_EQ(fake->Problems(), Strings{});
+  EXPECT_EQ(received, 0);
+  EXPECT_TRUE(mail->ErrorFlag);
+  EXPECT_FALSE(Sent("DELE"));
+  EXPECT_EQ(Stored(), Strings{});
+  ASSERT_FALSE(status.Lines().empty());
+  EXPECT_TRUE(status.Lines().back().starts_with("Transfer error: the mail server sent only ")) << status.Lines().back();
+}
+
+// A server that offers UTF8 gets it after the login; a refusal changes nothing.
+TEST_F(GetMailTest, UTF8IsEnabledWhenOffered) {
+  for (const char* answer : {"+OK UTF8 enabled", "-ERR not now"}) {
+    SCOPED_TRACE(answer);
+    Fetch(Stat(1) + "C: CAPA\nS: +OK\nS: UIDL\nS: UTF8 USER\nS: .\nC: UTF8\nS: " + answer +
+          "\nC: UIDL\nS: +OK\nS: 1 " + std::string(answer, 1) + "\nS: .\n" + Retr(1, kFirst) + Dele(1) + kQuit);
+    ExpectPlayed();
+    EXPECT_EQ(received, 1);
+    EXPECT_FALSE(mail->ErrorFlag);
+    EXPECT_TRUE(ui.boxes.empty());
+  }
 }
 
 }  // namespace
