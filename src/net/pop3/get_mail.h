@@ -72,7 +72,7 @@ class TGetMail : public TMailTransfer {
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
   // The progress watchdog: at least ProgressMinimum bytes must arrive in every
   // ProgressInterval while the session waits for the server.
-  std::chrono::milliseconds ProgressInterval{60000};
+  std::chrono::milliseconds ProgressInterval{30000};
   long long ProgressMinimum = 16 * 1024;
 
   // Connects and logs in (port 110 when Port is empty). False (after its message box) when
