@@ -1,0 +1,27 @@
+#pragma once
+// mailto: links (RFC 6068), as a browser hands them to the program that writes mail. Only
+// the fields a composition shows are taken: To (the path and "to="), Cc, Subject and the
+// text; every other field (From, Bcc, Reply-To, In-Reply-To, ...) is ignored, so that a
+// link can never set who sends the message or add hidden recipients.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+struct MailtoLink {
+  std::vector<std::string> to, cc;  // addr-specs, percent-decoded
+  std::string subject;              // UTF-8, percent-decoded
+  std::vector<std::string> body;    // the text's lines (CR LF, LF or CR end a line)
+};
+
+// True when `arg` begins with "mailto:" (any letter case).
+bool IsMailtoLink(const std::string& arg);
+
+// The link's fields, or nothing with `error` saying what is wrong: a "%" not followed by
+// two hexadecimal digits, an address without "@" or with a space or control character, a
+// subject with a line break, or text that is not "mailto:" at all.
+std::optional<MailtoLink> ParseMailto(const std::string& link, std::string& error);
+
+}  // namespace corvelle
