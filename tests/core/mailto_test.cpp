@@ -86,6 +86,18 @@ TEST(Mailto, LinkAmongOptions) {
             (std::vector<std::string>{"mailto:a@x.org?body=x/y", "/o", "/home/u/m.mail"}));
 }
 
+TEST(Mailto, FileUrlsOpenTheirFile) {
+  ParsedParms parsed = ParseParms({"file:///home/ann/Mail/Inbox/Caf%C3%A9%20menu.mail", "FILE://localhost/tmp/a%25b.mail"});
+  ASSERT_EQ(parsed.steps.size(), 2u);
+  EXPECT_EQ(parsed.steps[0].action, ParmAction::Open);
+  EXPECT_EQ(parsed.steps[0].args, std::vector<std::string>{"/home/ann/Mail/Inbox/Caf\xC3\xA9 menu.mail"});
+  EXPECT_EQ(parsed.steps[1].args, std::vector<std::string>{"/tmp/a%b.mail"});
+  EXPECT_TRUE(parsed.opens_window);
+  // Another host's file, a broken escape or a NUL is no file of this machine: a bad option.
+  for (const char* url : {"file://server/share/a.mail", "file:///a%2.mail", "file:///a%00b"})
+    EXPECT_TRUE(ParseParms({url}).bad) << url;
+}
+
 TEST(GnuOptions, HelpAndVersion) {
   EXPECT_FALSE(GnuOptionText({"/g", "mailto:a@x.org"}, "1.0"));
   EXPECT_EQ(GnuOptionText({"--version"}, "1.24"), std::optional<std::string>("Corvelle 1.24\n"));

@@ -19,23 +19,6 @@ int HexValue(char c) {
   return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-// "%XX" sequences decoded; "+" stays a plus sign in a mailto: link.
-std::optional<std::string> PercentDecode(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '%') {
-      out += s[i];
-      continue;
-    }
-    int high = i + 2 < s.size() ? HexValue(s[i + 1]) : -1;
-    int low = i + 2 < s.size() ? HexValue(s[i + 2]) : -1;
-    if (high < 0 || low < 0) return std::nullopt;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return out;
-}
-
 std::vector<std::string> Split(const std::string& s, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -121,6 +104,31 @@ bool TakeField(const std::string& field, MailtoLink& link, bool& have_subject, b
 }
 
 }  // namespace
+
+std::optional<std::string> PercentDecode(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '%') {
+      out += s[i];
+      continue;
+    }
+    int high = i + 2 < s.size() ? HexValue(s[i + 1]) : -1;
+    int low = i + 2 < s.size() ? HexValue(s[i + 2]) : -1;
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return out;
+}
+
+std::optional<std::string> LocalPathOfFileUrl(const std::string& arg) {
+  std::string lower = Lower(arg.substr(0, 17));
+  size_t path = lower.starts_with("file:///") ? 7 : lower.starts_with("file://localhost/") ? 16 : std::string::npos;
+  if (path == std::string::npos) return std::nullopt;
+  std::optional<std::string> decoded = PercentDecode(arg.substr(path));
+  if (!decoded || decoded->find('\0') != std::string::npos) return std::nullopt;
+  return decoded;
+}
 
 bool IsMailtoLink(const std::string& arg) { return Lower(arg.substr(0, kSchemeLength)) == kScheme; }
 

@@ -16,6 +16,14 @@ struct MailtoLink {
   std::vector<std::string> body;    // the text's lines (CR LF, LF or CR end a line)
 };
 
+// `s` with its "%XX" sequences decoded ("+" stays a plus sign); nothing when a "%" is not
+// followed by two hexadecimal digits.
+std::optional<std::string> PercentDecode(const std::string& s);
+
+// The local path that a "file:" URL names ("file:///p" or "file://localhost/p", decoded), as
+// a desktop may pass a message file to the program; nothing for any other argument.
+std::optional<std::string> LocalPathOfFileUrl(const std::string& arg);
+
 // True when `arg` begins with "mailto:" (any letter case).
 bool IsMailtoLink(const std::string& arg);
 

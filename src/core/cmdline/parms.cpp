@@ -100,6 +100,12 @@ ParsedParms ParseParms(const std::vector<std::string>& list) {
       ++i;
       continue;
     }
+    if (std::optional<std::string> path = LocalPathOfFileUrl(list[i])) {
+      parsed.steps.push_back({ParmAction::Open, {*path}});
+      parsed.opens_window = true;
+      ++i;
+      continue;
+    }
     const ParmRow* row = MatchRow(list, i);
     if (!row) {
       parsed.bad = true;
@@ -117,7 +123,7 @@ ParsedParms ParseParms(const std::vector<std::string>& list) {
 std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list, const std::string& cwd) {
   std::vector<std::string> result = list;
   for (size_t i = 0; i < list.size();) {
-    if (IsMailtoLink(list[i])) {
+    if (IsMailtoLink(list[i]) || LocalPathOfFileUrl(list[i])) {
       ++i;
       continue;
     }

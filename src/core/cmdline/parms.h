@@ -40,7 +40,8 @@ std::string StripQuotes(const std::string& s);
 
 // Takes an option list apart. Keywords are case-insensitive; arguments stay as they are,
 // except that file arguments lose a pair of quotes. A mailto: link stands alone and opens
-// a composition; a bad link makes the list bad.
+// a composition; a bad link makes the list bad. A "file:" URL of a local file (as a desktop
+// passes a message file) opens that file.
 ParsedParms ParseParms(const std::vector<std::string>& list);
 
 // The same list with every file argument made absolute against `cwd` (a file argument
