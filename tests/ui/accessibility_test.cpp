@@ -1,8 +1,10 @@
 // What a screen reader says for the windows: every field and button of the main window, a
-// message window (received and composed) and every page of the setup dialog has a name.
+// message window (received and composed) and every page of the setup dialog has a name;
+// and a control reached with Tab looks different from one without the focus.
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QTabWidget>
 
 #include "core/store/message_text.h"
@@ -31,6 +33,32 @@ QStringList Unnamed(QWidget* root) {
       unnamed << QString("%1 (%2)").arg(widget->objectName(), widget->metaObject()->className());
   }
   return unnamed;
+}
+
+// The object names of the controls under `root` whose look does not change when they get
+// the keyboard focus by Tab.
+QStringList FocusUnseen(QWidget* root) {
+  QStringList unseen;
+  QWidget* elsewhere = nullptr;
+  QList<QWidget*> controls;
+  for (QWidget* widget : root->findChildren<QWidget*>()) {
+    if (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisible() || !widget->isEnabled()) continue;
+    if (widget->window() != root->window() || widget->focusProxy()) continue;
+    controls << widget;
+  }
+  // As after a Tab key press: styles draw the focus frame only then.
+  root->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+  for (QWidget* widget : controls) {
+    elsewhere = controls.front() == widget ? controls.back() : controls.front();
+    elsewhere->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    QImage without = widget->grab().toImage();
+    widget->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    if (widget->grab().toImage() == without)
+      unseen << QString("%1 (%2)").arg(widget->objectName(), widget->metaObject()->className());
+  }
+  return unseen;
 }
 
 #define ExpectNamed(root)                                                    \
@@ -62,6 +90,8 @@ class AccessibilityTest : public QObject {
     QVERIFY(writing);
     ExpectNamed(writing);
     QCOMPARE(writing->FromLine->accessibleName(), QStringLiteral("To"));
+    QStringList unseen = FocusUnseen(window.get());
+    QVERIFY2(unseen.isEmpty(), qPrintable("focus not shown: " + unseen.join(", ")));
   }
 
   void setupDialogNamesEveryControl() {
@@ -70,6 +100,16 @@ class AccessibilityTest : public QObject {
     TSetupDlg dialog;
     dialog.show();
     ExpectNamed(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // Known gaps under the Fusion style: the default button looks the same with and without
+    // the focus, and an empty list has no current item to frame.
+    const QStringList known{"FilterList (QListWidget)", "OKBtn (QPushButton)"};
+    for (int page = 0; page < dialog.Setup->count(); ++page) {
+      dialog.Setup->setCurrentIndex(page);
+      QStringList unseen = FocusUnseen(&dialog);
+      for (const QString& gap : known) unseen.removeAll(gap);
+      QVERIFY2(unseen.isEmpty(), qPrintable("focus not shown: " + unseen.join(", ")));
+    }
   }
 
  private:
