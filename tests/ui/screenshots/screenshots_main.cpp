@@ -1,7 +1,8 @@
 // Writes PNG pictures of a received message in the main window, a MIME message with its
 // attachments listed, a reply being composed with a signature, a composition opened from a
-// mailto: link, the folder selection dialog, the setup dialog (account and filters) and the
-// address book editor, into the folder given as argument. With "--title-bar" as second
+// mailto: link, the folder selection dialog, the setup dialog (account and filters), the
+// address book editor, the recipient dialog and the About box, into the folder given as
+// argument. With "--title-bar" as second
 // argument it also writes icon-title.png: the whole screen, so that a window manager's
 // title bar shows the program's icon.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
@@ -24,6 +25,8 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/books/address_book_form.h"
+#include "ui/books/mail_select_dlg.h"
+#include "ui/help/about_box.h"
 #include "ui/common/program_icon.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/corvel_prog.h"
@@ -175,6 +178,16 @@ int Run(const QString& folder) {
     TAddressBookForm book(&window);
     book.show();
     ok &= Save(book, folder, "address-book.png");
+  }
+  {
+    TMailSelectDlg recipients(&window);
+    recipients.show();
+    ok &= Save(recipients, folder, "recipient-dialog.png");
+  }
+  {
+    TAboutBox about(&window);
+    about.show();
+    ok &= Save(about, folder, "about-box.png");
   }
   return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
