@@ -100,6 +100,7 @@ TEST(Mailto, FileUrlsOpenTheirFile) {
 
 TEST(GnuOptions, HelpAndVersion) {
   EXPECT_FALSE(GnuOptionText({"/g", "mailto:a@x.org"}, "1.0"));
+  EXPECT_FALSE(GnuOptionText({"/j", "--help", "/n", "--version"}, "1.0"));  // arguments, not options
   EXPECT_EQ(GnuOptionText({"--version"}, "1.24"), std::optional<std::string>("Corvelle 1.24\n"));
   std::optional<std::string> help = GnuOptionText({"/g", "--help"}, "1.24");
   ASSERT_TRUE(help);

@@ -74,9 +74,11 @@ std::string GnuHelpText() {
 }
 
 std::optional<std::string> GnuOptionText(const std::vector<std::string>& args, const std::string& version) {
-  for (const std::string& arg : args) {
-    if (arg == "--help") return GnuHelpText();
-    if (arg == "--version") return "Corvelle " + version + "\n";
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--help") return GnuHelpText();
+    if (args[i] == "--version") return "Corvelle " + version + "\n";
+    // An option's arguments are its own ("/j --help" is a subject).
+    if (const ParmRow* row = MatchRow(args, i)) i += row->args;
   }
   return std::nullopt;
 }
