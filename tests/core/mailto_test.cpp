@@ -36,6 +36,8 @@ TEST(Mailto, FieldsOfGoodAndBadLinks) {
       {"mailto:a@x.org,b@x.org?to=c@x.org%2Cd@x.org&cc=e@x.org,f@x.org", "a@x.org,b@x.org,c@x.org,d@x.org|e@x.org,f@x.org||"},
       {"mailto:?to=ann@example.org&subject=Hi", "ann@example.org||Hi|"},
       {"mailto:ann%40example.org", "ann@example.org|||"},
+      // A display name with its address in angle brackets.
+      {"mailto:Ann%20Example%20%3Cann@example.org%3E", "Ann Example <ann@example.org>|||"},
       // Field names in any case; "+" is a plus sign; UTF-8 passes through.
       {"mailto:a@x.org?SUBJECT=1+1%3D2&Body=caf%C3%A9", "a@x.org||1+1=2|caf\xC3\xA9"},
       // CR LF, lone CR and lone LF all end a line; an empty line stays.
@@ -54,6 +56,9 @@ TEST(Mailto, FieldsOfGoodAndBadLinks) {
       {"mailto:a@x.org?cc=b@x.org%0ABcc:c@x.org", "!"},
       {"mailto:a@x.org?subject=Hi%0D%0ABcc:%20b@x.org", "!"},
       {"mailto:ann example@x.org", "!"},
+      {"mailto:Ann%0A%3Cann@x.org%3E", "!"},
+      {"mailto:Ann%20%3Cann%20x@x.org%3E", "!"},
+      {"mailto:Ann%20%3Cann@x.org", "!"},
       {"http://example.org", "!"},
   };
   for (const Row& row : rows) EXPECT_EQ(Fields(row.link), row.fields) << row.link;

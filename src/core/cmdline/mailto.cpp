@@ -1,5 +1,6 @@
 #include "core/cmdline/mailto.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace corvelle {
@@ -30,12 +31,26 @@ std::vector<std::string> Split(const std::string& s, char separator) {
   }
 }
 
-bool HasControlOrSpace(const std::string& s) {
-  for (char c : s) {
-    auto u = static_cast<unsigned char>(c);
-    if (u < 0x21 || u == 0x7f) return true;
-  }
-  return false;
+bool IsControl(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7f;
+}
+
+bool IsAddrSpec(const std::string& s) {
+  if (s.find('@') == std::string::npos || s.find_first_of(" <>") != std::string::npos) return false;
+  return std::none_of(s.begin(), s.end(), IsControl);
+}
+
+// An addr-spec ("ann@example.org"), or one with a display name ("Ann Example
+// <ann@example.org>") as some pages write them. No control character in either, so that
+// no header line can be slipped in.
+bool IsAddress(const std::string& address) {
+  size_t open = address.find('<');
+  if (open == std::string::npos) return IsAddrSpec(address);
+  if (address.back() != '>') return false;
+  std::string name = address.substr(0, open);
+  return std::none_of(name.begin(), name.end(), IsControl) &&
+         IsAddrSpec(address.substr(open + 1, address.size() - open - 2));
 }
 
 // Percent-encoded, comma-separated addresses (already decoded commas split too) added to
@@ -48,7 +63,7 @@ bool AddAddresses(const std::string& encoded, std::vector<std::string>& into, st
   }
   for (const std::string& address : Split(*decoded, ',')) {
     if (address.empty()) continue;
-    if (address.find('@') == std::string::npos || HasControlOrSpace(address)) {
+    if (!IsAddress(address)) {
       error = "\"" + address + "\" is not an e-mail address";
       return false;
     }

@@ -11,7 +11,7 @@
 namespace corvelle {
 
 struct MailtoLink {
-  std::vector<std::string> to, cc;  // addr-specs, percent-decoded
+  std::vector<std::string> to, cc;  // addresses, percent-decoded
   std::string subject;              // UTF-8, percent-decoded
   std::vector<std::string> body;    // the text's lines (CR LF, LF or CR end a line)
 };
@@ -28,7 +28,8 @@ std::optional<std::string> LocalPathOfFileUrl(const std::string& arg);
 bool IsMailtoLink(const std::string& arg);
 
 // The link's fields, or nothing with `error` saying what is wrong: a "%" not followed by
-// two hexadecimal digits, an address without "@" or with a space or control character, a
+// two hexadecimal digits, an address without "@" or with a control character (or a space
+// outside a display name), a
 // subject with a line break, or text that is not "mailto:" at all.
 std::optional<MailtoLink> ParseMailto(const std::string& link, std::string& error);
 
