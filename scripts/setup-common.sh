@@ -12,6 +12,7 @@ CORVELLE_PACKAGES=(
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
   xvfb xauth xdotool poppler-utils
   clang libclang-rt-14-dev
+  desktop-file-utils appstream libxml2-utils file dpkg-dev x11-utils
 )
 
 corvelle_install_packages() {

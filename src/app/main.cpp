@@ -1,9 +1,9 @@
 #include <QApplication>
-#include <QIcon>
-#include <QStyle>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,14 +14,22 @@
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/common/program_end.h"
+#include "ui/common/program_icon.h"
 #include "ui/common/qt_socket_notifier.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts: they need no display.
+  if (std::optional<std::string> text = corvelle::GnuOptionText({argv + 1, argv + argc}, CORVELLE_VERSION)) {
+    std::fputs(text->c_str(), stdout);
+    return EXIT_SUCCESS;
+  }
   QApplication app(argc, argv);
   app.setApplicationName(corvelle::kApplicationTitle);
-  app.setWindowIcon(QIcon::fromTheme("internet-mail", app.style()->standardIcon(QStyle::SP_FileIcon)));
+  app.setApplicationVersion(CORVELLE_VERSION);
+  app.setDesktopFileName(CORVELLE_APP_ID);
+  app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::QtUserInterface ui;
   corvelle::QtSocketNotifier socket_notifier;
   corvelle::InstallBookActions();

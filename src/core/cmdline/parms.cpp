@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/cmdline/mailto.h"
+
 namespace corvelle {
 
 const char* const kParmUsage =
@@ -56,6 +58,31 @@ std::string Absolute(const std::string& path, const std::string& cwd) {
 
 }  // namespace
 
+std::string GnuHelpText() {
+  std::string usage = kParmUsage;
+  usage.erase(0, usage.find("\n\r") + 2);  // "ERROR: Valid parameters:"
+  for (size_t at; (at = usage.find("\n\r")) != std::string::npos;) usage.replace(at, 2, "\n");
+  return "Usage: corvelle [OPTION]... [mailto:LINK]\n"
+         "Starts Corvelle, or hands the options to the Corvelle already running.\n\n"
+         "Options (the long keyword names work too, e.g. \"getsendall\" for \"/g\"):\n" +
+         usage +
+         "\n/a <file> - add the file's addresses to the address book\n"
+         "mailto:<link> - new mail from a mailto: link (To, Cc, Subject and text)\n\n"
+         "  --new-instance  start a separate Corvelle, even when one is running\n"
+         "  --help          show this text and end\n"
+         "  --version       show the version and end\n";
+}
+
+std::optional<std::string> GnuOptionText(const std::vector<std::string>& args, const std::string& version) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--help") return GnuHelpText();
+    if (args[i] == "--version") return "Corvelle " + version + "\n";
+    // An option's arguments are its own ("/j --help" is a subject).
+    if (const ParmRow* row = MatchRow(args, i)) i += row->args;
+  }
+  return std::nullopt;
+}
+
 std::string StripQuotes(const std::string& s) {
   if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
   return s;
@@ -64,6 +91,23 @@ std::string StripQuotes(const std::string& s) {
 ParsedParms ParseParms(const std::vector<std::string>& list) {
   ParsedParms parsed;
   for (size_t i = 0; i < list.size();) {
+    if (IsMailtoLink(list[i])) {
+      if (!ParseMailto(list[i], parsed.bad_link)) {
+        parsed.bad_link = "This mailto: link cannot be used: " + parsed.bad_link + ".\n" + list[i];
+        parsed.bad = true;
+        break;
+      }
+      parsed.steps.push_back({ParmAction::MailTo, {list[i]}});
+      parsed.opens_window = true;
+      ++i;
+      continue;
+    }
+    if (std::optional<std::string> path = LocalPathOfFileUrl(list[i])) {
+      parsed.steps.push_back({ParmAction::Open, {*path}});
+      parsed.opens_window = true;
+      ++i;
+      continue;
+    }
     const ParmRow* row = MatchRow(list, i);
     if (!row) {
       parsed.bad = true;
@@ -81,6 +125,10 @@ ParsedParms ParseParms(const std::vector<std::string>& list) {
 std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list, const std::string& cwd) {
   std::vector<std::string> result = list;
   for (size_t i = 0; i < list.size();) {
+    if (IsMailtoLink(list[i]) || LocalPathOfFileUrl(list[i])) {
+      ++i;
+      continue;
+    }
     const ParmRow* row = MatchRow(list, i);
     if (!row) break;  // the rest is left for the usage message
     if (row->first_is_file) result[i + 1] = Absolute(StripQuotes(list[i + 1]), cwd);

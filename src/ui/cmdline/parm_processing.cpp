@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 
 #include "core/busy_guard.h"
 #include "core/cmdline/forwarded_line.h"
+#include "core/cmdline/mailto.h"
 #include "core/run_outcome.h"
 #include "core/settings/settings.h"
 #include "core/store/folder_files.h"
@@ -18,7 +21,9 @@
 #include "core/user_interface.h"
 #include "ui/books/book_commands.h"
 #include "ui/common/program_end.h"
+#include "ui/common/qt_text.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/viewer/mail_viewer.h"
 
 namespace corvelle {
 namespace {
@@ -38,6 +43,24 @@ std::map<ParmAction, ParmCommand>& ParmCommands() {
   return commands;
 }
 
+// A composition filled from a link that ParseParms has checked already.
+void OpenMailtoComposition(TCorvelProg& window, const std::string& link) {
+  std::string error;
+  std::optional<MailtoLink> fields = ParseMailto(link, error);
+  if (!fields) return;
+  TMailViewer* viewer = window.CreateMailViewer(NewMessageName(window.MessageWindowCount()),
+                                                fields->to.empty() ? "" : fields->to.front(), "", fields->subject);
+  if (!viewer) return;
+  viewer->FromLine->SetEntries(fields->to);
+  viewer->CcLine->SetEntries(fields->cc);
+  if (fields->body.empty()) return;
+  // The text goes above the empty line and the signature that a new message starts with.
+  QStringList text;
+  for (const std::string& line : fields->body) text << TextToQt(line);
+  QTextCursor cursor(viewer->MailText->document());
+  cursor.insertText(text.join('\n') + '\n');
+}
+
 // Hands the step's arguments over and runs its command.
 void RunStep(TCorvelProg& window, const ParmStep& step) {
   const std::string& arg = step.args.empty() ? std::string() : step.args[0];
@@ -53,6 +76,9 @@ void RunStep(TCorvelProg& window, const ParmStep& step) {
       return;
     case ParmAction::Subject:
       window.ParmSubject = arg;
+      return;
+    case ParmAction::MailTo:
+      OpenMailtoComposition(window, arg);
       return;
     case ParmAction::AutoAdd:
       break;
@@ -87,7 +113,7 @@ void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& lis
     for (const ParmStep& step : parsed.steps) RunStep(window, step);
   }
   if (parsed.bad) {
-    ShowMessage(kParmUsage);
+    ShowMessage(parsed.bad_link.empty() ? std::string(kParmUsage) : parsed.bad_link);
     if (from_command_line) EndProgram(EXIT_FAILURE);
   } else if (window.ParmNesting == 0 && ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc)) {
     // A command line run to its end says how it went, as the result panel would have.

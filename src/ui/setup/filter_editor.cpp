@@ -55,6 +55,7 @@ TFilterEditor::TFilterEditor(QWidget* parent)
   HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Default*"});
   HeaderText->setCurrentIndex(0);
   FolderText->setReadOnly(true);
+  FilterList->setAccessibleName("Current mail filters");
   FilterList->setSelectionMode(QAbstractItemView::SingleSelection);
   BuildLayout();
   FillFilterList();

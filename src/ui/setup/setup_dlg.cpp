@@ -65,6 +65,7 @@ TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Mail Setup Dialog");
 
   Setup = Named(new QTabWidget(this), "Setup");
+  Setup->setAccessibleName("Setup pages");
   FiltersPage = Filters = new TFilterEditor;
   DirectoriesPage = MakeDirectoriesPage();
   UserSettingsPage = MakeUserSettingsPage();
@@ -104,10 +105,12 @@ QWidget* TSetupDlg::MakeDirectoriesPage() {
   DefMailFolderTxt = MakeEdit(page, "DefMailFolderTxt");
   DefMailFolderTxt->setText("Inbox");
   DefSignature = Named(new PopupComboBox(page), "DefSignature");
+  DefSignature->setAccessibleName("Default signature");
   DefSignature->on_popup = [this] { DefSignatureClick(); };
   CreateSig = Named(new QPushButton("New Signature", page), "CreateSig");
   connect(CreateSig, &QPushButton::clicked, this, &TSetupDlg::CreateSigClick);
   DefAddressBook = Named(new QComboBox(page), "DefAddressBook");
+  DefAddressBook->setAccessibleName("Default address book");
   CreateAB = Named(new QPushButton("Address books...", page), "CreateAB");
   connect(CreateAB, &QPushButton::clicked, this, &TSetupDlg::CreateABClick);
 

@@ -41,6 +41,7 @@ QString SizeText(size_t size) {
 TAttachmentPane::TAttachmentPane(QWidget* parent) : QWidget(parent) {
   setObjectName("AttachmentPane");
   AttachmentList = Named(new QTreeWidget(this), "AttachmentList");
+  AttachmentList->setAccessibleName("Attachments");
   AttachmentList->setHeaderLabels({"Name", "Type", "Size"});
   AttachmentList->setRootIsDecorated(false);
   AttachmentList->header()->setSectionResizeMode(0, QHeaderView::Stretch);

@@ -68,6 +68,7 @@ TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   setWindowTitle("Mail Viewer - [Untitled]");
   BuildHeaderPanel();
   MailText = Named(new QPlainTextEdit(this), "MailText");
+  MailText->setAccessibleName("Message text");
   MailText->setReadOnly(true);
   // Read-only, yet the caret moves and selects with the keyboard, as a reader expects.
   MailText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -114,6 +115,11 @@ void TMailViewer::BuildHeaderPanel() {
   DateLine->setReadOnly(true);
   DateLine->setFocusPolicy(Qt::ClickFocus);
   for (QWidget* w : std::initializer_list<QWidget*>{ToAddrBtn, Label2, CCAddrBtn, Label4}) Bold(w);
+  // What a screen reader says for the fields (the first line's name follows its button).
+  FromLine->setAccessibleName("From");
+  SubjectLine->setAccessibleName("Subject");
+  CcLine->setAccessibleName("Cc");
+  DateLine->setAccessibleName("Date");
   for (QLabel* label : {Label2, Label4}) {
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setIndent(4);
@@ -190,7 +196,7 @@ void TMailViewer::DoNewMessage() {
   MailText->setReadOnly(false);
   Label4->setEnabled(false);
   DateLine->setEnabled(false);
-  ToAddrBtn->setText("To: ");
+  ShowAsRecipients();
   setWindowTitle(CompositionCaption());
 
   std::vector<std::string> text;
@@ -237,7 +243,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
     Release();
     return;
   }
-  if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ToAddrBtn->setText("To: ");
+  if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ShowAsRecipients();
   // A new message is marked as read by its new name. When it cannot be renamed (a folder
   // the user may not write) it is shown under the name it has, and the user told.
   bool unmarked = false;
@@ -322,12 +328,18 @@ void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::s
   PlaceCaret(static_cast<int>(header.body_start));
 }
 
+// The first address line holds the recipients (a composition, a sent message).
+void TMailViewer::ShowAsRecipients() {
+  ToAddrBtn->setText("To: ");
+  FromLine->setAccessibleName("To");
+}
+
 void TMailViewer::BecomeComposition() {
   setWindowTitle(CompositionCaption());
   AskOnClose = true;
   SubjectLine->setReadOnly(false);
   MailText->setReadOnly(false);
-  ToAddrBtn->setText("To: ");
+  ShowAsRecipients();
   RememberAsOpened();
 }
 

@@ -95,6 +95,7 @@ class TMailViewer : public QWidget {
   void ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
                   const std::vector<MimeAttachment>& attachments);
   void BecomeComposition();
+  void ShowAsRecipients();
   bool InsertIncludeFile(std::vector<std::string>& text);
   void SetText(const std::vector<std::string>& lines, size_t first);
   void PlaceCaret(int block);

@@ -1,19 +1,27 @@
 // Writes PNG pictures of a received message in the main window, a MIME message with its
 // attachments listed, a message with a folded UTF-8 subject, an HTML message, a reply being
-// composed with a signature, the folder selection dialog, and the Filters page of the setup
-// dialog after New was pressed twice, into the folder given as argument.
+// composed with a signature, a composition opened from a mailto: link, the folder selection
+// dialog, the setup dialog (account and filters, and the Filters page after New was pressed
+// twice), the address book editor, the recipient dialog and the About box, into the folder
+// given as argument. With "--title-bar" as second argument it also writes icon-title.png: the
+// whole screen, so that a window manager's title bar shows the program's icon.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
 // it writes a complete settings file and a small mail directory there first.
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QEventLoop>
 #include <QTimer>
+#include <QComboBox>
+#include <QLineEdit>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "core/books/address_book.h"
+#include "core/filters/mail_filter.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/mail_dirs.h"
@@ -21,15 +29,14 @@
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
-#include "platform/profile.h"
+#include "ui/books/address_book_form.h"
+#include "ui/books/mail_select_dlg.h"
+#include "ui/help/about_box.h"
+#include "ui/common/program_icon.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/setup/setup_dlg.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTabWidget>
 
 namespace corvelle {
 namespace {
@@ -74,15 +81,28 @@ const char* const kMultipart =
     "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment\r\n\r\n/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/\r\n"
     "--outer--\r\n";
 
-// Two filter rules, one of two conditions.
-bool WriteRules() {
-  PrivateProfile ini(SettingsFilePath());
-  const std::pair<const char*, const char*> keys[] = {
-      {"1.1.HeaderLine", "From"},     {"1.1.SearchText", "smith"},    {"1.FolderText", "\"People/Smith\""},
-      {"2.1.HeaderLine", "To"},       {"2.1.SearchText", "gardeners"}, {"2.2.HeaderLine", "Subject"},
-      {"2.2.SearchText", "meeting"},  {"2.FolderText", "\"Mailing Lists\",\"Projects/2026\""}};
-  for (const auto& [key, value] : keys) ini.WriteString("filters", key, value);
-  return ini.Save();
+std::vector<TAddressEntry> BookEntries() {
+  const char* const rows[][3] = {{"bob", "Example, Bob", "bob@example.org"},
+                                 {"carol", "Smith, Carol", "carol@example.org"},
+                                 {"team", "", "bob@example.org, carol@example.org, zoe@example.org"},
+                                 {"zoe", "Dupr\xC3\xA9, Zo\xC3\xAB", "zoe@example.org"}};
+  std::vector<TAddressEntry> entries;
+  for (const auto& row : rows) entries.push_back(TAddressEntry{row[0], row[1], row[2]});
+  return entries;
+}
+
+// Three filter rules, saved into the settings file.
+bool SaveRules() {
+  TMailFilter filters;
+  const char* const rules[][3] = {{"List-Id", "hikers.example.org", "Lists/Hikers"},
+                                  {"From", "invoices@", "Invoices"},
+                                  {"Subject", "[weekend]", "Projects/2026"}};
+  for (const auto& rule : rules) {
+    std::vector<std::string> lines{std::string("HeaderLine=") + rule[0], std::string("SearchText=") + rule[1],
+                                   std::string("FolderText=") + rule[2]};
+    if (!filters.PutFilter(lines, 0)) return false;
+  }
+  return filters.SaveFilters();
 }
 
 // A long UTF-8 subject folded over two lines, from a sender written "Last, First".
@@ -132,19 +152,22 @@ bool PrepareHome(std::string& received) {
   MailSettings.DefaultMailFolder = "Inbox";
   MailSettings.Signature = MailSettings.MailDirectory + "System/Signatures/signature.txt";
   MailSettings.SendServer = "smtp.example.org";
-  MailSettings.SendPort = "25";
+  MailSettings.SendPort = "465";
+  MailSettings.Secure.SendSecurity = "SSL/TLS";
+  MailSettings.Secure.MailSecurity = "SSL/TLS";
   MailSettings.MailServer = "pop.example.org";
-  MailSettings.MailPort = "110";
+  MailSettings.MailPort = "995";
   MailSettings.UserName = "ann";
   MailSettings.PassWord = EncodePassword("secret");
   MailSettings.MyName = "Ann Example";
   MailSettings.MailAddress = "ann@example.org";
   MailSettings.DefaultABPath = DefaultAddressBookPath();
   received = MailSettings.MailDirectory + "Inbox/Plans for the weekend.mail";
-  return SaveSettings() && CheckMailDirs(true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
+  return SaveSettings() && SaveRules() &&
+         SaveAddressBook(MailSettings.DefaultABPath, BookEntries()) && CheckMailDirs(true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
          WriteNewFile(received, kReceived) &&
          WriteNewFile(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", kMultipart) &&
-         WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"}) && WriteRules();
+         WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"});
 }
 
 // Lets the windows lay themselves out and paint.
@@ -187,25 +210,68 @@ int Run(const QString& folder) {
   window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "Bob Example <bob@example.org>", received,
                           "Re: Plans for the weekend");
   ok &= Save(window, folder, "reply-with-signature.png");
-  TFolderSelect dialog(&window);
-  dialog.SetFolders("\"Inbox\",\"Projects/2026\"");
-  dialog.show();
-  ok &= Save(dialog, folder, "folder-selection.png");
-  dialog.hide();
-
-  // New, a Save refused for its empty fields, New again: still one line for the new rule.
-  TSetupDlg setup(&window);
-  setup.SelectPage("Filters");
-  setup.show();
-  TFilterEditor& filters = *setup.Filters;
-  filters.NewButtonClick();
-  filters.SaveFilterClick();
-  filters.NewButtonClick();
-  filters.HeaderText->setEditText("Subject");
-  filters.SearchText->setText("invoice");
-  ok &= Save(setup, folder, "filter-editor-new-new.png");
-  setup.CancelBtnClick();
+  window.DoParms({"mailto:zoe@example.org?cc=bob@example.org&subject=Saturday%20at%20the%20caf%C3%A9"
+                  "&body=Hi%20Zo%C3%AB%2C%0A%0Acount%20me%20in%20for%20Saturday."});
+  ok &= Save(window, folder, "mailto-composition.png");
+  {
+    TFolderSelect dialog(&window);
+    dialog.SetFolders("\"Inbox\",\"Projects/2026\"");
+    dialog.show();
+    ok &= Save(dialog, folder, "folder-selection.png");
+  }
+  {
+    TSetupDlg setup(&window);
+    setup.SelectPage("User settings");
+    setup.show();
+    ok &= Save(setup, folder, "setup-dialog.png");
+    setup.SelectPage("Filters");
+    ok &= Save(setup, folder, "filters.png");
+    // New, a Save refused for its empty fields, New again: still one line for the new rule.
+    TFilterEditor& filters = *setup.Filters;
+    filters.NewButtonClick();
+    filters.SaveFilterClick();
+    filters.NewButtonClick();
+    filters.HeaderText->setEditText("Subject");
+    filters.SearchText->setText("invoice");
+    ok &= Save(setup, folder, "filter-editor-new-new.png");
+    setup.CancelBtnClick();
+  }
+  {
+    TAddressBookForm book(&window);
+    book.show();
+    ok &= Save(book, folder, "address-book.png");
+  }
+  {
+    TMailSelectDlg recipients(&window);
+    recipients.show();
+    ok &= Save(recipients, folder, "recipient-dialog.png");
+  }
+  {
+    TAboutBox about(&window);
+    about.show();
+    ok &= Save(about, folder, "about-box.png");
+  }
   return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+// The whole screen with the main window framed by the window manager (if one runs): its
+// title bar shows the window icon. Waits a bounded time for the frame.
+bool SaveScreen(const QString& folder) {
+  TCorvelProg window;
+  if (!window.StartUp()) return false;
+  window.setGeometry(60, 60, 700, 300);
+  window.show();
+  window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "bob@example.org", "", "Hello");
+  for (int i = 0; i < 50 && window.frameGeometry() == window.geometry(); ++i) Settle();
+  Settle();
+  QString path = QDir(folder).filePath("icon-title.png");
+  // The frame at twice its size, so that the title bar's small icon can be made out.
+  QRect frame = window.frameGeometry().adjusted(-8, -8, 8, 8);
+  QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  bool saved = screen.scaled(screen.size() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation).save(path, "PNG");
+  std::fprintf(stderr, "%s %s%s\n", saved ? "wrote" : "could not write", qPrintable(path),
+               window.frameGeometry() == window.geometry() ? " (no window manager frame)" : "");
+  return saved;
 }
 
 }  // namespace
@@ -213,9 +279,13 @@ int Run(const QString& folder) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::LoggingUi ui;
   corvelle::SetUi(&ui);
-  int status = corvelle::Run(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+  QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+  int status = corvelle::Run(folder);
+  if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" && !corvelle::SaveScreen(folder))
+    status = EXIT_FAILURE;
   corvelle::SetUi(nullptr);
   return status;
 }
