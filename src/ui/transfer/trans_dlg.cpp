@@ -62,7 +62,8 @@ TTransDlg::~TTransDlg() {
     const TMailTransfer* components[] = {&run_.SendMail1, &run_.GetMail1};
     for (const TMailTransfer* component : components)
       for (const std::string& note : component->Notes())
-        std::fprintf(stderr, "%s: %s\n", kApplicationTitle, QtUserInterface::DisplayText(note).toLocal8Bit().constData());
+        std::fprintf(stderr, "%s: %s\n", kApplicationTitle,
+                     QtUserInterface::DisplayText(note).toLocal8Bit().constData());
     std::fflush(stderr);
   }
   QCoreApplication::processEvents();
