@@ -14,6 +14,9 @@ namespace corvelle {
 
 class TMailTransfer : public TSockets {
  public:
+  // This run's notes (see Note), oldest first.
+  const std::vector<std::string>& Notes() const { return notes_; }
+
   StatusText* StatusMemo = nullptr;  // the transfer dialog's status lines; may stay null
   bool CancelAll = false;  // "Cancel all": the run stops after the current message
   bool ErrorFlag = false;  // a failed step, a socket error or "Cancel current": the message stops

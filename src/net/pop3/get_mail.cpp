@@ -563,6 +563,8 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
     ListCapabilities();
     failed = !ListMailbox(total);
   }
+  // Messages a server counts and does not list cannot be asked for: told once the session ended.
+  const int listed = static_cast<int>(numbers_.size());
   int known = 0;
   for (int number : numbers_) known += uid_state_.Contains(IdOf(number)) ? 1 : 0;
   ClearStatus();
@@ -590,6 +592,11 @@ void TGetMail::GetNewMail(int& received, int& skipped) {
                     ? "The disk is full: " + counts
                     : "Messages could not be written to the Spool folder (" + std::string(std::strerror(write_error_)) +
                           "): " + counts);
+  }
+  if (!failed && listed < total) {
+    ShowMessage("The mail server counted " + std::to_string(total) + " waiting messages but listed only " +
+                std::to_string(listed) + ": the others could not be retrieved.");
+    ErrorFlag = true;
   }
   TotalProgress(100);
 }

@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <cstdio>
+
 #include "ui/common/qt_text.h"
 #include "ui/common/qt_user_interface.h"
 
@@ -54,6 +56,16 @@ TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
 
 TTransDlg::~TTransDlg() {
   SetUi(previous_);
+  // Without a display nobody reads the status lines: why a transfer failed goes to the error
+  // output, as the boxes do.
+  if (auto* qt = dynamic_cast<QtUserInterface*>(previous_); qt && qt->Headless()) {
+    const TMailTransfer* components[] = {&run_.SendMail1, &run_.GetMail1};
+    for (const TMailTransfer* component : components)
+      for (const std::string& note : component->Notes())
+        std::fprintf(stderr, "%s: %s\n", kApplicationTitle,
+                     QtUserInterface::DisplayText(note).toLocal8Bit().constData());
+    std::fflush(stderr);
+  }
   QCoreApplication::processEvents();
 }
 
