@@ -21,6 +21,7 @@
 #include "core/user_interface.h"
 #include "ui/books/book_commands.h"
 #include "ui/common/program_end.h"
+#include "ui/common/qt_user_interface.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/viewer/mail_viewer.h"
@@ -104,6 +105,18 @@ void ShowInFront(TCorvelProg& window) {
 
 void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[action] = std::move(command); }
 
+namespace {
+
+// Without a display nobody can use what a command line leaves open (the main window, a
+// composition): such a run always ends after its options, whatever ExitAfterCmdProc says,
+// so a script or cron job gets its status instead of a process that waits for ever.
+bool HeadlessCommandLine(const ParsedParms& parsed, bool from_command_line) {
+  auto* qt = dynamic_cast<QtUserInterface*>(&Ui());
+  return from_command_line && !parsed.steps.empty() && qt && qt->Headless();
+}
+
+}  // namespace
+
 void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& list, bool from_command_line) {
   ParsedParms parsed = ParseParms(list);
   {
@@ -115,7 +128,8 @@ void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& lis
   if (parsed.bad) {
     ShowMessage(parsed.bad_link.empty() ? std::string(kParmUsage) : parsed.bad_link);
     if (from_command_line) EndProgram(EXIT_FAILURE);
-  } else if (window.ParmNesting == 0 && ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc)) {
+  } else if (window.ParmNesting == 0 && (HeadlessCommandLine(parsed, from_command_line) ||
+                                         ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc))) {
     // A command line run to its end says how it went, as the result panel would have.
     if (from_command_line && !window.Panel3->text().isEmpty())
       std::printf("%s\n", window.Panel3->text().toLocal8Bit().constData()), std::fflush(stdout);
