@@ -191,8 +191,13 @@ TEST(MimeHeaders, EncodedWordsDecodeToUtf8) {
       {"=?iso-8859-1?Q?=E9?= =?UTF-8*en?Q?=C3=A9?= x =?us-ascii?Q?y?=z", "\xc3\xa9\xc3\xa9 x yz"},
       {"=?UTF-8?Q?a?=  b =?UTF-8?X?c?= =?UTF-8?B?QUI?=", "a  b =?UTF-8?X?c?= AB"},
       {"=?broken?Q", "=?broken?Q"},
+      {"=?a?q?x=?UTF-8?Q?y?=", "=?a?q?xy"},  // a word that never closes is text
   };
   for (const auto& [raw, decoded] : rows) EXPECT_EQ(DecodeHeaderText(raw), decoded) << raw;
+  // A hostile field of 150,000 words that never close reads as itself (and in one pass).
+  std::string unclosed;
+  for (int i = 0; i < 150000; ++i) unclosed += "=?a?q?x";
+  EXPECT_EQ(DecodeHeaderText(unclosed), unclosed);
   // A decoded name with a comma is quoted: the address list still splits where it did.
   const std::vector<std::string> lines = DecodedMessageLines(
       "Subject: =?UTF-8?Q?Caf=C3=A9?=\r\nFrom: =?UTF-8?Q?Jos=C3=A9?=\r\n <j@x>\r\n"

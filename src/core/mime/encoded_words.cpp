@@ -53,15 +53,17 @@ std::string DecodeB(std::string_view text) {
 
 // The encoded word at text[at] ("=?" there), or nothing when it is none.
 std::optional<EncodedWord> WordAt(std::string_view text, size_t at) {
-  const size_t q1 = text.find('?', at + 2);
-  if (q1 == std::string_view::npos || q1 + 3 >= text.size() || text[q1 + 2] != '?') return std::nullopt;
-  const char encoding = text[q1 + 1];
-  const size_t end = text.find("?=", q1 + 3);
-  if (end == std::string_view::npos) return std::nullopt;
-  std::string_view charset = text.substr(at + 2, q1 - at - 2), payload = text.substr(q1 + 3, end - q1 - 3);
-  if (charset.empty() || charset.find_first_of(" \t") != std::string_view::npos ||
-      payload.find_first_of(" \t") != std::string_view::npos)
+  // A word holds no blank: each search stops at the first one, so a field full of "=?"
+  // that never close costs one pass, not one pass per "=?".
+  const size_t q1 = text.find_first_of("? \t\r\n", at + 2);
+  if (q1 == std::string_view::npos || text[q1] != '?' || q1 + 3 >= text.size() || text[q1 + 2] != '?')
     return std::nullopt;
+  const char encoding = text[q1 + 1];
+  const size_t end = text.find_first_of("? \t\r\n", q1 + 3);
+  if (end == std::string_view::npos || text[end] != '?' || end + 1 >= text.size() || text[end + 1] != '=')
+    return std::nullopt;
+  std::string_view charset = text.substr(at + 2, q1 - at - 2), payload = text.substr(q1 + 3, end - q1 - 3);
+  if (charset.empty()) return std::nullopt;
   EncodedWord word;
   word.size = end + 2 - at;
   word.charset = AsciiLower(charset.substr(0, charset.find('*')));
