@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,19 @@ TEST(Mailto, FileUrlsOpenTheirFile) {
   // Another host's file, a broken escape or a NUL is no file of this machine: a bad option.
   for (const char* url : {"file://server/share/a.mail", "file:///a%2.mail", "file:///a%00b"})
     EXPECT_TRUE(ParseParms({url}).bad) << url;
+  // The plain path a desktop may give instead of a file: URL opens the file; a path that
+  // names no file is still a bad option.
+  const std::string message = testing::TempDir() + "/Plain path.mail";
+  std::FILE* file = std::fopen(message.c_str(), "w");
+  ASSERT_TRUE(file);
+  std::fclose(file);
+  parsed = ParseParms({message, "/g"});
+  ASSERT_EQ(parsed.steps.size(), 2u);
+  EXPECT_EQ(parsed.steps[0].action, ParmAction::Open);
+  EXPECT_EQ(parsed.steps[0].args, std::vector<std::string>{message});
+  EXPECT_EQ(AbsoluteParmPaths({message, "/i", "box"}, "/w")[2], "/w/box");
+  EXPECT_TRUE(ParseParms({testing::TempDir() + "/no such.mail"}).bad);
+  std::remove(message.c_str());
 }
 
 TEST(GnuOptions, HelpAndVersion) {

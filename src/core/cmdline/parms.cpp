@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/cmdline/mailto.h"
+#include "platform/paths.h"
 
 namespace corvelle {
 
@@ -109,6 +110,14 @@ ParsedParms ParseParms(const std::vector<std::string>& list) {
       continue;
     }
     const ParmRow* row = MatchRow(list, i);
+    // A desktop may hand a message file over as its plain absolute path (the %u of the
+    // program's menu entry), which no option matches: it is opened.
+    if (!row && list[i].starts_with('/') && FileExists(list[i])) {
+      parsed.steps.push_back({ParmAction::Open, {list[i]}});
+      parsed.opens_window = true;
+      ++i;
+      continue;
+    }
     if (!row) {
       parsed.bad = true;
       break;
@@ -130,6 +139,10 @@ std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list,
       continue;
     }
     const ParmRow* row = MatchRow(list, i);
+    if (!row && list[i].starts_with('/') && FileExists(list[i])) {  // a message file's own path
+      ++i;
+      continue;
+    }
     if (!row) break;  // the rest is left for the usage message
     if (row->first_is_file) result[i + 1] = Absolute(StripQuotes(list[i + 1]), cwd);
     i += 1 + row->args;

@@ -160,7 +160,9 @@ class MessageFiler {
         }
         ++result_.filed;
       }
-      SyncPath(folder_);
+      // The moves must be on disk before the mailbox may go: a folder that cannot be
+      // flushed stops the import, and the mailbox is kept.
+      if (!SyncPath(folder_)) stopped_ = true;
     }
     batch_.clear();
     batch_bytes_ = 0;
