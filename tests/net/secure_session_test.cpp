@@ -77,7 +77,7 @@ TEST_F(SecureSessionTest, Pop3PasswordGoesInClearOnlyToAServerTheUserAllowed) {
   const std::string kept = "No mail was retrieved from pop.example: the password was not sent without encryption.";
   const std::string refused = "Invalid password or another mail session active.";
   const std::string no_login = "S: +OK ready\nC: QUIT\nS: +OK\nCLOSE\n";
-  const std::string login = "S: +OK ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: -ERR not today\nC: QUIT\nS: +OK\nCLOSE\n";
+  const std::string login = "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER joe\nS: +OK\nC: PASS secret\nS: -ERR not today\nC: QUIT\nS: +OK\nCLOSE\n";
   const struct {
     const char* name;
     std::string port;

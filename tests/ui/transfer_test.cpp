@@ -192,7 +192,7 @@ class TransferTest : public QObject {
       return "C: RETR " + std::to_string(n) + "\nS: +OK 24 octets\nS: Subject: m" + std::to_string(n) + "\n" +
              pause + "S> \\r\\nx\\r\\n.\\r\\n\n";
     };
-    FakeServer server("S: +OK ready\nC: USER ann\nS: +OK\nC: PASS secret\nS: +OK\nC: STAT\nS: +OK 3 72\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\n"
+    FakeServer server("S: +OK ready\nC: CAPA\nS: -ERR\nC: USER ann\nS: +OK\nC: PASS secret\nS: +OK\nC: STAT\nS: +OK 3 72\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\n"
                       "C: LIST\nS: +OK\nS: 1 24\nS: 2 24\nS: 3 24\nS: .\n" +
                       retr(1, "") + "C: DELE 1\nS: +OK\n" + retr(2, "PAUSE 800\n") + retr(3, "PAUSE 800\n") +
                       "C: QUIT\nS: +OK\nCLOSE\n");

@@ -189,6 +189,7 @@ bool TGetMail::Authenticate() {
     ShowMessage("No mail was retrieved from " + server_ + ": the password was not sent without encryption.");
     return false;
   }
+  EnableUtf8();
   if (!LoginStep("USER " + user_, "Invalid username") ||
       !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
     return false;
@@ -369,17 +370,24 @@ bool TGetMail::ReadListing(const std::function<bool(const std::string&)>& take, 
 
 void TGetMail::ListCapabilities() {
   pipelining_ = false;
-  bool utf8 = false;
   if (Command("CAPA") != Reply::kAccepted) return;
-  if (!ReadListing([&](const std::string& line) {
-        pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
-        utf8 = utf8 || CapabilityLineNames(line, "UTF8");
+  ReadListing([&](const std::string& line) {
+    pipelining_ = pipelining_ || CapabilityLineNames(line, "PIPELINING");
+    return true;
+  });
+}
+
+// UTF8 (RFC 6856) is taken only before login. Without it some servers send a notice in
+// place of a message with 8-bit header fields; a refusal changes nothing: the messages
+// come as the server has them.
+void TGetMail::EnableUtf8() {
+  bool offered = false;
+  if (Command("CAPA") != Reply::kAccepted || !ReadListing([&](const std::string& line) {
+        offered = offered || CapabilityLineNames(line, "UTF8");
         return true;
       }))
     return;
-  // Without it some servers send a notice in place of a message with 8-bit header fields.
-  // A refusal changes nothing: the messages come as the server has them.
-  if (utf8) Command("UTF8");
+  if (offered) Command("UTF8");
 }
 
 bool TGetMail::ListUniqueIds(int total) {

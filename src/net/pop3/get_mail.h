@@ -37,7 +37,8 @@
 // When the server lists PIPELINING (CAPA), RETR commands go out a bounded window ahead of
 // the message being read, and each DELE goes out after its message is stored (or after its
 // group's commit) without waiting for its reply; the store, flush, then QUIT order stays.
-// A server offering UTF8 (RFC 6856) gets it, so that it sends 8-bit header fields as they are.
+// A server offering UTF8 (RFC 6856) gets it before the login, so that it sends 8-bit header
+// fields as they are.
 
 #include <chrono>
 #include <cstdint>
@@ -144,8 +145,10 @@ class TGetMail : public TMailTransfer {
   // What to fetch: UIDL's numbers, or LIST's when UIDL did not list all STAT counted.
   // False (after a box with the server's reply) when the server lists nothing.
   bool ListMailbox(int total);
-  // CAPA: whether the server takes commands sent ahead (PIPELINING); UTF8 when it is offered.
+  // CAPA after login: whether the server takes commands sent ahead (PIPELINING).
   void ListCapabilities();
+  // CAPA before login, and UTF8 when it is offered.
+  void EnableUtf8();
   // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
   // it returns false). False when the connection was lost, or when more than `most` lines
   // came (the session is then given up).

@@ -39,7 +39,7 @@ const std::string kTooLarge = "POP server sent more than the message size it ann
 
 // Dialogue pieces: the login of joe with "secret", RETR with a message stuffed on the wire,
 // DELE, QUIT.
-const std::string kAuth = "S: +OK POP3 ready\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const std::string kAuth = "S: +OK POP3 ready\nC: CAPA\nS: -ERR\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const std::string kQuit = "C: QUIT\nS: +OK bye\nCLOSE\n";
 // A server without capabilities and unique ids, unless `uidl` lists them; without ids it
 // lists its messages (each of 100 octets) with LIST.
@@ -148,7 +148,7 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
             status.history.end());
   EXPECT_EQ(status.Lines(), Strings{"Disconnecting from mail server..."});
   // Commands are logged with their line end, received lines without; the password never is.
-  EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< USER joe\r\n\r\n> +OK\r\n"
+  EXPECT_EQ(Log(), "Connecting to: pop.example 110\r\n> +OK POP3 ready\r\n< CAPA\r\n\r\n> -ERR\r\n< USER joe\r\n\r\n> +OK\r\n"
                    "> +OK logged in\r\nSTAT\r\n\r\n+OK 2 4096\r\nCAPA\r\n\r\n-ERR\r\nUIDL\r\n\r\n-ERR no UIDL\r\n"
                    "LIST\r\n\r\n+OK\r\nRETR 1\r\n\r\n+OK 46 octets\r\nFound file size: 46\r\n"
                    "DELE 1\r\n\r\n+OK message deleted\r\nRETR 2\r\n\r\n+OK 38 octets\r\nFound file size: 38\r\n"
@@ -224,11 +224,11 @@ TEST_F(GetMailTest, ServerFaults) {
        kAuth + "C: STAT\nS: +OK 3 1\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\nC: LIST\nS: -ERR what?\nC: RSET\nS: +OK\n" +
        kQuit, {"The mail server does not list its messages: -ERR what?"}, {}, 0, 0, true, {}, "RETR"},
       {"-ERR greeting: not a word more", "S: -ERR go away\nCLOSE\n", {kNoGreeting}, {}, 0, 0, true, {}, ""},
-      {"disconnect after the greeting", "S: +OK hello\nC: USER joe\nCLOSE\n", {"Transmission error occurred."},
+      {"disconnect after the greeting", "S: +OK hello\nC: CAPA\nS: -ERR\nC: USER joe\nCLOSE\n", {"Transmission error occurred."},
        {kReset}, 0, 0, true, {}, "PASS"},
-      {"wrong user name", "S: +OK hi\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
+      {"wrong user name", "S: +OK hi\nC: CAPA\nS: -ERR\nC: USER joe\nS: -ERR who?\nC: QUIT\nS: +OK\nCLOSE\n", {"Invalid username"}, {},
        0, 0, true, {}, "PASS"},
-      {"reply lines longer than 255 bytes are read whole", long_ok + "C: USER joe\n" + long_ok + "C: PASS secret\n" +
+      {"reply lines longer than 255 bytes are read whole", long_ok + "C: CAPA\nS: -ERR\nC: USER joe\n" + long_ok + "C: PASS secret\n" +
        long_ok + "C: STAT\n" + long_ok + "C: CAPA\n" + long_ok + "S: .\n" + "C: UIDL\n" + long_ok + "S: 1 id\nS: .\n" + Retr(1, kFirst, long_ok.substr(3, 300)) + Dele(1) + kQuit, {}, {}, 1, 0, false,
        {kFirst}, "RSET"},
       {"no announced size: still counted as received",
@@ -606,11 +606,13 @@ TEST_F(GetMailTest, AServerThatDripsLinesLosesTheSession) {
   EXPECT_TRUE(status.Lines().back().starts_with("Transfer error: the mail server sent only ")) << status.Lines().back();
 }
 
-// A server that offers UTF8 gets it after the login; a refusal changes nothing.
+// A server that offers UTF8 gets it before the login, the only state that takes it; a
+// refusal changes nothing.
 TEST_F(GetMailTest, UTF8IsEnabledWhenOffered) {
   for (const char* answer : {"+OK UTF8 enabled", "-ERR not now"}) {
     SCOPED_TRACE(answer);
-    Fetch(Stat(1) + "C: CAPA\nS: +OK\nS: UIDL\nS: UTF8 USER\nS: .\nC: UTF8\nS: " + answer +
+    Fetch("S: +OK POP3 ready\nC: CAPA\nS: +OK\nS: UIDL\nS: UTF8 USER\nS: .\nC: UTF8\nS: " + std::string(answer) +
+          "\nC: USER joe\nS: +OK\nC: PASS secret\nS: +OK logged in\nC: STAT\nS: +OK 1 4096\nC: CAPA\nS: -ERR" +
           "\nC: UIDL\nS: +OK\nS: 1 " + std::string(answer, 1) + "\nS: .\n" + Retr(1, kFirst) + Dele(1) + kQuit);
     ExpectPlayed();
     EXPECT_EQ(received, 1);
