@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/paths.h"
+
 namespace corvelle {
 namespace {
 
 constexpr const char kScheme[] = "mailto:";
 constexpr size_t kSchemeLength = sizeof(kScheme) - 1;
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -95,7 +92,7 @@ bool TakeField(const std::string& field, MailtoLink& link, bool& have_subject, b
     error = "a \"%\" is not followed by two hexadecimal digits";
     return false;
   }
-  std::string key = Lower(*name);
+  std::string key = AsciiLower(*name);
   if (key == "to") return AddAddresses(raw, link.to, error);
   if (key == "cc") return AddAddresses(raw, link.cc, error);
   if (key != "subject" && key != "body") return true;  // not settable from a link
@@ -137,7 +134,7 @@ std::optional<std::string> PercentDecode(const std::string& s) {
 }
 
 std::optional<std::string> LocalPathOfFileUrl(const std::string& arg) {
-  std::string lower = Lower(arg.substr(0, 17));
+  std::string lower = AsciiLower(arg.substr(0, 17));
   size_t path = lower.starts_with("file:///") ? 7 : lower.starts_with("file://localhost/") ? 16 : std::string::npos;
   if (path == std::string::npos) return std::nullopt;
   std::optional<std::string> decoded = PercentDecode(arg.substr(path));
@@ -145,7 +142,7 @@ std::optional<std::string> LocalPathOfFileUrl(const std::string& arg) {
   return decoded;
 }
 
-bool IsMailtoLink(const std::string& arg) { return Lower(arg.substr(0, kSchemeLength)) == kScheme; }
+bool IsMailtoLink(const std::string& arg) { return AsciiLower(arg.substr(0, kSchemeLength)) == kScheme; }
 
 std::optional<MailtoLink> ParseMailto(const std::string& link, std::string& error) {
   if (!IsMailtoLink(link)) {

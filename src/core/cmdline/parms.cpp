@@ -37,14 +37,9 @@ constexpr ParmRow kRows[] = {
     {"autoadd", "/a", ParmAction::AutoAdd, 1, true, true},
 };
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // The row that the keyword at `i` names, when enough arguments follow it.
 const ParmRow* MatchRow(const std::vector<std::string>& list, size_t i) {
-  std::string keyword = Lower(list[i]);
+  std::string keyword = AsciiLower(list[i]);
   for (const ParmRow& row : kRows) {
     if (keyword != row.name && keyword != row.short_name) continue;
     if (list.size() - i - 1 >= static_cast<size_t>(row.args)) return &row;

@@ -63,17 +63,6 @@ bool IsUnfinishedWrite(std::string_view name) {
   return true;
 }
 
-std::vector<std::string> HeaderOf(const std::string& path) {
-  std::vector<std::string> lines;
-  ReadMessageLines(path, lines);
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].empty()) {
-      lines.resize(i + 1);
-      break;
-    }
-  return lines;
-}
-
 }  // namespace
 
 void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
@@ -148,7 +137,7 @@ bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>
   for (size_t i = 1; i <= n; ++i) {
     std::string work = spool_ + CopyName(name, i);
     if (!EntryExists(work)) continue;
-    if (header.empty()) header = HeaderOf(work);
+    if (header.empty()) header = ReadHeaderLines(work);
     std::string final_name;
     if (!MoveFileUnique(work, FiledTarget(folders[i - 1], name, header), final_name)) return false;
     touched_.insert(FolderPart(final_name));

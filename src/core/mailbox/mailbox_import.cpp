@@ -54,17 +54,6 @@ struct ImportRecord {
   }
 };
 
-std::vector<std::string> HeaderOf(const std::string& path) {
-  std::vector<std::string> lines;
-  ReadMessageLines(path, lines);
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].empty()) {
-      lines.resize(i + 1);
-      break;
-    }
-  return lines;
-}
-
 // Collects one message at a time and files the messages in recorded batches.
 class MessageFiler {
  public:
@@ -81,7 +70,7 @@ class MessageFiler {
     if (ReadWholeFile(record_path_, text) && record.Parse(text)) {
       for (const std::string& work : record.works) {
         std::string path = folder_ + work, final_name;
-        if (EntryExists(path) && !MoveFileUnique(path, FiledTarget(folder_, name_, HeaderOf(path)), final_name))
+        if (EntryExists(path) && !MoveFileUnique(path, FiledTarget(folder_, name_, ReadHeaderLines(path)), final_name))
           return false;
       }
       SyncPath(folder_);

@@ -7,6 +7,17 @@
 
 namespace corvelle {
 
+std::vector<std::string> ReadHeaderLines(const std::string& path) {
+  std::vector<std::string> lines;
+  ReadMessageLines(path, lines);
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].empty()) {
+      lines.resize(i + 1);
+      break;
+    }
+  return lines;
+}
+
 bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
   TBigFile file;

@@ -10,6 +10,10 @@ namespace corvelle {
 // Reads the lines of a message file into `lines` (replaced). False when it cannot be read.
 bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines);
 
+// The header lines of a message file, through the empty line after them (all its lines
+// when it has none); empty when it cannot be read.
+std::vector<std::string> ReadHeaderLines(const std::string& path);
+
 // Writes `lines` to the new file `path`, flushed with its folder; it never replaces a file
 // (a crash leaves no cut-off file under that name either). False when `path` exists or
 // any step fails.
