@@ -22,6 +22,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/transfer/trans_dlg.h"
 #include "ui/viewer/mail_viewer.h"
+#include "support/lock_holder.h"
 #include "ui_support.h"
 
 namespace corvelle {
@@ -29,32 +30,6 @@ namespace corvelle {
 using namespace testing;
 using Texts = std::vector<std::string>;
 using testing::FakeServer;
-
-namespace {
-
-// Another process that holds the mail directory's lock until it is killed; its id, or -1.
-pid_t HoldLock(const std::string& lock_file) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  pid_t child = ::fork();
-  if (child == 0) {
-    MailDirLock lock(lock_file, 0);
-    char held = lock ? 'y' : 'n';
-    if (::write(ready[1], &held, 1) != 1) ::_exit(1);
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char held = 0;
-  bool ok = child > 0 && ::read(ready[0], &held, 1) == 1 && held == 'y';
-  ::close(ready[0]);
-  if (!ok && child > 0) {
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-  }
-  return ok ? child : -1;
-}
-
-}  // namespace
 
 class TransferTest : public QObject {
   Q_OBJECT
@@ -128,7 +103,7 @@ class TransferTest : public QObject {
     WriteFile(Mail("Spool/a.new"), "From: x@example.org\r\nSubject: waiting\r\n\r\nbody\r\n");
     WriteFile(Mail("Inbox/b.mail"), "Subject: kept\r\n\r\nbody\r\n");
     SetMailDirWaitForTest(20);
-    pid_t holder = HoldLock(Mail("System/.corvelle.lock"));
+    pid_t holder = testing::HoldLockInAnotherProcess(Mail("System/.corvelle.lock"));
     QVERIFY(holder > 0);
     window->RunCommand(Command::RunFilter);
     window->ParmFile = "Inbox";
