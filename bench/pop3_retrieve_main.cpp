@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                                                                                           : Security::kNone);
   // The driver's server is the sandbox on loopback: its password may go in clear unasked.
   MailSettings.Secure.ClearPasswordServers.insert(MailSettings.MailServer + ":" + MailSettings.MailPort);
-  MailSettings.LeaveMailOnServer = (argc > 6 && std::string(argv[6]) == "delete") ? "0" : "1";
+  MailSettings.LeaveMailOnServer = !(argc > 6 && std::string(argv[6]) == "delete");
   if (!CheckMailDirs(true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());
     return 1;

@@ -47,15 +47,15 @@ TEST(ParseParms, KeywordsArgumentsAndBadOptions) {
 TEST(ParseParms, UsageTextIsTheFullLength) { EXPECT_EQ(std::string(kParmUsage).size(), 255u); }
 
 TEST(ParseParms, ExitAfterOnlyForACommandLineThatOpenedNothing) {
-  struct Row { List list; bool from_command_line; std::string setting; bool exits; };
+  struct Row { List list; bool from_command_line; bool setting; bool exits; };
   const Row rows[] = {
-      {{"/g"}, true, "1", true},
-      {{"/f", "/j", "x"}, true, "1", true},
-      {{"/g"}, true, "0", false},
-      {{"/g"}, false, "1", false},
-      {{"/g", "/o", "f"}, true, "1", false},
-      {{"/a", "f"}, true, "1", false},
-      {{}, true, "1", false},
+      {{"/g"}, true, true, true},
+      {{"/f", "/j", "x"}, true, true, true},
+      {{"/g"}, true, false, false},
+      {{"/g"}, false, true, false},
+      {{"/g", "/o", "f"}, true, true, false},
+      {{"/a", "f"}, true, true, false},
+      {{}, true, true, false},
   };
   for (const Row& row : rows)
     EXPECT_EQ(ExitAfterParms(ParseParms(row.list), row.from_command_line, row.setting), row.exits)

@@ -84,12 +84,12 @@ TEST_F(FileMessageTest, NamesBuiltFromTheHeader) {
   for (const Row& row : rows)
     EXPECT_EQ(FiledName(row.lines), row.subject + Pad(row.sender, 30) + ".newmail") << row.name;
   // The old names, byte for byte, for those who keep them.
-  MailSettings.DecodeNames = "0";
+  MailSettings.DecodeNames = false;
   EXPECT_EQ(FiledName({"Subject: =?UTF-8?Q?Caf=C3=A9?=", "From: caf\xe9"}),
             Pad("=-UTF-8-Q-Caf=C3=A9-=", 50) + Pad("caf", 30) + ".newmail");
   EXPECT_EQ(FiledName({"Subject: first", "\tsecond", "From: Ann", " Lee"}),
             Pad("first second", 50) + Pad("Ann Lee", 30) + ".newmail");
-  MailSettings.DecodeNames = "1";
+  MailSettings.DecodeNames = true;
 }
 
 TEST_F(FileMessageTest, ExtensionAndNameDependOnTheFolder) {

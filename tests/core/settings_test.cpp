@@ -22,11 +22,11 @@ class SettingsTest : public testing::MailFixture {
 };
 
 // Every stored field of a settings record, for comparing whole records.
-std::vector<std::string> Fields(const TMailSettings& s) {
+std::vector<std::string> Fields(const Settings& s) {
   const FontRecord& f = s.DefaultFont;
   return {s.MailDirectory, s.DefaultMailFolder, s.Signature, s.SendServer, s.SendPort, s.MailServer, s.MailPort,
-          s.UserName, s.PassWord, s.MyName, s.MailAddress, s.DefaultAB, s.DefaultABPath, s.LeaveMailOnServer,
-          s.ExitAfterCmdProc, s.RememberPos, f.name, std::to_string(f.size), std::to_string(f.height),
+          s.UserName, s.PassWord, s.MyName, s.MailAddress, s.DefaultAB, s.DefaultABPath, std::to_string(s.LeaveMailOnServer),
+          std::to_string(s.ExitAfterCmdProc), std::to_string(s.RememberPos), f.name, std::to_string(f.size), std::to_string(f.height),
           std::to_string(f.color), std::to_string(f.bold * 1000 + f.italic * 100 + f.underline * 10 + f.strike_out)};
 }
 
@@ -36,12 +36,12 @@ TEST_F(SettingsTest, WindowsWrittenFileLoads) {
                            "RememberPos=1\r\nXPos=0x10\r\nYPos=oops\r\nDefaultAB=\r\n[Font]\r\nFont.Size=20\r\n"
                            "Font.Height=-13\r\nFont.Color=0x000000FF\r\nFont.Style=101\r\n");
   Load();
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   EXPECT_EQ(version, "1.24b");
   EXPECT_EQ(s.MailDirectory, mail_dir) << "the separator is added";
   EXPECT_EQ(s.Signature, mail_dir + "system/signatures/signature.txt");
-  EXPECT_EQ(s.LeaveMailOnServer, "0") << "\"yes\" is off";
-  EXPECT_EQ(s.ExitAfterCmdProc, "1") << "\"1x\" is on";
+  EXPECT_FALSE(s.LeaveMailOnServer) << "\"yes\" is off";
+  EXPECT_TRUE(s.ExitAfterCmdProc) << "\"1x\" is on";
   EXPECT_TRUE(pos.x == 16 && pos.y == -1);
   EXPECT_EQ(s.DefaultABPath, mail_dir + "System/AddressBook/AddressBook.cvab");
   const FontRecord& f = s.DefaultFont;
@@ -52,16 +52,16 @@ TEST_F(SettingsTest, WindowsWrittenFileLoads) {
 TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
   WriteFile(IniPath(), "[main]\nXPos=3\nYPos=4\n[filters]\n1.1.HeaderLine=From\n");
   SetUserSettings();
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   s.Signature = mail_dir + "System/Signatures/work.txt";
-  s.LeaveMailOnServer = s.RememberPos = "1";
+  s.LeaveMailOnServer = s.RememberPos = true;
   s.DefaultAB = "Friends";
   s.DefaultFont = {"DejaVu Sans Mono", 12, -16, 0x00112233, true, false, false, true};
   s.DefaultABPath = DefaultAddressBookPath();
-  TMailSettings saved = s;
+  Settings saved = s;
   ASSERT_TRUE(SaveSettings());
 
-  MailSettings = TMailSettings{};
+  MailSettings = Settings{};
   pos = {};
   Load();
   EXPECT_EQ(version, "1.24b");
@@ -86,7 +86,7 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNamedAndNeverWrittenOver) {
   FileIdentity before, after;
   ASSERT_TRUE(GetFileIdentity(IniPath(), before));
   Load();
-  TMailSettings defaults;
+  Settings defaults;
   defaults.DefaultABPath = "System/AddressBook/AddressBook.cvab";
   defaults.Signature = "system/signatures/signature.txt";
   EXPECT_EQ(Fields(MailSettings), Fields(defaults));
@@ -138,7 +138,7 @@ TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
             {{"127.0.0.1:995", "AB:CD"}, {"::1:465", "01:02"}}};
   const SecuritySettings saved = secure;
   ASSERT_TRUE(SaveSettings());
-  MailSettings = TMailSettings{};
+  MailSettings = Settings{};
   Load();
   EXPECT_TRUE(secure.MailSecurity == saved.MailSecurity && secure.SendSecurity == saved.SendSecurity);
   EXPECT_TRUE(secure.SendUserName == saved.SendUserName && secure.SendPassWord == saved.SendPassWord);

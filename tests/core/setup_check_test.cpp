@@ -29,12 +29,12 @@ class SetupCheckTest : public testing::MailFixture {
 };
 
 TEST_F(SetupCheckTest, FirstEmptyFieldDecidesInCodeOrder) {
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   std::string* fields_in_order[] = {&s.MailDirectory, &s.DefaultMailFolder, &s.SendServer, &s.SendPort, &s.MailServer,
                                     &s.MailPort,      &s.UserName,          &s.PassWord,   &s.MyName,   &s.MailAddress};
   for (int code = 1; code <= 10; ++code) {
     SCOPED_TRACE(code);
-    TMailSettings saved = MailSettings;
+    Settings saved = MailSettings;
     *fields_in_order[code - 1] = "";
     if (code != 6) MailSettings.MailPort = "abc";  // never reached
     EXPECT_EQ(FullSetupEntered(true, fields), SetupField(code));
@@ -54,7 +54,7 @@ TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {
   const std::string too_long = " is longer than the 1023 characters a setting can hold.";
   struct Row {
     const char* name;
-    std::function<void(TMailSettings&)> change;
+    std::function<void(Settings&)> change;
     SetupField expected;
     Strings texts;
     Resets resets;
@@ -90,7 +90,7 @@ TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ui.boxes.clear(), fields.resets.clear();
-    TMailSettings saved = MailSettings;
+    Settings saved = MailSettings;
     row.change(MailSettings);
     std::string port = MailSettings.MailPort;
     EXPECT_EQ(FullSetupEntered(true, fields), row.expected);

@@ -129,7 +129,7 @@ TEST_F(SandboxMail, SpooledMessagesArriveAndComeBackThroughPop3ByteForByte) {
 
 // Left on the server, a message is fetched once: by its unique id, over runs and components.
 TEST_F(SandboxMail, LeaveMailOnServerFetchesEachMessageOnce) {
-  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.LeaveMailOnServer = true;
   Fetch();  // an empty mailbox is no error
   EXPECT_EQ(received, 0);
   EXPECT_FALSE(error_flag);

@@ -5,7 +5,7 @@
 namespace corvelle::testing {
 
 MailFixture::MailFixture() {
-  MailSettings = TMailSettings{};
+  MailSettings = Settings{};
   mail_dir = home.path() + "Mail/";
   MailSettings.MailDirectory = mail_dir;
   MailSettings.DefaultMailFolder = "Inbox";
@@ -13,10 +13,10 @@ MailFixture::MailFixture() {
   MailSettings.DefaultABPath = DefaultAddressBookPath();
 }
 
-MailFixture::~MailFixture() { MailSettings = TMailSettings{}; }
+MailFixture::~MailFixture() { MailSettings = Settings{}; }
 
 void MailFixture::SetUserSettings() {
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   s.SendServer = "mail.example";
   s.SendPort = "25";
   s.MailServer = "pop.example";

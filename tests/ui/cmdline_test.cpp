@@ -204,7 +204,7 @@ class CmdlineTest : public QObject {
   }
 
   void exitAfterCommandsOnlyWhenNoWindowOpened() {
-    MailSettings.ExitAfterCmdProc = "1";
+    MailSettings.ExitAfterCmdProc = true;
     window->DoParms({"/o", Mail("a")});
     QTest::qWait(20);
     QVERIFY(window->isVisible());

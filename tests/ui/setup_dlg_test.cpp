@@ -99,7 +99,7 @@ class SetupDlgTest : public QObject {
     for (const std::string& line : kept) QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
     QVERIFY(ini.find("SendUserName=\r\n") != std::string::npos);
     ReloadSettings();
-    QVERIFY(MailSettings.SupportAddress == "help@example.org" && MailSettings.DecodeNames == "0");
+    QVERIFY(MailSettings.SupportAddress == "help@example.org" && !MailSettings.DecodeNames);
     QVERIFY(MailSettings.Secure.SendUserName.empty());
   }
 

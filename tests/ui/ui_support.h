@@ -27,12 +27,12 @@ namespace corvelle::testing {
 // cache tools, message boxes recorded, the program end recorded.
 struct UiEnvironment {
   UiEnvironment() {
-    MailSettings = TMailSettings{};
+    MailSettings = Settings{};
     SetProgramEndHook([this](int code) { end_codes.push_back(code); });
   }
   ~UiEnvironment() {
     SetProgramEndHook(nullptr);
-    MailSettings = TMailSettings{};
+    MailSettings = Settings{};
   }
   std::string IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }
   std::string MailDir() const { return home.path() + "Mail/"; }

@@ -145,8 +145,8 @@ std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list,
   return result;
 }
 
-bool ExitAfterParms(const ParsedParms& parsed, bool from_command_line, const std::string& exit_after_cmd_proc) {
-  return !parsed.steps.empty() && !parsed.bad && exit_after_cmd_proc == "1" && !parsed.opens_window &&
+bool ExitAfterParms(const ParsedParms& parsed, bool from_command_line, bool exit_after_cmd_proc) {
+  return !parsed.steps.empty() && !parsed.bad && exit_after_cmd_proc && !parsed.opens_window &&
          from_command_line;
 }
 

@@ -50,6 +50,6 @@ std::vector<std::string> AbsoluteParmPaths(const std::vector<std::string>& list,
 
 // True when ending after the list is wanted: a non-empty list from the program's own
 // command line that opened no window, with ExitAfterCmdProc set.
-bool ExitAfterParms(const ParsedParms& parsed, bool from_command_line, const std::string& exit_after_cmd_proc);
+bool ExitAfterParms(const ParsedParms& parsed, bool from_command_line, bool exit_after_cmd_proc);
 
 }  // namespace corvelle

@@ -6,7 +6,7 @@
 
 namespace corvelle {
 
-std::vector<std::string> ProblemReportLines(const TMailSettings& s, bool& log_unreadable) {
+std::vector<std::string> ProblemReportLines(const Settings& s, bool& log_unreadable) {
   log_unreadable = false;
   std::vector<std::string> lines = {
       "==",

@@ -7,7 +7,7 @@
 
 namespace corvelle {
 
-struct TMailSettings;
+struct Settings;
 
 // Subjects of the two Help messages.
 inline constexpr const char* kCommentSubject = "Corvelle Comment - v1.24b";
@@ -16,6 +16,6 @@ inline constexpr const char* kProblemSubject = "Corvelle Problem Report - v1.24b
 // The report's lines for `settings` (no password). The network log ("System/netlog.txt")
 // is added when it exists; when it exists but cannot be read, `log_unreadable` is set and
 // the report goes on without it.
-std::vector<std::string> ProblemReportLines(const TMailSettings& settings, bool& log_unreadable);
+std::vector<std::string> ProblemReportLines(const Settings& settings, bool& log_unreadable);
 
 }  // namespace corvelle

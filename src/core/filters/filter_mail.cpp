@@ -92,7 +92,7 @@ bool TMailFilter::CreateFilterFolders() const {
 }
 
 int TMailFilter::FilterMail() {
-  const TMailSettings settings = MailSettings;  // the pass keeps the settings it started with
+  const Settings settings = MailSettings;  // the pass keeps the settings it started with
   Progress(&UserInterface::TotalProgress, 0);
   if (status_) {
     status_->Clear();

@@ -8,7 +8,7 @@
 
 namespace corvelle {
 
-TMailSettings MailSettings;
+Settings MailSettings;
 
 namespace {
 
@@ -25,9 +25,9 @@ constexpr int kSecondOffset = 7;
 constexpr int kOddOffset = 5;
 
 // Flags are read by their first character only.
-std::string Flag(const PrivateProfile& ini, const char* key) {
+bool Flag(const PrivateProfile& ini, const char* key) {
   std::string value = ini.ReadString(kMain, key, "0");
-  return (!value.empty() && value[0] == '1') ? "1" : "0";
+  return !value.empty() && value[0] == '1';
 }
 
 char Shift(char c, int offset) {
@@ -97,7 +97,7 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   if (ini.Unreadable())
     ShowMessage("The settings file " + ini.Path() +
                 " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
-  TMailSettings s;
+  Settings s;
   version = ini.ReadString(kMain, "CurrentVersion", "");
   s.MailDirectory = ini.ReadString(kMain, "MailDirectory", "");
   // The program always stores the trailing separator; a hand-edited file may lack it.
@@ -115,8 +115,8 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   s.LeaveMailOnServer = Flag(ini, "LeaveMailOnServer");
   s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
   s.RememberPos = Flag(ini, "RememberPos");
-  s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) == "0" ? "0" : "1";
-  if (s.RememberPos == "1") {
+  s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) != "0";
+  if (s.RememberPos) {
     pos.x = ini.ReadInteger(kMain, "XPos", -1);
     pos.y = ini.ReadInteger(kMain, "YPos", -1);
   }
@@ -138,7 +138,7 @@ void ReloadSettings() {
 
 bool SaveSettings() {
   PrivateProfile ini(SettingsFilePath());
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   // Only the keys the program sets are written: any other key of the section (the support
   // address, DecodeNames, trusted certificates, the window position, a hand-set one) stays.
   ini.WriteString(kMain, "CurrentVersion", kVersion);
@@ -154,9 +154,9 @@ bool SaveSettings() {
   ini.WriteString(kMain, "PassWord", "\"" + s.PassWord + "\"");
   ini.WriteString(kMain, "MyName", s.MyName);
   ini.WriteString(kMain, "MailAddress", s.MailAddress);
-  ini.WriteString(kMain, "LeaveMailOnServer", s.LeaveMailOnServer == "1" ? "1" : "0");
-  ini.WriteString(kMain, "ExitAfterCmdProc", s.ExitAfterCmdProc == "1" ? "1" : "0");
-  ini.WriteString(kMain, "RememberPos", s.RememberPos == "1" ? "1" : "0");
+  ini.WriteString(kMain, "LeaveMailOnServer", s.LeaveMailOnServer ? "1" : "0");
+  ini.WriteString(kMain, "ExitAfterCmdProc", s.ExitAfterCmdProc ? "1" : "0");
+  ini.WriteString(kMain, "RememberPos", s.RememberPos ? "1" : "0");
   ini.WriteString(kMain, "DefaultAB", s.DefaultAB);
   SaveSecuritySettings(ini, s.Secure);
   SaveFont(ini, s.DefaultFont);

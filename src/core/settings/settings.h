@@ -22,7 +22,7 @@ struct FontRecord {
   bool bold = false, italic = false, underline = false, strike_out = false;
 };
 
-struct TMailSettings {
+struct Settings {
   std::string MailDirectory;      // absolute, ends in "/"
   std::string DefaultMailFolder;  // relative, no leading or trailing "/"
   std::string Signature;
@@ -33,8 +33,8 @@ struct TMailSettings {
   std::string MyName, MailAddress;
   std::string DefaultAB = "AddressBook";
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
-  std::string LeaveMailOnServer = "0", ExitAfterCmdProc = "0", RememberPos = "0";
-  std::string DecodeNames = "1";  // "0": file names from the raw header bytes, encoded words and all
+  bool LeaveMailOnServer = false, ExitAfterCmdProc = false, RememberPos = false;
+  bool DecodeNames = true;  // false: file names from the raw header bytes, encoded words and all
   FontRecord DefaultFont;
   // Where comments and problem reports go; only read, so a hand-set address stays.
   std::string SupportAddress = "support@corvelle.invalid";
@@ -42,14 +42,14 @@ struct TMailSettings {
 };
 
 // The settings of this run. Written by LoadSettings and the setup dialog; read by all.
-extern TMailSettings MailSettings;
+extern Settings MailSettings;
 
 struct WindowPos {
   int x = -1, y = -1;
 };
 
 // Reads the settings file into MailSettings (every field replaced). `version` receives
-// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is "1". A file that
+// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is set. A file that
 // exists but cannot be read is reported, naming it, and gives the defaults; it is never
 // written over (SaveSettings then fails).
 void LoadSettings(WindowPos& pos, std::string& version);

@@ -21,7 +21,7 @@ std::string PathProblem(const std::string& path) {
 
 // The first path setting that cannot be used, reported; None when all can.
 SetupField ReportPathProblem() {
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   const std::tuple<const std::string*, const char*, SetupField> paths[] = {
       {&s.MailDirectory, "The mail directory ", SetupField::MailDirectory},
       {&s.DefaultMailFolder, "The default mail folder ", SetupField::DefaultMailFolder},
@@ -50,7 +50,7 @@ bool IsPortNumber(const std::string& port) {
 }
 
 bool PathSettingsUsable() {
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   return PathProblem(s.MailDirectory).empty() && PathProblem(s.DefaultMailFolder).empty() &&
          PathProblem(s.Signature).empty();
 }
@@ -71,7 +71,7 @@ bool CheckMailDirectory(bool create, SetupFields& fields) {
 }
 
 SetupField FullSetupEntered(bool create_dirs, SetupFields& fields) {
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   const std::pair<const std::string*, SetupField> required[] = {
       {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
       {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},

@@ -30,7 +30,7 @@ struct NameFields {
 constexpr size_t kRawLimit = 4096;
 
 // Whether names are made from decoded header text ("DecodeNames=0" keeps the raw bytes).
-bool DecodeNames() { return MailSettings.DecodeNames != "0"; }
+bool DecodeNames() { return MailSettings.DecodeNames; }
 
 // The value of a "To: "/"From: "/"Subject: " line with its continuation lines unfolded.
 // Only the first `limit` bytes can reach the name, so joining stops there (a header of

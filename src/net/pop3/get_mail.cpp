@@ -45,7 +45,7 @@ void SetDiskFlush(DiskFlush flush) { InstalledFlush() = std::move(flush); }
 TGetMail::TGetMail()
     : server_(MailSettings.MailServer), user_(MailSettings.UserName), password_(MailSettings.PassWord) {
   Port = MailSettings.MailPort;
-  DeleteAfter = !MailSettings.LeaveMailOnServer.empty() && MailSettings.LeaveMailOnServer[0] == '0';
+  DeleteAfter = !MailSettings.LeaveMailOnServer;
   OnErrorOccurred = [this](TSockets& sender, int socket, int error, const std::string& msg) {
     MailError(sender, socket, error, msg);
   };

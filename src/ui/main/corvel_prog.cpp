@@ -354,7 +354,7 @@ void TCorvelProg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (MailSettings.RememberPos == "1") SaveWindowPosition({x(), y()});
+  if (MailSettings.RememberPos) SaveWindowPosition({x(), y()});
   QMainWindow::closeEvent(event);
 }
 

@@ -24,7 +24,7 @@ bool TCorvelProg::StartUp() {
   WindowPos pos;
   std::string version;
   LoadSettings(pos, version);
-  if (MailSettings.RememberPos == "1") move(pos.x, pos.y);
+  if (MailSettings.RememberPos) move(pos.x, pos.y);
   ParmFile.clear();
   // Another version may have registered other commands: register again.
   FileTypes.Request(version != kVersion);
@@ -57,7 +57,7 @@ bool SetupPage(const char* page, bool startup, QWidget* parent) {
 }  // namespace
 
 bool TCorvelProg::CheckSetup(const std::string& version) {
-  const TMailSettings& s = MailSettings;
+  const Settings& s = MailSettings;
   if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
     if (!SetupPage("Directories", InStartup, this)) return false;
     FileTypes.Request(true);

@@ -58,7 +58,7 @@ SecurityFields::SecurityFields(QFormLayout* form, QLineEdit* send_port, QLineEdi
   form->insertRow(row + 1, "Mail server security:", MailSecurityBox);
 }
 
-void SecurityFields::Load(const TMailSettings& s) {
+void SecurityFields::Load(const Settings& s) {
   const SecuritySettings& secure = s.Secure;
   if (s.MailServer.empty() && s.MailPort.empty() && secure.MailSecurity.empty()) {
     Choose(MailSecurityBox, Security::kTls);
@@ -76,7 +76,7 @@ void SecurityFields::Load(const TMailSettings& s) {
   SetFieldBytes(SendPasswordTxt, DecodePassword(secure.SendPassWord), FieldKind::kText);
 }
 
-void SecurityFields::Store(TMailSettings& s) const {
+void SecurityFields::Store(Settings& s) const {
   s.Secure.SendSecurity = kSecurityTexts[SendSecurityBox->currentIndex()];
   s.Secure.MailSecurity = kSecurityTexts[MailSecurityBox->currentIndex()];
   s.Secure.SendUserName = FieldBytes(SendUserTxt, FieldKind::kText);

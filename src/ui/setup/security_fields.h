@@ -11,7 +11,7 @@ class QLineEdit;
 
 namespace corvelle {
 
-struct TMailSettings;
+struct Settings;
 
 class SecurityFields : public QObject {
   Q_OBJECT
@@ -22,8 +22,8 @@ class SecurityFields : public QObject {
 
   // A new setup (no server, no port, no choice yet) gets SSL/TLS on 995 for POP3 and
   // STARTTLS on 587 for sending.
-  void Load(const TMailSettings& s);
-  void Store(TMailSettings& s) const;
+  void Load(const Settings& s);
+  void Store(Settings& s) const;
 
   QComboBox* SendSecurityBox;
   QComboBox* MailSecurityBox;

@@ -182,7 +182,7 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 
 void TSetupDlg::LoadFields() {
   ReloadSettings();
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
     SetFieldBytes(MailDirectoryTxt, s.MailDirectory, FieldKind::kPath);
@@ -196,9 +196,9 @@ void TSetupDlg::LoadFields() {
       {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   SecurityRows->Load(s);
-  LeaveMail->setChecked(s.LeaveMailOnServer == "1");
-  ExitAfterCmd->setChecked(s.ExitAfterCmdProc == "1");
-  RememberPos->setChecked(s.RememberPos == "1");
+  LeaveMail->setChecked(s.LeaveMailOnServer);
+  ExitAfterCmd->setChecked(s.ExitAfterCmdProc);
+  RememberPos->setChecked(s.RememberPos);
   font_dialog_font_ = ToQFont(s.DefaultFont);
   FillSignatureList(SignatureBaseName(s.Signature));
   FillAddressBooks();
@@ -262,7 +262,7 @@ void TSetupDlg::SetDefFontBtnClick() {
 // there as "signature.txt" (written under a work name first, so the name only ever
 // holds a complete file). Any failure just drops the signature.
 void TSetupDlg::CarrySignatureOver() {
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   std::string folder = ResolvePath(s.MailDirectory + kSignatures);
   std::string work = UniqueFileName(folder, ".txt");
   std::string text;
@@ -279,7 +279,7 @@ void TSetupDlg::CarrySignatureOver() {
 }
 
 void TSetupDlg::OKBtnClick() {
-  TMailSettings& s = MailSettings;
+  Settings& s = MailSettings;
   s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
   // Made absolute before the signature path is built from it.
@@ -306,9 +306,9 @@ void TSetupDlg::OKBtnClick() {
   SecurityRows->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
-  s.LeaveMailOnServer = LeaveMail->isChecked() ? "1" : "0";
-  s.ExitAfterCmdProc = ExitAfterCmd->isChecked() ? "1" : "0";
-  s.RememberPos = RememberPos->isChecked() ? "1" : "0";
+  s.LeaveMailOnServer = LeaveMail->isChecked();
+  s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
+  s.RememberPos = RememberPos->isChecked();
 
   SetupField code = FullSetupEntered(true);
 

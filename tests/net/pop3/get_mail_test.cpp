@@ -132,7 +132,7 @@ TEST_F(GetMailTest, StoresEachMessageWithItsStatusLinesLogAndProgress) {
   Start(Login(2) + Retr(1, kFirst, "+OK 46 octets") + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit);
   MailSettings.MailServer = "other.example";
   MailSettings.UserName = "someone";
-  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.LeaveMailOnServer = true;
   MailSettings.MailDirectory = "/nonexistent/";
   mail->GetNewMail(received, skipped);
   ExpectPlayed();
@@ -263,7 +263,7 @@ TEST_F(GetMailTest, ServerFaults) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ui.current.clear();
-    MailSettings.LeaveMailOnServer = row.leave ? "1" : "0";
+    MailSettings.LeaveMailOnServer = row.leave;
     SetDiskFlush(row.flush_fails ? [](const Strings&) { return false; } : DiskFlush());
     Fetch(row.script, 65536, row.connect_result);
     EXPECT_EQ(fake->Problems(), Strings{});
@@ -428,7 +428,7 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
   const std::string listing = "S: +OK\nS: 1 id-a\nS: 2 id-b\nS: 3 id-c\nS: .\n";
   for (bool leave : {false, true}) {
     SCOPED_TRACE(leave);
-    MailSettings.LeaveMailOnServer = leave ? "1" : "0";
+    MailSettings.LeaveMailOnServer = leave;
     // Message 1's DELE waits for its commit, at the end of the run.
     const std::string end = leave ? "C: RSET\nS: +OK\n" + kQuit : Dele(2) + Dele(3) + Dele(1) + kQuit;
     Start(Login(3, listing) + Retr(1, kThird) + end);
@@ -562,7 +562,7 @@ TEST_F(GetMailTest, AFullFileSystemEndsTheRunToo) {
 // fetched without one, and a box says once that ids cannot be kept.
 TEST_F(GetMailTest, IdsThatCannotBeKeptAreToldInABox) {
   const std::string state = mail_dir + "System/uids-joe@pop.example.txt";
-  MailSettings.LeaveMailOnServer = "1";
+  MailSettings.LeaveMailOnServer = true;
   testing::WriteFile(state, "id-a\n");
   Fetch(Login(4, "S: +OK\nS: 1 id-a\nS: 2 same\nS: 3 same\nS: 4 bad id\nS: .\n") + Retr(2, kFirst) +
         Retr(3, kSecond) + Retr(4, kThird) + "C: RSET\nS: +OK\n" + kQuit);
@@ -577,7 +577,7 @@ TEST_F(GetMailTest, IdsThatCannotBeKeptAreToldInABox) {
   const std::string box = "The list of messages already fetched could not be written to " + state + ".";
   for (bool leave : {true, false}) {
     SCOPED_TRACE(leave);
-    MailSettings.LeaveMailOnServer = leave ? "1" : "0";
+    MailSettings.LeaveMailOnServer = leave;
     // Deleting, the messages go back to the rule without ids: kept once QUIT commits.
     Fetch(Login(2, "S: +OK\nS: 1 id-a\nS: 2 id-b\nS: .\n") + Retr(1, kFirst) + Retr(2, kSecond) +
           (leave ? "C: RSET\nS: +OK\n" : Dele(1) + Dele(2)) + kQuit);

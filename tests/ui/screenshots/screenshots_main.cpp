@@ -147,7 +147,7 @@ std::string FileIntoInbox(const std::string& text) {
 
 bool PrepareHome(std::string& received) {
   std::string home = HomeFolder();
-  MailSettings = TMailSettings{};
+  MailSettings = Settings{};
   MailSettings.MailDirectory = home + "Mail/";
   MailSettings.DefaultMailFolder = "Inbox";
   MailSettings.Signature = MailSettings.MailDirectory + "System/Signatures/signature.txt";
