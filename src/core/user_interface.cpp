@@ -3,19 +3,7 @@
 namespace corvelle {
 namespace {
 
-class SilentUi final : public UserInterface {
- public:
-  // Nobody to ask: the answer that changes nothing (No, Cancel), so nothing is deleted
-  // or replaced unasked.
-  Answer Message(const std::string&, const std::string&, Buttons buttons, MessageIcon) override {
-    return SafeAnswer(buttons);
-  }
-  void TotalProgress(int) override {}
-  void CurrentProgress(int) override {}
-  void ProcessEvents() override {}
-};
-
-SilentUi silent_ui;
+SilentUserInterface silent_ui;
 UserInterface* installed_ui = &silent_ui;
 
 }  // namespace
@@ -28,16 +16,25 @@ Answer SafeAnswer(Buttons buttons) {
   }
 }
 
+// No, Cancel: nothing is deleted or replaced unasked.
+Answer SilentUserInterface::Message(const std::string&, const std::string&, Buttons buttons, MessageIcon) {
+  return SafeAnswer(buttons);
+}
+
 UserInterface& Ui() { return *installed_ui; }
 
 void SetUi(UserInterface* ui) { installed_ui = ui ? ui : &silent_ui; }
 
-void ShowMessage(const std::string& text) {
-  Ui().Message(text, kApplicationTitle, Buttons::Ok, MessageIcon::Information);
+void ShowMessage(UserInterface& ui, const std::string& text) {
+  ui.Message(text, kApplicationTitle, Buttons::Ok, MessageIcon::Information);
 }
 
-Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) {
-  return Ui().Message(text, caption, buttons, MessageIcon::Question);
+void ShowMessage(const std::string& text) { ShowMessage(Ui(), text); }
+
+Answer Ask(UserInterface& ui, const std::string& text, const std::string& caption, Buttons buttons) {
+  return ui.Message(text, caption, buttons, MessageIcon::Question);
 }
+
+Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) { return Ask(Ui(), text, caption, buttons); }
 
 }  // namespace corvelle

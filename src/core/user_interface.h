@@ -30,6 +30,16 @@ class UserInterface {
   virtual void ProcessEvents() = 0;
 };
 
+// Nobody to ask: every question gets the answer that changes nothing (SafeAnswer), and
+// everything else is ignored. What a component runs with when it is given no interface.
+class SilentUserInterface final : public UserInterface {
+ public:
+  Answer Message(const std::string& text, const std::string& caption, Buttons buttons, MessageIcon icon) override;
+  void TotalProgress(int) override {}
+  void CurrentProgress(int) override {}
+  void ProcessEvents() override {}
+};
+
 // The answer that changes nothing: No for Yes/No, Cancel where there is one, else OK. What
 // a run with nobody to ask takes: no certificate trusted, no password sent in clear.
 Answer SafeAnswer(Buttons buttons);
@@ -42,9 +52,11 @@ UserInterface& Ui();
 void SetUi(UserInterface* ui);
 
 // An information box with an OK button, captioned with the application title.
+void ShowMessage(UserInterface& ui, const std::string& text);
 void ShowMessage(const std::string& text);
 
 // A question with Yes and No (or Yes, No and Cancel); returns the button pressed.
+Answer Ask(UserInterface& ui, const std::string& text, const std::string& caption, Buttons buttons);
 Answer Ask(const std::string& text, const std::string& caption, Buttons buttons);
 
 }  // namespace corvelle

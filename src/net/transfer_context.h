@@ -1,0 +1,33 @@
+#pragma once
+// What a transfer component is handed when it is made: the user to tell, the settings of
+// this run (copied, so a setup saved meanwhile does not change a run under way), the mail
+// store, how connections are made and how stored messages reach the disk. main() builds the
+// real one; tests build their own with fake servers and recorded flushes.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings/settings.h"
+#include "core/store/mail_store.h"
+#include "core/user_interface.h"
+
+namespace corvelle {
+
+class Transport;
+
+// Makes the byte stream of each connection; an empty one makes TCP connections.
+using TransportFactory = std::function<std::unique_ptr<Transport>()>;
+// Makes the given files durable (fsync); an empty one syncs them for real.
+using DiskFlush = std::function<bool(const std::vector<std::string>& files)>;
+
+struct TransferContext {
+  UserInterface* ui = nullptr;  // never null once built; a silent one when nobody is there
+  Settings settings;
+  MailStore store;
+  TransportFactory transport;
+  DiskFlush disk_flush;
+};
+
+}  // namespace corvelle
