@@ -9,6 +9,7 @@
 #include "core/filters/mail_filter.h"
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
+#include "core/user_interface.h"
 #include "store_bench_support.h"
 
 namespace corvelle::bench {
@@ -36,11 +37,9 @@ void WriteRules() {
   for (int r = 0; r < kRules; ++r) {
     std::string folder = "\"Folder " + std::to_string(r) + "\"";
     if (r == 3) folder += ",\"Copies\"";
-    std::vector<std::string> lines = {"HeaderLine=From", "SearchText=sender" + std::to_string(r) + "@",
-                                      "FolderText=" + folder};
-    if (r % 5 == 0 && r > 0)
-      lines = {"HeaderLine=*Message Text*", "SearchText=invoice " + std::to_string(r), "FolderText=" + folder};
-    filter.PutFilter(lines, 0);
+    FilterRule rule{{{"From", "sender" + std::to_string(r) + "@"}}, folder};
+    if (r % 5 == 0 && r > 0) rule = {{{"*Message Text*", "invoice " + std::to_string(r)}}, folder};
+    filter.PutRule(rule, 0);
   }
 }
 
@@ -56,7 +55,8 @@ void FilterSpool(benchmark::State& state) {
     for (int k = 0; k < kMessages; ++k) CreateRaw(MailSettings.MailDirectory + "Spool/" + Hex(k) + ".new", Message(k));
     TMailFilter filter;
     state.ResumeTiming();
-    int left = filter.FilterMail();
+    int left = filter.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
+                                 MailSettings.DefaultMailFolder, Ui());
     if (left != 0) state.SkipWithError("messages left in Spool");
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kMessages);

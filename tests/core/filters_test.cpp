@@ -8,6 +8,7 @@
 #include "core/filters/match_condition.h"
 #include "core/status_text.h"
 #include "core/store/folder_list.h"
+#include "core/user_interface.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 
@@ -19,29 +20,35 @@ using testing::ReadFile;
 using testing::WriteFile;
 using Lines = std::vector<std::string>;
 
-// PutFilter lines from values: header, search, ..., folder list.
-Lines RuleLines(const Lines& values) {
-  Lines lines;
-  for (size_t i = 0; i + 1 < values.size(); ++i) lines.push_back((i % 2 ? "SearchText=" : "HeaderLine=") + values[i]);
-  lines.push_back("FolderText=" + values.back());
-  return lines;
+// A rule from values: header, search, ..., folder list.
+FilterRule RuleOf(const Lines& values) {
+  FilterRule rule{{}, values.back()};
+  for (size_t i = 0; i + 2 < values.size(); i += 2) rule.conditions.push_back({values[i], values[i + 1]});
+  return rule;
 }
 
+// The values of rule `index`: header, search, ..., folder list.
 Lines Stripped(const TMailFilter& filter, int index) {
   Lines values;
-  filter.GetStrippedFilter(index, values);
+  for (const FilterCondition& condition : filter.Rules().at(index - 1).conditions) {
+    values.push_back(condition.header);
+    values.push_back(condition.search);
+  }
+  values.push_back(filter.Rules().at(index - 1).folders);
   return values;
 }
 
 class FiltersTest : public testing::MailFixture {
  protected:
   void SetUp() override { MakeTree(); }
+  int FilterMail(TMailFilter& filter) { return filter.FilterMail(MailStore(mail_dir), "Inbox", ui); }
+  int FilterMail() {
+    TMailFilter filter;
+    return FilterMail(filter);
+  }
   void AddRules(const std::vector<Lines>& rules) {
     TMailFilter filter;
-    for (const Lines& values : rules) {
-      Lines lines = RuleLines(values);
-      ASSERT_TRUE(filter.PutFilter(lines, 0));
-    }
+    for (const Lines& values : rules) ASSERT_TRUE(filter.PutRule(RuleOf(values), 0));
   }
   std::string Spool(const std::string& name, const std::string& data) {
     WriteFile(mail_dir + "Spool/" + name, data);
@@ -100,8 +107,7 @@ TEST_F(FiltersTest, SwapDeleteAndFormat) {
   EXPECT_FALSE(filter.Modified());
   EXPECT_TRUE(filter.SwapFilter(1, 3));
   EXPECT_TRUE(filter.DeleteFilter(2));
-  Lines list;
-  filter.GetFilterList(list);
+  Lines list = filter.RuleTexts();
   EXPECT_EQ(list, (Lines{"Cc c INTO FOLDER \"C\"", "From smith AND Subject budget INTO FOLDER \"Work\",\"Archive\""}));
   filter.SetDiscard(true);
 }
@@ -139,7 +145,7 @@ TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
   StatusText status;
   TMailFilter filter;
   filter.InitStatus(&status);
-  int left = filter.FilterMail();
+  int left = FilterMail(filter);
 
   EXPECT_EQ(left, 2);
   EXPECT_EQ(FilteringCompleteText(left), "Filtering complete. 2 messages left in Spool.");
@@ -157,7 +163,7 @@ TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
 
   vanish = false;
   EXPECT_TRUE(SpoolHoldsNewMail(mail_dir + "Spool/"));
-  EXPECT_EQ(TMailFilter().FilterMail(), 1);  // the empty file stays
+  EXPECT_EQ(FilterMail(), 1);  // the empty file stays
   EXPECT_EQ(OnlyFile("Gone"), refused);
   EXPECT_EQ(ListNames(mail_dir + "Work").size(), 2u);
   EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{"3.new", "5.out"}));
@@ -183,12 +189,12 @@ TEST_F(FiltersTest, APassCutShortAnywhereIsFinishedWithoutASecondCopy) {
     };
     bool killed = false;
     try {
-      TMailFilter().FilterMail();
+      FilterMail();
     } catch (const Killed&) {
       killed = true;
     }
     ui.on_events = nullptr;
-    EXPECT_EQ(TMailFilter().FilterMail(), 0) << kill_at;
+    EXPECT_EQ(FilterMail(), 0) << kill_at;
     for (const char* folder : {"Work", "Archive", "Lists/Three"}) EXPECT_EQ(OnlyFile(folder), two) << kill_at;
     EXPECT_EQ(OnlyFile("Inbox"), other) << kill_at;
     EXPECT_EQ(ListNames(mail_dir + "Spool"), Lines{}) << kill_at;
@@ -203,7 +209,7 @@ TEST_F(FiltersTest, FileTooLargeToLoadIsMovedByteForByte) {
       Spool("1.new", std::string("Subject: big\n\nline\rwith\0nul \xE9\xFF\n", 31) + std::string(5000, 'x'));
   TMailFilter filter;
   filter.load_limit = 100;
-  EXPECT_EQ(filter.FilterMail(), 0);
+  EXPECT_EQ(FilterMail(filter), 0);
   EXPECT_EQ(OnlyFile("A"), bytes);
   EXPECT_EQ(OnlyFile("B"), bytes);
   EXPECT_TRUE(ListNames(mail_dir + "Spool").empty());
@@ -213,7 +219,7 @@ TEST_F(FiltersTest, FolderThatCannotBeMadeStopsThePass) {
   WriteFile(mail_dir + "Blocked", "x");
   AddRules({{"From", "a", "\"Blocked/Sub\""}});
   Spool("1.new", "From: a\r\n\r\n");
-  EXPECT_EQ(TMailFilter().FilterMail(), 1);
+  EXPECT_EQ(FilterMail(), 1);
   EXPECT_EQ(ui.Texts(), (Lines{"Could not create all filter directories."}));
   EXPECT_EQ(ListNames(mail_dir + "Spool"), (Lines{"1.new"}));
 }

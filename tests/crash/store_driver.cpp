@@ -15,6 +15,7 @@
 #include "core/mailbox/mailbox_import.h"
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
+#include "core/user_interface.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
   }
   if (mode == "filter") {
     TMailFilter filter;
-    int left = filter.FilterMail();
+    int left = filter.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
+                                 MailSettings.DefaultMailFolder, Ui());
     std::printf("left %d\n", left);
     return left == 0 ? 0 : 1;
   }

@@ -27,9 +27,15 @@ Lines ListTexts(const TFilterEditor& page) {
   return texts;
 }
 
+// The values of rule `n`: header, search, ..., folder list.
 Lines Rule(const TFilterEditor& page, int n) {
   Lines values;
-  page.MailFilter1.GetStrippedFilter(n, values);
+  const FilterRule& rule = page.MailFilter1.Rules().at(n - 1);
+  for (const FilterCondition& condition : rule.conditions) {
+    values.push_back(condition.header);
+    values.push_back(condition.search);
+  }
+  values.push_back(rule.folders);
   return values;
 }
 
@@ -72,7 +78,7 @@ class FilterEditorTest : public QObject {
     page->NewButtonClick();
     page->FilterListClick();
     QCOMPARE(page->SearchText->text(), QString());
-    QVERIFY(page->WorkLines.empty());
+    QVERIFY(page->WorkRule.conditions.empty());
   }
 
   // New after a refused New reuses the unstored line: the list stays one line per rule, in
@@ -92,9 +98,8 @@ class FilterEditorTest : public QObject {
     QCOMPARE(page->MailFilter1.FilterCount(), 4);
     QCOMPARE(page->FilterList->count(), 4);
     for (int row = 0; row < 4; ++row) {
-      Lines rule;
-      page->MailFilter1.GetFilter(row + 1, rule);
-      QCOMPARE(page->FilterList->item(row)->text().toStdString(), TMailFilter::FormatFilter(rule));
+      const FilterRule& rule = page->MailFilter1.Rules().at(row);
+      QCOMPARE(page->FilterList->item(row)->text().toStdString(), FilterRuleText(rule));
       page->FilterList->setCurrentRow(row);
       QCOMPARE(page->SearchText->text().toStdString(), Rule(*page, row + 1).at(1));
     }

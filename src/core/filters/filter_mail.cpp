@@ -1,15 +1,13 @@
-// The filtering pass: which rule takes a spool file, and filing it there.
+// The filtering pass: listing the new mail of the spool folder, loading each message,
+// asking the rules where it goes (RuleMatcher), filing it there and reporting.
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
+#include "core/filters/filter_match.h"
 #include "core/filters/mail_filter.h"
-#include "core/filters/match_condition.h"
 #include "core/filters/spool_filing.h"
-#include "core/settings/settings.h"
 #include "core/status_text.h"
-#include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/folder_list.h"
@@ -21,30 +19,9 @@
 namespace corvelle {
 namespace {
 
-// A rule ready for many messages: its conditions in lower case and its folders.
-struct PreparedRule {
-  std::vector<std::pair<std::string, std::string>> conditions;
-  std::string folders;  // the quoted list
-};
-
-// A rule from its stripped values; nullopt for a rule that takes no message: one without a
-// condition, or whose folder list names no folder or an empty one (an empty folder text
-// would file into the mail directory itself).
-std::optional<PreparedRule> Prepare(const std::vector<std::string>& values) {
-  if (values.size() < 3) return std::nullopt;
-  std::vector<std::string> folders = SplitFolderList(values.back());
-  if (folders.empty()) return std::nullopt;
-  for (const std::string& folder : folders)
-    if (folder.empty()) return std::nullopt;
-  PreparedRule rule{{}, values.back()};
-  for (size_t i = 0; i + 1 < values.size(); i += 2)
-    rule.conditions.emplace_back(AsciiLower(values[i]), AsciiLower(values[i + 1]));
-  return rule;
-}
-
-void Progress(void (UserInterface::*step)(int), int percent) {
-  (Ui().*step)(percent);
-  Ui().ProcessEvents();
+void Progress(UserInterface& ui, void (UserInterface::*step)(int), int percent) {
+  (ui.*step)(percent);
+  ui.ProcessEvents();
 }
 
 // part * 100 / whole, rounded to the nearest integer, halves to even.
@@ -54,12 +31,29 @@ int RoundedPercent(int part, int whole) {
   return static_cast<int>(quotient);
 }
 
+// The progress of one message: from 0, a step for each rule looked at.
+void ShowRulesTried(UserInterface& ui, size_t tried, size_t rules) {
+  Progress(ui, &UserInterface::CurrentProgress, 0);
+  for (size_t r = 1; r <= tried; ++r)
+    Progress(ui, &UserInterface::CurrentProgress, RoundedPercent(static_cast<int>(r), static_cast<int>(rules)));
+}
+
 bool IsNewMail(const std::string& name, const char* extension) {
   return !IsHiddenName(name) && SameNameIgnoringCase(FileExtension(name), extension);
 }
 
+// The ".new" files of the spool folder, then its ".mai" files, each in listing order.
+std::vector<std::string> NewMailFiles(const std::string& spool) {
+  std::vector<std::string> listed, files;
+  ListFolderFiles(spool, listed);
+  for (const char* extension : {".new", ".mai"})
+    for (const std::string& name : listed)
+      if (IsNewMail(name, extension)) files.push_back(name);
+  return files;
+}
+
 // The lines up to and including the first empty line, reading no more than `limit` bytes.
-std::vector<std::string> ReadHeaderLines(const std::string& path, size_t limit) {
+std::vector<std::string> HeaderLinesWithin(const std::string& path, size_t limit) {
   std::vector<std::string> lines;
   std::ifstream in(path, std::ios::binary);
   std::string line;
@@ -73,85 +67,69 @@ std::vector<std::string> ReadHeaderLines(const std::string& path, size_t limit) 
   return lines;
 }
 
+// The lines of a spool file: all of them when it is no larger than `limit` and can be read,
+// else its header lines; empty when it cannot be read.
+std::vector<std::string> LoadMessage(const std::string& path, size_t limit) {
+  std::vector<std::string> lines;
+  std::error_code error;
+  auto size = std::filesystem::file_size(path, error);
+  if (!error && size <= limit && ReadMessageLines(path, lines)) return lines;
+  return HeaderLinesWithin(path, limit);
+}
+
+bool IsEmptyMessage(const std::vector<std::string>& lines) {
+  return lines.empty() || (lines.size() == 1 && lines[0].empty());
+}
+
 // One folder of a list, as a list.
 std::string OneFolder(const std::string& folder) { return JoinFolderList({folder}); }
 
 }  // namespace
 
-bool TMailFilter::CreateFilterFolders() const {
+bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui) const {
   bool made = true;
-  std::vector<std::string> values;
-  for (int n = 1; n <= FilterCount(); ++n) {
-    GetStrippedFilter(n, values);
-    if (!Prepare(values)) continue;
-    for (const std::string& folder : SplitFolderList(values.back()))
-      if (!MakeMailFolder(FolderPath(folder), kReadOnly)) made = false;
+  for (const FilterRule& rule : rules_) {
+    if (!TakesMail(rule)) continue;
+    for (const std::string& folder : SplitFolderList(rule.folders))
+      if (!MakeMailFolder(store.FolderPath(folder), kReadOnly)) made = false;
   }
-  if (!made) ShowMessage("Could not create all filter directories.");
+  if (!made) ShowMessage(ui, "Could not create all filter directories.");
   return made;
 }
 
-int TMailFilter::FilterMail() {
-  const Settings settings = MailSettings;  // the pass keeps the settings it started with
-  Progress(&UserInterface::TotalProgress, 0);
+int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInterface& ui) {
+  Progress(ui, &UserInterface::TotalProgress, 0);
   if (status_) {
     status_->Clear();
     status_->Insert(0, "Filtering incoming mail into appropriate folders...");
   }
-  std::string spool = ResolvePath(settings.MailDirectory + "Spool") + "/";
   // A pass that was cut short is finished first, so that nothing it filed is filed twice.
-  SpoolFiling filing(spool);
+  SpoolFiling filing(store);
+  const std::string& spool = filing.Spool();
   int unfinished = FolderExists(spool) ? filing.FinishInterrupted() : 0;
   filing.RemoveStaleWorkFiles();
-  std::vector<std::string> listed, files;
-  ListFolderFiles(spool, listed);
-  for (const char* extension : {".new", ".mai"})
-    for (const std::string& name : listed)
-      if (IsNewMail(name, extension)) files.push_back(name);
+  const std::vector<std::string> files = NewMailFiles(spool);
   if (files.empty()) {
     filing.Settle();
     return unfinished;
   }
-  if (!CreateFilterFolders()) return unfinished + static_cast<int>(files.size());
+  if (!CreateFilterFolders(store, ui)) return unfinished + static_cast<int>(files.size());
   if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
 
-  std::vector<std::optional<PreparedRule>> rules;
-  std::vector<std::string> values;
-  for (int n = 1; n <= FilterCount(); ++n) {
-    GetStrippedFilter(n, values);
-    rules.push_back(Prepare(values));
-  }
-  const std::string default_folders = OneFolder(settings.MailDirectory + settings.DefaultMailFolder);
-
+  const RuleMatcher matcher(rules_, OneFolder(store.Root() + default_folder));
   int left = unfinished;
-  std::vector<std::string> lines;
   for (size_t m = 0; m < files.size(); ++m) {
-    const std::string path = spool + files[m];
-    std::error_code error;
-    auto size = std::filesystem::file_size(path, error);
-    bool whole = !error && size <= load_limit && ReadMessageLines(path, lines);
-    if (!whole) lines = ReadHeaderLines(path, load_limit);
+    const std::vector<std::string> lines = LoadMessage(spool + files[m], load_limit);
     // A message that cannot be read or is empty stays; the filing counts its own failures.
-    if (lines.empty() || (lines.size() == 1 && lines[0].empty())) {
+    if (IsEmptyMessage(lines)) {
       ++left;
     } else {
-      const std::string* folders = &default_folders;
-      Progress(&UserInterface::CurrentProgress, 0);
-      for (size_t r = 0; r < rules.size(); ++r) {
-        Progress(&UserInterface::CurrentProgress, RoundedPercent(static_cast<int>(r + 1), FilterCount()));
-        if (!rules[r]) continue;
-        bool match = true;
-        for (const auto& [header, search] : rules[r]->conditions)
-          if (!(match = MatchLowerCondition(header, search, lines))) break;
-        if (match) {
-          folders = &rules[r]->folders;
-          break;
-        }
-      }
+      const FilterMatch match = matcher.Match(lines);
+      ShowRulesTried(ui, match.rules_tried, matcher.RuleCount());
       // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
-      filing.File(files[m], *folders, lines);
+      filing.File(files[m], match.folders, lines);
     }
-    Progress(&UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
+    Progress(ui, &UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
   return left + filing.Failed();

@@ -65,6 +65,8 @@ bool IsUnfinishedWrite(std::string_view name) {
 
 }  // namespace
 
+SpoolFiling::SpoolFiling(MailStore store) : store_(std::move(store)), spool_(ResolvePath(store_.Spool())) {}
+
 void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
   std::vector<std::string> entries = SplitFolderList(folders);
   if (entries.size() == 1) {
@@ -152,7 +154,7 @@ int SpoolFiling::FinishInterrupted() {
     std::string record = spool_ + entry.name, text;
     bool complete = ReadWholeFile(record, text);
     for (const auto& [name, folders] : RecordEntries(text)) {
-      for (const std::string& folder : folders) MakeMailFolder(FolderPath(folder), kReadOnly);
+      for (const std::string& folder : folders) MakeMailFolder(store_.FolderPath(folder), kReadOnly);
       if (folders.size() < 2 || !Finish(name, folders, {})) {
         ++unfinished;
         complete = false;

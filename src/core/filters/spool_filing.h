@@ -18,12 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "core/store/mail_store.h"
+
 namespace corvelle {
 
 class SpoolFiling {
  public:
-  // `spool`: the resolved spool folder, ending in "/".
-  explicit SpoolFiling(std::string spool) : spool_(std::move(spool)) {}
+  // Files from the spool folder of `store` into its folders.
+  explicit SpoolFiling(MailStore store);
+
+  // The spool folder, its name resolved, ending in "/".
+  const std::string& Spool() const { return spool_; }
 
   // Files `name` of the spool folder into every folder of the list `folders` (one or
   // several); `header` (its header lines) names the filed copies. A file for several
@@ -55,6 +60,7 @@ class SpoolFiling {
   void FileBatch();
   bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
 
+  MailStore store_;
   std::string spool_;
   std::set<std::string> touched_;
   std::vector<std::string> done_records_;

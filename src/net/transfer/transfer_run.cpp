@@ -79,7 +79,8 @@ int TransferRun::DoGetAll(int& skipped) {
 int TransferRun::DoFilter() {
   if (view_) view_->EnableCancel(false);
   Begin(kFiltering, "Filtering all new messages");
-  int left = MailFilter1.FilterMail();
+  int left = MailFilter1.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
+                                    MailSettings.DefaultMailFolder, Ui());
   End();
   if (view_) view_->EnableCancel(true);
   return left;

@@ -22,13 +22,7 @@ namespace {
 
 constexpr const char* kNewRuleLine = " ";
 
-// The value of a rule line: what follows its first "=".
-std::string Value(const std::string& line) {
-  size_t eq = line.find('=');
-  return eq == std::string::npos ? std::string() : line.substr(eq + 1);
-}
-
-QString ShownValue(const std::string& line) { return TextToQt(Value(line).substr(0, 255)); }
+QString Shown(const std::string& value) { return TextToQt(value.substr(0, kConditionWidth)); }
 
 void Refuse(const char* caption, const char* text) { Ui().Message(text, caption, Buttons::Ok, MessageIcon::Error); }
 
@@ -100,10 +94,8 @@ void TFilterEditor::BuildLayout() {
 }
 
 void TFilterEditor::FillFilterList() {
-  std::vector<std::string> lines;
-  MailFilter1.GetFilterList(lines);
   FilterList->clear();
-  for (const std::string& line : lines) FilterList->addItem(TextToQt(line));
+  for (const std::string& text : MailFilter1.RuleTexts()) FilterList->addItem(TextToQt(text));
 }
 
 int TFilterEditor::Selected() const {
@@ -121,9 +113,13 @@ void TFilterEditor::ClearCondition() {
   SearchText->clear();
 }
 
-void TFilterEditor::ShowCondition(size_t header_line) {
-  HeaderText->setEditText(ShownValue(WorkLines[header_line]));
-  SearchText->setText(ShownValue(WorkLines[header_line + 1]));
+void TFilterEditor::ShowCondition(size_t condition) {
+  HeaderText->setEditText(Shown(WorkRule.conditions[condition].header));
+  SearchText->setText(Shown(WorkRule.conditions[condition].search));
+}
+
+FilterCondition TFilterEditor::EditedCondition() const {
+  return {TextFromQt(HeaderText->currentText()), TextFromQt(SearchText->text())};
 }
 
 // The list holds the stored rules in their order and, after New, at most one line of a
@@ -137,7 +133,7 @@ void TFilterEditor::NewButtonClick() {
 
 void TFilterEditor::StartNewRule() {
   CondIndex = 0;
-  WorkLines.clear();  // a new rule starts empty, not with the lines of the last one shown
+  WorkRule = {};  // a new rule starts empty, not with the conditions of the last one shown
   ClearCondition();
   FolderText->clear();
 }
@@ -155,11 +151,10 @@ void TFilterEditor::FilterListClick() {
   int row = Selected();
   if (row < 0 || NewRuleSelected()) return;  // an unstored rule has nothing to show
   CondIndex = 0;
-  WorkLines.clear();
-  MailFilter1.GetFilter(row + 1, WorkLines);
-  if (WorkLines.size() < 3) return;
+  WorkRule = MailFilter1.Rules()[row];
+  if (WorkRule.conditions.empty()) return;
   ShowCondition(0);
-  FolderText->setText(ShownValue(WorkLines.back()));
+  FolderText->setText(Shown(WorkRule.folders));
 }
 
 bool TFilterEditor::SaveFilterClick() {
@@ -167,20 +162,13 @@ bool TFilterEditor::SaveFilterClick() {
     Refuse("Save Filter Error", "All edit categories must be filled.");
     return false;
   }
-  std::string header = "HeaderLine=" + TextFromQt(HeaderText->currentText());
-  std::string search = "SearchText=" + TextFromQt(SearchText->text());
-  std::string folders = "FolderText=" + TextFromQt(FolderText->text());
-  size_t slot = 2 * static_cast<size_t>(CondIndex);
-  if (CondIndex == 0 && WorkLines.size() <= 3) {
-    WorkLines = {header, search, folders};
-  } else if (WorkLines.size() < slot + 3) {
-    if (!WorkLines.empty()) WorkLines.pop_back();
-    WorkLines.insert(WorkLines.end(), {header, search, folders});
-  } else {
-    WorkLines[slot] = header;
-    WorkLines[slot + 1] = search;
-    WorkLines.back() = folders;
-  }
+  // The condition shown is replaced; one past the last is added.
+  std::vector<FilterCondition>& conditions = WorkRule.conditions;
+  if (static_cast<size_t>(CondIndex) < conditions.size())
+    conditions[CondIndex] = EditedCondition();
+  else
+    conditions.push_back(EditedCondition());
+  WorkRule.folders = TextFromQt(FolderText->text());
   if (Selected() < 0) {
     Refuse("Save Filter Error", "You must first select a filter to save.");
     return false;
@@ -188,14 +176,14 @@ bool TFilterEditor::SaveFilterClick() {
   return StoreSelected();
 }
 
-// Stores WorkLines as the selected rule (a new last one for the unstored line) and shows it.
+// Stores WorkRule as the selected rule (a new last one for the unstored line) and shows it.
 bool TFilterEditor::StoreSelected() {
   int row = Selected();
-  if (!MailFilter1.PutFilter(WorkLines, NewRuleSelected() ? 0 : row + 1)) {
+  if (!MailFilter1.PutRule(WorkRule, NewRuleSelected() ? 0 : row + 1)) {
     Refuse("Save Filter Error", "Filter could not be added.");
     return false;
   }
-  FilterList->item(row)->setText(TextToQt(TMailFilter::FormatFilter(WorkLines)));
+  FilterList->item(row)->setText(TextToQt(FilterRuleText(WorkRule)));
   FilterList->setCurrentRow(row);
   return true;
 }
@@ -206,25 +194,22 @@ void TFilterEditor::AndButtonClick() {
     return;
   }
   if (NewRuleSelected()) {
-    WorkLines.clear();
+    WorkRule = {};
     SaveFilterClick();
-    if (WorkLines.empty() || NewRuleSelected()) return;
+    if (WorkRule.conditions.empty() || NewRuleSelected()) return;
   }
-  size_t slot = 2 * static_cast<size_t>(CondIndex);
-  if (WorkLines.size() < slot + 3) {
+  const size_t shown = static_cast<size_t>(CondIndex), count = WorkRule.conditions.size();
+  if (shown >= count) {
     if (HeaderText->currentText().isEmpty() || SearchText->text().isEmpty()) {
       Refuse("Mail Filter Error", "'Filter on' and 'Search text' fields must be filled to add a search condition.");
     } else {
-      std::string folders = "FolderText=" + Value(WorkLines.back());
-      WorkLines.pop_back();
-      WorkLines.insert(WorkLines.end(), {"HeaderLine=" + TextFromQt(HeaderText->currentText()),
-                                         "SearchText=" + TextFromQt(SearchText->text()), folders});
+      WorkRule.conditions.push_back(EditedCondition());
       if (StoreSelected()) ClearCondition();
     }
-  } else if (WorkLines.size() == slot + 3) {
+  } else if (shown + 1 == count) {
     ClearCondition();
   } else {
-    ShowCondition(slot + 2);
+    ShowCondition(shown + 1);
   }
   ++CondIndex;
 }

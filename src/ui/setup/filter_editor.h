@@ -52,8 +52,8 @@ class TFilterEditor : public QWidget {
   QPushButton* SelFolderButton;
   TMailFilter MailFilter1;
 
-  // The lines of the rule being edited, as PutFilter takes them, and the condition shown.
-  std::vector<std::string> WorkLines;
+  // The rule being edited, as PutRule takes it, and the condition shown.
+  FilterRule WorkRule;
   int CondIndex = 0;
 
   // Runs the folder selection dialog of Select Folders (tests replace it).
@@ -68,7 +68,9 @@ class TFilterEditor : public QWidget {
   // The selected line is a new rule not stored yet.
   bool NewRuleSelected() const;
   int Selected() const;
-  void ShowCondition(size_t header_line);
+  void ShowCondition(size_t condition);
+  // The condition in the fields.
+  FilterCondition EditedCondition() const;
   void ClearCondition();
   bool StoreSelected();
   void MoveLine(int from, int to);

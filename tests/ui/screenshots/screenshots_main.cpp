@@ -98,9 +98,7 @@ bool SaveRules() {
                                   {"From", "invoices@", "Invoices"},
                                   {"Subject", "[weekend]", "Projects/2026"}};
   for (const auto& rule : rules) {
-    std::vector<std::string> lines{std::string("HeaderLine=") + rule[0], std::string("SearchText=") + rule[1],
-                                   std::string("FolderText=") + rule[2]};
-    if (!filters.PutFilter(lines, 0)) return false;
+    if (!filters.PutRule({{{rule[0], rule[1]}}, rule[2]}, 0)) return false;
   }
   return filters.SaveFilters();
 }

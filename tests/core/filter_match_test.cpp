@@ -1,0 +1,57 @@
+// Where the rules send a message: only rules and lines, no files and no interface.
+
+#include <gtest/gtest.h>
+
+#include "core/filters/filter_match.h"
+
+namespace corvelle {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kMessage = {"From: Ann Smith", "Subject: Budget", "\tfor March", "", "Please pay the INVOICE"};
+
+TEST(RuleMatcherTest, FirstRuleWhoseConditionsAllHoldTakesTheMessage) {
+  const std::vector<FilterRule> rules = {
+      {{{"From", "ann"}, {"Subject", "lunch"}}, "\"Food\""},  // one condition fails
+      {{}, "\"NoCondition\""},                                 // takes no mail, is looked at
+      {{{"From", "ann"}, {"Subject", "", }}, "\"Empty\""},    // an empty search matches nothing
+      {{{"FROM", "SMITH"}, {"subject", "budget for"}}, "\"Work\",\"Archive\""},
+      {{{"*Default*", ""}}, "\"Later\""},
+  };
+  const RuleMatcher matcher(rules, "\"/mail/Inbox\"");
+  EXPECT_EQ(matcher.RuleCount(), 5u);
+  FilterMatch match = matcher.Match(kMessage);
+  EXPECT_EQ(match.folders, "\"Work\",\"Archive\"");
+  EXPECT_EQ(match.rules_tried, 4u);
+}
+
+TEST(RuleMatcherTest, NoRuleTakesItIntoTheDefaultFoldersAfterTryingEvery) {
+  const std::vector<FilterRule> rules = {
+      {{{"To", "ann"}}, "\"A\""},
+      {{{"*Message Text*", "invoice"}}, "\"\""},          // no folder named: takes no mail
+      {{{"*Message Text*", "invoice"}}, "\"B\",\"\""},    // an empty folder: takes no mail
+      {{{"*message text*", "budget"}}, "\"C\""},          // the header is not the body
+  };
+  FilterMatch match = RuleMatcher(rules, "\"/mail/Inbox\"").Match(kMessage);
+  EXPECT_EQ(match.folders, "\"/mail/Inbox\"");
+  EXPECT_EQ(match.rules_tried, 4u);
+  EXPECT_EQ(RuleMatcher({}, "\"D\"").Match(kMessage).rules_tried, 0u);
+}
+
+TEST(RuleMatcherTest, WhatARuleTakesAndHowItIsShown) {
+  EXPECT_TRUE(TakesMail({{{"From", "a"}}, "\"A\",\"B\""}));
+  EXPECT_FALSE(TakesMail({{}, "\"A\""}));
+  EXPECT_FALSE(TakesMail({{{"From", "a"}}, ""}));
+  EXPECT_EQ(FilterRuleText({{{"From", "smith"}, {"Subject", "budget"}}, "\"Work\""}),
+            "From smith AND Subject budget INTO FOLDER \"Work\"");
+  EXPECT_EQ(FilterRuleText({{}, "\"A\""}), " INTO FOLDER \"A\"");
+  const std::string long_text(300, 'x');
+  FilterRule cut = WithConditionWidth({{{long_text, long_text}}, long_text});
+  EXPECT_EQ(cut.conditions[0].header.size(), kConditionWidth);
+  EXPECT_EQ(cut.conditions[0].search.size(), kConditionWidth);
+  EXPECT_EQ(cut.folders, long_text);
+}
+
+}  // namespace
+}  // namespace corvelle
