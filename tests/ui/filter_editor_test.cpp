@@ -55,7 +55,7 @@ class FilterEditorTest : public QObject {
     env->WriteCompleteSettings();
     WriteFile(env->IniPath(), ReadFile(env->IniPath()) + kRules);
     ReloadSettings();
-    page = std::make_unique<TFilterEditor>();
+    page = std::make_unique<TFilterEditor>(env->ui);
     page->MailFilter1.SetDiscard(true);
   }
   void cleanup() {

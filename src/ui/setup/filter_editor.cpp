@@ -24,11 +24,9 @@ constexpr const char* kNewRuleLine = " ";
 
 QString Shown(const std::string& value) { return TextToQt(value.substr(0, kConditionWidth)); }
 
-void Refuse(const char* caption, const char* text) { Ui().Message(text, caption, Buttons::Ok, MessageIcon::Error); }
-
 }  // namespace
 
-TFilterEditor::TFilterEditor(QWidget* parent)
+TFilterEditor::TFilterEditor(UserInterface& ui, QWidget* parent)
     : QWidget(parent),
       GroupBox2(Named(new QGroupBox("Current Mail Filters", this), "GroupBox2")),
       Label1(Named(new QLabel("Mail filtering will occur in the following order:", this), "Label1")),
@@ -43,7 +41,8 @@ TFilterEditor::TFilterEditor(QWidget* parent)
       FolderText(Named(new QLineEdit(this), "FolderText")),
       SaveFilter(Named(new QPushButton("&Save Filter", this), "SaveFilter")),
       AndButton(Named(new QPushButton("Next &Condition", this), "AndButton")),
-      SelFolderButton(Named(new QPushButton("Select F&olders", this), "SelFolderButton")) {
+      SelFolderButton(Named(new QPushButton("Select F&olders", this), "SelFolderButton")),
+      ui_(ui) {
   setObjectName("FiltersPage");
   HeaderText->setEditable(true);
   HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Default*"});
@@ -64,6 +63,10 @@ TFilterEditor::TFilterEditor(QWidget* parent)
   connect(SaveFilter, &QPushButton::clicked, this, &TFilterEditor::SaveFilterClick);
   connect(AndButton, &QPushButton::clicked, this, &TFilterEditor::AndButtonClick);
   connect(SelFolderButton, &QPushButton::clicked, this, &TFilterEditor::SelFolderButtonClick);
+}
+
+void TFilterEditor::Refuse(const char* caption, const char* text) {
+  ui_.Message(text, caption, Buttons::Ok, MessageIcon::Error);
 }
 
 void TFilterEditor::BuildLayout() {
@@ -231,7 +234,7 @@ void TFilterEditor::SelFolderButtonClick() {
 
 void TFilterEditor::DeleteButtonClick() {
   int row = Selected();
-  if (row < 0 || Ask("Delete this filter?", "Mail Filters", Buttons::YesNo) != Answer::Yes) return;
+  if (row < 0 || Ask(ui_, "Delete this filter?", "Mail Filters", Buttons::YesNo) != Answer::Yes) return;
   MailFilter1.DeleteFilter(row + 1);
   FillFilterList();
   ClearCondition();

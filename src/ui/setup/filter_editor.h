@@ -20,11 +20,13 @@ class QPushButton;
 namespace corvelle {
 
 class TFolderSelect;
+class UserInterface;
 
 class TFilterEditor : public QWidget {
   Q_OBJECT
  public:
-  explicit TFilterEditor(QWidget* parent = nullptr);
+  // Refusals and questions go to `ui`.
+  explicit TFilterEditor(UserInterface& ui, QWidget* parent = nullptr);
 
   void NewButtonClick();
   void FilterListClick();
@@ -74,6 +76,9 @@ class TFilterEditor : public QWidget {
   void ClearCondition();
   bool StoreSelected();
   void MoveLine(int from, int to);
+  void Refuse(const char* caption, const char* text);
+
+  UserInterface& ui_;
 };
 
 }  // namespace corvelle

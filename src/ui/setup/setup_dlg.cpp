@@ -66,7 +66,7 @@ TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
 
   Setup = Named(new QTabWidget(this), "Setup");
   Setup->setAccessibleName("Setup pages");
-  FiltersPage = Filters = new TFilterEditor;
+  FiltersPage = Filters = new TFilterEditor(Ui());
   DirectoriesPage = MakeDirectoriesPage();
   UserSettingsPage = MakeUserSettingsPage();
   PreferencesPage = MakePreferencesPage();
