@@ -98,6 +98,20 @@ TEST_F(FiltersTest, ABareCarriageReturnInAValueBecomesASpaceOnSave) {
   EXPECT_EQ(Stripped(TMailFilter(), 1), (Lines{"To:", " nn x", "\"A B\""}));
 }
 
+// The section as written: conditions quoted and numbered from 1, the folder list as it is,
+// a rule without a condition kept with its folder list alone.
+TEST_F(FiltersTest, RulesAreWrittenAsTheSectionReadsThem) {
+  WriteFile(IniPath(), "[main]\r\nKeep=1\r\n[filters]\r\n4.FolderText=\"B\"\r\n2.5.HeaderLine=From\r\n"
+                       "2.5.SearchText=ann\r\n2.FolderText=\"A\",\"C\"\r\n");
+  const std::vector<FilterRule> rules = ReadFilterRules(IniPath());
+  ASSERT_EQ(rules, (std::vector<FilterRule>{{{{"From", "ann"}}, "\"A\",\"C\""}, {{}, "\"B\""}}));
+  ASSERT_TRUE(WriteFilterRules(IniPath(), rules));
+  EXPECT_EQ(ReadFile(IniPath()),
+            "[main]\r\nKeep=1\r\n[filters]\r\n1.1.HeaderLine=\"From\"\r\n1.1.SearchText=\"ann\"\r\n"
+            "1.FolderText=\"A\",\"C\"\r\n2.FolderText=\"B\"\r\n");
+  EXPECT_EQ(ReadFilterRules(IniPath()), rules);
+}
+
 TEST_F(FiltersTest, SwapDeleteAndFormat) {
   AddRules(
       {{"From", "smith", "Subject", "budget", "\"Work\",\"Archive\""}, {"To", "b", "\"B\""}, {"Cc", "c", "\"C\""}});

@@ -84,6 +84,27 @@ bool IsEmptyMessage(const std::vector<std::string>& lines) {
 // One folder of a list, as a list.
 std::string OneFolder(const std::string& folder) { return JoinFolderList({folder}); }
 
+// What an earlier pass left: its recorded filings completed, its stale work files removed.
+// Returns how many filings could not be completed.
+int FinishEarlierPass(SpoolFiling& filing) {
+  int unfinished = FolderExists(filing.Spool()) ? filing.FinishInterrupted() : 0;
+  filing.RemoveStaleWorkFiles();
+  return unfinished;
+}
+
+// Files one spool file where the rules send it. False when it cannot be read or is empty:
+// it stays.
+bool FilterOne(const std::string& name, const RuleMatcher& matcher, SpoolFiling& filing, size_t load_limit,
+               UserInterface& ui) {
+  const std::vector<std::string> lines = LoadMessage(filing.Spool() + name, load_limit);
+  if (IsEmptyMessage(lines)) return false;
+  const FilterMatch match = matcher.Match(lines);
+  ShowRulesTried(ui, match.rules_tried, matcher.RuleCount());
+  // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
+  filing.File(name, match.folders, lines);
+  return true;
+}
+
 }  // namespace
 
 bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui) const {
@@ -105,30 +126,19 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
   }
   // A pass that was cut short is finished first, so that nothing it filed is filed twice.
   SpoolFiling filing(store);
-  const std::string& spool = filing.Spool();
-  int unfinished = FolderExists(spool) ? filing.FinishInterrupted() : 0;
-  filing.RemoveStaleWorkFiles();
-  const std::vector<std::string> files = NewMailFiles(spool);
+  int left = FinishEarlierPass(filing);
+  const std::vector<std::string> files = NewMailFiles(filing.Spool());
   if (files.empty()) {
     filing.Settle();
-    return unfinished;
+    return left;
   }
-  if (!CreateFilterFolders(store, ui)) return unfinished + static_cast<int>(files.size());
+  if (!CreateFilterFolders(store, ui)) return left + static_cast<int>(files.size());
   if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
 
   const RuleMatcher matcher(rules_, OneFolder(store.Root() + default_folder));
-  int left = unfinished;
   for (size_t m = 0; m < files.size(); ++m) {
-    const std::vector<std::string> lines = LoadMessage(spool + files[m], load_limit);
-    // A message that cannot be read or is empty stays; the filing counts its own failures.
-    if (IsEmptyMessage(lines)) {
-      ++left;
-    } else {
-      const FilterMatch match = matcher.Match(lines);
-      ShowRulesTried(ui, match.rules_tried, matcher.RuleCount());
-      // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
-      filing.File(files[m], match.folders, lines);
-    }
+    // A message that stays is counted here; the filing counts its own failures.
+    if (!FilterOne(files[m], matcher, filing, load_limit, ui)) ++left;
     Progress(ui, &UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
