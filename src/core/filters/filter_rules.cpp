@@ -31,14 +31,14 @@ std::optional<long> LeadingNumber(std::string_view text, std::string_view& rest)
   return number;
 }
 
-// The parts of one rule as read, by condition number.
-struct RuleParts {
+// One rule as read: its conditions by number, its folder list when there was one.
+struct ReadRule {
   std::map<long, FilterCondition> conditions;
   std::optional<std::string> folders;
 };
 
-// Puts the value of `key` into its rule's parts; false for a key that names no rule part.
-bool ReadKey(const PrivateProfile& ini, const std::string& key, std::map<long, RuleParts>& rules) {
+// Puts the value of `key` into its rule; false for a key that names no field of a rule.
+bool ReadKey(const PrivateProfile& ini, const std::string& key, std::map<long, ReadRule>& rules) {
   std::string_view rest, field;
   std::optional<long> rule = LeadingNumber(key, rest);
   if (!rule) return false;
@@ -92,12 +92,12 @@ std::string FilterRuleText(const FilterRule& rule) {
 
 std::vector<FilterRule> ReadFilterRules(const std::string& settings_path) {
   PrivateProfile ini(settings_path);
-  std::map<long, RuleParts> read;
+  std::map<long, ReadRule> read;
   for (const std::string& key : ini.SectionKeys(kSection)) ReadKey(ini, key, read);
   std::vector<FilterRule> rules;
-  for (auto& [number, parts] : read) {
-    FilterRule rule{{}, parts.folders.value_or("\"\"")};
-    for (auto& [ignored, condition] : parts.conditions) rule.conditions.push_back(std::move(condition));
+  for (auto& [number, read_rule] : read) {
+    FilterRule rule{{}, read_rule.folders.value_or("\"\"")};
+    for (auto& [ignored, condition] : read_rule.conditions) rule.conditions.push_back(std::move(condition));
     rules.push_back(WithConditionWidth(std::move(rule)));
   }
   return rules;

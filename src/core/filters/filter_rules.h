@@ -14,7 +14,7 @@
 namespace corvelle {
 
 // The most characters of a header name or search text that count; the rest is cut where a
-// rule is made (read from the file, or stored by the editor) and where one is shown.
+// rule is made (ReadFilterRules, TMailFilter::PutRule) and where one is shown.
 inline constexpr size_t kConditionWidth = 255;
 
 struct FilterCondition {
@@ -42,9 +42,9 @@ std::string FilterRuleText(const FilterRule& rule);
 
 // Reads section `filters` of the settings file at `settings_path`. Keys are grouped by their
 // rule number, whatever their order or gaps, and the groups become the rules in number
-// order; conditions likewise in condition number order. Keys that name no rule part are
-// ignored. A condition that lacks a part gets it empty, a rule without a folder list gets
-// the empty list (""), so nothing read is lost on the next save. Header names and search
+// order; conditions likewise in condition number order. Keys that name no field of a rule
+// are ignored. A condition without its header name or search text gets it empty, a rule
+// without a folder list gets the empty list (""), so nothing read is lost on the next save. Header names and search
 // texts come back cut to kConditionWidth characters.
 std::vector<FilterRule> ReadFilterRules(const std::string& settings_path);
 
