@@ -93,19 +93,26 @@ void SpoolFiling::File(const std::string& name, const std::string& folders, cons
   if (batch_.size() >= kBatch) FileBatch();
 }
 
-// One record for the batch, flushed with the spool folder (and so with the names of the
-// copies), then the moves.
-void SpoolFiling::FileBatch() {
-  if (batch_.empty()) return;
+// The record of the batch, written and flushed with the spool folder (and so with the names
+// of the copies); "" when none could be written.
+std::string SpoolFiling::WriteRecord() const {
   std::string text;
   for (const Pending& pending : batch_) text += pending.name + "\t" + JoinFolderList(pending.folders) + "\n";
   // A record an earlier pass could not finish may hold the first name: the next free one.
   std::string record = spool_ + RecordName(batch_.front().name);
   for (int n = 1; !WriteNewFile(record, text); ++n) {
-    if (n < kRecordNames && EntryExists(record)) {
-      record = spool_ + RecordName(batch_.front().name + "-" + std::to_string(n));
-      continue;
-    }
+    if (n >= kRecordNames || !EntryExists(record)) return "";
+    record = spool_ + RecordName(batch_.front().name + "-" + std::to_string(n));
+  }
+  return record;
+}
+
+// One record for the batch, then the moves. Without a record the batch was promised to no
+// folder: its copies go, its spool files stay.
+void SpoolFiling::FileBatch() {
+  if (batch_.empty()) return;
+  const std::string record = WriteRecord();
+  if (record.empty()) {
     for (const Pending& pending : batch_)
       for (size_t i = 1; i < pending.folders.size(); ++i) RemoveFile(spool_ + CopyName(pending.name, i));
     failed_ += static_cast<int>(batch_.size());

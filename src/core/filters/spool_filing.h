@@ -58,6 +58,7 @@ class SpoolFiling {
     std::vector<std::string> header;
   };
   void FileBatch();
+  std::string WriteRecord() const;
   bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
 
   MailStore store_;
