@@ -48,7 +48,7 @@ class FilterEditorTest : public QObject {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
     WriteFile(env->IniPath(), ReadFile(env->IniPath()) + kRules);
-    ReloadSettings();
+    ReloadSettings(Ui(), MailSettings);
     page = std::make_unique<TFilterEditor>();
     page->MailFilter1.SetDiscard(true);
   }

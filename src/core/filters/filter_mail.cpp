@@ -85,7 +85,7 @@ bool TMailFilter::CreateFilterFolders() const {
     GetStrippedFilter(n, values);
     if (!Prepare(values)) continue;
     for (const std::string& folder : SplitFolderList(values.back()))
-      if (!MakeMailFolder(FolderPath(folder), kReadOnly)) made = false;
+      if (!MakeMailFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FolderPath(folder), kReadOnly)) made = false;
   }
   if (!made) ShowMessage("Could not create all filter directories.");
   return made;
@@ -104,7 +104,7 @@ int TMailFilter::FilterMail() {
   int unfinished = FolderExists(spool) ? filing.FinishInterrupted() : 0;
   filing.RemoveStaleWorkFiles();
   std::vector<std::string> listed, files;
-  ListFolderFiles(spool, listed);
+  ListFolderFiles(Ui(), spool, listed);
   for (const char* extension : {".new", ".mai"})
     for (const std::string& name : listed)
       if (IsNewMail(name, extension)) files.push_back(name);

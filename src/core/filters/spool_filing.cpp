@@ -9,6 +9,8 @@
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
 #include "core/store/message_text.h"
+#include "core/settings/settings.h"
+#include "core/user_interface.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -69,7 +71,7 @@ void SpoolFiling::File(const std::string& name, const std::string& folders, cons
   std::vector<std::string> entries = SplitFolderList(folders);
   if (entries.size() == 1) {
     std::string final_name;
-    if (MoveFileUnique(spool_ + name, FiledTarget(entries[0], name, header), final_name)) {
+    if (MoveFileUnique(Ui(), spool_ + name, MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FiledTarget(entries[0], name, header), final_name)) {
       touched_.insert(FolderPart(final_name));
     } else {
       ++failed_;
@@ -139,7 +141,7 @@ bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>
     if (!EntryExists(work)) continue;
     if (header.empty()) header = ReadHeaderLines(work);
     std::string final_name;
-    if (!MoveFileUnique(work, FiledTarget(folders[i - 1], name, header), final_name)) return false;
+    if (!MoveFileUnique(Ui(), work, MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FiledTarget(folders[i - 1], name, header), final_name)) return false;
     touched_.insert(FolderPart(final_name));
   }
   return true;
@@ -152,7 +154,7 @@ int SpoolFiling::FinishInterrupted() {
     std::string record = spool_ + entry.name, text;
     bool complete = ReadWholeFile(record, text);
     for (const auto& [name, folders] : RecordEntries(text)) {
-      for (const std::string& folder : folders) MakeMailFolder(FolderPath(folder), kReadOnly);
+      for (const std::string& folder : folders) MakeMailFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FolderPath(folder), kReadOnly);
       if (folders.size() < 2 || !Finish(name, folders, {})) {
         ++unfinished;
         complete = false;

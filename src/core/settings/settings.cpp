@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -12,7 +13,7 @@ Settings MailSettings;
 
 namespace {
 
-// The settings file that MailSettings has parted from (it could not be read, or the last
+// The settings file that the settings in memory have parted from (it could not be read, or the last
 // save to it failed); empty while they match.
 std::string parted_file;
 
@@ -87,15 +88,15 @@ std::string HomeFolder() {
 
 std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
 
-std::string DefaultAddressBookPath() {
-  return MailSettings.MailDirectory + "System/AddressBook/" + MailSettings.DefaultAB + ".cvab";
+std::string DefaultAddressBookPath(const Settings& settings) {
+  return MailStore(settings.MailDirectory).AddressBooks() + settings.DefaultAB + ".cvab";
 }
 
-void LoadSettings(WindowPos& pos, std::string& version) {
+Settings LoadSettings(UserInterface& ui, WindowPos& pos, std::string& version) {
   PrivateProfile ini(SettingsFilePath());
   parted_file = ini.Unreadable() ? ini.Path() : std::string();
   if (ini.Unreadable())
-    ShowMessage("The settings file " + ini.Path() +
+    ShowMessage(ui, "The settings file " + ini.Path() +
                 " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
   Settings s;
   version = ini.ReadString(kMain, "CurrentVersion", "");
@@ -125,20 +126,19 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   s.DefaultFont = LoadFont(ini);
   s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
   LoadSecuritySettings(ini, s.Secure);
-  MailSettings = std::move(s);
-  MailSettings.DefaultABPath = DefaultAddressBookPath();
+  s.DefaultABPath = DefaultAddressBookPath(s);
+  return s;
 }
 
-void ReloadSettings() {
+void ReloadSettings(UserInterface& ui, Settings& settings) {
   if (!parted_file.empty() && parted_file == ResolvePath(SettingsFilePath())) return;
   WindowPos ignored_pos;
   std::string ignored_version;
-  LoadSettings(ignored_pos, ignored_version);
+  settings = LoadSettings(ui, ignored_pos, ignored_version);
 }
 
-bool SaveSettings() {
+bool SaveSettings(const Settings& s) {
   PrivateProfile ini(SettingsFilePath());
-  const Settings& s = MailSettings;
   // Only the keys the program sets are written: any other key of the section (the support
   // address, DecodeNames, trusted certificates, the window position, a hand-set one) stays.
   ini.WriteString(kMain, "CurrentVersion", kVersion);
