@@ -62,7 +62,8 @@ TEST_F(ExpandTest, SingleAddresses) {
     EXPECT_EQ(out, Lines{address}) << nickname;
   }
   Lines out = {"stale"};
-  EXPECT_FALSE(ExpandAlias(ui, MailSettings, "nobody", out, book) || !out.empty() || ExpandAlias(ui, MailSettings, "", out, {"\tx\ty", "no tabs"}));
+  EXPECT_FALSE(ExpandAlias(ui, MailSettings, "nobody", out, book) || !out.empty() ||
+               ExpandAlias(ui, MailSettings, "", out, {"\tx\ty", "no tabs"}));
 }
 
 TEST_F(ExpandTest, GroupsWithLocalUsersAndMembersFromTheDefaultBook) {

@@ -106,7 +106,8 @@ TEST_F(FileMessageTest, ExtensionAndNameDependOnTheFolder) {
 // not the source exists, and the source goes only then. Without write-first the file moves
 // once. An empty message files nothing.
 TEST_F(FileMessageTest, EveryFolderGetsACopy) {
-  EXPECT_TRUE(Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {}, true) && Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {""}, true));
+  EXPECT_TRUE(Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {}, true) &&
+              Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {""}, true));
   Names lines = {"Subject: s", "", "body\0\xff"s};
   for (bool source_exists : {true, false}) {
     if (source_exists) WriteFile(mail_dir + "Spool/3.new", "Subject: s\r\n\r\nbody\0\xff\r\n"s);
@@ -131,7 +132,8 @@ TEST_F(FileMessageTest, RefusedMovesAndFailedWritesAreReported) {
   EXPECT_FALSE(result.AllMoved() || result.WriteFailed() || PathExists(mail_dir + "Missing"));
   EXPECT_EQ(ListNames(mail_dir + "A"), Names{name});
   EXPECT_EQ(ListNames(mail_dir + "Spool"), Names{"3.new"}) << "the source stays to be filed again";
-  EXPECT_FALSE(Store().FileMessage(ui, "\"A\"", "No Spool", "w", {"Subject: s"}, true, result) || !result.WriteFailed());
+  EXPECT_FALSE(Store().FileMessage(ui, "\"A\"", "No Spool", "w", {"Subject: s"}, true, result) ||
+               !result.WriteFailed());
   // Nothing else holds the message: the refused copy stays under the name asked for.
   EXPECT_FALSE(Store().FileMessage(ui, "\"Missing\"", "Spool", "0", {"Subject: s"}, true, result));
   EXPECT_EQ(result.kept + ReadFile(mail_dir + "Spool/0"), mail_dir + "Spool/0" + "Subject: s\r\n");

@@ -21,7 +21,8 @@ class FileNamingTest : public testing::MailFixture {
 TEST_F(FileNamingTest, CounterNamesRunInUpperCaseHexAndCaseVariantsAreTaken) {
   WriteFile(spool + "/0.OUT", "");
   for (int i = 1; i < 10; ++i) WriteFile(spool + "/" + std::to_string(i) + ".out", "");
-  EXPECT_EQ(UniqueFileName(mail_dir + "spool//", ".out") + Store().SpoolFileName(), spool + "/A.out" + spool + "/A.out");
+  EXPECT_EQ(UniqueFileName(mail_dir + "spool//", ".out") + Store().SpoolFileName(),
+            spool + "/A.out" + spool + "/A.out");
   for (char c = 'a'; c <= 'f'; ++c) WriteFile(spool + "/" + c + ".out", "");
   EXPECT_EQ(UniqueFileName(spool, ".out"), spool + "/10.out");
   EXPECT_EQ(UniqueFileName(spool, ""), spool + "/0") << "each extension counts on its own";

@@ -102,7 +102,9 @@ TEST_F(MailDirsTest, ForcedCreateMakesMissingFoldersAndRuleFolders) {
   EXPECT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, true, false));
   EXPECT_FALSE(PathExists(mail_dir + "Never")) << "a complete tree does not read the filters";
   ASSERT_EQ(::rmdir((mail_dir + "Spool").c_str()), 0);
-  EXPECT_FALSE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false) || PathExists(mail_dir + "Spool")) << "nothing made";
+  EXPECT_FALSE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false) ||
+               PathExists(mail_dir + "Spool"))
+      << "nothing made";
   WriteFile(IniPath(),
             "[filters]\n1.1.HeaderLine=From\n1.1.SearchText=x\n1.FolderText=\"Work\",\"Archive/2026\"\n"
             "2.folderTEXT=\"" + home.path() + "Elsewhere\"\n");

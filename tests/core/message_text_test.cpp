@@ -63,7 +63,8 @@ TEST_F(MessageTextTest, AddressBookChoice) {
   EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).selected, -1) << "no books at all";
   for (const char* name : {"work.cvab", "AddressBook.cvab", "family.cvab", "notes"}) WriteFile(books + name, "");
   MailSettings.DefaultAB = "FAMILY";
-  EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).names, (Lines{"AddressBook", "family", "notes", "work"}));
+  EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).names,
+            (Lines{"AddressBook", "family", "notes", "work"}));
   EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).selected, 1);
   for (const char* book : {"gone", ""}) {
     MailSettings.DefaultAB = book;

@@ -113,7 +113,8 @@ TEST(PortNumberTest, OneTo65535AsDigits) {
 // Without create nothing is made; a tree without its samples fails the forced check; a
 // tree that cannot be made names the mail directory, and says so.
 TEST_F(SetupCheckTest, ATreeThatIsNotThereOrCannotBeMadeIsTheMailDirectorysFault) {
-  EXPECT_TRUE(!CheckMailDirectory(MailSettings, false, fields) && !PathExists(mail_dir) && fields.shown_directory.empty());
+  EXPECT_TRUE(!CheckMailDirectory(MailSettings, false, fields) && !PathExists(mail_dir) &&
+              fields.shown_directory.empty());
   MakeTree();
   EXPECT_EQ(FullSetupEntered(ui, MailSettings, false, fields), SetupField::MailDirectory);
   WriteFile(home.path() + "blocker", "not a folder");

@@ -18,6 +18,7 @@ enum class FolderMove {
 // `store`, or absolute) under its own name, numbered when that is taken (MoveFileUnique:
 // nothing is ever replaced). The folders count as the same when their paths match ignoring
 // case or name the same folder on disk. `moved_to` receives the new path, else "".
-FolderMove MoveMessageToFolder(const MailStore& store, UserInterface& ui, const std::string& file_name, const std::string& folder, std::string& moved_to);
+FolderMove MoveMessageToFolder(const MailStore& store, UserInterface& ui, const std::string& file_name,
+                               const std::string& folder, std::string& moved_to);
 
 }  // namespace corvelle

@@ -17,9 +17,10 @@ struct Settings;
 bool SpoolMessageLines(const MailStore& store, const std::vector<std::string>& lines);
 
 // Send File: a new ".out" file of the spool folder holding "To: " address, "From: " my name
-// and address (settings.MyName, settings.MailAddress), "Subject: " subject (CR and LF in them become spaces, non-ASCII text goes as
-// encoded words), the standard fields (AddStandardFields), an empty line, then `bytes`
-// unchanged; written like SpoolMessageLines. Its path, or "" when it was not written.
+// and address (settings.MyName, settings.MailAddress), "Subject: " subject (CR and LF in
+// them become spaces, non-ASCII text goes as encoded words), the standard fields
+// (AddStandardFields), an empty line, then `bytes` unchanged; written like
+// SpoolMessageLines. Its path, or "" when it was not written.
 std::string SpoolFileMessage(const MailStore& store, const Settings& settings, const std::string& address,
                              const std::string& subject, std::string_view bytes);
 

@@ -58,10 +58,10 @@ void SplitAddressList(std::vector<std::string>& list, std::string_view s);
 // display addresses in `out` (cleared first). A group member without "@" is a nickname of the
 // default book (settings.DefaultABPath), else a local user on the host of
 // settings.MailAddress (without "@" there, the message "Cannot add email address <member>
-// without destination name (user@destination)." is shown through `ui`). Each nickname expands at most once per call, so a group
-// that names itself, directly or through others, ends; a repeated one adds nothing. A name
-// holding a "," or a double quote is put in double quotes, so it never splits a recipient.
-// False when `name` is no nickname of `book`.
+// without destination name (user@destination)." is shown through `ui`). Each nickname
+// expands at most once per call, so a group that names itself, directly or through others,
+// ends; a repeated one adds nothing. A name holding a "," or a double quote is put in
+// double quotes, so it never splits a recipient. False when `name` is no nickname of `book`.
 bool ExpandAlias(UserInterface& ui, const Settings& settings, const std::string& name, std::vector<std::string>& out,
                  const std::vector<std::string>& book);
 

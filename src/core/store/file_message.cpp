@@ -100,8 +100,8 @@ std::string FiledExtension(const std::string& file_name, bool is_sent) {
 
 // A copy of `lines` under a fresh work name in the source's folder, moved to `target`.
 // A refused copy is removed, or, while nothing else holds the message, kept as `source`.
-FiledCopy FileOneCopy(UserInterface& ui, const std::string& source, const std::string& target, const std::vector<std::string>& lines,
-                      std::string& kept, bool keep_refused) {
+FiledCopy FileOneCopy(UserInterface& ui, const std::string& source, const std::string& target,
+                      const std::vector<std::string>& lines, std::string& kept, bool keep_refused) {
   FiledCopy copy;
   std::string work = UniqueFileName(FolderPart(source), "");
   if (!WriteMessageLines(work, lines)) {

@@ -20,6 +20,6 @@ std::string MailStore::FolderPath(std::string_view folder_text) const {
 
 bool MailStore::InPostponed(std::string_view path) const { return SameNameIgnoringCase(FolderPart(path), Postponed()); }
 
-std::string MailStore::SpoolFileName() const { return UniqueFileName(root_ + "Spool", ".out"); }
+std::string MailStore::SpoolFileName() const { return UniqueFileName(Spool(), ".out"); }
 
 }  // namespace corvelle
