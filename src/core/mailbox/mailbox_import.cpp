@@ -216,6 +216,25 @@ int Percent(std::uint64_t position, std::uint64_t size) {
   return size ? static_cast<int>(position * 100 / size) : 100;
 }
 
+// Hands every line from `in` on to `filer`, a message at a time, and commits the last batch.
+void FileAll(MailboxReader& in, MailboxKind kind, MessageFiler& filer, UserInterface& ui) {
+  ProgressReport progress(ui);
+  std::string_view line;
+  for (;;) {
+    std::uint64_t start = in.Offset();
+    if (!in.Next(line)) break;
+    if (IsSeparatorLine(WithoutLineEnd(line), kind)) {
+      filer.EndMessage(start);
+      filer.Separator();
+    } else {
+      filer.Add(line);
+    }
+    progress.Both(Percent(in.Offset(), in.Size()));
+  }
+  filer.EndMessage(in.Size());
+  filer.Commit();
+}
+
 }  // namespace
 
 std::string ImportKeptText(const ImportResult& result) {
@@ -239,23 +258,7 @@ ImportResult ImportMailbox(const MailStore& store, UserInterface& ui, const std:
   MailboxReader rest;
   if (resumed && offset > 0 && !rest.Open(path, offset)) resumed = false;
   MailboxReader& in = offset > 0 ? rest : reader;
-  ProgressReport progress(ui);
-  std::string_view line;
-  while (resumed) {
-    std::uint64_t start = in.Offset();
-    if (!in.Next(line)) break;
-    if (IsSeparatorLine(WithoutLineEnd(line), kind)) {
-      filer.EndMessage(start);
-      filer.Separator();
-    } else {
-      filer.Add(line);
-    }
-    progress.Both(Percent(in.Offset(), in.Size()));
-  }
-  if (resumed) {
-    filer.EndMessage(in.Size());
-    filer.Commit();
-  }
+  if (resumed) FileAll(in, kind, filer, ui);
   result.failed = result.total - result.filed;
 
   // Every message is on disk (flushed with its batch) before the mailbox, the only other

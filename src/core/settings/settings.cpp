@@ -77,6 +77,35 @@ void SaveFont(PrivateProfile& ini, const FontRecord& font) {
   ini.WriteString(kFont, "Font.Style", style);
 }
 
+// Every field of the record from the file (the window position apart).
+Settings ReadSettings(const PrivateProfile& ini) {
+  Settings s;
+  s.MailDirectory = ini.ReadString(kMain, "MailDirectory", "");
+  // The program always stores the trailing separator; a hand-edited file may lack it.
+  if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
+  s.DefaultMailFolder = ini.ReadString(kMain, "DefaultMailFolder", "");
+  s.Signature = ini.ReadString(kMain, "Signature", s.MailDirectory + "system/signatures/signature.txt");
+  s.SendServer = ini.ReadString(kMain, "SendServer", "");
+  s.SendPort = ini.ReadString(kMain, "SendPort", "");
+  s.MailServer = ini.ReadString(kMain, "MailServer", "");
+  s.MailPort = ini.ReadString(kMain, "MailPort", "");
+  s.UserName = ini.ReadString(kMain, "UserName", "");
+  s.PassWord = ini.ReadString(kMain, "PassWord", "");
+  s.MyName = ini.ReadString(kMain, "MyName", "");
+  s.MailAddress = ini.ReadString(kMain, "MailAddress", "");
+  s.LeaveMailOnServer = Flag(ini, "LeaveMailOnServer");
+  s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
+  s.RememberPos = Flag(ini, "RememberPos");
+  s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) != "0";
+  s.DefaultAB = ini.ReadString(kMain, "DefaultAB", "AddressBook");
+  if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
+  s.DefaultFont = LoadFont(ini);
+  s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
+  LoadSecuritySettings(ini, s.Secure);
+  s.DefaultABPath = DefaultAddressBookPath(s);
+  return s;
+}
+
 }  // namespace
 
 std::string HomeFolder() {
@@ -97,36 +126,13 @@ Settings LoadSettings(UserInterface& ui, WindowPos& pos, std::string& version) {
   parted_file = ini.Unreadable() ? ini.Path() : std::string();
   if (ini.Unreadable())
     ShowMessage(ui, "The settings file " + ini.Path() +
-                " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
-  Settings s;
+                        " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
   version = ini.ReadString(kMain, "CurrentVersion", "");
-  s.MailDirectory = ini.ReadString(kMain, "MailDirectory", "");
-  // The program always stores the trailing separator; a hand-edited file may lack it.
-  if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
-  s.DefaultMailFolder = ini.ReadString(kMain, "DefaultMailFolder", "");
-  s.Signature = ini.ReadString(kMain, "Signature", s.MailDirectory + "system/signatures/signature.txt");
-  s.SendServer = ini.ReadString(kMain, "SendServer", "");
-  s.SendPort = ini.ReadString(kMain, "SendPort", "");
-  s.MailServer = ini.ReadString(kMain, "MailServer", "");
-  s.MailPort = ini.ReadString(kMain, "MailPort", "");
-  s.UserName = ini.ReadString(kMain, "UserName", "");
-  s.PassWord = ini.ReadString(kMain, "PassWord", "");
-  s.MyName = ini.ReadString(kMain, "MyName", "");
-  s.MailAddress = ini.ReadString(kMain, "MailAddress", "");
-  s.LeaveMailOnServer = Flag(ini, "LeaveMailOnServer");
-  s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
-  s.RememberPos = Flag(ini, "RememberPos");
-  s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) != "0";
+  Settings s = ReadSettings(ini);
   if (s.RememberPos) {
     pos.x = ini.ReadInteger(kMain, "XPos", -1);
     pos.y = ini.ReadInteger(kMain, "YPos", -1);
   }
-  s.DefaultAB = ini.ReadString(kMain, "DefaultAB", "AddressBook");
-  if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
-  s.DefaultFont = LoadFont(ini);
-  s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
-  LoadSecuritySettings(ini, s.Secure);
-  s.DefaultABPath = DefaultAddressBookPath(s);
   return s;
 }
 

@@ -35,6 +35,39 @@ SetupField ReportPathProblem(UserInterface& ui, const Settings& s) {
   return SetupField::None;
 }
 
+// The first required field that is empty, in code order; None when all are filled.
+SetupField FirstEmptyField(const Settings& s) {
+  const std::pair<const std::string*, SetupField> required[] = {
+      {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
+      {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},
+      {&s.MailServer, SetupField::MailServer},       {&s.MailPort, SetupField::MailPort},
+      {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
+      {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
+  };
+  for (const auto& [value, field] : required)
+    if (value->empty()) return field;
+  return SetupField::None;
+}
+
+// Each port that is no port number, reported and reset to the usual port of its security
+// choice (receive port first); the field of the last one, or None.
+SetupField ReportBadPorts(UserInterface& ui, const Settings& s, SetupFields& fields) {
+  SetupField bad_port = SetupField::None;
+  if (!IsPortNumber(s.MailPort)) {
+    const std::string port = kMailPorts[static_cast<int>(MailSecurity(s))];
+    ShowMessage(ui, "Port numbers must be numeric!  Default receive mail port is " + port + ".");
+    fields.ResetField(SetupField::MailPort, port);
+    bad_port = SetupField::MailPort;
+  }
+  if (!IsPortNumber(s.SendPort)) {
+    const std::string port = kSendPorts[static_cast<int>(SendSecurity(s))];
+    ShowMessage(ui, "Port numbers must be numeric!  Default send mail port is " + port + ".");
+    fields.ResetField(SetupField::SendPort, port);
+    bad_port = SetupField::SendPort;
+  }
+  return bad_port;
+}
+
 }  // namespace
 
 bool IsPortNumber(const std::string& port) {
@@ -69,30 +102,8 @@ bool CheckMailDirectory(Settings& s, bool create, SetupFields& fields) {
 }
 
 SetupField FullSetupEntered(UserInterface& ui, Settings& s, bool create_dirs, SetupFields& fields) {
-  const std::pair<const std::string*, SetupField> required[] = {
-      {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
-      {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},
-      {&s.MailServer, SetupField::MailServer},       {&s.MailPort, SetupField::MailPort},
-      {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
-      {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
-  };
-  for (const auto& [value, field] : required)
-    if (value->empty()) return field;
-
-  SetupField bad_port = SetupField::None;
-  if (!IsPortNumber(s.MailPort)) {
-    const std::string port = kMailPorts[static_cast<int>(MailSecurity(s))];
-    ShowMessage(ui, "Port numbers must be numeric!  Default receive mail port is " + port + ".");
-    fields.ResetField(SetupField::MailPort, port);
-    bad_port = SetupField::MailPort;
-  }
-  if (!IsPortNumber(s.SendPort)) {
-    const std::string port = kSendPorts[static_cast<int>(SendSecurity(s))];
-    ShowMessage(ui, "Port numbers must be numeric!  Default send mail port is " + port + ".");
-    fields.ResetField(SetupField::SendPort, port);
-    bad_port = SetupField::SendPort;
-  }
-  if (bad_port != SetupField::None) return bad_port;
+  if (SetupField empty = FirstEmptyField(s); empty != SetupField::None) return empty;
+  if (SetupField port = ReportBadPorts(ui, s, fields); port != SetupField::None) return port;
   if (SetupField path = ReportPathProblem(ui, s); path != SetupField::None) return path;
 
   if (!CheckMailDirectory(s, create_dirs, fields)) {
