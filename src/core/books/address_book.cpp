@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/store/mail_store.h"
 #include "core/store/addresses.h"
 #include "core/store/file_naming.h"
+#include "core/store/mail_store.h"
 #include "core/store/message_text.h"
 #include "platform/paths.h"
 

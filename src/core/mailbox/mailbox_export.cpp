@@ -3,10 +3,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/progress.h"
+#include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/mail_store.h"
-#include "core/store/file_naming.h"
-#include "core/progress.h"
 #include "platform/file_append.h"
 #include "platform/paths.h"
 

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/mailbox/mailbox_reader.h"
+#include "core/progress.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/message_text.h"
-#include "core/progress.h"
 #include "platform/disk_sync.h"
 #include "platform/file_append.h"
 #include "platform/paths.h"

@@ -2,8 +2,8 @@
 
 #include <tuple>
 
-#include "core/store/mail_store.h"
 #include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 

@@ -3,11 +3,10 @@
 #include <cmath>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
-#include "core/store/folder_list.h"
-#include "core/progress.h"
 #include "core/store/mail_store.h"
 #include "platform/paths.h"
 
