@@ -51,7 +51,7 @@ void OpenBook(benchmark::State& state) {
   std::string folder = ScratchRoot::Get().NewFolder("books");
   MailSettings.MailDirectory = folder;
   MailSettings.DefaultAB = "AddressBook";
-  MailSettings.DefaultABPath = DefaultAddressBookPath();
+  MailSettings.DefaultABPath = DefaultAddressBookPath(MailSettings);
   MakeFolders(folder + "System/AddressBook");
   CreateRaw(MailSettings.DefaultABPath, Book());
   for (auto _ : state) state.range(0) == 0 ? Open<TAddressBookForm>() : Open<TMailSelectDlg>();

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/store/mail_store.h"
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
   // The driver's server is the sandbox on loopback: its password may go in clear unasked.
   MailSettings.Secure.ClearPasswordServers.insert(MailSettings.MailServer + ":" + MailSettings.MailPort);
   MailSettings.LeaveMailOnServer = !(argc > 6 && std::string(argv[6]) == "delete");
-  if (!CheckMailDirs(true, true, false)) {
+  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());
     return 1;
   }

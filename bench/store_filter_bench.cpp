@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include "core/store/mail_store.h"
 #include "core/filters/mail_filter.h"
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
@@ -51,7 +52,7 @@ void FilterSpool(benchmark::State& state) {
     state.PauseTiming();
     MailSettings.MailDirectory = ScratchRoot::Get().NewFolder("mail");
     MailSettings.DefaultMailFolder = "Inbox";
-    CheckMailDirs(true, true, false);
+    MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
     for (int k = 0; k < kMessages; ++k) CreateRaw(MailSettings.MailDirectory + "Spool/" + Hex(k) + ".new", Message(k));
     TMailFilter filter;
     state.ResumeTiming();

@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+#include "core/user_interface.h"
+#include "core/store/mail_store.h"
 #include "core/mailbox/mailbox_export.h"
 #include "core/mailbox/mailbox_import.h"
 #include "core/settings/settings.h"
@@ -65,7 +67,7 @@ void ImportMailbox(benchmark::State& state) {
     std::string box = FreshMailDirectory();
     CreateRaw(box + "in.txt", data);
     state.ResumeTiming();
-    ImportResult result = corvelle::ImportMailbox(box + "in.txt", MailboxKind::kPine);
+    ImportResult result = corvelle::ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box + "in.txt", MailboxKind::kPine);
     if (result.filed != static_cast<int>(kMessages) || !result.mailbox_removed) state.SkipWithError("import failed");
     imported_folder = box;
   }
@@ -78,13 +80,13 @@ void ExportFolder(benchmark::State& state) {
     if (imported_folder.empty() || !PathExists(imported_folder + "in.txt")) {
       std::string box = FreshMailDirectory();
       CreateRaw(box + "in.txt", Mailbox());
-      corvelle::ImportMailbox(box + "in.txt", MailboxKind::kPine);
+      corvelle::ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box + "in.txt", MailboxKind::kPine);
       imported_folder = box;
     }
     std::string box = imported_folder;
     imported_folder.clear();
     state.ResumeTiming();
-    ExportResult result = corvelle::ExportFolder(box, MailboxKind::kPine, 0);
+    ExportResult result = corvelle::ExportFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box, MailboxKind::kPine, 0);
     if (!result.ok || result.exported != static_cast<int>(kMessages)) state.SkipWithError("export failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Mailbox().size()));
@@ -103,7 +105,7 @@ void RefreshNames(benchmark::State& state) {
     ::sync();  // the writing of the set-up is not the run's to wait for
     state.ResumeTiming();
     auto start = Clock::now();
-    corvelle::RefreshNames(box);
+    corvelle::RefreshNames(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box);
     total_us += Micros(Clock::now() - start);
   }
   state.counters["us_per_message"] = total_us / static_cast<double>(state.iterations() * files);

@@ -7,6 +7,7 @@
 // with means); wrong_names counts names that were not the lowest free one (must be 0).
 #include <benchmark/benchmark.h>
 
+#include "core/user_interface.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/message_text.h"
@@ -82,7 +83,7 @@ void FileIdenticalMessages(benchmark::State& state) {
     Clock::duration total{};
     for (size_t i = 0; i < kMessages; ++i) {
       auto start = Clock::now();
-      FileMessage("\"Inbox\"", "Spool", Hex(i) + ".new", kMessage, false);
+      MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), "\"Inbox\"", "Spool", Hex(i) + ".new", kMessage, false);
       auto took = Clock::now() - start;
       costs.push_back(Micros(took));
       total += took;

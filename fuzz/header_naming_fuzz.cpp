@@ -13,6 +13,7 @@
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
 #include "core/store/message_text.h"
+#include "core/user_interface.h"
 #include "fuzz_support.h"
 
 using namespace corvelle;
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     MailSettings.MailDirectory = fuzz::Scratch() + "store/";
     MailSettings.DefaultMailFolder = "Inbox";
-    return CheckMailDirs(true, true, false);
+    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
   const std::string& mail = MailSettings.MailDirectory;
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     end = std::min(input.find('\n', at), input.size());
     lines.emplace_back(input.substr(at, end - at));
   }
-  FileMessage(JoinFolderList({"Inbox", "Sent Mail"}), "Spool", "0.new", lines, true);
+  MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), JoinFolderList({"Inbox", "Sent Mail"}), "Spool", "0.new", lines, true);
   size_t filed = 0;
   for (const char* folder : {"Inbox", "Sent Mail", "Spool"})
     for (const auto& entry : fs::directory_iterator(mail + folder)) {

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MailSettings.MailServer = "pop.example";
     MailSettings.UserName = "joe";
     MailSettings.PassWord = EncodePassword("secret");
-    return CheckMailDirs(true, true, false);
+    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
   MailSettings.LeaveMailOnServer = size % 2 ? "1" : "0";

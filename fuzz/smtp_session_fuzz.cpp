@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MailSettings.MailDirectory = fuzz::Scratch() + "smtp/";
     MailSettings.SendServer = "smtp.example";
     MailSettings.MailAddress = "joe@example";
-    return CheckMailDirs(true, true, false);
+    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
   const std::string spool = MailSettings.MailDirectory + "Spool/";

@@ -57,18 +57,18 @@ TEST_F(AddressBookTest, BookNamesAndListing) {
   WriteFile(Book("AddressBook.cvab"), "ann\t\tann@host\r\n");
   WriteFile(Book("Friends.txt"), "");
   WriteFile(Book(".AddressBook.cvab.x1Y2z3"), "");  // a save cut short by a crash
-  ASSERT_TRUE(CreateAddressBook("addressbook")) << "the book of that name in another case is kept";
+  ASSERT_TRUE(CreateAddressBook(Store(), "addressbook")) << "the book of that name in another case is kept";
   EXPECT_EQ(ReadFile(Book("AddressBook.cvab")), "ann\t\tann@host\r\n");
   std::vector<TAddressEntry> entries;
-  ASSERT_TRUE(LoadAddressBook(AddressBookPath("friends"), entries));  // absent: made empty
+  ASSERT_TRUE(LoadAddressBook(AddressBookPath(Store(), "friends"), entries));  // absent: made empty
   EXPECT_EQ(ReadFile(Book("friends.cvab")), "");
-  ASSERT_TRUE(CreateAddressBook("Family"));
+  ASSERT_TRUE(CreateAddressBook(Store(), "Family"));
   MailSettings.DefaultAB = "FAMILY";
-  AddressBookChoice books = FillAddressBookList();
+  AddressBookChoice books = FillAddressBookList(ui, Store(), MailSettings.DefaultAB);
   EXPECT_EQ(books.names, (Lines{"AddressBook", "Family", "friends"})) << "Friends.txt and friends.cvab: one book";
   EXPECT_EQ(books.selected, 1);
   MailSettings.MailDirectory.clear();  // no setup yet: no book is made where the program runs
-  EXPECT_FALSE(LoadAddressBook(AddressBookPath("AddressBook"), entries) || CreateAddressBook("x"));
+  EXPECT_FALSE(LoadAddressBook(AddressBookPath(Store(), "AddressBook"), entries) || CreateAddressBook(Store(), "x"));
 }
 
 TEST_F(AddressBookTest, OfferedAddresses) {

@@ -58,48 +58,49 @@ TEST_F(ExpandTest, SingleAddresses) {
       {"nofull", " <nofull@host>"}};  // the first line of a nickname wins
   for (const auto& [nickname, address] : rows) {
     Lines out = {"stale"};
-    EXPECT_TRUE(ExpandAlias(nickname, out, book));
+    EXPECT_TRUE(ExpandAlias(ui, MailSettings, nickname, out, book));
     EXPECT_EQ(out, Lines{address}) << nickname;
   }
   Lines out = {"stale"};
-  EXPECT_FALSE(ExpandAlias("nobody", out, book) || !out.empty() || ExpandAlias("", out, {"\tx\ty", "no tabs"}));
+  EXPECT_FALSE(ExpandAlias(ui, MailSettings, "nobody", out, book) || !out.empty() ||
+               ExpandAlias(ui, MailSettings, "", out, {"\tx\ty", "no tabs"}));
 }
 
 TEST_F(ExpandTest, GroupsWithLocalUsersAndMembersFromTheDefaultBook) {
   Lines out;
-  EXPECT_TRUE(ExpandAlias("team", out, {"team\tTeam\t(user@host,bob)"}));
+  EXPECT_TRUE(ExpandAlias(ui, MailSettings, "team", out, {"team\tTeam\t(user@host,bob)"}));
   EXPECT_EQ(out, (Lines{"Team <user@host>", "bob@site"}));
-  EXPECT_TRUE(ExpandAlias("q", out, {"q\tSmith, \"J\"\t(j@host)"}));
+  EXPECT_TRUE(ExpandAlias(ui, MailSettings, "q", out, {"q\tSmith, \"J\"\t(j@host)"}));
   EXPECT_EQ(out, Lines{"\"Smith, \\\"J\\\"\" <j@host>"}) << "a comma or a quote in a name is quoted";
   MailSettings.MailAddress = "self";
-  EXPECT_TRUE(ExpandAlias("team", out, {"team\tTeam\t(user@host,bob)"}));
+  EXPECT_TRUE(ExpandAlias(ui, MailSettings, "team", out, {"team\tTeam\t(user@host,bob)"}));
   EXPECT_EQ(out, (Lines{"Team <user@host>", "bob"}));
   EXPECT_EQ(ui.Texts(), Lines{"Cannot add email address bob without destination name (user@destination)."});
 
   Book("ann\tAnn Lee\tann@host\r\nduo\t\t(x@host,ann)\r\n");
-  EXPECT_TRUE(ExpandAlias("team", out, {"team\tTeam\t(duo, Carl <c@host>,,ann)", "ann\tNot This\tnot@host"}));
+  EXPECT_TRUE(ExpandAlias(ui, MailSettings, "team", out, {"team\tTeam\t(duo, Carl <c@host>,,ann)", "ann\tNot This\tnot@host"}));
   EXPECT_EQ(out, (Lines{"Team <x@host>", "Ann Lee <ann@host>", "Carl <c@host>"}))
       << "members trimmed, empty ones skipped, a nickname met twice added once";
-  EXPECT_TRUE(ExpandName("duo", out));
+  EXPECT_TRUE(ExpandName(ui, MailSettings, "duo", out));
   EXPECT_EQ(out, (Lines{"x@host", "Ann Lee <ann@host>"}));
   MailSettings.DefaultABPath += ".missing";
   Lines untouched = {"kept"};
-  EXPECT_FALSE(ExpandName("duo", untouched));
+  EXPECT_FALSE(ExpandName(ui, MailSettings, "duo", untouched));
   EXPECT_EQ(untouched, Lines{"kept"});
 }
 
 TEST_F(ExpandTest, SelfReferencingGroupsEnd) {
   Book("a\tA\t(a,b,x@host)\nb\tB\t(b@host,a,c)\nc\t\tc@host\n");
   Lines out;
-  EXPECT_TRUE(ExpandName("a", out));
+  EXPECT_TRUE(ExpandName(ui, MailSettings, "a", out));
   EXPECT_EQ(out, (Lines{"A - B <b@host>", " <c@host>", "x@host"}));
-  EXPECT_TRUE(ExpandAlias("loop", out, {"loop\tLoop\t(loop,loop)"}) && out.empty() && ui.boxes.empty());
+  EXPECT_TRUE(ExpandAlias(ui, MailSettings, "loop", out, {"loop\tLoop\t(loop,loop)"}) && out.empty() && ui.boxes.empty());
   // Each group names the next: the expansion stops deep down instead of overflowing the stack.
   std::string chain;
   for (int i = 0; i < 20000; ++i)
     chain += "g" + std::to_string(i) + "\t\t(g" + std::to_string(i + 1) + ",m" + std::to_string(i) + "@host)\n";
   Book(chain);
-  EXPECT_TRUE(ExpandName("g0", out));
+  EXPECT_TRUE(ExpandName(ui, MailSettings, "g0", out));
   EXPECT_LT(out.size(), 100u);
   EXPECT_EQ(out.back(), "m0@host");
 }

@@ -14,6 +14,7 @@
 #include "core/compose/reply_quote.h"
 #include "core/compose/signature.h"
 #include "core/mime/mime_reader.h"
+#include "core/store/mail_store.h"
 #include "support/temp_dir.h"
 
 namespace corvelle {
@@ -140,8 +141,8 @@ TEST(OpenedHeader, EachKindReadsItsAddressLines) {
 TEST(OpenedMessage, KindFollowsThePathIgnoringCase) {
   EXPECT_TRUE(IsSentMessagePath("/home/u/Mail/SENT MAIL/1.mail", "/home/u/mail/"));
   EXPECT_FALSE(IsSentMessagePath("/home/u/Mail/Sent Mail/old/1.mail", "/home/u/Mail/"));
-  EXPECT_TRUE(IsPostponedMessagePath("/m/postponed/a.MAIL", "/m"));
-  EXPECT_FALSE(IsPostponedMessagePath("/m/PostponedOld/a.mail", "/m/"));
+  EXPECT_TRUE(MailStore("/m").InPostponed("/m/postponed/a.MAIL"));
+  EXPECT_FALSE(MailStore("/m/").InPostponed("/m/PostponedOld/a.mail"));
   EXPECT_TRUE(IsNewMailPath("/m/Inbox/x.NewMail"));
   EXPECT_EQ(NewMailTarget("/m/Inbox/x.NewMail"), "/m/Inbox/x.mail");
   EXPECT_FALSE(IsPlainTextPath("/m/a.MAILx"));

@@ -42,7 +42,7 @@ class FileMessageTest : public testing::MailFixture {
   // Files `lines` from a ".new" work file into `folder`; returns the one name found there.
   std::string FiledName(const Names& lines, const std::string& folder = "Inbox", const std::string& work = "3.new") {
     WriteFile(mail_dir + "Spool/" + work, "x");
-    EXPECT_TRUE(FileMessage("\"" + folder + "\"", "Spool", work, lines, false));
+    EXPECT_TRUE(Store().FileMessage(ui, "\"" + folder + "\"", "Spool", work, lines, false));
     std::string stored = ResolvePath(mail_dir + folder) + "/", name = ListNames(stored).at(0);
     EXPECT_EQ(ListNames(stored).size(), 1u);
     ::unlink((stored + name).c_str());
@@ -106,17 +106,18 @@ TEST_F(FileMessageTest, ExtensionAndNameDependOnTheFolder) {
 // not the source exists, and the source goes only then. Without write-first the file moves
 // once. An empty message files nothing.
 TEST_F(FileMessageTest, EveryFolderGetsACopy) {
-  EXPECT_TRUE(FileMessage("\"A\"", "Spool", "1.new", {}, true) && FileMessage("\"A\"", "Spool", "1.new", {""}, true));
+  EXPECT_TRUE(Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {}, true) &&
+              Store().FileMessage(ui, "\"A\"", "Spool", "1.new", {""}, true));
   Names lines = {"Subject: s", "", "body\0\xff"s};
   for (bool source_exists : {true, false}) {
     if (source_exists) WriteFile(mail_dir + "Spool/3.new", "Subject: s\r\n\r\nbody\0\xff\r\n"s);
-    EXPECT_TRUE(FileMessage("\"A\",\"B\"", "Spool/", "3.new", lines, true));
+    EXPECT_TRUE(Store().FileMessage(ui, "\"A\",\"B\"", "Spool/", "3.new", lines, true));
     EXPECT_EQ(ReadFile(mail_dir + "B/" + name), "Subject: s\r\n\r\nbody\0\xff\r\n"s);
     EXPECT_EQ(ListNames(mail_dir + "Spool"), Names{});
   }
   EXPECT_EQ(ListNames(mail_dir + "A"), (Names{name.substr(0, 80) + " 0.newmail", name})) << "none when empty";
   WriteFile(mail_dir + "Spool/w", "x");
-  EXPECT_TRUE(FileMessage("\"Inbox\",\"B\"", "Spool", "w", lines, false));
+  EXPECT_TRUE(Store().FileMessage(ui, "\"Inbox\",\"B\"", "Spool", "w", lines, false));
   EXPECT_EQ(ListNames(mail_dir + "Inbox").size() + ListNames(mail_dir + "B").size(), 3u) << "Inbox only";
 }
 
@@ -125,15 +126,16 @@ TEST_F(FileMessageTest, EveryFolderGetsACopy) {
 TEST_F(FileMessageTest, RefusedMovesAndFailedWritesAreReported) {
   WriteFile(mail_dir + "Spool/3.new", "kept");
   FilingResult result;
-  EXPECT_FALSE(FileMessage("\"A\",\"Missing\",\"B\"", "Spool", "3.new", {"Subject: s"}, true, result));
+  EXPECT_FALSE(Store().FileMessage(ui, "\"A\",\"Missing\",\"B\"", "Spool", "3.new", {"Subject: s"}, true, result));
   ASSERT_EQ(result.copies.size(), 3u);
   EXPECT_TRUE(result.copies[1].outcome == Filing::kMoveRefused && result.copies[2].name == mail_dir + "B/" + name);
   EXPECT_FALSE(result.AllMoved() || result.WriteFailed() || PathExists(mail_dir + "Missing"));
   EXPECT_EQ(ListNames(mail_dir + "A"), Names{name});
   EXPECT_EQ(ListNames(mail_dir + "Spool"), Names{"3.new"}) << "the source stays to be filed again";
-  EXPECT_FALSE(FileMessage("\"A\"", "No Spool", "w", {"Subject: s"}, true, result) || !result.WriteFailed());
+  EXPECT_FALSE(Store().FileMessage(ui, "\"A\"", "No Spool", "w", {"Subject: s"}, true, result) ||
+               !result.WriteFailed());
   // Nothing else holds the message: the refused copy stays under the name asked for.
-  EXPECT_FALSE(FileMessage("\"Missing\"", "Spool", "0", {"Subject: s"}, true, result));
+  EXPECT_FALSE(Store().FileMessage(ui, "\"Missing\"", "Spool", "0", {"Subject: s"}, true, result));
   EXPECT_EQ(result.kept + ReadFile(mail_dir + "Spool/0"), mail_dir + "Spool/0" + "Subject: s\r\n");
   EXPECT_EQ(ListNames(mail_dir + "Spool"), (Names{"0", "3.new"}));
 }
@@ -143,10 +145,10 @@ TEST_F(FileMessageTest, LongListsKeepEveryFolderAndAnOpenEntryIsTheMailDirectory
   for (int i = 0; i < 12; ++i) folders.push_back("Folder number " + std::to_string(i) + " with a rather long name");
   for (const std::string& folder : folders) ASSERT_TRUE(MakeFolders(folder[0] == '/' ? folder : mail_dir + folder));
   ASSERT_GT(JoinFolderList(folders).size(), 255u);
-  EXPECT_TRUE(FileMessage(JoinFolderList(folders), "Spool", "w", {"Subject: s"}, true));
+  EXPECT_TRUE(Store().FileMessage(ui, JoinFolderList(folders), "Spool", "w", {"Subject: s"}, true));
   for (const std::string& folder : folders)
     EXPECT_EQ(ListNames(folder[0] == '/' ? folder : mail_dir + folder).size(), 1u) << folder;
-  EXPECT_TRUE(FileMessage("\"Inbox\",\"Post", "Spool", "w", {"Subject: s"}, true));
+  EXPECT_TRUE(Store().FileMessage(ui, "\"Inbox\",\"Post", "Spool", "w", {"Subject: s"}, true));
   EXPECT_TRUE(ListNames(mail_dir + "Inbox") == Names{name} && PathExists(mail_dir + name)) << "not the root";
 }
 

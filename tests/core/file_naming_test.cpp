@@ -21,7 +21,8 @@ class FileNamingTest : public testing::MailFixture {
 TEST_F(FileNamingTest, CounterNamesRunInUpperCaseHexAndCaseVariantsAreTaken) {
   WriteFile(spool + "/0.OUT", "");
   for (int i = 1; i < 10; ++i) WriteFile(spool + "/" + std::to_string(i) + ".out", "");
-  EXPECT_EQ(UniqueFileName(mail_dir + "spool//", ".out") + SpoolFileName(), spool + "/A.out" + spool + "/A.out");
+  EXPECT_EQ(UniqueFileName(mail_dir + "spool//", ".out") + Store().SpoolFileName(),
+            spool + "/A.out" + spool + "/A.out");
   for (char c = 'a'; c <= 'f'; ++c) WriteFile(spool + "/" + c + ".out", "");
   EXPECT_EQ(UniqueFileName(spool, ".out"), spool + "/10.out");
   EXPECT_EQ(UniqueFileName(spool, ""), spool + "/0") << "each extension counts on its own";
@@ -59,7 +60,7 @@ TEST_F(FileNamingTest, MoveNumbersTakenTargets) {
       name.back() == '/' ? (void)MakeFolders(folder + name) : WriteFile(folder + name, "old");
     WriteFile(spool + "/w", "new");
     std::string final_name;
-    EXPECT_TRUE(MoveFileUnique(mail_dir + "spool/W", mail_dir + "INBOX/" + number + row.target, final_name));
+    EXPECT_TRUE(MoveFileUnique(ui, mail_dir + "spool/W", mail_dir + "INBOX/" + number + row.target, final_name));
     EXPECT_EQ(final_name + ReadFile(folder + row.expected), folder + row.expected + "new") << row.name;
     for (const std::string& name : row.taken)
       EXPECT_EQ(name.back() == '/' ? "old" : ReadFile(folder + name), "old") << row.name << ": never overwritten";
@@ -76,7 +77,7 @@ TEST_F(FileNamingTest, AFileAppearingDuringTheMoveIsNeverReplaced) {
     if (++calls == 2 || calls == 3) WriteFile(mail_dir + (calls == 2 ? "Inbox/X 0.mail" : "Inbox/X0.mail"), "raced in");
   };
   std::string final_name;
-  ASSERT_TRUE(MoveFileUnique(spool + "/w", mail_dir + "Inbox/X.mail", final_name));
+  ASSERT_TRUE(MoveFileUnique(ui, spool + "/w", mail_dir + "Inbox/X.mail", final_name));
   EXPECT_EQ(final_name, mail_dir + "Inbox/X1.mail");
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/X 0.mail") + ReadFile(mail_dir + "Inbox/X0.mail"), "raced inraced in");
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/X1.mail"), "new");
@@ -84,9 +85,9 @@ TEST_F(FileNamingTest, AFileAppearingDuringTheMoveIsNeverReplaced) {
 
 TEST_F(FileNamingTest, FailedMovesLeaveTheSourceAndReportNothing) {
   std::string final_name = "stale";
-  EXPECT_FALSE(MoveFileUnique(spool + "/missing", mail_dir + "Inbox/X.mail", final_name) || !final_name.empty());
+  EXPECT_FALSE(MoveFileUnique(ui, spool + "/missing", mail_dir + "Inbox/X.mail", final_name) || !final_name.empty());
   WriteFile(spool + "/w", "new");
-  EXPECT_FALSE(MoveFileUnique(spool + "/w", mail_dir + "No Such Folder/X.mail", final_name));
+  EXPECT_FALSE(MoveFileUnique(ui, spool + "/w", mail_dir + "No Such Folder/X.mail", final_name));
   EXPECT_EQ(ReadFile(spool + "/w"), "new");
   EXPECT_TRUE(ui.boxes.empty());
 }

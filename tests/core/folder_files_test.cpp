@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/store/mail_dirs.h"
+#include "core/store/mail_store.h"
 #include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
@@ -33,10 +34,10 @@ TEST_F(FolderFilesTest, ListKeepsCaseVariantsAndDropsExactDuplicates) {
   for (const char* name : {"b.mail", "B.mail", "a.mail", "C.mail", "c.mail"}) WriteFile(folder + "/" + name, "");
   ASSERT_TRUE(MakeFolders(folder + "/Sub.mail"));
   Names list = {"z.txt", "a.mail"};
-  ListFolderFiles(folder, list);
+  ListFolderFiles(ui, folder, list);
   EXPECT_EQ(list, (Names{"a.mail", "B.mail", "b.mail", "C.mail", "c.mail", "z.txt"}));
-  ListFolderFiles(mail_dir + "INBOX/", list);
-  ListFolderFiles(mail_dir + "Missing", list);
+  ListFolderFiles(ui, mail_dir + "INBOX/", list);
+  ListFolderFiles(ui, mail_dir + "Missing", list);
   EXPECT_EQ(list.size(), 6u) << "listing again adds nothing";
 }
 
@@ -47,7 +48,7 @@ TEST_F(FolderFilesTest, TreeLeavesOutSpoolAtAnyDepthAndSurvivesLinkLoops) {
   ASSERT_EQ(::symlink(mail_dir.c_str(), (mail_dir + "Inbox/Old/Loop").c_str()), 0);
   ASSERT_EQ(::symlink((mail_dir + "archive").c_str(), (mail_dir + "Linked").c_str()), 0);
   FolderNode root{"stale", {{"old", {}}}};
-  EXPECT_EQ(FillFolderTree(root), 4);
+  EXPECT_EQ(Store().FillFolderTree(root), 4);
   EXPECT_EQ(Shape(root), mail_dir + "(archive(A,b),Inbox(Old),Linked(A,b),spool2)")
       << "no link leads back into its own ancestors";
 }
@@ -67,13 +68,13 @@ TEST_F(FolderFilesTest, DeleteAsksFirst) {
   std::string file = mail_dir + "Inbox/a.mail";
   WriteFile(file, "");
   ui.Script({Answer::No, Answer::Yes});
-  EXPECT_FALSE(ConfirmDeleteFile(file) || !PathExists(file));
-  EXPECT_TRUE(ConfirmDeleteFile(file) && !PathExists(file));
+  EXPECT_FALSE(ConfirmDeleteFile(ui, file) || !PathExists(file));
+  EXPECT_TRUE(ConfirmDeleteFile(ui, file) && !PathExists(file));
   EXPECT_EQ(ui.Texts().at(1), "Are you sure you want to delete " + file + "?");
-  EXPECT_FALSE(ConfirmDeleteFile(file)) << "nothing left to delete";
+  EXPECT_FALSE(ConfirmDeleteFile(ui, file)) << "nothing left to delete";
   WriteFile(file, "");
-  SetUi(nullptr);  // nobody to ask: nothing is deleted
-  EXPECT_FALSE(ConfirmDeleteFile(file) || !PathExists(file));
+  SilentUserInterface nobody;  // nobody to ask: nothing is deleted
+  EXPECT_FALSE(ConfirmDeleteFile(nobody, file) || !PathExists(file));
 }
 
 // The mail directory tree.
@@ -83,7 +84,7 @@ class MailDirsTest : public testing::MailFixture {};
 TEST_F(MailDirsTest, MakesTheWholeTreePrivate) {
   mode_t old_mask = ::umask(022);
   ASSERT_TRUE(MakeFolders(mail_dir + "spool") && MakeFolders(mail_dir + "SYSTEM/signatures"));
-  ASSERT_TRUE(CheckMailDirs(true, true, true));
+  ASSERT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, true, true, true));
   ::umask(old_mask);
   EXPECT_EQ(ListNames(mail_dir), (Names{"Inbox", "Mailing Lists", "Organizations", "People", "Postponed",
                                         "SYSTEM", "Sent Mail", "Subjects", "spool"}));
@@ -92,20 +93,22 @@ TEST_F(MailDirsTest, MakesTheWholeTreePrivate) {
     struct stat st {};
     EXPECT_TRUE(::stat(folder.c_str(), &st) == 0 && (st.st_mode & 0777) == 0700) << folder;
   }
-  EXPECT_TRUE(CheckMailDirs(false, false, false));
+  EXPECT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false));
 }
 
 TEST_F(MailDirsTest, ForcedCreateMakesMissingFoldersAndRuleFolders) {
   MakeTree();
   WriteFile(IniPath(), "[filters]\n1.FolderText=\"Never\"\n");
-  EXPECT_TRUE(CheckMailDirs(false, true, false));
+  EXPECT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, true, false));
   EXPECT_FALSE(PathExists(mail_dir + "Never")) << "a complete tree does not read the filters";
   ASSERT_EQ(::rmdir((mail_dir + "Spool").c_str()), 0);
-  EXPECT_FALSE(CheckMailDirs(false, false, false) || PathExists(mail_dir + "Spool")) << "nothing made";
+  EXPECT_FALSE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false) ||
+               PathExists(mail_dir + "Spool"))
+      << "nothing made";
   WriteFile(IniPath(),
             "[filters]\n1.1.HeaderLine=From\n1.1.SearchText=x\n1.FolderText=\"Work\",\"Archive/2026\"\n"
             "2.folderTEXT=\"" + home.path() + "Elsewhere\"\n");
-  ASSERT_TRUE(CheckMailDirs(true, true, false));
+  ASSERT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false));
   for (const std::string& folder : {mail_dir + "Spool", mail_dir + "Work", mail_dir + "Archive/2026",
                                     home.path() + "Elsewhere"})
     EXPECT_TRUE(FolderExists(folder)) << folder;
@@ -115,7 +118,7 @@ TEST_F(MailDirsTest, ForcedCreateMakesMissingFoldersAndRuleFolders) {
 TEST_F(MailDirsTest, StopsAtTheFirstFolderThatCannotBeMade) {
   WriteFile(mail_dir + "System", "a file where a folder belongs");
   WriteFile(IniPath(), "[filters]\n1.FolderText=\"Work\"\n");
-  EXPECT_FALSE(CheckMailDirs(true, true, false));
+  EXPECT_FALSE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false));
   EXPECT_TRUE(FolderExists(mail_dir + "Spool")) << "made before it";
   EXPECT_FALSE(PathExists(mail_dir + "Work")) << "nothing after it";
 }

@@ -51,7 +51,7 @@ class MailboxTest : public testing::MailFixture {
         header.push_back(line);
         if (line.empty()) break;
       }
-      std::string path = FiledTarget(box, "x.newmail", header);
+      std::string path = Store().FiledTarget(box, "x.newmail", header);
       WriteFile(path, bytes);
       files[NamePart(path)] = bytes;
     }
@@ -70,11 +70,11 @@ class MailboxTest : public testing::MailFixture {
 TEST_F(MailboxTest, ExportThenImportIsByteExact) {
   for (MailboxKind kind : {MailboxKind::kPine, MailboxKind::kNetscape}) {
     Files before = WriteCorpus();
-    ExportResult exported = ExportFolder("Box", kind, 0);
+    ExportResult exported = ExportFolder(Store(), ui, "Box", kind, 0);
     ASSERT_TRUE(exported.ok);
     EXPECT_EQ(exported.exported, 4);
     EXPECT_EQ(ListNames(box), std::vector<std::string>{MailboxFileName(kind)});
-    ImportResult imported = ImportMailbox(exported.output, kind);
+    ImportResult imported = ImportMailbox(Store(), ui, exported.output, kind);
     EXPECT_EQ(imported.filed, 4);
     EXPECT_TRUE(imported.mailbox_removed);
     EXPECT_EQ(Contents(), before) << MailboxKindName(kind);
@@ -86,12 +86,12 @@ TEST_F(MailboxTest, ExportAppendsToAnEarlierMailbox) {
   const std::string earlier = "From unknown@unknown Sun Dec 06 10:00:00 2026\r\nSubject: old\r\n\r\nkept\r\n";
   WriteFile(box + "pine.fol", earlier);
   WriteCorpus();
-  ExportResult exported = ExportFolder("Box", MailboxKind::kPine, 0);
+  ExportResult exported = ExportFolder(Store(), ui, "Box", MailboxKind::kPine, 0);
   ASSERT_TRUE(exported.ok);
   std::string now = ReadFile(exported.output);
   EXPECT_EQ(now.substr(0, earlier.size()), earlier);
   EXPECT_GT(now.size(), earlier.size() + 1000);
-  ImportMailbox(exported.output, MailboxKind::kPine);
+  ImportMailbox(Store(), ui, exported.output, MailboxKind::kPine);
   EXPECT_EQ(ListNames(box).size(), 5u);
 }
 
@@ -118,14 +118,14 @@ TEST_F(MailboxTest, AFailedImportIsToldAndTheRetryFilesEachMessageOnce) {
   std::vector<std::string> messages;
   WriteFile(mailbox, DaemonMailbox(3, messages));
   SetPathFaultsForTest({.failing_sync = box});
-  ImportResult imported = ImportMailbox(mailbox, MailboxKind::kPine);
+  ImportResult imported = ImportMailbox(Store(), ui, mailbox, MailboxKind::kPine);
   EXPECT_EQ(imported.failed, 3);
   EXPECT_FALSE(imported.mailbox_removed);
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"0 of 3 messages imported; the mailbox is kept."});
   EXPECT_TRUE(ListNames(mail_dir + "Spool/").empty());
 
   SetPathFaultsForTest({});
-  imported = ImportMailbox(mailbox, MailboxKind::kPine);
+  imported = ImportMailbox(Store(), ui, mailbox, MailboxKind::kPine);
   EXPECT_EQ(imported.filed, 3);
   EXPECT_TRUE(imported.mailbox_removed);
   std::sort(messages.begin(), messages.end());
@@ -149,13 +149,13 @@ TEST_F(MailboxTest, AnImportCutShortAnywhereIsResumedWithoutDuplicates) {
     };
     bool killed = false;
     try {
-      ImportMailbox(box + "in.txt", MailboxKind::kPine);
+      ImportMailbox(Store(), ui, box + "in.txt", MailboxKind::kPine);
     } catch (const Killed&) {
       killed = true;
     }
     ui.on_events = nullptr;
     if (killed) {
-      EXPECT_TRUE(ImportMailbox(box + "in.txt", MailboxKind::kPine).mailbox_removed) << kill_at;
+      EXPECT_TRUE(ImportMailbox(Store(), ui, box + "in.txt", MailboxKind::kPine).mailbox_removed) << kill_at;
     }
     EXPECT_EQ(Sorted(Contents()), messages) << kill_at;
     EXPECT_EQ(ListNames(box).size(), messages.size()) << kill_at;
@@ -166,7 +166,7 @@ TEST_F(MailboxTest, AnImportCutShortAnywhereIsResumedWithoutDuplicates) {
 TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
   std::vector<std::string> messages;
   WriteFile(box + "daemon", DaemonMailbox(50, messages));
-  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kPine);
+  ImportResult imported = ImportMailbox(Store(), ui, box + "daemon", MailboxKind::kPine);
   EXPECT_EQ(imported.filed, 50);
   EXPECT_TRUE(imported.mailbox_removed);
   std::sort(messages.begin(), messages.end());
@@ -176,7 +176,7 @@ TEST_F(MailboxTest, ImportSplitsAtFromLinesAndDropsTheEmptyLineBeforeEach) {
   const std::string mailbox = box + "in.mail";
   WriteFile(mailbox, "preamble\nFrom nobody here\nFrom a@b x\n\nFrom a@b Mon Dec  7 10:00:00 2026\nSubject: s\n\n"
                      "body\nFrom - not netscape\n\n\n");
-  imported = ImportMailbox(mailbox, MailboxKind::kPine);
+  imported = ImportMailbox(Store(), ui, mailbox, MailboxKind::kPine);
   EXPECT_EQ(imported.filed, 2);
   EXPECT_TRUE(imported.mailbox_removed);
   Files files = Contents();
@@ -192,7 +192,7 @@ TEST_F(MailboxTest, LinesLongerThanTheReadBufferStayWhole) {
   const std::string second = "Subject: after\r\n\r\nno line end";
   const std::string separator = "From a@b Mon Dec  7 10:00:00 2026\r\n";
   WriteFile(box + "in.txt", separator + first + "\r\n" + separator + second);
-  EXPECT_EQ(ImportMailbox(box + "in.txt", MailboxKind::kPine).filed, 2);
+  EXPECT_EQ(ImportMailbox(Store(), ui, box + "in.txt", MailboxKind::kPine).filed, 2);
   EXPECT_EQ(Sorted(Contents()), (std::vector<std::string>{second, first}));
 }
 
@@ -200,15 +200,15 @@ TEST_F(MailboxTest, AMailboxThatDoesNotSplitRightIsKept) {
   std::vector<std::string> messages;
   WriteFile(box + "daemon", DaemonMailbox(4, messages));  // no "From - " line in it
   WriteFile(box + "plain.txt", "Subject: not a mailbox\n\ntext\n");
-  ImportResult imported = ImportMailbox(box + "daemon", MailboxKind::kNetscape);
+  ImportResult imported = ImportMailbox(Store(), ui, box + "daemon", MailboxKind::kNetscape);
   EXPECT_EQ(imported.filed, 1);
   EXPECT_TRUE(imported.split_doubtful);
   EXPECT_FALSE(imported.mailbox_removed);
-  EXPECT_FALSE(ImportMailbox(box + "plain.txt", MailboxKind::kPine).mailbox_removed);
+  EXPECT_FALSE(ImportMailbox(Store(), ui, box + "plain.txt", MailboxKind::kPine).mailbox_removed);
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"1 of 1 messages imported; the mailbox is kept.",
                                                   "1 of 1 messages imported; the mailbox is kept."}));
   // A second try files nothing again.
-  EXPECT_EQ(ImportMailbox(box + "daemon", MailboxKind::kNetscape).filed, 1);
+  EXPECT_EQ(ImportMailbox(Store(), ui, box + "daemon", MailboxKind::kNetscape).filed, 1);
   EXPECT_EQ(ListNames(box).size(), 2u + 2u + 2u);  // two mailboxes, two messages, two records
 }
 
@@ -225,7 +225,7 @@ TEST_F(MailboxTest, ADiskFullImportSaysHowManyWereImported) {
     data += "From a@b Mon Dec  7 10:00:00 2026\nSubject: n" + std::to_string(i) + "\n\n" + std::string(8000, 'x') +
             "\n\n";
   WriteFile(small + "in.txt", data);
-  ImportResult imported = ImportMailbox(small + "in.txt", MailboxKind::kPine);
+  ImportResult imported = ImportMailbox(Store(), ui, small + "in.txt", MailboxKind::kPine);
   std::vector<std::string> names = ListNames(small);
   ::umount(small.c_str());
   EXPECT_EQ(imported.total, 40);
@@ -244,8 +244,8 @@ TEST_F(MailboxTest, RefreshNamesLeavesSystemAndForeignFilesAlone) {
   for (const std::string& name : kept) WriteFile(box + name, name == "empty.mail" ? "" : "Subject: no\n");
   WriteFile(box + "1.mail", "Subject: Lunch\r\nFrom: ann\r\n\r\nbody\r\n");
   WriteFile(mail_dir + "System/1.mail", "Subject: Lunch\n");
-  EXPECT_EQ(RefreshNames("Box"), 1);
-  EXPECT_EQ(RefreshNames("system"), 0);
+  EXPECT_EQ(RefreshNames(Store(), ui, "Box"), 1);
+  EXPECT_EQ(RefreshNames(Store(), ui, "system"), 0);
   std::string renamed = "Lunch" + std::string(45, ' ') + "ann" + std::string(27, ' ') + ".mail";
   std::vector<std::string> expected = {".hidden", "Book.CVAB", "empty.mail", "pine.fol", renamed};
   std::vector<std::string> names = ListNames(box);
@@ -253,7 +253,7 @@ TEST_F(MailboxTest, RefreshNamesLeavesSystemAndForeignFilesAlone) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);
   EXPECT_TRUE(FileExists(mail_dir + "System/1.mail"));
-  EXPECT_EQ(RefreshNames("Box"), 1);  // its own name is taken: the numbered variant
+  EXPECT_EQ(RefreshNames(Store(), ui, "Box"), 1);  // its own name is taken: the numbered variant
   EXPECT_TRUE(FileExists(box + "Lunch" + std::string(45, ' ') + "ann" + std::string(27, ' ') + " 0.mail"));
 }
 

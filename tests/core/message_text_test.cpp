@@ -60,14 +60,15 @@ TEST_F(MessageTextTest, BytesSurviveAReadAndAWrite) {
 
 TEST_F(MessageTextTest, AddressBookChoice) {
   std::string books = mail_dir + "System/AddressBook/";
-  EXPECT_EQ(FillAddressBookList().selected, -1) << "no books at all";
+  EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).selected, -1) << "no books at all";
   for (const char* name : {"work.cvab", "AddressBook.cvab", "family.cvab", "notes"}) WriteFile(books + name, "");
   MailSettings.DefaultAB = "FAMILY";
-  EXPECT_EQ(FillAddressBookList().names, (Lines{"AddressBook", "family", "notes", "work"}));
-  EXPECT_EQ(FillAddressBookList().selected, 1);
+  EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).names,
+            (Lines{"AddressBook", "family", "notes", "work"}));
+  EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).selected, 1);
   for (const char* book : {"gone", ""}) {
     MailSettings.DefaultAB = book;
-    EXPECT_EQ(FillAddressBookList().selected, 0) << book;
+    EXPECT_EQ(FillAddressBookList(ui, Store(), MailSettings.DefaultAB).selected, 0) << book;
   }
 }
 

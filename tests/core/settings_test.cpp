@@ -16,7 +16,7 @@ using testing::WriteFile;
 class SettingsTest : public testing::MailFixture {
  protected:
   // Loads the settings file into MailSettings and the members below.
-  void Load() { LoadSettings(pos, version); }
+  void Load() { MailSettings = LoadSettings(ui, pos, version); }
   WindowPos pos{5, 6};
   std::string version = "old";
 };
@@ -57,9 +57,9 @@ TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
   s.LeaveMailOnServer = s.RememberPos = true;
   s.DefaultAB = "Friends";
   s.DefaultFont = {"DejaVu Sans Mono", 12, -16, 0x00112233, true, false, false, true};
-  s.DefaultABPath = DefaultAddressBookPath();
+  s.DefaultABPath = DefaultAddressBookPath(MailSettings);
   Settings saved = s;
-  ASSERT_TRUE(SaveSettings());
+  ASSERT_TRUE(SaveSettings(MailSettings));
 
   MailSettings = Settings{};
   pos = {};
@@ -94,9 +94,9 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNamedAndNeverWrittenOver) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_NE(ui.boxes[0].text.find(IniPath()), std::string::npos) << ui.boxes[0].text;
   MailSettings.MailDirectory = mail_dir;
-  EXPECT_FALSE(SaveSettings());
+  EXPECT_FALSE(SaveSettings(MailSettings));
   EXPECT_FALSE(SaveWindowPosition({1, 2}));
-  ReloadSettings();
+  ReloadSettings(ui, MailSettings);
   EXPECT_EQ(MailSettings.MailDirectory, mail_dir) << "the settings in memory stay in effect";
   EXPECT_TRUE(GetFileIdentity(IniPath(), after) && before == after && ui.boxes.size() == 1u);
 }
@@ -115,7 +115,7 @@ TEST_F(SettingsTest, PasswordsRoundTripThroughScramblingAndTheFile) {
   EXPECT_NE(EncodePassword("secret"), "secret");
   for (std::string form : {stored, std::string(" x "), std::string("\"q\""), EncodePassword(printable)}) {
     MailSettings.PassWord = form;
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_TRUE(SaveSettings(MailSettings));
     Load();
     EXPECT_EQ(MailSettings.PassWord, form);
   }
@@ -125,7 +125,7 @@ TEST_F(SettingsTest, PasswordsRoundTripThroughScramblingAndTheFile) {
 // gains no keys from a save; set ones, trusted certificates included, come back whole.
 TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
   SetUserSettings();
-  ASSERT_TRUE(SaveSettings());
+  ASSERT_TRUE(SaveSettings(MailSettings));
   for (const char* key : {"Security", "SendUserName", "SendPassWord", "ClearAuth", "TrustedCert"})
     EXPECT_EQ(ReadFile(IniPath()).find(key), std::string::npos) << key;
   const std::tuple<std::string, std::string, Security> rows[] = {
@@ -137,7 +137,7 @@ TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
   secure = {"None", "STARTTLS", "sender", EncodePassword(" p\xe4ss\" "), {"pop.example.org:110", "::1:25"},
             {{"127.0.0.1:995", "AB:CD"}, {"::1:465", "01:02"}}};
   const SecuritySettings saved = secure;
-  ASSERT_TRUE(SaveSettings());
+  ASSERT_TRUE(SaveSettings(MailSettings));
   MailSettings = Settings{};
   Load();
   EXPECT_TRUE(secure.MailSecurity == saved.MailSecurity && secure.SendSecurity == saved.SendSecurity);

@@ -37,7 +37,7 @@ TEST_F(SetupCheckTest, FirstEmptyFieldDecidesInCodeOrder) {
     Settings saved = MailSettings;
     *fields_in_order[code - 1] = "";
     if (code != 6) MailSettings.MailPort = "abc";  // never reached
-    EXPECT_EQ(FullSetupEntered(true, fields), SetupField(code));
+    EXPECT_EQ(FullSetupEntered(ui, MailSettings, true, fields), SetupField(code));
     MailSettings = saved;
   }
   EXPECT_TRUE(ui.boxes.empty());
@@ -93,7 +93,7 @@ TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {
     Settings saved = MailSettings;
     row.change(MailSettings);
     std::string port = MailSettings.MailPort;
-    EXPECT_EQ(FullSetupEntered(true, fields), row.expected);
+    EXPECT_EQ(FullSetupEntered(ui, MailSettings, true, fields), row.expected);
     EXPECT_EQ(ui.Texts(), row.texts);
     EXPECT_EQ(fields.resets, row.resets);
     EXPECT_EQ(MailSettings.MailPort, port) << "only the dialog is reset";
@@ -113,13 +113,14 @@ TEST(PortNumberTest, OneTo65535AsDigits) {
 // Without create nothing is made; a tree without its samples fails the forced check; a
 // tree that cannot be made names the mail directory, and says so.
 TEST_F(SetupCheckTest, ATreeThatIsNotThereOrCannotBeMadeIsTheMailDirectorysFault) {
-  EXPECT_TRUE(!CheckMailDirectory(false, fields) && !PathExists(mail_dir) && fields.shown_directory.empty());
+  EXPECT_TRUE(!CheckMailDirectory(MailSettings, false, fields) && !PathExists(mail_dir) &&
+              fields.shown_directory.empty());
   MakeTree();
-  EXPECT_EQ(FullSetupEntered(false, fields), SetupField::MailDirectory);
+  EXPECT_EQ(FullSetupEntered(ui, MailSettings, false, fields), SetupField::MailDirectory);
   WriteFile(home.path() + "blocker", "not a folder");
   MailSettings.MailDirectory = home.path() + "blocker/Mail/";
   EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_EQ(FullSetupEntered(true, fields), SetupField::MailDirectory);
+  EXPECT_EQ(FullSetupEntered(ui, MailSettings, true, fields), SetupField::MailDirectory);
   EXPECT_EQ(ui.Texts(), Strings{"The mail folders could not be made in " + MailSettings.MailDirectory +
                                 ".  Check that the folder can be written, or choose another."});
 }
@@ -130,7 +131,7 @@ TEST_F(SetupCheckTest, EmptyOrRelativeMailDirectoriesAreTakenBelowHome) {
   for (const auto& [typed, below_home] : rows) {
     SCOPED_TRACE(typed);
     MailSettings.MailDirectory = typed;
-    EXPECT_TRUE(CheckMailDirectory(true, fields));
+    EXPECT_TRUE(CheckMailDirectory(MailSettings, true, fields));
     EXPECT_EQ(MailSettings.MailDirectory, home.path() + below_home);
     EXPECT_EQ(fields.shown_directory, home.path() + below_home);
     EXPECT_TRUE(FolderExists(home.path() + below_home + "People"));

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/user_interface.h"
+#include "core/store/mail_store.h"
 #include "core/filters/mail_filter.h"
 #include "core/mailbox/mailbox_import.h"
 #include "core/settings/settings.h"
@@ -28,7 +30,7 @@ int main(int argc, char** argv) {
   if (mail_dir.back() != '/') mail_dir += '/';
   MailSettings.MailDirectory = mail_dir;
   MailSettings.DefaultMailFolder = "Inbox";
-  if (!CheckMailDirs(true, true, false)) {
+  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());
     return 1;
   }
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
   std::sort(boxes.begin(), boxes.end());
   bool all = true;
   for (const std::string& box : boxes) {
-    ImportResult result = ImportMailbox(box, MailboxKind::kPine);
+    ImportResult result = ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box, MailboxKind::kPine);
     std::printf("%s: %d of %d\n", box.c_str(), result.filed, result.total);
     all = all && result.mailbox_removed;
   }

@@ -120,7 +120,7 @@ TEST_F(SandboxTls, AnUnknownCertificateIsTrustedOnlyByTheUserAndOnlyAsItWas) {
 
   // The sandbox's other TLS port shows another certificate: as if this server's had changed.
   const std::string changed = sandbox.host + ":" + sandbox.expired_port;
-  TrustFingerprint(changed, TrustedFingerprint(server));
+  TrustFingerprint(MailSettings, changed, TrustedFingerprint(MailSettings, server));
   Secure(Security::kTls, sandbox.expired_port, Security::kTls, sandbox.pop3s_port);
   Spool("0.out", To() + "Subject: kept\r\n\r\nbody\r\n");
   EXPECT_EQ(NewSender(20)->SendOutGoingMail(), 0);

@@ -150,7 +150,7 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
     EXPECT_EQ(sender->SendOutGoingMail(), 0);
     Check(server, row.box);
     EXPECT_EQ(Names("Spool"), Strings{"0.out"});
-    EXPECT_FALSE(ClearPasswordAllowed("mail.example:25"));
+    EXPECT_FALSE(ClearPasswordAllowed(MailSettings, "mail.example:25"));
   }
 }
 

@@ -10,7 +10,7 @@ MailFixture::MailFixture() {
   MailSettings.MailDirectory = mail_dir;
   MailSettings.DefaultMailFolder = "Inbox";
   MailSettings.MailAddress = "self@site";
-  MailSettings.DefaultABPath = DefaultAddressBookPath();
+  MailSettings.DefaultABPath = DefaultAddressBookPath(MailSettings);
 }
 
 MailFixture::~MailFixture() { MailSettings = Settings{}; }
@@ -26,7 +26,7 @@ void MailFixture::SetUserSettings() {
   s.MyName = "Joe Example";
 }
 
-void MailFixture::MakeTree() { ASSERT_TRUE(CheckMailDirs(true, true, false)); }
+void MailFixture::MakeTree() { ASSERT_TRUE(Store().CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)); }
 
 std::string MailFixture::IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -23,6 +24,8 @@ class MailFixture : public ::testing::Test {
   void SetUserSettings();
   // The settings file of this test.
   std::string IniPath() const;
+  // The store MailSettings names now (its mail directory and naming choice).
+  MailStore Store() const { return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames); }
 
   TempDir home;
   ScopedEnv config_env{"XDG_CONFIG_HOME", home.path() + "config"};

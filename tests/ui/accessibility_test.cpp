@@ -96,7 +96,7 @@ class AccessibilityTest : public QObject {
 
   void setupDialogNamesEveryControl() {
     env->WriteCompleteSettings();
-    ReloadSettings();
+    ReloadSettings(Ui(), MailSettings);
     TSetupDlg dialog;
     dialog.show();
     ExpectNamed(&dialog);

@@ -80,7 +80,7 @@ class AddressBookTest : public QObject {
   void init() {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
-    ReloadSettings();
+    ReloadSettings(Ui(), MailSettings);
     WriteFile(MailSettings.DefaultABPath,
               "ann\tLee, Ann\tann@host\r\nteam\tSmith, Team\t(ann@host,bob@host)\r\nzed\t\tzed@host\r\n");
   }

@@ -54,7 +54,7 @@ class FilterEditorTest : public QObject {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
     WriteFile(env->IniPath(), ReadFile(env->IniPath()) + kRules);
-    ReloadSettings();
+    ReloadSettings(Ui(), MailSettings);
     page = std::make_unique<TFilterEditor>(env->ui);
     page->MailFilter1.SetDiscard(true);
   }

@@ -98,7 +98,7 @@ class SetupDlgTest : public QObject {
     std::string ini = ReadFile(env->IniPath());
     for (const std::string& line : kept) QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
     QVERIFY(ini.find("SendUserName=\r\n") != std::string::npos);
-    ReloadSettings();
+    ReloadSettings(Ui(), MailSettings);
     QVERIFY(MailSettings.SupportAddress == "help@example.org" && !MailSettings.DecodeNames);
     QVERIFY(MailSettings.Secure.SendUserName.empty());
   }

@@ -65,7 +65,7 @@ struct UiEnvironment {
 // A main window of its own on complete settings, shown; false when it never became active.
 inline bool ShowMainWindow(UiEnvironment& env, std::unique_ptr<TCorvelProg>& window) {
   env.WriteCompleteSettings();
-  ReloadSettings();
+  ReloadSettings(Ui(), MailSettings);
   window = std::make_unique<TCorvelProg>();
   window->show();
   return QTest::qWaitForWindowActive(window.get());

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/settings/settings.h"
 #include "core/store/addresses.h"
 #include "core/store/file_naming.h"
+#include "core/store/mail_store.h"
 #include "core/store/message_text.h"
 #include "platform/paths.h"
 
@@ -17,9 +17,9 @@ bool InMailDirectory(const std::string& path) { return !path.empty() && path.fro
 
 }  // namespace
 
-std::string AddressBookFolder() { return MailSettings.MailDirectory + "System/AddressBook"; }
-
-std::string AddressBookPath(const std::string& name) { return ResolvePath(AddressBookFolder() + "/" + name + ".cvab"); }
+std::string AddressBookPath(const MailStore& store, const std::string& name) {
+  return ResolvePath(store.AddressBooks() + name + ".cvab");
+}
 
 std::optional<std::string> ValidBookName(std::string_view typed) {
   std::string name(Trimmed(typed));
@@ -89,10 +89,10 @@ bool SaveAddressBook(const std::string& path, const std::vector<TAddressEntry>& 
   return InMailDirectory(path) && ReplaceFileAtomically(ResolvePath(path), data);
 }
 
-bool CreateAddressBook(const std::string& name) {
-  std::string path = AddressBookPath(name);
+bool CreateAddressBook(const MailStore& store, const std::string& name) {
+  std::string path = AddressBookPath(store, name);
   if (FileExists(path)) return true;
-  return InMailDirectory(path) && MakeFolders(AddressBookFolder()) && WriteNewFile(path, "");
+  return InMailDirectory(path) && MakeFolders(store.AddressBooks()) && WriteNewFile(path, "");
 }
 
 }  // namespace corvelle

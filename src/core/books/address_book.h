@@ -13,6 +13,8 @@
 
 namespace corvelle {
 
+class MailStore;
+
 struct TAddressEntry {
   std::string Nickname;
   std::string FullName;      // by convention "Last, First"; may be empty
@@ -23,12 +25,10 @@ struct TAddressEntry {
 inline constexpr const char* kBadBookNameMessage =
     "Filenames cannot contain the following characters: \\, /, :, *, ?, \", <, >, |, .";
 
-// The folder of the books: MailSettings.MailDirectory + "System/AddressBook".
-std::string AddressBookFolder();
-
-// The path of the book `name`: the folder + "/" + name + ".cvab", resolved ignoring letter
-// case, so "friends" names the file "Friends.cvab" when that one exists.
-std::string AddressBookPath(const std::string& name);
+// The path of the book `name` of `store`: its address-book folder + name + ".cvab",
+// resolved ignoring letter case, so "friends" names the file "Friends.cvab" when that one
+// exists.
+std::string AddressBookPath(const MailStore& store, const std::string& name);
 
 // A book name as typed: blanks around it removed. nullopt when the rest is empty or holds a
 // character outside space to tilde or one of \ / : * ? " < > | .
@@ -58,8 +58,8 @@ bool LoadAddressBook(const std::string& path, std::vector<TAddressEntry>& entrie
 // the new one, never a part. False when it could not be written.
 bool SaveAddressBook(const std::string& path, const std::vector<TAddressEntry>& entries);
 
-// Makes the empty book `name` unless a book of that name exists in any letter case (that
+// Makes the empty book `name` of `store` unless a book of that name exists in any letter case (that
 // one is kept as it is). False when it could not be made.
-bool CreateAddressBook(const std::string& name);
+bool CreateAddressBook(const MailStore& store, const std::string& name);
 
 }  // namespace corvelle

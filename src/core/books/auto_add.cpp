@@ -5,7 +5,7 @@
 
 #include "core/store/addresses.h"
 #include "core/store/folder_files.h"
-#include "core/store/folder_list.h"
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -72,16 +72,17 @@ OfferedAddresses OfferAddresses(const std::vector<std::string>& texts) {
   return offer;
 }
 
-std::vector<std::string> CollectFolderSenders(const std::vector<std::string>& folders, const SenderProgress& progress) {
+std::vector<std::string> CollectFolderSenders(const MailStore& store, UserInterface& ui,
+                                              const std::vector<std::string>& folders, const SenderProgress& progress) {
   std::vector<std::string> senders;
   for (size_t k = 0; k < folders.size(); ++k) {
-    const std::string path = ResolvePath(FolderPath(folders[k]));
+    const std::string path = ResolvePath(store.FolderPath(folders[k]));
     std::vector<std::string> names;
-    Ui().ProcessEvents();
-    ListFolderFiles(path, names);
-    Ui().ProcessEvents();
+    ui.ProcessEvents();
+    ListFolderFiles(ui, path, names);
+    ui.ProcessEvents();
     for (size_t i = 0; i < names.size(); ++i) {
-      Ui().ProcessEvents();
+      ui.ProcessEvents();
       if (IsHiddenName(names[i])) continue;
       progress(Percent(k, folders.size()), Percent(i, names.size()),
                "Now reading sender addresses in folder " + folders[k] + ". \nCurrent file: " + names[i] + ".");

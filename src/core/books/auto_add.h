@@ -9,6 +9,9 @@
 
 namespace corvelle {
 
+class MailStore;
+class UserInterface;
+
 // What the editor is offered.
 struct OfferedAddresses {
   std::vector<std::string> pending;  // bare addresses, sorted ignoring case, each once ignoring case
@@ -30,9 +33,10 @@ OfferedAddresses OfferAddresses(const std::vector<std::string>& texts);
 using SenderProgress = std::function<void(int total, int current, const std::string& status)>;
 
 // The sender address (GetFromAddress) of every file in each folder of `folders` (folder
-// texts, relative to the mail directory unless they start with "/"), in folder order and
+// texts, relative to the root of `store` unless they start with "/"), in folder order and
 // file-name order; files without a sender add nothing, hidden files are skipped. The same
-// sender may come back several times. Lets the interface process events between files.
-std::vector<std::string> CollectFolderSenders(const std::vector<std::string>& folders, const SenderProgress& progress);
+// sender may come back several times. Lets `ui` process events between files.
+std::vector<std::string> CollectFolderSenders(const MailStore& store, UserInterface& ui,
+                                              const std::vector<std::string>& folders, const SenderProgress& progress);
 
 }  // namespace corvelle

@@ -1,19 +1,23 @@
 #include "core/compose/common_text.h"
 
-#include "core/settings/settings.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
+#include "core/store/mail_store.h"
 #include "core/store/message_text.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 
-std::string CommonTextFolder() { return MailSettings.MailDirectory + "System/Common Text"; }
+std::string CommonTextFolder(const MailStore& store) {
+  std::string folder = store.CommonText();
+  folder.pop_back();
+  return folder;
+}
 
-std::vector<CommonTextEntry> ListCommonText() {
-  std::string folder = ResolvePath(CommonTextFolder()) + "/";
+std::vector<CommonTextEntry> ListCommonText(const MailStore& store, UserInterface& ui) {
+  std::string folder = ResolvePath(CommonTextFolder(store)) + "/";
   std::vector<std::string> names;
-  ListFolderFiles(folder, names);
+  ListFolderFiles(ui, folder, names);
   // An editor's swap or backup file is no entry, and takes no number either.
   std::erase_if(names, [](const std::string& name) { return IsHiddenName(name); });
   std::vector<CommonTextEntry> entries;
@@ -42,13 +46,14 @@ bool ReadCommonText(const std::string& path, std::string& text) {
   return true;
 }
 
-bool AddCommonText(const std::string& description, const std::vector<std::string>& lines) {
-  std::string folder = ResolvePath(CommonTextFolder());
+bool AddCommonText(const MailStore& store, UserInterface& ui, const std::string& description,
+                   const std::vector<std::string>& lines) {
+  std::string folder = ResolvePath(CommonTextFolder(store));
   std::string work = UniqueFileName(folder, ".txt");
   if (!WriteMessageLines(work, lines)) return false;
   std::string name = description, final_name;
   SanitizeFileName(name);
-  MoveFileUnique(work, folder + "/" + name + ".txt", final_name);
+  MoveFileUnique(ui, work, folder + "/" + name + ".txt", final_name);
   return true;
 }
 

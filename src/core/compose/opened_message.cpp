@@ -22,10 +22,6 @@ bool IsSentMessagePath(std::string_view path, std::string_view mail_dir) {
   return IsFolderOf(path, mail_dir, "Sent Mail/");
 }
 
-bool IsPostponedMessagePath(std::string_view path, std::string_view mail_dir) {
-  return IsFolderOf(path, mail_dir, "Postponed/");
-}
-
 bool IsNewMailPath(std::string_view path) { return SameNameIgnoringCase(FileExtension(path), ".newmail"); }
 
 std::string NewMailTarget(std::string_view path) {

@@ -12,9 +12,6 @@ namespace corvelle {
 // `mail_dir` is the mail directory; a missing final "/" is supplied.
 bool IsSentMessagePath(std::string_view path, std::string_view mail_dir);
 
-// True when the folder part of `path` is `mail_dir` + "Postponed/", ignoring case.
-bool IsPostponedMessagePath(std::string_view path, std::string_view mail_dir);
-
 // True when the extension of `path` is ".newmail", ignoring case: a message fetched but never
 // opened, which is renamed to NewMailTarget(path) when first shown.
 bool IsNewMailPath(std::string_view path);

@@ -1,6 +1,7 @@
 #include "core/compose/problem_report.h"
 
 #include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "core/store/message_text.h"
 #include "platform/paths.h"
 
@@ -24,7 +25,7 @@ std::vector<std::string> ProblemReportLines(const Settings& s, bool& log_unreada
     lines.push_back("Default Mail Directory DOES NOT EXIST!  CREATE IT!");
   if (s.MailPort != "110") lines.push_back("NON-STANDARD POP SERVER PORT!  DEFAULT IS 110.");
   if (s.SendPort != "25") lines.push_back("NON-STANDARD SMTP SERVER PORT!  DEFAULT IS 25.");
-  std::string log = s.MailDirectory + "System/netlog.txt";
+  std::string log = MailStore(s.MailDirectory).NetLog();
   std::vector<std::string> log_lines;
   if (PathExists(log)) {
     if (ReadMessageLines(ResolvePath(log), log_lines)) {

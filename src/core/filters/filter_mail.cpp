@@ -13,16 +13,12 @@
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
 #include "core/store/message_text.h"
+#include "core/progress.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
-
-void Progress(UserInterface& ui, void (UserInterface::*step)(int), int percent) {
-  (ui.*step)(percent);
-  ui.ProcessEvents();
-}
 
 // part * 100 / whole, rounded to the nearest integer, halves to even.
 int RoundedPercent(int part, int whole) {
@@ -32,10 +28,9 @@ int RoundedPercent(int part, int whole) {
 }
 
 // The progress of one message: from 0, a step for each rule looked at.
-void ShowRulesTried(UserInterface& ui, size_t tried, size_t rules) {
-  Progress(ui, &UserInterface::CurrentProgress, 0);
-  for (size_t r = 1; r <= tried; ++r)
-    Progress(ui, &UserInterface::CurrentProgress, RoundedPercent(static_cast<int>(r), static_cast<int>(rules)));
+void ShowRulesTried(ProgressReport& progress, size_t tried, size_t rules) {
+  progress.Current(0);
+  for (size_t r = 1; r <= tried; ++r) progress.Current(RoundedPercent(static_cast<int>(r), static_cast<int>(rules)));
 }
 
 bool IsNewMail(const std::string& name, const char* extension) {
@@ -43,9 +38,9 @@ bool IsNewMail(const std::string& name, const char* extension) {
 }
 
 // The ".new" files of the spool folder, then its ".mai" files, each in listing order.
-std::vector<std::string> NewMailFiles(const std::string& spool) {
+std::vector<std::string> NewMailFiles(const std::string& spool, UserInterface& ui) {
   std::vector<std::string> listed, files;
-  ListFolderFiles(spool, listed);
+  ListFolderFiles(ui, spool, listed);
   for (const char* extension : {".new", ".mai"})
     for (const std::string& name : listed)
       if (IsNewMail(name, extension)) files.push_back(name);
@@ -95,11 +90,11 @@ int FinishEarlierPass(SpoolFiling& filing) {
 // Files one spool file where the rules send it. False when it cannot be read or is empty:
 // it stays.
 bool FilterOne(const std::string& name, const RuleMatcher& matcher, SpoolFiling& filing, size_t load_limit,
-               UserInterface& ui) {
+               ProgressReport& progress) {
   const std::vector<std::string> lines = LoadMessage(filing.Spool() + name, load_limit);
   if (IsEmptyMessage(lines)) return false;
   const FilterMatch match = matcher.Match(lines);
-  ShowRulesTried(ui, match.rules_tried, matcher.RuleCount());
+  ShowRulesTried(progress, match.rules_tried, matcher.RuleCount());
   // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
   filing.File(name, match.folders, lines);
   return true;
@@ -119,15 +114,16 @@ bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui)
 }
 
 int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInterface& ui) {
-  Progress(ui, &UserInterface::TotalProgress, 0);
+  ProgressReport progress(ui);
+  progress.Total(0);
   if (status_) {
     status_->Clear();
     status_->Insert(0, "Filtering incoming mail into appropriate folders...");
   }
   // A pass that was cut short is finished first, so that nothing it filed is filed twice.
-  SpoolFiling filing(store);
+  SpoolFiling filing(store, ui);
   int left = FinishEarlierPass(filing);
-  const std::vector<std::string> files = NewMailFiles(filing.Spool());
+  const std::vector<std::string> files = NewMailFiles(filing.Spool(), ui);
   if (files.empty()) {
     filing.Settle();
     return left;
@@ -138,8 +134,8 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
   const RuleMatcher matcher(rules_, OneFolder(store.Root() + default_folder));
   for (size_t m = 0; m < files.size(); ++m) {
     // A message that stays is counted here; the filing counts its own failures.
-    if (!FilterOne(files[m], matcher, filing, load_limit, ui)) ++left;
-    Progress(ui, &UserInterface::TotalProgress, static_cast<int>((m + 1) * 100 / files.size()));
+    if (!FilterOne(files[m], matcher, filing, load_limit, progress)) ++left;
+    progress.Total(static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
   return left + filing.Failed();

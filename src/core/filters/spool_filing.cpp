@@ -9,6 +9,8 @@
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
 #include "core/store/message_text.h"
+#include "core/settings/settings.h"
+#include "core/user_interface.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -65,13 +67,14 @@ bool IsUnfinishedWrite(std::string_view name) {
 
 }  // namespace
 
-SpoolFiling::SpoolFiling(MailStore store) : store_(std::move(store)), spool_(ResolvePath(store_.Spool())) {}
+SpoolFiling::SpoolFiling(MailStore store, UserInterface& ui)
+    : store_(std::move(store)), ui_(ui), spool_(ResolvePath(store_.Spool())) {}
 
 void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
   std::vector<std::string> entries = SplitFolderList(folders);
   if (entries.size() == 1) {
     std::string final_name;
-    if (MoveFileUnique(spool_ + name, FiledTarget(entries[0], name, header), final_name)) {
+    if (MoveFileUnique(ui_, spool_ + name, store_.FiledTarget(entries[0], name, header), final_name)) {
       touched_.insert(FolderPart(final_name));
     } else {
       ++failed_;
@@ -148,7 +151,7 @@ bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>
     if (!EntryExists(work)) continue;
     if (header.empty()) header = ReadHeaderLines(work);
     std::string final_name;
-    if (!MoveFileUnique(work, FiledTarget(folders[i - 1], name, header), final_name)) return false;
+    if (!MoveFileUnique(ui_, work, store_.FiledTarget(folders[i - 1], name, header), final_name)) return false;
     touched_.insert(FolderPart(final_name));
   }
   return true;

@@ -19,13 +19,15 @@
 #include <vector>
 
 #include "core/store/mail_store.h"
+#include "core/user_interface.h"
 
 namespace corvelle {
 
 class SpoolFiling {
  public:
-  // Files from the spool folder of `store` into its folders.
-  explicit SpoolFiling(MailStore store);
+  // Files from the spool folder of `store` into its folders; `ui` processes events while
+  // a name is being found.
+  SpoolFiling(MailStore store, UserInterface& ui);
 
   // The spool folder, its name resolved, ending in "/".
   const std::string& Spool() const { return spool_; }
@@ -62,6 +64,7 @@ class SpoolFiling {
   bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
 
   MailStore store_;
+  UserInterface& ui_;
   std::string spool_;
   std::set<std::string> touched_;
   std::vector<std::string> done_records_;

@@ -3,10 +3,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/store/folder_files.h"
-#include "core/store/folder_list.h"
+#include "core/progress.h"
 #include "core/store/file_naming.h"
-#include "core/user_interface.h"
+#include "core/store/folder_files.h"
+#include "core/store/mail_store.h"
 #include "platform/file_append.h"
 #include "platform/paths.h"
 
@@ -34,21 +34,21 @@ void AppendQuoted(std::string& out, std::string_view message) {
 
 }  // namespace
 
-ExportResult ExportFolder(const std::string& folder_text, MailboxKind kind, std::time_t when,
-                          const StatusLine& status) {
+ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::string& folder_text, MailboxKind kind,
+                          std::time_t when, const StatusLine& status) {
   ExportResult result;
-  std::string folder = ResolvePath(FolderPath(folder_text));
+  std::string folder = ResolvePath(store.FolderPath(folder_text));
   result.output = ResolvePath(folder + MailboxFileName(kind));
   if (status) status("Exporting mail folder " + folder + " into folder " + result.output);
 
   std::vector<std::string> names;
-  ListFolderFiles(folder, names);
+  ListFolderFiles(ui, folder, names);
+  ProgressReport progress(ui);
   const std::string separator = SeparatorLine(kind, when) + "\r\n";
   std::string out, message;
   std::vector<std::string> exported;
   for (size_t i = 0; i < names.size(); ++i) {
-    Ui().CurrentProgress(static_cast<int>(i * 100 / names.size()));
-    Ui().ProcessEvents();
+    progress.Current(static_cast<int>(i * 100 / names.size()));
     if (!IsMessageFile(names[i])) continue;
     std::string path = folder + names[i];
     if (!ReadWholeFile(path, message)) return result;

@@ -16,15 +16,15 @@ struct ExportResult {
 };
 
 // Appends every ".mail" and ".newmail" file of the folder `folder_text` (relative to the
-// mail directory, or absolute), in listing order, to the folder's mailbox file: a separator
+// root of `store`, or absolute), in listing order, to the folder's mailbox file: a separator
 // line dated `when`, then the file's bytes with one more ">" on each line matching
 // ^>*"From ", a file without a final line end given CR LF, and an empty line after each
 // message (the import takes it for part of the separator). The mailbox file is created
 // when absent and appended to otherwise, never replaced. Only once it is flushed and read
 // back intact are the exported files deleted; a file that cannot be read fails the folder,
 // and then nothing is written or deleted. Empty files and hidden files stay as they are.
-// Progress goes to Ui(): the file index as Current.
-ExportResult ExportFolder(const std::string& folder_text, MailboxKind kind, std::time_t when,
-                          const StatusLine& status = {});
+// Progress goes to `ui`: the file index as Current.
+ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::string& folder_text, MailboxKind kind,
+                          std::time_t when, const StatusLine& status = {});
 
 }  // namespace corvelle

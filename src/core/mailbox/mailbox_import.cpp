@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/mailbox/mailbox_reader.h"
+#include "core/progress.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/message_text.h"
-#include "core/user_interface.h"
 #include "platform/disk_sync.h"
 #include "platform/file_append.h"
 #include "platform/paths.h"
@@ -57,9 +57,10 @@ struct ImportRecord {
 // Collects one message at a time and files the messages in recorded batches.
 class MessageFiler {
  public:
-  MessageFiler(const std::string& folder, const std::string& mailbox_name, std::uint64_t inode, ImportResult& result)
-      : folder_(folder), name_(mailbox_name), record_path_(folder + "." + mailbox_name + std::string(kRecordSuffix)),
-        inode_(inode), result_(result) {}
+  MessageFiler(const MailStore& store, UserInterface& ui, const std::string& folder, const std::string& mailbox_name,
+               std::uint64_t inode, ImportResult& result)
+      : store_(store), ui_(ui), folder_(folder), name_(mailbox_name),
+        record_path_(folder + "." + mailbox_name + std::string(kRecordSuffix)), inode_(inode), result_(result) {}
 
   // Finishes what an earlier import of this mailbox left and removes its stray work files.
   // Returns the offset to read on from; false when a recorded move still fails.
@@ -70,7 +71,8 @@ class MessageFiler {
     if (ReadWholeFile(record_path_, text) && record.Parse(text)) {
       for (const std::string& work : record.works) {
         std::string path = folder_ + work, final_name;
-        if (EntryExists(path) && !MoveFileUnique(path, FiledTarget(folder_, name_, ReadHeaderLines(path)), final_name))
+        if (EntryExists(path) &&
+            !MoveFileUnique(ui_, path, store_.FiledTarget(folder_, name_, ReadHeaderLines(path)), final_name))
           return false;
       }
       SyncPath(folder_);
@@ -143,7 +145,7 @@ class MessageFiler {
       for (const Work& work : batch_) {
         std::string final_name;
         // A refused move stops the import; its work file stays recorded for the next one.
-        if (!MoveFileUnique(folder_ + work.name, work.target, final_name)) {
+        if (!MoveFileUnique(ui_, folder_ + work.name, work.target, final_name)) {
           stopped_ = true;
           break;
         }
@@ -175,7 +177,7 @@ class MessageFiler {
       Commit();
       return;
     }
-    batch_.push_back({name, FiledTarget(folder_, name_, header_)});
+    batch_.push_back({name, store_.FiledTarget(folder_, name_, header_)});
     batch_bytes_ += bytes_.size();
     batch_end_ = end;
   }
@@ -197,6 +199,8 @@ class MessageFiler {
     if (removed) SyncPath(folder_);
   }
 
+  const MailStore& store_;
+  UserInterface& ui_;
   std::string folder_, name_, record_path_;
   std::uint64_t inode_;
   ImportResult& result_;
@@ -208,13 +212,27 @@ class MessageFiler {
   std::uint64_t batch_end_ = 0;
 };
 
-void ShowProgress(std::uint64_t position, std::uint64_t size, int& shown) {
-  int percent = size ? static_cast<int>(position * 100 / size) : 100;
-  if (percent == shown) return;
-  shown = percent;
-  Ui().TotalProgress(percent);
-  Ui().CurrentProgress(percent);
-  Ui().ProcessEvents();
+int Percent(std::uint64_t position, std::uint64_t size) {
+  return size ? static_cast<int>(position * 100 / size) : 100;
+}
+
+// Hands every line from `in` on to `filer`, a message at a time, and commits the last batch.
+void FileAll(MailboxReader& in, MailboxKind kind, MessageFiler& filer, UserInterface& ui) {
+  ProgressReport progress(ui);
+  std::string_view line;
+  for (;;) {
+    std::uint64_t start = in.Offset();
+    if (!in.Next(line)) break;
+    if (IsSeparatorLine(WithoutLineEnd(line), kind)) {
+      filer.EndMessage(start);
+      filer.Separator();
+    } else {
+      filer.Add(line);
+    }
+    progress.Both(Percent(in.Offset(), in.Size()));
+  }
+  filer.EndMessage(in.Size());
+  filer.Commit();
 }
 
 }  // namespace
@@ -224,7 +242,8 @@ std::string ImportKeptText(const ImportResult& result) {
          " messages imported; the mailbox is kept.";
 }
 
-ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const StatusLine& status) {
+ImportResult ImportMailbox(const MailStore& store, UserInterface& ui, const std::string& mailbox, MailboxKind kind,
+                           const StatusLine& status) {
   ImportResult result;
   std::string path = ResolvePath(mailbox);
   std::string folder = FolderPart(path);
@@ -233,29 +252,13 @@ ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const S
   if (!reader.Open(path)) return result;
   result.loaded = true;
 
-  MessageFiler filer(folder, NamePart(path), reader.Inode(), result);
+  MessageFiler filer(store, ui, folder, NamePart(path), reader.Inode(), result);
   std::uint64_t offset = 0;
   bool resumed = filer.Resume(reader.Size(), offset);
   MailboxReader rest;
   if (resumed && offset > 0 && !rest.Open(path, offset)) resumed = false;
   MailboxReader& in = offset > 0 ? rest : reader;
-  int shown = -1;
-  std::string_view line;
-  while (resumed) {
-    std::uint64_t start = in.Offset();
-    if (!in.Next(line)) break;
-    if (IsSeparatorLine(WithoutLineEnd(line), kind)) {
-      filer.EndMessage(start);
-      filer.Separator();
-    } else {
-      filer.Add(line);
-    }
-    ShowProgress(in.Offset(), in.Size(), shown);
-  }
-  if (resumed) {
-    filer.EndMessage(in.Size());
-    filer.Commit();
-  }
+  if (resumed) FileAll(in, kind, filer, ui);
   result.failed = result.total - result.filed;
 
   // Every message is on disk (flushed with its batch) before the mailbox, the only other
@@ -266,7 +269,7 @@ ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const S
     result.mailbox_removed = true;
     filer.RemoveRecord();
   } else {
-    ShowMessage(ImportKeptText(result));
+    ShowMessage(ui, ImportKeptText(result));
   }
   return result;
 }

@@ -8,6 +8,9 @@
 
 namespace corvelle {
 
+class MailStore;
+class UserInterface;
+
 using StatusLine = std::function<void(const std::string&)>;
 
 struct ImportResult {
@@ -37,8 +40,10 @@ struct ImportResult {
 // the split looks right: a mailbox without any separator, or with an unquoted line "From "
 // after an empty line inside a message (a separator the split did not recognise), is kept.
 // Whenever the mailbox is kept, "N of M messages imported; the mailbox is kept." is shown.
-// Progress goes to Ui() (Total and Current alike), `status` gets one line at the start.
-ImportResult ImportMailbox(const std::string& mailbox, MailboxKind kind, const StatusLine& status = {});
+// Progress and messages go to `ui` (Total and Current alike), `status` gets one line at the
+// start. Names are made as `store` makes them (MailStore::FiledTarget).
+ImportResult ImportMailbox(const MailStore& store, UserInterface& ui, const std::string& mailbox, MailboxKind kind,
+                           const StatusLine& status = {});
 
 // "N of M messages imported; the mailbox is kept."
 std::string ImportKeptText(const ImportResult& result);

@@ -1,7 +1,7 @@
 #include "core/messages/move_message.h"
 
 #include "core/store/file_naming.h"
-#include "core/store/folder_list.h"
+#include "core/store/mail_store.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -15,14 +15,15 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-FolderMove MoveMessageToFolder(const std::string& file_name, const std::string& folder, std::string& moved_to) {
+FolderMove MoveMessageToFolder(const MailStore& store, UserInterface& ui, const std::string& file_name,
+                               const std::string& folder, std::string& moved_to) {
   moved_to.clear();
   std::string source = ResolvePath(file_name);
-  std::string target_folder = ResolvePath(FolderPath(folder));
+  std::string target_folder = ResolvePath(store.FolderPath(folder));
   if (file_name.empty() || folder.empty()) return FolderMove::kRefused;
   if (SameFolder(FolderPart(source), target_folder)) return FolderMove::kSameFolder;
   if (!FolderExists(target_folder)) return FolderMove::kRefused;
-  return MoveFileUnique(source, target_folder + NamePart(source), moved_to) ? FolderMove::kMoved
+  return MoveFileUnique(ui, source, target_folder + NamePart(source), moved_to) ? FolderMove::kMoved
                                                                              : FolderMove::kRefused;
 }
 

@@ -8,9 +8,9 @@
 
 namespace corvelle {
 
-std::string FirstNewMessage(const std::string& folder) {
+std::string FirstNewMessage(UserInterface& ui, const std::string& folder) {
   std::vector<std::string> names;
-  ListFolderFiles(ResolvePath(folder), names);
+  ListFolderFiles(ui, ResolvePath(folder), names);
   for (const std::string& name : names) {
     if (!IsHiddenName(name) && SameNameIgnoringCase(FileExtension(name), ".newmail")) return name;
   }

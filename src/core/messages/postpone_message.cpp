@@ -3,16 +3,16 @@
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_list.h"
-#include "core/settings/settings.h"
 #include "platform/paths.h"
 
 namespace corvelle {
 
-Postponing PostponeNewMessage(const std::vector<std::string>& lines, std::string& filed_as) {
+Postponing PostponeNewMessage(const MailStore& store, UserInterface& ui, const std::vector<std::string>& lines,
+                              std::string& filed_as) {
   filed_as.clear();
-  std::string work = NamePart(UniqueFileName(MailSettings.MailDirectory + "Spool", ""));
+  std::string work = NamePart(UniqueFileName(store.Spool(), ""));
   FilingResult result;
-  FileMessage(JoinFolderList({MailSettings.MailDirectory + "Postponed"}), "Spool", work, lines, true, result);
+  store.FileMessage(ui, JoinFolderList({store.Postponed()}), "Spool", work, lines, true, result);
   if (!result.copies.empty() && result.AllMoved()) {
     filed_as = result.copies.front().name;
     return Postponing::kSaved;

@@ -6,7 +6,7 @@
 #include "core/compose/outgoing_message.h"
 #include "core/mime/mime_writer.h"
 #include "core/settings/settings.h"
-#include "core/store/file_naming.h"
+#include "core/store/mail_store.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -14,11 +14,11 @@ namespace corvelle {
 namespace {
 
 // Writes `data` as a new ".out" file of the spool folder; its path, or "" on failure.
-std::string SpoolData(std::string_view data) {
+std::string SpoolData(const MailStore& store, std::string_view data) {
   // WriteNewFile never replaces: a name taken between the choice and the rename (a second
   // writer) makes the next free name be tried.
   for (int attempt = 0; attempt < 3; ++attempt) {
-    std::string name = SpoolFileName();
+    std::string name = store.SpoolFileName();
     if (WriteNewFile(name, data)) return name;
     if (!PathExists(name)) return "";
   }
@@ -33,29 +33,26 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-bool SpoolMessageLines(const std::vector<std::string>& lines) {
+bool SpoolMessageLines(const MailStore& store, const std::vector<std::string>& lines) {
   std::string data;
   for (const std::string& line : lines) data += line + "\r\n";
-  return !SpoolData(data).empty();
+  return !SpoolData(store, data).empty();
 }
 
-std::string SpoolFileMessage(const std::string& address, const std::string& subject, std::string_view bytes) {
+std::string SpoolFileMessage(const MailStore& store, const Settings& settings, const std::string& address,
+                             const std::string& subject, std::string_view bytes) {
   // Header text typed or taken from a file name may be 8-bit: it goes out as encoded words,
   // and the message carries the fields every outgoing one has.
   std::vector<std::string> header = {
       "To: " + EncodeAddressEntry(OneLine(address)),
-      "From: " + EncodeAddressEntry(OneLine(MailSettings.MyName + " <" + MailSettings.MailAddress + ">")),
+      "From: " + EncodeAddressEntry(OneLine(settings.MyName + " <" + settings.MailAddress + ">")),
       "Subject: " + EncodeHeaderText(OneLine(subject))};
-  AddStandardFields(header, MailSettings.MailAddress);
+  AddStandardFields(header, settings.MailAddress);
   std::string data;
   for (const std::string& line : header) data += line + "\r\n";
   data += "\r\n";
   data.append(bytes);
-  return SpoolData(data);
-}
-
-bool InPostponedFolder(const std::string& path) {
-  return StartsWithIgnoringCase(path, MailSettings.MailDirectory + "Postponed/");
+  return SpoolData(store, data);
 }
 
 }  // namespace corvelle

@@ -69,23 +69,30 @@ void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s) {
     ini.WriteString(kMain, kTrustPrefix + server, fingerprint);
 }
 
-Security MailSecurity() { return SecurityFromText(MailSettings.Secure.MailSecurity, MailSettings.MailPort); }
-Security SendSecurity() { return SecurityFromText(MailSettings.Secure.SendSecurity, MailSettings.SendPort); }
-
-std::string TrustedFingerprint(const std::string& server) {
-  auto found = MailSettings.Secure.TrustedCertificates.find(server);
-  return found == MailSettings.Secure.TrustedCertificates.end() ? "" : found->second;
+Security MailSecurity(const Settings& settings) {
+  return SecurityFromText(settings.Secure.MailSecurity, settings.MailPort);
 }
 
-bool TrustFingerprint(const std::string& server, const std::string& fingerprint) {
-  MailSettings.Secure.TrustedCertificates[server] = fingerprint;
+Security SendSecurity(const Settings& settings) {
+  return SecurityFromText(settings.Secure.SendSecurity, settings.SendPort);
+}
+
+std::string TrustedFingerprint(const Settings& settings, const std::string& server) {
+  auto found = settings.Secure.TrustedCertificates.find(server);
+  return found == settings.Secure.TrustedCertificates.end() ? "" : found->second;
+}
+
+bool TrustFingerprint(Settings& settings, const std::string& server, const std::string& fingerprint) {
+  settings.Secure.TrustedCertificates[server] = fingerprint;
   return WriteKey(kTrustPrefix + server, fingerprint);
 }
 
-bool ClearPasswordAllowed(const std::string& server) { return MailSettings.Secure.ClearPasswordServers.contains(server); }
+bool ClearPasswordAllowed(const Settings& settings, const std::string& server) {
+  return settings.Secure.ClearPasswordServers.contains(server);
+}
 
-bool AllowClearPassword(const std::string& server) {
-  MailSettings.Secure.ClearPasswordServers.insert(server);
+bool AllowClearPassword(Settings& settings, const std::string& server) {
+  settings.Secure.ClearPasswordServers.insert(server);
   return WriteKey(kClearPrefix + server, "1");
 }
 

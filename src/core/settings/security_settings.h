@@ -11,6 +11,7 @@
 namespace corvelle {
 
 class PrivateProfile;
+struct Settings;
 
 // How a connection to a server is made safe. The texts are what the settings file and the
 // setup dialog show.
@@ -35,19 +36,19 @@ struct SecuritySettings {
 void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s);
 void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s);
 
-// The security in effect for retrieval and for sending, from MailSettings.
-Security MailSecurity();
-Security SendSecurity();
+// The security in effect for retrieval and for sending under `settings`.
+Security MailSecurity(const Settings& settings);
+Security SendSecurity(const Settings& settings);
 
 // The fingerprint the user trusted for `server` ("host:port"), "" when none.
-std::string TrustedFingerprint(const std::string& server);
-// Remembers `fingerprint` for `server` in MailSettings and in the settings file at once.
+std::string TrustedFingerprint(const Settings& settings, const std::string& server);
+// Remembers `fingerprint` for `server` in `settings` and in the settings file at once.
 // False when the file could not be written (the trust still holds for this run).
-bool TrustFingerprint(const std::string& server, const std::string& fingerprint);
+bool TrustFingerprint(Settings& settings, const std::string& server, const std::string& fingerprint);
 // Whether the user allowed sending a password without encryption to `server` ("host:port").
-bool ClearPasswordAllowed(const std::string& server);
-// Records that allowance for `server` in MailSettings and in the settings file at once.
+bool ClearPasswordAllowed(const Settings& settings, const std::string& server);
+// Records that allowance for `server` in `settings` and in the settings file at once.
 // False when the file could not be written (it still holds for this run).
-bool AllowClearPassword(const std::string& server);
+bool AllowClearPassword(Settings& settings, const std::string& server);
 
 }  // namespace corvelle

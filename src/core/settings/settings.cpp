@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -12,7 +13,7 @@ Settings MailSettings;
 
 namespace {
 
-// The settings file that MailSettings has parted from (it could not be read, or the last
+// The settings file that the settings in memory have parted from (it could not be read, or the last
 // save to it failed); empty while they match.
 std::string parted_file;
 
@@ -76,29 +77,9 @@ void SaveFont(PrivateProfile& ini, const FontRecord& font) {
   ini.WriteString(kFont, "Font.Style", style);
 }
 
-}  // namespace
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  std::string dir = home ? home : "";
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
-}
-
-std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
-
-std::string DefaultAddressBookPath() {
-  return MailSettings.MailDirectory + "System/AddressBook/" + MailSettings.DefaultAB + ".cvab";
-}
-
-void LoadSettings(WindowPos& pos, std::string& version) {
-  PrivateProfile ini(SettingsFilePath());
-  parted_file = ini.Unreadable() ? ini.Path() : std::string();
-  if (ini.Unreadable())
-    ShowMessage("The settings file " + ini.Path() +
-                " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
+// Every field of the record from the file (the window position apart).
+Settings ReadSettings(const PrivateProfile& ini) {
   Settings s;
-  version = ini.ReadString(kMain, "CurrentVersion", "");
   s.MailDirectory = ini.ReadString(kMain, "MailDirectory", "");
   // The program always stores the trailing separator; a hand-edited file may lack it.
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
@@ -116,29 +97,54 @@ void LoadSettings(WindowPos& pos, std::string& version) {
   s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
   s.RememberPos = Flag(ini, "RememberPos");
   s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) != "0";
-  if (s.RememberPos) {
-    pos.x = ini.ReadInteger(kMain, "XPos", -1);
-    pos.y = ini.ReadInteger(kMain, "YPos", -1);
-  }
   s.DefaultAB = ini.ReadString(kMain, "DefaultAB", "AddressBook");
   if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
   s.DefaultFont = LoadFont(ini);
   s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
   LoadSecuritySettings(ini, s.Secure);
-  MailSettings = std::move(s);
-  MailSettings.DefaultABPath = DefaultAddressBookPath();
+  s.DefaultABPath = DefaultAddressBookPath(s);
+  return s;
 }
 
-void ReloadSettings() {
+}  // namespace
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  std::string dir = home ? home : "";
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
+
+std::string DefaultAddressBookPath(const Settings& settings) {
+  return MailStore(settings.MailDirectory).AddressBooks() + settings.DefaultAB + ".cvab";
+}
+
+Settings LoadSettings(UserInterface& ui, WindowPos& pos, std::string& version) {
+  PrivateProfile ini(SettingsFilePath());
+  parted_file = ini.Unreadable() ? ini.Path() : std::string();
+  if (ini.Unreadable())
+    ShowMessage(ui, "The settings file " + ini.Path() +
+                        " exists but cannot be read.  Corvelle runs without it and leaves it as it is.");
+  version = ini.ReadString(kMain, "CurrentVersion", "");
+  Settings s = ReadSettings(ini);
+  if (s.RememberPos) {
+    pos.x = ini.ReadInteger(kMain, "XPos", -1);
+    pos.y = ini.ReadInteger(kMain, "YPos", -1);
+  }
+  return s;
+}
+
+void ReloadSettings(UserInterface& ui, Settings& settings) {
   if (!parted_file.empty() && parted_file == ResolvePath(SettingsFilePath())) return;
   WindowPos ignored_pos;
   std::string ignored_version;
-  LoadSettings(ignored_pos, ignored_version);
+  settings = LoadSettings(ui, ignored_pos, ignored_version);
 }
 
-bool SaveSettings() {
+bool SaveSettings(const Settings& s) {
   PrivateProfile ini(SettingsFilePath());
-  const Settings& s = MailSettings;
   // Only the keys the program sets are written: any other key of the section (the support
   // address, DecodeNames, trusted certificates, the window position, a hand-set one) stays.
   ini.WriteString(kMain, "CurrentVersion", kVersion);

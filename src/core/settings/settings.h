@@ -1,11 +1,13 @@
 #pragma once
-// The settings file (sections "main" and "font") and the one process-wide settings record.
+// The settings file (sections "main" and "font") and the settings record read from it.
 
 #include <string>
 
 #include "core/settings/security_settings.h"
 
 namespace corvelle {
+
+class UserInterface;
 
 inline constexpr const char* kVersion = "1.24b";
 
@@ -41,34 +43,36 @@ struct Settings {
   SecuritySettings Secure;
 };
 
-// The settings of this run. Written by LoadSettings and the setup dialog; read by all.
+// The settings of this run, while callers still share one record; LoadSettings and
+// SaveSettings take and give a Settings value instead.
 extern Settings MailSettings;
 
 struct WindowPos {
   int x = -1, y = -1;
 };
 
-// Reads the settings file into MailSettings (every field replaced). `version` receives
-// "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos is set. A file that
-// exists but cannot be read is reported, naming it, and gives the defaults; it is never
-// written over (SaveSettings then fails).
-void LoadSettings(WindowPos& pos, std::string& version);
+// The settings the settings file holds (every field read; DefaultABPath derived).
+// `version` receives "CurrentVersion"; `pos` receives "XPos"/"YPos" only when RememberPos
+// is set. A file that exists but cannot be read is reported through `ui`, naming it, and
+// gives the defaults; it is never written over (SaveSettings then fails).
+Settings LoadSettings(UserInterface& ui, WindowPos& pos, std::string& version);
 
-// LoadSettings for the setup dialog, unless the settings in memory have parted from the
-// file (it could not be read, or the last SaveSettings failed): then the settings in
-// memory are the ones in effect until the program ends, and they are kept.
-void ReloadSettings();
+// For the setup dialog: `settings` replaced by LoadSettings, unless the settings in memory
+// have parted from the file (it could not be read, or the last SaveSettings failed): then
+// `settings` are the ones in effect until the program ends, and they are kept.
+void ReloadSettings(UserInterface& ui, Settings& settings);
 
-// Writes the keys of sections "main" and "font" that MailSettings holds; every other key and
+// Writes the keys of sections "main" and "font" that `settings` holds; every other key and
 // section ("filters", keys set by hand) is left as it was.
 // False when the file could not be written.
-bool SaveSettings();
+bool SaveSettings(const Settings& settings);
 
 // Writes "XPos" and "YPos" of section "main", touching nothing else.
 bool SaveWindowPosition(const WindowPos& pos);
 
-// The derived path of the default address book.
-std::string DefaultAddressBookPath();
+// The derived path of the default address book: the book DefaultAB in the address-book
+// folder of the mail directory.
+std::string DefaultAddressBookPath(const Settings& settings);
 
 // The user's home folder, ending in "/"; the mail directory when none is set: "$HOME/Mail/".
 std::string HomeFolder();

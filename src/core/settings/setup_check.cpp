@@ -2,8 +2,8 @@
 
 #include <tuple>
 
-#include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -20,8 +20,7 @@ std::string PathProblem(const std::string& path) {
 }
 
 // The first path setting that cannot be used, reported; None when all can.
-SetupField ReportPathProblem() {
-  const Settings& s = MailSettings;
+SetupField ReportPathProblem(UserInterface& ui, const Settings& s) {
   const std::tuple<const std::string*, const char*, SetupField> paths[] = {
       {&s.MailDirectory, "The mail directory ", SetupField::MailDirectory},
       {&s.DefaultMailFolder, "The default mail folder ", SetupField::DefaultMailFolder},
@@ -30,10 +29,43 @@ SetupField ReportPathProblem() {
   for (const auto& [path, name, field] : paths) {
     std::string problem = PathProblem(*path);
     if (problem.empty()) continue;
-    ShowMessage(name + problem);
+    ShowMessage(ui, name + problem);
     return field;
   }
   return SetupField::None;
+}
+
+// The first required field that is empty, in code order; None when all are filled.
+SetupField FirstEmptyField(const Settings& s) {
+  const std::pair<const std::string*, SetupField> required[] = {
+      {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
+      {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},
+      {&s.MailServer, SetupField::MailServer},       {&s.MailPort, SetupField::MailPort},
+      {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
+      {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
+  };
+  for (const auto& [value, field] : required)
+    if (value->empty()) return field;
+  return SetupField::None;
+}
+
+// Each port that is no port number, reported and reset to the usual port of its security
+// choice (receive port first); the field of the last one, or None.
+SetupField ReportBadPorts(UserInterface& ui, const Settings& s, SetupFields& fields) {
+  SetupField bad_port = SetupField::None;
+  if (!IsPortNumber(s.MailPort)) {
+    const std::string port = kMailPorts[static_cast<int>(MailSecurity(s))];
+    ShowMessage(ui, "Port numbers must be numeric!  Default receive mail port is " + port + ".");
+    fields.ResetField(SetupField::MailPort, port);
+    bad_port = SetupField::MailPort;
+  }
+  if (!IsPortNumber(s.SendPort)) {
+    const std::string port = kSendPorts[static_cast<int>(SendSecurity(s))];
+    ShowMessage(ui, "Port numbers must be numeric!  Default send mail port is " + port + ".");
+    fields.ResetField(SetupField::SendPort, port);
+    bad_port = SetupField::SendPort;
+  }
+  return bad_port;
 }
 
 }  // namespace
@@ -49,8 +81,7 @@ bool IsPortNumber(const std::string& port) {
   return value >= 1;
 }
 
-bool PathSettingsUsable() {
-  const Settings& s = MailSettings;
+bool PathSettingsUsable(const Settings& s) {
   return PathProblem(s.MailDirectory).empty() && PathProblem(s.DefaultMailFolder).empty() &&
          PathProblem(s.Signature).empty();
 }
@@ -61,60 +92,37 @@ std::string MailDirectoryBelowHome(const std::string& typed) {
   return HomeFolder() + typed.substr(typed.rfind("~/", 0) == 0 ? 2 : 0);
 }
 
-bool CheckMailDirectory(bool create, SetupFields& fields) {
-  std::string& dir = MailSettings.MailDirectory;
+bool CheckMailDirectory(Settings& s, bool create, SetupFields& fields) {
+  std::string& dir = s.MailDirectory;
   if (dir.empty() || dir[0] != '/') {
     dir = dir.empty() ? DefaultMailDirectory() : MailDirectoryBelowHome(dir);
     fields.ShowMailDirectory(dir);
   }
-  return CheckMailDirs(true, create, create);
+  return MailStore(dir, s.DecodeNames).CheckMailDirs(s.DefaultMailFolder, true, create, create);
 }
 
-SetupField FullSetupEntered(bool create_dirs, SetupFields& fields) {
-  const Settings& s = MailSettings;
-  const std::pair<const std::string*, SetupField> required[] = {
-      {&s.MailDirectory, SetupField::MailDirectory}, {&s.DefaultMailFolder, SetupField::DefaultMailFolder},
-      {&s.SendServer, SetupField::SendServer},       {&s.SendPort, SetupField::SendPort},
-      {&s.MailServer, SetupField::MailServer},       {&s.MailPort, SetupField::MailPort},
-      {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
-      {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
-  };
-  for (const auto& [value, field] : required)
-    if (value->empty()) return field;
+SetupField FullSetupEntered(UserInterface& ui, Settings& s, bool create_dirs, SetupFields& fields) {
+  if (SetupField empty = FirstEmptyField(s); empty != SetupField::None) return empty;
+  if (SetupField port = ReportBadPorts(ui, s, fields); port != SetupField::None) return port;
+  if (SetupField path = ReportPathProblem(ui, s); path != SetupField::None) return path;
 
-  SetupField bad_port = SetupField::None;
-  if (!IsPortNumber(s.MailPort)) {
-    const std::string port = kMailPorts[static_cast<int>(MailSecurity())];
-    ShowMessage("Port numbers must be numeric!  Default receive mail port is " + port + ".");
-    fields.ResetField(SetupField::MailPort, port);
-    bad_port = SetupField::MailPort;
-  }
-  if (!IsPortNumber(s.SendPort)) {
-    const std::string port = kSendPorts[static_cast<int>(SendSecurity())];
-    ShowMessage("Port numbers must be numeric!  Default send mail port is " + port + ".");
-    fields.ResetField(SetupField::SendPort, port);
-    bad_port = SetupField::SendPort;
-  }
-  if (bad_port != SetupField::None) return bad_port;
-  if (SetupField path = ReportPathProblem(); path != SetupField::None) return path;
-
-  if (!CheckMailDirectory(create_dirs, fields)) {
+  if (!CheckMailDirectory(s, create_dirs, fields)) {
     if (create_dirs)
-      ShowMessage("The mail folders could not be made in " + s.MailDirectory +
-                  ".  Check that the folder can be written, or choose another.");
+      ShowMessage(ui, "The mail folders could not be made in " + s.MailDirectory +
+                      ".  Check that the folder can be written, or choose another.");
     return SetupField::MailDirectory;
   }
   if (!PathExists(s.MailDirectory + s.DefaultMailFolder)) {
-    ShowMessage("Default mail folder must exist!");
+    ShowMessage(ui, "Default mail folder must exist!");
     fields.ResetField(SetupField::DefaultMailFolder, "Inbox");
     return SetupField::DefaultMailFolder;
   }
   if (s.MailServer.find('@') != std::string::npos) {
-    ShowMessage("Invalid character @ in Mail Server name.");
+    ShowMessage(ui, "Invalid character @ in Mail Server name.");
     return SetupField::MailServer;
   }
   if (s.SendServer.find('@') != std::string::npos) {
-    ShowMessage("Invalid character @ in Send Server name.");
+    ShowMessage(ui, "Invalid character @ in Send Server name.");
     return SetupField::SendServer;
   }
   return SetupField::None;

@@ -7,6 +7,9 @@
 
 namespace corvelle {
 
+struct Settings;
+class UserInterface;
+
 // The fields of the check, numbered as its result codes. None (0) means complete.
 enum class SetupField : int {
   None = 0,
@@ -22,7 +25,7 @@ enum class SetupField : int {
   MailAddress = 10,
 };
 
-// What the check may change in the dialog (never in MailSettings).
+// What the check may change in the dialog (never in the settings).
 class SetupFields {
  public:
   virtual ~SetupFields() = default;
@@ -39,24 +42,25 @@ bool IsPortNumber(const std::string& port);
 // as written: none holds a NUL byte, at which the file system would cut the path, and none
 // is longer than the settings file gives back (kMaxSettingLength), so a later start finds
 // the same folders.
-bool PathSettingsUsable();
+bool PathSettingsUsable(const Settings& s);
 
 // A mail directory as typed, made absolute: a relative one, or "~/...", is taken below the
 // home folder; an absolute or empty one is returned unchanged.
 std::string MailDirectoryBelowHome(const std::string& typed);
 
-// An empty MailDirectory becomes DefaultMailDirectory(), and a relative one (or "~/...") is
-// taken below the home folder (either shown in the dialog); then the
+// An empty s.MailDirectory becomes DefaultMailDirectory(), and a relative one (or "~/...")
+// is taken below the home folder (either shown in the dialog); then the
 // mail directory tree is checked and, with `create`, made with the sample folders.
 // False when the tree is incomplete or could not be made.
-bool CheckMailDirectory(bool create, SetupFields& fields);
+bool CheckMailDirectory(Settings& s, bool create, SetupFields& fields);
 
-// Checks MailSettings: the first empty field in code order; then both ports (each bad
+// Checks `s` (only its mail directory may be made absolute, as CheckMailDirectory does),
+// reporting through `ui`: the first empty field in code order; then both ports (each bad
 // one reported and reset to the usual port of its security choice, receive port first; the
 // send port's code wins); then the path settings (PathSettingsUsable; reported); then the
 // tree (made when `create_dirs`; one that cannot be made is reported); then
 // that the default folder exists (reset to "Inbox"); then "@" in the mail server, then in
 // the send server. None when all pass.
-SetupField FullSetupEntered(bool create_dirs, SetupFields& fields);
+SetupField FullSetupEntered(UserInterface& ui, Settings& s, bool create_dirs, SetupFields& fields);
 
 }  // namespace corvelle

@@ -39,6 +39,8 @@ std::string DisplayName(std::string_view full_name) {
 // default book, read once when a group first needs it.
 class Expansion {
  public:
+  Expansion(UserInterface& ui, const Settings& settings) : ui_(ui), settings_(settings) {}
+
   bool Alias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book) {
     out.clear();
     for (const std::string& line : book) {
@@ -57,7 +59,7 @@ class Expansion {
   bool Name(const std::string& name, std::vector<std::string>& out) {
     if (!default_book_) {
       default_book_.emplace();
-      if (!FileExists(MailSettings.DefaultABPath) || !ReadMessageLines(MailSettings.DefaultABPath, *default_book_))
+      if (!FileExists(settings_.DefaultABPath) || !ReadMessageLines(settings_.DefaultABPath, *default_book_))
         default_book_.reset();
       if (!default_book_) return false;
     }
@@ -85,11 +87,11 @@ class Expansion {
         item = nested.front();
         nested.erase(nested.begin());
       } else if (IsPlainAddress(item)) {
-        size_t at = MailSettings.MailAddress.find('@');
+        size_t at = settings_.MailAddress.find('@');
         if (at != std::string::npos)
-          item += MailSettings.MailAddress.substr(at);
+          item += settings_.MailAddress.substr(at);
         else
-          ShowMessage("Cannot add email address " + item + " without destination name (user@destination).");
+          ShowMessage(ui_, "Cannot add email address " + item + " without destination name (user@destination).");
       }
     }
     if (full_name.empty())
@@ -101,6 +103,8 @@ class Expansion {
   }
 
   static constexpr int kMaxDepth = 32;
+  UserInterface& ui_;
+  const Settings& settings_;
   int depth_ = 0;
   std::set<std::string> expanded_;
   std::optional<std::vector<std::string>> default_book_;
@@ -182,11 +186,14 @@ void SplitAddressList(std::vector<std::string>& list, std::string_view s) {
   }
 }
 
-bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book) {
-  return Expansion().Alias(name, out, book);
+bool ExpandAlias(UserInterface& ui, const Settings& settings, const std::string& name, std::vector<std::string>& out,
+                 const std::vector<std::string>& book) {
+  return Expansion(ui, settings).Alias(name, out, book);
 }
 
-bool ExpandName(const std::string& name, std::vector<std::string>& out) { return Expansion().Name(name, out); }
+bool ExpandName(UserInterface& ui, const Settings& settings, const std::string& name, std::vector<std::string>& out) {
+  return Expansion(ui, settings).Name(name, out);
+}
 
 std::string GetFromAddress(const std::string& file_name) {
   TBigFile file;

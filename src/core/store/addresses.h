@@ -7,6 +7,9 @@
 
 namespace corvelle {
 
+struct Settings;
+class UserInterface;
+
 // `s` without leading spaces and tabs, cut to its first 255 characters, then without
 // trailing spaces and tabs.
 std::string TrimBlanks(std::string_view s);
@@ -53,17 +56,18 @@ void SplitAddressList(std::vector<std::string>& list, std::string_view s);
 // Expands the nickname `name` (ignoring case; the first matching line wins) of the
 // address-book lines `book` (ParseBookLine, ParseAddressField) into
 // display addresses in `out` (cleared first). A group member without "@" is a nickname of the
-// default book, else a local user on the host of MailSettings.MailAddress (without "@" there,
-// the message "Cannot add email address <member> without destination name
-// (user@destination)." is shown). Each nickname expands at most once per call, so a group
-// that names itself, directly or through others, ends; a repeated one adds nothing. A name
-// holding a "," or a double quote is put in double quotes, so it never splits a recipient.
-// False when `name` is no nickname of `book`.
-bool ExpandAlias(const std::string& name, std::vector<std::string>& out, const std::vector<std::string>& book);
+// default book (settings.DefaultABPath), else a local user on the host of
+// settings.MailAddress (without "@" there, the message "Cannot add email address <member>
+// without destination name (user@destination)." is shown through `ui`). Each nickname
+// expands at most once per call, so a group that names itself, directly or through others,
+// ends; a repeated one adds nothing. A name holding a "," or a double quote is put in
+// double quotes, so it never splits a recipient. False when `name` is no nickname of `book`.
+bool ExpandAlias(UserInterface& ui, const Settings& settings, const std::string& name, std::vector<std::string>& out,
+                 const std::vector<std::string>& book);
 
-// ExpandAlias with the default address book (MailSettings.DefaultABPath). False, `out`
+// ExpandAlias with the default address book (settings.DefaultABPath). False, `out`
 // untouched, when that file does not exist or `name` is no nickname there.
-bool ExpandName(const std::string& name, std::vector<std::string>& out);
+bool ExpandName(UserInterface& ui, const Settings& settings, const std::string& name, std::vector<std::string>& out);
 
 // The bare sender address of a message file: the first line that starts with "from:"
 // ignoring case (no space needed, body lines included) is unfolded with its continuation

@@ -8,7 +8,6 @@
 #include "core/store/folder_list.h"
 #include "core/store/header_lines.h"
 #include "core/store/message_text.h"
-#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -29,9 +28,6 @@ struct NameFields {
 // many raw bytes, but never more than this.
 constexpr size_t kRawLimit = 4096;
 
-// Whether names are made from decoded header text ("DecodeNames=0" keeps the raw bytes).
-bool DecodeNames() { return MailSettings.DecodeNames; }
-
 // The value of a "To: "/"From: "/"Subject: " line with its continuation lines unfolded.
 // Only the first `limit` bytes can reach the name, so joining stops there (a header of
 // endless continuations costs nothing), and a longer value is cut at a blank before the
@@ -47,8 +43,8 @@ std::string FieldText(const std::vector<std::string>& lines, size_t i, size_t pr
 
 // Puts `value` in front of a field and cuts the field back to its width, so that many
 // header lines cost linear time. Decoded text is cut in whole characters.
-void Prepend(std::string& field, const std::string& value, size_t width) {
-  if (!DecodeNames()) {
+void Prepend(std::string& field, const std::string& value, size_t width, bool decoded_text) {
+  if (!decoded_text) {
     field.insert(0, value.substr(0, width));
     field.resize(width);
     return;
@@ -60,7 +56,7 @@ void Prepend(std::string& field, const std::string& value, size_t width) {
 }
 
 // A field's raw value as the name sees it: decoded from encoded words when names are.
-std::string NameValue(const std::string& raw) { return DecodeNames() ? DecodeHeaderText(raw) : raw; }
+std::string NameValue(const std::string& raw, bool decode) { return decode ? DecodeHeaderText(raw) : raw; }
 
 std::string SubjectValue(std::string_view rest) {
   std::string value(Trimmed(rest));
@@ -69,24 +65,26 @@ std::string SubjectValue(std::string_view rest) {
 }
 
 // Scans the header (up to the first empty line). A later "To: "/"From: "/"Subject: " line
-// goes in front of an earlier one. Each field is unfolded, then decoded, then cut.
-NameFields ScanHeader(const std::vector<std::string>& lines) {
+// goes in front of an earlier one. Each field is unfolded, then decoded (with `decode`),
+// then cut.
+NameFields ScanHeader(const std::vector<std::string>& lines, bool decode) {
   NameFields fields;
   bool has_subject = false;
   for (size_t i = 0; i < lines.size() && !lines[i].empty(); ++i) {
     const std::string& line = lines[i];
     if (StartsWithIgnoringCase(line, "to: ")) {
-      Prepend(fields.to, NameValue(FieldText(lines, i, 4, kRawLimit)), kNameWidth);
+      Prepend(fields.to, NameValue(FieldText(lines, i, 4, kRawLimit), decode), kNameWidth, decode);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
-      Prepend(fields.from, NameValue(FieldText(lines, i, 6, kRawLimit)), kNameWidth);
+      Prepend(fields.from, NameValue(FieldText(lines, i, 6, kRawLimit), decode), kNameWidth, decode);
     } else if (StartsWithIgnoringCase(line, "subject: ")) {
       has_subject = true;
-      Prepend(fields.subject, SubjectValue(NameValue(FieldText(lines, i, 9, kRawLimit))), kSubjectWidth);
+      Prepend(fields.subject, SubjectValue(NameValue(FieldText(lines, i, 9, kRawLimit), decode)), kSubjectWidth,
+              decode);
     }
   }
-  if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth);
+  if (!has_subject) Prepend(fields.subject, "(none)", kSubjectWidth, decode);
   // Decoded text was cleaned as Prepend put it in.
-  if (!DecodeNames())
+  if (!decode)
     for (std::string* field : {&fields.subject, &fields.from, &fields.to}) SanitizeFileName(*field);
   return fields;
 }
@@ -102,15 +100,15 @@ std::string FiledExtension(const std::string& file_name, bool is_sent) {
 
 // A copy of `lines` under a fresh work name in the source's folder, moved to `target`.
 // A refused copy is removed, or, while nothing else holds the message, kept as `source`.
-FiledCopy FileOneCopy(const std::string& source, const std::string& target, const std::vector<std::string>& lines,
-                      std::string& kept, bool keep_refused) {
+FiledCopy FileOneCopy(UserInterface& ui, const std::string& source, const std::string& target,
+                      const std::vector<std::string>& lines, std::string& kept, bool keep_refused) {
   FiledCopy copy;
   std::string work = UniqueFileName(FolderPart(source), "");
   if (!WriteMessageLines(work, lines)) {
     copy.outcome = Filing::kWriteFailed;
     return copy;
   }
-  if (MoveFileUnique(work, target, copy.name)) {
+  if (MoveFileUnique(ui, work, target, copy.name)) {
     copy.outcome = Filing::kMoved;
     SyncPath(FolderPart(copy.name));  // on disk before the source may go
   } else if (keep_refused && kept.empty() && (work == source || MoveNoReplace(work, source) == MoveResult::kMoved)) {
@@ -121,16 +119,17 @@ FiledCopy FileOneCopy(const std::string& source, const std::string& target, cons
   return copy;
 }
 
-std::string TargetName(const NameFields& fields, const std::string& entry, const std::string& file_name) {
+std::string TargetName(const std::string& folder, const NameFields& fields, const std::string& entry,
+                       const std::string& file_name) {
   bool is_sent = StartsWithIgnoringCase(entry, "sent mail");
-  return FolderPath(entry) + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
+  return folder + fields.subject + (is_sent ? fields.to : fields.from) + FiledExtension(file_name, is_sent);
 }
 
 }  // namespace
 
-std::string FiledTarget(const std::string& folder_text, const std::string& file_name,
-                        const std::vector<std::string>& lines) {
-  return TargetName(ScanHeader(lines), folder_text, file_name);
+std::string MailStore::FiledTarget(const std::string& folder_text, const std::string& file_name,
+                                   const std::vector<std::string>& lines) const {
+  return TargetName(FolderPath(folder_text), ScanHeader(lines, decode_names_), folder_text, file_name);
 }
 
 bool FilingResult::AllMoved() const {
@@ -142,24 +141,25 @@ bool FilingResult::WriteFailed() const {
                      [](const FiledCopy& c) { return c.outcome == Filing::kWriteFailed; });
 }
 
-bool FileMessage(const std::string& folders, const std::string& sub_dir, const std::string& file_name,
-                 const std::vector<std::string>& lines, bool write_first, FilingResult& result) {
+bool MailStore::FileMessage(UserInterface& ui, const std::string& folders, const std::string& sub_dir,
+                            const std::string& file_name, const std::vector<std::string>& lines, bool write_first,
+                            FilingResult& result) const {
   result = {};
   if (lines.empty() || (lines.size() == 1 && lines[0].empty())) return true;
-  NameFields fields = ScanHeader(lines);
-  std::string source = MailSettings.MailDirectory + sub_dir;
+  NameFields fields = ScanHeader(lines, decode_names_);
+  std::string source = root_ + sub_dir;
   if (source.empty() || source.back() != '/') source += '/';
   source = ResolvePath(source + file_name);
   bool source_existed = EntryExists(source);
 
   for (const std::string& entry : SplitFolderList(folders)) {
-    Ui().ProcessEvents();
-    std::string target = TargetName(fields, entry, file_name);
+    ui.ProcessEvents();
+    std::string target = TargetName(FolderPath(entry), fields, entry, file_name);
     FiledCopy copy;
     if (write_first) {
-      copy = FileOneCopy(source, target, lines, result.kept, !source_existed);
+      copy = FileOneCopy(ui, source, target, lines, result.kept, !source_existed);
     } else {
-      copy.outcome = MoveFileUnique(source, target, copy.name) ? Filing::kMoved : Filing::kMoveRefused;
+      copy.outcome = MoveFileUnique(ui, source, target, copy.name) ? Filing::kMoved : Filing::kMoveRefused;
     }
     copy.folder = entry;
     result.copies.push_back(std::move(copy));
@@ -177,10 +177,11 @@ bool FileMessage(const std::string& folders, const std::string& sub_dir, const s
   return result.AllMoved();
 }
 
-bool FileMessage(const std::string& folders, const std::string& sub_dir, const std::string& file_name,
-                 const std::vector<std::string>& lines, bool write_first) {
+bool MailStore::FileMessage(UserInterface& ui, const std::string& folders, const std::string& sub_dir,
+                            const std::string& file_name, const std::vector<std::string>& lines,
+                            bool write_first) const {
   FilingResult result;
-  return FileMessage(folders, sub_dir, file_name, lines, write_first, result);
+  return FileMessage(ui, folders, sub_dir, file_name, lines, write_first, result);
 }
 
 }  // namespace corvelle

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -122,9 +121,7 @@ std::string UniqueFileName(const std::string& folder, const std::string& extensi
   return base + search.Name(n);
 }
 
-std::string SpoolFileName() { return UniqueFileName(MailSettings.MailDirectory + "Spool", ".out"); }
-
-bool MoveFileUnique(const std::string& source, const std::string& target, std::string& final_name) {
+bool MoveFileUnique(UserInterface& ui, const std::string& source, const std::string& target, std::string& final_name) {
   final_name.clear();
   std::string from = ResolvePath(source);
   std::string folder = ResolvePath(FolderPart(target)), name = NamePart(target);
@@ -133,7 +130,7 @@ bool MoveFileUnique(const std::string& source, const std::string& target, std::s
 
   // The target itself, then "Name 0", then "Name0", "Name1", ...
   for (const std::string& candidate : {name, stem + " 0" + ext}) {
-    Ui().ProcessEvents();
+    ui.ProcessEvents();
     switch (MoveIfFree(from, folder, candidate)) {
       case MoveResult::kMoved:
         final_name = folder + candidate;
@@ -147,7 +144,7 @@ bool MoveFileUnique(const std::string& source, const std::string& target, std::s
   CandidateSearch search(folder, AsciiLower(folder + stem) + '\n' + AsciiLower(ext),
                          [&stem, &ext](std::uint64_t n) { return stem + Hex(n) + ext; });
   for (;;) {
-    Ui().ProcessEvents();
+    ui.ProcessEvents();
     std::uint64_t n = search.Next();
     if (n >= kLimit) return false;
     switch (MoveNoReplace(from, folder + search.Name(n))) {

@@ -8,21 +8,20 @@
 
 namespace corvelle {
 
+class UserInterface;
+
 // `folder` (trailing "/"s dropped, resolved ignoring case) + "/" + the lowest free counter
 // name + `extension`. The file is not created: create it without replacing (WriteNewFile,
 // WriteMessageLines).
 std::string UniqueFileName(const std::string& folder, const std::string& extension);
 
-// A free name in the spool folder: UniqueFileName(MailDirectory + "Spool", ".out").
-std::string SpoolFileName();
-
 // Moves `source` to `target`, or to the first free numbered variant of it when `target` is
 // taken by a file or a folder (ignoring case): "Name 0.ext", then "Name0.ext", "Name1.ext",
 // ... "Name9.ext", "NameA.ext", ... Never replaces anything: a name that turns up taken at
-// the move itself makes the next candidate be tried. Lets the interface process events
-// before each candidate. `final_name` receives the name moved to, "" when the move failed
+// the move itself makes the next candidate be tried. Lets `ui` process events before each
+// candidate. `final_name` receives the name moved to, "" when the move failed
 // (source missing, target folder missing); returns !final_name.empty(). Shows no message.
-bool MoveFileUnique(const std::string& source, const std::string& target, std::string& final_name);
+bool MoveFileUnique(UserInterface& ui, const std::string& source, const std::string& target, std::string& final_name);
 
 // Replaces in place every character a file name may not hold: \ / : ? become "-", * "~",
 // '"' "'", < "(", > ")", | "[", "." ",", and bytes below 32 or above 126 a space. The length

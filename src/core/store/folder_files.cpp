@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -46,10 +46,10 @@ int AddFolderNodesBelow(FolderNode& parent, const std::string& path, std::vector
 
 }  // namespace
 
-void ListFolderFiles(const std::string& folder, std::vector<std::string>& list) {
+void ListFolderFiles(UserInterface& ui, const std::string& folder, std::vector<std::string>& list) {
   size_t read = 0;
   for (FolderEntry& entry : ReadFolder(folder)) {
-    if (++read % kNamesBetweenEvents == 0) Ui().ProcessEvents();
+    if (++read % kNamesBetweenEvents == 0) ui.ProcessEvents();
     if (entry.is_file) list.push_back(std::move(entry.name));
   }
   std::sort(list.begin(), list.end(), NameBefore);
@@ -63,10 +63,10 @@ int AddFolderNodes(FolderNode& parent, const std::string& path) {
   return AddFolderNodesBelow(parent, ResolvePath(path), ancestors);
 }
 
-int FillFolderTree(FolderNode& root) {
-  root.name = MailSettings.MailDirectory;
+int MailStore::FillFolderTree(FolderNode& root) const {
+  root.name = root_;
   root.children.clear();
-  return AddFolderNodes(root, MailSettings.MailDirectory);
+  return AddFolderNodes(root, root_);
 }
 
 std::string ShortFileName(const std::string& path) { return PathExists(path) ? ResolvePath(path) : std::string(); }
@@ -83,9 +83,9 @@ std::string LongPathName(const std::string& path) {
   return EntryExists(resolved) ? resolved : std::string();
 }
 
-bool ConfirmDeleteFile(const std::string& file_name) {
-  Answer answer = Ui().Message("Are you sure you want to delete " + file_name + "?", "Delete mail warning",
-                               Buttons::YesNo, MessageIcon::None);
+bool ConfirmDeleteFile(UserInterface& ui, const std::string& file_name) {
+  Answer answer = ui.Message("Are you sure you want to delete " + file_name + "?", "Delete mail warning",
+                             Buttons::YesNo, MessageIcon::None);
   return answer == Answer::Yes && RemoveFile(ResolvePath(file_name));
 }
 

@@ -7,12 +7,14 @@
 
 namespace corvelle {
 
+class UserInterface;
+
 // Adds the names (no path) of the files in `folder` (folders left out) to `list` and sorts
 // it ignoring letter case (names equal but for case in byte order). Exact duplicates are
 // dropped; names that differ only in case are two entries, since both files exist. `list`
-// is not cleared first. An unreadable folder adds nothing. Lets the interface process
-// events while it reads.
-void ListFolderFiles(const std::string& folder, std::vector<std::string>& list);
+// is not cleared first. An unreadable folder adds nothing. Lets `ui` process events while
+// it reads.
+void ListFolderFiles(UserInterface& ui, const std::string& folder, std::vector<std::string>& list);
 
 // True for a name the desktop hides: a dot-file or a name ending in "~". Such files are
 // nobody's messages.
@@ -29,10 +31,6 @@ struct FolderNode {
 // of folders added at this level.
 int AddFolderNodes(FolderNode& parent, const std::string& path);
 
-// Makes `root` the folder tree of the mail directory: root.name = MailSettings.MailDirectory,
-// its children the top-level folders. Returns their number.
-int FillFolderTree(FolderNode& root);
-
 // A file has one name here: the path itself when the file exists (resolved ignoring case),
 // else "".
 std::string ShortFileName(const std::string& path);
@@ -42,8 +40,8 @@ std::string LongFileName(const std::string& path);
 // component cannot be found.
 std::string LongPathName(const std::string& path);
 
-// Asks "Are you sure you want to delete <file_name>?" (caption "Delete mail warning", Yes
+// Asks (through `ui`) "Are you sure you want to delete <file_name>?" (caption "Delete mail warning", Yes
 // and No) and deletes the file on Yes. True when the file was deleted.
-bool ConfirmDeleteFile(const std::string& file_name);
+bool ConfirmDeleteFile(UserInterface& ui, const std::string& file_name);
 
 }  // namespace corvelle

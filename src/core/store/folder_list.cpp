@@ -1,7 +1,5 @@
 #include "core/store/folder_list.h"
 
-#include "core/settings/settings.h"
-
 namespace corvelle {
 
 std::vector<std::string> SplitFolderList(std::string_view list) {
@@ -25,14 +23,6 @@ std::string JoinFolderList(const std::vector<std::string>& folders) {
     list += '"' + folder + '"';
   }
   return list;
-}
-
-std::string FolderPath(std::string_view folder_text) {
-  std::string path = (!folder_text.empty() && folder_text[0] == '/')
-                         ? std::string(folder_text)
-                         : MailSettings.MailDirectory + std::string(folder_text);
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
 }
 
 }  // namespace corvelle

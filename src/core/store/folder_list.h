@@ -18,7 +18,4 @@ std::vector<std::string> SplitFolderList(std::string_view list);
 // The list form of folder texts: each quoted, joined by commas.
 std::string JoinFolderList(const std::vector<std::string>& folders);
 
-// The full path of a folder text, ending in "/".
-std::string FolderPath(std::string_view folder_text);
-
 }  // namespace corvelle

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/store/folder_list.h"
-#include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -33,9 +32,9 @@ const TreeFolder kTree[] = {
     {"System/AddressBook", true, false, kReadOnly | kSystem},
 };
 
-std::string TreePath(const TreeFolder& folder) {
-  const std::string& dir = MailSettings.MailDirectory;
-  if (!folder.name) return dir + MailSettings.DefaultMailFolder;
+std::string TreePath(const MailStore& store, const std::string& default_folder, const TreeFolder& folder) {
+  const std::string& dir = store.Root();
+  if (!folder.name) return dir + default_folder;
   if (!*folder.name) return dir.empty() ? dir : dir.substr(0, dir.size() - 1);
   return dir + folder.name;
 }
@@ -45,33 +44,33 @@ bool EndsWithIgnoringCase(std::string_view s, std::string_view suffix) {
 }
 
 // Every folder of every rule's folder list, in the order of the filters section.
-std::vector<std::string> FilterFolders() {
+std::vector<std::string> FilterFolders(const MailStore& store) {
   PrivateProfile ini(SettingsFilePath());
   std::vector<std::string> folders;
   for (const std::string& key : ini.SectionKeys("filters")) {
     if (!EndsWithIgnoringCase(key, "FolderText")) continue;
     // The reader strips one pair of quotes; the list form wants them back.
     std::string list = '"' + ini.ReadString("filters", key, "") + '"';
-    for (const std::string& folder : SplitFolderList(list)) folders.push_back(FolderPath(folder));
+    for (const std::string& folder : SplitFolderList(list)) folders.push_back(store.FolderPath(folder));
   }
   return folders;
 }
 
 }  // namespace
 
-bool CheckMailDirs(bool force, bool create, bool samples) {
+bool MailStore::CheckMailDirs(const std::string& default_folder, bool force, bool create, bool samples) const {
   if (!force) {
     bool complete = true;
     for (const TreeFolder& folder : kTree)
-      if (folder.tested && !PathExists(TreePath(folder))) complete = false;
+      if (folder.tested && !PathExists(TreePath(*this, default_folder, folder))) complete = false;
     if (complete) return true;
   }
   if (!create) return false;
   for (const TreeFolder& folder : kTree) {
     if (folder.sample && !samples) continue;
-    if (!MakeMailFolder(TreePath(folder), folder.attributes)) return false;
+    if (!MakeMailFolder(TreePath(*this, default_folder, folder), folder.attributes)) return false;
   }
-  for (const std::string& folder : FilterFolders())
+  for (const std::string& folder : FilterFolders(*this))
     if (!MakeMailFolder(folder, kReadOnly)) return false;
   return true;
 }

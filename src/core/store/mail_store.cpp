@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "core/store/file_naming.h"
+#include "platform/paths.h"
+
 namespace corvelle {
 
 MailStore::MailStore(std::string root, bool decode_names) : root_(std::move(root)), decode_names_(decode_names) {
@@ -14,5 +17,9 @@ std::string MailStore::FolderPath(std::string_view folder_text) const {
   if (path.empty() || path.back() != '/') path += '/';
   return path;
 }
+
+bool MailStore::InPostponed(std::string_view path) const { return SameNameIgnoringCase(FolderPart(path), Postponed()); }
+
+std::string MailStore::SpoolFileName() const { return UniqueFileName(Spool(), ".out"); }
 
 }  // namespace corvelle

@@ -2,7 +2,7 @@
 
 #include "core/store/big_file.h"
 #include "core/store/folder_files.h"
-#include "core/settings/settings.h"
+#include "core/store/mail_store.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -41,10 +41,10 @@ bool WriteMessageLines(const std::string& path, const std::vector<std::string>& 
 
 std::string NewMessageName(int open_windows) { return "Compose New Message " + std::to_string(open_windows + 1); }
 
-AddressBookChoice FillAddressBookList() {
+AddressBookChoice FillAddressBookList(UserInterface& ui, const MailStore& store, const std::string& default_book) {
   AddressBookChoice choice;
   std::vector<std::string> files;
-  ListFolderFiles(MailSettings.MailDirectory + "System/AddressBook", files);
+  ListFolderFiles(ui, store.AddressBooks(), files);
   for (const std::string& file : files) {
     size_t dot = file.rfind('.');
     std::string name = dot == std::string::npos ? file : file.substr(0, dot);
@@ -52,9 +52,9 @@ AddressBookChoice FillAddressBookList() {
     if (IsHiddenName(file) || (!choice.names.empty() && SameNameIgnoringCase(choice.names.back(), name))) continue;
     choice.names.push_back(std::move(name));
   }
-  if (!MailSettings.DefaultAB.empty()) {
+  if (!default_book.empty()) {
     for (size_t i = 0; i < choice.names.size(); ++i) {
-      if (SameNameIgnoringCase(choice.names[i], MailSettings.DefaultAB)) {
+      if (SameNameIgnoringCase(choice.names[i], default_book)) {
         choice.selected = static_cast<int>(i);
         break;
       }

@@ -7,6 +7,9 @@
 
 namespace corvelle {
 
+class MailStore;
+class UserInterface;
+
 // Reads the lines of a message file into `lines` (replaced). False when it cannot be read.
 bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines);
 
@@ -22,12 +25,13 @@ bool WriteMessageLines(const std::string& path, const std::vector<std::string>& 
 // The caption of a new compose window: "Compose New Message " + (open_windows + 1).
 std::string NewMessageName(int open_windows);
 
-// The address books (names without extension, sorted, each once; hidden files are none)
-// and the one to select: the default book when present, else the first (-1 for none).
+// The address books of `store` (names without extension, sorted, each once; hidden files
+// are none) and the one to select: the book `default_book` when present, else the first
+// (-1 for none).
 struct AddressBookChoice {
   std::vector<std::string> names;
   int selected = -1;
 };
-AddressBookChoice FillAddressBookList();
+AddressBookChoice FillAddressBookList(UserInterface& ui, const MailStore& store, const std::string& default_book);
 
 }  // namespace corvelle

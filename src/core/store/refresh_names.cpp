@@ -3,12 +3,11 @@
 #include <cmath>
 #include <vector>
 
-#include "core/settings/settings.h"
+#include "core/progress.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
-#include "core/store/folder_list.h"
-#include "core/user_interface.h"
+#include "core/store/mail_store.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -16,8 +15,8 @@ namespace {
 
 // The program's own files live in "System"; mailbox files and address books sit among
 // messages but are none.
-bool IsSystemFolder(const std::string& folder) {
-  return StartsWithIgnoringCase(folder, ResolvePath(MailSettings.MailDirectory + "System/"));
+bool IsSystemFolder(const MailStore& store, const std::string& folder) {
+  return StartsWithIgnoringCase(folder, ResolvePath(store.System()));
 }
 
 bool KeepsItsName(const std::string& name) {
@@ -42,21 +41,22 @@ std::vector<std::string> HeaderLines(const std::string& data) {
 
 }  // namespace
 
-int RefreshNames(const std::string& folder_text, const std::function<void(const std::string&)>& status) {
-  std::string folder = ResolvePath(FolderPath(folder_text));
-  if (IsSystemFolder(folder)) return 0;
+int RefreshNames(const MailStore& store, UserInterface& ui, const std::string& folder_text,
+                 const std::function<void(const std::string&)>& status) {
+  std::string folder = ResolvePath(store.FolderPath(folder_text));
+  if (IsSystemFolder(store, folder)) return 0;
   std::vector<std::string> names;
-  ListFolderFiles(folder, names);
+  ListFolderFiles(ui, folder, names);
+  ProgressReport progress(ui);
   int moved = 0;
   std::string data, final_name;
   for (size_t i = 0; i < names.size(); ++i) {
-    Ui().CurrentProgress(static_cast<int>(std::lround(i * 100.0 / names.size())));
     if (status) status("Now refreshing names in folder " + folder_text + ". \nCurrent file: " + names[i] + ".");
-    Ui().ProcessEvents();
+    progress.Current(static_cast<int>(std::lround(i * 100.0 / names.size())));
     if (KeepsItsName(names[i]) || !ReadWholeFile(folder + names[i], data)) continue;
     std::vector<std::string> header = HeaderLines(data);
     if (header.empty() || (header.size() == 1 && header[0].empty())) continue;
-    if (MoveFileUnique(folder + names[i], FiledTarget(folder, names[i], header), final_name)) ++moved;
+    if (MoveFileUnique(ui, folder + names[i], store.FiledTarget(folder, names[i], header), final_name)) ++moved;
   }
   return moved;
 }

@@ -145,7 +145,7 @@ bool TGetMail::DoPOPLogin() {
   SetStatus(0, "Connecting to mail server...");
   SetNonBlocking(false);
   IPAddr = server_;
-  UseTls = MailSecurity() == Security::kTls;
+  UseTls = MailSecurity(MailSettings) == Security::kTls;
   if (Port.empty()) Port = UseTls ? "995" : "110";
   WriteLog("Connecting to: " + server_ + " " + Port);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout

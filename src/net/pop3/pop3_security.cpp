@@ -2,13 +2,14 @@
 // the password goes anywhere.
 
 #include "core/settings/security_settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "net/pop3/get_mail.h"
 
 namespace corvelle {
 
 bool TGetMail::SecureSession() {
-  if (MailSecurity() != Security::kStartTls) return true;
+  if (MailSecurity(MailSettings) != Security::kStartTls) return true;
   bool offered = false;
   if (Command("CAPA") == Reply::kAccepted) {
     std::string line;

@@ -103,7 +103,7 @@ bool TSendMail::ConnectToMailServer() {
   if (!Connected) {
     SetNonBlocking(false);
     IPAddr = server_;
-    UseTls = SendSecurity() == Security::kTls;
+    UseTls = SendSecurity(MailSettings) == Security::kTls;
     if (Port.empty()) Port = UseTls ? "465" : "25";
     SConnect();
     if (Socket == -1) {
@@ -344,10 +344,10 @@ int TSendMail::Refused(const Outgoing& message, const std::string& reason, bool 
     // Sending it again would only be refused again: it waits in "Postponed" for the user.
     std::string filed_as;
     if (message.source.empty()) {
-      if (message.lines && PostponeNewMessage(*message.lines, filed_as) == Postponing::kSaved) code = kSendPostponed;
+      if (message.lines && PostponeNewMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), *message.lines, filed_as) == Postponing::kSaved) code = kSendPostponed;
     } else if (InFolder(message.source, SpoolFolder())) {
       FilingResult result;
-      FileMessage(JoinFolderList({kPostponed}), "Spool", NamePart(message.source), message.filing_copy, false, result);
+      MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), JoinFolderList({kPostponed}), "Spool", NamePart(message.source), message.filing_copy, false, result);
       if (!result.copies.empty() && result.AllMoved() && !EntryExists(message.source)) {
         code = kSendPostponed;
       }
@@ -388,12 +388,12 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
   std::string left_over;
   if (message.source.empty() || !copy.empty()) {
     work = UniqueFileName(mail_directory_ + "Spool", "");
-    written = FileMessage(folders, "Spool", NamePart(work), copy, true);
+    written = MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), folders, "Spool", NamePart(work), copy, true);
     left_over = work;
   } else {
     // The spool file itself moves into "Sent Mail": it leaves the spool folder only as the
     // complete sent copy.
-    FileMessage(folders, "Spool", NamePart(message.source), message.filing_copy, false);
+    MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), folders, "Spool", NamePart(message.source), message.filing_copy, false);
     left_over = message.source;
   }
   if (written && !EntryExists(left_over)) {
@@ -408,7 +408,7 @@ void TSendMail::FileSentCopy(const Outgoing& message, const std::vector<std::str
       std::string name = NamePart(left_over);
       std::string stem = name.substr(0, name.size() - FileExtension(name).size());
       std::string moved;
-      if (MoveFileUnique(left_over, FolderPart(left_over) + stem + ".sent", moved)) kept = moved;
+      if (MoveFileUnique(Ui(), left_over, FolderPart(left_over) + stem + ".sent", moved)) kept = moved;
     }
   }
   ShowMessage("The message was sent, but it could not be filed into \"Sent Mail\"." +
@@ -486,7 +486,7 @@ int TSendMail::SendOutGoingMail() {
   ForgetNotes();
   const std::string spool = mail_directory_ + "Spool";
   std::vector<std::string> names, outgoing;
-  ListFolderFiles(spool, names);
+  ListFolderFiles(Ui(), spool, names);
   for (const std::string& name : names)
     if (SameNameIgnoringCase(FileExtension(name), ".out")) outgoing.push_back(name);
 

@@ -68,7 +68,7 @@ bool TSendMail::Greet() {
 }
 
 bool TSendMail::OpenSession() {
-  if (SendSecurity() == Security::kStartTls) {
+  if (SendSecurity(MailSettings) == Security::kStartTls) {
     if (!Offers("STARTTLS")) {
       ShowMessage("The mail server " + server_ + " does not offer STARTTLS, so the connection cannot be secured.");
       return false;

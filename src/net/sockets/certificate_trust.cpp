@@ -1,6 +1,7 @@
 #include "net/sockets/certificate_trust.h"
 
 #include "core/settings/security_settings.h"
+#include "core/settings/settings.h"
 #include "core/user_interface.h"
 
 namespace corvelle {
@@ -12,7 +13,7 @@ constexpr const char* kCaption = "Secure connection";
 
 bool AcceptUnverifiedCertificate(const std::string& server, const std::string& fingerprint,
                                  const std::string& reason, std::string& refusal) {
-  const std::string trusted = TrustedFingerprint(server);
+  const std::string trusted = TrustedFingerprint(MailSettings, server);
   if (!trusted.empty() && trusted == fingerprint) return true;
   if (!trusted.empty()) {
     refusal = "The certificate of " + server + " has changed since you trusted it, and it cannot be verified (" +
@@ -27,7 +28,7 @@ bool AcceptUnverifiedCertificate(const std::string& server, const std::string& f
     refusal = "The certificate of " + server + " cannot be verified (" + reason + "). The connection was refused.";
     return false;
   }
-  TrustFingerprint(server, fingerprint);
+  TrustFingerprint(MailSettings, server, fingerprint);
   return true;
 }
 

@@ -5,7 +5,7 @@
 #include "core/run_outcome.h"
 #include "core/settings/settings.h"
 #include "core/status_text.h"
-#include "core/store/mail_dirs.h"
+#include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -96,7 +96,7 @@ int TransferRun::DoFiltering() {
 }
 
 void TransferRun::GetSendAll() {
-  if (!CheckMailDirs(true, true, false)) return;
+  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) return;
   Result("Sending spooled mail...");
   int sent = DoSendAll();
   Ui().ProcessEvents();
@@ -142,7 +142,7 @@ void TransferRun::CancelAllRuns() {
 }
 
 bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line) {
-  bool spooled = !file_name.empty() || (lines && SpoolMessageLines(*lines));
+  bool spooled = !file_name.empty() || (lines && SpoolMessageLines(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *lines));
   if (!spooled) {
     ShowMessage("Mail message could not be saved.");
     return false;

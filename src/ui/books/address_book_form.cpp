@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/store/mail_store.h"
 #include "core/books/auto_add.h"
 #include "core/settings/settings.h"
 #include "core/store/addresses.h"
@@ -157,7 +158,7 @@ void TAddressBookForm::showEvent(QShowEvent* event) {
 void TAddressBookForm::FillBookList(const std::string& select) {
   QSignalBlocker blocker(DefAddressBook);
   DefAddressBook->clear();
-  AddressBookChoice books = FillAddressBookList();
+  AddressBookChoice books = FillAddressBookList(Ui(), MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings.DefaultAB);
   int selected = books.selected;
   for (size_t i = 0; i < books.names.size(); ++i) {
     DefAddressBook->addItem(TextToQt(books.names[i]), BytesData(books.names[i]));
@@ -182,7 +183,7 @@ void TAddressBookForm::DefAddressBookChange() {
     return;
   }
   shown_book_ = name;
-  CurrentPath = AddressBookPath(name);
+  CurrentPath = AddressBookPath(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), name);
   std::vector<TAddressEntry> entries;
   book_readable_ = LoadAddressBook(CurrentPath, entries);
   if (!book_readable_) ShowMessage("Cannot open file " + CurrentPath + ".");
@@ -421,8 +422,8 @@ void TAddressBookForm::NewAddressBookClick() {
   }
   name = ValidBookName(*name);
   // A book of that name in any letter case is opened as it is, never made anew.
-  if (DefAddressBook->findText(TextToQt(*name), Qt::MatchFixedString) < 0 && !CreateAddressBook(*name)) {
-    ShowMessage("Cannot create file " + AddressBookPath(*name) + ".");
+  if (DefAddressBook->findText(TextToQt(*name), Qt::MatchFixedString) < 0 && !CreateAddressBook(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *name)) {
+    ShowMessage("Cannot create file " + AddressBookPath(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *name) + ".");
     return;
   }
   FillBookList(*name);

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <memory>
 
+#include "core/store/mail_store.h"
+#include "core/settings/settings.h"
 #include "core/books/auto_add.h"
 #include "core/store/addresses.h"
 #include "core/store/folder_list.h"
@@ -64,7 +66,7 @@ void Allsendersinfolder1Click(TCorvelProg& window) {
     wait->show();
     // A repaint per file would cost more than reading the file: at most one per interval.
     QElapsedTimer since_shown;
-    senders = CollectFolderSenders(folders, [&wait, &since_shown](int total, int current, const std::string& status) {
+    senders = CollectFolderSenders(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders, [&wait, &since_shown](int total, int current, const std::string& status) {
       if (since_shown.isValid() && since_shown.elapsed() < kEventInterval) return;
       since_shown.start();
       wait->SetTotal(total);

@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/store/mail_store.h"
+#include "core/settings/settings.h"
 #include "core/store/folder_files.h"
 #include "core/store/folder_list.h"
 #include "core/user_interface.h"
@@ -69,7 +71,7 @@ TFolderSelect::TFolderSelect(QWidget* parent) : QDialog(parent) {
   resize(435, 373);
 
   FolderNode root;
-  FillFolderTree(root);
+  MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FillFolderTree(root);
   auto* top = new QTreeWidgetItem(FolderList, {PathToQt(root.name)});
   top->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
   AddNodes(top, root);

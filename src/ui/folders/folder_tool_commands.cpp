@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/store/mail_store.h"
 #include "core/mailbox/mailbox_export.h"
 #include "core/mailbox/mailbox_import.h"
 #include "core/run_outcome.h"
@@ -102,7 +103,7 @@ void DoImportFolder(TCorvelProg& window, MailboxKind kind) {
     mailbox = PathFromQt(dialog.selectedFiles().first());
   }
   run.Show();
-  ImportResult result = ImportMailbox(mailbox, kind, run.Status());
+  ImportResult result = ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), mailbox, kind, run.Status());
   if (!result.loaded) ShowMessage("Could not open mail folder " + mailbox + ".");
   if (result.failed > 0) NoteRunFailure();
 }
@@ -134,11 +135,11 @@ void DoExportFolder(TCorvelProg& window, MailboxKind kind) {
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(done * 100 / count) : 0);
     // A folder named on the command line may not exist: an export of nothing is no success.
-    if (!FolderExists(FolderPath(folders[done]))) {
+    if (!FolderExists(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FolderPath(folders[done]))) {
       ShowMessage("The folder " + folders[done] + " does not exist.");
       continue;
     }
-    if (!ExportFolder(folders[done], kind, std::time(nullptr), run.Status()).ok)
+    if (!ExportFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders[done], kind, std::time(nullptr), run.Status()).ok)
       ShowMessage("The folder " + folders[done] + " could not be exported.");
   }
 }
@@ -150,7 +151,7 @@ void FreshenNames1Click(TCorvelProg& window) {
   run.Show();
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(std::lround(done * 100.0 / count)) : 0);
-    RefreshNames(folders[done], run.Status());
+    RefreshNames(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders[done], run.Status());
   }
 }
 

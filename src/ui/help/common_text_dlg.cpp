@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/store/mail_store.h"
+#include "core/settings/settings.h"
 #include "core/compose/common_text.h"
 #include "core/user_interface.h"
 #include "ui/common/named.h"
@@ -57,7 +59,7 @@ void TCommonTextDlg::BitBtn1Click() {
   }
   std::vector<std::string> lines;
   for (const QString& line : TheText->toPlainText().split('\n')) lines.push_back(TextFromQt(line));
-  if (!AddCommonText(TextFromQt(Description->text()), lines)) {
+  if (!AddCommonText(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), TextFromQt(Description->text()), lines)) {
     ShowMessage("The common text entry could not be saved.");
     return;
   }

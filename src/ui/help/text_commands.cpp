@@ -7,6 +7,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
+#include "core/user_interface.h"
+#include "core/store/mail_store.h"
+#include "core/settings/settings.h"
 #include "core/compose/common_text.h"
 #include "ui/common/qt_text.h"
 #include "ui/help/common_text_dlg.h"
@@ -43,7 +46,7 @@ void FillCommonTextMenu(TCorvelProg& window, QMenu& menu, int fixed_items) {
     menu.removeAction(items[i]);
     delete items[i];
   }
-  for (const CommonTextEntry& entry : ListCommonText()) {
+  for (const CommonTextEntry& entry : ListCommonText(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui())) {
     // The file is kept with the item: a caption is never read back into a name.
     QAction* item = menu.addAction(TextToQt(CommonTextCaption(entry)));
     item->setData(PathToQt(entry.path));
@@ -55,7 +58,7 @@ void FillCommonTextMenu(TCorvelProg& window, QMenu& menu, int fixed_items) {
 void RegisterTextCommands(CommandRegistry& registry) {
   registry.Register(Command::AddCommonText, Addcommontext1Click);
   registry.Register(Command::ReloadMenu, [](TCorvelProg& window) { window.DoCommonTextFill(); });
-  registry.Register(Command::ViewCommonText, [](TCorvelProg&) { ShowFolder(CommonTextFolder()); });
+  registry.Register(Command::ViewCommonText, [](TCorvelProg&) { ShowFolder(CommonTextFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames))); });
 }
 
 }  // namespace corvelle

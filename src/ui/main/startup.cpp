@@ -2,6 +2,7 @@
 // checks. Its order matters: the settings decide the checks, and the checks may change
 // the settings.
 
+#include "core/store/mail_store.h"
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
 #include "core/settings/setup_check.h"
@@ -23,7 +24,7 @@ bool TCorvelProg::StartUp() {
 
   WindowPos pos;
   std::string version;
-  LoadSettings(pos, version);
+  MailSettings = LoadSettings(Ui(), pos, version);
   if (MailSettings.RememberPos) move(pos.x, pos.y);
   ParmFile.clear();
   // Another version may have registered other commands: register again.
@@ -67,7 +68,7 @@ bool TCorvelProg::CheckSetup(const std::string& version) {
     if (!SetupPage("User Settings", InStartup, this)) return false;
   }
   // A path cut short by a NUL byte would pass the check on folders it does not name.
-  if (!PathSettingsUsable() || !CheckMailDirs(false, false, false)) {
+  if (!PathSettingsUsable(MailSettings) || !MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false)) {
     ShowMessage(
         "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
         "directory\n\rin the setup dialog.");

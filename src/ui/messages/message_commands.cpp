@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
+#include "core/store/mail_store.h"
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
 #include "core/messages/move_message.h"
@@ -92,7 +93,7 @@ void FileSaveAsItemClick(TCorvelProg& window) {
 void Delete1Click(TCorvelProg& window) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer) return;
-  if (ConfirmDeleteFile(viewer->FileName)) {
+  if (ConfirmDeleteFile(Ui(), viewer->FileName)) {
     viewer->Release();  // its file is gone: nothing left to ask about
     QApplication::processEvents();
     window.Panel3->setText("Message deleted.");
@@ -109,7 +110,7 @@ void Move1Click(TCorvelProg& window) {
   dialog.MakeSingleSel();
   if (dialog.exec() != QDialog::Accepted || dialog.GetFolders().empty() || !viewer) return;
   std::string moved_to;
-  switch (MoveMessageToFolder(viewer->FileName, dialog.GetFolders(), moved_to)) {
+  switch (MoveMessageToFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), viewer->FileName, dialog.GetFolders(), moved_to)) {
     case FolderMove::kSameFolder:
       return;
     case FolderMove::kMoved:
@@ -138,7 +139,7 @@ void Nextnewmessage1Click(TCorvelProg& window) {
   bool received = viewer && !viewer->IsNewMessage() && !viewer->FileName.empty();
   std::string folder = received ? FolderPart(viewer->FileName)
                                 : MailSettings.MailDirectory + MailSettings.DefaultMailFolder + "/";
-  std::string name = FirstNewMessage(folder);
+  std::string name = FirstNewMessage(Ui(), folder);
   if (name.empty())
     ShowMessage("No new messages found in folder " + folder + ".");
   else

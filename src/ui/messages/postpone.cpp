@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/store/mail_store.h"
+#include "core/settings/settings.h"
 #include "core/messages/postpone_message.h"
 #include "core/messages/save_message.h"
 #include "core/user_interface.h"
@@ -38,7 +40,7 @@ bool DoPostponeFile(TMailViewer& viewer) {
     return true;
   }
   std::string filed_as;
-  switch (PostponeNewMessage(lines, filed_as)) {
+  switch (PostponeNewMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), lines, filed_as)) {
     case Postponing::kSaved:
       if (CorvelProg) CorvelProg->Panel3->setText(kSaved);
       viewer.AskOnClose = false;

@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/store/mail_store.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
@@ -181,7 +182,7 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 }
 
 void TSetupDlg::LoadFields() {
-  ReloadSettings();
+  ReloadSettings(Ui(), MailSettings);
   Settings& s = MailSettings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
@@ -218,7 +219,7 @@ bool TSetupDlg::SelectPage(const std::string& name) {
 void TSetupDlg::FillSignatureList(const std::string& name) {
   DefSignature->clear();
   std::vector<std::string> files;
-  ListFolderFiles(MailSettings.MailDirectory + kSignatures, files);
+  ListFolderFiles(Ui(), MailSettings.MailDirectory + kSignatures, files);
   int selected = -1;
   for (const std::string& file : files) {
     std::string entry = WithoutExtension(file);
@@ -230,7 +231,7 @@ void TSetupDlg::FillSignatureList(const std::string& name) {
 
 void TSetupDlg::FillAddressBooks() {
   DefAddressBook->clear();
-  AddressBookChoice books = FillAddressBookList();
+  AddressBookChoice books = FillAddressBookList(Ui(), MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings.DefaultAB);
   for (const std::string& name : books.names) AddPathItem(DefAddressBook, name);
   DefAddressBook->setCurrentIndex(books.selected);
 }
@@ -324,8 +325,8 @@ void TSetupDlg::OKBtnClick() {
   }
   std::string book = CurrentPathItem(DefAddressBook);
   s.DefaultAB = book.empty() ? "AddressBook" : book;
-  s.DefaultABPath = DefaultAddressBookPath();
-  if (!SaveSettings())
+  s.DefaultABPath = DefaultAddressBookPath(s);
+  if (!SaveSettings(MailSettings))
     ShowMessage("The settings could not be written to " + SettingsFilePath() +
                 ".  They are in effect until Corvelle ends.");
   CloseOK = true;
@@ -338,9 +339,9 @@ void TSetupDlg::CancelBtnClick() {
   reject();
 }
 
-SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(create_dirs, *this); }
+SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(Ui(), MailSettings, create_dirs, *this); }
 
-bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(create, *this); }
+bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(MailSettings, create, *this); }
 
 QLineEdit* TSetupDlg::FieldEdit(SetupField field) const {
   switch (field) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/store/mail_store.h"
 #include "core/busy_guard.h"
 #include "core/messages/spool_message.h"
 #include "core/settings/settings.h"
@@ -64,7 +65,7 @@ bool DoTransfer(TCorvelProg& window, bool send, QString& outcome) {
   }
   if (!done) return false;
   outcome = window.Panel3->text();
-  if (InPostponedFolder(viewer->FileName)) RemoveFile(viewer->FileName);
+  if (MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).InPostponed(viewer->FileName)) RemoveFile(viewer->FileName);
   viewer->AskOnClose = false;
   viewer->Release();
   return true;
@@ -122,7 +123,7 @@ void SendFile1Click(TCorvelProg& window) {
     ShowMessage("You must enter an address to send to.");
     return;
   }
-  std::string spooled = SpoolFileMessage(window.ParmUser, subject, bytes);
+  std::string spooled = SpoolFileMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings, window.ParmUser, subject, bytes);
   if (spooled.empty()) {
     ShowMessage("Mail message could not be saved.");
     return;

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <new>
 
+#include "core/store/mail_store.h"
 #include "core/store/addresses.h"
 #include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
@@ -249,7 +250,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
   bool unmarked = false;
   if (IsNewMailPath(FileName)) {
     std::string moved;
-    if (MoveFileUnique(FileName, NewMailTarget(FileName), moved))
+    if (MoveFileUnique(Ui(), FileName, NewMailTarget(FileName), moved))
       FileName = moved;
     else
       unmarked = true;
@@ -279,7 +280,7 @@ bool TMailViewer::ShowFile() {
       const MimeContent content = ReadMimeContent(file.Data());
       // A postponed message keeps every field of its own (In-Reply-To, References).
       const HeaderFields fields =
-          IsPostponedMessagePath(FileName, MailSettings.MailDirectory) ? HeaderFields::kAll : HeaderFields::kReader;
+          MailStore(MailSettings.MailDirectory).InPostponed(FileName) ? HeaderFields::kAll : HeaderFields::kReader;
       ShowHeader(DecodedMessageLines(file.Data(), content, fields), file.Data(), content.attachments);
       return true;
     }
@@ -301,7 +302,7 @@ bool TMailViewer::ShowFile() {
 // composition of its body, any other shows the whole file with its body at the top.
 void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
                              const std::vector<MimeAttachment>& attachments) {
-  const bool postponed = IsPostponedMessagePath(FileName, MailSettings.MailDirectory);
+  const bool postponed = MailStore(MailSettings.MailDirectory).InPostponed(FileName);
   OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
                     : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
                                                                               : OpenedKind::kReceived;
@@ -450,7 +451,7 @@ bool TMailViewer::MayClose() {
       QTimer::singleShot(0, this, [this] { PostponeAndClose(*this); });
       return false;
     case Answer::No:
-      return !IsPostponedMessagePath(FileName, MailSettings.MailDirectory) || ConfirmDeleteFile(FileName);
+      return !MailStore(MailSettings.MailDirectory).InPostponed(FileName) || ConfirmDeleteFile(Ui(), FileName);
     default:
       return false;
   }

@@ -24,7 +24,7 @@ TEST_F(SandboxMail, AGroupNicknameSendsOneRcptPerMember) {
                               {{"crew", "Smith, Crew", "(" + me + ",other@sandbox.invalid,vd)"},
                                {"vd", "van Dyke, Ann", "ann@sandbox.invalid"}}));
   OutgoingFields fields;
-  ASSERT_TRUE(ExpandName("crew", fields.to));
+  ASSERT_TRUE(ExpandName(Ui(), MailSettings, "crew", fields.to));
   for (size_t i = 0; i + 1 < fields.to.size(); ++i) fields.to[i] += ",";  // as an address line holds them
   EXPECT_EQ(fields.to, (Strings{"\"Smith, Crew\" <" + me + ">,", "other@sandbox.invalid,",
                                 "\"van Dyke, Ann\" <ann@sandbox.invalid>"}));

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/store/mail_store.h"
 #include "core/books/address_book.h"
 #include "core/filters/mail_filter.h"
 #include "core/store/file_message.h"
@@ -139,7 +140,7 @@ std::string FileIntoInbox(const std::string& text) {
   }
   FilingResult result;
   std::string work = NamePart(UniqueFileName(MailSettings.MailDirectory + "Spool", ".new"));
-  if (!FileMessage("\"Inbox\"", "Spool", work, lines, true, result) || result.copies.empty()) return "";
+  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), "\"Inbox\"", "Spool", work, lines, true, result) || result.copies.empty()) return "";
   return result.copies[0].name;
 }
 
@@ -159,10 +160,10 @@ bool PrepareHome(std::string& received) {
   MailSettings.PassWord = EncodePassword("secret");
   MailSettings.MyName = "Ann Example";
   MailSettings.MailAddress = "ann@example.org";
-  MailSettings.DefaultABPath = DefaultAddressBookPath();
+  MailSettings.DefaultABPath = DefaultAddressBookPath(MailSettings);
   received = MailSettings.MailDirectory + "Inbox/Plans for the weekend.mail";
-  return SaveSettings() && SaveRules() &&
-         SaveAddressBook(MailSettings.DefaultABPath, BookEntries()) && CheckMailDirs(true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
+  return SaveSettings(MailSettings) && SaveRules() &&
+         SaveAddressBook(MailSettings.DefaultABPath, BookEntries()) && MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, true) && MakeFolders(MailSettings.MailDirectory + "Projects/2026") &&
          WriteNewFile(received, kReceived) &&
          WriteNewFile(MailSettings.MailDirectory + "Inbox/Cafe menu.mail", kMultipart) &&
          WriteMessageLines(MailSettings.Signature, {"Ann Example", "ann@example.org"});
