@@ -18,6 +18,8 @@
 
 namespace corvelle {
 
+class UserInterface;
+
 // The failure of a secure connection: its text (FailureText) names the host and the reason,
 // and the user has been told already.
 inline constexpr int kSecureChannelFailed = 10900;
@@ -26,8 +28,8 @@ class TlsTransport final : public Transport {
  public:
   // Over `inner` (not owned). With `connected`, inner's connection stands and the handshake
   // is next (an upgrade); otherwise it starts with BeginConnect. `host` and `port` name the
-  // server for the checks and the trust store.
-  TlsTransport(Transport& inner, bool connected, std::string host, std::string port);
+  // server for the checks and the trust store; a failure is shown through `ui`.
+  TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui);
   ~TlsTransport() override;
 
   int BeginConnect(const std::string& host, const std::string& port) override;
@@ -59,6 +61,7 @@ class TlsTransport final : public Transport {
   int Pull();
 
   Transport& inner_;
+  UserInterface& ui_;
   std::unique_ptr<State> state_;
   std::string host_, port_;
   std::string out_;  // ciphertext the inner stream has not taken yet

@@ -1,12 +1,10 @@
 #pragma once
-// The byte stream under the socket component: connect, read, write, close, all without
-// blocking, so that the component can wait in short slices and keep the interface alive.
+// The byte stream under a line channel: connect, read, write, close, all without
+// blocking, so that the channel can wait in short slices and keep the interface alive.
 // TcpTransport is the real one; the tests' FakeServer (tests/net/support) plays a scripted
 // server in-process for protocol tests. Failures are WinSock codes (platform/tcp_socket.h).
 
 #include <cstddef>
-#include <functional>
-#include <memory>
 #include <string>
 
 namespace corvelle {
@@ -55,11 +53,5 @@ class Transport {
   // The text of a failure that has no WinSock code (a secure channel's); "" when none.
   virtual std::string FailureText() const { return ""; }
 };
-
-// Makes the transport of every socket component created afterwards; nullptr restores the
-// TCP one. A test or a demo can point the whole program at fake servers this way.
-using TransportFactory = std::function<std::unique_ptr<Transport>()>;
-void SetTransportFactory(TransportFactory factory);
-std::unique_ptr<Transport> MakeTransport();
 
 }  // namespace corvelle
