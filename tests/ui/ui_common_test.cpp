@@ -1,5 +1,5 @@
 // Helpers shared by the windows: the font record in Qt, dialog filters, hint parts, and
-// the socket component's event-loop hook.
+// the message boxes.
 
 #include <QApplication>
 #include <QFile>

@@ -240,8 +240,8 @@ long TlsTransport::Receive(char* data, size_t size, int& error) {
     return -1;
   }
   size_t total = 0;
-  // Every record taken from the connection is decrypted now: an event loop watching the
-  // descriptor would not learn of records left behind in the engine. What the kernel still
+  // Every record taken from the connection is decrypted now: a wait on the descriptor
+  // would not learn of records left behind in the engine. What the kernel still
   // holds, it sees.
   while (total < size) {
     ERR_clear_error();

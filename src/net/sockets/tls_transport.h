@@ -1,5 +1,5 @@
 #pragma once
-// TLS over another transport (OpenSSL 3): the decorator the socket component puts over its
+// TLS over another transport (OpenSSL 3): the decorator the line channel puts over its
 // TCP stream for implicit TLS (the handshake follows the connect) and for the upgrade of a
 // running connection (STLS, STARTTLS). Ciphertext passes through memory buffers, so the
 // inner stream may be any Transport, the tests' scripted one included, and every call stays
@@ -41,11 +41,7 @@ class TlsTransport final : public Transport {
   long Send(const char* data, size_t size, int& error) override;
   void Close() override;
   bool IsOpen() const override { return inner_.IsOpen(); }
-  int Handle() const override { return inner_.Handle(); }
-  bool Watchable() const override { return inner_.Watchable(); }
   std::string LocalAddress() const override { return inner_.LocalAddress(); }
-  bool ConnectWaitsForRead() const override { return handshaking_; }
-  bool Buffered() const override;
   std::string FailureText() const override { return failure_; }
 
  private:
@@ -59,6 +55,8 @@ class TlsTransport final : public Transport {
   // Takes what the server sent into the engine: 1 bytes came, 0 none yet, -code (the end of
   // the stream is 10054).
   int Pull();
+  // True when bytes already taken from the connection wait to be read.
+  bool Buffered() const;
 
   Transport& inner_;
   UserInterface& ui_;

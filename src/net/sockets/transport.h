@@ -37,19 +37,9 @@ class Transport {
   virtual void Close() = 0;
 
   virtual bool IsOpen() const = 0;
-  // The number that names the connection (the descriptor for TCP), -1 when closed.
-  virtual int Handle() const = 0;
-  // True when Handle() is a descriptor an event loop can watch.
-  virtual bool Watchable() const = 0;
   // The local address of the connection in numeric form ("127.0.0.1", "::1"); "" if none.
   virtual std::string LocalAddress() const = 0;
 
-  // While connecting: true when the next step waits for the server to send (a handshake),
-  // so an event loop watches for reading rather than writing.
-  virtual bool ConnectWaitsForRead() const { return false; }
-  // True when bytes already taken from the connection wait to be read (an event loop would
-  // not see them on the descriptor).
-  virtual bool Buffered() const { return false; }
   // The text of a failure that has no WinSock code (a secure channel's); "" when none.
   virtual std::string FailureText() const { return ""; }
 };
