@@ -124,15 +124,7 @@ RetrievalResult TGetMail::RetrieveAll() {
   TotalProgress(0);
   ui_.ProcessEvents();
   if (CancelAll) return run;
-  ForgetNotes();
-  ErrorFlag = false;
-  stop_run_ = false;
-  ids_warned_ = false;
-  write_error_ = 0;
-  listing_.numbers.clear();
-  listing_.sizes.clear();
-  SettleWorkFiles(!DeleteAfter);  // an earlier connection's, so that this run counts only its own
-  commit_.TakeDiscarded();
+  StartRun();
   int total = GetMailStatus();
   // A count that cannot be read leaves nothing to fetch, and that is an error.
   bool failed = ErrorFlag || total < 0;
@@ -146,6 +138,27 @@ RetrievalResult TGetMail::RetrieveAll() {
   for (int number : listing_.numbers) known += commit_.Ids().Contains(IdOf(number)) ? 1 : 0;
   ClearStatus();
   if (!failed) Retrieve(run);
+  EndSession(run, failed);
+  TellRunEnd(run, failed, total, listed, known);
+  run.failed = ErrorFlag;
+  run.reasons = Notes();
+  TotalProgress(100);
+  return run;
+}
+
+void TGetMail::StartRun() {
+  ForgetNotes();
+  ErrorFlag = false;
+  stop_run_ = false;
+  ids_warned_ = false;
+  write_error_ = 0;
+  listing_.numbers.clear();
+  listing_.sizes.clear();
+  SettleWorkFiles(!DeleteAfter);  // an earlier connection's, so that this run counts only its own
+  commit_.TakeDiscarded();
+}
+
+void TGetMail::EndSession(RetrievalResult& run, bool failed) {
   // The last group of messages with ids: committed, kept whatever becomes of the session, and
   // deleted while it lasts.
   if (DeleteAfter) DeleteNow(CommitGroup(true), run);
@@ -161,11 +174,6 @@ RetrievalResult TGetMail::RetrieveAll() {
   run.received -= discarded;
   run.skipped += discarded;
   ErrorFlag = failed || ErrorFlag || session_.GivenUp() || stop_run_;
-  TellRunEnd(run, failed, total, listed, known);
-  run.failed = ErrorFlag;
-  run.reasons = Notes();
-  TotalProgress(100);
-  return run;
 }
 
 void TGetMail::TellRunEnd(const RetrievalResult& run, bool failed, int total, int listed, int known) {

@@ -174,6 +174,12 @@ class TGetMail : public TMailTransfer {
   void IdsNotKept(const std::string& why);
   // A failed write to the spool folder (errno `error`) ends the run.
   void WriteFailed(int error);
+  // A run starts without the notes, flags and work files of the last one.
+  void StartRun();
+  // The end of a run's session: the last group committed and deleted, the logout (RSET first
+  // when mail stays on the server), the work files settled; ErrorFlag says whether the run
+  // failed (`failed` already, or the session was lost or the run stopped).
+  void EndSession(RetrievalResult& run, bool failed);
   // The boxes that end a run: a full disk, messages counted (`total`) and not listed (a
   // failure unless the run `failed` already). `known`: listed messages stored before.
   void TellRunEnd(const RetrievalResult& run, bool failed, int total, int listed, int known);
