@@ -44,13 +44,13 @@ int main(int argc, char** argv) {
 
   auto start = std::chrono::steady_clock::now();
   if (argc > 6 && std::string(argv[6]) == "send") {
-    TSendMail sender;
+    TSendMail sender(ProgramTransferContext());
     int sent = sender.SendOutGoingMail();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("sent %d seconds %.3f\n", sent, seconds);
     return sender.ErrorFlag ? 1 : 0;
   }
-  TGetMail mail;
+  TGetMail mail(ProgramTransferContext());
   int received = 0, skipped = 0;
   mail.GetNewMail(received, skipped);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -2,6 +2,7 @@
 // What the fuzz targets share: a private scratch folder, and a transport that plays the
 // fuzzer's bytes as everything a server says (what the client writes is dropped).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -55,8 +56,6 @@ class InputTransport : public Transport {
   }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  int Handle() const override { return open_ ? 1000 : -1; }
-  bool Watchable() const override { return false; }
   std::string LocalAddress() const override { return "127.0.0.1"; }
 
  private:

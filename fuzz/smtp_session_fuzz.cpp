@@ -29,10 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ready) return 0;
   const std::string spool = MailSettings.MailDirectory + "Spool/";
   std::ofstream(spool + "0.out", std::ios::binary) << "To: ann@example, Bob <bob@example>\r\nSubject: s\r\n\r\n.\r\nbody\r\n";
-  SetTransportFactory([input] { return std::make_unique<fuzz::InputTransport>(input); });
+  TransferContext context = ProgramTransferContext();
+  context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
-    TSendMail mail;
-    mail.Timeout = 1;
+    TSendMail mail(context);
+    mail.Channel().Timeout = 1;
     mail.SendOutGoingMail();
   }
   for (const char* folder : {"Spool", "Sent Mail", "Postponed"}) {

@@ -83,14 +83,14 @@ struct TSendMail::Outgoing {
   const std::vector<std::string>* lines = nullptr;  // the window lines, when those are sent
 };
 
-TSendMail::TSendMail() : server_(MailSettings.SendServer), address_(MailSettings.MailAddress) {
-  Port = MailSettings.SendPort;
-  OnErrorOccurred = [this](TSockets& sender, int socket, int error, const std::string& msg) {
-    MailError(sender, socket, error, msg);
-  };
+TSendMail::TSendMail(const TransferContext& context) : TMailTransfer(context), server_(context.settings.SendServer), address_(context.settings.MailAddress) {
+  Port = context.settings.SendPort;
+  channel_.SetErrorHandler([this](const ChannelError&, const std::string& msg) {
+    MailError(msg);
+  });
 }
 
-void TSendMail::MailError(TSockets&, int, int, const std::string& msg) {
+void TSendMail::MailError(const std::string& msg) {
   ShowMessage("Transfer error: " + msg);
   ErrorFlag = true;
 }
@@ -101,17 +101,14 @@ bool TSendMail::ConnectToMailServer() {
   SetStatus(0, "Connecting to mail server...");
   if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
   if (!Connected) {
-    SetNonBlocking(false);
-    IPAddr = server_;
-    UseTls = SendSecurity(MailSettings) == Security::kTls;
-    if (Port.empty()) Port = UseTls ? "465" : "25";
-    SConnect();
-    if (Socket == -1) {
+    const bool tls = SendSecurity(MailSettings) == Security::kTls;
+    if (Port.empty()) Port = tls ? "465" : "25";
+    if (!channel_.Connect(server_, Port, tls)) {
       ShowMessage("Could not connect to host.");
       return false;
     }
     std::string greeting;
-    bool read = ReceiveReply(Socket, greeting);
+    bool read = channel_.ReadReply(greeting);
     if (read && ReplyAccepted(greeting, "220")) {
       Connected = true;
       opened_ = greeted_ = transaction_open_ = false;
@@ -131,14 +128,14 @@ void TSendMail::DisconnectFromMailServer() {
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
   if (IsConnected()) {
-    SetText("QUIT\r\n");
-    Disconnect();
+    channel_.Write("QUIT\r\n");
+    channel_.Close();
   }
   Connected = false;
 }
 
 void TSendMail::DropConnection() {
-  if (IsConnected()) Disconnect();
+  if (IsConnected()) channel_.Close();
   Connected = false;
 }
 
@@ -165,28 +162,28 @@ bool TSendMail::Queue(const std::string& command) {
     Connected = false;
     return false;
   }
-  if (!command.empty()) SetText(command + "\r\n");
+  if (!command.empty()) channel_.Write(command + "\r\n");
   return true;
 }
 
 TSendMail::Reply TSendMail::Answer(std::initializer_list<std::string_view> codes, bool note) {
   // Flush failures are reported already (send error, watchdog, cancel).
-  if (!Flush()) {
+  if (!channel_.Flush()) {
     reply_lost_ = true;
     DropConnection();
     return Reply::kLost;
   }
   std::string& reply = last_reply_;
-  if (ReceiveReply(Socket, reply)) {
+  if (channel_.ReadReply(reply)) {
     for (std::string_view code : codes)
       if (ReplyAccepted(reply, code)) return Reply::kAccepted;
     if (note) Note("Mail server answered: " + reply);
     return Reply::kRefused;
   }
   // No whole reply: the dialogue is out of step, so this connection is finished.
-  int error = LastReceiveError();
+  int error = channel_.LastReadError().code;
   // The watchdog has reported a time-out itself, and a cancelled wait is the user's doing.
-  if (error != 0 && error != wsa::kTimedOut && error != wsa::kInterrupted) ReportError(Socket, "ReceiveReply", error);
+  if (error != 0 && error != wsa::kTimedOut && error != wsa::kInterrupted) MailError(WinsockErrorText(error));
   DropConnection();
   if (error == 0) return Reply::kRefused;  // a reply without end: refused, with its own message
   reply_lost_ = true;
@@ -249,7 +246,7 @@ bool TSendMail::SendText(Outgoing& message) {
       chunk += "\r\n";
     });
     if (chunk.size() >= kTextChunk) {
-      SetText(chunk);
+      channel_.Write(chunk);
       chunk.clear();
     }
     int percent = size ? static_cast<int>((text.Position() * 100 + size / 2) / size) : 100;
@@ -261,7 +258,7 @@ bool TSendMail::SendText(Outgoing& message) {
   // was waited for at once (it has long ended by now, as a rule).
   WaitForFilingSync();
   chunk += ".\r\n";
-  SetText(chunk);
+  channel_.Write(chunk);
   return !ErrorFlag;
 }
 

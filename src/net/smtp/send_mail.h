@@ -59,13 +59,14 @@ class TSendMail : public TMailTransfer {
  public:
   // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
   // settings now; errors go to MailError.
-  TSendMail();
+  explicit TSendMail(const TransferContext& context);
   ~TSendMail() override;
+  std::string Port;  // a number or a service name; "" for the usual one
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
 
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
-  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
+  void MailError(const std::string& msg);
 
   // Connects to the server (port Port, "25" when empty) and reads the greeting,
   // unless connected already. False with "Could not connect to host." (no connection) or

@@ -25,11 +25,8 @@ std::string TransferSummary(int sent, int received, int skipped, bool failed, in
   return text;
 }
 
-TransferRun::TransferRun(StatusText* status, TransferView* view, ResultLine result_line)
-    : view_(view), result_line_(std::move(result_line)) {
-  // Never connected, so nothing should fail on it; if something does, no box interrupts the
-  // command for a component the user never sees.
-  Sockets1.OnErrorOccurred = [](TSockets&, int, int, const std::string&) {};
+TransferRun::TransferRun(StatusText* status, TransferView* view, ResultLine result_line, UserInterface* ui)
+    : SendMail1(ProgramTransferContext(ui)), GetMail1(ProgramTransferContext(ui)), view_(view), result_line_(std::move(result_line)) {
   SendMail1.InitStatus(status);
   GetMail1.InitStatus(status);
   MailFilter1.InitStatus(status);

@@ -17,7 +17,6 @@
 #include "core/filters/mail_filter.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
-#include "net/sockets/sockets.h"
 
 namespace corvelle {
 
@@ -47,8 +46,9 @@ class TransferRun {
  public:
   enum Phase { kReceiving = 0, kSending = 1, kFiltering = 2 };
 
-  // `status` (the status lines), `view` and `result_line` may be null.
-  TransferRun(StatusText* status, TransferView* view, ResultLine result_line);
+  // `status` (the status lines), `view` and `result_line` may be null; so may `ui` (the
+  // components then tell the installed interface).
+  TransferRun(StatusText* status, TransferView* view, ResultLine result_line, UserInterface* ui = nullptr);
   TransferRun(const TransferRun&) = delete;
   TransferRun& operator=(const TransferRun&) = delete;
 
@@ -77,7 +77,6 @@ class TransferRun {
   bool Failed = false;  // the error flag of the last send-one or receive phase
   bool CancelledAll = false;  // Cancel all was pressed: the rest of the command does nothing
 
-  TSockets Sockets1;  // never connected
   TSendMail SendMail1;
   TGetMail GetMail1;
   TMailFilter MailFilter1;

@@ -32,7 +32,7 @@ TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
       CancelCurBut(new QPushButton(tr("Cancel &current"), this)),
       StatusTxt(new QPlainTextEdit(this)),
       previous_(&Ui()),
-      run_(&lines_, this, std::move(result_line)) {
+      run_(&lines_, this, std::move(result_line), this) {
   setWindowTitle(tr("Transfer Dialog"));
   resize(521, 206);
   StatusTxt->setReadOnly(true);

@@ -43,12 +43,18 @@ class TransferFixture : public MailFixture {
     MailSettings.Secure.ClearPasswordServers = {"pop.example:110"};
   }
 
+  // What a component made now is handed: this fixture's interface, the settings as they
+  // are now, its mail directory, `transport` (TCP when empty) and `flush` (the real one
+  // when empty).
+  TransferContext Context(TransportFactory transport = {}, DiskFlush flush = {}) {
+    return {&ui, MailSettings, MailStore(mail_dir), std::move(transport), std::move(flush)};
+  }
   // A sender made now (it takes its settings now), with the status lines of this fixture
-  // and a short watchdog.
-  std::unique_ptr<TSendMail> NewSender(int timeout_seconds) {
-    auto sender = std::make_unique<TSendMail>();
+  // and a short watchdog, connecting through `transport` (TCP when empty).
+  std::unique_ptr<TSendMail> NewSender(int timeout_seconds, TransportFactory transport = {}) {
+    auto sender = std::make_unique<TSendMail>(Context(std::move(transport)));
     sender->InitStatus(&status);
-    sender->Timeout = timeout_seconds;
+    sender->Channel().Timeout = timeout_seconds;
     return sender;
   }
   // Writes a spool file; returns its full path.
