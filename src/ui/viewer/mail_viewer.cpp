@@ -159,8 +159,8 @@ void TMailViewer::SetFonts() {
   MailText->setPalette(palette);
 }
 
-bool TMailViewer::IsNewMessage() const {
-  return windowTitle().left(20) == QLatin1String(kCompositionPrefix);
+ViewerKind ViewerKindOfName(const std::string& name) {
+  return name.starts_with(kCompositionPrefix) ? ViewerKind::Composing : ViewerKind::Showing;
 }
 
 QMdiSubWindow* TMailViewer::Frame() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
@@ -177,6 +177,7 @@ QString TMailViewer::CompositionCaption() const {
 }
 
 void TMailViewer::Init(const std::string& name) {
+  kind_ = ViewerKindOfName(name);
   if (IsNewMessage()) {
     FileName.clear();
     DoNewMessage();
@@ -335,6 +336,7 @@ void TMailViewer::ShowAsRecipients() {
 }
 
 void TMailViewer::BecomeComposition() {
+  kind_ = ViewerKind::Composing;
   setWindowTitle(CompositionCaption());
   AskOnClose = true;
   SubjectLine->setReadOnly(false);

@@ -25,6 +25,14 @@ namespace corvelle {
 
 class TAttachmentPane;
 
+// What a message window is, fixed when it opens: a composition (a new message, a reply, or
+// a postponed message reopened) or a window that shows a file.
+enum class ViewerKind { Showing, Composing };
+
+// The kind a window opened under the caption `name` is: a composition when it begins with
+// "Compose New Message " (the caption NewMessageName gives), else one that shows a file.
+ViewerKind ViewerKindOfName(const std::string& name);
+
 inline constexpr const char* kNoAddressesMessage = "This list has no addresses to automatically add to address book!";
 
 class TMailViewer : public QWidget {
@@ -32,13 +40,13 @@ class TMailViewer : public QWidget {
  public:
   explicit TMailViewer(QWidget* parent = nullptr);  // FormCreate
 
-  // Opens the file `name`, or starts a new message when the caption marks a composition
-  // window. A missing file is reported ("File does not exist.") and the window released;
+  // Opens the file `name`, or starts a new message when `name` is a composition's caption
+  // (ViewerKindOfName). A missing file is reported ("File does not exist.") and the window released;
   // an unreadable one releases it without a message.
   void Init(const std::string& name);
 
-  // True when the caption begins with "Compose New Message ".
-  bool IsNewMessage() const;
+  ViewerKind Kind() const { return kind_; }
+  bool IsNewMessage() const { return kind_ == ViewerKind::Composing; }
 
   // Closes the window without asking.
   void Release();
@@ -115,6 +123,7 @@ class TMailViewer : public QWidget {
   };
   Opened Current() const;
   Opened opened_;
+  ViewerKind kind_ = ViewerKind::Showing;
   std::string in_reply_to_, references_;  // a reply's threading fields, kept when postponed
 };
 
