@@ -35,10 +35,12 @@ std::string Message(bool windows_1252) {
 void OpenLargeMessage(benchmark::State& state) {
   std::string folder = ScratchRoot::Get().NewFolder("viewer");
   MailSettings.MailDirectory = folder;
+  SilentUserInterface ui;
+  Services services = DesktopServices(ui, MailSettings);
   std::string path = folder + "large.mail";
   CreateRaw(path, Message(state.range(0) == 1));
   for (auto _ : state) {
-    auto viewer = std::make_unique<TMailViewer>();
+    auto viewer = std::make_unique<TMailViewer>(services, [](const std::string&) {});
     viewer->resize(800, 600);
     viewer->show();
     viewer->Init(path);

@@ -84,10 +84,7 @@ class AddressBookTest : public QObject {
     WriteFile(MailSettings.DefaultABPath,
               "ann\tLee, Ann\tann@host\r\nteam\tSmith, Team\t(ann@host,bob@host)\r\nzed\t\tzed@host\r\n");
   }
-  void cleanup() {
-    SetViewerAddressActions(nullptr);
-    env.reset();
-  }
+  void cleanup() { env.reset(); }
 
   // A new entry, an address added to an existing nickname (sorted in), an address removed
   // (the entry keeps the other), the only address removed (the entry goes), an entry removed.
@@ -213,7 +210,7 @@ class AddressBookTest : public QObject {
   void aNewMessageOpensTheRecipientDialog() {
     std::unique_ptr<TCorvelProg> window;
     QVERIFY(ShowMainWindow(*env, window));
-    InstallBookActions();
+    env->services.address_actions = &BookAddressActions();
     ModalDriver driver({[](QWidget* w) {
       auto* dialog = qobject_cast<TMailSelectDlg*>(w);
       QVERIFY2(dialog, "not the recipient dialog");
@@ -234,9 +231,8 @@ class AddressBookTest : public QObject {
     WriteFile(env->MailDir() + "Inbox/2.mail", "From: Cy <cy@site>\r\n\r\nx\r\n");
     WriteFile(env->MailDir() + "Inbox/3.mail", "From: bob@SITE\r\n\r\nx\r\n");
     WriteFile(env->MailDir() + "Inbox/4.mail", "Subject: none\r\n\r\nx\r\n");
-    window->ParmFile = "Inbox";
     ModalDriver driver(OverEditor({Nickname("pals"), Typed("Pals")}));
-    window->RunCommand(Command::AutoAddAllSenders);
+    window->RunCommand(Command::AutoAddAllSenders, {.file = "Inbox"});
     QCOMPARE(driver.unexpected, 0);
     QVERIFY(ReadFile(MailSettings.DefaultABPath).find("\npals\tPals\t(bob@site,cy@site)\r\n") != std::string::npos);
   }

@@ -16,6 +16,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
 #include "ui/main/guarded_command.h"
+#include "ui/main/services.h"
 #include "ui/transfer/wait_dlg.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
@@ -43,24 +44,20 @@ void Addressbook1Click(TCorvelProg& window) {
 }
 
 // The folders to read: the one the command line gave, else those the user chooses.
-std::vector<std::string> AutoAddFolders(TCorvelProg& window) {
-  if (!window.ParmFile.empty()) {
-    std::vector<std::string> folders{window.ParmFile};
-    window.ParmFile.clear();
-    return folders;
-  }
+std::vector<std::string> AutoAddFolders(TCorvelProg& window, const CommandArgs& args) {
+  if (!args.file.empty()) return {args.file};
   TFolderSelect select(&window);
   select.setWindowTitle("Select address book auto-add folders");
   select.exec();
   return SplitFolderList(select.GetFolders());
 }
 
-void Allsendersinfolder1Click(TCorvelProg& window) {
+void Allsendersinfolder1Click(TCorvelProg& window, const CommandArgs& args) {
   std::vector<std::string> senders;
   {
     auto wait = std::make_unique<TWaitDlg>(&window);
     wait->setWindowTitle("Adding sender addresses to address book");
-    std::vector<std::string> folders = AutoAddFolders(window);
+    std::vector<std::string> folders = AutoAddFolders(window, args);
     wait->show();
     // A repaint per file would cost more than reading the file: at most one per interval.
     QElapsedTimer since_shown;
@@ -88,23 +85,23 @@ void AutoAddAddresses(QWidget* owner, const std::vector<std::string>& texts) {
   editor.exec();
 }
 
-void AutoAddFile(TCorvelProg& window, const std::string& file) {
+void AutoAddFile(TCorvelProg& window, UserInterface& ui, const std::string& file) {
   if (file.empty()) return;
   if (!FileExists(file)) {
-    ShowMessage("File does not exist.");
+    ShowMessage(ui, "File does not exist.");
     return;
   }
   AutoAddAddresses(&window, {GetFromAddress(ResolvePath(file))});
 }
 
-void InstallBookActions() {
+AddressActions& BookAddressActions() {
   static BookActions actions;
-  SetViewerAddressActions(&actions);
+  return actions;
 }
 
-void RegisterBookCommands(CommandRegistry& registry) {
+void RegisterBookCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::ViewAddressBook, Addressbook1Click);
-  registry.Register(Command::AutoAddAllSenders, Guarded(Allsendersinfolder1Click));
+  registry.Register(Command::AutoAddAllSenders, Guarded(services, Allsendersinfolder1Click));
   registry.Register(Command::AutoAddFromTo, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::ToAddrBtnClick); });
   registry.Register(Command::AutoAddCc, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::CCAddrBtnClick); });
 }

@@ -14,6 +14,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
+#include "ui/main/services.h"
 #include "ui/messages/folder_views.h"
 #include "ui/viewer/mail_viewer.h"
 
@@ -52,10 +53,10 @@ void FillCommonTextMenu(TCorvelProg& window, QMenu& menu, int fixed_items) {
   }
 }
 
-void RegisterTextCommands(CommandRegistry& registry) {
+void RegisterTextCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::AddCommonText, Addcommontext1Click);
   registry.Register(Command::ReloadMenu, [](TCorvelProg& window) { window.DoCommonTextFill(); });
-  registry.Register(Command::ViewCommonText, [](TCorvelProg&) { ShowFolder(CommonTextFolder()); });
+  registry.Register(Command::ViewCommonText, [&services](TCorvelProg&) { ShowFolder(services.open_url, CommonTextFolder()); });
 }
 
 }  // namespace corvelle

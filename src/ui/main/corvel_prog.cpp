@@ -33,9 +33,6 @@
 
 namespace corvelle {
 
-bool MaximizeViewers = true;
-TCorvelProg* CorvelProg = nullptr;
-
 namespace {
 
 constexpr int kFixedTextItems = 3;    // "&Add common text", "&Reload menu", separator
@@ -50,11 +47,10 @@ QLabel* LoweredPanel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
-  CorvelProg = this;
+TCorvelProg::TCorvelProg(Services& services, QWidget* parent) : QMainWindow(parent), services_(services) {
   setObjectName("CorvelProg");
   setWindowTitle("Corvelle");
-  RegisterFeatureCommands(commands_);
+  RegisterFeatureCommands(commands_, services_);
   BuildLayout();
   resize(577, 410);
   setAcceptDrops(true);
@@ -69,7 +65,6 @@ TCorvelProg::~TCorvelProg() {
   // The children go with the frame; their going must not run frame code any more.
   disconnect(ClientArea, nullptr, this, nullptr);
   for (QMdiSubWindow* window : ClientArea->subWindowList()) window->disconnect(this);
-  if (CorvelProg == this) CorvelProg = nullptr;
 }
 
 void TCorvelProg::BuildLayout() {
@@ -139,7 +134,9 @@ void TCorvelProg::CloseFindDialogs() {
   if (ReplaceDialog1) ReplaceDialog1->close();
 }
 
-TMailViewer* TCorvelProg::NewViewer() { return new TMailViewer; }
+TMailViewer* TCorvelProg::NewViewer() {
+  return new TMailViewer(services_, [this](const std::string& text) { ShowResult(TextToQt(text)); });
+}
 
 TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::string& first_address,
                                            const std::string& reply_source, const std::string& subject) {
@@ -300,10 +297,17 @@ QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command)
 
 // The result of the last command stays until the next one: not the mouse, not a window
 // that opens or closes, wipes it.
-void TCorvelProg::RunCommand(Command command) {
+void TCorvelProg::RunCommand(Command command, const CommandArgs& args) {
   Panel3->clear();
-  commands_.Run(command, *this);
+  commands_.Run(command, *this, args);
 }
+
+void TCorvelProg::ShowResult(const QString& text) {
+  Panel3->setText(text);
+  Panel3->repaint();
+}
+
+QString TCorvelProg::Result() const { return Panel3->text(); }
 
 void TCorvelProg::FillWindowList() {
   for (QAction* action : window_list_) {
@@ -354,7 +358,7 @@ void TCorvelProg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (MailSettings.RememberPos) SaveWindowPosition({x(), y()});
+  if (services_.settings.RememberPos) SaveRunWindowPosition(services_, {x(), y()});
   QMainWindow::closeEvent(event);
 }
 

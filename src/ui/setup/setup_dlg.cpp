@@ -60,7 +60,7 @@ std::string WithoutExtension(const std::string& name) {
 
 }  // namespace
 
-TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
+TSetupDlg::TSetupDlg(Services& services, QWidget* parent) : QDialog(parent), services_(services) {
   setObjectName("SetupDlg");
   setWindowTitle("Mail Setup Dialog");
 
@@ -181,8 +181,8 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 }
 
 void TSetupDlg::LoadFields() {
-  ReloadSettings();
-  Settings& s = MailSettings;
+  ReloadRunSettings(services_);
+  Settings& s = services_.settings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
     SetFieldBytes(MailDirectoryTxt, s.MailDirectory, FieldKind::kPath);
@@ -218,7 +218,7 @@ bool TSetupDlg::SelectPage(const std::string& name) {
 void TSetupDlg::FillSignatureList(const std::string& name) {
   DefSignature->clear();
   std::vector<std::string> files;
-  ListFolderFiles(MailSettings.MailDirectory + kSignatures, files);
+  ListFolderFiles(services_.settings.MailDirectory + kSignatures, files);
   int selected = -1;
   for (const std::string& file : files) {
     std::string entry = WithoutExtension(file);
@@ -235,11 +235,11 @@ void TSetupDlg::FillAddressBooks() {
   DefAddressBook->setCurrentIndex(books.selected);
 }
 
-void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(MailSettings.Signature)); }
+void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(services_.settings.Signature)); }
 
 void TSetupDlg::CreateSigClick() {
-  if (MailSettings.Signature.empty()) return;
-  std::string signature = ResolvePath(MailSettings.Signature);
+  if (services_.settings.Signature.empty()) return;
+  std::string signature = ResolvePath(services_.settings.Signature);
   // An editor asked to open a missing file may refuse; start the new signature empty.
   if (!EntryExists(signature) && FolderExists(FolderPart(signature))) WriteNewFile(signature, "");
   QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(signature)));
@@ -255,14 +255,14 @@ void TSetupDlg::SetDefFontBtnClick() {
   dialog.setObjectName("FontDialog1");
   if (dialog.exec() == QDialog::Accepted) font_dialog_font_ = dialog.selectedFont();
   // Copied whether chosen or not: in effect at once, written only by a successful OK.
-  MailSettings.DefaultFont = FromQFont(font_dialog_font_, MailSettings.DefaultFont, logicalDpiY());
+  services_.settings.DefaultFont = FromQFont(font_dialog_font_, services_.settings.DefaultFont, logicalDpiY());
 }
 
 // With no signature file in the signature folder, the current signature file is copied
 // there as "signature.txt" (written under a work name first, so the name only ever
 // holds a complete file). Any failure just drops the signature.
 void TSetupDlg::CarrySignatureOver() {
-  Settings& s = MailSettings;
+  Settings& s = services_.settings;
   std::string folder = ResolvePath(s.MailDirectory + kSignatures);
   std::string work = UniqueFileName(folder, ".txt");
   std::string text;
@@ -279,7 +279,7 @@ void TSetupDlg::CarrySignatureOver() {
 }
 
 void TSetupDlg::OKBtnClick() {
-  Settings& s = MailSettings;
+  Settings& s = services_.settings;
   s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
   // Made absolute before the signature path is built from it.
@@ -325,9 +325,9 @@ void TSetupDlg::OKBtnClick() {
   std::string book = CurrentPathItem(DefAddressBook);
   s.DefaultAB = book.empty() ? "AddressBook" : book;
   s.DefaultABPath = DefaultAddressBookPath();
-  if (!SaveSettings())
-    ShowMessage("The settings could not be written to " + SettingsFilePath() +
-                ".  They are in effect until Corvelle ends.");
+  if (!SaveRunSettings(services_))
+    ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
+                                  ".  They are in effect until Corvelle ends.");
   CloseOK = true;
   accept();
 }
@@ -391,14 +391,14 @@ void TSetupDlg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-bool ShowSetupPage(const std::string& page, bool must_complete, QWidget* parent) {
+bool ShowSetupPage(Services& services, const std::string& page, bool must_complete, QWidget* parent) {
   // At start-up the main window is not shown yet: the dialog is placed on the screen.
-  TSetupDlg dialog(parent && parent->isVisible() ? parent : nullptr);
+  TSetupDlg dialog(services, parent && parent->isVisible() ? parent : nullptr);
   dialog.SelectPage(page);
   bool ok = dialog.exec() == QDialog::Accepted;
   if (!ok && must_complete) {
-    ShowMessage("Setup is not complete.  Corvelle cannot run.");
-    EndProgram(0);
+    ShowMessage(services.ui, "Setup is not complete.  Corvelle cannot run.");
+    services.end_program(0);
   }
   return ok;
 }

@@ -63,7 +63,8 @@ void SetAddressText(TAddressLine* line, const std::string& text) {
 
 }  // namespace
 
-TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
+TMailViewer::TMailViewer(Services& services, std::function<void(const std::string&)> show_result, QWidget* parent)
+    : QWidget(parent), services_(services), show_result_(std::move(show_result)) {
   setObjectName("MailViewer");
   setWindowTitle("Mail Viewer - [Untitled]");
   BuildHeaderPanel();
@@ -149,13 +150,13 @@ void TMailViewer::BuildHeaderPanel() {
 }
 
 void TMailViewer::SetFonts() {
-  QFont font = ToQFont(MailSettings.DefaultFont);
+  QFont font = ToQFont(services_.settings.DefaultFont);
   QFont bold = font;
   bold.setBold(true);
   for (QWidget* line : std::initializer_list<QWidget*>{FromLine, SubjectLine, CcLine, DateLine}) line->setFont(bold);
   MailText->setFont(font);
   QPalette palette = MailText->palette();
-  palette.setColor(QPalette::Text, FontColor(MailSettings.DefaultFont, MailText->palette()));
+  palette.setColor(QPalette::Text, FontColor(services_.settings.DefaultFont, MailText->palette()));
   MailText->setPalette(palette);
 }
 
@@ -203,7 +204,7 @@ void TMailViewer::DoNewMessage() {
   std::vector<std::string> text;
   const bool reply = InsertIncludeFile(text);
   if (!reply) text.emplace_back();
-  const SignatureBlock signature = ReadSignatureBlock(MailSettings.Signature);
+  const SignatureBlock signature = ReadSignatureBlock(services_.settings.Signature);
   text.insert(text.end(), signature.lines.begin(), signature.lines.end());
   SetText(text, 0);
   const size_t up = CaretLinesFromEnd(signature, reply);
@@ -240,11 +241,11 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
   AskOnClose = false;
   FileName = name.empty() ? std::string() : LongFileName(name);
   if (FileName.empty() || !FileExists(FileName)) {
-    ShowMessage("File does not exist.");
+    ShowMessage(services_.ui, "File does not exist.");
     Release();
     return;
   }
-  if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ShowAsRecipients();
+  if (IsSentMessagePath(FileName, services_.settings.MailDirectory)) ShowAsRecipients();
   // A new message is marked as read by its new name. When it cannot be renamed (a folder
   // the user may not write) it is shown under the name it has, and the user told.
   bool unmarked = false;
@@ -260,7 +261,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
     Release();
     return;
   }
-  if (unmarked) ShowMessage("The message " + FileName + " could not be marked as read: it cannot be renamed.");
+  if (unmarked) ShowMessage(services_.ui, "The message " + FileName + " could not be marked as read: it cannot be renamed.");
   if (!AskOnClose) {
     ToAddrBtn->setEnabled(FromLine->count() > 0);
     CCAddrBtn->setEnabled(CcLine->count() > 0);
@@ -280,7 +281,7 @@ bool TMailViewer::ShowFile() {
       const MimeContent content = ReadMimeContent(file.Data());
       // A postponed message keeps every field of its own (In-Reply-To, References).
       const HeaderFields fields =
-          IsPostponedMessagePath(FileName, MailSettings.MailDirectory) ? HeaderFields::kAll : HeaderFields::kReader;
+          IsPostponedMessagePath(FileName, services_.settings.MailDirectory) ? HeaderFields::kAll : HeaderFields::kReader;
       ShowHeader(DecodedMessageLines(file.Data(), content, fields), file.Data(), content.attachments);
       return true;
     }
@@ -291,9 +292,9 @@ bool TMailViewer::ShowFile() {
     return true;
   } catch (const std::bad_alloc&) {
     MailText->clear();
-    if (Ask("Message too large to view in Corvelle. Try to read the message with Wordpad?", kApplicationTitle,
+    if (Ask(services_.ui, "Message too large to view in Corvelle. Try to read the message with Wordpad?", kApplicationTitle,
             Buttons::YesNo) == Answer::Yes)
-      QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(FileName)));
+      services_.open_url(QUrl::fromLocalFile(PathToQt(FileName)));
     return false;
   }
 }
@@ -302,9 +303,9 @@ bool TMailViewer::ShowFile() {
 // composition of its body, any other shows the whole file with its body at the top.
 void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
                              const std::vector<MimeAttachment>& attachments) {
-  const bool postponed = IsPostponedMessagePath(FileName, MailSettings.MailDirectory);
+  const bool postponed = IsPostponedMessagePath(FileName, services_.settings.MailDirectory);
   OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
-                    : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
+                    : IsSentMessagePath(FileName, services_.settings.MailDirectory) ? OpenedKind::kSent
                                                                               : OpenedKind::kReceived;
   OpenedHeader header = ReadOpenedHeader(lines, kind);
   SubjectLine->setText(TextToQt(header.subject));
@@ -393,11 +394,11 @@ void TMailViewer::CCAddrBtnClick() { AddressButtonClick(CcLine); }
 
 void TMailViewer::AddressButtonClick(TAddressLine* line) {
   if (IsNewMessage()) {
-    if (auto chosen = ViewerAddressActions().ChooseRecipients(this, line->Entries())) line->SetEntries(*chosen);
+    if (auto chosen = services_.address_actions->ChooseRecipients(this, line->Entries())) line->SetEntries(*chosen);
   } else if (line->count() == 0) {
-    ShowMessage(kNoAddressesMessage);
+    ShowMessage(services_.ui, kNoAddressesMessage);
   } else {
-    ViewerAddressActions().AutoAddAddresses(this, line->Entries());
+    services_.address_actions->AutoAddAddresses(this, line->Entries());
   }
 }
 
@@ -407,19 +408,19 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   fields.to = FromLine->Entries();
   fields.cc = CcLine->Entries();
   fields.subject = TextFromQt(SubjectLine->text());
-  fields.my_name = MailSettings.MyName;
-  fields.mail_address = MailSettings.MailAddress;
+  fields.my_name = services_.settings.MyName;
+  fields.mail_address = services_.settings.MailAddress;
   fields.in_reply_to = in_reply_to_;
   fields.references = references_;
   fields.attachments = Attachments->Outgoing();
   switch (CheckOutgoing(fields.to, fields.subject)) {
     case OutgoingCheck::kNoRecipient:
-      ShowMessage(kNoRecipientMessage);
+      ShowMessage(services_.ui, kNoRecipientMessage);
       FromLine->setFocus();
       return;
     case OutgoingCheck::kNoSubject:
       FromLine->setFocus();
-      if (Ask(kNoSubjectQuestion, kNoSubjectTitle, Buttons::YesNo) != Answer::Yes) {
+      if (Ask(services_.ui, kNoSubjectQuestion, kNoSubjectTitle, Buttons::YesNo) != Answer::Yes) {
         SubjectLine->setFocus();
         return;
       }
@@ -445,14 +446,14 @@ bool TMailViewer::ChangedSinceOpened() const { return !(Current() == opened_); }
 bool TMailViewer::MayClose() {
   if (!AskOnClose || !ChangedSinceOpened()) return true;
   if (QMdiSubWindow* frame = Frame()) frame->showMaximized();
-  switch (Ask("File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
+  switch (Ask(services_.ui, "File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
               Buttons::YesNoCancel)) {
     case Answer::Yes:
       // Postponing closes this window when it succeeds; the close asked here stays refused.
       QTimer::singleShot(0, this, [this] { PostponeAndClose(*this); });
       return false;
     case Answer::No:
-      return !IsPostponedMessagePath(FileName, MailSettings.MailDirectory) || ConfirmDeleteFile(FileName);
+      return !IsPostponedMessagePath(FileName, services_.settings.MailDirectory) || ConfirmDeleteFile(FileName);
     default:
       return false;
   }

@@ -7,10 +7,12 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/mime/mime_reader.h"
+#include "ui/main/services.h"
 #include "ui/viewer/address_line.h"
 
 class QFrame;
@@ -38,7 +40,10 @@ inline constexpr const char* kNoAddressesMessage = "This list has no addresses t
 class TMailViewer : public QWidget {
   Q_OBJECT
  public:
-  explicit TMailViewer(QWidget* parent = nullptr);  // FormCreate
+  // A window on the run's `services` (kept by reference); `show_result` shows a command's
+  // result line (a postponed message) in the main window.
+  TMailViewer(Services& services, std::function<void(const std::string&)> show_result,
+              QWidget* parent = nullptr);  // FormCreate
 
   // Opens the file `name`, or starts a new message when `name` is a composition's caption
   // (ViewerKindOfName). A missing file is reported ("File does not exist.") and the window released;
@@ -50,6 +55,9 @@ class TMailViewer : public QWidget {
 
   // Closes the window without asking.
   void Release();
+
+  Services& RunServices() const { return services_; }
+  void ShowResult(const std::string& text) const { show_result_(text); }
 
   // True when this window shows the file `path` (the same file, however it is named).
   bool Shows(const std::string& path) const;
@@ -122,6 +130,8 @@ class TMailViewer : public QWidget {
     bool operator==(const Opened&) const = default;
   };
   Opened Current() const;
+  Services& services_;
+  std::function<void(const std::string&)> show_result_;
   Opened opened_;
   ViewerKind kind_ = ViewerKind::Showing;
   std::string in_reply_to_, references_;  // a reply's threading fields, kept when postponed

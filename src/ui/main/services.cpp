@@ -1,0 +1,28 @@
+#include "ui/main/services.h"
+
+#include <QPrinter>
+
+#include "ui/books/book_commands.h"
+#include "ui/common/program_end.h"
+
+namespace corvelle {
+
+TransferContext Services::Transfer(UserInterface& shown_on) const {
+  return TransferContext{&shown_on, settings, Store(), transport, disk_flush};
+}
+
+Services DesktopServices(UserInterface& ui, Settings& settings) {
+  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &BookAddressActions()};
+}
+
+// The run's settings are still the shared record the core routines read; these calls are
+// where they are read and written.
+void LoadRunSettings(Services&, WindowPos& pos, std::string& version) { LoadSettings(pos, version); }
+
+void ReloadRunSettings(Services&) { ReloadSettings(); }
+
+bool SaveRunSettings(Services&) { return SaveSettings(); }
+
+bool SaveRunWindowPosition(Services&, const WindowPos& pos) { return SaveWindowPosition(pos); }
+
+}  // namespace corvelle
