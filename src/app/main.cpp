@@ -10,6 +10,7 @@
 #include "core/cmdline/parms.h"
 #include "core/run_outcome.h"
 #include "core/user_interface.h"
+#include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/common/program_icon.h"
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
   corvelle::QtUserInterface ui;
   corvelle::QtSocketNotifier socket_notifier;
   // Everything the windows use comes from here; nothing is installed behind their backs.
-  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings);
+  corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
+  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -89,7 +89,7 @@ class AddressBookTest : public QObject {
   // A new entry, an address added to an existing nickname (sorted in), an address removed
   // (the entry keeps the other), the only address removed (the entry goes), an entry removed.
   void editorAddsMergesAndRemoves() {
-    TAddressBookForm form;
+    TAddressBookForm form(env->ui, MailSettings);
     QCOMPARE(Rows(form), (QStringList{"ann|ann@host", "team|(ann@host,bob@host)", "zed|zed@host"}));
     {
       ModalDriver driver({Nickname(" new\tone "), Typed(""), Typed("One, New"), Typed("no at"), Typed("a@host"),
@@ -128,7 +128,7 @@ class AddressBookTest : public QObject {
   // named like an existing one in another case opens that one, emptying nothing.
   void switchingBooksWithChangesAsksFirst() {
     WriteFile(env->MailDir() + "System/AddressBook/Work.cvab", "boss\t\tboss@work\r\n");
-    TAddressBookForm form;
+    TAddressBookForm form(env->ui, MailSettings);
     form.AddressEntries->setCurrentItem(form.AddressEntries->topLevelItem(0));
     form.RemoveBtnClick();
     env->ui.boxes.clear();
@@ -155,7 +155,7 @@ class AddressBookTest : public QObject {
   // Exclude; OK hands the list back with the separating commas.
   void recipientDialogIncludesTypedAndExcludes() {
     MailSettings.MailAddress = "me@home";
-    TMailSelectDlg dialog;
+    TMailSelectDlg dialog(env->ui, MailSettings);
     dialog.ChosenList = {"x@host,", "ANN@HOST"};
     dialog.show();
     QCOMPARE(Lines(dialog.AddrList).first(), QString("ann - Lee, Ann - ann@host"));
@@ -180,7 +180,7 @@ class AddressBookTest : public QObject {
     QCOMPARE(env->ui.Texts().back(), std::string("Cannot add email address without destination name (user@destination)."));
     QCOMPARE(dialog.ChosenList, (Texts{" <zed@host>,", "ANN@HOST,", "bob@home,", "bob@host,", "carl@host"}));
 
-    TMailSelectDlg other;
+    TMailSelectDlg other(env->ui, MailSettings);
     Select(other.AddrList, "team");
     other.IncludeBtnClick();
     QCOMPARE(other.SendTo(), (Texts{"\"Smith, Team\" <ann@host>", "bob@host"}));
@@ -189,7 +189,7 @@ class AddressBookTest : public QObject {
   // Return in the address field adds the typed text and leaves the dialog open; a refused
   // text is told once and stays in the field for correction.
   void returnInTheAddressFieldAddsOnly() {
-    TMailSelectDlg dialog;
+    TMailSelectDlg dialog(env->ui, MailSettings);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     dialog.TypedAddr->setFocus();
@@ -210,7 +210,8 @@ class AddressBookTest : public QObject {
   void aNewMessageOpensTheRecipientDialog() {
     std::unique_ptr<TCorvelProg> window;
     QVERIFY(ShowMainWindow(*env, window));
-    env->services.address_actions = &BookAddressActions();
+    BookAddressActions book_actions(env->ui, MailSettings);
+    env->services.address_actions = &book_actions;
     ModalDriver driver({[](QWidget* w) {
       auto* dialog = qobject_cast<TMailSelectDlg*>(w);
       QVERIFY2(dialog, "not the recipient dialog");

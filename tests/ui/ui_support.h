@@ -61,9 +61,8 @@ struct UiEnvironment {
 
  private:
   Services TestServices() {
-    Services made = DesktopServices(ui, MailSettings);
+    Services made = DesktopServices(ui, MailSettings, no_address_actions);
     made.end_program = [this](int code) { end_codes.push_back(code); };
-    made.address_actions = &no_address_actions;
     return made;
   }
 };

@@ -24,22 +24,8 @@
 namespace corvelle {
 namespace {
 
-class BookActions : public AddressActions {
- public:
-  std::optional<std::vector<std::string>> ChooseRecipients(QWidget* parent,
-                                                           const std::vector<std::string>& entries) override {
-    TMailSelectDlg dialog(parent);
-    dialog.ChosenList = entries;
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.ChosenList;
-  }
-  void AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries) override {
-    corvelle::AutoAddAddresses(parent, entries);
-  }
-};
-
-void Addressbook1Click(TCorvelProg& window) {
-  TAddressBookForm editor(&window);
+void Addressbook1Click(TCorvelProg& window, const Services& services) {
+  TAddressBookForm editor(services.ui, services.settings, &window);
   editor.exec();
 }
 
@@ -52,7 +38,7 @@ std::vector<std::string> AutoAddFolders(TCorvelProg& window, const CommandArgs& 
   return SplitFolderList(select.GetFolders());
 }
 
-void Allsendersinfolder1Click(TCorvelProg& window, const CommandArgs& args) {
+void Allsendersinfolder1Click(TCorvelProg& window, const Services& services, const CommandArgs& args) {
   std::vector<std::string> senders;
   {
     auto wait = std::make_unique<TWaitDlg>(&window);
@@ -70,7 +56,7 @@ void Allsendersinfolder1Click(TCorvelProg& window, const CommandArgs& args) {
       wait->repaint();
     });
   }
-  AutoAddAddresses(&window, senders);
+  AutoAddAddresses(services.ui, services.settings, &window, senders);
 }
 
 void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
@@ -79,29 +65,40 @@ void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
 
 }  // namespace
 
-void AutoAddAddresses(QWidget* owner, const std::vector<std::string>& texts) {
-  TAddressBookForm editor(owner);
+void AutoAddAddresses(UserInterface& ui, const Settings& settings, QWidget* owner,
+                      const std::vector<std::string>& texts) {
+  TAddressBookForm editor(ui, settings, owner);
   editor.SetNewAddresses(texts);
   editor.exec();
 }
 
-void AutoAddFile(TCorvelProg& window, UserInterface& ui, const std::string& file) {
+void AutoAddFile(TCorvelProg& window, const Services& services, const std::string& file) {
   if (file.empty()) return;
   if (!FileExists(file)) {
-    ShowMessage(ui, "File does not exist.");
+    ShowMessage(services.ui, "File does not exist.");
     return;
   }
-  AutoAddAddresses(&window, {GetFromAddress(ResolvePath(file))});
+  AutoAddAddresses(services.ui, services.settings, &window, {GetFromAddress(ResolvePath(file))});
 }
 
-AddressActions& BookAddressActions() {
-  static BookActions actions;
-  return actions;
+std::optional<std::vector<std::string>> BookAddressActions::ChooseRecipients(QWidget* parent,
+                                                                             const std::vector<std::string>& entries) {
+  TMailSelectDlg dialog(ui_, settings_, parent);
+  dialog.ChosenList = entries;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.ChosenList;
+}
+
+void BookAddressActions::AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries) {
+  corvelle::AutoAddAddresses(ui_, settings_, parent, entries);
 }
 
 void RegisterBookCommands(CommandRegistry& registry, Services& services) {
-  registry.Register(Command::ViewAddressBook, Addressbook1Click);
-  registry.Register(Command::AutoAddAllSenders, Guarded(services, Allsendersinfolder1Click));
+  registry.Register(Command::ViewAddressBook, [&services](TCorvelProg& w) { Addressbook1Click(w, services); });
+  registry.Register(Command::AutoAddAllSenders,
+                    Guarded(services, [&services](TCorvelProg& w, const CommandArgs& args) {
+                      Allsendersinfolder1Click(w, services, args);
+                    }));
   registry.Register(Command::AutoAddFromTo, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::ToAddrBtnClick); });
   registry.Register(Command::AutoAddCc, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::CCAddrBtnClick); });
 }

@@ -78,7 +78,7 @@ void RunStep(TCorvelProg& window, const ParmStep& step, std::string& subject) {
       OpenMailtoComposition(window, arg);
       return;
     case ParmAction::AutoAdd:
-      AutoAddFile(window, window.RunServices().ui, arg);
+      AutoAddFile(window, window.RunServices(), arg);
       return;
     default:
       CommandArgs args{arg, step.action == ParmAction::SendFile ? step.args[1] : std::string(), subject};

@@ -2,7 +2,6 @@
 
 #include <QPrinter>
 
-#include "ui/books/book_commands.h"
 #include "ui/common/program_end.h"
 
 namespace corvelle {
@@ -11,8 +10,8 @@ TransferContext Services::Transfer(UserInterface& shown_on) const {
   return TransferContext{&shown_on, settings, Store(), transport, disk_flush};
 }
 
-Services DesktopServices(UserInterface& ui, Settings& settings) {
-  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &BookAddressActions()};
+Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions) {
+  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &address_actions};
 }
 
 // The run's settings are still the shared record the core routines read; these calls are

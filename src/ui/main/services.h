@@ -42,9 +42,10 @@ struct Services {
   TransferContext Transfer(UserInterface& shown_on) const;
 };
 
-// The services of a desktop run: the system's printer, the desktop's opener, the address
-// book behind the address buttons, TCP connections, the process ended for real.
-Services DesktopServices(UserInterface& ui, Settings& settings);
+// The services of a desktop run: the system's printer, the desktop's opener, `address_actions`
+// behind the address buttons (the address book's: BookAddressActions), TCP connections, the
+// process ended for real.
+Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions);
 
 // The settings of the run read from the settings file (`pos`: the saved window position,
 // `version`: the version that wrote the file), reread for the setup dialog, and written.

@@ -246,7 +246,7 @@ void TSetupDlg::CreateSigClick() {
 }
 
 void TSetupDlg::CreateABClick() {
-  TAddressBookForm editor(this);
+  TAddressBookForm editor(services_.ui, services_.settings, this);
   editor.exec();
 }
 

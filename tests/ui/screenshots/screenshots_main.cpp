@@ -30,6 +30,7 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/books/address_book_form.h"
+#include "ui/books/book_commands.h"
 #include "ui/books/mail_select_dlg.h"
 #include "ui/help/about_box.h"
 #include "ui/common/program_icon.h"
@@ -237,12 +238,12 @@ int Run(Services& services, const QString& folder) {
     setup.CancelBtnClick();
   }
   {
-    TAddressBookForm book(&window);
+    TAddressBookForm book(services.ui, services.settings, &window);
     book.show();
     ok &= Save(book, folder, "address-book.png");
   }
   {
-    TMailSelectDlg recipients(&window);
+    TMailSelectDlg recipients(services.ui, services.settings, &window);
     recipients.show();
     ok &= Save(recipients, folder, "recipient-dialog.png");
   }
@@ -283,7 +284,8 @@ int main(int argc, char** argv) {
   corvelle::LoggingUi ui;
   corvelle::SetUi(&ui);
   QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings);
+  corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
+  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
   int status = corvelle::Run(services, folder);
   if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" &&
       !corvelle::SaveScreen(services, folder))
