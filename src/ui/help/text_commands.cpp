@@ -32,7 +32,7 @@ void CommonTextClick(TCorvelProg& window, const std::string& path) {
 }
 
 void Addcommontext1Click(TCorvelProg& window) {
-  TCommonTextDlg dialog(&window);
+  TCommonTextDlg dialog(window.RunServices().ui, &window);
   if (dialog.exec() == QDialog::Accepted) window.DoCommonTextFill();
 }
 

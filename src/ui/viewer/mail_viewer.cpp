@@ -80,7 +80,7 @@ TMailViewer::TMailViewer(Services& services, std::function<void(const std::strin
   MailText->viewport()->installEventFilter(this);
   setAcceptDrops(true);
   installEventFilter(this);
-  Attachments = new TAttachmentPane(this);
+  Attachments = new TAttachmentPane(services_.ui, this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

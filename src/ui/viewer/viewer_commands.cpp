@@ -34,7 +34,7 @@ void ReplyItemClick(TCorvelProg& window, Services& services) {
 // Searches the active window for what `dialog` asks.
 void FindIn(TCorvelProg& window, TFindDialog* dialog) {
   if (TMailViewer* active = window.ActiveViewer())
-    FindDialog1Find(*active->MailText, dialog->FindWhat(), dialog->Options(), dialog);
+    FindDialog1Find(window.RunServices().ui, *active->MailText, dialog->FindWhat(), dialog->Options(), dialog);
 }
 
 // Replace changes only the text of a composition; elsewhere its buttons just beep.
@@ -45,7 +45,7 @@ void ReplaceIn(TCorvelProg& window, TReplaceDialog* dialog, bool all) {
     QApplication::beep();
     return;
   }
-  ReplaceDialog1Replace(*active->MailText, dialog->FindWhat(), dialog->ReplaceWith(), dialog->Options(), all);
+  ReplaceDialog1Replace(window.RunServices().ui, *active->MailText, dialog->FindWhat(), dialog->ReplaceWith(), dialog->Options(), all);
 }
 
 void Raise(QDialog* dialog) {
