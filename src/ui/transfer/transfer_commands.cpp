@@ -46,8 +46,9 @@ void RunFilter1Click(TCorvelProg& window, const Services& services) {
 // Sends or spools the active composition. A window reopened from "Postponed" keeps its file
 // there until the message was sent or its ".out" file is complete: until then it is the one
 // copy besides the window. The window closes once the message is out or spooled; `outcome`
-// receives the result line the run gave ("sent" or, when sending failed, "spooled").
-bool DoTransfer(TCorvelProg& window, const Services& services, bool send, std::string& outcome) {
+// receives the result line the run gave ("sent" or, when sending failed, "spooled"); it
+// keeps the line shown before when the run gave none.
+bool DoTransfer(TCorvelProg& window, const Services& services, bool send, QString& outcome) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer || !viewer->IsNewMessage()) {
     ShowMessage(services.ui, "You must select a new mail window to send.");
@@ -56,10 +57,10 @@ bool DoTransfer(TCorvelProg& window, const Services& services, bool send, std::s
   std::vector<std::string> lines;
   viewer->GetMessageFromWindow(lines);
   if (lines.empty()) return false;
-  ResultLine shown = ResultPanel(window);
-  ResultLine kept = [&outcome, &shown](const std::string& text) {
-    outcome = text;
-    shown(text);
+  outcome = window.Result();
+  ResultLine kept = [&outcome, &window](const std::string& text) {
+    outcome = TextToQt(text);
+    window.ShowResult(outcome);
   };
   bool done = false;
   if (send) {
@@ -79,14 +80,14 @@ bool DoTransfer(TCorvelProg& window, const Services& services, bool send, std::s
 // instead is never reported as sent. Set again after the window closed.
 void Send1Click(TCorvelProg& window, const Services& services) {
   window.ShowResult("Sending file...");
-  std::string outcome;
-  if (DoTransfer(window, services, true, outcome)) window.ShowResult(TextToQt(outcome));
+  QString outcome;
+  if (DoTransfer(window, services, true, outcome)) window.ShowResult(outcome);
 }
 
 void SpoolCurrent1Click(TCorvelProg& window, const Services& services) {
   window.ShowResult("Spooling file...");
-  std::string outcome;
-  if (DoTransfer(window, services, false, outcome)) window.ShowResult(TextToQt(outcome));
+  QString outcome;
+  if (DoTransfer(window, services, false, outcome)) window.ShowResult(outcome);
 }
 
 // The file and the address, asked for when the command line gave none. False when the
