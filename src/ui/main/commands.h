@@ -30,9 +30,9 @@ enum class Command {
 // What a command is given besides its window: the arguments of the command-line option
 // that runs it. All empty when it runs from a menu or a button.
 struct CommandArgs {
-  std::string file;     // the file or folder the option names
-  std::string user;     // the address a file is sent to
-  std::string subject;  // the "subject" option's text, for a file sent
+  std::string file = {};     // the file or folder the option names
+  std::string user = {};     // the address a file is sent to
+  std::string subject = {};  // the "subject" option's text, for a file sent
 };
 
 using CommandHandler = std::function<void(TCorvelProg&, const CommandArgs&)>;

@@ -73,6 +73,25 @@ void TCorvelProg::BuildLayout() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
+  BuildSpeedPanel(central);
+  ClientArea = Named(new QMdiArea(central), "ClientArea");
+  ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Closing a window activates the one used before it, the window the user came from.
+  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+
+  layout->addWidget(SpeedPanel);
+  layout->addWidget(ClientArea, 1);
+  layout->addWidget(BuildStatusPanel(central));
+  setCentralWidget(central);
+
+  Text1 = menu_.text_menu;
+  Window1 = menu_.window_menu;
+  connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+}
+
+// The menu bar and the speed buttons, each running its command.
+void TCorvelProg::BuildSpeedPanel(QWidget* central) {
   SpeedPanel = Named(new QFrame(central), "SpeedPanel");
   SpeedPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   SpeedPanel->setFixedHeight(25);
@@ -85,18 +104,13 @@ void TCorvelProg::BuildLayout() {
   speed->addStretch();
   // The bar never widens the window: thirteen captions fit 577 pixels with tight
   // padding, and a narrower window cuts the last buttons off.
-  QFont small = font();
-  if (small.pointSizeF() > 8) small.setPointSizeF(small.pointSizeF() - 1);
-  SpeedPanel->setStyleSheet(QString("QToolButton { padding: 1px 1px; font-size: %1pt; }").arg(small.pointSizeF()));
+  SpeedPanel->setStyleSheet(QString("QToolButton { padding: 1px 1px; font-size: %1pt; }").arg(SmallPointSize()));
   SpeedPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   SpeedPanel->setMinimumWidth(0);
+}
 
-  ClientArea = Named(new QMdiArea(central), "ClientArea");
-  ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  // Closing a window activates the one used before it, the window the user came from.
-  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
-
+// The status line (hints, progress) and the result panel.
+QWidget* TCorvelProg::BuildStatusPanel(QWidget* central) {
   auto* bottom = Named(new QWidget(central), "StatusPanel");
   bottom->setFixedHeight(26);
   auto* status = new QHBoxLayout(bottom);
@@ -106,20 +120,18 @@ void TCorvelProg::BuildLayout() {
   StatusLine->setFixedWidth(291);
   QFont sans("Sans Serif");
   sans.setStyleHint(QFont::SansSerif);
-  sans.setPointSizeF(small.pointSizeF());
+  sans.setPointSizeF(SmallPointSize());
   StatusLine->setFont(sans);
   Panel3 = LoweredPanel(bottom, "Panel3");
   status->addWidget(StatusLine);
   status->addWidget(Panel3, 1);
+  return bottom;
+}
 
-  layout->addWidget(SpeedPanel);
-  layout->addWidget(ClientArea, 1);
-  layout->addWidget(bottom);
-  setCentralWidget(central);
-
-  Text1 = menu_.text_menu;
-  Window1 = menu_.window_menu;
-  connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+// The point size of the speed buttons and the status line: one below the window's.
+qreal TCorvelProg::SmallPointSize() const {
+  qreal size = font().pointSizeF();
+  return size > 8 ? size - 1 : size;
 }
 
 void TCorvelProg::DoParms(const std::vector<std::string>& args) { ProcessParmStrings(*this, args, true); }

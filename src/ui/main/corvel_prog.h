@@ -123,6 +123,9 @@ class TCorvelProg : public QMainWindow {
 
  private:
   void BuildLayout();
+  void BuildSpeedPanel(QWidget* central);
+  QWidget* BuildStatusPanel(QWidget* central);
+  qreal SmallPointSize() const;
   bool CheckSetup(const std::string& version);
   void CloseFindDialogs();
   bool ShowOpenWindow(const std::string& name);

@@ -43,6 +43,14 @@ void RunFilter1Click(TCorvelProg& window, const Services& services) {
   dialog.Run().DoFiltering();
 }
 
+// Shows each result line the run gives and keeps the last one in `outcome`.
+ResultLine KeptResult(TCorvelProg& window, QString& outcome) {
+  return [&window, &outcome](const std::string& text) {
+    outcome = TextToQt(text);
+    window.ShowResult(outcome);
+  };
+}
+
 // Sends or spools the active composition. A window reopened from "Postponed" keeps its file
 // there until the message was sent or its ".out" file is complete: until then it is the one
 // copy besides the window. The window closes once the message is out or spooled; `outcome`
@@ -58,10 +66,7 @@ bool DoTransfer(TCorvelProg& window, const Services& services, bool send, QStrin
   viewer->GetMessageFromWindow(lines);
   if (lines.empty()) return false;
   outcome = window.Result();
-  ResultLine kept = [&outcome, &window](const std::string& text) {
-    outcome = TextToQt(text);
-    window.ShowResult(outcome);
-  };
+  ResultLine kept = KeptResult(window, outcome);
   bool done = false;
   if (send) {
     TTransDlg dialog(&window, services, kept);
@@ -90,9 +95,9 @@ void SpoolCurrent1Click(TCorvelProg& window, const Services& services) {
   if (DoTransfer(window, services, false, outcome)) window.ShowResult(outcome);
 }
 
-// The file and the address, asked for when the command line gave none. False when the
-// command ends here.
-bool ChooseFileToSend(TCorvelProg& window, const Services& services, CommandArgs& args) {
+// The file and the address, asked for when the command line gave none; the address offered
+// is the one typed the last time. False when the command ends here.
+bool ChooseFileToSend(TCorvelProg& window, const Services& services, CommandArgs& args, std::string& typed_address) {
   const std::string filter =
       "Text Files (*.txt)|*.txt|Mail Files (*.mail,*.newmail)|*.mail;*.newmail|All Files|*.*";
   QString folder = InitialDirectory(services.settings.MailDirectory);
@@ -104,22 +109,17 @@ bool ChooseFileToSend(TCorvelProg& window, const Services& services, CommandArgs
   args.file = PathFromQt(chosen);
   bool accepted = false;
   QString address = QInputDialog::getText(&window, "Mail - Send file", "Enter the address you wish to send to:",
-                                          QLineEdit::Normal, TextToQt(args.user), &accepted);
+                                          QLineEdit::Normal, TextToQt(typed_address), &accepted);
   if (!accepted) return false;
-  args.user = TextFromQt(address);
+  args.user = typed_address = TextFromQt(address);
   return true;
 }
 
 // A file sent as the body of a new message: spooled first, so a failed send leaves it for
 // the next run. The command line gives the file, the address and the subject; without
-// them the user chooses, the address offered being the one typed the last time.
+// them the user chooses.
 void SendFile1Click(TCorvelProg& window, const Services& services, CommandArgs args, std::string& typed_address) {
-  if (args.file.empty()) {
-    args.user = typed_address;
-    bool chosen = ChooseFileToSend(window, services, args);
-    typed_address = args.user;
-    if (!chosen) return;
-  }
+  if (args.file.empty() && !ChooseFileToSend(window, services, args, typed_address)) return;
   std::string bytes;
   if (!ReadWholeFile(args.file, bytes)) {
     ShowMessage(services.ui, "Cannot open file.");
