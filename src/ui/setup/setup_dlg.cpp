@@ -280,36 +280,8 @@ void TSetupDlg::CarrySignatureOver() {
 
 void TSetupDlg::OKBtnClick() {
   Settings& s = services_.settings;
-  s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
-  if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
-  // Made absolute before the signature path is built from it.
-  if (std::string absolute = MailDirectoryBelowHome(s.MailDirectory); absolute != s.MailDirectory) {
-    s.MailDirectory = absolute;
-    ShowMailDirectory(absolute);
-  }
-  std::string folder = FieldBytes(DefMailFolderTxt, FieldKind::kPath);
-  size_t first = folder.find_first_not_of('/');
-  folder = first == std::string::npos ? std::string() : folder.substr(first);
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
-  s.DefaultMailFolder = folder;
-
-  if (DefSignature->count() == 0) CarrySignatureOver();
-  std::string signature = CurrentPathItem(DefSignature);
-  s.Signature = s.MailDirectory + kSignatures + "/" + (signature.empty() ? "signature" : signature) + ".txt";
-
-  s.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
-  s.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
-  s.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
-  s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
-  s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
-  s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
-  SecurityRows->Store(s);
-  s.MyName = FieldBytes(NameTxt, FieldKind::kText);
-  s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
-  s.LeaveMailOnServer = LeaveMail->isChecked();
-  s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
-  s.RememberPos = RememberPos->isChecked();
-
+  StoreDirectoryFields(s);
+  StoreUserFields(s);
   SetupField code = FullSetupEntered(true);
 
   std::string books = ResolvePath(s.MailDirectory + kAddressBooks);
@@ -330,6 +302,44 @@ void TSetupDlg::OKBtnClick() {
                                   ".  They are in effect until Corvelle ends.");
   CloseOK = true;
   accept();
+}
+
+// The Directories page into `s`: the mail directory made absolute, the default folder
+// without its slashes, the signature (carried over into the signature folder when it has
+// none).
+void TSetupDlg::StoreDirectoryFields(Settings& s) {
+  s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
+  if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
+  // Made absolute before the signature path is built from it.
+  if (std::string absolute = MailDirectoryBelowHome(s.MailDirectory); absolute != s.MailDirectory) {
+    s.MailDirectory = absolute;
+    ShowMailDirectory(absolute);
+  }
+  std::string folder = FieldBytes(DefMailFolderTxt, FieldKind::kPath);
+  size_t first = folder.find_first_not_of('/');
+  folder = first == std::string::npos ? std::string() : folder.substr(first);
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  s.DefaultMailFolder = folder;
+
+  if (DefSignature->count() == 0) CarrySignatureOver();
+  std::string signature = CurrentPathItem(DefSignature);
+  s.Signature = s.MailDirectory + kSignatures + "/" + (signature.empty() ? "signature" : signature) + ".txt";
+}
+
+// The User settings and Preferences pages into `s`.
+void TSetupDlg::StoreUserFields(Settings& s) {
+  s.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
+  s.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
+  s.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
+  s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
+  s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
+  s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
+  SecurityRows->Store(s);
+  s.MyName = FieldBytes(NameTxt, FieldKind::kText);
+  s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
+  s.LeaveMailOnServer = LeaveMail->isChecked();
+  s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
+  s.RememberPos = RememberPos->isChecked();
 }
 
 void TSetupDlg::CancelBtnClick() {

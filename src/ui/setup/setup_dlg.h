@@ -99,6 +99,8 @@ class TSetupDlg : public QDialog, public SetupFields {
   QWidget* MakePreferencesPage();
   void LoadFields();
   void CarrySignatureOver();
+  void StoreDirectoryFields(Settings& s);
+  void StoreUserFields(Settings& s);
   void FillAddressBooks();
   QLineEdit* FieldEdit(SetupField field) const;
 
