@@ -279,6 +279,8 @@ class MainWindowTest : public QObject {
                                       {"Compose New Message", false}, {"compose new message 1", false}}) {
       QVERIFY2((ViewerKindOfName(caption) == ViewerKind::Composing) == composing, caption);
     }
+    viewer->setWindowTitle("Mail - [x]");  // the kind was fixed when the window opened
+    QVERIFY(viewer->IsNewMessage());
     window->RunCommand(Command::Exit);
     QVERIFY(!window->isVisible());
   }
