@@ -10,6 +10,7 @@
 #include <random>
 
 #include "core/settings/settings.h"
+#include "core/user_interface.h"
 #include "platform/paths.h"
 #include "store_bench_support.h"
 #include "ui/books/address_book_form.h"
@@ -41,7 +42,8 @@ std::string Book() {
 
 template <typename Window>
 void Open() {
-  auto window = std::make_unique<Window>();
+  SilentUserInterface ui;
+  auto window = std::make_unique<Window>(ui, MailSettings);
   window->show();
   QApplication::processEvents();  // laid out and painted
   benchmark::DoNotOptimize(window.get());

@@ -11,6 +11,7 @@
 
 #include "core/settings/settings.h"
 #include "store_bench_support.h"
+#include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
 
 namespace corvelle::bench {
@@ -35,10 +36,13 @@ std::string Message(bool windows_1252) {
 void OpenLargeMessage(benchmark::State& state) {
   std::string folder = ScratchRoot::Get().NewFolder("viewer");
   MailSettings.MailDirectory = folder;
+  SilentUserInterface ui;
+  AddressActions no_address_actions;
+  Services services = DesktopServices(ui, MailSettings, no_address_actions);
   std::string path = folder + "large.mail";
   CreateRaw(path, Message(state.range(0) == 1));
   for (auto _ : state) {
-    auto viewer = std::make_unique<TMailViewer>();
+    auto viewer = std::make_unique<TMailViewer>(services, [](const std::string&) {});
     viewer->resize(800, 600);
     viewer->show();
     viewer->Init(path);

@@ -13,10 +13,10 @@
 #include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
-#include "ui/common/program_end.h"
 #include "ui/common/program_icon.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/main/services.h"
 
 int main(int argc, char** argv) {
   // Answered before Qt starts: they need no display.
@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
   app.setDesktopFileName(CORVELLE_APP_ID);
   app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::QtUserInterface ui;
-  corvelle::InstallBookActions();
+  // Everything the windows use comes from here; nothing is installed behind their backs.
+  corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
+  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -38,21 +40,21 @@ int main(int argc, char** argv) {
   bool new_instance = args.size() + 1 != static_cast<size_t>(argc);
   std::error_code no_cwd;
   args = corvelle::AbsoluteParmPaths(args, std::filesystem::current_path(no_cwd).string());
-  if (!new_instance && corvelle::ForwardToRunningInstance(args)) return EXIT_SUCCESS;
+  if (!new_instance && corvelle::ForwardToRunningInstance(ui, args)) return EXIT_SUCCESS;
   try {
-    corvelle::TCorvelProg window;
+    corvelle::TCorvelProg window(services);
     // A cancelled incomplete setup has ended the program already, with its own status.
-    if (!window.StartUp()) corvelle::EndProgram(EXIT_FAILURE);
+    if (!window.StartUp()) services.end_program(EXIT_FAILURE);
     window.show();
-    corvelle::InstanceServer server([&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
+    corvelle::InstanceServer server(ui, [&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
     if (!new_instance) server.Listen();
     window.DoParms(args);
     int status = app.exec();
     // A command line ends with success only when all it asked for succeeded.
     return status != EXIT_SUCCESS ? status : corvelle::RunFailed() ? EXIT_FAILURE : EXIT_SUCCESS;
   } catch (const std::exception& error) {
-    corvelle::ShowMessage(std::string("Corvelle cannot go on: ") + error.what());
-    corvelle::EndProgram(EXIT_FAILURE);
+    corvelle::ShowMessage(ui, std::string("Corvelle cannot go on: ") + error.what());
+    services.end_program(EXIT_FAILURE);
   }
   return EXIT_FAILURE;
 }

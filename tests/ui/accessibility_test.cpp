@@ -97,7 +97,7 @@ class AccessibilityTest : public QObject {
   void setupDialogNamesEveryControl() {
     env->WriteCompleteSettings();
     ReloadSettings(Ui(), MailSettings);
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     dialog.show();
     ExpectNamed(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));

@@ -84,15 +84,12 @@ class AddressBookTest : public QObject {
     WriteFile(MailSettings.DefaultABPath,
               "ann\tLee, Ann\tann@host\r\nteam\tSmith, Team\t(ann@host,bob@host)\r\nzed\t\tzed@host\r\n");
   }
-  void cleanup() {
-    SetViewerAddressActions(nullptr);
-    env.reset();
-  }
+  void cleanup() { env.reset(); }
 
   // A new entry, an address added to an existing nickname (sorted in), an address removed
   // (the entry keeps the other), the only address removed (the entry goes), an entry removed.
   void editorAddsMergesAndRemoves() {
-    TAddressBookForm form;
+    TAddressBookForm form(env->ui, MailSettings);
     QCOMPARE(Rows(form), (QStringList{"ann|ann@host", "team|(ann@host,bob@host)", "zed|zed@host"}));
     {
       ModalDriver driver({Nickname(" new\tone "), Typed(""), Typed("One, New"), Typed("no at"), Typed("a@host"),
@@ -131,7 +128,7 @@ class AddressBookTest : public QObject {
   // named like an existing one in another case opens that one, emptying nothing.
   void switchingBooksWithChangesAsksFirst() {
     WriteFile(env->MailDir() + "System/AddressBook/Work.cvab", "boss\t\tboss@work\r\n");
-    TAddressBookForm form;
+    TAddressBookForm form(env->ui, MailSettings);
     form.AddressEntries->setCurrentItem(form.AddressEntries->topLevelItem(0));
     form.RemoveBtnClick();
     env->ui.boxes.clear();
@@ -158,7 +155,7 @@ class AddressBookTest : public QObject {
   // Exclude; OK hands the list back with the separating commas.
   void recipientDialogIncludesTypedAndExcludes() {
     MailSettings.MailAddress = "me@home";
-    TMailSelectDlg dialog;
+    TMailSelectDlg dialog(env->ui, MailSettings);
     dialog.ChosenList = {"x@host,", "ANN@HOST"};
     dialog.show();
     QCOMPARE(Lines(dialog.AddrList).first(), QString("ann - Lee, Ann - ann@host"));
@@ -183,7 +180,7 @@ class AddressBookTest : public QObject {
     QCOMPARE(env->ui.Texts().back(), std::string("Cannot add email address without destination name (user@destination)."));
     QCOMPARE(dialog.ChosenList, (Texts{" <zed@host>,", "ANN@HOST,", "bob@home,", "bob@host,", "carl@host"}));
 
-    TMailSelectDlg other;
+    TMailSelectDlg other(env->ui, MailSettings);
     Select(other.AddrList, "team");
     other.IncludeBtnClick();
     QCOMPARE(other.SendTo(), (Texts{"\"Smith, Team\" <ann@host>", "bob@host"}));
@@ -192,7 +189,7 @@ class AddressBookTest : public QObject {
   // Return in the address field adds the typed text and leaves the dialog open; a refused
   // text is told once and stays in the field for correction.
   void returnInTheAddressFieldAddsOnly() {
-    TMailSelectDlg dialog;
+    TMailSelectDlg dialog(env->ui, MailSettings);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     dialog.TypedAddr->setFocus();
@@ -213,7 +210,8 @@ class AddressBookTest : public QObject {
   void aNewMessageOpensTheRecipientDialog() {
     std::unique_ptr<TCorvelProg> window;
     QVERIFY(ShowMainWindow(*env, window));
-    InstallBookActions();
+    BookAddressActions book_actions(env->ui, MailSettings);
+    env->services.address_actions = &book_actions;
     ModalDriver driver({[](QWidget* w) {
       auto* dialog = qobject_cast<TMailSelectDlg*>(w);
       QVERIFY2(dialog, "not the recipient dialog");
@@ -234,9 +232,8 @@ class AddressBookTest : public QObject {
     WriteFile(env->MailDir() + "Inbox/2.mail", "From: Cy <cy@site>\r\n\r\nx\r\n");
     WriteFile(env->MailDir() + "Inbox/3.mail", "From: bob@SITE\r\n\r\nx\r\n");
     WriteFile(env->MailDir() + "Inbox/4.mail", "Subject: none\r\n\r\nx\r\n");
-    window->ParmFile = "Inbox";
     ModalDriver driver(OverEditor({Nickname("pals"), Typed("Pals")}));
-    window->RunCommand(Command::AutoAddAllSenders);
+    window->RunCommand(Command::AutoAddAllSenders, {.file = "Inbox"});
     QCOMPARE(driver.unexpected, 0);
     QVERIFY(ReadFile(MailSettings.DefaultABPath).find("\npals\tPals\t(bob@site,cy@site)\r\n") != std::string::npos);
   }

@@ -94,9 +94,9 @@ class CmdlineTest : public QObject {
     env = std::make_unique<UiEnvironment>();
     runtime = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", env->home.path());
     for (const char* name : {"a", "b", "c"}) WriteFile(Mail(name), std::string("Subject: ") + name + "\r\n\r\n");
-    window = std::make_unique<TCorvelProg>();
+    window = std::make_unique<TCorvelProg>(env->services);
     window->show();
-    server = std::make_unique<InstanceServer>([this](const std::string& line) { HandleParmEntry(*window, line); });
+    server = std::make_unique<InstanceServer>(env->ui, [this](const std::string& line) { HandleParmEntry(*window, line); });
     QVERIFY(server->Listen());
   }
   void cleanup() {
@@ -107,11 +107,11 @@ class CmdlineTest : public QObject {
   }
 
   void forwardedLinesOpenTheirFilesInArrivalOrder() {
-    QVERIFY(ForwardToRunningInstance({"/O", "\"" + Mail("a") + "\""}));
+    QVERIFY(ForwardToRunningInstance(env->ui, {"/O", "\"" + Mail("a") + "\""}));
     QTRY_COMPARE(window->MessageWindowCount(), 1);
     QCOMPARE(window->ActiveViewer()->FileName, Mail("a"));
     // A burst: every window but the last opens minimized.
-    for (const char* name : {"b", "c"}) QVERIFY(ForwardToRunningInstance({"open", Mail(name)}));
+    for (const char* name : {"b", "c"}) QVERIFY(ForwardToRunningInstance(env->ui, {"open", Mail(name)}));
     QTRY_COMPARE(window->MessageWindowCount(), 3);
     auto viewers = window->Viewers();
     QCOMPARE(viewers[2]->FileName, Mail("c"));
@@ -121,11 +121,11 @@ class CmdlineTest : public QObject {
   }
 
   void badOptionShowsUsageAndDropsOnlyThatLine() {
-    QVERIFY(ForwardToRunningInstance({"/o", Mail("a"), "/x", "/o", Mail("b")}));
+    QVERIFY(ForwardToRunningInstance(env->ui, {"/o", Mail("a"), "/x", "/o", Mail("b")}));
     QTRY_COMPARE(env->ui.Texts(), std::vector<std::string>{kParmUsage});
     QCOMPARE(window->MessageWindowCount(), 1);  // the option before the bad one ran
     QVERIFY(env->end_codes.empty());
-    QVERIFY(ForwardToRunningInstance({"/n", "bob@example.org"}));
+    QVERIFY(ForwardToRunningInstance(env->ui, {"/n", "bob@example.org"}));
     QTRY_COMPARE(window->MessageWindowCount(), 2);
     // The program's own command line ends on a bad option.
     window->DoParms({"/n"});
@@ -139,15 +139,15 @@ class CmdlineTest : public QObject {
     QVERIFY(socket.waitForConnected(2000));
     socket.write(QByteArray("open\x01", 5) + QByteArray(70000, 'x') + QByteArray(1, '\0'));
     QTRY_COMPARE(socket.state(), QLocalSocket::UnconnectedState);
-    QVERIFY(ForwardToRunningInstance({"/o", Mail("a")}));
+    QVERIFY(ForwardToRunningInstance(env->ui, {"/o", Mail("a")}));
     QTRY_COMPARE(window->MessageWindowCount(), 1);
     QVERIFY(env->ui.boxes.empty());
-    InstanceServer second([](const std::string&) {});
+    InstanceServer second(env->ui, [](const std::string&) {});
     QVERIFY(!second.Listen());  // a live instance keeps its socket
     server.reset();
     WriteFile(InstanceSocketName().toStdString(), "");  // left over from a run that ended
-    QVERIFY(!ForwardToRunningInstance({"/o", Mail("b")}));
-    QVERIFY(InstanceServer([](const std::string&) {}).Listen());
+    QVERIFY(!ForwardToRunningInstance(env->ui, {"/o", Mail("b")}));
+    QVERIFY(InstanceServer(env->ui, [](const std::string&) {}).Listen());
   }
 
   // Without a runtime folder the socket goes into a private folder under the cache folder,
@@ -181,14 +181,14 @@ class CmdlineTest : public QObject {
     ForeignListener listener(path);
     QVERIFY(listener.Ready());
     env->ui.boxes.clear();
-    QVERIFY(!InstanceServer([](const std::string&) {}).Listen(QString::fromStdString(path)));
+    QVERIFY(!InstanceServer(env->ui, [](const std::string&) {}).Listen(QString::fromStdString(path)));
     QCOMPARE(env->ui.boxes.size(), size_t{1});
     QVERIFY(env->ui.boxes[0].text.find(path) != std::string::npos);
     QVERIFY(QFileInfo::exists(QString::fromStdString(path)));
-    QVERIFY(!ForwardToRunningInstance({"/g"}, QString::fromStdString(path)));
+    QVERIFY(!ForwardToRunningInstance(env->ui, {"/g"}, QString::fromStdString(path)));
     // The file made ours, the listener still another user's: its uid is checked too.
     QCOMPARE(::lchown(path.c_str(), ::getuid(), ::getgid()), 0);
-    QVERIFY(!ForwardToRunningInstance({"/o", Mail("a")}, QString::fromStdString(path)));
+    QVERIFY(!ForwardToRunningInstance(env->ui, {"/o", Mail("a")}, QString::fromStdString(path)));
     QCOMPARE(listener.BytesReceived(), 0);
     QVERIFY(env->ui.boxes.back().text.find("runs as another user") != std::string::npos);
     std::filesystem::remove_all(folder);
@@ -198,7 +198,7 @@ class CmdlineTest : public QObject {
   void plainSecondStartRestoresTheWindow() {
     window->showMinimized();
     QTRY_VERIFY(window->isMinimized());
-    QVERIFY(ForwardToRunningInstance({}));
+    QVERIFY(ForwardToRunningInstance(env->ui, {}));
     QTRY_VERIFY(!window->isMinimized());
     QVERIFY(env->ui.boxes.empty());
   }

@@ -199,7 +199,7 @@ class FilterEditorTest : public QObject {
     page.reset();
     const std::string before = ReadFile(env->IniPath());
     for (bool ok : {false, true}) {
-      auto dialog = std::make_unique<TSetupDlg>();
+      auto dialog = std::make_unique<TSetupDlg>(env->services);
       Select(*dialog->Filters, 0);
       env->ui.Script({Answer::Yes});
       dialog->Filters->DeleteButtonClick();

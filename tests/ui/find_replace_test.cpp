@@ -85,7 +85,7 @@ class FindReplaceTest : public QObject {
     QPlainTextEdit edit;
     for (const Row& row : rows) {
       SetText(edit, row.text, row.selection);
-      QVERIFY2(!ReplaceDialog1Replace(edit, row.what, row.with, row.options, true), row.name);
+      QVERIFY2(!ReplaceDialog1Replace(env->ui, edit, row.what, row.with, row.options, true), row.name);
       QCOMPARE(edit.toPlainText(), QString(row.expected));
       edit.undo();
       QVERIFY2(edit.toPlainText() == row.text, "one undo step");
@@ -98,12 +98,12 @@ class FindReplaceTest : public QObject {
     TFindDialog dialog;
     dialog.show();
     SetText(edit, "Cat cat", {0, 0});
-    QVERIFY(FindDialog1Find(edit, "CAT", kDown, &dialog));
-    QVERIFY2(ReplaceDialog1Replace(edit, "cat", "dog", kDownCase, false), "selected Cat is no match");
+    QVERIFY(FindDialog1Find(env->ui, edit, "CAT", kDown, &dialog));
+    QVERIFY2(ReplaceDialog1Replace(env->ui, edit, "cat", "dog", kDownCase, false), "selected Cat is no match");
     QCOMPARE(edit.textCursor().selectionStart(), 4);
-    QVERIFY(!ReplaceDialog1Replace(edit, "cat", "dog", kDownCase, false));
+    QVERIFY(!ReplaceDialog1Replace(env->ui, edit, "cat", "dog", kDownCase, false));
     QCOMPARE(edit.toPlainText(), QString("Cat dog"));
-    QVERIFY(!FindDialog1Find(edit, "cat", kDown, &dialog));
+    QVERIFY(!FindDialog1Find(env->ui, edit, "cat", kDown, &dialog));
     QVERIFY(!dialog.isVisible());
     QCOMPARE(env->ui.Texts(), (std::vector<std::string>(2, "Cannot find \"cat\".")));
   }

@@ -81,7 +81,7 @@ class MailViewerTest : public QObject {
     MailSettings.MyName = "Ann";
     MailSettings.MailAddress = "ann@x";
     for (const char* folder : {"Inbox", "Postponed", "Sent Mail"}) MakeFolders(env->MailDir() + folder);
-    window = std::make_unique<TCorvelProg>();
+    window = std::make_unique<TCorvelProg>(env->services);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
   }
@@ -304,7 +304,7 @@ class MailViewerTest : public QObject {
   // The address buttons and lines hand over their entries; Tab follows the header fields.
   void addressButtonsHandOverTheirLinesAndTabFollowsThem() {
     RecordingActions actions;
-    SetViewerAddressActions(&actions);
+    env->services.address_actions = &actions;
     TMailViewer* received = window->CreateMailViewer(Write("Inbox/a.mail", "From: a@x, b@x\r\n\r\n"), "", "", "");
     received->FromLine->setFocus();
     for (QWidget* next : QWidgetList{received->SubjectLine, received->CcLine, received->MailText}) {
@@ -315,7 +315,7 @@ class MailViewerTest : public QObject {
     received->ToAddrBtn->click();
     TMailViewer* composing = window->CreateMailViewer("Compose New Message 2", "old@x", "", "");
     composing->CCAddrBtn->click();
-    SetViewerAddressActions(nullptr);
+    env->services.address_actions = &env->no_address_actions;
     QCOMPARE(env->ui.Texts(), Texts{kNoAddressesMessage});
     QCOMPARE(actions.offered, (QStringList{"a@x,|b@x", ""}));
     QCOMPARE(Joined(composing->CcLine->Entries()), QString("new@x"));

@@ -39,7 +39,7 @@ class MailtoTest : public QObject {
     QVERIFY(ShowMainWindow(*env, window));
     WriteFile(env->MailDir() + "System/Signatures/sig.txt", "Ann\r\n");
     MailSettings.Signature = env->MailDir() + "System/Signatures/sig.txt";
-    server = std::make_unique<InstanceServer>([this](const std::string& line) { HandleParmEntry(*window, line); });
+    server = std::make_unique<InstanceServer>(env->ui, [this](const std::string& line) { HandleParmEntry(*window, line); });
     QVERIFY(server->Listen());
   }
   void cleanup() {
@@ -57,7 +57,7 @@ class MailtoTest : public QObject {
   void linkOpensCompositionWithEachField() {
     QFETCH(bool, forwarded);
     if (forwarded)
-      QVERIFY(ForwardToRunningInstance({kLink}));
+      QVERIFY(ForwardToRunningInstance(env->ui, {kLink}));
     else
       window->DoParms({kLink});
     QTRY_COMPARE(window->MessageWindowCount(), 1);
@@ -89,7 +89,7 @@ class MailtoTest : public QObject {
     QFETCH(bool, forwarded);
     const std::string bad = "mailto:ann@example.org?subject=Hi%0D%0ABcc:%20x@example.org";
     if (forwarded)
-      QVERIFY(ForwardToRunningInstance({bad}));
+      QVERIFY(ForwardToRunningInstance(env->ui, {bad}));
     else
       window->DoParms({bad});
     QTRY_COMPARE(env->ui.boxes.size(), size_t{1});

@@ -66,8 +66,6 @@ class MessageCommandsTest : public QObject {
   void cleanup() {
     window.reset();
     env.reset();
-    SetPrinterFactory(nullptr);
-    SetUrlOpener(nullptr);
   }
 
   // Filed under its subject and the user's From, leaving no work file in Spool; the
@@ -215,16 +213,16 @@ class MessageCommandsTest : public QObject {
     text += QString("long ").repeated(100).trimmed();
     WriteFile(Mail("Inbox/a.txt"), text.toStdString());
     window->CreateMailViewer(Mail("Inbox/a.txt"), "", "", "");
-    SetPrinterFactory([] { return nullptr; });
+    env->services.printer = [] { return nullptr; };
     window->RunCommand(Command::Print);
     QCOMPARE(env->ui.Texts(), Texts{"No printer is available."});
     const QString pdf = QString::fromStdString(env->home.path() + "print.pdf");
-    SetPrinterFactory([pdf] {
+    env->services.printer = [pdf] {
       auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);  // as the real one
       printer->setOutputFormat(QPrinter::PdfFormat);
       printer->setOutputFileName(pdf);
       return printer;
-    });
+    };
     window->RunCommand(Command::Print);
     QProcess extract;
     extract.start(pdftotext, {"-layout", pdf, "-"});  // the lines as they lie on the page
@@ -243,7 +241,7 @@ class MessageCommandsTest : public QObject {
 
   void folderViewsOpenTheFolderAsAFileUrl() {
     QList<QUrl> urls;
-    SetUrlOpener([&urls](const QUrl& url) { return urls.append(url), true; });
+    env->services.open_url = [&urls](const QUrl& url) { return urls.append(url), true; };
     window->RunCommand(Command::ViewSent);
     QCOMPARE(urls, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(Mail("Sent Mail")))});
   }

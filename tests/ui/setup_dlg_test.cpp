@@ -41,7 +41,7 @@ class SetupDlgTest : public QObject {
     env->WriteCompleteSettings("LeaveMailOnServer=1x\r\nSignature=" + signature + "\r\nPassWord=\"" +
                                    EncodePassword("p\xe4ss") + "\"\r\nMyName=J\xfcrgen\r\nSendPort=\r\n", post);
     WriteFile(signature, "--\r\n");
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     QCOMPARE(dialog.PasswordTxt->text(), QString::fromUtf8("p\xc3\xa4ss"));
     QCOMPARE(dialog.SendSvrPortTxt->text(), QString("25"));
     QVERIFY(dialog.LeaveMail->isChecked() && !dialog.RememberPos->isChecked());
@@ -57,7 +57,7 @@ class SetupDlgTest : public QObject {
   // A new setup starts secure; a choice moves its usual port along, never one the user typed.
   void securityChoicesMoveTheirPortsAndAreStored() {
     {
-      TSetupDlg dialog;
+      TSetupDlg dialog(env->services);
       QCOMPARE(dialog.SecurityRows->MailSecurityBox->currentText(), QString("SSL/TLS"));
       QCOMPARE(dialog.ServerPortTxt->text(), QString("995"));
       QCOMPARE(dialog.SecurityRows->SendSecurityBox->currentText(), QString("STARTTLS"));
@@ -74,7 +74,7 @@ class SetupDlgTest : public QObject {
     std::string ini = ReadFile(env->IniPath());
     QVERIFY(ini.find("MailSecurity=None\r\n") != std::string::npos);
     QVERIFY(ini.find("SendSecurity=SSL/TLS\r\n") != std::string::npos);
-    TSetupDlg again;
+    TSetupDlg again(env->services);
     QCOMPARE(again.SecurityRows->SendSecurityBox->currentText(), QString("SSL/TLS"));
     QCOMPARE(again.SendSvrPortTxt->text(), QString("2525"));
   }
@@ -89,7 +89,7 @@ class SetupDlgTest : public QObject {
     for (const std::string& line : kept) extra += line + "\r\n";
     env->WriteCompleteSettings(extra);
     {
-      TSetupDlg dialog;
+      TSetupDlg dialog(env->services);
       QCOMPARE(dialog.SecurityRows->SendUserTxt->text(), QString("bob"));
       dialog.SecurityRows->SendUserTxt->clear();
       dialog.OKBtn->click();
@@ -107,7 +107,7 @@ class SetupDlgTest : public QObject {
   // port goes back to the usual port of its security choice; Tab goes down the page through
   // the security choices, the send credentials right after the send server's rows.
   void typedMailDirectoryPortsAndTabOrder() {
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     FillUserSettings(dialog);
@@ -129,7 +129,7 @@ class SetupDlgTest : public QObject {
     QCOMPARE(MailSettings.Signature, home + "Mail2/System/Signatures/signature.txt");
     QVERIFY(FolderExists(home + "Mail2/People"));
 
-    TSetupDlg again;
+    TSetupDlg again(env->services);
     again.show();
     QVERIFY(QTest::qWaitForWindowActive(&again));
     again.Setup->setCurrentWidget(again.UserSettingsPage);
@@ -151,7 +151,7 @@ class SetupDlgTest : public QObject {
   }
 
   void refusedFieldsAreResetAndFocusedWithoutWriting() {
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     FillUserSettings(dialog);
@@ -177,12 +177,12 @@ class SetupDlgTest : public QObject {
   void settingsThatCannotBeWrittenStayInEffect() {
     WriteFile(env->home.path() + "config/corvelle", "a file where the settings folder belongs");
     {
-      TSetupDlg dialog;
+      TSetupDlg dialog(env->services);
       FillUserSettings(dialog);
       dialog.OKBtn->click();
       QVERIFY(dialog.CloseOK && env->ui.boxes.size() == 1);  // the settings could not be written
     }
-    TSetupDlg again;
+    TSetupDlg again(env->services);
     QCOMPARE(again.UserNameTxt->text(), QString("ann"));
     again.CancelBtn->click();
     QVERIFY(MailSettings.UserName == "ann" && MailSettings.MailDirectory == env->MailDir());
@@ -192,7 +192,7 @@ class SetupDlgTest : public QObject {
     std::string signatures = env->MailDir() + "System/Signatures/";
     env->WriteCompleteSettings("Signature=" + signatures + "Work.txt\r\n");
     for (const char* name : {"home.txt", "work.txt"}) WriteFile(signatures + name, "--\r\n");
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     dialog.show();
     QCOMPARE(dialog.DefSignature->currentText(), QString("work"));
     dialog.DefSignature->setCurrentIndex(0);
@@ -214,7 +214,7 @@ class SetupDlgTest : public QObject {
       QCOMPARE(std::rename((env->MailDir() + from).c_str(), (env->MailDir() + to).c_str()), 0);
     WriteFile(env->home.path() + "old-sig.txt", "-- \r\nAnn \xe9\r\n");
     {
-      TSetupDlg dialog;
+      TSetupDlg dialog(env->services);
       QCOMPARE(dialog.DefSignature->count(), 0);
       dialog.OKBtn->click();
       QVERIFY(dialog.CloseOK && dialog.DefSignature->currentText() == "signature");
@@ -226,7 +226,7 @@ class SetupDlgTest : public QObject {
     QCOMPARE(std::remove(path.c_str()), 0);
     UrlSink sink;
     QDesktopServices::setUrlHandler("file", &sink, "open");
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     dialog.CreateSig->click();
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(sink.urls, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(path))}));
@@ -235,7 +235,7 @@ class SetupDlgTest : public QObject {
 
   // The chosen font is in effect at once; a cancelled font dialog keeps it; only OK writes.
   void fontDialogChangesTheDefaultFontAtOnce() {
-    TSetupDlg dialog;
+    TSetupDlg dialog(env->services);
     QFont chosen("Serif");
     chosen.setPointSize(14);
     ModalDriver driver({[&](QWidget* fonts) {

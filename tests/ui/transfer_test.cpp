@@ -102,12 +102,11 @@ class TransferTest : public QObject {
   void commandsWaitForAnotherProcessOnTheMailDirectory() {
     WriteFile(Mail("Spool/a.new"), "From: x@example.org\r\nSubject: waiting\r\n\r\nbody\r\n");
     WriteFile(Mail("Inbox/b.mail"), "Subject: kept\r\n\r\nbody\r\n");
-    SetMailDirWaitForTest(20);
+    env->services.mail_dir_wait_ms = 20;
     pid_t holder = testing::HoldLockInAnotherProcess(Mail("System/.corvelle.lock"));
     QVERIFY(holder > 0);
     window->RunCommand(Command::RunFilter);
-    window->ParmFile = "Inbox";
-    window->RunCommand(Command::ExportPine);
+    window->RunCommand(Command::ExportPine, {.file = "Inbox"});
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     QCOMPARE(env->ui.Texts(), Texts(2, kOtherProcessBusyText));
@@ -115,7 +114,7 @@ class TransferTest : public QObject {
     QCOMPARE(ListNames(Mail("Spool")), Texts{"a.new"});
     QCOMPARE(ListNames(Mail("Inbox")), Texts{"b.mail"});
     window->RunCommand(Command::RunFilter);
-    SetMailDirWaitForTest(-1);
+    env->services.mail_dir_wait_ms = kMailDirWaitMs;
     QCOMPARE(ListNames(Mail("Spool")), Texts{});
     QCOMPARE(env->ui.Texts().size(), size_t(2));
   }
@@ -131,10 +130,7 @@ class TransferTest : public QObject {
     WriteFile(Mail("report.txt"), bytes);
     for (const std::string subject : {"", "Report f\xC3\xBCr Q3"}) {
       std::filesystem::remove(Mail("Spool/0.out"));
-      window->ParmFile = Mail("report.txt");
-      window->ParmUser = "bob@example.org";
-      window->ParmSubject = subject;
-      window->RunCommand(Command::SendFile);
+      window->RunCommand(Command::SendFile, {Mail("report.txt"), "bob@example.org", subject});
       QCOMPARE(env->ui.Texts().back(), std::string("Mail Message could not be sent, mail file will be spooled."));
       const std::string spooled = ReadFile(Mail("Spool/0.out"));
       const std::string header = spooled.substr(0, spooled.find("\r\n\r\n") + 2);
@@ -151,9 +147,7 @@ class TransferTest : public QObject {
     }
 
     env->ui.boxes.clear();
-    window->ParmFile = Mail("missing.txt");
-    window->ParmUser = "bob@example.org";
-    window->RunCommand(Command::SendFile);
+    window->RunCommand(Command::SendFile, {.file = Mail("missing.txt"), .user = "bob@example.org"});
     QCOMPARE(env->ui.Texts(), (Texts{"Cannot open file.", "You must enter an address to send to."}));
     QCOMPARE(ListNames(Mail("Spool")), Texts{"0.out"});
   }
@@ -172,6 +166,7 @@ class TransferTest : public QObject {
                       retr(1, "") + "C: DELE 1\nS: +OK\n" + retr(2, "PAUSE 800\n") + retr(3, "PAUSE 800\n") +
                       "C: QUIT\nS: +OK\nCLOSE\n");
     SetProgramTransport([&server] { return server.NewTransport(); });
+    env->services.transport = [&server] { return server.NewTransport(); };
     QTimer presser;
     int pressed = 0;  // each once, while its message is read
     bool closed = true, hidden = true;
@@ -202,6 +197,7 @@ class TransferTest : public QObject {
     FakeServer server;
     server.SetConnectResult(10061);
     SetProgramTransport([&server] { return server.NewTransport(); });
+    env->services.transport = [&server] { return server.NewTransport(); };
     TMailViewer* viewer = window->CreateMailViewer(NewMessageName(0), "bob@example.org", "", "");
     viewer->SubjectLine->setText("Plans");
     viewer->MailText->setPlainText("keep me");

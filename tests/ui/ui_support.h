@@ -17,23 +17,19 @@
 #include "platform/paths.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "ui/common/program_end.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/main/services.h"
+#include "ui/viewer/address_actions.h"
 #include "ui/setup/setup_dlg.h"
 
 namespace corvelle::testing {
 
 // HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in a temporary folder, PATH without the desktop
-// cache tools, message boxes recorded, the program end recorded.
+// cache tools, message boxes recorded, the program end recorded: the services of a test,
+// whose address buttons do nothing unless a test gives them actions.
 struct UiEnvironment {
-  UiEnvironment() {
-    MailSettings = Settings{};
-    SetProgramEndHook([this](int code) { end_codes.push_back(code); });
-  }
-  ~UiEnvironment() {
-    SetProgramEndHook(nullptr);
-    MailSettings = Settings{};
-  }
+  UiEnvironment() { MailSettings = Settings{}; }
+  ~UiEnvironment() { MailSettings = Settings{}; }
   std::string IniPath() const { return home.path() + "config/corvelle/CORVEL.INI"; }
   std::string MailDir() const { return home.path() + "Mail/"; }
   std::string DataDir() const { return home.path() + "data/"; }
@@ -60,13 +56,22 @@ struct UiEnvironment {
   ScopedEnv path_env{"PATH", home.path() + "bin"};
   RecordingUi ui;
   std::vector<int> end_codes;
+  AddressActions no_address_actions;
+  Services services = TestServices();
+
+ private:
+  Services TestServices() {
+    Services made = DesktopServices(ui, MailSettings, no_address_actions);
+    made.end_program = [this](int code) { end_codes.push_back(code); };
+    return made;
+  }
 };
 
 // A main window of its own on complete settings, shown; false when it never became active.
 inline bool ShowMainWindow(UiEnvironment& env, std::unique_ptr<TCorvelProg>& window) {
   env.WriteCompleteSettings();
   ReloadSettings(Ui(), MailSettings);
-  window = std::make_unique<TCorvelProg>();
+  window = std::make_unique<TCorvelProg>(env.services);
   window->show();
   return QTest::qWaitForWindowActive(window.get());
 }

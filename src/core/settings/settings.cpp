@@ -115,6 +115,8 @@ std::string HomeFolder() {
   return dir;
 }
 
+MailStore StoreOf(const Settings& settings) { return MailStore(settings.MailDirectory, settings.DecodeNames); }
+
 std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
 
 std::string DefaultAddressBookPath(const Settings& settings) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/settings/security_settings.h"
+#include "core/store/mail_store.h"
 
 namespace corvelle {
 
@@ -69,6 +70,9 @@ bool SaveSettings(const Settings& settings);
 
 // Writes "XPos" and "YPos" of section "main", touching nothing else.
 bool SaveWindowPosition(const WindowPos& pos);
+
+// The mail store the settings name.
+MailStore StoreOf(const Settings& settings);
 
 // The derived path of the default address book: the book DefaultAB in the address-book
 // folder of the mail directory.

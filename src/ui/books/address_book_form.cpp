@@ -53,12 +53,13 @@ bool Contains(const std::string& s, const char* any) { return s.find_first_of(an
 
 }  // namespace
 
-TAddressBookForm::TAddressBookForm(QWidget* parent) : QDialog(parent) {
+TAddressBookForm::TAddressBookForm(UserInterface& ui, const Settings& settings, QWidget* parent)
+    : QDialog(parent), ui_(ui), settings_(settings) {
   setObjectName("AddressBookForm");
   setWindowTitle("Corvelle Address Book");
   BuildLayout();
-  CurrentPath = MailSettings.DefaultABPath;
-  FillBookList(MailSettings.DefaultAB);
+  CurrentPath = settings_.DefaultABPath;
+  FillBookList(settings_.DefaultAB);
   DefAddressBookChange();
 }
 
@@ -170,7 +171,7 @@ void TAddressBookForm::FillBookList(const std::string& select) {
 // The question of a book left with unsaved changes. False when the user stays with it.
 bool TAddressBookForm::MayLeaveBook() {
   if (!ApplyBtn->isEnabled()) return true;
-  Answer answer = Ui().Message(kUnsavedBookQuestion, kApplicationTitle, Buttons::YesNoCancel, MessageIcon::Warning);
+  Answer answer = ui_.Message(kUnsavedBookQuestion, kApplicationTitle, Buttons::YesNoCancel, MessageIcon::Warning);
   if (answer == Answer::Cancel || (answer == Answer::Yes && !ApplyBtnClick())) return false;
   ApplyBtn->setEnabled(false);
   return true;
@@ -186,7 +187,7 @@ void TAddressBookForm::DefAddressBookChange() {
   CurrentPath = AddressBookPath(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), name);
   std::vector<TAddressEntry> entries;
   book_readable_ = LoadAddressBook(CurrentPath, entries);
-  if (!book_readable_) ShowMessage("Cannot open file " + CurrentPath + ".");
+  if (!book_readable_) ShowMessage(ui_, "Cannot open file " + CurrentPath + ".");
   if (DefAddressBook->findText(TextToQt(name), Qt::MatchFixedString) < 0) FillBookList(name);  // made just now
   ShowBook(entries);
   ApplyBtn->setEnabled(false);
@@ -233,7 +234,7 @@ void TAddressBookForm::NicknameEdited(QTreeWidgetItem* item, int column) {
   if (nickname.empty()) {
     item->setText(0, TextToQt(Cell(item, 0)));
     filling_ = false;
-    ShowMessage("You must enter a valid nickname!");
+    ShowMessage(ui_, "You must enter a valid nickname!");
     return;
   }
   SetCell(item, 0, nickname);
@@ -286,14 +287,14 @@ bool TAddressBookForm::AskNickname(std::string& nickname, QTreeWidgetItem*& exis
     if (dialog.exec() != QDialog::Accepted) return false;
     nickname = CleanedField(TextFromQt(dialog.ThisList->currentText()));
     if (nickname.empty()) {
-      ShowMessage("You must enter a valid nickname!");
+      ShowMessage(ui_, "You must enter a valid nickname!");
       continue;
     }
     existing = FindNickname(nickname);
     if (!existing) return true;
     std::string question = "This nickname already exists!  Do you want to add this email address to the list of "
                            "addressees for \"" + nickname + "\"?";
-    if (Ask(question, kAddEntryCaption, Buttons::YesNo) == Answer::Yes) return true;
+    if (Ask(ui_, question, kAddEntryCaption, Buttons::YesNo) == Answer::Yes) return true;
   }
 }
 
@@ -303,7 +304,7 @@ void TAddressBookForm::AddBtnClick() {
   if (!AskNickname(nickname, existing)) return;
   std::string full_name = NewFullName;
   if (!existing && (PendingAddresses.empty() || NewFullName.empty())) {
-    auto name = AskUntil(this, kAddEntryCaption, "Enter the full name (Last, First):", {},
+    auto name = AskUntil(ui_, this, kAddEntryCaption, "Enter the full name (Last, First):", {},
                          [](const std::string& s) { return !s.empty(); }, "You must enter a valid full name!");
     if (!name) return;
     full_name = CleanedField(*name);
@@ -311,7 +312,7 @@ void TAddressBookForm::AddBtnClick() {
   std::vector<std::string> addresses;
   for (const std::string& pending : PendingAddresses) addresses.push_back(ExtractAddress(pending));
   if (addresses.empty()) {
-    auto address = AskUntil(this, kAddAddressCaption, kAddressPrompt, {},
+    auto address = AskUntil(ui_, this, kAddAddressCaption, kAddressPrompt, {},
                             [](const std::string& s) { return !s.empty() && Contains(s, "@") && !Contains(s, " ,\t"); },
                             kBadAddressMessage);
     if (!address) return;
@@ -343,10 +344,10 @@ void TAddressBookForm::SaveEntryBtnClick() {
 void TAddressBookForm::RemoveBtnClick() {
   QTreeWidgetItem* item = AddressEntries->currentItem();
   if (!item) {
-    ShowMessage("You must select an entry to remove.");
+    ShowMessage(ui_, "You must select an entry to remove.");
     return;
   }
-  if (Ask("Delete this address book entry: " + Cell(item, 0) + "?", "Remove an entry", Buttons::YesNo) != Answer::Yes)
+  if (Ask(ui_, "Delete this address book entry: " + Cell(item, 0) + "?", "Remove an entry", Buttons::YesNo) != Answer::Yes)
     return;
   delete item;
   AddressEntriesChange();
@@ -356,7 +357,7 @@ void TAddressBookForm::RemoveBtnClick() {
 void TAddressBookForm::AddAddressBtnClick() {
   QTreeWidgetItem* item = AddressEntries->currentItem();
   if (!item) return;
-  auto address = AskUntil(this, kAddAddressCaption, kAddressPrompt, {},
+  auto address = AskUntil(ui_, this, kAddAddressCaption, kAddressPrompt, {},
                           [](const std::string& s) { return !s.empty() && !Contains(s, ","); }, kBadAddressMessage);
   if (!address) return;
   size_t before = static_cast<size_t>(Members->count());
@@ -369,10 +370,10 @@ void TAddressBookForm::AddAddressBtnClick() {
 void TAddressBookForm::RemoveAddressBtnClick() {
   QListWidgetItem* address = Members->currentItem();
   if (!address || !address->isSelected()) {
-    ShowMessage("You must select an address to remove.");
+    ShowMessage(ui_, "You must select an address to remove.");
     return;
   }
-  if (Ask("Delete this email address?", "Remove an email address", Buttons::YesNo) != Answer::Yes) return;
+  if (Ask(ui_, "Delete this email address?", "Remove an email address", Buttons::YesNo) != Answer::Yes) return;
   delete address;
   if (QTreeWidgetItem* item = AddressEntries->currentItem()) {
     if (Members->count() > 0) StoreMembers(item);
@@ -395,7 +396,7 @@ std::vector<TAddressEntry> TAddressBookForm::Entries() const {
 bool TAddressBookForm::ApplyBtnClick() {
   // A book that could not be read is never written over with what little the list shows.
   if (!book_readable_ || !SaveAddressBook(CurrentPath, Entries())) {
-    ShowMessage("Cannot create file " + CurrentPath + ".");
+    ShowMessage(ui_, "Cannot create file " + CurrentPath + ".");
     return false;
   }
   ApplyBtn->setEnabled(false);
@@ -414,7 +415,7 @@ void TAddressBookForm::done(int result) {
 void TAddressBookForm::NewAddressBookClick() {
   const bool had_changes = ApplyBtn->isEnabled();
   if (!MayLeaveBook()) return;
-  auto name = AskUntil(this, "Create a new addressbook", "Enter a name for the new addressbook:", "AddressBook",
+  auto name = AskUntil(ui_, this, "Create a new addressbook", "Enter a name for the new addressbook:", "AddressBook",
                        [](const std::string& s) { return ValidBookName(s).has_value(); }, kBadBookNameMessage);
   if (!name) {
     if (had_changes) DefAddressBookChange();  // the changes were saved or dropped: show the book as it is
@@ -422,8 +423,8 @@ void TAddressBookForm::NewAddressBookClick() {
   }
   name = ValidBookName(*name);
   // A book of that name in any letter case is opened as it is, never made anew.
-  if (DefAddressBook->findText(TextToQt(*name), Qt::MatchFixedString) < 0 && !CreateAddressBook(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *name)) {
-    ShowMessage("Cannot create file " + AddressBookPath(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *name) + ".");
+  if (DefAddressBook->findText(TextToQt(*name), Qt::MatchFixedString) < 0 && !CreateAddressBook(StoreOf(settings_), *name)) {
+    ShowMessage(ui_, "Cannot create file " + AddressBookPath(StoreOf(settings_), *name) + ".");
     return;
   }
   FillBookList(*name);
@@ -431,12 +432,12 @@ void TAddressBookForm::NewAddressBookClick() {
 }
 
 void TAddressBookForm::DeleteABClick() {
-  if (Ask("Are you sure you want to delete this address book?", "Delete current address book", Buttons::YesNo) !=
+  if (Ask(ui_, "Are you sure you want to delete this address book?", "Delete current address book", Buttons::YesNo) !=
       Answer::Yes)
     return;
-  if (!RemoveFile(CurrentPath)) ShowMessage("Cannot delete file " + CurrentPath + ".");
+  if (!RemoveFile(CurrentPath)) ShowMessage(ui_, "Cannot delete file " + CurrentPath + ".");
   ApplyBtn->setEnabled(false);
-  FillBookList(MailSettings.DefaultAB);
+  FillBookList(settings_.DefaultAB);
   DefAddressBookChange();
 }
 

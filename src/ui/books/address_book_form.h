@@ -20,12 +20,16 @@ class QTreeWidgetItem;
 
 namespace corvelle {
 
+struct Settings;
+class UserInterface;
+
 inline constexpr const char* kUnsavedBookQuestion = "There are unsaved changes! Do you want to save this address book?";
 
 class TAddressBookForm : public QDialog {
   Q_OBJECT
  public:
-  explicit TAddressBookForm(QWidget* parent = nullptr);  // FormCreate: opens the default book
+  // Tells and asks the user through `ui`; `settings` name the default book.
+  TAddressBookForm(UserInterface& ui, const Settings& settings, QWidget* parent = nullptr);  // FormCreate: opens the default book
 
   // Addresses to offer when the editor shows (address texts as a message gives them).
   void SetNewAddresses(const std::vector<std::string>& texts);
@@ -85,6 +89,8 @@ class TAddressBookForm : public QDialog {
   std::vector<std::string> MemberList() const;
   bool AskNickname(std::string& nickname, QTreeWidgetItem*& existing);
 
+  UserInterface& ui_;
+  const Settings& settings_;
   std::string shown_book_;      // the name selected for CurrentPath
   bool book_readable_ = false;  // CurrentPath was read: saving it loses nothing
   bool filling_ = false;        // the lists are being filled: their signals change nothing

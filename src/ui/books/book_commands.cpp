@@ -18,6 +18,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
 #include "ui/main/guarded_command.h"
+#include "ui/main/services.h"
 #include "ui/transfer/wait_dlg.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
@@ -25,44 +26,26 @@
 namespace corvelle {
 namespace {
 
-class BookActions : public AddressActions {
- public:
-  std::optional<std::vector<std::string>> ChooseRecipients(QWidget* parent,
-                                                           const std::vector<std::string>& entries) override {
-    TMailSelectDlg dialog(parent);
-    dialog.ChosenList = entries;
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.ChosenList;
-  }
-  void AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries) override {
-    corvelle::AutoAddAddresses(parent, entries);
-  }
-};
-
-void Addressbook1Click(TCorvelProg& window) {
-  TAddressBookForm editor(&window);
+void Addressbook1Click(TCorvelProg& window, const Services& services) {
+  TAddressBookForm editor(services.ui, services.settings, &window);
   editor.exec();
 }
 
 // The folders to read: the one the command line gave, else those the user chooses.
-std::vector<std::string> AutoAddFolders(TCorvelProg& window) {
-  if (!window.ParmFile.empty()) {
-    std::vector<std::string> folders{window.ParmFile};
-    window.ParmFile.clear();
-    return folders;
-  }
+std::vector<std::string> AutoAddFolders(TCorvelProg& window, const CommandArgs& args) {
+  if (!args.file.empty()) return {args.file};
   TFolderSelect select(&window);
   select.setWindowTitle("Select address book auto-add folders");
   select.exec();
   return SplitFolderList(select.GetFolders());
 }
 
-void Allsendersinfolder1Click(TCorvelProg& window) {
+void Allsendersinfolder1Click(TCorvelProg& window, const Services& services, const CommandArgs& args) {
   std::vector<std::string> senders;
   {
     auto wait = std::make_unique<TWaitDlg>(&window);
     wait->setWindowTitle("Adding sender addresses to address book");
-    std::vector<std::string> folders = AutoAddFolders(window);
+    std::vector<std::string> folders = AutoAddFolders(window, args);
     wait->show();
     // A repaint per file would cost more than reading the file: at most one per interval.
     QElapsedTimer since_shown;
@@ -75,7 +58,7 @@ void Allsendersinfolder1Click(TCorvelProg& window) {
       wait->repaint();
     });
   }
-  AutoAddAddresses(&window, senders);
+  AutoAddAddresses(services.ui, services.settings, &window, senders);
 }
 
 void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
@@ -84,29 +67,40 @@ void ActiveViewerButton(TCorvelProg& window, void (TMailViewer::*button)()) {
 
 }  // namespace
 
-void AutoAddAddresses(QWidget* owner, const std::vector<std::string>& texts) {
-  TAddressBookForm editor(owner);
+void AutoAddAddresses(UserInterface& ui, const Settings& settings, QWidget* owner,
+                      const std::vector<std::string>& texts) {
+  TAddressBookForm editor(ui, settings, owner);
   editor.SetNewAddresses(texts);
   editor.exec();
 }
 
-void AutoAddFile(TCorvelProg& window, const std::string& file) {
+void AutoAddFile(TCorvelProg& window, const Services& services, const std::string& file) {
   if (file.empty()) return;
   if (!FileExists(file)) {
-    ShowMessage("File does not exist.");
+    ShowMessage(services.ui, "File does not exist.");
     return;
   }
-  AutoAddAddresses(&window, {GetFromAddress(ResolvePath(file))});
+  AutoAddAddresses(services.ui, services.settings, &window, {GetFromAddress(ResolvePath(file))});
 }
 
-void InstallBookActions() {
-  static BookActions actions;
-  SetViewerAddressActions(&actions);
+std::optional<std::vector<std::string>> BookAddressActions::ChooseRecipients(QWidget* parent,
+                                                                             const std::vector<std::string>& entries) {
+  TMailSelectDlg dialog(ui_, settings_, parent);
+  dialog.ChosenList = entries;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.ChosenList;
 }
 
-void RegisterBookCommands(CommandRegistry& registry) {
-  registry.Register(Command::ViewAddressBook, Addressbook1Click);
-  registry.Register(Command::AutoAddAllSenders, Guarded(Allsendersinfolder1Click));
+void BookAddressActions::AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries) {
+  corvelle::AutoAddAddresses(ui_, settings_, parent, entries);
+}
+
+void RegisterBookCommands(CommandRegistry& registry, Services& services) {
+  registry.Register(Command::ViewAddressBook, [&services](TCorvelProg& w) { Addressbook1Click(w, services); });
+  registry.Register(Command::AutoAddAllSenders,
+                    Guarded(services, [&services](TCorvelProg& w, const CommandArgs& args) {
+                      Allsendersinfolder1Click(w, services, args);
+                    }));
   registry.Register(Command::AutoAddFromTo, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::ToAddrBtnClick); });
   registry.Register(Command::AutoAddCc, [](TCorvelProg& w) { ActiveViewerButton(w, &TMailViewer::CCAddrBtnClick); });
 }

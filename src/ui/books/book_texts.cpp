@@ -15,7 +15,7 @@ std::string CleanedField(const std::string& text) {
   return TrimBlanks(cleaned);
 }
 
-std::optional<std::string> AskUntil(QWidget* parent, const char* caption, const char* prompt, const QString& preset,
+std::optional<std::string> AskUntil(UserInterface& ui, QWidget* parent, const char* caption, const char* prompt, const QString& preset,
                                     const std::function<bool(const std::string&)>& accept, const char* refusal) {
   for (;;) {
     bool ok = false;
@@ -23,7 +23,7 @@ std::optional<std::string> AskUntil(QWidget* parent, const char* caption, const 
     if (!ok) return std::nullopt;
     std::string answer = TrimBlanks(TextFromQt(text));
     if (accept(answer)) return answer;
-    ShowMessage(refusal);
+    ShowMessage(ui, refusal);
   }
 }
 

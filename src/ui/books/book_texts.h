@@ -12,6 +12,8 @@ class QWidget;
 
 namespace corvelle {
 
+class UserInterface;
+
 // The role under which an item keeps its bytes.
 inline constexpr int kBookBytes = Qt::UserRole;
 
@@ -23,8 +25,8 @@ inline QVariant BytesData(const std::string& bytes) { return QByteArray::fromStd
 std::string CleanedField(const std::string& text);
 
 // Asks with an input box until `accept` takes the trimmed answer, showing `refusal` after
-// each one it does not. nullopt when the user cancels.
-std::optional<std::string> AskUntil(QWidget* parent, const char* caption, const char* prompt, const QString& preset,
+// each one it does not (through `ui`). nullopt when the user cancels.
+std::optional<std::string> AskUntil(UserInterface& ui, QWidget* parent, const char* caption, const char* prompt, const QString& preset,
                                     const std::function<bool(const std::string&)>& accept, const char* refusal);
 
 }  // namespace corvelle

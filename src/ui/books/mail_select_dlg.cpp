@@ -30,7 +30,8 @@ std::string AddressKey(const std::string& text) { return AsciiLower(ExtractAddre
 
 }  // namespace
 
-TMailSelectDlg::TMailSelectDlg(QWidget* parent) : QDialog(parent) {
+TMailSelectDlg::TMailSelectDlg(UserInterface& ui, const Settings& settings, QWidget* parent)
+    : QDialog(parent), ui_(ui), settings_(settings) {
   setObjectName("MailSelectDlg");
   setWindowTitle("Select recipient addresses");
   SrcLabel = Named(new QLabel("Email addresses:", this), "SrcLabel");
@@ -92,7 +93,7 @@ TMailSelectDlg::TMailSelectDlg(QWidget* parent) : QDialog(parent) {
 void TMailSelectDlg::ReadBook() {
   AddrList->clear();
   std::vector<std::string> lines;
-  if (FileExists(MailSettings.DefaultABPath)) ReadMessageLines(ResolvePath(MailSettings.DefaultABPath), lines);
+  if (FileExists(settings_.DefaultABPath)) ReadMessageLines(ResolvePath(settings_.DefaultABPath), lines);
   struct Line {
     std::string shown, nickname;
   };
@@ -209,22 +210,22 @@ void TMailSelectDlg::IncTypedBtnClick() {
     DoUniqueAdd(typed);
     TypedAddr->clear();
   } else if (IsPlainAddress(typed)) {
-    size_t at = MailSettings.MailAddress.find('@');
+    size_t at = settings_.MailAddress.find('@');
     if (at == std::string::npos) {
-      ShowMessage("Cannot add email address without destination name (user@destination).");
+      ShowMessage(ui_, "Cannot add email address without destination name (user@destination).");
     } else {
-      DoUniqueAdd(typed + MailSettings.MailAddress.substr(at));
+      DoUniqueAdd(typed + settings_.MailAddress.substr(at));
       TypedAddr->clear();
     }
   } else {
-    ShowMessage("Spaces, parenthesis (()), and braces (<>) are not allowed in email addresses!");
+    ShowMessage(ui_, "Spaces, parenthesis (()), and braces (<>) are not allowed in email addresses!");
   }
   SetButtons();
 }
 
 void TMailSelectDlg::EditAddrBookClick() {
   {
-    TAddressBookForm editor(this);
+    TAddressBookForm editor(ui_, settings_, this);
     editor.exec();
   }
   ReadBook();

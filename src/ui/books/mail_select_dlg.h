@@ -17,10 +17,14 @@ class QPushButton;
 
 namespace corvelle {
 
+struct Settings;
+class UserInterface;
+
 class TMailSelectDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit TMailSelectDlg(QWidget* parent = nullptr);  // FormCreate: reads the default book
+  // Tells the user through `ui`; `settings` name the default book and the user's domain.
+  TMailSelectDlg(UserInterface& ui, const Settings& settings, QWidget* parent = nullptr);  // FormCreate: reads the default book
 
   void IncludeBtnClick();
   void ExcludeBtnClick();
@@ -58,6 +62,8 @@ class TMailSelectDlg : public QDialog {
   void AddSorted(const std::string& text);
   QListWidgetItem* FindNickname(const std::string& nickname) const;
 
+  UserInterface& ui_;
+  const Settings& settings_;
   bool shown_ = false;
 };
 

@@ -50,7 +50,7 @@ QString InstanceSocketName() {
   return folder + "/corvelle-" + QString::fromLatin1(key) + ".socket";
 }
 
-bool ForwardToRunningInstance(const std::vector<std::string>& list, const QString& name) {
+bool ForwardToRunningInstance(UserInterface& ui, const std::vector<std::string>& list, const QString& name) {
   std::optional<std::string> line = EncodeForwardedLine(list);
   // A socket file of another user's is never used; the start that listens reports it.
   if (!line || name.isEmpty() || OwnedByAnotherUser(name.toStdString())) return false;
@@ -60,7 +60,7 @@ bool ForwardToRunningInstance(const std::vector<std::string>& list, const QStrin
   // Nothing goes to a listener that runs as someone else.
   if (!PeerIsSameUser(static_cast<int>(socket.socketDescriptor()))) {
     socket.abort();
-    ShowMessage("The program listening on " + name.toStdString() +
+    ShowMessage(ui, "The program listening on " + name.toStdString() +
                 " runs as another user. The command line was not sent to it.");
     return false;
   }
@@ -72,20 +72,20 @@ bool ForwardToRunningInstance(const std::vector<std::string>& list, const QStrin
   return true;
 }
 
-InstanceServer::InstanceServer(LineHandler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)), server_(new QLocalServer(this)) {
+InstanceServer::InstanceServer(UserInterface& ui, LineHandler handler, QObject* parent)
+    : QObject(parent), ui_(ui), handler_(std::move(handler)), server_(new QLocalServer(this)) {
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   connect(server_, &QLocalServer::newConnection, this, &InstanceServer::Accept);
 }
 
 bool InstanceServer::Listen(const QString& name) {
   if (name.isEmpty()) {
-    ShowMessage("Corvelle found no private folder for its instance socket. Later starts cannot hand their "
+    ShowMessage(ui_, "Corvelle found no private folder for its instance socket. Later starts cannot hand their "
                 "command lines to this one.");
     return false;
   }
   if (OwnedByAnotherUser(name.toStdString())) {
-    ShowMessage("The instance socket " + name.toStdString() +
+    ShowMessage(ui_, "The instance socket " + name.toStdString() +
                 " belongs to another user. Corvelle does not use it, so later starts cannot hand their "
                 "command lines to this one.");
     return false;

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <optional>
 
 #include "core/busy_guard.h"
@@ -20,7 +19,6 @@
 #include "core/store/message_text.h"
 #include "core/user_interface.h"
 #include "ui/books/book_commands.h"
-#include "ui/common/program_end.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/corvel_prog.h"
@@ -28,21 +26,6 @@
 
 namespace corvelle {
 namespace {
-
-void RunMenuCommand(TCorvelProg& window, Command command) { window.RunCommand(command); }
-
-// The options whose commands run through the main window's command table, and "autoadd".
-std::map<ParmAction, ParmCommand>& ParmCommands() {
-  static std::map<ParmAction, ParmCommand> commands{
-      {ParmAction::GetSendAll, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::GetSendAll); }},
-      {ParmAction::Filter, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::RunFilter); }},
-      {ParmAction::ExportFolder, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ExportPine); }},
-      {ParmAction::ImportFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::ImportPine); }},
-      {ParmAction::SendFile, [](TCorvelProg& w, const ParmStep&) { RunMenuCommand(w, Command::SendFile); }},
-      {ParmAction::AutoAdd, [](TCorvelProg& w, const ParmStep& step) { AutoAddFile(w, step.args[0]); }},
-  };
-  return commands;
-}
 
 // A composition filled from a link that ParseParms has checked already.
 void OpenMailtoComposition(TCorvelProg& window, const std::string& link) {
@@ -62,8 +45,21 @@ void OpenMailtoComposition(TCorvelProg& window, const std::string& link) {
   cursor.insertText(text.join('\n') + '\n');
 }
 
-// Hands the step's arguments over and runs its command.
-void RunStep(TCorvelProg& window, const ParmStep& step) {
+// The command an option runs through the main window's command table.
+Command OptionCommand(ParmAction action) {
+  switch (action) {
+    case ParmAction::GetSendAll: return Command::GetSendAll;
+    case ParmAction::Filter: return Command::RunFilter;
+    case ParmAction::ExportFolder: return Command::ExportPine;
+    case ParmAction::ImportFile: return Command::ImportPine;
+    case ParmAction::SendFile: return Command::SendFile;
+    default: return Command::None;
+  }
+}
+
+// Runs one step with its arguments. `subject` is the "subject" option's text, kept for the
+// steps after it.
+void RunStep(TCorvelProg& window, const ParmStep& step, std::string& subject) {
   const std::string& arg = step.args.empty() ? std::string() : step.args[0];
   switch (step.action) {
     case ParmAction::NewMailTo:
@@ -76,18 +72,18 @@ void RunStep(TCorvelProg& window, const ParmStep& step) {
       window.CreateMailViewer(ShortFileName(arg), "", "", "");
       return;
     case ParmAction::Subject:
-      window.ParmSubject = arg;
+      subject = arg;
       return;
     case ParmAction::MailTo:
       OpenMailtoComposition(window, arg);
       return;
     case ParmAction::AutoAdd:
-      break;
+      AutoAddFile(window, window.RunServices(), arg);
+      return;
     default:
-      window.ParmFile = arg;
-      if (step.action == ParmAction::SendFile) window.ParmUser = step.args[1];
+      CommandArgs args{arg, step.action == ParmAction::SendFile ? step.args[1] : std::string(), subject};
+      window.RunCommand(OptionCommand(step.action), args);
   }
-  ParmCommands().at(step.action)(window, step);
 }
 
 bool draining = false;  // the queue of forwarded lines is being run
@@ -103,42 +99,40 @@ void ShowInFront(TCorvelProg& window) {
 
 }  // namespace
 
-void SetParmCommand(ParmAction action, ParmCommand command) { ParmCommands()[action] = std::move(command); }
-
 namespace {
 
 // Without a display nobody can use what a command line leaves open (the main window, a
 // composition): such a run always ends after its options, whatever ExitAfterCmdProc says,
 // so a script or cron job gets its status instead of a process that waits for ever.
-bool HeadlessCommandLine(const ParsedParms& parsed, bool from_command_line) {
-  auto* qt = dynamic_cast<QtUserInterface*>(&Ui());
+bool HeadlessCommandLine(UserInterface& ui, const ParsedParms& parsed, bool from_command_line) {
+  auto* qt = dynamic_cast<QtUserInterface*>(&ui);
   return from_command_line && !parsed.steps.empty() && qt && qt->Headless();
 }
 
 }  // namespace
 
 void ProcessParmStrings(TCorvelProg& window, const std::vector<std::string>& list, bool from_command_line) {
+  Services& services = window.RunServices();
   ParsedParms parsed = ParseParms(list);
   {
     // What the program's own options ask for decides its exit status.
     std::optional<CommandLineRun> own;
     if (from_command_line) own.emplace();
-    for (const ParmStep& step : parsed.steps) RunStep(window, step);
+    std::string subject;
+    for (const ParmStep& step : parsed.steps) RunStep(window, step, subject);
   }
   if (parsed.bad) {
-    ShowMessage(parsed.bad_link.empty() ? std::string(kParmUsage) : parsed.bad_link);
-    if (from_command_line) EndProgram(EXIT_FAILURE);
-  } else if (window.ParmNesting == 0 && (HeadlessCommandLine(parsed, from_command_line) ||
-                                         ExitAfterParms(parsed, from_command_line, MailSettings.ExitAfterCmdProc))) {
+    ShowMessage(services.ui, parsed.bad_link.empty() ? std::string(kParmUsage) : parsed.bad_link);
+    if (from_command_line) services.end_program(EXIT_FAILURE);
+  } else if (window.ParmNesting == 0 &&
+             (HeadlessCommandLine(services.ui, parsed, from_command_line) ||
+              ExitAfterParms(parsed, from_command_line, services.settings.ExitAfterCmdProc))) {
     // A command line run to its end says how it went, as the result panel would have.
-    if (from_command_line && !window.Panel3->text().isEmpty())
-      std::printf("%s\n", window.Panel3->text().toLocal8Bit().constData()), std::fflush(stdout);
+    if (from_command_line && !window.Result().isEmpty())
+      std::printf("%s\n", window.Result().toLocal8Bit().constData()), std::fflush(stdout);
     // Through the normal close, so open compositions are asked about.
     QTimer::singleShot(0, &window, &QWidget::close);
   }
-  window.ParmFile.clear();
-  window.ParmSubject.clear();
-  window.ParmUser.clear();
 }
 
 void HandleParmEntry(TCorvelProg& window, const std::string& line) {
@@ -146,7 +140,7 @@ void HandleParmEntry(TCorvelProg& window, const std::string& line) {
   ++window.ParmNesting;
   window.PendingParms.push_back(line);
   QApplication::processEvents();
-  if (window.ParmNesting > 1) MaximizeViewers = false;
+  if (window.ParmNesting > 1) window.MaximizeViewers = false;
   QApplication::processEvents();
   --window.ParmNesting;
   RunPendingParms(window);
@@ -157,7 +151,7 @@ void RunPendingParms(TCorvelProg& window) {
   if (window.ParmNesting > 0 || draining || BusyGuard::Held()) return;
   draining = true;
   while (!window.PendingParms.empty()) {
-    if (window.PendingParms.size() == 1) MaximizeViewers = true;
+    if (window.PendingParms.size() == 1) window.MaximizeViewers = true;
     std::string next = std::move(window.PendingParms.front());
     window.PendingParms.pop_front();
     std::optional<std::vector<std::string>> list = DecodeForwardedLine(next);
@@ -165,7 +159,7 @@ void RunPendingParms(TCorvelProg& window) {
     else if (list) ProcessParmStrings(window, *list, false);
   }
   draining = false;
-  MaximizeViewers = true;
+  window.MaximizeViewers = true;
   window.activateWindow();
 }
 

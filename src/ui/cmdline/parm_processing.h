@@ -2,7 +2,6 @@
 // Running option lists in the main window: the program's own command line and the lines
 // that later starts forward to this instance.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,10 +24,5 @@ void HandleParmEntry(TCorvelProg& window, const std::string& line);
 // Runs the queued forwarded lines in arrival order, unless a line's command or a command
 // holding the busy guard is running: that one's end runs them.
 void RunPendingParms(TCorvelProg& window);
-
-// What an option that names a command of its own runs (the options that open message
-// windows are handled here). ParmFile, ParmUser and ParmSubject hold its arguments.
-using ParmCommand = std::function<void(TCorvelProg& window, const ParmStep& step)>;
-void SetParmCommand(ParmAction action, ParmCommand command);
 
 }  // namespace corvelle

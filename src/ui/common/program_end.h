@@ -5,11 +5,9 @@
 
 namespace corvelle {
 
-// Ends the process with `code` without running the event loop further. Tests install a
-// hook that records the code instead; when the hook returns, so does EndProgram.
-void EndProgram(int code);
-
-// Replaces the ending (nullptr puts the real one back).
-void SetProgramEndHook(std::function<void(int)> hook);
+// Ends the process with `code` without running the event loop further. What a desktop
+// run's services end the program with (Services::end_program); tests record the code
+// instead, and their ending returns.
+void EndProcess(int code);
 
 }  // namespace corvelle

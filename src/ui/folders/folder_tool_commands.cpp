@@ -35,14 +35,14 @@ namespace corvelle {
 namespace {
 
 // The wait dialog as the interface of the run: progress goes to its bars, questions to the
-// interface that was installed before.
+// run's own interface. The folder routines still take it from where it is installed.
 class WaitRun : public UserInterface {
  public:
-  WaitRun(QWidget* parent, const char* caption) : dialog(parent), previous_(&Ui()) {
+  WaitRun(QWidget* parent, UserInterface& ui, const char* caption) : dialog(parent), ui_(ui) {
     dialog.setWindowTitle(caption);
     SetUi(this);
   }
-  ~WaitRun() override { SetUi(previous_); }
+  ~WaitRun() override { SetUi(&ui_); }
 
   void Show() {
     dialog.show();
@@ -57,7 +57,7 @@ class WaitRun : public UserInterface {
   }
 
   Answer Message(const std::string& text, const std::string& caption, Buttons buttons, MessageIcon icon) override {
-    return previous_->Message(text, caption, buttons, icon);
+    return ui_.Message(text, caption, buttons, icon);
   }
   // The bars take their values with the next pass of events: a bar repaints at once on
   // every change, and a pass for every file would cost more than the file itself.
@@ -74,37 +74,31 @@ class WaitRun : public UserInterface {
   TWaitDlg dialog;
 
  private:
-  UserInterface* previous_;
+  UserInterface& ui_;
   QElapsedTimer since_events_;
   int total_ = 0, current_ = 0;
 };
 
-// The command file of the command line, taken once.
-std::string TakeParmFile(TCorvelProg& window) {
-  std::string file = window.ParmFile;
-  window.ParmFile.clear();
-  return file;
-}
-
-void DoImportFolder(TCorvelProg& window, MailboxKind kind) {
-  WaitRun run(&window, "Importing mail folders");
+// `args.file`: the mailbox the command line names.
+void DoImportFolder(TCorvelProg& window, const Services& services, const CommandArgs& args, MailboxKind kind) {
+  WaitRun run(&window, services.ui, "Importing mail folders");
   std::string kind_name = MailboxKindName(kind);
-  std::string mailbox = TakeParmFile(window);
+  std::string mailbox = args.file;
   if (mailbox.empty()) {
     QFileDialog dialog(&window, TextToQt("Import " + kind_name + " Folder"),
-                       InitialDirectory(MailSettings.MailDirectory));
+                       InitialDirectory(services.settings.MailDirectory));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(window.OpenDialog.filters);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    if (Ask("If this folder is not a " + kind_name + " type mail folder, you may lose your mail.  " +
+    if (Ask(services.ui, "If this folder is not a " + kind_name + " type mail folder, you may lose your mail.  " +
                 "Are you sure this folder is a " + kind_name + " type folder?",
             "Mail Import Warning", Buttons::YesNo) != Answer::Yes)
       return;
     mailbox = PathFromQt(dialog.selectedFiles().first());
   }
   run.Show();
-  ImportResult result = ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), mailbox, kind, run.Status());
-  if (!result.loaded) ShowMessage("Could not open mail folder " + mailbox + ".");
+  ImportResult result = ImportMailbox(services.Store(), services.ui, mailbox, kind, run.Status());
+  if (!result.loaded) ShowMessage(services.ui, "Could not open mail folder " + mailbox + ".");
   if (result.failed > 0) NoteRunFailure();
 }
 
@@ -125,27 +119,28 @@ std::vector<std::string> ChooseFolders(TCorvelProg& window, const std::string& c
   return SplitFolderList(select.GetFolders());
 }
 
-void DoExportFolder(TCorvelProg& window, MailboxKind kind) {
-  WaitRun run(&window, "Exporting mail folders");
+// `args.file`: the folder the command line names.
+void DoExportFolder(TCorvelProg& window, const Services& services, const CommandArgs& args, MailboxKind kind) {
+  WaitRun run(&window, services.ui, "Exporting mail folders");
   int count = 0;
   std::vector<std::string> folders = ChooseFolders(
-      window, TakeParmFile(window), kind == MailboxKind::kPine ? "Export Pine Folder" : "Export Netscape Folder",
+      window, args.file, kind == MailboxKind::kPine ? "Export Pine Folder" : "Export Netscape Folder",
       count);
   run.Show();
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(done * 100 / count) : 0);
     // A folder named on the command line may not exist: an export of nothing is no success.
-    if (!FolderExists(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FolderPath(folders[done]))) {
-      ShowMessage("The folder " + folders[done] + " does not exist.");
+    if (!FolderExists(services.Store().FolderPath(folders[done]))) {
+      ShowMessage(services.ui, "The folder " + folders[done] + " does not exist.");
       continue;
     }
-    if (!ExportFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders[done], kind, std::time(nullptr), run.Status()).ok)
-      ShowMessage("The folder " + folders[done] + " could not be exported.");
+    if (!ExportFolder(services.Store(), services.ui, folders[done], kind, std::time(nullptr), run.Status()).ok)
+      ShowMessage(services.ui, "The folder " + folders[done] + " could not be exported.");
   }
 }
 
-void FreshenNames1Click(TCorvelProg& window) {
-  WaitRun run(&window, "Refreshing mail filenames");
+void FreshenNames1Click(TCorvelProg& window, const Services& services) {
+  WaitRun run(&window, services.ui, "Refreshing mail filenames");
   int count = 0;
   std::vector<std::string> folders = ChooseFolders(window, "", nullptr, count);
   run.Show();
@@ -157,14 +152,22 @@ void FreshenNames1Click(TCorvelProg& window) {
 
 }  // namespace
 
-void RegisterFolderToolCommands(CommandRegistry& registry) {
-  registry.Register(Command::ImportPine, Guarded([](TCorvelProg& w) { DoImportFolder(w, MailboxKind::kPine); }));
-  registry.Register(Command::ImportNetscape,
-                    Guarded([](TCorvelProg& w) { DoImportFolder(w, MailboxKind::kNetscape); }));
-  registry.Register(Command::ExportPine, Guarded([](TCorvelProg& w) { DoExportFolder(w, MailboxKind::kPine); }));
-  registry.Register(Command::ExportNetscape,
-                    Guarded([](TCorvelProg& w) { DoExportFolder(w, MailboxKind::kNetscape); }));
-  registry.Register(Command::RefreshNames, Guarded(FreshenNames1Click));
+void RegisterFolderToolCommands(CommandRegistry& registry, Services& services) {
+  const std::pair<Command, MailboxKind> imports[] = {{Command::ImportPine, MailboxKind::kPine},
+                                                     {Command::ImportNetscape, MailboxKind::kNetscape}};
+  for (const auto& [command, kind] : imports)
+    registry.Register(command, Guarded(services, [&services, kind = kind](TCorvelProg& w, const CommandArgs& args) {
+                        DoImportFolder(w, services, args, kind);
+                      }));
+  const std::pair<Command, MailboxKind> exports[] = {{Command::ExportPine, MailboxKind::kPine},
+                                                     {Command::ExportNetscape, MailboxKind::kNetscape}};
+  for (const auto& [command, kind] : exports)
+    registry.Register(command, Guarded(services, [&services, kind = kind](TCorvelProg& w, const CommandArgs& args) {
+                        DoExportFolder(w, services, args, kind);
+                      }));
+  registry.Register(Command::RefreshNames, Guarded(services, [&services](TCorvelProg& w, const CommandArgs&) {
+                      FreshenNames1Click(w, services);
+                    }));
 }
 
 }  // namespace corvelle

@@ -16,13 +16,15 @@
 
 namespace corvelle {
 
-TCommonTextDlg::TCommonTextDlg(QWidget* parent)
+TCommonTextDlg::TCommonTextDlg(UserInterface& ui, MailStore store, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       Description(Named(new QLineEdit(this), "Description")),
       TheText(Named(new QPlainTextEdit(this), "TheText")),
       BitBtn1(Named(new QPushButton("OK", this), "BitBtn1")),
       BitBtn2(Named(new QPushButton("Cancel", this), "BitBtn2")),
-      BitBtn3(Named(new QPushButton("Help", this), "BitBtn3")) {
+      BitBtn3(Named(new QPushButton("Help", this), "BitBtn3")),
+      ui_(ui),
+      store_(std::move(store)) {
   setWindowTitle("Common Text");
   setFixedSize(507, 295);
   QFont font("Sans Serif");
@@ -48,19 +50,19 @@ TCommonTextDlg::TCommonTextDlg(QWidget* parent)
 
 void TCommonTextDlg::BitBtn1Click() {
   if (Description->text().isEmpty()) {
-    ShowMessage("You must enter a description for this Common Text entry.");
+    ShowMessage(ui_, "You must enter a description for this Common Text entry.");
     Description->setFocus();
     return;
   }
   if (TheText->toPlainText().isEmpty()) {
-    ShowMessage("You must enter text for this Common Text entry.");
+    ShowMessage(ui_, "You must enter text for this Common Text entry.");
     TheText->setFocus();
     return;
   }
   std::vector<std::string> lines;
   for (const QString& line : TheText->toPlainText().split('\n')) lines.push_back(TextFromQt(line));
-  if (!AddCommonText(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), TextFromQt(Description->text()), lines)) {
-    ShowMessage("The common text entry could not be saved.");
+  if (!AddCommonText(store_, ui_, TextFromQt(Description->text()), lines)) {
+    ShowMessage(ui_, "The common text entry could not be saved.");
     return;
   }
   accept();

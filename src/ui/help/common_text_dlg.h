@@ -4,16 +4,21 @@
 
 #include <QDialog>
 
+#include "core/store/mail_store.h"
+
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace corvelle {
 
+class UserInterface;
+
 class TCommonTextDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit TCommonTextDlg(QWidget* parent = nullptr);
+  // Tells the user through `ui`.
+  TCommonTextDlg(UserInterface& ui, MailStore store, QWidget* parent = nullptr);
 
   // OK: refuses an empty description or text with a message (focus to that field), and an
   // entry that cannot be written; otherwise stores the entry and closes with OK.
@@ -24,6 +29,10 @@ class TCommonTextDlg : public QDialog {
   QPushButton* BitBtn1;
   QPushButton* BitBtn2;
   QPushButton* BitBtn3;
+
+ private:
+  UserInterface& ui_;
+  MailStore store_;
 };
 
 }  // namespace corvelle

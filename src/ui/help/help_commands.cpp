@@ -23,9 +23,9 @@ namespace {
 
 // A new composition to the support address whose subject and recipients are fixed. The
 // window made here is the one changed, never whichever happens to be active.
-TMailViewer* SupportMessage(TCorvelProg& window, const char* subject) {
+TMailViewer* SupportMessage(TCorvelProg& window, const Services& services, const char* subject) {
   TMailViewer* viewer = window.CreateMailViewer(NewMessageName(window.MessageWindowCount()),
-                                                MailSettings.SupportAddress, "", subject);
+                                                services.settings.SupportAddress, "", subject);
   if (!viewer) return nullptr;
   viewer->ToAddrBtn->setEnabled(false);
   viewer->CCAddrBtn->setEnabled(false);
@@ -33,18 +33,18 @@ TMailViewer* SupportMessage(TCorvelProg& window, const char* subject) {
   return viewer;
 }
 
-void SendaComment1Click(TCorvelProg& window) {
-  if (TMailViewer* viewer = SupportMessage(window, kCommentSubject)) viewer->MailText->setFocus();
+void SendaComment1Click(TCorvelProg& window, Services& services) {
+  if (TMailViewer* viewer = SupportMessage(window, services, kCommentSubject)) viewer->MailText->setFocus();
 }
 
 // The report replaces the text (and the signature); the caret goes to the answer of the
 // first question.
-void ReportaProblem1Click(TCorvelProg& window) {
-  TMailViewer* viewer = SupportMessage(window, kProblemSubject);
+void ReportaProblem1Click(TCorvelProg& window, Services& services) {
+  TMailViewer* viewer = SupportMessage(window, services, kProblemSubject);
   if (!viewer) return;
   bool log_unreadable = false;
-  std::vector<std::string> lines = ProblemReportLines(MailSettings, log_unreadable);
-  if (log_unreadable) ShowMessage("Could not open network log.");
+  std::vector<std::string> lines = ProblemReportLines(services.settings, log_unreadable);
+  if (log_unreadable) ShowMessage(services.ui, "Could not open network log.");
   QStringList text;
   for (const std::string& line : lines) text << TextToQt(line);
   viewer->MailText->setPlainText(text.join('\n'));
@@ -59,13 +59,14 @@ void ReportaProblem1Click(TCorvelProg& window) {
 
 }  // namespace
 
-void RegisterHelpCommands(CommandRegistry& registry) {
+void RegisterHelpCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::About, [](TCorvelProg& window) {
     TAboutBox box(&window);
     box.exec();
   });
-  registry.Register(Command::SendComment, SendaComment1Click);
-  registry.Register(Command::ReportProblem, ReportaProblem1Click);
+  registry.Register(Command::SendComment, [&services](TCorvelProg& window) { SendaComment1Click(window, services); });
+  registry.Register(Command::ReportProblem,
+                    [&services](TCorvelProg& window) { ReportaProblem1Click(window, services); });
 }
 
 }  // namespace corvelle

@@ -17,6 +17,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
+#include "ui/main/services.h"
 #include "ui/messages/folder_views.h"
 #include "ui/viewer/mail_viewer.h"
 
@@ -34,7 +35,7 @@ void CommonTextClick(TCorvelProg& window, const std::string& path) {
 }
 
 void Addcommontext1Click(TCorvelProg& window) {
-  TCommonTextDlg dialog(&window);
+  TCommonTextDlg dialog(window.RunServices().ui, window.RunServices().Store(), &window);
   if (dialog.exec() == QDialog::Accepted) window.DoCommonTextFill();
 }
 
@@ -55,10 +56,11 @@ void FillCommonTextMenu(TCorvelProg& window, QMenu& menu, int fixed_items) {
   }
 }
 
-void RegisterTextCommands(CommandRegistry& registry) {
+void RegisterTextCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::AddCommonText, Addcommontext1Click);
   registry.Register(Command::ReloadMenu, [](TCorvelProg& window) { window.DoCommonTextFill(); });
-  registry.Register(Command::ViewCommonText, [](TCorvelProg&) { ShowFolder(CommonTextFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames))); });
+  registry.Register(Command::ViewCommonText,
+                    [&services](TCorvelProg&) { ShowFolder(services.open_url, CommonTextFolder(services.Store())); });
 }
 
 }  // namespace corvelle

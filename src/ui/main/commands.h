@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 
 namespace corvelle {
 
@@ -26,17 +27,27 @@ enum class Command {
   SendComment, ReportProblem, About,
 };
 
-using CommandHandler = std::function<void(TCorvelProg&)>;
+// What a command is given besides its window: the arguments of the command-line option
+// that runs it. All empty when it runs from a menu or a button.
+struct CommandArgs {
+  std::string file = {};     // the file or folder the option names
+  std::string user = {};     // the address a file is sent to
+  std::string subject = {};  // the "subject" option's text, for a file sent
+};
+
+using CommandHandler = std::function<void(TCorvelProg&, const CommandArgs&)>;
 
 class CommandRegistry {
  public:
   // Gives `command` its handler. A command has one handler: registering a second one is
   // a programming error (asserted).
   void Register(Command command, CommandHandler handler);
+  // A command that takes no arguments.
+  void Register(Command command, std::function<void(TCorvelProg&)> handler);
 
-  // Runs the handler of `command` on `window`. False when the command has none yet; it
-  // then does nothing.
-  bool Run(Command command, TCorvelProg& window) const;
+  // Runs the handler of `command` on `window` with `args`. False when the command has none
+  // yet; it then does nothing.
+  bool Run(Command command, TCorvelProg& window, const CommandArgs& args) const;
 
  private:
   std::map<Command, CommandHandler> handlers_;

@@ -33,9 +33,6 @@
 
 namespace corvelle {
 
-bool MaximizeViewers = true;
-TCorvelProg* CorvelProg = nullptr;
-
 namespace {
 
 constexpr int kFixedTextItems = 3;    // "&Add common text", "&Reload menu", separator
@@ -50,11 +47,10 @@ QLabel* LoweredPanel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TCorvelProg::TCorvelProg(QWidget* parent) : QMainWindow(parent) {
-  CorvelProg = this;
+TCorvelProg::TCorvelProg(Services& services, QWidget* parent) : QMainWindow(parent), services_(services) {
   setObjectName("CorvelProg");
   setWindowTitle("Corvelle");
-  RegisterFeatureCommands(commands_);
+  RegisterFeatureCommands(commands_, services_);
   BuildLayout();
   resize(577, 410);
   setAcceptDrops(true);
@@ -69,7 +65,6 @@ TCorvelProg::~TCorvelProg() {
   // The children go with the frame; their going must not run frame code any more.
   disconnect(ClientArea, nullptr, this, nullptr);
   for (QMdiSubWindow* window : ClientArea->subWindowList()) window->disconnect(this);
-  if (CorvelProg == this) CorvelProg = nullptr;
 }
 
 void TCorvelProg::BuildLayout() {
@@ -78,6 +73,25 @@ void TCorvelProg::BuildLayout() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
+  BuildSpeedPanel(central);
+  ClientArea = Named(new QMdiArea(central), "ClientArea");
+  ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Closing a window activates the one used before it, the window the user came from.
+  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+
+  layout->addWidget(SpeedPanel);
+  layout->addWidget(ClientArea, 1);
+  layout->addWidget(BuildStatusPanel(central));
+  setCentralWidget(central);
+
+  Text1 = menu_.text_menu;
+  Window1 = menu_.window_menu;
+  connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+}
+
+// The menu bar and the speed buttons, each running its command.
+void TCorvelProg::BuildSpeedPanel(QWidget* central) {
   SpeedPanel = Named(new QFrame(central), "SpeedPanel");
   SpeedPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   SpeedPanel->setFixedHeight(25);
@@ -90,18 +104,13 @@ void TCorvelProg::BuildLayout() {
   speed->addStretch();
   // The bar never widens the window: thirteen captions fit 577 pixels with tight
   // padding, and a narrower window cuts the last buttons off.
-  QFont small = font();
-  if (small.pointSizeF() > 8) small.setPointSizeF(small.pointSizeF() - 1);
-  SpeedPanel->setStyleSheet(QString("QToolButton { padding: 1px 1px; font-size: %1pt; }").arg(small.pointSizeF()));
+  SpeedPanel->setStyleSheet(QString("QToolButton { padding: 1px 1px; font-size: %1pt; }").arg(SmallPointSize()));
   SpeedPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   SpeedPanel->setMinimumWidth(0);
+}
 
-  ClientArea = Named(new QMdiArea(central), "ClientArea");
-  ClientArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  ClientArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  // Closing a window activates the one used before it, the window the user came from.
-  ClientArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
-
+// The status line (hints, progress) and the result panel.
+QWidget* TCorvelProg::BuildStatusPanel(QWidget* central) {
   auto* bottom = Named(new QWidget(central), "StatusPanel");
   bottom->setFixedHeight(26);
   auto* status = new QHBoxLayout(bottom);
@@ -111,20 +120,18 @@ void TCorvelProg::BuildLayout() {
   StatusLine->setFixedWidth(291);
   QFont sans("Sans Serif");
   sans.setStyleHint(QFont::SansSerif);
-  sans.setPointSizeF(small.pointSizeF());
+  sans.setPointSizeF(SmallPointSize());
   StatusLine->setFont(sans);
   Panel3 = LoweredPanel(bottom, "Panel3");
   status->addWidget(StatusLine);
   status->addWidget(Panel3, 1);
+  return bottom;
+}
 
-  layout->addWidget(SpeedPanel);
-  layout->addWidget(ClientArea, 1);
-  layout->addWidget(bottom);
-  setCentralWidget(central);
-
-  Text1 = menu_.text_menu;
-  Window1 = menu_.window_menu;
-  connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+// The point size of the speed buttons and the status line: one below the window's.
+qreal TCorvelProg::SmallPointSize() const {
+  qreal size = font().pointSizeF();
+  return size > 8 ? size - 1 : size;
 }
 
 void TCorvelProg::DoParms(const std::vector<std::string>& args) { ProcessParmStrings(*this, args, true); }
@@ -139,7 +146,9 @@ void TCorvelProg::CloseFindDialogs() {
   if (ReplaceDialog1) ReplaceDialog1->close();
 }
 
-TMailViewer* TCorvelProg::NewViewer() { return new TMailViewer; }
+TMailViewer* TCorvelProg::NewViewer() {
+  return new TMailViewer(services_, [this](const std::string& text) { ShowResult(TextToQt(text)); });
+}
 
 TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::string& first_address,
                                            const std::string& reply_source, const std::string& subject) {
@@ -300,10 +309,17 @@ QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command)
 
 // The result of the last command stays until the next one: not the mouse, not a window
 // that opens or closes, wipes it.
-void TCorvelProg::RunCommand(Command command) {
+void TCorvelProg::RunCommand(Command command, const CommandArgs& args) {
   Panel3->clear();
-  commands_.Run(command, *this);
+  commands_.Run(command, *this, args);
 }
+
+void TCorvelProg::ShowResult(const QString& text) {
+  Panel3->setText(text);
+  Panel3->repaint();
+}
+
+QString TCorvelProg::Result() const { return Panel3->text(); }
 
 void TCorvelProg::FillWindowList() {
   for (QAction* action : window_list_) {
@@ -354,7 +370,7 @@ void TCorvelProg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (MailSettings.RememberPos) SaveWindowPosition({x(), y()});
+  if (services_.settings.RememberPos) SaveRunWindowPosition(services_, {x(), y()});
   QMainWindow::closeEvent(event);
 }
 

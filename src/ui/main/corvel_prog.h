@@ -15,6 +15,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/file_type_registration.h"
 #include "ui/main/menus.h"
+#include "ui/main/services.h"
 
 class QFrame;
 class QKeyEvent;
@@ -29,18 +30,12 @@ class TCorvelProg;
 class TFindDialog;
 class TReplaceDialog;
 
-// New message windows open maximized while true, else minimized. True after start-up;
-// cleared while forwarded command lines pile up.
-extern bool MaximizeViewers;
-
-// The main window of this run (nullptr before it is created and after it is destroyed).
-extern TCorvelProg* CorvelProg;
-
 class TCorvelProg : public QMainWindow {
   Q_OBJECT
  public:
-  // Builds the frame with its menus and bars; the start-up is a step of its own.
-  explicit TCorvelProg(QWidget* parent = nullptr);
+  // Builds the frame with its menus and bars on the run's `services` (kept by reference);
+  // the start-up is a step of its own.
+  explicit TCorvelProg(Services& services, QWidget* parent = nullptr);
   ~TCorvelProg() override;
 
   // The start-up (FormCreate): loads the settings (restoring the window position when
@@ -76,10 +71,16 @@ class TCorvelProg : public QMainWindow {
   // Rebuilds the common-text entries of the Text menu.
   void DoCommonTextFill();
 
-  // Runs a menu or speed-button command through its registered handler, after clearing
-  // the result panel (a result stays until the next command); a command without a
-  // handler does nothing.
-  void RunCommand(Command command);
+  // Runs a menu or speed-button command (or a command-line option's, with its `args`)
+  // through its registered handler, after clearing the result panel (a result stays until
+  // the next command); a command without a handler does nothing.
+  void RunCommand(Command command, const CommandArgs& args = {});
+
+  // Shows the result of a command in the result panel, at once; Result() reads it back.
+  void ShowResult(const QString& text);
+  QString Result() const;
+
+  Services& RunServices() const { return services_; }
 
   // The message windows that are open (closing ones excluded), in creation order, and
   // the active one (nullptr when none).
@@ -95,7 +96,9 @@ class TCorvelProg : public QMainWindow {
   std::deque<std::string> PendingParms;   // forwarded command lines not yet processed
   int ParmNesting = 0;
   bool InStartup = false;  // while the window is being created
-  std::string ParmFile, ParmUser, ParmSubject;
+  // New message windows open maximized while true, else minimized. True after start-up;
+  // cleared while forwarded command lines pile up.
+  bool MaximizeViewers = true;
 
   QFrame* SpeedPanel;
   QMdiArea* ClientArea;
@@ -120,6 +123,9 @@ class TCorvelProg : public QMainWindow {
 
  private:
   void BuildLayout();
+  void BuildSpeedPanel(QWidget* central);
+  QWidget* BuildStatusPanel(QWidget* central);
+  qreal SmallPointSize() const;
   bool CheckSetup(const std::string& version);
   void CloseFindDialogs();
   bool ShowOpenWindow(const std::string& name);
@@ -129,6 +135,7 @@ class TCorvelProg : public QMainWindow {
   bool IsProgramShortcut(const QKeyEvent& key) const;
   void FreeProgramShortcuts(QMdiSubWindow* window) const;
 
+  Services& services_;
   CommandRegistry commands_;
   MainMenu menu_;
   std::vector<RuledButton> buttons_;

@@ -2,16 +2,16 @@
 
 namespace corvelle {
 
-void RegisterFeatureCommands(CommandRegistry& registry) {
-  RegisterFrameCommands(registry);
-  RegisterViewerCommands(registry);
-  RegisterMessageCommands(registry);
-  RegisterSetupCommands(registry);
-  RegisterHelpCommands(registry);
-  RegisterTransferCommands(registry);
-  RegisterBookCommands(registry);
-  RegisterFolderToolCommands(registry);
-  RegisterTextCommands(registry);
+void RegisterFeatureCommands(CommandRegistry& registry, Services& services) {
+  RegisterFrameCommands(registry, services);
+  RegisterViewerCommands(registry, services);
+  RegisterMessageCommands(registry, services);
+  RegisterSetupCommands(registry, services);
+  RegisterHelpCommands(registry, services);
+  RegisterTransferCommands(registry, services);
+  RegisterBookCommands(registry, services);
+  RegisterFolderToolCommands(registry, services);
+  RegisterTextCommands(registry, services);
 }
 
 }  // namespace corvelle

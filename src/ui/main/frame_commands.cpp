@@ -22,7 +22,7 @@ void WindowMinimizeItemClick(TCorvelProg& window) {
 
 }  // namespace
 
-void RegisterFrameCommands(CommandRegistry& registry) {
+void RegisterFrameCommands(CommandRegistry& registry, Services&) {
   registry.Register(Command::Exit, [](TCorvelProg& window) { window.close(); });
   registry.Register(Command::Cascade, [](TCorvelProg& window) { window.ClientArea->cascadeSubWindows(); });
   registry.Register(Command::Tile, [](TCorvelProg& window) { window.ClientArea->tileSubWindows(); });

@@ -10,46 +10,42 @@
 #include "platform/paths.h"
 #include "ui/cmdline/parm_processing.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/main/services.h"
 
 namespace corvelle {
 namespace {
 
-int mail_dir_wait_ms = kMailDirWaitMs;
-
 // The hidden lock file of the mail directory's System folder, made when missing so that a
 // first run on a new tree is guarded too. "" without a mail directory on disk: nothing is
 // made where the user never put one.
-std::string MailDirLockFile() {
-  if (MailSettings.MailDirectory.empty() || !FolderExists(MailSettings.MailDirectory)) return "";
-  std::string system = ResolvePath(MailSettings.MailDirectory + "System");
+std::string MailDirLockFile(const Settings& settings) {
+  if (settings.MailDirectory.empty() || !FolderExists(settings.MailDirectory)) return "";
+  std::string system = ResolvePath(settings.MailDirectory + "System");
   MakeFolders(system);
   return system + "/.corvelle.lock";
 }
 
 }  // namespace
 
-void SetMailDirWaitForTest(int wait_ms) { mail_dir_wait_ms = wait_ms < 0 ? kMailDirWaitMs : wait_ms; }
-
-CommandHandler Guarded(void (*command)(TCorvelProg&)) {
-  return [command](TCorvelProg& window) {
+CommandHandler Guarded(const Services& services, CommandHandler command) {
+  return [&services, command = std::move(command)](TCorvelProg& window, const CommandArgs& args) {
     {
       BusyGuard guard;
       if (!guard) {
-        window.Panel3->setText(QString::fromUtf8(kBusyText));
+        window.ShowResult(QString::fromUtf8(kBusyText));
         return;
       }
-      std::string lock_file = MailDirLockFile();
-      const QString shown = window.Panel3->text();
-      window.Panel3->setText("Waiting for the mail directory...");
-      window.Panel3->repaint();
-      MailDirLock lock(lock_file, lock_file.empty() ? 0 : mail_dir_wait_ms);
-      window.Panel3->setText(shown);
+      std::string lock_file = MailDirLockFile(services.settings);
+      const QString shown = window.Result();
+      window.ShowResult("Waiting for the mail directory...");
+      MailDirLock lock(lock_file, lock_file.empty() ? 0 : services.mail_dir_wait_ms);
+      window.ShowResult(shown);
       if (!lock) {
-        window.Panel3->setText(QString::fromUtf8(kOtherProcessBusyText));
-        ShowMessage(kOtherProcessBusyText);
+        window.ShowResult(QString::fromUtf8(kOtherProcessBusyText));
+        ShowMessage(services.ui, kOtherProcessBusyText);
         return;
       }
-      command(window);
+      command(window, args);
     }
     if (!window.PendingParms.empty()) QTimer::singleShot(0, &window, [&window] { RunPendingParms(window); });
   };

@@ -24,14 +24,13 @@ bool TCorvelProg::StartUp() {
 
   WindowPos pos;
   std::string version;
-  MailSettings = LoadSettings(Ui(), pos, version);
-  if (MailSettings.RememberPos) move(pos.x, pos.y);
-  ParmFile.clear();
+  LoadRunSettings(services_, pos, version);
+  if (services_.settings.RememberPos) move(pos.x, pos.y);
   // Another version may have registered other commands: register again.
   FileTypes.Request(version != kVersion);
   if (!CheckSetup(version)) return false;
 
-  OpenDialog.directory = InitialDirectory(MailSettings.MailDirectory);
+  OpenDialog.directory = InitialDirectory(services_.settings.MailDirectory);
   DoCommonTextFill();
   // Opened attachments that ended runs left behind go now, not at the next opening.
   ProcessAttachments();
@@ -46,33 +45,33 @@ namespace {
 
 // The setup dialog without a display would wait for ever: a start run by a script says
 // what is missing and ends instead.
-bool SetupPage(const char* page, bool startup, QWidget* parent) {
-  auto* qt = dynamic_cast<QtUserInterface*>(&Ui());
+bool SetupPage(Services& services, const char* page, bool startup, QWidget* parent) {
+  auto* qt = dynamic_cast<QtUserInterface*>(&services.ui);
   if (startup && qt && qt->Headless()) {
-    ShowMessage("The settings are incomplete, and without a display the setup dialog cannot be shown.");
+    ShowMessage(services.ui, "The settings are incomplete, and without a display the setup dialog cannot be shown.");
     return false;
   }
-  return ShowSetupPage(page, startup, parent);
+  return ShowSetupPage(services, page, startup, parent);
 }
 
 }  // namespace
 
 bool TCorvelProg::CheckSetup(const std::string& version) {
-  const Settings& s = MailSettings;
+  const Settings& s = services_.settings;
   if (s.MailDirectory.empty() || s.DefaultMailFolder.empty()) {
-    if (!SetupPage("Directories", InStartup, this)) return false;
+    if (!SetupPage(services_, "Directories", InStartup, this)) return false;
     FileTypes.Request(true);
   } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
              s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
              s.MailAddress.empty()) {
-    if (!SetupPage("User Settings", InStartup, this)) return false;
+    if (!SetupPage(services_, "User Settings", InStartup, this)) return false;
   }
   // A path cut short by a NUL byte would pass the check on folders it does not name.
   if (!PathSettingsUsable(MailSettings) || !MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false)) {
     ShowMessage(
-        "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
+        services_.ui, "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
         "directory\n\rin the setup dialog.");
-    if (!SetupPage("Directories", InStartup, this)) return false;
+    if (!SetupPage(services_, "Directories", InStartup, this)) return false;
   }
   return true;
 }

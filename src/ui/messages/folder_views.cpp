@@ -6,19 +6,10 @@
 #include "ui/common/qt_text.h"
 
 namespace corvelle {
-namespace {
+bool OpenOnDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-bool DesktopOpener(const QUrl& url) { return QDesktopServices::openUrl(url); }
-
-UrlOpener& Opener() {
-  static UrlOpener opener = DesktopOpener;
-  return opener;
+void ShowFolder(const UrlOpener& opener, const std::string& folder) {
+  opener(QUrl::fromLocalFile(PathToQt(ResolvePath(folder))));
 }
-
-}  // namespace
-
-void SetUrlOpener(UrlOpener opener) { Opener() = opener ? std::move(opener) : DesktopOpener; }
-
-void ShowFolder(const std::string& folder) { Opener()(QUrl::fromLocalFile(PathToQt(ResolvePath(folder)))); }
 
 }  // namespace corvelle

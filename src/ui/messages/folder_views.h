@@ -8,11 +8,13 @@
 
 namespace corvelle {
 
-// Opens `folder` (resolved ignoring case) as a file URL.
-void ShowFolder(const std::string& folder);
-
-// What opens the URL; the default is QDesktopServices::openUrl. Tests record instead.
+// What opens a URL. Tests record instead.
 using UrlOpener = std::function<bool(const QUrl&)>;
-void SetUrlOpener(UrlOpener opener);  // an empty one restores the default
+
+// The desktop's opener (QDesktopServices::openUrl).
+bool OpenOnDesktop(const QUrl& url);
+
+// Opens `folder` (resolved ignoring case) as a file URL with `opener`.
+void ShowFolder(const UrlOpener& opener, const std::string& folder);
 
 }  // namespace corvelle

@@ -68,7 +68,7 @@ std::vector<std::string> ShownLines(const TMailViewer& viewer) {
   return lines;
 }
 
-void FileSaveAsItemClick(TCorvelProg& window) {
+void FileSaveAsItemClick(TCorvelProg& window, Services& services) {
   QPointer<TMailViewer> viewer = window.ActiveViewer();
   if (!viewer) return;
   if (window.SaveDialog1.default_suffix.isEmpty()) window.SaveDialog1.default_suffix = "TXT";
@@ -83,11 +83,11 @@ void FileSaveAsItemClick(TCorvelProg& window) {
     lines = ShownLines(*viewer);
   }
   if (!SaveMessageLines(path, lines)) {
-    ShowMessage("Cannot create file " + path + ".");
+    ShowMessage(services.ui, "Cannot create file " + path + ".");
     return;
   }
   RememberSaveFolder(PathToQt(path));
-  window.Panel3->setText("Message saved.");
+  window.ShowResult("Message saved.");
 }
 
 void Delete1Click(TCorvelProg& window) {
@@ -96,14 +96,13 @@ void Delete1Click(TCorvelProg& window) {
   if (ConfirmDeleteFile(Ui(), viewer->FileName)) {
     viewer->Release();  // its file is gone: nothing left to ask about
     QApplication::processEvents();
-    window.Panel3->setText("Message deleted.");
+    window.ShowResult("Message deleted.");
   } else {
-    window.Panel3->setText("Message could not be deleted.");
+    window.ShowResult("Message could not be deleted.");
   }
-  window.Panel3->repaint();
 }
 
-void Move1Click(TCorvelProg& window) {
+void Move1Click(TCorvelProg& window, Services& services) {
   QPointer<TMailViewer> viewer = window.ActiveViewer();
   if (!viewer) return;
   TFolderSelect dialog(&window);
@@ -117,15 +116,16 @@ void Move1Click(TCorvelProg& window) {
       viewer->Release();
       return;
     case FolderMove::kRefused:
-      ShowMessage("Message could not be moved.");
+      ShowMessage(services.ui, "Message could not be moved.");
       return;
   }
 }
 
-void Print1Click(TCorvelProg& window) {
+void Print1Click(TCorvelProg& window, Services& services) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer) return;
-  PrintLines(viewer->windowTitle(), viewer->MailText->toPlainText().split('\n'), PrinterFont(MailSettings.DefaultFont));
+  PrintLines(services.printer, services.ui, viewer->windowTitle(), viewer->MailText->toPlainText().split('\n'),
+             PrinterFont(services.settings.DefaultFont));
 }
 
 void Postpone1Click(TCorvelProg& window) {
@@ -134,14 +134,14 @@ void Postpone1Click(TCorvelProg& window) {
 }
 
 // The folder of the active received message, else the default mail folder.
-void Nextnewmessage1Click(TCorvelProg& window) {
+void Nextnewmessage1Click(TCorvelProg& window, Services& services) {
   TMailViewer* viewer = window.ActiveViewer();
   bool received = viewer && !viewer->IsNewMessage() && !viewer->FileName.empty();
   std::string folder = received ? FolderPart(viewer->FileName)
-                                : MailSettings.MailDirectory + MailSettings.DefaultMailFolder + "/";
-  std::string name = FirstNewMessage(Ui(), folder);
+                                : services.settings.MailDirectory + services.settings.DefaultMailFolder + "/";
+  std::string name = FirstNewMessage(services.ui, folder);
   if (name.empty())
-    ShowMessage("No new messages found in folder " + folder + ".");
+    ShowMessage(services.ui, "No new messages found in folder " + folder + ".");
   else
     window.CreateMailViewer(ResolvePath(folder) + name, "", "", "");
 }
@@ -173,7 +173,7 @@ void UndoClick(TCorvelProg& window) {
 }
 
 // A command on the active window's text area.
-CommandHandler OnText(void (QPlainTextEdit::*action)()) {
+std::function<void(TCorvelProg&)> OnText(void (QPlainTextEdit::*action)()) {
   return [action](TCorvelProg& window) {
     if (TMailViewer* viewer = window.ActiveViewer()) (viewer->MailText->*action)();
   };
@@ -181,18 +181,18 @@ CommandHandler OnText(void (QPlainTextEdit::*action)()) {
 
 }  // namespace
 
-void RegisterMessageCommands(CommandRegistry& registry) {
+void RegisterMessageCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::FileOpen, FileOpenItemClick);
   registry.Register(Command::FileClose, [](TCorvelProg& window) { window.ClientArea->closeActiveSubWindow(); });
-  registry.Register(Command::FileSaveAs, FileSaveAsItemClick);
+  registry.Register(Command::FileSaveAs, [&services](TCorvelProg& window) { FileSaveAsItemClick(window, services); });
   registry.Register(Command::Delete, Delete1Click);
-  registry.Register(Command::Move, Move1Click);
-  registry.Register(Command::Print, Print1Click);
+  registry.Register(Command::Move, [&services](TCorvelProg& window) { Move1Click(window, services); });
+  registry.Register(Command::Print, [&services](TCorvelProg& window) { Print1Click(window, services); });
   registry.Register(Command::Postpone, Postpone1Click);
   registry.Register(Command::AttachFile, [](TCorvelProg& window) {
     if (TMailViewer* viewer = window.ActiveViewer()) viewer->AttachFileClick();
   });
-  registry.Register(Command::NextNewMessage, Nextnewmessage1Click);
+  registry.Register(Command::NextNewMessage, [&services](TCorvelProg& window) { Nextnewmessage1Click(window, services); });
   registry.Register(Command::Copy, CopyClick);
   registry.Register(Command::Undo, UndoClick);
   registry.Register(Command::Cut, OnText(&QPlainTextEdit::cut));
@@ -203,7 +203,9 @@ void RegisterMessageCommands(CommandRegistry& registry) {
                                                    {Command::ViewSpooled, "Spool"},
                                                    {Command::ViewSignatures, "System/Signatures"}};
   for (const auto& [command, folder] : views)
-    registry.Register(command, [folder = folder](TCorvelProg&) { ShowFolder(MailSettings.MailDirectory + folder); });
+    registry.Register(command, [&services, folder = folder](TCorvelProg&) {
+      ShowFolder(services.open_url, services.settings.MailDirectory + folder);
+    });
 }
 
 }  // namespace corvelle

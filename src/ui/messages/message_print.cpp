@@ -17,6 +17,8 @@ constexpr const char* kPrinterFailed = "The printer could not be opened.";
 constexpr int kTabColumns = 8;
 constexpr double kScreenDpi = 96;  // the resolution font heights in pixels were chosen at
 
+}  // namespace
+
 std::unique_ptr<QPrinter> DefaultPrinter() {
   QPrinterInfo info = QPrinterInfo::defaultPrinter();
   if (info.isNull()) {
@@ -27,10 +29,7 @@ std::unique_ptr<QPrinter> DefaultPrinter() {
   return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
-PrinterFactory& Factory() {
-  static PrinterFactory factory = DefaultPrinter;
-  return factory;
-}
+namespace {
 
 // `text` with each TAB replaced by the spaces up to the next tab stop (every eight
 // columns). A TAB left to the layout would be placed by the page's own tab stops, and a
@@ -76,8 +75,6 @@ qreal PrintLine(QPainter& painter, QPrinter& printer, const QString& text, qreal
 
 }  // namespace
 
-void SetPrinterFactory(PrinterFactory factory) { Factory() = factory ? std::move(factory) : DefaultPrinter; }
-
 QFont PrinterFont(const FontRecord& record) {
   QFont font = ToQFont(record);
   if (record.size > 0)
@@ -87,16 +84,17 @@ QFont PrinterFont(const FontRecord& record) {
   return font;
 }
 
-bool PrintLines(const QString& title, const QStringList& lines, const QFont& font) {
-  std::unique_ptr<QPrinter> printer = Factory()();
+bool PrintLines(const PrinterFactory& make_printer, UserInterface& ui, const QString& title, const QStringList& lines,
+                const QFont& font) {
+  std::unique_ptr<QPrinter> printer = make_printer();
   if (!printer) {
-    ShowMessage(kNoPrinter);
+    ShowMessage(ui, kNoPrinter);
     return false;
   }
   printer->setDocName(title);
   QPainter painter;
   if (!painter.begin(printer.get())) {
-    ShowMessage(kPrinterFailed);
+    ShowMessage(ui, kPrinterFailed);
     return false;
   }
   painter.setFont(QFont(font, printer.get()));

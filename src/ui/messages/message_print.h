@@ -10,19 +10,22 @@
 #include <memory>
 
 #include "core/settings/settings.h"
+#include "core/user_interface.h"
 
 class QPrinter;
 
 namespace corvelle {
 
-// Prints `lines` in `font` as the job `title`. When there is no printer, or it cannot be
-// opened, a message says so and nothing is printed; false then.
-bool PrintLines(const QString& title, const QStringList& lines, const QFont& font);
-
-// Makes the printer to print on; nullptr when there is none. The default one opens the
-// system's default printer (or the first installed one); tests print to a PDF file.
+// Makes the printer to print on; nullptr when there is none. Tests print to a PDF file.
 using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
-void SetPrinterFactory(PrinterFactory factory);  // an empty one restores the default
+
+// The system's default printer, or the first installed one; nullptr when there is none.
+std::unique_ptr<QPrinter> DefaultPrinter();
+
+// Prints `lines` in `font` as the job `title` on the printer `printer` makes. When there is
+// no printer, or it cannot be opened, `ui` says so and nothing is printed; false then.
+bool PrintLines(const PrinterFactory& printer, UserInterface& ui, const QString& title, const QStringList& lines,
+                const QFont& font);
 
 // The message font for paper: the size in points, since a size in screen pixels would
 // shrink to nothing at a printer's resolution.

@@ -1,6 +1,5 @@
 #include "ui/messages/postpone.h"
 
-#include <QLabel>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,6 @@
 #include "core/messages/postpone_message.h"
 #include "core/messages/save_message.h"
 #include "core/user_interface.h"
-#include "ui/main/corvel_prog.h"
 #include "ui/viewer/mail_viewer.h"
 
 namespace corvelle {
@@ -24,7 +22,7 @@ constexpr const char* kSaved = "Message saved to Postponed folder.";
 
 bool DoPostponeFile(TMailViewer& viewer) {
   if (!viewer.IsNewMessage()) {
-    ShowMessage(kNotComposition);
+    ShowMessage(viewer.RunServices().ui, kNotComposition);
     return false;
   }
   std::vector<std::string> lines;
@@ -33,7 +31,7 @@ bool DoPostponeFile(TMailViewer& viewer) {
   if (!viewer.FileName.empty()) {
     // Reopened from Postponed: that file is the one copy, replaced only by a complete one.
     if (!SaveMessageLines(viewer.FileName, lines)) {
-      ShowMessage(kNotWritten);
+      ShowMessage(viewer.RunServices().ui, kNotWritten);
       return false;
     }
     viewer.AskOnClose = false;
@@ -42,14 +40,14 @@ bool DoPostponeFile(TMailViewer& viewer) {
   std::string filed_as;
   switch (PostponeNewMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), lines, filed_as)) {
     case Postponing::kSaved:
-      if (CorvelProg) CorvelProg->Panel3->setText(kSaved);
+      viewer.ShowResult(kSaved);
       viewer.AskOnClose = false;
       return true;
     case Postponing::kWriteFailed:
-      ShowMessage(kNotWritten);
+      ShowMessage(viewer.RunServices().ui, kNotWritten);
       return false;
     case Postponing::kMoveRefused:
-      ShowMessage(kNotMoved);
+      ShowMessage(viewer.RunServices().ui, kNotMoved);
       return false;
   }
   return false;

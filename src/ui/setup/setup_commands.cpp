@@ -7,13 +7,15 @@
 
 namespace corvelle {
 
-void RegisterSetupCommands(CommandRegistry& registry) {
+void RegisterSetupCommands(CommandRegistry& registry, Services& services) {
   const std::pair<Command, const char*> pages[] = {{Command::ViewFilters, "Filters"},
                                                    {Command::ViewDirectories, "Directories"},
                                                    {Command::ViewUserSettings, "User Settings"},
                                                    {Command::ViewPreferences, "Preferences"}};
   for (const auto& [command, page] : pages)
-    registry.Register(command, [page = page](TCorvelProg& window) { ShowSetupPage(page, window.InStartup, &window); });
+    registry.Register(command, [&services, page = page](TCorvelProg& window) {
+      ShowSetupPage(services, page, window.InStartup, &window);
+    });
 }
 
 }  // namespace corvelle

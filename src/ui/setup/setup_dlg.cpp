@@ -61,7 +61,7 @@ std::string WithoutExtension(const std::string& name) {
 
 }  // namespace
 
-TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
+TSetupDlg::TSetupDlg(Services& services, QWidget* parent) : QDialog(parent), services_(services) {
   setObjectName("SetupDlg");
   setWindowTitle("Mail Setup Dialog");
 
@@ -182,8 +182,8 @@ QWidget* TSetupDlg::MakePreferencesPage() {
 }
 
 void TSetupDlg::LoadFields() {
-  ReloadSettings(Ui(), MailSettings);
-  Settings& s = MailSettings;
+  ReloadRunSettings(services_);
+  Settings& s = services_.settings;
   CloseOK = false;
   if (!s.MailDirectory.empty()) {
     SetFieldBytes(MailDirectoryTxt, s.MailDirectory, FieldKind::kPath);
@@ -219,7 +219,7 @@ bool TSetupDlg::SelectPage(const std::string& name) {
 void TSetupDlg::FillSignatureList(const std::string& name) {
   DefSignature->clear();
   std::vector<std::string> files;
-  ListFolderFiles(Ui(), MailSettings.MailDirectory + kSignatures, files);
+  ListFolderFiles(services_.ui, services_.settings.MailDirectory + kSignatures, files);
   int selected = -1;
   for (const std::string& file : files) {
     std::string entry = WithoutExtension(file);
@@ -236,18 +236,18 @@ void TSetupDlg::FillAddressBooks() {
   DefAddressBook->setCurrentIndex(books.selected);
 }
 
-void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(MailSettings.Signature)); }
+void TSetupDlg::DefSignatureClick() { FillSignatureList(SignatureBaseName(services_.settings.Signature)); }
 
 void TSetupDlg::CreateSigClick() {
-  if (MailSettings.Signature.empty()) return;
-  std::string signature = ResolvePath(MailSettings.Signature);
+  if (services_.settings.Signature.empty()) return;
+  std::string signature = ResolvePath(services_.settings.Signature);
   // An editor asked to open a missing file may refuse; start the new signature empty.
   if (!EntryExists(signature) && FolderExists(FolderPart(signature))) WriteNewFile(signature, "");
   QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(signature)));
 }
 
 void TSetupDlg::CreateABClick() {
-  TAddressBookForm editor(this);
+  TAddressBookForm editor(services_.ui, services_.settings, this);
   editor.exec();
 }
 
@@ -256,14 +256,14 @@ void TSetupDlg::SetDefFontBtnClick() {
   dialog.setObjectName("FontDialog1");
   if (dialog.exec() == QDialog::Accepted) font_dialog_font_ = dialog.selectedFont();
   // Copied whether chosen or not: in effect at once, written only by a successful OK.
-  MailSettings.DefaultFont = FromQFont(font_dialog_font_, MailSettings.DefaultFont, logicalDpiY());
+  services_.settings.DefaultFont = FromQFont(font_dialog_font_, services_.settings.DefaultFont, logicalDpiY());
 }
 
 // With no signature file in the signature folder, the current signature file is copied
 // there as "signature.txt" (written under a work name first, so the name only ever
 // holds a complete file). Any failure just drops the signature.
 void TSetupDlg::CarrySignatureOver() {
-  Settings& s = MailSettings;
+  Settings& s = services_.settings;
   std::string folder = ResolvePath(s.MailDirectory + kSignatures);
   std::string work = UniqueFileName(folder, ".txt");
   std::string text;
@@ -280,7 +280,35 @@ void TSetupDlg::CarrySignatureOver() {
 }
 
 void TSetupDlg::OKBtnClick() {
-  Settings& s = MailSettings;
+  Settings& s = services_.settings;
+  StoreDirectoryFields(s);
+  StoreUserFields(s);
+  SetupField code = FullSetupEntered(true);
+
+  std::string books = ResolvePath(s.MailDirectory + kAddressBooks);
+  if (DefAddressBook->count() == 0 && FolderExists(books)) {
+    WriteNewFile(ResolvePath(books + "/AddressBook.cvab"), "");
+    FillAddressBooks();
+  }
+
+  if (code != SetupField::None) {
+    SetEmptyFocus(code);
+    return;
+  }
+  std::string book = CurrentPathItem(DefAddressBook);
+  s.DefaultAB = book.empty() ? "AddressBook" : book;
+  s.DefaultABPath = DefaultAddressBookPath(s);
+  if (!SaveRunSettings(services_))
+    ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
+                                  ".  They are in effect until Corvelle ends.");
+  CloseOK = true;
+  accept();
+}
+
+// The Directories page into `s`: the mail directory made absolute, the default folder
+// without its slashes, the signature (carried over into the signature folder when it has
+// none).
+void TSetupDlg::StoreDirectoryFields(Settings& s) {
   s.MailDirectory = FieldBytes(MailDirectoryTxt, FieldKind::kPath);
   if (!s.MailDirectory.empty() && s.MailDirectory.back() != '/') s.MailDirectory += '/';
   // Made absolute before the signature path is built from it.
@@ -297,7 +325,10 @@ void TSetupDlg::OKBtnClick() {
   if (DefSignature->count() == 0) CarrySignatureOver();
   std::string signature = CurrentPathItem(DefSignature);
   s.Signature = s.MailDirectory + kSignatures + "/" + (signature.empty() ? "signature" : signature) + ".txt";
+}
 
+// The User settings and Preferences pages into `s`.
+void TSetupDlg::StoreUserFields(Settings& s) {
   s.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
   s.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
   s.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
@@ -310,27 +341,6 @@ void TSetupDlg::OKBtnClick() {
   s.LeaveMailOnServer = LeaveMail->isChecked();
   s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
   s.RememberPos = RememberPos->isChecked();
-
-  SetupField code = FullSetupEntered(true);
-
-  std::string books = ResolvePath(s.MailDirectory + kAddressBooks);
-  if (DefAddressBook->count() == 0 && FolderExists(books)) {
-    WriteNewFile(ResolvePath(books + "/AddressBook.cvab"), "");
-    FillAddressBooks();
-  }
-
-  if (code != SetupField::None) {
-    SetEmptyFocus(code);
-    return;
-  }
-  std::string book = CurrentPathItem(DefAddressBook);
-  s.DefaultAB = book.empty() ? "AddressBook" : book;
-  s.DefaultABPath = DefaultAddressBookPath(s);
-  if (!SaveSettings(MailSettings))
-    ShowMessage("The settings could not be written to " + SettingsFilePath() +
-                ".  They are in effect until Corvelle ends.");
-  CloseOK = true;
-  accept();
 }
 
 void TSetupDlg::CancelBtnClick() {
@@ -339,7 +349,7 @@ void TSetupDlg::CancelBtnClick() {
   reject();
 }
 
-SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(Ui(), MailSettings, create_dirs, *this); }
+SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(services_.ui, services_.settings, create_dirs, *this); }
 
 bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(MailSettings, create, *this); }
 
@@ -392,14 +402,14 @@ void TSetupDlg::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-bool ShowSetupPage(const std::string& page, bool must_complete, QWidget* parent) {
+bool ShowSetupPage(Services& services, const std::string& page, bool must_complete, QWidget* parent) {
   // At start-up the main window is not shown yet: the dialog is placed on the screen.
-  TSetupDlg dialog(parent && parent->isVisible() ? parent : nullptr);
+  TSetupDlg dialog(services, parent && parent->isVisible() ? parent : nullptr);
   dialog.SelectPage(page);
   bool ok = dialog.exec() == QDialog::Accepted;
   if (!ok && must_complete) {
-    ShowMessage("Setup is not complete.  Corvelle cannot run.");
-    EndProgram(0);
+    ShowMessage(services.ui, "Setup is not complete.  Corvelle cannot run.");
+    services.end_program(0);
   }
   return ok;
 }

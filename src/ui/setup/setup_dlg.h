@@ -1,13 +1,14 @@
 #pragma once
 // The setup dialog: every setting of the settings file on four pages. Created for one
-// modal showing (ShowSetupPage); creation reloads MailSettings from the file, and only a
-// successful OK writes the file.
+// modal showing (ShowSetupPage). It edits the run's settings: creation reloads them from
+// the file, and only a successful OK writes the file.
 
 #include <QDialog>
 #include <QFont>
 #include <string>
 
 #include "core/settings/setup_check.h"
+#include "ui/main/services.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,13 +25,13 @@ class SecurityFields;
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
  public:
-  explicit TSetupDlg(QWidget* parent = nullptr);  // FormCreate
+  explicit TSetupDlg(Services& services, QWidget* parent = nullptr);  // FormCreate
   ~TSetupDlg() override;
 
   // Shows the page whose tab caption equals `name` ignoring case. False when none does.
   bool SelectPage(const std::string& name);
 
-  // The completeness check of MailSettings, with this dialog's fields reset as it says.
+  // The completeness check of the settings, with this dialog's fields reset as it says.
   SetupField FullSetupEntered(bool create_dirs);
   bool CheckMailDirectory(bool create);
   // Shows the page of a failed field and focuses it.
@@ -98,15 +99,18 @@ class TSetupDlg : public QDialog, public SetupFields {
   QWidget* MakePreferencesPage();
   void LoadFields();
   void CarrySignatureOver();
+  void StoreDirectoryFields(Settings& s);
+  void StoreUserFields(Settings& s);
   void FillAddressBooks();
   QLineEdit* FieldEdit(SetupField field) const;
 
+  Services& services_;
   QFont font_dialog_font_;  // the font dialog's font, kept between uses
 };
 
 // Opens the setup dialog on the page named `page` (ignoring case), runs it modally and
 // destroys it. When it did not close with OK and `must_complete`, says that Corvelle
-// cannot run and ends the program with exit code 0. True when it closed with OK.
-bool ShowSetupPage(const std::string& page, bool must_complete, QWidget* parent = nullptr);
+// cannot run and ends the program (the services' end) with exit code 0. True when it closed with OK.
+bool ShowSetupPage(Services& services, const std::string& page, bool must_complete, QWidget* parent = nullptr);
 
 }  // namespace corvelle

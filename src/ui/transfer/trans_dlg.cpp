@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+#include "net/pop3/get_mail.h"
+#include "net/sockets/transport.h"
 #include "ui/common/qt_text.h"
 #include "ui/common/qt_user_interface.h"
 
@@ -24,14 +26,16 @@ QProgressBar* NewGauge(QWidget* parent) {
 
 }  // namespace
 
-TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
+TTransDlg::TTransDlg(QWidget* parent, const Services& services, ResultLine result_line)
     : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowTitleHint),
       TotalGauge(NewGauge(this)),
       CurGauge(NewGauge(this)),
       CancelAllBut(new QPushButton(tr("Cancel &all"), this)),
       CancelCurBut(new QPushButton(tr("Cancel &current"), this)),
       StatusTxt(new QPlainTextEdit(this)),
-      previous_(&Ui()),
+      shown_to_(services.ui),
+      context_(services.Transfer(*this)),
+      installed_(context_),
       run_(&lines_, this, std::move(result_line), this) {
   setWindowTitle(tr("Transfer Dialog"));
   resize(521, 206);
@@ -51,14 +55,22 @@ TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
   connect(CancelAllBut, &QPushButton::clicked, this, [this] { CancelAllButClick(); });
   connect(CancelCurBut, &QPushButton::clicked, this, [this] { CancelCurButClick(); });
   since_events_.start();
-  SetUi(this);
+}
+
+TTransDlg::Installed::Installed(const TransferContext& context) {
+  SetUi(context.ui);
+  SetProgramTransport(context.transport);
+}
+
+TTransDlg::Installed::~Installed() {
+  SetProgramTransport(nullptr);
 }
 
 TTransDlg::~TTransDlg() {
-  SetUi(previous_);
+  SetUi(&shown_to_);
   // Without a display nobody reads the status lines: why a transfer failed goes to the error
   // output, as the boxes do.
-  if (auto* qt = dynamic_cast<QtUserInterface*>(previous_); qt && qt->Headless()) {
+  if (auto* qt = dynamic_cast<QtUserInterface*>(&shown_to_); qt && qt->Headless()) {
     const TMailTransfer* components[] = {&run_.SendMail1, &run_.GetMail1};
     for (const TMailTransfer* component : components)
       for (const std::string& note : component->Notes())
@@ -96,7 +108,7 @@ void TTransDlg::EnableCancel(bool enable) {
 
 Answer TTransDlg::Message(const std::string& text, const std::string& caption, Buttons buttons, MessageIcon icon) {
   ShowLines();
-  return previous_->Message(text, caption, buttons, icon);
+  return shown_to_.Message(text, caption, buttons, icon);
 }
 
 // The gauges take their values with the next pass of events: a progress bar repaints at

@@ -4,9 +4,9 @@
 // Current bars, the status lines, and the two Cancel buttons, which act through the
 // components' flags. Not modal: the components keep the interface alive between lines.
 //
-// While it exists it is the interface seam: boxes go to the interface it replaced, and it
-// lets pending events through at most every few milliseconds, so a run of short steps
-// (one per protocol line, one per filter rule) is not spent repainting.
+// It is the interface its run is handed: boxes go to the run's own interface, and it lets
+// pending events through at most every few milliseconds, so a run of short steps (one per
+// protocol line, one per filter rule) is not spent repainting.
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -14,6 +14,8 @@
 #include "core/status_text.h"
 #include "core/user_interface.h"
 #include "net/transfer/transfer_run.h"
+#include "net/transfer_context.h"
+#include "ui/main/services.h"
 
 class QPlainTextEdit;
 class QProgressBar;
@@ -24,7 +26,7 @@ namespace corvelle {
 class TTransDlg : public QDialog, public TransferView, public UserInterface {
   Q_OBJECT
  public:
-  TTransDlg(QWidget* parent, ResultLine result_line);
+  TTransDlg(QWidget* parent, const Services& services, ResultLine result_line);
   ~TTransDlg() override;
 
   TransferRun& Run() { return run_; }
@@ -67,8 +69,18 @@ class TTransDlg : public QDialog, public TransferView, public UserInterface {
   };
   void ShowLines();
 
+  // The transfer components still take the interface, the transport and the flush from
+  // where they are installed: installed before the run is made, taken back after it went.
+  class Installed {
+   public:
+    explicit Installed(const TransferContext& context);
+    ~Installed();
+  };
+
   ShownLines lines_;
-  UserInterface* previous_;
+  UserInterface& shown_to_;  // the run's own interface: boxes go there
+  TransferContext context_;  // what the run is handed
+  Installed installed_;
   QElapsedTimer since_events_;
   int total_percent_ = 0, current_percent_ = 0;  // shown with the next pass of events
   TransferRun run_;  // after lines_: its components write into them

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,116 +31,134 @@ namespace corvelle {
 namespace {
 
 ResultLine ResultPanel(TCorvelProg& window) {
-  return [&window](const std::string& text) { window.Panel3->setText(TextToQt(text)); };
+  return [&window](const std::string& text) { window.ShowResult(TextToQt(text)); };
 }
 
-void GetNewMail1Click(TCorvelProg& window) {
-  TTransDlg dialog(&window, ResultPanel(window));
+void GetNewMail1Click(TCorvelProg& window, const Services& services) {
+  TTransDlg dialog(&window, services, ResultPanel(window));
   dialog.Run().GetSendAll();
 }
 
-void RunFilter1Click(TCorvelProg& window) {
-  TTransDlg dialog(&window, ResultPanel(window));
+void RunFilter1Click(TCorvelProg& window, const Services& services) {
+  TTransDlg dialog(&window, services, ResultPanel(window));
   dialog.Run().DoFiltering();
+}
+
+// Shows each result line the run gives and keeps the last one in `outcome`.
+ResultLine KeptResult(TCorvelProg& window, QString& outcome) {
+  return [&window, &outcome](const std::string& text) {
+    outcome = TextToQt(text);
+    window.ShowResult(outcome);
+  };
 }
 
 // Sends or spools the active composition. A window reopened from "Postponed" keeps its file
 // there until the message was sent or its ".out" file is complete: until then it is the one
 // copy besides the window. The window closes once the message is out or spooled; `outcome`
-// receives the result line the run gave ("sent" or, when sending failed, "spooled").
-bool DoTransfer(TCorvelProg& window, bool send, QString& outcome) {
+// receives the result line the run gave ("sent" or, when sending failed, "spooled"); it
+// keeps the line shown before when the run gave none.
+bool DoTransfer(TCorvelProg& window, const Services& services, bool send, QString& outcome) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer || !viewer->IsNewMessage()) {
-    ShowMessage("You must select a new mail window to send.");
+    ShowMessage(services.ui, "You must select a new mail window to send.");
     return false;
   }
   std::vector<std::string> lines;
   viewer->GetMessageFromWindow(lines);
   if (lines.empty()) return false;
+  outcome = window.Result();
+  ResultLine kept = KeptResult(window, outcome);
   bool done = false;
   if (send) {
-    TTransDlg dialog(&window, ResultPanel(window));
+    TTransDlg dialog(&window, services, kept);
     done = dialog.Run().DoSend("", &lines);
   } else {
-    done = DoSpool("", &lines, ResultPanel(window));
+    done = DoSpool("", &lines, kept);
   }
   if (!done) return false;
-  outcome = window.Panel3->text();
-  if (MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).InPostponed(viewer->FileName)) RemoveFile(viewer->FileName);
+  if (services.Store().InPostponed(viewer->FileName)) RemoveFile(viewer->FileName);
   viewer->AskOnClose = false;
   viewer->Release();
   return true;
 }
 
 // The result line is the run's own: a message that could not be sent and was spooled
-// instead is never reported as sent. Set again after the window closed, which clears it.
-void Send1Click(TCorvelProg& window) {
-  window.Panel3->setText("Sending file...");
+// instead is never reported as sent. Set again after the window closed.
+void Send1Click(TCorvelProg& window, const Services& services) {
+  window.ShowResult("Sending file...");
   QString outcome;
-  if (DoTransfer(window, true, outcome)) window.Panel3->setText(outcome);
+  if (DoTransfer(window, services, true, outcome)) window.ShowResult(outcome);
 }
 
-void SpoolCurrent1Click(TCorvelProg& window) {
-  window.Panel3->setText("Spooling file...");
+void SpoolCurrent1Click(TCorvelProg& window, const Services& services) {
+  window.ShowResult("Spooling file...");
   QString outcome;
-  if (DoTransfer(window, false, outcome)) window.Panel3->setText(outcome);
+  if (DoTransfer(window, services, false, outcome)) window.ShowResult(outcome);
 }
 
-// Asks for the file and the address when the command line gave none. False when the
-// command ends here.
-bool ChooseFileToSend(TCorvelProg& window) {
+// The file and the address, asked for when the command line gave none; the address offered
+// is the one typed the last time. False when the command ends here.
+bool ChooseFileToSend(TCorvelProg& window, const Services& services, CommandArgs& args, std::string& typed_address) {
   const std::string filter =
       "Text Files (*.txt)|*.txt|Mail Files (*.mail,*.newmail)|*.mail;*.newmail|All Files|*.*";
-  QString folder = InitialDirectory(MailSettings.MailDirectory);
+  QString folder = InitialDirectory(services.settings.MailDirectory);
   QString chosen = QFileDialog::getOpenFileName(&window, "Open a file to send", folder, NameFilters(filter).join(";;"));
   if (chosen.isEmpty()) {
-    ShowMessage("You must specify a file to send");
+    ShowMessage(services.ui, "You must specify a file to send");
     return false;
   }
-  window.ParmFile = PathFromQt(chosen);
+  args.file = PathFromQt(chosen);
   bool accepted = false;
   QString address = QInputDialog::getText(&window, "Mail - Send file", "Enter the address you wish to send to:",
-                                          QLineEdit::Normal, TextToQt(window.ParmUser), &accepted);
-  if (!accepted) {
-    window.ParmFile.clear();
-    return false;
-  }
-  window.ParmUser = TextFromQt(address);
+                                          QLineEdit::Normal, TextToQt(typed_address), &accepted);
+  if (!accepted) return false;
+  args.user = typed_address = TextFromQt(address);
   return true;
 }
 
 // A file sent as the body of a new message: spooled first, so a failed send leaves it for
-// the next run. ParmFile, ParmUser and ParmSubject carry the command line's arguments.
-void SendFile1Click(TCorvelProg& window) {
-  if (window.ParmFile.empty() && !ChooseFileToSend(window)) return;
+// the next run. The command line gives the file, the address and the subject; without
+// them the user chooses.
+void SendFile1Click(TCorvelProg& window, const Services& services, CommandArgs args, std::string& typed_address) {
+  if (args.file.empty() && !ChooseFileToSend(window, services, args, typed_address)) return;
   std::string bytes;
-  if (!ReadWholeFile(window.ParmFile, bytes)) {
-    ShowMessage("Cannot open file.");
-    window.ParmUser.clear();
+  if (!ReadWholeFile(args.file, bytes)) {
+    ShowMessage(services.ui, "Cannot open file.");
+    args.user.clear();
+    typed_address.clear();
   }
-  std::string subject = window.ParmSubject.empty() ? "Sending you file " + window.ParmFile : window.ParmSubject;
-  window.ParmFile.clear();
-  if (window.ParmUser.empty()) {
-    ShowMessage("You must enter an address to send to.");
+  std::string subject = args.subject.empty() ? "Sending you file " + args.file : args.subject;
+  if (args.user.empty()) {
+    ShowMessage(services.ui, "You must enter an address to send to.");
     return;
   }
-  std::string spooled = SpoolFileMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings, window.ParmUser, subject, bytes);
+  std::string spooled = SpoolFileMessage(services.Store(), services.settings, args.user, subject, bytes);
   if (spooled.empty()) {
-    ShowMessage("Mail message could not be saved.");
+    ShowMessage(services.ui, "Mail message could not be saved.");
     return;
   }
-  TTransDlg dialog(&window, ResultPanel(window));
+  TTransDlg dialog(&window, services, ResultPanel(window));
   dialog.Run().DoSend(spooled, nullptr);
 }
 
 }  // namespace
 
-void RegisterTransferCommands(CommandRegistry& registry) {
-  registry.Register(Command::GetSendAll, Guarded(GetNewMail1Click));
-  registry.Register(Command::RunFilter, Guarded(RunFilter1Click));
-  registry.Register(Command::Send, Guarded(Send1Click));
-  registry.Register(Command::Spool, Guarded(SpoolCurrent1Click));
-  registry.Register(Command::SendFile, Guarded(SendFile1Click));
+void RegisterTransferCommands(CommandRegistry& registry, Services& services) {
+  using Transfer = void (*)(TCorvelProg&, const Services&);
+  const std::pair<Command, Transfer> transfers[] = {{Command::GetSendAll, GetNewMail1Click},
+                                                     {Command::RunFilter, RunFilter1Click},
+                                                     {Command::Send, Send1Click},
+                                                     {Command::Spool, SpoolCurrent1Click}};
+  for (const auto& [command, transfer] : transfers)
+    registry.Register(command, Guarded(services, [&services, transfer = transfer](TCorvelProg& window,
+                                                                                 const CommandArgs&) {
+                        transfer(window, services);
+                      }));
+  auto typed_address = std::make_shared<std::string>();
+  registry.Register(Command::SendFile,
+                    Guarded(services, [&services, typed_address](TCorvelProg& window, const CommandArgs& args) {
+                      SendFile1Click(window, services, args, *typed_address);
+                    }));
 }
 
 }  // namespace corvelle

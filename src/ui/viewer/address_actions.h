@@ -1,7 +1,7 @@
 #pragma once
 // What the address buttons of a message window hand over: choosing the recipients of a
 // composition, and offering a received message's addresses to the address book. The
-// address book supplies its own actions when it is there; until then both do nothing.
+// address book supplies its own actions (the run's services carry them); these do nothing.
 
 #include <optional>
 #include <string>
@@ -24,10 +24,5 @@ class AddressActions {
   virtual void AutoAddAddresses(QWidget* parent, const std::vector<std::string>& entries);
 };
 
-// The installed actions. Until some are installed, the ones above that do nothing.
-AddressActions& ViewerAddressActions();
-
-// Installs `actions` (not owned); nullptr puts the default back.
-void SetViewerAddressActions(AddressActions* actions);
 
 }  // namespace corvelle

@@ -38,7 +38,7 @@ QString SizeText(size_t size) {
   return QString::number(size / (1024.0 * 1024.0), 'f', 1) + " MB";
 }
 
-TAttachmentPane::TAttachmentPane(QWidget* parent) : QWidget(parent) {
+TAttachmentPane::TAttachmentPane(UserInterface& ui, QWidget* parent) : QWidget(parent), ui_(ui) {
   setObjectName("AttachmentPane");
   AttachmentList = Named(new QTreeWidget(this), "AttachmentList");
   AttachmentList->setAccessibleName("Attachments");
@@ -94,7 +94,7 @@ void TAttachmentPane::AddFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
-      ShowMessage("File does not exist.");
+      ShowMessage(ui_, "File does not exist.");
       continue;
     }
     const std::string name = path.substr(path.rfind('/') + 1);
@@ -116,7 +116,7 @@ bool TAttachmentPane::Bytes(int row, std::string& out) const {
 bool TAttachmentPane::SaveAttachment(int row, const std::string& path, bool replace) {
   std::string bytes;
   if (!Bytes(row, bytes) || !(replace ? ReplaceFileAtomically(path, bytes) : WriteNewFile(path, bytes))) {
-    ShowMessage("Attachment could not be saved.");
+    ShowMessage(ui_, "Attachment could not be saved.");
     return false;
   }
   return true;
@@ -139,7 +139,7 @@ void TAttachmentPane::OpenClick() {
   if (row < 0) return;
   const std::string path = ProcessAttachments().NewPath(PathFromQt(AttachmentList->currentItem()->text(0)));
   if (path.empty()) {
-    ShowMessage("Attachment could not be saved.");
+    ShowMessage(ui_, "Attachment could not be saved.");
     return;
   }
   if (SaveAttachment(row, path, false)) QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(path)));

@@ -17,10 +17,13 @@ class QTreeWidget;
 
 namespace corvelle {
 
+class UserInterface;
+
 class TAttachmentPane : public QWidget {
   Q_OBJECT
  public:
-  explicit TAttachmentPane(QWidget* parent = nullptr);
+  // Tells the user through `ui`.
+  explicit TAttachmentPane(UserInterface& ui, QWidget* parent = nullptr);
 
   // A received message: its listed attachments, their bytes taken from `message_path`
   // when saved or opened. Hidden when there are none.
@@ -41,6 +44,7 @@ class TAttachmentPane : public QWidget {
   QPushButton* RemoveBtn;
 
  private:
+  UserInterface& ui_;
   void AddRow(const std::string& name, const std::string& type, size_t size);
   bool Bytes(int row, std::string& out) const;
   void SaveClick();

@@ -21,23 +21,23 @@ void Select(QPlainTextEdit& text, TextSelection selection) {
   text.setTextCursor(cursor);
 }
 
-void CannotFind(const QString& what) { ShowMessage("Cannot find \"" + TextFromQt(what) + "\"."); }
+void CannotFind(UserInterface& ui, const QString& what) { ShowMessage(ui, "Cannot find \"" + TextFromQt(what) + "\"."); }
 
 }  // namespace
 
-bool FindDialog1Find(QPlainTextEdit& text, const QString& what, const SearchOptions& options, QWidget* dialog) {
+bool FindDialog1Find(UserInterface& ui, QPlainTextEdit& text, const QString& what, const SearchOptions& options, QWidget* dialog) {
   qsizetype at = FindText(text.toPlainText(), SelectionOf(text), what, options);
   if (at >= 0) {
     Select(text, {at, what.size()});
   } else {
     if (dialog) dialog->close();
-    CannotFind(what);
+    CannotFind(ui, what);
   }
   text.setFocus();
   return at >= 0;
 }
 
-bool ReplaceDialog1Replace(QPlainTextEdit& text, const QString& what, const QString& with,
+bool ReplaceDialog1Replace(UserInterface& ui, QPlainTextEdit& text, const QString& what, const QString& with,
                            const SearchOptions& options, bool all) {
   ReplaceOutcome outcome = ReplaceText(text.toPlainText(), SelectionOf(text), what, with, options, all);
   if (outcome.replaced > 0) {
@@ -47,7 +47,7 @@ bool ReplaceDialog1Replace(QPlainTextEdit& text, const QString& what, const QStr
     cursor.insertText(outcome.change_text);
   }
   Select(text, outcome.selection);
-  if (!outcome.found && !all) CannotFind(what);
+  if (!outcome.found && !all) CannotFind(ui, what);
   return outcome.found;
 }
 

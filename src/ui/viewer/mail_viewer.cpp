@@ -64,7 +64,8 @@ void SetAddressText(TAddressLine* line, const std::string& text) {
 
 }  // namespace
 
-TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
+TMailViewer::TMailViewer(Services& services, std::function<void(const std::string&)> show_result, QWidget* parent)
+    : QWidget(parent), services_(services), show_result_(std::move(show_result)) {
   setObjectName("MailViewer");
   setWindowTitle("Mail Viewer - [Untitled]");
   BuildHeaderPanel();
@@ -80,7 +81,7 @@ TMailViewer::TMailViewer(QWidget* parent) : QWidget(parent) {
   MailText->viewport()->installEventFilter(this);
   setAcceptDrops(true);
   installEventFilter(this);
-  Attachments = new TAttachmentPane(this);
+  Attachments = new TAttachmentPane(services_.ui, this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -150,18 +151,18 @@ void TMailViewer::BuildHeaderPanel() {
 }
 
 void TMailViewer::SetFonts() {
-  QFont font = ToQFont(MailSettings.DefaultFont);
+  QFont font = ToQFont(services_.settings.DefaultFont);
   QFont bold = font;
   bold.setBold(true);
   for (QWidget* line : std::initializer_list<QWidget*>{FromLine, SubjectLine, CcLine, DateLine}) line->setFont(bold);
   MailText->setFont(font);
   QPalette palette = MailText->palette();
-  palette.setColor(QPalette::Text, FontColor(MailSettings.DefaultFont, MailText->palette()));
+  palette.setColor(QPalette::Text, FontColor(services_.settings.DefaultFont, MailText->palette()));
   MailText->setPalette(palette);
 }
 
-bool TMailViewer::IsNewMessage() const {
-  return windowTitle().left(20) == QLatin1String(kCompositionPrefix);
+ViewerKind ViewerKindOfName(const std::string& name) {
+  return name.starts_with(kCompositionPrefix) ? ViewerKind::Composing : ViewerKind::Showing;
 }
 
 QMdiSubWindow* TMailViewer::Frame() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
@@ -178,6 +179,7 @@ QString TMailViewer::CompositionCaption() const {
 }
 
 void TMailViewer::Init(const std::string& name) {
+  kind_ = ViewerKindOfName(name);
   if (IsNewMessage()) {
     FileName.clear();
     DoNewMessage();
@@ -203,7 +205,7 @@ void TMailViewer::DoNewMessage() {
   std::vector<std::string> text;
   const bool reply = InsertIncludeFile(text);
   if (!reply) text.emplace_back();
-  const SignatureBlock signature = ReadSignatureBlock(MailSettings.Signature);
+  const SignatureBlock signature = ReadSignatureBlock(services_.settings.Signature);
   text.insert(text.end(), signature.lines.begin(), signature.lines.end());
   SetText(text, 0);
   const size_t up = CaretLinesFromEnd(signature, reply);
@@ -240,11 +242,11 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
   AskOnClose = false;
   FileName = name.empty() ? std::string() : LongFileName(name);
   if (FileName.empty() || !FileExists(FileName)) {
-    ShowMessage("File does not exist.");
+    ShowMessage(services_.ui, "File does not exist.");
     Release();
     return;
   }
-  if (IsSentMessagePath(FileName, MailSettings.MailDirectory)) ShowAsRecipients();
+  if (IsSentMessagePath(FileName, services_.settings.MailDirectory)) ShowAsRecipients();
   // A new message is marked as read by its new name. When it cannot be renamed (a folder
   // the user may not write) it is shown under the name it has, and the user told.
   bool unmarked = false;
@@ -260,7 +262,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
     Release();
     return;
   }
-  if (unmarked) ShowMessage("The message " + FileName + " could not be marked as read: it cannot be renamed.");
+  if (unmarked) ShowMessage(services_.ui, "The message " + FileName + " could not be marked as read: it cannot be renamed.");
   if (!AskOnClose) {
     ToAddrBtn->setEnabled(FromLine->count() > 0);
     CCAddrBtn->setEnabled(CcLine->count() > 0);
@@ -280,7 +282,7 @@ bool TMailViewer::ShowFile() {
       const MimeContent content = ReadMimeContent(file.Data());
       // A postponed message keeps every field of its own (In-Reply-To, References).
       const HeaderFields fields =
-          MailStore(MailSettings.MailDirectory).InPostponed(FileName) ? HeaderFields::kAll : HeaderFields::kReader;
+          services_.Store().InPostponed(FileName) ? HeaderFields::kAll : HeaderFields::kReader;
       ShowHeader(DecodedMessageLines(file.Data(), content, fields), file.Data(), content.attachments);
       return true;
     }
@@ -291,9 +293,9 @@ bool TMailViewer::ShowFile() {
     return true;
   } catch (const std::bad_alloc&) {
     MailText->clear();
-    if (Ask("Message too large to view in Corvelle. Try to read the message with Wordpad?", kApplicationTitle,
+    if (Ask(services_.ui, "Message too large to view in Corvelle. Try to read the message with Wordpad?", kApplicationTitle,
             Buttons::YesNo) == Answer::Yes)
-      QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(FileName)));
+      services_.open_url(QUrl::fromLocalFile(PathToQt(FileName)));
     return false;
   }
 }
@@ -302,9 +304,9 @@ bool TMailViewer::ShowFile() {
 // composition of its body, any other shows the whole file with its body at the top.
 void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
                              const std::vector<MimeAttachment>& attachments) {
-  const bool postponed = MailStore(MailSettings.MailDirectory).InPostponed(FileName);
+  const bool postponed = services_.Store().InPostponed(FileName);
   OpenedKind kind = postponed                                                ? OpenedKind::kPostponed
-                    : IsSentMessagePath(FileName, MailSettings.MailDirectory) ? OpenedKind::kSent
+                    : IsSentMessagePath(FileName, services_.settings.MailDirectory) ? OpenedKind::kSent
                                                                               : OpenedKind::kReceived;
   OpenedHeader header = ReadOpenedHeader(lines, kind);
   SubjectLine->setText(TextToQt(header.subject));
@@ -336,6 +338,7 @@ void TMailViewer::ShowAsRecipients() {
 }
 
 void TMailViewer::BecomeComposition() {
+  kind_ = ViewerKind::Composing;
   setWindowTitle(CompositionCaption());
   AskOnClose = true;
   SubjectLine->setReadOnly(false);
@@ -392,11 +395,11 @@ void TMailViewer::CCAddrBtnClick() { AddressButtonClick(CcLine); }
 
 void TMailViewer::AddressButtonClick(TAddressLine* line) {
   if (IsNewMessage()) {
-    if (auto chosen = ViewerAddressActions().ChooseRecipients(this, line->Entries())) line->SetEntries(*chosen);
+    if (auto chosen = services_.address_actions->ChooseRecipients(this, line->Entries())) line->SetEntries(*chosen);
   } else if (line->count() == 0) {
-    ShowMessage(kNoAddressesMessage);
+    ShowMessage(services_.ui, kNoAddressesMessage);
   } else {
-    ViewerAddressActions().AutoAddAddresses(this, line->Entries());
+    services_.address_actions->AutoAddAddresses(this, line->Entries());
   }
 }
 
@@ -406,19 +409,19 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   fields.to = FromLine->Entries();
   fields.cc = CcLine->Entries();
   fields.subject = TextFromQt(SubjectLine->text());
-  fields.my_name = MailSettings.MyName;
-  fields.mail_address = MailSettings.MailAddress;
+  fields.my_name = services_.settings.MyName;
+  fields.mail_address = services_.settings.MailAddress;
   fields.in_reply_to = in_reply_to_;
   fields.references = references_;
   fields.attachments = Attachments->Outgoing();
   switch (CheckOutgoing(fields.to, fields.subject)) {
     case OutgoingCheck::kNoRecipient:
-      ShowMessage(kNoRecipientMessage);
+      ShowMessage(services_.ui, kNoRecipientMessage);
       FromLine->setFocus();
       return;
     case OutgoingCheck::kNoSubject:
       FromLine->setFocus();
-      if (Ask(kNoSubjectQuestion, kNoSubjectTitle, Buttons::YesNo) != Answer::Yes) {
+      if (Ask(services_.ui, kNoSubjectQuestion, kNoSubjectTitle, Buttons::YesNo) != Answer::Yes) {
         SubjectLine->setFocus();
         return;
       }
@@ -444,14 +447,14 @@ bool TMailViewer::ChangedSinceOpened() const { return !(Current() == opened_); }
 bool TMailViewer::MayClose() {
   if (!AskOnClose || !ChangedSinceOpened()) return true;
   if (QMdiSubWindow* frame = Frame()) frame->showMaximized();
-  switch (Ask("File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
+  switch (Ask(services_.ui, "File " + FileName + " has been modified. Postpone mail file?", kApplicationTitle,
               Buttons::YesNoCancel)) {
     case Answer::Yes:
       // Postponing closes this window when it succeeds; the close asked here stays refused.
       QTimer::singleShot(0, this, [this] { PostponeAndClose(*this); });
       return false;
     case Answer::No:
-      return !MailStore(MailSettings.MailDirectory).InPostponed(FileName) || ConfirmDeleteFile(Ui(), FileName);
+      return !services_.Store().InPostponed(FileName) || ConfirmDeleteFile(services_.ui, FileName);
     default:
       return false;
   }

@@ -7,10 +7,12 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/mime/mime_reader.h"
+#include "ui/main/services.h"
 #include "ui/viewer/address_line.h"
 
 class QFrame;
@@ -25,23 +27,37 @@ namespace corvelle {
 
 class TAttachmentPane;
 
+// What a message window is, fixed when it opens: a composition (a new message, a reply, or
+// a postponed message reopened) or a window that shows a file.
+enum class ViewerKind { Showing, Composing };
+
+// The kind a window opened under the caption `name` is: a composition when it begins with
+// "Compose New Message " (the caption NewMessageName gives), else one that shows a file.
+ViewerKind ViewerKindOfName(const std::string& name);
+
 inline constexpr const char* kNoAddressesMessage = "This list has no addresses to automatically add to address book!";
 
 class TMailViewer : public QWidget {
   Q_OBJECT
  public:
-  explicit TMailViewer(QWidget* parent = nullptr);  // FormCreate
+  // A window on the run's `services` (kept by reference); `show_result` shows a command's
+  // result line (a postponed message) in the main window.
+  TMailViewer(Services& services, std::function<void(const std::string&)> show_result,
+              QWidget* parent = nullptr);  // FormCreate
 
-  // Opens the file `name`, or starts a new message when the caption marks a composition
-  // window. A missing file is reported ("File does not exist.") and the window released;
+  // Opens the file `name`, or starts a new message when `name` is a composition's caption
+  // (ViewerKindOfName). A missing file is reported ("File does not exist.") and the window released;
   // an unreadable one releases it without a message.
   void Init(const std::string& name);
 
-  // True when the caption begins with "Compose New Message ".
-  bool IsNewMessage() const;
+  ViewerKind Kind() const { return kind_; }
+  bool IsNewMessage() const { return kind_ == ViewerKind::Composing; }
 
   // Closes the window without asking.
   void Release();
+
+  Services& RunServices() const { return services_; }
+  void ShowResult(const std::string& text) const { show_result_(text); }
 
   // True when this window shows the file `path` (the same file, however it is named).
   bool Shows(const std::string& path) const;
@@ -114,7 +130,10 @@ class TMailViewer : public QWidget {
     bool operator==(const Opened&) const = default;
   };
   Opened Current() const;
+  Services& services_;
+  std::function<void(const std::string&)> show_result_;
   Opened opened_;
+  ViewerKind kind_ = ViewerKind::Showing;
   std::string in_reply_to_, references_;  // a reply's threading fields, kept when postponed
 };
 

@@ -12,6 +12,7 @@
 #include "ui/main/commands.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/features.h"
+#include "ui/main/services.h"
 #include "ui/viewer/find_replace.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui/viewer/replace_dialog.h"
@@ -19,11 +20,11 @@
 namespace corvelle {
 namespace {
 
-void ReplyItemClick(TCorvelProg& window) {
+void ReplyItemClick(TCorvelProg& window, Services& services) {
   TMailViewer* active = window.ActiveViewer();
   if (!active) return;
   if (active->IsNewMessage()) {
-    ShowMessage("You cannot reply to a new message.");
+    ShowMessage(services.ui, "You cannot reply to a new message.");
     return;
   }
   window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "", active->FileName,
@@ -33,7 +34,7 @@ void ReplyItemClick(TCorvelProg& window) {
 // Searches the active window for what `dialog` asks.
 void FindIn(TCorvelProg& window, TFindDialog* dialog) {
   if (TMailViewer* active = window.ActiveViewer())
-    FindDialog1Find(*active->MailText, dialog->FindWhat(), dialog->Options(), dialog);
+    FindDialog1Find(window.RunServices().ui, *active->MailText, dialog->FindWhat(), dialog->Options(), dialog);
 }
 
 // Replace changes only the text of a composition; elsewhere its buttons just beep.
@@ -44,7 +45,7 @@ void ReplaceIn(TCorvelProg& window, TReplaceDialog* dialog, bool all) {
     QApplication::beep();
     return;
   }
-  ReplaceDialog1Replace(*active->MailText, dialog->FindWhat(), dialog->ReplaceWith(), dialog->Options(), all);
+  ReplaceDialog1Replace(window.RunServices().ui, *active->MailText, dialog->FindWhat(), dialog->ReplaceWith(), dialog->Options(), all);
 }
 
 void Raise(QDialog* dialog) {
@@ -85,11 +86,11 @@ void FindNextItemClick(TCorvelProg& window) {
 
 }  // namespace
 
-void RegisterViewerCommands(CommandRegistry& registry) {
+void RegisterViewerCommands(CommandRegistry& registry, Services& services) {
   registry.Register(Command::FileNew, [](TCorvelProg& window) {
     window.CreateMailViewer(NewMessageName(window.MessageWindowCount()), "", "", "");
   });
-  registry.Register(Command::Reply, ReplyItemClick);
+  registry.Register(Command::Reply, [&services](TCorvelProg& window) { ReplyItemClick(window, services); });
   registry.Register(Command::Find, [](TCorvelProg& window) { Raise(FindDialog(window)); });
   registry.Register(Command::FindNext, FindNextItemClick);
   registry.Register(Command::Replace, [](TCorvelProg& window) { Raise(ReplaceDialog(window)); });

@@ -31,6 +31,7 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/books/address_book_form.h"
+#include "ui/books/book_commands.h"
 #include "ui/books/mail_select_dlg.h"
 #include "ui/help/about_box.h"
 #include "ui/common/program_icon.h"
@@ -184,13 +185,13 @@ bool Save(QWidget& widget, const QString& folder, const char* name) {
   return saved;
 }
 
-int Run(const QString& folder) {
+int Run(Services& services, const QString& folder) {
   std::string received;
   if (!QDir().mkpath(folder) || !PrepareHome(received)) {
     std::fprintf(stderr, "could not prepare the throwaway home\n");
     return EXIT_FAILURE;
   }
-  TCorvelProg window;
+  TCorvelProg window(services);
   if (!window.StartUp()) return EXIT_FAILURE;
   window.resize(760, 540);
   window.show();
@@ -219,7 +220,7 @@ int Run(const QString& folder) {
     ok &= Save(dialog, folder, "folder-selection.png");
   }
   {
-    TSetupDlg setup(&window);
+    TSetupDlg setup(services, &window);
     setup.SelectPage("User settings");
     setup.show();
     ok &= Save(setup, folder, "setup-dialog.png");
@@ -236,12 +237,12 @@ int Run(const QString& folder) {
     setup.CancelBtnClick();
   }
   {
-    TAddressBookForm book(&window);
+    TAddressBookForm book(services.ui, services.settings, &window);
     book.show();
     ok &= Save(book, folder, "address-book.png");
   }
   {
-    TMailSelectDlg recipients(&window);
+    TMailSelectDlg recipients(services.ui, services.settings, &window);
     recipients.show();
     ok &= Save(recipients, folder, "recipient-dialog.png");
   }
@@ -255,8 +256,8 @@ int Run(const QString& folder) {
 
 // The whole screen with the main window framed by the window manager (if one runs): its
 // title bar shows the window icon. Waits a bounded time for the frame.
-bool SaveScreen(const QString& folder) {
-  TCorvelProg window;
+bool SaveScreen(Services& services, const QString& folder) {
+  TCorvelProg window(services);
   if (!window.StartUp()) return false;
   window.setGeometry(60, 60, 700, 300);
   window.show();
@@ -282,8 +283,11 @@ int main(int argc, char** argv) {
   corvelle::LoggingUi ui;
   corvelle::SetUi(&ui);
   QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-  int status = corvelle::Run(folder);
-  if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" && !corvelle::SaveScreen(folder))
+  corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
+  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
+  int status = corvelle::Run(services, folder);
+  if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" &&
+      !corvelle::SaveScreen(services, folder))
     status = EXIT_FAILURE;
   corvelle::SetUi(nullptr);
   return status;

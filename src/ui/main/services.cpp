@@ -1,0 +1,29 @@
+#include "ui/main/services.h"
+
+#include <QPrinter>
+
+#include "ui/common/program_end.h"
+
+namespace corvelle {
+
+TransferContext Services::Transfer(UserInterface& shown_on) const {
+  return TransferContext{&shown_on, settings, Store(), transport, disk_flush};
+}
+
+Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions) {
+  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &address_actions};
+}
+
+// The run's settings are still the shared record the core routines read; these calls are
+// where they are read and written.
+void LoadRunSettings(Services& services, WindowPos& pos, std::string& version) {
+  services.settings = LoadSettings(services.ui, pos, version);
+}
+
+void ReloadRunSettings(Services& services) { ReloadSettings(services.ui, services.settings); }
+
+bool SaveRunSettings(Services& services) { return SaveSettings(services.settings); }
+
+bool SaveRunWindowPosition(Services&, const WindowPos& pos) { return SaveWindowPosition(pos); }
+
+}  // namespace corvelle
