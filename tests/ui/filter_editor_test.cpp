@@ -55,7 +55,7 @@ class FilterEditorTest : public QObject {
     env->WriteCompleteSettings();
     WriteFile(env->IniPath(), ReadFile(env->IniPath()) + kRules);
     ReloadSettings(Ui(), MailSettings);
-    page = std::make_unique<TFilterEditor>(env->ui);
+    page = std::make_unique<TFilterEditor>(env->services);
     page->MailFilter1.SetDiscard(true);
   }
   void cleanup() {

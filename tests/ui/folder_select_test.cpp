@@ -23,7 +23,7 @@ class FolderSelectTest : public QObject {
   void cleanup() { env.reset(); }
 
   void singleModeOkNeedsAFolderBelowTheRootAndSaysSo() {
-    TFolderSelect dialog;
+    TFolderSelect dialog(env->ui, env->services.Store());
     dialog.MakeSingleSel();
     dialog.show();
     dialog.OKBtnClick();
@@ -43,7 +43,7 @@ class FolderSelectTest : public QObject {
   }
 
   void quotedListRoundTripsAndAddBuildsPathsFromStoredBytes() {
-    TFolderSelect dialog;
+    TFolderSelect dialog(env->ui, env->services.Store());
     const std::string given = "\"Smith, John\",\"Inbox\"";
     dialog.SetFolders(given);
     QCOMPARE(dialog.SelectedFolders->count(), 2);
@@ -60,7 +60,7 @@ class FolderSelectTest : public QObject {
   }
 
   void quoteInANameIsRefusedAndSpoolNeverShown() {
-    TFolderSelect dialog;
+    TFolderSelect dialog(env->ui, env->services.Store());
     Choose(dialog, "Say \"hi\"");
     dialog.AddButtonClick();
     QCOMPARE(dialog.SelectedFolders->count(), 0);

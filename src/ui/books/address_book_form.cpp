@@ -159,7 +159,7 @@ void TAddressBookForm::showEvent(QShowEvent* event) {
 void TAddressBookForm::FillBookList(const std::string& select) {
   QSignalBlocker blocker(DefAddressBook);
   DefAddressBook->clear();
-  AddressBookChoice books = FillAddressBookList(Ui(), MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings.DefaultAB);
+  AddressBookChoice books = FillAddressBookList(ui_, StoreOf(settings_), settings_.DefaultAB);
   int selected = books.selected;
   for (size_t i = 0; i < books.names.size(); ++i) {
     DefAddressBook->addItem(TextToQt(books.names[i]), BytesData(books.names[i]));
@@ -184,7 +184,7 @@ void TAddressBookForm::DefAddressBookChange() {
     return;
   }
   shown_book_ = name;
-  CurrentPath = AddressBookPath(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), name);
+  CurrentPath = AddressBookPath(StoreOf(settings_), name);
   std::vector<TAddressEntry> entries;
   book_readable_ = LoadAddressBook(CurrentPath, entries);
   if (!book_readable_) ShowMessage(ui_, "Cannot open file " + CurrentPath + ".");

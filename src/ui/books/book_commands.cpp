@@ -34,7 +34,7 @@ void Addressbook1Click(TCorvelProg& window, const Services& services) {
 // The folders to read: the one the command line gave, else those the user chooses.
 std::vector<std::string> AutoAddFolders(TCorvelProg& window, const CommandArgs& args) {
   if (!args.file.empty()) return {args.file};
-  TFolderSelect select(&window);
+  TFolderSelect select(window.RunServices().ui, window.RunServices().Store(), &window);
   select.setWindowTitle("Select address book auto-add folders");
   select.exec();
   return SplitFolderList(select.GetFolders());
@@ -49,7 +49,7 @@ void Allsendersinfolder1Click(TCorvelProg& window, const Services& services, con
     wait->show();
     // A repaint per file would cost more than reading the file: at most one per interval.
     QElapsedTimer since_shown;
-    senders = CollectFolderSenders(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders, [&wait, &since_shown](int total, int current, const std::string& status) {
+    senders = CollectFolderSenders(services.Store(), services.ui, folders, [&wait, &since_shown](int total, int current, const std::string& status) {
       if (since_shown.isValid() && since_shown.elapsed() < kEventInterval) return;
       since_shown.start();
       wait->SetTotal(total);

@@ -178,7 +178,7 @@ void TMailSelectDlg::DoUniqueAdd(const std::string& text) {
 
 void TMailSelectDlg::DoMove(QListWidgetItem* line) {
   std::vector<std::string> expanded;
-  if (!ExpandName(Ui(), MailSettings, BytesOf(line->data(kBookBytes)), expanded)) return;  // the book changed on disk: stays selected
+  if (!ExpandName(ui_, settings_, BytesOf(line->data(kBookBytes)), expanded)) return;  // the book changed on disk: stays selected
   for (const std::string& text : expanded) DoUniqueAdd(text);
   line->setSelected(false);
 }

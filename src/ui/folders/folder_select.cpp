@@ -27,7 +27,7 @@ std::string BytesOf(const QVariant& data) { return data.toByteArray().toStdStrin
 
 }  // namespace
 
-TFolderSelect::TFolderSelect(QWidget* parent) : QDialog(parent) {
+TFolderSelect::TFolderSelect(UserInterface& ui, const MailStore& store, QWidget* parent) : QDialog(parent), ui_(ui) {
   setObjectName("FolderSelect");
   setWindowTitle("Mail Folder Selection");
   // A close button only: without any button hint the window manager is told nothing
@@ -71,7 +71,7 @@ TFolderSelect::TFolderSelect(QWidget* parent) : QDialog(parent) {
   resize(435, 373);
 
   FolderNode root;
-  MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FillFolderTree(root);
+  store.FillFolderTree(root);
   auto* top = new QTreeWidgetItem(FolderList, {PathToQt(root.name)});
   top->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
   AddNodes(top, root);
@@ -124,7 +124,7 @@ void TFolderSelect::AddButtonClick() {
   std::string path = SelectedPath();
   if (path.empty()) return;
   if (path.find('"') != std::string::npos) {
-    ShowMessage("The folder " + path + " cannot be chosen because its name contains a double quote.");
+    ShowMessage(ui_, "The folder " + path + " cannot be chosen because its name contains a double quote.");
     return;
   }
   AddChosen(path);
@@ -138,7 +138,7 @@ void TFolderSelect::OKBtnClick() {
   if (SingleSel) {
     std::string path = SelectedPath();
     if (path.empty()) {
-      ShowMessage(kChooseFolder);
+      ShowMessage(ui_, kChooseFolder);
       return;
     }
     result_ = path;

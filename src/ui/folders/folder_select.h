@@ -16,11 +16,14 @@ class QTreeWidgetItem;
 namespace corvelle {
 
 struct FolderNode;
+class MailStore;
+class UserInterface;
 
 class TFolderSelect : public QDialog {
   Q_OBJECT
  public:
-  explicit TFolderSelect(QWidget* parent = nullptr);  // FormCreate: fills the tree
+  // FormCreate: fills the tree with the folders of `store`; `ui` hears refusals.
+  TFolderSelect(UserInterface& ui, const MailStore& store, QWidget* parent = nullptr);
 
   // One folder is chosen in the tree; the chosen-folder list and its buttons are hidden.
   void MakeSingleSel();
@@ -60,6 +63,7 @@ class TFolderSelect : public QDialog {
   // The folder text of the selected tree node; "" for none or the root.
   std::string SelectedPath() const;
 
+  UserInterface& ui_;
   std::string result_;
 };
 

@@ -110,7 +110,7 @@ std::vector<std::string> ChooseFolders(TCorvelProg& window, const std::string& c
     count = 1;
     return {command_folder};
   }
-  TFolderSelect select(&window);
+  TFolderSelect select(window.RunServices().ui, window.RunServices().Store(), &window);
   if (caption) select.setWindowTitle(caption);
   int answer = select.exec();
   // Export takes the result whatever closed the dialog; refreshing only after OK.
@@ -146,7 +146,7 @@ void FreshenNames1Click(TCorvelProg& window, const Services& services) {
   run.Show();
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(std::lround(done * 100.0 / count)) : 0);
-    RefreshNames(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), folders[done], run.Status());
+    RefreshNames(services.Store(), services.ui, folders[done], run.Status());
   }
 }
 

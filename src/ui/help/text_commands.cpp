@@ -47,7 +47,7 @@ void FillCommonTextMenu(TCorvelProg& window, QMenu& menu, int fixed_items) {
     menu.removeAction(items[i]);
     delete items[i];
   }
-  for (const CommonTextEntry& entry : ListCommonText(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui())) {
+  for (const CommonTextEntry& entry : ListCommonText(window.RunServices().Store(), window.RunServices().ui)) {
     // The file is kept with the item: a caption is never read back into a name.
     QAction* item = menu.addAction(TextToQt(CommonTextCaption(entry)));
     item->setData(PathToQt(entry.path));

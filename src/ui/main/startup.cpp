@@ -67,7 +67,8 @@ bool TCorvelProg::CheckSetup(const std::string& version) {
     if (!SetupPage(services_, "User Settings", InStartup, this)) return false;
   }
   // A path cut short by a NUL byte would pass the check on folders it does not name.
-  if (!PathSettingsUsable(MailSettings) || !MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, false, false, false)) {
+  if (!PathSettingsUsable(services_.settings) ||
+      !services_.Store().CheckMailDirs(services_.settings.DefaultMailFolder, false, false, false)) {
     ShowMessage(
         services_.ui, "Your mail directory or one of its components \n\rdoes not exist.\n\rVerify or enter a new mail "
         "directory\n\rin the setup dialog.");

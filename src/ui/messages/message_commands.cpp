@@ -93,7 +93,7 @@ void FileSaveAsItemClick(TCorvelProg& window, Services& services) {
 void Delete1Click(TCorvelProg& window) {
   TMailViewer* viewer = window.ActiveViewer();
   if (!viewer) return;
-  if (ConfirmDeleteFile(Ui(), viewer->FileName)) {
+  if (ConfirmDeleteFile(window.RunServices().ui, viewer->FileName)) {
     viewer->Release();  // its file is gone: nothing left to ask about
     QApplication::processEvents();
     window.ShowResult("Message deleted.");
@@ -105,11 +105,11 @@ void Delete1Click(TCorvelProg& window) {
 void Move1Click(TCorvelProg& window, Services& services) {
   QPointer<TMailViewer> viewer = window.ActiveViewer();
   if (!viewer) return;
-  TFolderSelect dialog(&window);
+  TFolderSelect dialog(services.ui, services.Store(), &window);
   dialog.MakeSingleSel();
   if (dialog.exec() != QDialog::Accepted || dialog.GetFolders().empty() || !viewer) return;
   std::string moved_to;
-  switch (MoveMessageToFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), viewer->FileName, dialog.GetFolders(), moved_to)) {
+  switch (MoveMessageToFolder(services.Store(), services.ui, viewer->FileName, dialog.GetFolders(), moved_to)) {
     case FolderMove::kSameFolder:
       return;
     case FolderMove::kMoved:

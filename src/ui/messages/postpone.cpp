@@ -38,7 +38,7 @@ bool DoPostponeFile(TMailViewer& viewer) {
     return true;
   }
   std::string filed_as;
-  switch (PostponeNewMessage(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), lines, filed_as)) {
+  switch (PostponeNewMessage(viewer.RunServices().Store(), viewer.RunServices().ui, lines, filed_as)) {
     case Postponing::kSaved:
       viewer.ShowResult(kSaved);
       viewer.AskOnClose = false;

@@ -16,6 +16,7 @@
 #include "ui/common/named.h"
 #include "ui/common/qt_text.h"
 #include "ui/folders/folder_select.h"
+#include "ui/main/services.h"
 
 namespace corvelle {
 namespace {
@@ -26,7 +27,7 @@ QString Shown(const std::string& value) { return TextToQt(value.substr(0, kCondi
 
 }  // namespace
 
-TFilterEditor::TFilterEditor(UserInterface& ui, QWidget* parent)
+TFilterEditor::TFilterEditor(Services& services, QWidget* parent)
     : QWidget(parent),
       GroupBox2(Named(new QGroupBox("Current Mail Filters", this), "GroupBox2")),
       Label1(Named(new QLabel("Mail filtering will occur in the following order:", this), "Label1")),
@@ -42,7 +43,8 @@ TFilterEditor::TFilterEditor(UserInterface& ui, QWidget* parent)
       SaveFilter(Named(new QPushButton("&Save Filter", this), "SaveFilter")),
       AndButton(Named(new QPushButton("Next &Condition", this), "AndButton")),
       SelFolderButton(Named(new QPushButton("Select F&olders", this), "SelFolderButton")),
-      ui_(ui) {
+      services_(services),
+      ui_(services.ui) {
   setObjectName("FiltersPage");
   HeaderText->setEditable(true);
   HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Default*"});
@@ -222,7 +224,7 @@ void TFilterEditor::SelFolderButtonClick() {
     Refuse("Mail Filter Error", "You must first select a filter.");
     return;
   }
-  TFolderSelect dialog(this);
+  TFolderSelect dialog(services_.ui, services_.Store(), this);
   dialog.SetFolders(TextFromQt(FolderText->text()));
   if (run_folder_select)
     run_folder_select(dialog);

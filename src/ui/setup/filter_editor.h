@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace corvelle {
 
+struct Services;
 class TFolderSelect;
 class UserInterface;
 
@@ -26,7 +27,7 @@ class TFilterEditor : public QWidget {
   Q_OBJECT
  public:
   // Refusals and questions go to `ui`.
-  explicit TFilterEditor(UserInterface& ui, QWidget* parent = nullptr);
+  explicit TFilterEditor(Services& services, QWidget* parent = nullptr);
 
   void NewButtonClick();
   void FilterListClick();
@@ -78,6 +79,7 @@ class TFilterEditor : public QWidget {
   void MoveLine(int from, int to);
   void Refuse(const char* caption, const char* text);
 
+  Services& services_;
   UserInterface& ui_;
 };
 

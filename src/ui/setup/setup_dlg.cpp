@@ -67,7 +67,7 @@ TSetupDlg::TSetupDlg(Services& services, QWidget* parent) : QDialog(parent), ser
 
   Setup = Named(new QTabWidget(this), "Setup");
   Setup->setAccessibleName("Setup pages");
-  FiltersPage = Filters = new TFilterEditor(Ui());
+  FiltersPage = Filters = new TFilterEditor(services_);
   DirectoriesPage = MakeDirectoriesPage();
   UserSettingsPage = MakeUserSettingsPage();
   PreferencesPage = MakePreferencesPage();
@@ -231,7 +231,7 @@ void TSetupDlg::FillSignatureList(const std::string& name) {
 
 void TSetupDlg::FillAddressBooks() {
   DefAddressBook->clear();
-  AddressBookChoice books = FillAddressBookList(Ui(), MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), MailSettings.DefaultAB);
+  AddressBookChoice books = FillAddressBookList(services_.ui, services_.Store(), services_.settings.DefaultAB);
   for (const std::string& name : books.names) AddPathItem(DefAddressBook, name);
   DefAddressBook->setCurrentIndex(books.selected);
 }
@@ -351,7 +351,7 @@ void TSetupDlg::CancelBtnClick() {
 
 SetupField TSetupDlg::FullSetupEntered(bool create_dirs) { return corvelle::FullSetupEntered(services_.ui, services_.settings, create_dirs, *this); }
 
-bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(MailSettings, create, *this); }
+bool TSetupDlg::CheckMailDirectory(bool create) { return corvelle::CheckMailDirectory(services_.settings, create, *this); }
 
 QLineEdit* TSetupDlg::FieldEdit(SetupField field) const {
   switch (field) {

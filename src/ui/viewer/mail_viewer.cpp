@@ -252,7 +252,7 @@ void TMailViewer::DoOpenMessage(const std::string& name) {
   bool unmarked = false;
   if (IsNewMailPath(FileName)) {
     std::string moved;
-    if (MoveFileUnique(Ui(), FileName, NewMailTarget(FileName), moved))
+    if (MoveFileUnique(services_.ui, FileName, NewMailTarget(FileName), moved))
       FileName = moved;
     else
       unmarked = true;

@@ -214,7 +214,7 @@ int Run(Services& services, const QString& folder) {
                   "&body=Hi%20Zo%C3%AB%2C%0A%0Acount%20me%20in%20for%20Saturday."});
   ok &= Save(window, folder, "mailto-composition.png");
   {
-    TFolderSelect dialog(&window);
+    TFolderSelect dialog(window.RunServices().ui, window.RunServices().Store(), &window);
     dialog.SetFolders("\"Inbox\",\"Projects/2026\"");
     dialog.show();
     ok &= Save(dialog, folder, "folder-selection.png");
