@@ -35,14 +35,12 @@ namespace corvelle {
 namespace {
 
 // The wait dialog as the interface of the run: progress goes to its bars, questions to the
-// run's own interface. The folder routines still take it from where it is installed.
+// run's own interface. The folder routines are handed it.
 class WaitRun : public UserInterface {
  public:
   WaitRun(QWidget* parent, UserInterface& ui, const char* caption) : dialog(parent), ui_(ui) {
     dialog.setWindowTitle(caption);
-    SetUi(this);
   }
-  ~WaitRun() override { SetUi(&ui_); }
 
   void Show() {
     dialog.show();
@@ -97,7 +95,7 @@ void DoImportFolder(TCorvelProg& window, const Services& services, const Command
     mailbox = PathFromQt(dialog.selectedFiles().first());
   }
   run.Show();
-  ImportResult result = ImportMailbox(services.Store(), services.ui, mailbox, kind, run.Status());
+  ImportResult result = ImportMailbox(services.Store(), run, mailbox, kind, run.Status());
   if (!result.loaded) ShowMessage(services.ui, "Could not open mail folder " + mailbox + ".");
   if (result.failed > 0) NoteRunFailure();
 }
@@ -134,7 +132,7 @@ void DoExportFolder(TCorvelProg& window, const Services& services, const Command
       ShowMessage(services.ui, "The folder " + folders[done] + " does not exist.");
       continue;
     }
-    if (!ExportFolder(services.Store(), services.ui, folders[done], kind, std::time(nullptr), run.Status()).ok)
+    if (!ExportFolder(services.Store(), run, folders[done], kind, std::time(nullptr), run.Status()).ok)
       ShowMessage(services.ui, "The folder " + folders[done] + " could not be exported.");
   }
 }
@@ -146,7 +144,7 @@ void FreshenNames1Click(TCorvelProg& window, const Services& services) {
   run.Show();
   for (size_t done = 0; done < folders.size(); ++done) {
     run.TotalProgress(count ? static_cast<int>(std::lround(done * 100.0 / count)) : 0);
-    RefreshNames(services.Store(), services.ui, folders[done], run.Status());
+    RefreshNames(services.Store(), run, folders[done], run.Status());
   }
 }
 
