@@ -13,8 +13,9 @@
 
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
+#include "core/user_interface.h"
 #include "net/pop3/get_mail.h"
-#include "net/smtp/send_mail.h"
+#include "net/transfer/send_run.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;
@@ -43,11 +44,11 @@ int main(int argc, char** argv) {
 
   auto start = std::chrono::steady_clock::now();
   if (argc > 6 && std::string(argv[6]) == "send") {
-    TSendMail sender;
+    SendRun sender(TransferContext{&Ui(), MailSettings, MailStore(mail_dir), {}, {}});
     int sent = sender.SendOutGoingMail();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("sent %d seconds %.3f\n", sent, seconds);
-    return sender.ErrorFlag ? 1 : 0;
+    return sender.SendMail1.ErrorFlag ? 1 : 0;
   }
   TGetMail mail;
   int received = 0, skipped = 0;

@@ -6,10 +6,11 @@
 
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
+#include "core/user_interface.h"
 #include "fuzz_support.h"
-#include "net/smtp/send_mail.h"
 #include "net/smtp/smtp_reply.h"
 #include "net/smtp/smtp_text.h"
+#include "net/transfer/send_run.h"
 
 using namespace corvelle;
 
@@ -31,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(spool + "0.out", std::ios::binary) << "To: ann@example, Bob <bob@example>\r\nSubject: s\r\n\r\n.\r\nbody\r\n";
   SetTransportFactory([input] { return std::make_unique<fuzz::InputTransport>(input); });
   {
-    TSendMail mail;
-    mail.Timeout = 1;
+    SendRun mail(TransferContext{&Ui(), MailSettings, MailStore(MailSettings.MailDirectory), {}, {}});
+    mail.SendMail1.Timeout = 1;
     mail.SendOutGoingMail();
   }
   for (const char* folder : {"Spool", "Sent Mail", "Postponed"}) {

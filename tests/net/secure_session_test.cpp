@@ -146,7 +146,7 @@ TEST_F(SecureSessionTest, SmtpWithoutAWorkingStartTlsSendsNoPasswordAndKeepsTheM
     Spool("0.out", kMessage);
     FakeServer server(row.script);
     auto sender = NewSender(1);
-    sender->SetTransport(server.NewTransport());
+    sender->SendMail1.SetTransport(server.NewTransport());
     EXPECT_EQ(sender->SendOutGoingMail(), 0);
     Check(server, row.box);
     EXPECT_EQ(Names("Spool"), Strings{"0.out"});
@@ -161,13 +161,13 @@ TEST_F(SecureSessionTest, CancelEndsTheHandshake) {
   FakeServer server("S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-mail.example\nS: 250 STARTTLS\nC: STARTTLS\nS: 220 go\n"
                     "STALL\n");
   auto sender = NewSender(30);
-  sender->SetTransport(server.NewTransport());
+  sender->SendMail1.SetTransport(server.NewTransport());
   ui.on_events = [&] {
     std::string written = server.Written();  // the client hello out: the handshake waits
-    if (written.find("STARTTLS\r\n") < written.size() - 10 && sender->CancelCount() == 0) sender->CancelListen();
+    if (written.find("STARTTLS\r\n") < written.size() - 10 && sender->SendMail1.CancelCount() == 0) sender->SendMail1.CancelListen();
   };
   EXPECT_EQ(sender->SendOutGoingMail(), 0);
-  EXPECT_FALSE(sender->IsConnected());
+  EXPECT_FALSE(sender->SendMail1.IsConnected());
   EXPECT_EQ(ui.Texts(), Strings{"Transfer error: Socket operation on non-socket"}) << "Cancel's own note only";
   EXPECT_EQ(Names("Spool"), Strings{"0.out"});
 }

@@ -60,7 +60,7 @@ bool DoTransfer(TCorvelProg& window, bool send, QString& outcome) {
     TTransDlg dialog(&window, ResultPanel(window));
     done = dialog.Run().DoSend("", &lines);
   } else {
-    done = DoSpool("", &lines, ResultPanel(window));
+    done = DoSpool(Ui(), "", &lines, ResultPanel(window));
   }
   if (!done) return false;
   outcome = window.Panel3->text();

@@ -10,7 +10,8 @@
 
 #include "core/settings/settings.h"
 #include "core/status_text.h"
-#include "net/smtp/send_mail.h"
+#include "net/transfer/send_run.h"
+#include "net/transfer_context.h"
 #include "net/support/fake_server.h"
 #include "support/mail_fixture.h"
 
@@ -43,12 +44,17 @@ class TransferFixture : public MailFixture {
     MailSettings.Secure.ClearPasswordServers = {"pop.example:110"};
   }
 
-  // A sender made now (it takes its settings now), with the status lines of this fixture
-  // and a short watchdog.
-  std::unique_ptr<TSendMail> NewSender(int timeout_seconds) {
-    auto sender = std::make_unique<TSendMail>();
-    sender->InitStatus(&status);
-    sender->Timeout = timeout_seconds;
+  // What a transfer component made now is handed: the recording interface, the settings
+  // as they are now and this test's mail directory.
+  TransferContext Context() {
+    return TransferContext{&ui, MailSettings, MailStore(mail_dir, MailSettings.DecodeNames), {}, {}};
+  }
+  // A sending run made now (it takes its settings now), with the status lines of this
+  // fixture and a short watchdog.
+  std::unique_ptr<SendRun> NewSender(int timeout_seconds) {
+    auto sender = std::make_unique<SendRun>(Context());
+    sender->SendMail1.InitStatus(&status);
+    sender->SendMail1.Timeout = timeout_seconds;
     return sender;
   }
   // Writes a spool file; returns its full path.
