@@ -31,6 +31,21 @@ std::string JoinedLines(const std::vector<std::string>* lines) {
   return data;
 }
 
+// The header lines as the server will see them (a bare CR ends a line there), all of them
+// however long: a recipient may stand on any of them.
+std::vector<std::string> WireHeader(TBigFile& text) {
+  std::vector<std::string> header;
+  std::string line;
+  bool ended = false;
+  while (!ended && text.GetNextString(line)) {
+    ForEachWireLine(line, [&](std::string_view piece) {
+      if (piece.empty()) ended = true;
+      if (!ended) header.emplace_back(piece);
+    });
+  }
+  return header;
+}
+
 }  // namespace
 
 OutgoingMail ReadOutgoingMail(const std::string& file_name, const std::vector<std::string>* lines,
@@ -45,15 +60,7 @@ OutgoingMail ReadOutgoingMail(const std::string& file_name, const std::vector<st
     mail.source = ResolvePath(file_name);
     loaded = mail.text.LoadFromFile(mail.source);
   }
-  // A recipient may stand on any of the header's lines, so all of it is read.
-  std::string line;
-  bool header_ended = false;
-  while (loaded && !header_ended && mail.text.GetNextString(line)) {
-    ForEachWireLine(line, [&](std::string_view piece) {
-      if (piece.empty()) header_ended = true;
-      if (!header_ended) mail.header.emplace_back(piece);
-    });
-  }
+  if (loaded) mail.header = WireHeader(mail.text);
   HeaderScan scan = ScanHeader(mail.header, after_line);
   mail.recipients = std::move(scan.recipients);
   mail.subject_lines = std::move(scan.subjects);
