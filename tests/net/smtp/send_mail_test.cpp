@@ -1,6 +1,6 @@
-// TSendMail against the in-process scripted server: the exact dialogue, the spool folder's
-// order, result codes, messages and replies, filing into "Sent Mail". After every fault: the
-// right message, no message lost, nothing hangs.
+// The sending run and its TSendMail against the in-process scripted server: the exact
+// dialogue, the spool folder's order, result codes, messages and replies, filing into "Sent
+// Mail". After every fault: the right message, no message lost, nothing hangs.
 
 #include "net/smtp/send_mail.h"
 
