@@ -46,7 +46,8 @@ namespace corvelle {
 class TSendMail : public TMailTransfer {
  public:
   // Takes the server, Port (SendPort), the security and the login from the context's
-  // settings now; boxes go to its interface; errors go to MailError.
+  // settings now; boxes go to its interface, and its transport factory, when it has one,
+  // makes the connections. Errors go to MailError.
   explicit TSendMail(const TransferContext& context);
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
