@@ -13,7 +13,6 @@
 
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
-#include "core/user_interface.h"
 #include "net/pop3/get_mail.h"
 #include "net/transfer/send_run.h"
 
@@ -44,13 +43,13 @@ int main(int argc, char** argv) {
 
   auto start = std::chrono::steady_clock::now();
   if (argc > 6 && std::string(argv[6]) == "send") {
-    SendRun sender(TransferContext{&Ui(), MailSettings, MailStore(mail_dir), {}, {}});
+    SendRun sender(ProgramTransferContext());
     int sent = sender.SendOutGoingMail();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("sent %d seconds %.3f\n", sent, seconds);
     return sender.SendMail1.ErrorFlag ? 1 : 0;
   }
-  TGetMail mail;
+  TGetMail mail(ProgramTransferContext());
   int received = 0, skipped = 0;
   mail.GetNewMail(received, skipped);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -55,8 +55,6 @@ class InputTransport : public Transport {
   }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  int Handle() const override { return open_ ? 1000 : -1; }
-  bool Watchable() const override { return false; }
   std::string LocalAddress() const override { return "127.0.0.1"; }
 
  private:

@@ -32,10 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   if (!ready) return 0;
   MailSettings.LeaveMailOnServer = size % 2 ? "1" : "0";
-  SetTransportFactory([input] { return std::make_unique<fuzz::InputTransport>(input); });
+  TransferContext context = ProgramTransferContext();
+  context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
-    TGetMail mail;
-    mail.Timeout = 1;
+    TGetMail mail(context);
+    mail.Channel().Timeout = 1;
     int received = 0, skipped = 0;
     mail.GetNewMail(received, skipped);
   }

@@ -6,7 +6,6 @@
 
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
-#include "core/user_interface.h"
 #include "fuzz_support.h"
 #include "net/smtp/smtp_reply.h"
 #include "net/smtp/smtp_text.h"
@@ -30,10 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ready) return 0;
   const std::string spool = MailSettings.MailDirectory + "Spool/";
   std::ofstream(spool + "0.out", std::ios::binary) << "To: ann@example, Bob <bob@example>\r\nSubject: s\r\n\r\n.\r\nbody\r\n";
-  SetTransportFactory([input] { return std::make_unique<fuzz::InputTransport>(input); });
+  TransferContext context = ProgramTransferContext();
+  context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
-    SendRun mail(TransferContext{&Ui(), MailSettings, MailStore(MailSettings.MailDirectory), {}, {}});
-    mail.SendMail1.Timeout = 1;
+    SendRun mail(context);
+    mail.SendMail1.Channel().Timeout = 1;
     mail.SendOutGoingMail();
   }
   for (const char* folder : {"Spool", "Sent Mail", "Postponed"}) {

@@ -15,7 +15,6 @@
 #include "ui/cmdline/parm_processing.h"
 #include "ui/common/program_end.h"
 #include "ui/common/program_icon.h"
-#include "ui/common/qt_socket_notifier.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
 
@@ -31,7 +30,6 @@ int main(int argc, char** argv) {
   app.setDesktopFileName(CORVELLE_APP_ID);
   app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::QtUserInterface ui;
-  corvelle::QtSocketNotifier socket_notifier;
   corvelle::InstallBookActions();
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.

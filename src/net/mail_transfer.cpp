@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/settings/settings.h"
 #include "core/user_interface.h"
 
 namespace corvelle {
@@ -12,7 +11,14 @@ constexpr size_t kNoteLimit = 500;
 
 }  // namespace
 
-TMailTransfer::TMailTransfer() : mail_directory_(MailSettings.MailDirectory), log_(mail_directory_) {}
+TMailTransfer::TMailTransfer(const TransferContext& context)
+    : ui_(*context.ui),
+      settings_(context.settings),
+      store_(context.store),
+      mail_directory_(context.store.Root()),
+      disk_flush_(context.disk_flush),
+      log_(store_.NetLog()),
+      channel_(ui_, context.transport ? context.transport() : nullptr) {}
 
 void TMailTransfer::SetStatus(int line, const std::string& text) {
   if (StatusMemo) StatusMemo->Insert(line, text);
@@ -25,13 +31,13 @@ void TMailTransfer::ClearStatus() {
 }
 
 void TMailTransfer::TotalProgress(int percent) {
-  Ui().TotalProgress(percent);
-  Ui().ProcessEvents();
+  ui_.TotalProgress(percent);
+  ui_.ProcessEvents();
 }
 
 void TMailTransfer::CurrentProgress(int percent) {
-  if (percent != last_current_) Ui().CurrentProgress(last_current_ = percent);
-  Ui().ProcessEvents();
+  if (percent != last_current_) ui_.CurrentProgress(last_current_ = percent);
+  ui_.ProcessEvents();
 }
 
 void TMailTransfer::Note(const std::string& reason) {

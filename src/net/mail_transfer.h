@@ -1,19 +1,25 @@
 #pragma once
-// What the POP3 retriever and the SMTP sender share: the transfer dialog's status lines, the
-// progress they report through the UI seam, the network log and the reasons a run failed,
-// and the two flags that the dialog's Cancel buttons set between two lines of a transfer.
+// What the POP3 retriever and the SMTP sender share: the line channel each owns, the
+// transfer dialog's status lines, the progress they report through the interface they are
+// given, the network log and the reasons a run failed, and the two flags that the dialog's
+// Cancel buttons set between two lines of a transfer.
 
 #include <string>
 #include <vector>
 
 #include "core/status_text.h"
 #include "net/net_log.h"
-#include "net/sockets/sockets.h"
+#include "net/sockets/line_channel.h"
+#include "net/transfer_context.h"
 
 namespace corvelle {
 
-class TMailTransfer : public TSockets {
+class TMailTransfer {
  public:
+  virtual ~TMailTransfer() = default;
+  TMailTransfer(const TMailTransfer&) = delete;
+  TMailTransfer& operator=(const TMailTransfer&) = delete;
+
   // This run's notes (see Note), oldest first.
   const std::vector<std::string>& Notes() const { return notes_; }
 
@@ -22,11 +28,15 @@ class TMailTransfer : public TSockets {
   bool ErrorFlag = false;  // a failed step, a socket error or "Cancel current": the message stops
 
   void InitStatus(StatusText* memo) { StatusMemo = memo; }
+  // The user's Cancel: ends the wait in progress at once; the flags say what stops.
+  void Cancel() { channel_.Cancel(); }
+  bool IsConnected() const { return channel_.IsOpen(); }
+  LineChannel& Channel() { return channel_; }
 
  protected:
-  // The components take what they need of MailSettings once, when they are made: the setup
+  // The components copy what they need of `context` once, when they are made: the setup
   // dialog may save new settings while a transfer runs, and a run keeps to the ones it began with.
-  TMailTransfer();
+  explicit TMailTransfer(const TransferContext& context);
 
   void SetStatus(int line, const std::string& text);
   // Empties the status lines, all but this run's notes, which stay at the bottom.
@@ -41,8 +51,13 @@ class TMailTransfer : public TSockets {
   // A new run starts without the notes of the last one.
   void ForgetNotes() { notes_.clear(); }
 
+  UserInterface& ui_;
+  const Settings settings_;
+  const MailStore store_;
   const std::string mail_directory_;  // ends in "/"
+  const DiskFlush disk_flush_;
   NetLog log_;
+  LineChannel channel_;
 
  private:
   int last_current_ = -1;

@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/paths.h"
 
 namespace corvelle {
 
-NetLog::NetLog(const std::string& mail_directory) : path_(mail_directory + "System/netlog.txt") {}
+NetLog::NetLog(std::string path) : path_(std::move(path)) {}
 
 NetLog::~NetLog() {
   if (fd_ >= 0) ::close(fd_);

@@ -9,7 +9,8 @@ namespace corvelle {
 
 class NetLog {
  public:
-  explicit NetLog(const std::string& mail_directory);
+  // The log at `path` (MailStore::NetLog()).
+  explicit NetLog(std::string path);
   ~NetLog();
   NetLog(const NetLog&) = delete;
   NetLog& operator=(const NetLog&) = delete;

@@ -31,3 +31,15 @@ struct TransferContext {
 };
 
 }  // namespace corvelle
+
+namespace corvelle {
+
+// Transition, until main() builds the context and hands it to the transfer dialog: `ui`
+// (the installed interface when null), the settings and mail directory of MailSettings now,
+// the transport set by SetProgramTransport (TCP when none) and the real disk flush.
+TransferContext ProgramTransferContext(UserInterface* ui = nullptr);
+// The transport ProgramTransferContext hands out; tests of the dialog point it at fake
+// servers. An empty one restores TCP.
+void SetProgramTransport(TransportFactory transport);
+
+}  // namespace corvelle

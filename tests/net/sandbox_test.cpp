@@ -21,9 +21,7 @@
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
-#include "net/sockets/socket_notifier.h"
 #include "net/support/fake_server.h"
-#include "net/support/poll_notifier.h"
 #include "net/support/sandbox_fixture.h"
 #include "net/support/transfer_fixture.h"
 
@@ -37,7 +35,6 @@ using testing::DeliverToMaildir;
 using testing::MaildirMessages;
 using testing::SandboxMail;
 using Clock = std::chrono::steady_clock;
-using testing::PollNotifier;
 
 // A loopback proxy in front of the sandbox's POP3 server that makes one fault happen at the
 // RETR of the last message (the count of the STAT reply): it refuses it, as a server may
@@ -199,7 +196,7 @@ TEST_F(SandboxMail, EveryMessageIsStoredOnceHoweverTheSessionsEnd) {
         return;
       pressed = fetching->ErrorFlag = true;
       fetching->CancelAll = ending == std::string("Cancel all");
-      fetching->CancelListen();
+      fetching->Cancel();
     };
     for (int run = 0; run < 2; ++run) {
       pressed = false;
@@ -218,39 +215,33 @@ TEST_F(SandboxMail, EveryMessageIsStoredOnceHoweverTheSessionsEnd) {
   }
 }
 
-// The socket component's asynchronous mode over a real connection (the blocking one carries
-// every other test here): lines that arrived together are announced one by one; refusals.
-TEST_F(SandboxMail, SocketsTalkToARealServerInTheAsynchronousMode) {
-  TSockets sockets;
-  Strings errors, events;
+// The line channel over a real connection (the mail components carry every other test
+// here): lines that arrived together are read one by one; a refused connection is reported.
+TEST_F(SandboxMail, TheLineChannelTalksToARealServer) {
+  LineChannel channel(ui, nullptr);
+  Strings errors, lines;
+  channel.SetErrorHandler([&](const ChannelError& error, const std::string& text) {
+    errors.push_back(std::to_string(error.code) + " " + text);
+  });
+  ASSERT_TRUE(channel.Connect(sandbox.host, sandbox.pop3_port, false));
   std::string line;
-  sockets.OnErrorOccurred = [&](TSockets&, int, int error, const std::string& msg) {
-    errors.push_back(std::to_string(error) + " " + msg);
-  };
-  sockets.IPAddr = sandbox.host;
-  sockets.Port = sandbox.pop3_port;
-  sockets.OnSessionConnected = [&](TSockets&, int) { events.push_back("connected"); };
-  sockets.OnDataNeeded = [&](TSockets&, int) { events.push_back("needed"); };
-  sockets.OnDataAvailable = [&](TSockets& s, int) {
-    s.ReceiveLine(line);
-    events.push_back(line.substr(0, 3));
-    if (events.size() == 3) s.SetText("CAPA\r\n");  // a reply of many lines
-    if (line == ".") s.SetText("QUIT\r\n");
-  };
-  sockets.OnSessionClosed = [&](TSockets&, int) { events.push_back("closed"); };
-  PollNotifier loop;
-  sockets.SConnect();
-  EXPECT_TRUE(loop.RunUntil([&] { return !events.empty() && events.back() == "closed"; }));
-  ASSERT_GT(events.size(), 8u);
-  EXPECT_EQ(Strings(events.begin(), events.begin() + 4), (Strings{"connected", "needed", "+OK", "+OK"}));
-  EXPECT_EQ(Strings(events.end() - 3, events.end()), (Strings{".", "+OK", "closed"}));
+  ASSERT_GT(channel.ReadLine(line), 0);
+  lines.push_back(line.substr(0, 3));
+  channel.Write("CAPA\r\n");  // a reply of many lines
+  while (channel.ReadLine(line) > 0 && line != ".") lines.push_back(line.substr(0, 3));
+  channel.Write("QUIT\r\n");
+  ASSERT_GT(channel.ReadLine(line), 0);
+  lines.push_back(line.substr(0, 3));
+  EXPECT_EQ(channel.ReadLine(line), 0);
+  EXPECT_EQ(channel.LastReadError(), ChannelError::Kind::kClosed);
+  ASSERT_GT(lines.size(), 4u);
+  EXPECT_EQ(Strings(lines.begin(), lines.begin() + 2), (Strings{"+OK", "+OK"}));
+  EXPECT_EQ(lines.back(), "+OK");
   EXPECT_TRUE(errors.empty());
+  channel.Close();
   testing::LoopbackPort closed(false, false);
-  sockets.Port = closed.Port();
-  sockets.SConnect();
-  EXPECT_TRUE(loop.RunUntil([&] { return !errors.empty(); }));
+  EXPECT_FALSE(channel.Connect("127.0.0.1", closed.Port(), false));
   EXPECT_EQ(errors, Strings{"10061 Connection refused"});
-  EXPECT_EQ(events.back(), "closed") << "no event but the error";
 }
 
 }  // namespace

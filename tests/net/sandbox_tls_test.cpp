@@ -12,7 +12,6 @@
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "net/smtp/send_mail.h"
-#include "net/support/poll_notifier.h"
 #include "net/support/sandbox_fixture.h"
 #include "platform/profile.h"
 
@@ -164,36 +163,26 @@ TEST_F(SandboxTls, RefusedConnectionsKeepTheMessageSpooled) {
   }
 }
 
-// The asynchronous mode shakes hands in the event loop and carries a message of many TLS
-// records whole.
-TEST_F(SandboxTls, TheAsynchronousModeSpeaksTls) {
+// The line channel shakes hands with implicit TLS and carries a message of many TLS records
+// whole.
+TEST_F(SandboxTls, TheLineChannelSpeaksTls) {
   std::string body;
   for (int i = 0; i < 4000; ++i) body += "line " + std::to_string(i) + " of a message that spans many records\r\n";
   testing::DeliverToMaildir(maildir, "Subject: big\r\n\r\n" + body);
-  TSockets sockets;
-  sockets.UseTls = true;
-  sockets.IPAddr = sandbox.host;
-  sockets.Port = sandbox.pop3s_port;
+  LineChannel channel(ui, nullptr);
+  ASSERT_TRUE(channel.Connect(sandbox.host, sandbox.pop3s_port, true));
+  EXPECT_TRUE(channel.Secured());
   Strings replies;
   std::string line, received;
-  bool in_message = false, closed = false;
-  const Strings commands = {"USER " + user, "PASS " + sandbox.password, "RETR 1"};
-  sockets.OnDataAvailable = [&](TSockets& s, int) {
-    if (s.ReceiveLine(line) == 0) return;
-    if (in_message) {
-      in_message = line != ".";
-      if (in_message) received += line + "\r\n";
-      else s.SetText("QUIT\r\n");
-      return;
-    }
+  const Strings commands = {"USER " + user, "PASS " + sandbox.password, "RETR 1", ""};
+  for (const std::string& command : commands) {
+    if (channel.ReadLine(line) == 0) break;
     replies.push_back(line.substr(0, 3));
-    in_message = replies.size() == 4;  // the reply to RETR
-    if (replies.size() <= commands.size()) s.SetText(commands[replies.size() - 1] + "\r\n");
-  };
-  sockets.OnSessionClosed = [&](TSockets&, int) { closed = true; };
-  testing::PollNotifier loop;
-  sockets.SConnect();
-  EXPECT_TRUE(loop.RunUntil([&] { return closed; }));
+    if (!command.empty()) channel.Write(command + "\r\n");
+  }
+  while (channel.ReadLine(line) > 0 && line != ".") received += line + "\r\n";
+  channel.Write("QUIT\r\n");
+  if (channel.ReadLine(line) > 0) replies.push_back(line.substr(0, 3));
   EXPECT_EQ(replies, (Strings{"+OK", "+OK", "+OK", "+OK", "+OK"}));
   EXPECT_EQ(received, "Subject: big\r\n\r\n" + body);
   EXPECT_EQ(ui.Texts(), Strings{});

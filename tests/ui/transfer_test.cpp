@@ -40,7 +40,7 @@ class TransferTest : public QObject {
     QVERIFY(ShowMainWindow(*env, window));
   }
   void cleanup() {
-    SetTransportFactory(nullptr);
+    SetProgramTransport(nullptr);
     window.reset();
     env.reset();
   }
@@ -171,7 +171,7 @@ class TransferTest : public QObject {
                       "C: LIST\nS: +OK\nS: 1 24\nS: 2 24\nS: 3 24\nS: .\n" +
                       retr(1, "") + "C: DELE 1\nS: +OK\n" + retr(2, "PAUSE 800\n") + retr(3, "PAUSE 800\n") +
                       "C: QUIT\nS: +OK\nCLOSE\n");
-    SetTransportFactory([&server] { return server.NewTransport(); });
+    SetProgramTransport([&server] { return server.NewTransport(); });
     QTimer presser;
     int pressed = 0;  // each once, while its message is read
     bool closed = true, hidden = true;
@@ -201,7 +201,7 @@ class TransferTest : public QObject {
   void sendCurrentWithTheServerDownSpoolsTheMessageAndClosesTheWindow() {
     FakeServer server;
     server.SetConnectResult(10061);
-    SetTransportFactory([&server] { return server.NewTransport(); });
+    SetProgramTransport([&server] { return server.NewTransport(); });
     TMailViewer* viewer = window->CreateMailViewer(NewMessageName(0), "bob@example.org", "", "");
     viewer->SubjectLine->setText("Plans");
     viewer->MailText->setPlainText("keep me");

@@ -1,5 +1,5 @@
 // Helpers shared by the windows: the font record in Qt, dialog filters, hint parts, and
-// the socket component's event-loop hook.
+// the message boxes.
 
 #include <QApplication>
 #include <QFile>
@@ -20,7 +20,6 @@
 #include "core/user_interface.h"
 #include "ui/common/file_dialog_state.h"
 #include "ui/common/font_mapping.h"
-#include "ui/common/qt_socket_notifier.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/menus.h"
 
@@ -121,38 +120,6 @@ class UiCommonTest : public QObject {
     QCOMPARE(ui.Message("Trust this certificate?", "Secure connection", Buttons::YesNo, MessageIcon::Warning),
              Answer::No);
     QVERIFY(no_by_default);
-  }
-
-  void readableDescriptorCallsBackUntilUnwatched() {
-    QtSocketNotifier notifier;
-    QCOMPARE(InstalledSocketNotifier(), &notifier);
-    int calls = 0;
-    notifier.Watch(fds_[0], true, false, [&](bool readable, bool writable) {
-      QVERIFY(readable && !writable);
-      if (++calls == 2) notifier.Unwatch(fds_[0]);  // inside its own callback
-    });
-    QCOMPARE(::write(fds_[1], "x", 1), 1);
-    QTRY_COMPARE(calls, 2);  // level-triggered: the unread byte keeps it ready
-    QTest::qWait(50);
-    QCOMPARE(calls, 2);
-  }
-
-  void watchesSwitchPostedCallsRunLaterAndTheNotifierUninstallsItself() {
-    {
-      QtSocketNotifier notifier;
-      bool wrote = false, read = false, ran = false;
-      notifier.Watch(fds_[0], false, true, [&](bool, bool writable) {
-        if (writable && !wrote) notifier.Watch(fds_[0], true, false, [&](bool r, bool) { read = read || r; });
-        wrote = wrote || writable;
-      });
-      QTRY_VERIFY(wrote);
-      QCOMPARE(::write(fds_[1], "y", 1), 1);
-      QTRY_VERIFY(read);
-      notifier.Post([&] { ran = true; });
-      QVERIFY(!ran);
-      QTRY_VERIFY(ran);
-    }
-    QCOMPARE(InstalledSocketNotifier(), nullptr);
   }
 
  private:

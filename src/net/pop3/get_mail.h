@@ -18,7 +18,7 @@
 // survive a crash are removed after the next login; the server still holds those messages.
 //
 // When the server lists unique ids (UIDL), the ids of stored messages are kept per account
-// (UidState): a listed message is not fetched again; without LeaveMailOnServer it is only
+// (UidState, committed by SpoolCommit): a listed message is not fetched again; without LeaveMailOnServer it is only
 // deleted (its file is here, but the session that stored it never had QUIT answered). The
 // commit writes the ids with their work names before moving the files, so a crash between
 // the two is finished at the next login instead of fetching those messages twice.
@@ -34,41 +34,44 @@
 // not stored is deleted. A server that sends less than ProgressMinimum bytes in any
 // ProgressInterval (a drip that each line's watchdog would let through) loses the session.
 //
-// When the server lists PIPELINING (CAPA), RETR commands go out a bounded window ahead of
-// the message being read, and each DELE goes out after its message is stored (or after its
-// group's commit) without waiting for its reply; the store, flush, then QUIT order stays.
+// One retrieval loop sends RETR and DELE commands a window ahead of the reply being read:
+// a window of one command without PIPELINING (CAPA), so each command waits for the reply
+// to the one before; a wider one with it. Each DELE goes out after its message is stored
+// (or after its group's commit); the store, flush, then QUIT order stays.
 // A server offering UTF8 (RFC 6856) gets it before the login, so that it sends 8-bit header
 // fields as they are.
 
 #include <chrono>
-#include <cstdint>
-#include <functional>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "core/settings/security_settings.h"
 #include "net/mail_transfer.h"
-#include "net/pop3/uid_state.h"
+#include "net/pop3/spool_commit.h"
 
 namespace corvelle {
 
 class SpoolWriter;
 
-// How the stored files reach the disk before QUIT lets the server delete (SyncFiles on the
-// work files). Tests install one that records the moment; nullptr restores it.
-using DiskFlush = std::function<bool(const std::vector<std::string>& files)>;
-void SetDiskFlush(DiskFlush flush);
+// What a retrieval run came to.
+struct RetrievalResult {
+  int received = 0;  // messages in the spool folder at the end
+  int skipped = 0;   // messages tried and not kept
+  bool failed = false;  // the run failed (a cancel alone is no failure of the session)
+  std::vector<std::string> reasons;  // why, as the notes of the run say it
+};
 
 class TGetMail : public TMailTransfer {
  public:
-  // Takes the server, Port (MailPort), user, password and DeleteAfter (LeaveMailOnServer)
-  // from the settings now, and creates the network log anew (empty).
-  TGetMail();
+  // Takes the server, port (MailPort), user, password, security and DeleteAfter
+  // (LeaveMailOnServer) from the context's settings now, and creates the network log anew.
+  explicit TGetMail(const TransferContext& context);
   ~TGetMail() override;
 
-  std::string LastError;  // the text of the last socket error reported to this component
-  bool DataIsReady = false;
+  std::string LastError;  // the text of the last channel error reported to this component
   bool LoggedIn = false;   // between a successful PASS and QUIT
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
   // The progress watchdog: at least ProgressMinimum bytes must arrive in every
@@ -76,8 +79,8 @@ class TGetMail : public TMailTransfer {
   std::chrono::milliseconds ProgressInterval{30000};
   long long ProgressMinimum = 16 * 1024;
 
-  // Connects and logs in (port 110 when Port is empty). False (after its message box) when
-  // that fails; the connection is then closed.
+  // Connects and logs in (port 110, or 995 with TLS, when the port is empty). False (after
+  // its message box) when that fails; the connection is then closed.
   bool DoPOPLogin();
   // Ends the session: RSET first when ErrorFlag is set, then the work files are committed or
   // removed (see above), then QUIT, whose reply is awaited (bounded) so that the server
@@ -92,17 +95,12 @@ class TGetMail : public TMailTransfer {
   // or, when none was, the bytes stored (at least 1): 0 exactly when the message was not
   // stored (refused, cancelled, lost, too large, or its DELE refused).
   long GetMailMessage(int number);
-  // The same without the DELE, for a RETR already sent when `sent`.
-  long FetchMessage(int number, bool sent);
-  // Fetches every waiting message. `received`: messages in the spool folder at the end;
-  // `skipped`: messages tried and not kept. A lost connection, or a spool file that cannot be
-  // created or written, ends the run (the rest stays on the server, ErrorFlag set).
+  // Fetches every waiting message. A lost connection, or a spool file that cannot be
+  // created or written, ends the run (the rest stays on the server). ErrorFlag tells
+  // `failed` too, for the transfer dialog.
+  RetrievalResult RetrieveAll();
+  // The same, as counts: `received` and `skipped` of RetrieveAll.
   void GetNewMail(int& received, int& skipped);
-
-  // The error event: remembers the text and sets ErrorFlag; nothing is shown.
-  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
-  void DataReady(TSockets& sender, int socket);
-  bool IsDataReady();
 
   // Appends `text` and CR LF to the network log.
   void WriteLog(const std::string& text) { log_.Write(text); }
@@ -118,8 +116,14 @@ class TGetMail : public TMailTransfer {
     bool at_line_start = true;
     bool announced;        // the RETR reply gave a size
   };
+  // A command of the retrieval loop whose reply has not been read yet.
+  struct InFlight {
+    bool retr;
+    int number;
+    size_t position = 0;  // RETR: 1 + the message's place in numbers_
+  };
 
-  // The session's steps.
+  // ---- the session (pop3_session.cpp) ----
   // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
   // when the reply starts with `expect`; lost when no reply came (the session is then over).
   Reply Command(const std::string& text, std::string_view expect = "+OK");
@@ -134,8 +138,25 @@ class TGetMail : public TMailTransfer {
   bool LoginStep(const std::string& command, const char* refused);
   // RSET. True when the server answered "+OK".
   bool ResetStep();
-  // DELE for a stored message. True when the server marked it; a refusal is noted.
-  bool DeleteStep(int number);
+  // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
+  // more. False when the connection was lost (or a second Cancel came).
+  bool ReadReplyLine(std::string& line);
+  // True when the last read was given up by a Cancel and the session can go on.
+  bool WaitInterrupted() const;
+  // The progress watchdog, after `bytes` came. False when too little came in the interval:
+  // the session is then lost.
+  bool Progressing(long long bytes);
+  // The connection cannot be trusted any more: it is closed without QUIT (so the server
+  // commits nothing) and the session ends. `code` is why (the last read's error, or 0 when
+  // the user or a message of its own said it): its text becomes LastError and a note.
+  void SessionLost(int code);
+  bool SessionUsable() const { return IsConnected() && !session_lost_; }
+
+  // ---- what the server holds (pop3_listing.cpp) ----
+  // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
+  // it returns false). False when the connection was lost, or when more than `most` lines
+  // came (the session is then given up).
+  bool ReadListing(const std::function<bool(const std::string&)>& take, long long most = 1000);
   // UIDL: the numbers the server lists (up to `total`) into numbers_, and the ids that name
   // exactly one message into ids_. A message listed without a usable id (malformed, or an
   // id given twice) is fetched without one. False when the server gave no listing.
@@ -149,43 +170,46 @@ class TGetMail : public TMailTransfer {
   void ListCapabilities();
   // CAPA before login, and UTF8 when it is offered.
   void EnableUtf8();
-  // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
-  // it returns false). False when the connection was lost, or when more than `most` lines
-  // came (the session is then given up).
-  bool ReadListing(const std::function<bool(const std::string&)>& take, long long most = 1000);
-  // The messages of numbers_ (those not stored before) with RETR and DELE sent ahead.
-  void FetchPipelined(int& received, int& skipped);
-  // The messages of numbers_ one command at a time.
-  void FetchOneByOne(int& received, int& skipped);
+  // The unique id of message `number`, "" when there is none.
+  const std::string& IdOf(int number) const;
+  // The state of this account's ids, loaded at login (see SpoolCommit::LoadIds).
+  bool LoadUniqueIds();
+
+  // ---- the retrieval loop (pop3_retrieval.cpp) ----
+  // The messages of numbers_ (those not stored before), RETR and DELE sent up to Window()
+  // commands ahead of the reply being read, each reply read in the order its command went out.
+  void Retrieve(RetrievalResult& run);
+  // DELE for `numbers`, each reply read.
+  void DeleteNow(const std::vector<int>& numbers, RetrievalResult& run);
+  // DELE for `numbers`, sent behind the commands `pending`; replies to DELE at the head of
+  // a full window are read first (so with a window of one, each reply before the next DELE).
+  void SendDeletes(const std::vector<int>& numbers, std::deque<InFlight>& pending, RetrievalResult& run);
   // A DELE reply: a refusal takes the message's file back, unless it was committed already.
-  void DeleteReplied(int number, int& received, int& skipped);
+  void DeleteReplied(int number, RetrievalResult& run);
+  // Sends the command of `command` and counts a DELE.
+  void SendInFlight(const InFlight& command);
+  // Commands in flight at most: 1 without PIPELINING.
+  size_t Window() const;
   // The messages whose DELE may go out once message `number` is stored: itself when it has
   // no id; when it has one, its group once that is full (CommitGroup); else none yet.
   std::vector<int> DeletesDue(int number);
-  // DELE for `numbers`, sent ahead when the server takes that, each reply read.
-  void DeleteNow(const std::vector<int>& numbers, int& received, int& skipped);
-  // Commits the stored messages that have ids (see above) and returns their numbers, whose
-  // DELE may go now; none when the commit failed (a failed flush ends the run; ids that
-  // cannot be recorded put the messages back under the rule for messages without ids,
-  // whose DELE go out at once: those numbers are returned too).
-  // `last`: no group follows in this session.
+  // Commits the stored messages that have ids and returns their numbers, whose DELE may go
+  // now; none when the commit failed (a failed flush ends the run; ids that cannot be
+  // recorded put the messages back under the rule for messages without ids, whose DELE go
+  // out at once: those numbers are returned too). `last`: no group follows in this session.
   std::vector<int> CommitGroup(bool last);
-  bool GroupFull() const;
   // Says once per run, in a box, that ids cannot be kept: `why`, and what follows from it.
   void IdsNotKept(const std::string& why);
-  // The progress watchdog, after `bytes` came. False when too little came in the interval:
-  // the session is then lost.
-  bool Progressing(long long bytes);
   // A failed write to the spool folder (errno `error`) ends the run.
   void WriteFailed(int error);
-  // The unique id of message `number`, "" when there is none.
-  const std::string& IdOf(int number) const;
-  // The state of this account's ids, loaded at login; work files named in it by a commit
-  // that a crash cut short get their ".new" names. False when that could not be finished
-  // (the other work files must then stay).
-  bool LoadUniqueIds();
+  // The boxes that end a run: a full disk, messages counted (`total`) and not listed (a
+  // failure unless the run `failed` already). `known`: listed messages stored before.
+  void TellRunEnd(const RetrievalResult& run, bool failed, int total, int listed, int known);
 
-  // The steps of one message.
+  // ---- the steps of one message (get_mail_message.cpp) ----
+  // Fetches message `number` into a work file, the RETR already sent when `sent`. Returns
+  // what GetMailMessage returns, without the DELE.
+  long FetchMessage(int number, bool sent);
   // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
   // folder took no file; the message is read past and the run ends). Returns what
   // GetMailMessage returns.
@@ -201,45 +225,18 @@ class TGetMail : public TMailTransfer {
   // The server sent more than a message may hold: says so and drops the session (no QUIT).
   void MessageTooLarge(const MessageRead& read);
 
-  // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
-  // more. False when the connection was lost (or a second Cancel came).
-  bool ReadReplyLine(std::string& line);
-  // True when the last read was given up by a Cancel and the session can go on.
-  bool WaitInterrupted() const;
-  // The connection cannot be trusted any more: it is closed without QUIT (so the server
-  // commits nothing) and the session ends. `code` is why (the last read's error, or 0 when
-  // the user or a message of its own said it): its text becomes LastError and a note.
-  void SessionLost(int code);
-  bool SessionUsable() const { return IsConnected() && !session_lost_; }
-  const std::string& SpoolFolder();
-  // Ends the work files of the connection: with `commit`, the file system is flushed, each
-  // work file moved to the next free ".new" name in the order stored, and the spool folder
-  // flushed; false when a step failed. Files not committed are removed and counted in
-  // discarded_ (their messages stay on the server).
-  bool SettleWorkFiles(bool commit);
-  struct WorkFile;
-  enum class Commit { kDone, kNotFlushed, kIdsNotKept };
-  // Flushes `files`, records their ids with their work names, moves them to ".new" names and
-  // flushes the folder; `moved` counts the files (in order) that have their names now. Ids
-  // that cannot be recorded are forgotten; with `need_ids` nothing is moved then. With
-  // `tidy` the ids are written once more without the work names of the files moved.
-  Commit CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced, bool need_ids, bool tidy);
+  // Ends the work files of the connection (SpoolCommit::Settle).
+  bool SettleWorkFiles(bool commit) { return commit_.Settle(commit); }
 
   const std::string server_, user_, password_;
+  std::string port_;
+  const Security security_;
   std::string reply_;  // the last reply line
-  std::string spool_;
   bool session_lost_ = false;
   bool stop_run_ = false;
-  struct WorkFile {
-    std::string path, id;
-    long long size = 0;
-    int number = 0;
-  };
-  std::vector<WorkFile> work_files_;  // complete messages of this connection, in order
-  UidState uid_state_;
+  SpoolCommit commit_;
   std::unordered_map<int, std::string> ids_;  // by message number, when the server listed them
   std::uint64_t next_work_ = 0;
-  int discarded_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection
   bool pipelining_ = false;  // the server lists PIPELINING
   std::vector<int> numbers_;  // the messages the server listed, ascending

@@ -28,9 +28,10 @@ TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknown
 long TGetMail::GetMailMessage(int number) {
   long size = FetchMessage(number, false);
   if (size == 0 || !DeleteAfter) return size;
-  int received = 1, skipped = 0;
-  DeleteNow(IdOf(number).empty() ? std::vector<int>{number} : CommitGroup(true), received, skipped);
-  return received == 1 ? size : 0;
+  RetrievalResult run;
+  run.received = 1;
+  DeleteNow(IdOf(number).empty() ? std::vector<int>{number} : CommitGroup(true), run);
+  return run.received == 1 ? size : 0;
 }
 
 long TGetMail::FetchMessage(int number, bool sent) {
@@ -38,16 +39,16 @@ long TGetMail::FetchMessage(int number, bool sent) {
   CurrentProgress(0);
   if (!sent && !LoggedIn && !DoPOPLogin()) return 0;
   SpoolWriter file;
-  bool created = file.CreateWork(SpoolFolder(), next_work_);
+  bool created = file.CreateWork(commit_.Spool(), next_work_);
   long size = 0;
   Reply reply = !SessionUsable() ? Reply::kLost : sent ? Await() : Command("RETR " + std::to_string(number));
   switch (reply) {
     case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr); break;
-    case Reply::kRefused: ShowMessage("POP server will not allow message retrieval."); break;
+    case Reply::kRefused: ShowMessage(ui_, "POP server will not allow message retrieval."); break;
     case Reply::kLost: break;  // the message stays on the server
   }
   if (size > 0)
-    work_files_.push_back({file.path(), IdOf(number), file.size(), number});
+    commit_.Add({file.path(), IdOf(number), file.size(), number});
   else
     file.Remove();
   // Whatever became of this message, the next one starts afresh (unless the session is over).
@@ -65,7 +66,7 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
     // Read past the message so the session stays in step; a spool folder that takes no file
     // will not take the next message either, so the run ends here.
     ReadMessage(nullptr, read);
-    ShowMessage("Could not open mail save file.");
+    ShowMessage(ui_, "Could not open mail save file.");
     stop_run_ = true;
     return 0;
   }
@@ -83,18 +84,18 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
 }
 
 bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
-  const int cancels = CancelCount();
+  const int cancels = channel_.CancelCount();
   std::string piece;
   bool complete = false;
   while (!file || !ErrorFlag) {
-    long taken = SessionUsable() ? ReceiveLongLine(piece, complete) : 0;
+    long taken = SessionUsable() ? channel_.ReadLongLine(piece, complete) : 0;
     if (taken == 0) {
       // Cancel pressed while the server was slow: this message is skipped like any other
       // cancel (its rest is read after), and the run goes on.
       if (file && WaitInterrupted())
         ErrorFlag = true;
       else
-        SessionLost(LastReceiveError());
+        SessionLost(channel_.LastReadError().code);
       return false;
     }
     if (!Progressing(taken)) return false;
@@ -110,8 +111,8 @@ bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
       if (!StoreLine(*file, piece, line_start, complete, read)) return false;
       continue;
     }
-    Ui().ProcessEvents();
-    if (CancelCount() != cancels) {  // another Cancel while the rest is read: give up
+    ui_.ProcessEvents();
+    if (channel_.CancelCount() != cancels) {  // another Cancel while the rest is read: give up
       SessionLost(0);
       return false;
     }
@@ -127,7 +128,7 @@ bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start,
   }
   if (!file.Append(piece) || (complete && !file.Append("\r\n"))) return false;
   if (!complete) {  // a long line: keep the interface alive between its pieces
-    Ui().ProcessEvents();
+    ui_.ProcessEvents();
     return true;
   }
   // Progress runs from 10 to 90 over the bytes taken (the first line's terminator aside);
@@ -145,7 +146,7 @@ void TGetMail::ShowHeaderLine(const std::string& line) {
 }
 
 void TGetMail::MessageTooLarge(const MessageRead& read) {
-  ShowMessage(read.announced ? "POP server sent more than the message size it announced."
+  ShowMessage(ui_, read.announced ? "POP server sent more than the message size it announced."
                              : "POP server sent a message larger than 100 MB.");
   // What the server sends next cannot be trusted to end: leave without QUIT.
   SessionLost(0);

@@ -8,7 +8,7 @@
 namespace corvelle {
 
 bool TGetMail::SecureSession() {
-  if (MailSecurity() != Security::kStartTls) return true;
+  if (security_ != Security::kStartTls) return true;
   bool offered = false;
   if (Command("CAPA") == Reply::kAccepted) {
     std::string line;
@@ -18,18 +18,18 @@ bool TGetMail::SecureSession() {
     }
   }
   if (!SessionUsable()) {
-    ShowMessage("Transmission error occurred.");
+    ShowMessage(ui_, "Transmission error occurred.");
     return false;
   }
   // Without STLS in the list the password would go out in clear: the session ends here.
   if (!offered) {
-    ShowMessage("The mail server " + server_ + " does not offer STLS, so the connection cannot be secured.");
+    ShowMessage(ui_, "The mail server " + server_ + " does not offer STLS, so the connection cannot be secured.");
   } else if (Command("STLS") != Reply::kAccepted) {
-    ShowMessage("The mail server " + server_ + " could not start a secure connection.");
-  } else if (StartTls()) {
+    ShowMessage(ui_, "The mail server " + server_ + " could not start a secure connection.");
+  } else if (channel_.StartTls()) {
     return true;
   }
-  if (IsConnected()) Disconnect();
+  if (IsConnected()) channel_.Close();
   ErrorFlag = true;
   return false;
 }

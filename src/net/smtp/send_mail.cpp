@@ -39,7 +39,7 @@ bool IsMime(const std::vector<std::string>& header) {
 }  // namespace
 
 TSendMail::TSendMail(const TransferContext& context)
-    : ui_(*context.ui),
+    : TMailTransfer(context),
       server_(context.settings.SendServer),
       security_(SecurityFromText(context.settings.Secure.SendSecurity, context.settings.SendPort)),
       user_(context.settings.Secure.SendUserName.empty() ? context.settings.UserName
@@ -47,13 +47,10 @@ TSendMail::TSendMail(const TransferContext& context)
       password_(context.settings.Secure.SendUserName.empty() ? context.settings.PassWord
                                                              : context.settings.Secure.SendPassWord) {
   Port = context.settings.SendPort;
-  if (context.transport) SetTransport(context.transport());
-  OnErrorOccurred = [this](TSockets& sender, int socket, int error, const std::string& msg) {
-    MailError(sender, socket, error, msg);
-  };
+  channel_.SetErrorHandler([this](const ChannelError&, const std::string& msg) { MailError(msg); });
 }
 
-void TSendMail::MailError(TSockets&, int, int, const std::string& msg) {
+void TSendMail::MailError(const std::string& msg) {
   ShowMessage(ui_, "Transfer error: " + msg);
   ErrorFlag = true;
 }
@@ -64,17 +61,14 @@ bool TSendMail::ConnectToMailServer() {
   SetStatus(0, "Connecting to mail server...");
   if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
   if (!Connected) {
-    SetNonBlocking(false);
-    IPAddr = server_;
-    UseTls = security_ == Security::kTls;
-    if (Port.empty()) Port = UseTls ? "465" : "25";
-    SConnect();
-    if (Socket == -1) {
+    const bool tls = security_ == Security::kTls;
+    if (Port.empty()) Port = tls ? "465" : "25";
+    if (!channel_.Connect(server_, Port, tls)) {
       ShowMessage(ui_, "Could not connect to host.");
       return false;
     }
     std::string greeting;
-    bool read = ReceiveReply(Socket, greeting);
+    bool read = channel_.ReadReply(greeting);
     if (read && ReplyAccepted(greeting, "220")) {
       Connected = true;
       opened_ = greeted_ = transaction_open_ = false;
@@ -94,14 +88,14 @@ void TSendMail::DisconnectFromMailServer() {
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
   if (IsConnected()) {
-    SetText("QUIT\r\n");
-    Disconnect();
+    channel_.Write("QUIT\r\n");
+    channel_.Close();
   }
   Connected = false;
 }
 
 void TSendMail::DropConnection() {
-  if (IsConnected()) Disconnect();
+  if (IsConnected()) channel_.Close();
   Connected = false;
 }
 
@@ -163,28 +157,28 @@ bool TSendMail::Queue(const std::string& command) {
     Connected = false;
     return false;
   }
-  if (!command.empty()) SetText(command + "\r\n");
+  if (!command.empty()) channel_.Write(command + "\r\n");
   return true;
 }
 
 TSendMail::Reply TSendMail::Answer(std::initializer_list<std::string_view> codes, bool note) {
   // Flush failures are reported already (send error, watchdog, cancel).
-  if (!Flush()) {
+  if (!channel_.Flush()) {
     reply_lost_ = true;
     DropConnection();
     return Reply::kLost;
   }
   std::string& reply = last_reply_;
-  if (ReceiveReply(Socket, reply)) {
+  if (channel_.ReadReply(reply)) {
     for (std::string_view code : codes)
       if (ReplyAccepted(reply, code)) return Reply::kAccepted;
     if (note) Note("Mail server answered: " + reply);
     return Reply::kRefused;
   }
   // No whole reply: the dialogue is out of step, so this connection is finished.
-  int error = LastReceiveError();
+  int error = channel_.LastReadError().code;
   // The watchdog has reported a time-out itself, and a cancelled wait is the user's doing.
-  if (error != 0 && error != wsa::kTimedOut && error != wsa::kInterrupted) ReportError(Socket, "ReceiveReply", error);
+  if (error != 0 && error != wsa::kTimedOut && error != wsa::kInterrupted) MailError(WinsockErrorText(error));
   DropConnection();
   if (error == 0) return Reply::kRefused;  // a reply without end: refused, with its own message
   reply_lost_ = true;
@@ -246,7 +240,7 @@ bool TSendMail::SendText(TBigFile& text) {
       chunk += "\r\n";
     });
     if (chunk.size() >= kTextChunk) {
-      SetText(chunk);
+      channel_.Write(chunk);
       chunk.clear();
     }
     int percent = size ? static_cast<int>((text.Position() * 100 + size / 2) / size) : 100;
@@ -258,7 +252,7 @@ bool TSendMail::SendText(TBigFile& text) {
   // was waited for at once (it has long ended by now, as a rule).
   if (OnEndOfText) OnEndOfText();
   chunk += ".\r\n";
-  SetText(chunk);
+  channel_.Write(chunk);
   return !ErrorFlag;
 }
 

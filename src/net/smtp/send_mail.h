@@ -46,9 +46,9 @@ namespace corvelle {
 class TSendMail : public TMailTransfer {
  public:
   // Takes the server, Port (SendPort), the security and the login from the context's
-  // settings now; boxes go to its interface, and its transport factory, when it has one,
-  // makes the connections. Errors go to MailError.
+  // settings now; boxes go to its interface. Errors go to MailError.
   explicit TSendMail(const TransferContext& context);
+  std::string Port;  // a number or a service name; "" for the usual one
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
 
@@ -58,7 +58,7 @@ class TSendMail : public TMailTransfer {
   std::function<void()> OnEndOfText;
 
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
-  void MailError(TSockets& sender, int socket, int error, const std::string& msg);
+  void MailError(const std::string& msg);
 
   // Connects to the server (port Port, "25" when empty) and reads the greeting,
   // unless connected already. False with "Could not connect to host." (no connection) or
@@ -129,7 +129,6 @@ class TSendMail : public TMailTransfer {
   void ShowResult(SendResult result);
   void DropConnection();
 
-  UserInterface& ui_;
   const std::string server_;
   const Security security_;
   const std::string user_, password_;  // the login for sending (the password scrambled)

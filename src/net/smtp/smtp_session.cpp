@@ -52,7 +52,7 @@ bool TSendMail::Offers(const std::string& keyword) const {
 
 bool TSendMail::Greet() {
   keywords_.clear();
-  const std::string address = HeloArgument(LocalAddress(Socket));
+  const std::string address = HeloArgument(channel_.LocalAddress());
   // A refusal is no fault yet.
   Reply reply = Command("ehlo " + address, {"250"}, false);
   if (reply == Reply::kLost) return false;
@@ -78,7 +78,7 @@ bool TSendMail::OpenSession() {
       return false;
     }
     // After STARTTLS nothing the server said before counts (RFC 3207): greet anew.
-    if (!StartTls() || !Greet()) return false;
+    if (!channel_.StartTls() || !Greet()) return false;
   }
   return LogIn();
 }
@@ -87,7 +87,7 @@ bool TSendMail::LogIn() {
   if (user_.empty() || !Offers("AUTH")) return true;  // the server asks for no login
   // Without TLS (the choice "None": the others secure the session or end it first) a
   // password travels only once the user has said so.
-  if (!Secured() && !MaySendPasswordInClear(server_, Port))
+  if (!channel_.Secured() && !MaySendPasswordInClear(server_, Port))
     return true;  // no login: the server decides whether it takes the mail
   if (SendAuth(user_, DecodePassword(password_))) return true;
   if (!reply_lost_) ShowMessage(ui_, "The mail server " + server_ + " did not accept your user name and password.");

@@ -21,8 +21,6 @@ class TcpTransport final : public Transport {
   long Send(const char* data, size_t size, int& error) override;
   void Close() override;
   bool IsOpen() const override { return socket_.descriptor() >= 0; }
-  int Handle() const override { return socket_.descriptor(); }
-  bool Watchable() const override { return true; }
   std::string LocalAddress() const override { return socket_.LocalAddress(); }
 
  private:

@@ -86,8 +86,8 @@ struct TlsTransport::State {
   }
 };
 
-TlsTransport::TlsTransport(Transport& inner, bool connected, std::string host, std::string port)
-    : inner_(inner), state_(std::make_unique<State>()), host_(std::move(host)), port_(std::move(port)),
+TlsTransport::TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui)
+    : inner_(inner), ui_(ui), state_(std::make_unique<State>()), host_(std::move(host)), port_(std::move(port)),
       inner_connected_(connected) {}
 
 TlsTransport::~TlsTransport() = default;
@@ -180,7 +180,7 @@ int TlsTransport::Verify() {
 int TlsTransport::Fail(const std::string& reason) {
   handshaking_ = false;
   failure_ = "Secure connection to " + host_ + " failed: " + reason + ".";
-  Ui().Message(failure_, "Secure connection", Buttons::Ok, MessageIcon::Error);
+  ui_.Message(failure_, "Secure connection", Buttons::Ok, MessageIcon::Error);
   return kSecureChannelFailed;
 }
 
@@ -240,8 +240,8 @@ long TlsTransport::Receive(char* data, size_t size, int& error) {
     return -1;
   }
   size_t total = 0;
-  // Every record taken from the connection is decrypted now: an event loop watching the
-  // descriptor would not learn of records left behind in the engine. What the kernel still
+  // Every record taken from the connection is decrypted now: a wait on the descriptor
+  // would not learn of records left behind in the engine. What the kernel still
   // holds, it sees.
   while (total < size) {
     ERR_clear_error();

@@ -1,5 +1,5 @@
 #pragma once
-// TLS over another transport (OpenSSL 3): the decorator the socket component puts over its
+// TLS over another transport (OpenSSL 3): the decorator the line channel puts over its
 // TCP stream for implicit TLS (the handshake follows the connect) and for the upgrade of a
 // running connection (STLS, STARTTLS). Ciphertext passes through memory buffers, so the
 // inner stream may be any Transport, the tests' scripted one included, and every call stays
@@ -18,6 +18,8 @@
 
 namespace corvelle {
 
+class UserInterface;
+
 // The failure of a secure connection: its text (FailureText) names the host and the reason,
 // and the user has been told already.
 inline constexpr int kSecureChannelFailed = 10900;
@@ -26,8 +28,8 @@ class TlsTransport final : public Transport {
  public:
   // Over `inner` (not owned). With `connected`, inner's connection stands and the handshake
   // is next (an upgrade); otherwise it starts with BeginConnect. `host` and `port` name the
-  // server for the checks and the trust store.
-  TlsTransport(Transport& inner, bool connected, std::string host, std::string port);
+  // server for the checks and the trust store; a failure is shown through `ui`.
+  TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui);
   ~TlsTransport() override;
 
   int BeginConnect(const std::string& host, const std::string& port) override;
@@ -39,11 +41,7 @@ class TlsTransport final : public Transport {
   long Send(const char* data, size_t size, int& error) override;
   void Close() override;
   bool IsOpen() const override { return inner_.IsOpen(); }
-  int Handle() const override { return inner_.Handle(); }
-  bool Watchable() const override { return inner_.Watchable(); }
   std::string LocalAddress() const override { return inner_.LocalAddress(); }
-  bool ConnectWaitsForRead() const override { return handshaking_; }
-  bool Buffered() const override;
   std::string FailureText() const override { return failure_; }
 
  private:
@@ -57,8 +55,11 @@ class TlsTransport final : public Transport {
   // Takes what the server sent into the engine: 1 bytes came, 0 none yet, -code (the end of
   // the stream is 10054).
   int Pull();
+  // True when bytes already taken from the connection wait to be read.
+  bool Buffered() const;
 
   Transport& inner_;
+  UserInterface& ui_;
   std::unique_ptr<State> state_;
   std::string host_, port_;
   std::string out_;  // ciphertext the inner stream has not taken yet

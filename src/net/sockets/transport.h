@@ -1,12 +1,10 @@
 #pragma once
-// The byte stream under the socket component: connect, read, write, close, all without
-// blocking, so that the component can wait in short slices and keep the interface alive.
+// The byte stream under a line channel: connect, read, write, close, all without
+// blocking, so that the channel can wait in short slices and keep the interface alive.
 // TcpTransport is the real one; the tests' FakeServer (tests/net/support) plays a scripted
 // server in-process for protocol tests. Failures are WinSock codes (platform/tcp_socket.h).
 
 #include <cstddef>
-#include <functional>
-#include <memory>
 #include <string>
 
 namespace corvelle {
@@ -39,27 +37,11 @@ class Transport {
   virtual void Close() = 0;
 
   virtual bool IsOpen() const = 0;
-  // The number that names the connection (the descriptor for TCP), -1 when closed.
-  virtual int Handle() const = 0;
-  // True when Handle() is a descriptor an event loop can watch.
-  virtual bool Watchable() const = 0;
   // The local address of the connection in numeric form ("127.0.0.1", "::1"); "" if none.
   virtual std::string LocalAddress() const = 0;
 
-  // While connecting: true when the next step waits for the server to send (a handshake),
-  // so an event loop watches for reading rather than writing.
-  virtual bool ConnectWaitsForRead() const { return false; }
-  // True when bytes already taken from the connection wait to be read (an event loop would
-  // not see them on the descriptor).
-  virtual bool Buffered() const { return false; }
   // The text of a failure that has no WinSock code (a secure channel's); "" when none.
   virtual std::string FailureText() const { return ""; }
 };
-
-// Makes the transport of every socket component created afterwards; nullptr restores the
-// TCP one. A test or a demo can point the whole program at fake servers this way.
-using TransportFactory = std::function<std::unique_ptr<Transport>()>;
-void SetTransportFactory(TransportFactory factory);
-std::unique_ptr<Transport> MakeTransport();
 
 }  // namespace corvelle

@@ -26,7 +26,12 @@ std::string TransferSummary(int sent, int received, int skipped, bool failed, in
 
 TransferRun::TransferRun(const TransferContext& context, StatusText* status, TransferView* view,
                          ResultLine result_line)
-    : Sending1(context), ui_(*context.ui), store_(context.store), view_(view), result_line_(std::move(result_line)) {
+    : Sending1(context),
+      GetMail1(context),
+      ui_(*context.ui),
+      store_(context.store),
+      view_(view),
+      result_line_(std::move(result_line)) {
   SendMail1.InitStatus(status);
   GetMail1.InitStatus(status);
   MailFilter1.InitStatus(status);

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 
-#include "core/settings/settings.h"
 #include "ui/common/qt_text.h"
 #include "ui/common/qt_user_interface.h"
 
@@ -33,8 +32,7 @@ TTransDlg::TTransDlg(QWidget* parent, ResultLine result_line)
       CancelCurBut(new QPushButton(tr("Cancel &current"), this)),
       StatusTxt(new QPlainTextEdit(this)),
       previous_(&Ui()),
-      run_(TransferContext{this, MailSettings, MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), {}, {}},
-           &lines_, this, std::move(result_line)) {
+      run_(ProgramTransferContext(this), &lines_, this, std::move(result_line)) {
   setWindowTitle(tr("Transfer Dialog"));
   resize(521, 206);
   StatusTxt->setReadOnly(true);

@@ -73,10 +73,7 @@ std::string BodyLines(size_t bytes, size_t width = 998) {
 
 class GetMailTest : public testing::TransferFixture {
  protected:
-  ~GetMailTest() override {
-    SetDiskFlush(nullptr);
-    SetSpoolWriteFault(nullptr);
-  }
+  ~GetMailTest() override { SetSpoolWriteFault(nullptr); }
 
   // Sets a retrieval up against a server playing `script`, `chunk` bytes at most per read,
   // the watchdog at `timeout` seconds; Fetch runs it whole. Every run after the first of a
@@ -86,13 +83,12 @@ class GetMailTest : public testing::TransferFixture {
       for (const std::string& name : Names("Spool")) std::remove((mail_dir + "Spool/" + name).c_str());
       ui.boxes.clear();
     }
-    mail = std::make_unique<TGetMail>();
-    mail->InitStatus(&status);
-    mail->Timeout = timeout;
     fake = std::make_unique<FakeServer>(script);
     fake->SetChunkSize(chunk);
     fake->SetConnectResult(connect_result);
-    mail->SetTransport(fake->NewTransport());
+    mail = std::make_unique<TGetMail>(Context([this] { return fake->NewTransport(); }, flush));
+    mail->InitStatus(&status);
+    mail->Channel().Timeout = timeout;
   }
   void Fetch(const std::string& script, size_t chunk = 65536, int connect_result = 0) {
     Start(script, chunk, connect_result);
@@ -121,6 +117,7 @@ class GetMailTest : public testing::TransferFixture {
   }
 
   std::unique_ptr<FakeServer> fake;
+  DiskFlush flush;  // how the components made from now flush the disk; empty: for real
   std::unique_ptr<TGetMail> mail;
   int received = -1, skipped = -1, timeout = 1;
 };
@@ -162,7 +159,7 @@ TEST_F(GetMailTest, AMessageIsStoredByteForByteHoweverItArrives) {
   const std::pair<const char*, std::string> rows[] = {
       {"long line stored whole", "Subject: long\r\n\r\n" + std::string(2000, 'x') + "\r\n"},
       {"a line of a MiB, read in pieces, its CR LF across their border",
-       "A: b\r\n\r\n" + std::string(TSockets::kLongLinePiece - 1, 'x') + "\r\n"},
+       "A: b\r\n\r\n" + std::string(LineChannel::kLongLinePiece - 1, 'x') + "\r\n"},
       {"leading dots unstuffed", "A: b\r\n\r\n.x\r\n..y\r\n.\r\n...\r\nz.\r\n"},
       {"8-bit and NUL bytes", std::string("S: \xE9\xFF\r\n\r\na\0b\x01\x7F\r\n", 16)},
       {"empty message", ""},
@@ -264,7 +261,7 @@ TEST_F(GetMailTest, ServerFaults) {
     SCOPED_TRACE(row.name);
     ui.current.clear();
     MailSettings.LeaveMailOnServer = row.leave;
-    SetDiskFlush(row.flush_fails ? [](const Strings&) { return false; } : DiskFlush());
+    flush = row.flush_fails ? [](const Strings&) { return false; } : DiskFlush();
     Fetch(row.script, 65536, row.connect_result);
     EXPECT_EQ(fake->Problems(), Strings{});
     EXPECT_EQ(ui.Texts(), row.boxes);
@@ -354,7 +351,7 @@ TEST_F(GetMailTest, CancelSkipsAMessageOrEndsTheRun) {
       ++presses;
       mail->ErrorFlag = true;
       mail->CancelAll = row.all;
-      mail->CancelListen();
+      mail->Cancel();
     };
     Fetch(row.script);
     ui.on_events = nullptr;
@@ -384,13 +381,13 @@ TEST_F(GetMailTest, MessagesTakeTheirNewNamesAfterTheFlushAndBeforeQuit) {
     if (status.Lines().size() == 4 && status.Lines()[0].starts_with("Receiving message: 2")) seen = Names("Spool");
   };
   int flushes = 0;
-  SetDiskFlush([&](const Strings& files) {
+  flush = [&](const Strings& files) {
     EXPECT_EQ(files.size(), 2u);
     EXPECT_EQ(std::count_if(seen.begin(), seen.end(), IsWorkFile), 2);
     seen = Names("Spool");
     EXPECT_TRUE(Sent("DELE 2") && !Sent("QUIT"));
     return ++flushes;
-  });
+  };
   Fetch(Login(2) + Retr(1, kFirst) + Dele(1) + Retr(2, kSecond) + Dele(2) + kQuit, 7);
   ExpectPlayed();
   EXPECT_EQ(flushes, 1);
@@ -493,11 +490,11 @@ TEST_F(GetMailTest, MessagesWithIdsAreKeptBeforeTheirDeleteGoesOut) {
     SCOPED_TRACE(pipelined);
     std::remove(state.c_str());
     int flushes = 0;
-    SetDiskFlush([&](const Strings& files) {
+    flush = [&](const Strings& files) {
       EXPECT_EQ(files.size(), 3u);
       EXPECT_FALSE(Sent("DELE"));
       return ++flushes > 0;
-    });
+    };
     Fetch(Stat(3) + (pipelined ? kPipelining : "C: CAPA\nS: -ERR\n") + "C: UIDL\n" + kIds3 + retrs + cut);
     EXPECT_EQ(fake->Problems(), Strings{});
     EXPECT_EQ(flushes, 1);

@@ -207,8 +207,6 @@ class FakeTransport final : public Transport {
   }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  int Handle() const override { return open_ ? 1000 : -1; }
-  bool Watchable() const override { return false; }
   std::string LocalAddress() const override { return open_ ? "127.0.0.1" : ""; }
 
  private:

@@ -92,7 +92,7 @@ class SandboxMail : public TransferFixture {
     MailSettings.UserName = user;
   }
   void Fetch() {
-    TGetMail mail;
+    TGetMail mail(Context());
     mail.InitStatus(&status);
     fetching = &mail;
     mail.GetNewMail(received, skipped);

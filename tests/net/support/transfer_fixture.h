@@ -44,17 +44,18 @@ class TransferFixture : public MailFixture {
     MailSettings.Secure.ClearPasswordServers = {"pop.example:110"};
   }
 
-  // What a transfer component made now is handed: the recording interface, the settings
-  // as they are now and this test's mail directory.
-  TransferContext Context() {
-    return TransferContext{&ui, MailSettings, MailStore(mail_dir, MailSettings.DecodeNames), {}, {}};
+  // What a component made now is handed: this fixture's interface, the settings as they
+  // are now, its mail directory, `transport` (TCP when empty) and `flush` (the real one
+  // when empty).
+  TransferContext Context(TransportFactory transport = {}, DiskFlush flush = {}) {
+    return {&ui, MailSettings, MailStore(mail_dir), std::move(transport), std::move(flush)};
   }
   // A sending run made now (it takes its settings now), with the status lines of this
-  // fixture and a short watchdog.
-  std::unique_ptr<SendRun> NewSender(int timeout_seconds) {
-    auto sender = std::make_unique<SendRun>(Context());
+  // fixture and a short watchdog, connecting through `transport` (TCP when empty).
+  std::unique_ptr<SendRun> NewSender(int timeout_seconds, TransportFactory transport = {}) {
+    auto sender = std::make_unique<SendRun>(Context(std::move(transport)));
     sender->SendMail1.InitStatus(&status);
-    sender->SendMail1.Timeout = timeout_seconds;
+    sender->SendMail1.Channel().Timeout = timeout_seconds;
     return sender;
   }
   // Writes a spool file; returns its full path.

@@ -1,8 +1,8 @@
-// TSockets and the TCP layer under it: reading, writing, the watchdog and Cancel over the
+// LineChannel and the TCP layer under it: reading, writing, the watchdog and Cancel over the
 // in-process fake (whole, one byte at a time, or dripping in real time), and connecting over
-// real loopback sockets. The sandbox tests talk to a real server in both modes.
+// real loopback sockets. The sandbox tests talk to a real server.
 
-#include "net/sockets/sockets.h"
+#include "net/sockets/line_channel.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -24,45 +24,42 @@ using testing::FakeServer;
 using testing::LoopbackPort;
 using Strings = std::vector<std::string>;
 
-class SocketsTest : public ::testing::Test {
+class LineChannelTest : public ::testing::Test {
  protected:
-  SocketsTest() {
-    sockets.SetNonBlocking(false);
-    sockets.OnErrorOccurred = [this](TSockets&, int, int error, const std::string& msg) {
-      errors.push_back(std::to_string(error) + " " + msg);
-    };
+  LineChannelTest() { Use(nullptr); }
+  // A new channel over `transport` (TCP when null), its errors recorded.
+  void Use(std::unique_ptr<Transport> transport) {
+    channel = std::make_unique<LineChannel>(ui, std::move(transport));
+    channel->SetErrorHandler([this](const ChannelError& error, const std::string& text) {
+      errors.push_back(std::to_string(error.code) + " " + text);
+    });
   }
   // Connects to a new in-process server playing `script`, at most `chunk` bytes per read.
   FakeServer& Serve(const std::string& script, size_t chunk = 65536) {
     fakes.push_back(std::make_unique<FakeServer>(script));
     fakes.back()->SetChunkSize(chunk);
-    sockets.SetTransport(fakes.back()->NewTransport());
-    ConnectTo("mail.example", "110");
-    EXPECT_NE(sockets.Socket, -1);
+    Use(fakes.back()->NewTransport());
+    EXPECT_TRUE(ConnectTo("mail.example", "110"));
     errors.clear();
     return *fakes.back();
   }
-  void ConnectTo(const std::string& host, const std::string& port) {
-    sockets.IPAddr = host;
-    sockets.Port = port;
-    sockets.SConnect();
-  }
+  bool ConnectTo(const std::string& host, const std::string& port) { return channel->Connect(host, port, false); }
 
   testing::RecordingUi ui;
-  TSockets sockets;
-  std::vector<std::unique_ptr<FakeServer>> fakes;
+  std::vector<std::unique_ptr<FakeServer>> fakes;  // before the channel, which uses their transports
+  std::unique_ptr<LineChannel> channel;
   Strings errors;
 };
 
-// ReceiveLine takes at most 255 bytes and counts what it took from the stream; ReceiveReply
+// ReadLine takes at most 255 bytes and counts what it took from the stream; ReadReply
 // reads whole lines up to the last of a reply, and gives up on broken ones.
-TEST_F(SocketsTest, ReadingLinesAndReplies) {
+TEST_F(LineChannelTest, ReadingLinesAndReplies) {
   std::string endless;
   for (int i = 0; i < 1500; ++i) endless += "250-more\\r\\n";
   const struct {
     const char* name;
     std::string sent;
-    bool reply;  // read with ReceiveReply (result 1 or 0), else ReceiveLine (the bytes taken)
+    bool reply;  // read with ReadReply (result 1 or 0), else ReadLine (the bytes taken)
     std::vector<std::pair<std::string, int>> reads;
   } rows[] = {
       {"CR LF", "250 OK\\r\\n", false, {{"250 OK", 8}}},
@@ -89,10 +86,10 @@ TEST_F(SocketsTest, ReadingLinesAndReplies) {
       FakeServer& server = Serve("S> " + row.sent + "\nCLOSE", chunk);
       for (const auto& [expected, result] : row.reads) {
         std::string text = "old";
-        int got = row.reply ? sockets.ReceiveReply(sockets.Socket, text) : sockets.ReceiveLine(sockets.Socket, text);
+        int got = row.reply ? channel->ReadReply(text) : channel->ReadLine(text);
         EXPECT_EQ(got, result);
         if (result || !row.reply) { EXPECT_EQ(text, expected); }
-        if (!row.reply) { EXPECT_EQ(sockets.LastReceiveError(), result ? 0 : 10054); }
+        if (!row.reply) { EXPECT_EQ(channel->LastReadError().code, result ? 0 : 10054); }
       }
       EXPECT_EQ(server.Problems(), Strings{}) << "read no further than the script";
     }
@@ -103,11 +100,11 @@ TEST_F(SocketsTest, ReadingLinesAndReplies) {
 // ends a wait at once; a read that Cancel ends takes nothing, so the next read gets the
 // whole line and the caller can carry on in step.
 
-TEST_F(SocketsTest, TheWatchdogOrCancelEndsAWait) {
+TEST_F(LineChannelTest, TheWatchdogOrCancelEndsAWait) {
   using Read = std::function<long(std::string&)>;
-  const Read line = [this](std::string& text) { return long{sockets.ReceiveLine(text)}; };
-  const Read whole_line = [this](std::string& text) { return long{sockets.ReceiveWholeLine(text, 4)}; };
-  const Read reply = [this](std::string& text) { return long{sockets.ReceiveReply(sockets.Socket, text)}; };
+  const Read line = [this](std::string& text) { return long{channel->ReadLine(text)}; };
+  const Read whole_line = [this](std::string& text) { return long{channel->ReadWholeLine(text, 4)}; };
+  const Read reply = [this](std::string& text) { return long{channel->ReadReply(text)}; };
   const std::string dripped = Drip("+OK this line takes far too long to arrive\r\n", 200);
   const std::string halting = "S> +OK hel\nPAUSE 600\nS: lo";
   std::string slow_reply;  // each line quick, the whole reply not
@@ -120,51 +117,51 @@ TEST_F(SocketsTest, TheWatchdogOrCancelEndsAWait) {
     const char* next;  // the whole line read after it, if any
   } rows[] = {
       {"silent server", "STALL", line, 0, ""},
-      {"dripping server, ReceiveLine", dripped, line, 0, ""},
-      {"dripping server, ReceiveWholeLine", dripped, whole_line, 0, ""},
-      {"ReceiveReply, each line quick", slow_reply, reply, 0, ""},
+      {"dripping server, ReadLine", dripped, line, 0, ""},
+      {"dripping server, ReadWholeLine", dripped, whole_line, 0, ""},
+      {"ReadReply, each line quick", slow_reply, reply, 0, ""},
       {"Cancel, silent server", "STALL", line, 3, ""},
       {"Cancel, dripping server", dripped, line, 20, ""},
-      {"Cancel, ReceiveLine halted in a line", halting, line, 10, "+OK hello"},
-      {"Cancel, ReceiveWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
+      {"Cancel, ReadLine halted in a line", halting, line, 10, "+OK hello"},
+      {"Cancel, ReadWholeLine in pieces of 4 bytes halted in a line", halting, whole_line, 10, "+OK hello"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Serve(row.script);
-    sockets.Timeout = row.press_at ? 60 : 1;
+    channel->Timeout = row.press_at ? 60 : 1;
     int at = ui.events_processed;
     ui.on_events = [&] {
-      if (ui.events_processed == at + row.press_at) sockets.CancelListen();
+      if (ui.events_processed == at + row.press_at) channel->Cancel();
     };
     std::string text = "old";
     EXPECT_EQ(row.read(text), 0);
     EXPECT_GT(ui.events_processed, at + 2) << "the interface stays alive while waiting";
     if (row.press_at) { EXPECT_EQ(text, ""); }
-    EXPECT_EQ(sockets.LastReceiveError(), row.press_at ? 10004 : 10060);
-    // A Cancel reports what CancelListen always reports, and no time-out.
-    EXPECT_EQ(errors, Strings{row.press_at ? "10038 Socket operation on non-socket" : "10060 Blocking call timed out"});
+    EXPECT_EQ(channel->LastReadError().code, row.press_at ? 10004 : 10060);
+    // A Cancel reports nothing, and no time-out.
+    EXPECT_EQ(errors, row.press_at ? Strings{} : Strings{"10060 Blocking call timed out"});
     ui.on_events = nullptr;
     if (!*row.next) continue;
-    EXPECT_TRUE(sockets.ReceiveWholeLine(text));
+    EXPECT_TRUE(channel->ReadWholeLine(text));
     EXPECT_EQ(text, row.next);
   }
   // Without a handler the watchdog shows its own box, and the program goes on.
   Serve("STALL");
-  sockets.Timeout = 1;
-  sockets.OnErrorOccurred = nullptr;
+  channel->Timeout = 1;
+  channel->SetErrorHandler(nullptr);
   std::string text;
-  EXPECT_EQ(sockets.ReceiveLine(text), 0);
+  EXPECT_EQ(channel->ReadLine(text), 0);
   ASSERT_EQ(ui.Texts(), Strings{"Error 10060\r\nBlocking call timed out"});
   EXPECT_EQ(ui.boxes[0].caption, "WINSOCK CALL CANCELED");
   // Lines that each come in time are read, however long they take together.
   Serve("S: +OK one\nPAUSE 700\nS: +OK two\nPAUSE 700\nS: 250-a\nS: 250 b\n");
-  EXPECT_EQ(sockets.ReceiveLine(text), 9);
-  EXPECT_EQ(sockets.ReceiveLine(text), 9);
-  EXPECT_TRUE(sockets.ReceiveReply(sockets.Socket, text));
+  EXPECT_EQ(channel->ReadLine(text), 9);
+  EXPECT_EQ(channel->ReadLine(text), 9);
+  EXPECT_TRUE(channel->ReadReply(text));
   EXPECT_EQ(text, "250-a\r\n250 b");
 }
 
-TEST_F(SocketsTest, ConnectingFailures) {
+TEST_F(LineChannelTest, ConnectingFailures) {
   const std::tuple<const char*, const char*, int, const char*> rows[] = {  // host, port, resolving gives, box
       {"mail.example", "", 0, "No Port Specified"},
       {"", "110", 0, "No IP Address Specified"},
@@ -174,34 +171,33 @@ TEST_F(SocketsTest, ConnectingFailures) {
     ui.boxes.clear();
     FakeServer server;
     server.SetConnectResult(resolver);
-    sockets.SetTransport(server.NewTransport());
-    ConnectTo(host, port);
+    Use(server.NewTransport());
+    EXPECT_FALSE(ConnectTo(host, port));
     ASSERT_EQ(ui.Texts(), Strings{box});
     EXPECT_EQ(ui.boxes[0].caption, "WINSOCK ERROR");
     EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
     EXPECT_EQ(server.Connections(), 0);
-    EXPECT_EQ(sockets.Socket, -1);
+    EXPECT_FALSE(channel->IsOpen());
   }
   EXPECT_TRUE(errors.empty());
   // Errors go to the handler.
-  sockets.SetText("NOOP\r\n");
-  sockets.Disconnect();
-  sockets.CancelListen();  // the transfer dialog's Cancel buttons rely on this report
-  EXPECT_EQ(errors, Strings(3, "10038 Socket operation on non-socket"));
-  EXPECT_EQ(sockets.ListenSocket, 0);
-  // A refused connection (the asynchronous mode's is tested against the sandbox).
+  channel->Write("NOOP\r\n");
+  channel->Close();
+  channel->Cancel();  // a cancel is no error
+  EXPECT_EQ(errors, Strings(2, "10038 Socket operation on non-socket"));
+  // A refused connection.
   errors.clear();
-  sockets.SetTransport(MakeTransport());
+  Use(nullptr);
   LoopbackPort closed(false, false);
-  ConnectTo("127.0.0.1", closed.Port());
-  EXPECT_EQ(sockets.Socket, -1);
+  EXPECT_FALSE(ConnectTo("127.0.0.1", closed.Port()));
+  EXPECT_FALSE(channel->IsOpen());
   EXPECT_EQ(errors, Strings{"10061 Connection refused"});
 }
 
 // Without a handler an error is shown through the interface, and the program goes on: the
 // socket layer never ends the process. A socket that cannot be made names its own step.
-TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
-  sockets.OnErrorOccurred = nullptr;
+TEST_F(LineChannelTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
+  channel->SetErrorHandler(nullptr);
   EXPECT_EXIT(
       {
         // The same calls once while descriptors are free: the sanitizers' type checks need
@@ -216,30 +212,29 @@ TEST_F(SocketsTest, AnUnhandledErrorShowsItsBoxAndTheProgramGoesOn) {
         ::getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur = static_cast<rlim_t>(lowest);
         ::setrlimit(RLIMIT_NOFILE, &limit);
-        ConnectTo("127.0.0.1", "110");
+        bool connected = ConnectTo("127.0.0.1", "110");
         std::fputs(ui.boxes.empty() ? "no box" : ui.boxes[0].text.c_str(), stderr);
         bool shown = ui.boxes.size() == 1 && ui.boxes[0].caption == "WINSOCK ERROR" &&
                      ui.boxes[0].text == "Error 10024 in function SConnect (socket)\r\nToo many open files";
-        std::_Exit(shown && sockets.Socket == -1 ? 7 : 1);
+        std::_Exit(shown && !connected ? 7 : 1);
       },
       ::testing::ExitedWithCode(7), "");
 }
 
-TEST_F(SocketsTest, BigTextsReachASlowReaderWhole) {
+TEST_F(LineChannelTest, BigTextsReachASlowReaderWhole) {
   std::string big(3 << 20, 'b');
   FakeServer& server = Serve("C: " + big + "\nS: +OK", 4096);
-  sockets.SetText(big + "\r\n");
+  channel->Write(big + "\r\n");
   std::string line;
-  EXPECT_EQ(sockets.ReceiveLine(line), 5);
+  EXPECT_EQ(channel->ReadLine(line), 5);
   EXPECT_EQ(server.Problems(), Strings{});
 }
 
-TEST_F(SocketsTest, ConnectsOverIPv4AndIPv6AndResolvesNamesAndServices) {
+TEST_F(LineChannelTest, ConnectsOverIPv4AndIPv6AndResolvesNamesAndServices) {
   for (const auto& [host, ipv6] : {std::pair("127.0.0.1", false), {"::1", true}, {"localhost", false}}) {
     LoopbackPort port(ipv6, true);
-    ConnectTo(host, port.Port());
-    EXPECT_NE(sockets.Socket, -1) << host;
-    EXPECT_EQ(sockets.LocalAddress(sockets.Socket), ipv6 ? "::1" : "127.0.0.1");
+    EXPECT_TRUE(ConnectTo(host, port.Port())) << host;
+    EXPECT_EQ(channel->LocalAddress(), ipv6 ? "::1" : "127.0.0.1");
   }
   EXPECT_TRUE(errors.empty());
   EXPECT_EQ(TcpPortNumber("smtp"), 25);

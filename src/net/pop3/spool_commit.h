@@ -1,0 +1,80 @@
+#pragma once
+// The messages of one POP3 connection on their way into the spool folder: complete messages
+// under their work names (SpoolWriter), the account's unique ids (UidState), and the commit
+// that makes them ".new" files: one flush of the files, the ids written with the work names,
+// the moves, the flush of the folder, then the ids without the work names. Files that are
+// not committed are removed (their messages stay on the server). See get_mail.h for when a
+// session commits.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/pop3/uid_state.h"
+#include "net/transfer_context.h"
+
+namespace corvelle {
+
+class SpoolCommit {
+ public:
+  struct WorkFile {
+    std::string path, id;
+    long long size = 0;
+    int number = 0;
+  };
+  // What a group commit came to.
+  enum class Group { kDone, kNotFlushed, kIdsNotKept };
+  // Told when ids cannot be recorded (`why`).
+  using IdsNotKept = std::function<void(const std::string& why)>;
+
+  // `spool`: the spool folder, no trailing "/" (resolved when first used after each
+  // Reconnect); an empty `flush` syncs the files for real.
+  SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept);
+  // A new connection: the spool folder's name is resolved again (its letter case may differ).
+  void Reconnect() { resolved_.clear(); }
+
+  // Loads the ids of the state file `path` and finishes the moves a crashed commit left
+  // (UidState::Recover). False when that could not be finished.
+  bool LoadIds(const std::string& path);
+  UidState& Ids() { return ids_; }
+  // The spool folder, resolved (ResolvePath).
+  const std::string& Spool();
+
+  void Add(WorkFile file) { files_.push_back(std::move(file)); }
+  // Removes the work file of message `number`, if it has one still: its DELE was refused.
+  bool TakeBack(int number);
+  // True when the files with ids make a group worth one flush.
+  bool GroupFull() const;
+
+  // Ends every work file: with `commit` as above (false when a step failed); without, or
+  // for the files a failed commit left, the files are removed and counted (Discarded).
+  bool Settle(bool commit);
+  // Commits the files that have ids (all of them with `deleting`, else none) and returns
+  // their message numbers in `numbers`. kIdsNotKept: the ids could not be written, so the
+  // files stay work files without ids (numbers returned too); kNotFlushed: they were
+  // removed. `last`: the ids are written once more without the work names.
+  Group CommitGroup(bool last, bool deleting, std::vector<int>& numbers);
+
+  // Files removed since the last call (their messages were not received after all).
+  int TakeDiscarded() { return std::exchange(discarded_, 0); }
+
+ private:
+  enum class Commit { kDone, kNotFlushed, kIdsNotKept };
+  // Flushes `files`, records their ids with their work names, moves them to ".new" names and
+  // flushes the folder; `moved` counts the files (in order) that have their names now. Ids
+  // that cannot be recorded are forgotten; with `need_ids` nothing is moved then. With
+  // `tidy` the ids are written once more without the work names of the files moved.
+  Commit CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced, bool need_ids, bool tidy);
+  void Discard(const WorkFile& file);
+
+  std::string spool_, resolved_;
+  DiskFlush flush_;
+  IdsNotKept ids_not_kept_;
+  UidState ids_;
+  std::vector<WorkFile> files_;  // complete messages of this connection, in order
+  int discarded_ = 0;
+};
+
+}  // namespace corvelle
