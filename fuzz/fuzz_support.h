@@ -2,6 +2,7 @@
 // What the fuzz targets share: a private scratch folder, and a transport that plays the
 // fuzzer's bytes as everything a server says (what the client writes is dropped).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>

@@ -30,6 +30,8 @@ TGetMail::TGetMail(const TransferContext& context)
       password_(settings_.PassWord),
       port_(settings_.MailPort),
       security_(SecurityFromText(settings_.Secure.MailSecurity, settings_.MailPort)),
+      session_(channel_, log_, [this](const std::string& reason) { Note(reason); },
+               [this](int code) { SessionLost(code); }),
       commit_(SpoolPath(store_), disk_flush_, [this](const std::string& why) { IdsNotKept(why); }) {
   DeleteAfter = !settings_.LeaveMailOnServer;
   channel_.SetErrorHandler([this](const ChannelError&, const std::string& text) {
@@ -49,9 +51,7 @@ bool TGetMail::DoPOPLogin() {
   if (port_.empty()) port_ = tls ? "995" : "110";
   WriteLog("Connecting to: " + server_ + " " + port_);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout
-  session_lost_ = false;
-  window_start_ = std::chrono::steady_clock::now();
-  window_bytes_ = 0;
+  session_.Restart(ProgressInterval, ProgressMinimum);
   next_work_ = 0;
   deletions_ = 0;
   pipelining_ = false;
@@ -68,7 +68,7 @@ bool TGetMail::DoPOPLogin() {
 }
 
 void TGetMail::DoPOPLogout() {
-  bool quit = SessionUsable(), taken_back = false;
+  bool quit = session_.Usable(), taken_back = false;
   if (quit && ErrorFlag) {
     taken_back = ResetStep();
     // Deletions that could not be taken back must not be committed: no QUIT.
@@ -84,7 +84,7 @@ void TGetMail::DoPOPLogout() {
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
   WriteLog("QUIT");
-  LoggedIn = false;
+  session_.SetLoggedIn(false);
   if (!quit) {
     if (IsConnected()) channel_.Close();
     return;
@@ -93,22 +93,23 @@ void TGetMail::DoPOPLogout() {
   // The reply says the server has committed; closing before it could abort the commit.
   // Without it, whether the server deleted is unknown: the files stay, and the user is told.
   std::string reply;
-  if (!channel_.ReadWholeLine(reply, kReplyKeep)) SessionLost(channel_.LastReadError().code);
+  if (!channel_.ReadWholeLine(reply, kReplyKeep)) session_.Lose(channel_.LastReadError().code);
   if (IsConnected()) channel_.Close();
 }
 
 int TGetMail::GetMailStatus() {
   ErrorFlag = true;
-  if (!LoggedIn && !DoPOPLogin()) return 0;
-  Reply reply = Command("STAT");
+  if (!session_.LoggedIn() && !DoPOPLogin()) return 0;
+  Reply reply = session_.Command("STAT");
   if (reply == Reply::kRefused)
-    ShowMessage(ui_, "The mail server would not count the waiting messages: " + reply_.substr(0, kReplyShown));
+    ShowMessage(ui_, "The mail server would not count the waiting messages: " +
+                         session_.LastReply().substr(0, kReplyShown));
   // The login cleared ErrorFlag: a count not given is a failed run, not an empty mailbox.
   ErrorFlag = reply != Reply::kAccepted;
   if (ErrorFlag) return 0;
-  int count = StatCount(reply_);
+  int count = StatCount(session_.LastReply());
   if (count >= 0) return count;
-  ShowMessage(ui_, "Server protocol error on STAT: " + reply_.substr(0, kReplyShown));
+  ShowMessage(ui_, "Server protocol error on STAT: " + session_.LastReply().substr(0, kReplyShown));
   return -1;
 }
 
@@ -123,32 +124,45 @@ RetrievalResult TGetMail::RetrieveAll() {
   TotalProgress(0);
   ui_.ProcessEvents();
   if (CancelAll) return run;
+  StartRun();
+  int total = GetMailStatus();
+  // A count that cannot be read leaves nothing to fetch, and that is an error.
+  bool failed = ErrorFlag || total < 0;
+  if (!failed) {
+    pipelining_ = session_.Offers("PIPELINING");
+    failed = !ListMailbox(total);
+  }
+  // Messages a server counts and does not list cannot be asked for: told once the session ended.
+  const int listed = static_cast<int>(listing_.numbers.size());
+  int known = 0;
+  for (int number : listing_.numbers) known += commit_.Ids().Contains(IdOf(number)) ? 1 : 0;
+  ClearStatus();
+  if (!failed) Retrieve(run);
+  EndSession(run, failed);
+  TellRunEnd(run, failed, total, listed, known);
+  run.failed = ErrorFlag;
+  run.reasons = Notes();
+  TotalProgress(100);
+  return run;
+}
+
+void TGetMail::StartRun() {
   ForgetNotes();
   ErrorFlag = false;
   stop_run_ = false;
   ids_warned_ = false;
   write_error_ = 0;
-  numbers_.clear();
-  sizes_.clear();
+  listing_.numbers.clear();
+  listing_.sizes.clear();
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, so that this run counts only its own
   commit_.TakeDiscarded();
-  int total = GetMailStatus();
-  // A count that cannot be read leaves nothing to fetch, and that is an error.
-  bool failed = ErrorFlag || total < 0;
-  if (!failed) {
-    ListCapabilities();
-    failed = !ListMailbox(total);
-  }
-  // Messages a server counts and does not list cannot be asked for: told once the session ended.
-  const int listed = static_cast<int>(numbers_.size());
-  int known = 0;
-  for (int number : numbers_) known += commit_.Ids().Contains(IdOf(number)) ? 1 : 0;
-  ClearStatus();
-  if (!failed) Retrieve(run);
+}
+
+void TGetMail::EndSession(RetrievalResult& run, bool failed) {
   // The last group of messages with ids: committed, kept whatever becomes of the session, and
   // deleted while it lasts.
   if (DeleteAfter) DeleteNow(CommitGroup(true), run);
-  if (LoggedIn) {
+  if (session_.LoggedIn()) {
     if (!DeleteAfter) ResetStep();
     // A Cancel pressed between messages is no fault of the session: what was stored commits.
     ErrorFlag = failed;
@@ -159,12 +173,7 @@ RetrievalResult TGetMail::RetrieveAll() {
   int discarded = commit_.TakeDiscarded();
   run.received -= discarded;
   run.skipped += discarded;
-  ErrorFlag = failed || ErrorFlag || session_lost_ || stop_run_;
-  TellRunEnd(run, failed, total, listed, known);
-  run.failed = ErrorFlag;
-  run.reasons = Notes();
-  TotalProgress(100);
-  return run;
+  ErrorFlag = failed || ErrorFlag || session_.GivenUp() || stop_run_;
 }
 
 void TGetMail::TellRunEnd(const RetrievalResult& run, bool failed, int total, int listed, int known) {

@@ -1,6 +1,8 @@
 #pragma once
 // TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
-// ".new" file per message, byte for byte as the server holds it. Each message is deleted on
+// ".new" file per message, byte for byte as the server holds it. Its parts: the dialogue
+// (Pop3Session over the component's LineChannel), the spool commit (SpoolCommit), one
+// retrieval loop, and the result of a run (RetrievalResult). Each message is deleted on
 // the server after it is stored, unless LeaveMailOnServer says to keep it there. It writes
 // the network log (System/netlog.txt), shows what it does (and why a session failed) in the
 // transfer dialog's status lines, and reports progress and processes pending events through
@@ -18,7 +20,7 @@
 // survive a crash are removed after the next login; the server still holds those messages.
 //
 // When the server lists unique ids (UIDL), the ids of stored messages are kept per account
-// (UidState, committed by SpoolCommit): a listed message is not fetched again; without LeaveMailOnServer it is only
+// (UidState): a listed message is not fetched again; without LeaveMailOnServer it is only
 // deleted (its file is here, but the session that stored it never had QUIT answered). The
 // commit writes the ids with their work names before moving the files, so a crash between
 // the two is finished at the next login instead of fetching those messages twice.
@@ -50,6 +52,7 @@
 
 #include "core/settings/security_settings.h"
 #include "net/mail_transfer.h"
+#include "net/pop3/pop3_session.h"
 #include "net/pop3/spool_commit.h"
 
 namespace corvelle {
@@ -72,7 +75,6 @@ class TGetMail : public TMailTransfer {
   ~TGetMail() override;
 
   std::string LastError;  // the text of the last channel error reported to this component
-  bool LoggedIn = false;   // between a successful PASS and QUIT
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
   // The progress watchdog: at least ProgressMinimum bytes must arrive in every
   // ProgressInterval while the session waits for the server.
@@ -106,7 +108,7 @@ class TGetMail : public TMailTransfer {
   void WriteLog(const std::string& text) { log_.Write(text); }
 
  private:
-  enum class Reply { kAccepted, kRefused, kLost };
+  using Reply = Pop3Session::Reply;
   // How far the reading of a message has come.
   struct MessageRead {
     explicit MessageRead(long announced);
@@ -120,63 +122,33 @@ class TGetMail : public TMailTransfer {
   struct InFlight {
     bool retr;
     int number;
-    size_t position = 0;  // RETR: 1 + the message's place in numbers_
+    size_t position = 0;  // RETR: 1 + the message's place in the listing
   };
 
-  // ---- the session (pop3_session.cpp) ----
-  // Sends `text` and CR LF and reads one reply line (kept in reply_), both logged. Accepted
-  // when the reply starts with `expect`; lost when no reply came (the session is then over).
-  Reply Command(const std::string& text, std::string_view expect = "+OK");
-  // The two halves of Command: sending (logged) and reading the reply to a command sent.
-  void Send(const std::string& text);
-  Reply Await(std::string_view expect = "+OK");
+  // ---- the start and end of a session (get_mail_login.cpp) ----
   bool Greeting();
-  // Secures the connection before the login (pop3_security.cpp): with STARTTLS the server
-  // must offer STLS. False (after its message, the connection closed) when it cannot be.
+  // Secures the connection before the login: with STARTTLS the server must offer STLS.
+  // False (after its message, the connection closed) when it cannot be.
   bool SecureSession();
   bool Authenticate();
   bool LoginStep(const std::string& command, const char* refused);
   // RSET. True when the server answered "+OK".
   bool ResetStep();
-  // Reads one reply line whole (cut at 64 KiB). A wait cut short by a Cancel is waited once
-  // more. False when the connection was lost (or a second Cancel came).
-  bool ReadReplyLine(std::string& line);
-  // True when the last read was given up by a Cancel and the session can go on.
-  bool WaitInterrupted() const;
-  // The progress watchdog, after `bytes` came. False when too little came in the interval:
-  // the session is then lost.
-  bool Progressing(long long bytes);
-  // The connection cannot be trusted any more: it is closed without QUIT (so the server
-  // commits nothing) and the session ends. `code` is why (the last read's error, or 0 when
-  // the user or a message of its own said it): its text becomes LastError and a note.
+  // The session was given up (Pop3Session::Lost): `code` is why. Its text becomes
+  // LastError and a note, unless the watchdog or the user said it.
   void SessionLost(int code);
-  bool SessionUsable() const { return IsConnected() && !session_lost_; }
 
-  // ---- what the server holds (pop3_listing.cpp) ----
-  // Reads the lines of a multi-line reply up to its "." line, calling `take` for each (until
-  // it returns false). False when the connection was lost, or when more than `most` lines
-  // came (the session is then given up).
-  bool ReadListing(const std::function<bool(const std::string&)>& take, long long most = 1000);
-  // UIDL: the numbers the server lists (up to `total`) into numbers_, and the ids that name
-  // exactly one message into ids_. A message listed without a usable id (malformed, or an
-  // id given twice) is fetched without one. False when the server gave no listing.
-  bool ListUniqueIds(int total);
-  // LIST: the numbers (up to `total`) and sizes into numbers_ and sizes_. False when refused.
-  bool ListMessages(int total);
+  // ---- what the server holds (get_mail_listing.cpp) ----
   // What to fetch: UIDL's numbers, or LIST's when UIDL did not list all STAT counted.
   // False (after a box with the server's reply) when the server lists nothing.
   bool ListMailbox(int total);
-  // CAPA after login: whether the server takes commands sent ahead (PIPELINING).
-  void ListCapabilities();
-  // CAPA before login, and UTF8 when it is offered.
-  void EnableUtf8();
   // The unique id of message `number`, "" when there is none.
   const std::string& IdOf(int number) const;
   // The state of this account's ids, loaded at login (see SpoolCommit::LoadIds).
   bool LoadUniqueIds();
 
-  // ---- the retrieval loop (pop3_retrieval.cpp) ----
-  // The messages of numbers_ (those not stored before), RETR and DELE sent up to Window()
+  // ---- the retrieval loop (get_mail_retrieval.cpp) ----
+  // The messages listed (those not stored before), RETR and DELE sent up to Window()
   // commands ahead of the reply being read, each reply read in the order its command went out.
   void Retrieve(RetrievalResult& run);
   // DELE for `numbers`, each reply read.
@@ -202,6 +174,12 @@ class TGetMail : public TMailTransfer {
   void IdsNotKept(const std::string& why);
   // A failed write to the spool folder (errno `error`) ends the run.
   void WriteFailed(int error);
+  // A run starts without the notes, flags and work files of the last one.
+  void StartRun();
+  // The end of a run's session: the last group committed and deleted, the logout (RSET first
+  // when mail stays on the server), the work files settled; ErrorFlag says whether the run
+  // failed (`failed` already, or the session was lost or the run stopped).
+  void EndSession(RetrievalResult& run, bool failed);
   // The boxes that end a run: a full disk, messages counted (`total`) and not listed (a
   // failure unless the run `failed` already). `known`: listed messages stored before.
   void TellRunEnd(const RetrievalResult& run, bool failed, int total, int listed, int known);
@@ -210,7 +188,7 @@ class TGetMail : public TMailTransfer {
   // Fetches message `number` into a work file, the RETR already sent when `sent`. Returns
   // what GetMailMessage returns, without the DELE.
   long FetchMessage(int number, bool sent);
-  // Takes the message that the RETR reply in reply_ announced into `file` (null: the spool
+  // Takes the message that the last reply (to RETR) announced into `file` (null: the spool
   // folder took no file; the message is read past and the run ends). Returns what
   // GetMailMessage returns.
   long ReceiveMessage(int number, SpoolWriter* file);
@@ -231,20 +209,15 @@ class TGetMail : public TMailTransfer {
   const std::string server_, user_, password_;
   std::string port_;
   const Security security_;
-  std::string reply_;  // the last reply line
-  bool session_lost_ = false;
   bool stop_run_ = false;
+  Pop3Session session_;
+  Pop3Session::Listing listing_;  // what this session fetches
   SpoolCommit commit_;
-  std::unordered_map<int, std::string> ids_;  // by message number, when the server listed them
   std::uint64_t next_work_ = 0;
   int deletions_ = 0;  // DELE commands sent over this connection
   bool pipelining_ = false;  // the server lists PIPELINING
-  std::vector<int> numbers_;  // the messages the server listed, ascending
-  std::unordered_map<int, long> sizes_;  // by message number, when LIST gave them
   bool ids_warned_ = false;  // the box about ids has been shown in this run
   int write_error_ = 0;  // errno of a failed write to the spool folder, ending the run
-  std::chrono::steady_clock::time_point window_start_{};
-  long long window_bytes_ = 0;
 };
 
 }  // namespace corvelle

@@ -37,11 +37,13 @@ long TGetMail::GetMailMessage(int number) {
 long TGetMail::FetchMessage(int number, bool sent) {
   ErrorFlag = false;
   CurrentProgress(0);
-  if (!sent && !LoggedIn && !DoPOPLogin()) return 0;
+  if (!sent && !session_.LoggedIn() && !DoPOPLogin()) return 0;
   SpoolWriter file;
   bool created = file.CreateWork(commit_.Spool(), next_work_);
   long size = 0;
-  Reply reply = !SessionUsable() ? Reply::kLost : sent ? Await() : Command("RETR " + std::to_string(number));
+  Reply reply = !session_.Usable() ? Reply::kLost
+                : sent            ? session_.Await()
+                                  : session_.Command("RETR " + std::to_string(number));
   switch (reply) {
     case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr); break;
     case Reply::kRefused: ShowMessage(ui_, "POP server will not allow message retrieval."); break;
@@ -52,16 +54,16 @@ long TGetMail::FetchMessage(int number, bool sent) {
   else
     file.Remove();
   // Whatever became of this message, the next one starts afresh (unless the session is over).
-  ErrorFlag = session_lost_;
+  ErrorFlag = session_.GivenUp();
   CurrentProgress(100);
   return size;
 }
 
 long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
-  RetrSize announced = RetrReplySize(reply_);
+  RetrSize announced = RetrReplySize(session_.LastReply());
   // Without a size in the reply, the one LIST gave bounds the message.
-  auto listed = sizes_.find(number);
-  MessageRead read(announced.size > 0 || listed == sizes_.end() ? announced.size : listed->second);
+  auto listed = listing_.sizes.find(number);
+  MessageRead read(announced.size > 0 || listed == listing_.sizes.end() ? announced.size : listed->second);
   if (!file) {
     // Read past the message so the session stays in step; a spool folder that takes no file
     // will not take the next message either, so the run ends here.
@@ -76,7 +78,7 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
   bool ended = ReadMessage(file, read);
   // A message left before its end (cancel, failed write) is read to its end, so that the
   // session stays in step and the next message can follow.
-  if (!ended && SessionUsable()) ReadMessage(nullptr, read);
+  if (!ended && session_.Usable()) ReadMessage(nullptr, read);
   bool closed = file->Close();
   if (file->error() != 0) WriteFailed(file->error());
   if (!ended || !closed || ErrorFlag) return 0;
@@ -88,17 +90,17 @@ bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
   std::string piece;
   bool complete = false;
   while (!file || !ErrorFlag) {
-    long taken = SessionUsable() ? channel_.ReadLongLine(piece, complete) : 0;
+    long taken = session_.Usable() ? channel_.ReadLongLine(piece, complete) : 0;
     if (taken == 0) {
       // Cancel pressed while the server was slow: this message is skipped like any other
       // cancel (its rest is read after), and the run goes on.
-      if (file && WaitInterrupted())
+      if (file && session_.WaitInterrupted())
         ErrorFlag = true;
       else
-        SessionLost(channel_.LastReadError().code);
+        session_.Lose(channel_.LastReadError().code);
       return false;
     }
-    if (!Progressing(taken)) return false;
+    if (!session_.Progressing(taken)) return false;
     bool line_start = read.at_line_start;
     read.at_line_start = complete;
     read.taken += taken;
@@ -113,7 +115,7 @@ bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
     }
     ui_.ProcessEvents();
     if (channel_.CancelCount() != cancels) {  // another Cancel while the rest is read: give up
-      SessionLost(0);
+      session_.Lose(0);
       return false;
     }
   }
@@ -149,7 +151,7 @@ void TGetMail::MessageTooLarge(const MessageRead& read) {
   ShowMessage(ui_, read.announced ? "POP server sent more than the message size it announced."
                              : "POP server sent a message larger than 100 MB.");
   // What the server sends next cannot be trusted to end: leave without QUIT.
-  SessionLost(0);
+  session_.Lose(0);
 }
 
 }  // namespace corvelle

@@ -10,20 +10,20 @@ constexpr const char* kCaption = "Secure connection";
 
 }  // namespace
 
-bool AcceptUnverifiedCertificate(const std::string& server, const std::string& fingerprint,
+bool AcceptUnverifiedCertificate(UserInterface& ui, const std::string& server, const std::string& fingerprint,
                                  const std::string& reason, std::string& refusal) {
   const std::string trusted = TrustedFingerprint(server);
   if (!trusted.empty() && trusted == fingerprint) return true;
   if (!trusted.empty()) {
     refusal = "The certificate of " + server + " has changed since you trusted it, and it cannot be verified (" +
               reason + "). The connection was refused.";
-    Ui().Message(refusal + "\n\rSHA-256 fingerprint now: " + fingerprint, kCaption, Buttons::Ok, MessageIcon::Warning);
+    ui.Message(refusal + "\n\rSHA-256 fingerprint now: " + fingerprint, kCaption, Buttons::Ok, MessageIcon::Warning);
     return false;
   }
   const std::string question = "The certificate of " + server + " cannot be verified (" + reason +
                                ").\n\rSHA-256 fingerprint: " + fingerprint +
                                "\n\rTrust this certificate for " + server + " from now on?";
-  if (Ui().Message(question, kCaption, Buttons::YesNo, MessageIcon::Warning) != Answer::Yes) {
+  if (ui.Message(question, kCaption, Buttons::YesNo, MessageIcon::Warning) != Answer::Yes) {
     refusal = "The certificate of " + server + " cannot be verified (" + reason + "). The connection was refused.";
     return false;
   }

@@ -8,10 +8,12 @@
 
 namespace corvelle {
 
-// Decides on the certificate of `server` ("host:port") with `fingerprint` that failed with
-// `reason`. True to go on. False with `refusal` the text of why (the user has seen it or
-// has just said no).
-bool AcceptUnverifiedCertificate(const std::string& server, const std::string& fingerprint,
+class UserInterface;
+
+// Decides, asking through `ui`, on the certificate of `server` ("host:port") with
+// `fingerprint` that failed with `reason`. True to go on. False with `refusal` the text of
+// why (the user has seen it or has just said no).
+bool AcceptUnverifiedCertificate(UserInterface& ui, const std::string& server, const std::string& fingerprint,
                                  const std::string& reason, std::string& refusal);
 
 }  // namespace corvelle

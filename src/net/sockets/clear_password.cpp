@@ -5,13 +5,13 @@
 
 namespace corvelle {
 
-bool MaySendPasswordInClear(const std::string& host, const std::string& port) {
+bool MaySendPasswordInClear(UserInterface& ui, const std::string& host, const std::string& port) {
   const std::string server = host + ":" + port;
   if (ClearPasswordAllowed(server)) return true;
   // A warning, so that Return answers no.
-  if (Ui().Message("The mail server " + host + " asks for your password, and the connection is not encrypted.\n\r"
-                   "Send the password without encryption, now and from now on?",
-                   "Secure connection", Buttons::YesNo, MessageIcon::Warning) != Answer::Yes)
+  if (ui.Message("The mail server " + host + " asks for your password, and the connection is not encrypted.\n\r"
+                 "Send the password without encryption, now and from now on?",
+                 "Secure connection", Buttons::YesNo, MessageIcon::Warning) != Answer::Yes)
     return false;
   AllowClearPassword(server);
   return true;

@@ -7,8 +7,10 @@
 
 namespace corvelle {
 
+class UserInterface;
+
 // True when the password may go to `host` on `port` in clear: allowed before, or the user
-// says yes now (then remembered). A run with nobody to ask says no.
-bool MaySendPasswordInClear(const std::string& host, const std::string& port);
+// says yes now through `ui` (then remembered). A run with nobody to ask says no.
+bool MaySendPasswordInClear(UserInterface& ui, const std::string& host, const std::string& port);
 
 }  // namespace corvelle

@@ -17,82 +17,12 @@ constexpr size_t kReceiveChunk = 64 * 1024;
 constexpr size_t kReplyLineKeep = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
 constexpr size_t kWholeLineLimit = 16 << 20;
-constexpr int kMessageTooLong = 10040;
 
 void WinsockBox(UserInterface& ui, const std::string& text) {
   ui.Message(text, "WINSOCK ERROR", Buttons::OkCancel, MessageIcon::Error);
 }
 
 }  // namespace
-
-ChannelError ChannelError::FromCode(int code) {
-  switch (code) {
-    case 0: return {Kind::kNone, 0};
-    case wsa::kNotSocket: return {Kind::kNotConnected, code};
-    case wsa::kConnectionReset: return {Kind::kClosed, code};
-    case wsa::kTimedOut: return {Kind::kTimedOut, code};
-    case wsa::kInterrupted: return {Kind::kCancelled, code};
-    case kMessageTooLong: return {Kind::kTooLong, code};
-    default: return {Kind::kFailed, code};
-  }
-}
-
-std::string WinsockErrorText(int code) {
-  switch (code) {
-    case 10004: return "Interrupted system call";
-    case 10009: return "Bad file number";
-    case 10013: return "Permission denied";
-    case 10014: return "Bad address";
-    case 10022: return "Invalid argument";
-    case 10024: return "Too many open files";
-    case 10035: return "Operation would block";
-    case 10036: return "Operation now in progress";
-    case 10037: return "Operation already in progress";
-    case 10038: return "Socket operation on non-socket";
-    case 10039: return "Destination address required";
-    case 10040: return "Message too long";
-    case 10041: return "Protocol wrong type for socket";
-    case 10042: return "Protocol not available";
-    case 10043: return "Protocol not supported";
-    case 10044: return "Socket type not supported";
-    case 10045: return "Operation not supported on socket";
-    case 10046: return "Protocol family not supported";
-    case 10047: return "Address family not supported by protocol family";
-    case 10048: return "Address already in use";
-    case 10049: return "Can't assign requested address";
-    case 10050: return "Network is down";
-    case 10051: return "Network is unreachable";
-    case 10052: return "Network dropped connection on reset";
-    case 10053: return "Software caused connection abort";
-    case 10054: return "Connection reset by peer";
-    case 10055: return "No buffer space available";
-    case 10056: return "Socket is already connected";
-    case 10057: return "Socket is not connected";
-    case 10058: return "Can't send after socket shutdown";
-    case 10059: return "Too many references: can't splice";
-    case 10060: return "Connection timed out";
-    case 10061: return "Connection refused";
-    case 10062: return "Too many levels of symbolic links";
-    case 10063: return "File name too long";
-    case 10064: return "Host is down";
-    case 10065: return "No route to host";
-    case 10066: return "Directory not empty";
-    case 10067: return "Too many processes";
-    case 10068: return "Too many users";
-    case 10069: return "Disc quota exceeded";
-    case 10070: return "Stale NFS file handle";
-    case 10071: return "Too many levels of remote in path";
-    case 10091: return "Network sub-system is unusable";
-    case 10092: return "WinSock DLL cannot support this application";
-    case 10093: return "WinSock not initialized";
-    case 11001: return "Host not found";
-    case 11002: return "Non-authoritative host not found";
-    case 11003: return "Non-recoverable error";
-    case 11004: return "No Data";
-    case kSecureChannelFailed: return "Secure connection failed";
-    default: return "Not a WinSock error";
-  }
-}
 
 LineChannel::LineChannel(UserInterface& ui, std::unique_ptr<Transport> transport)
     : ui_(ui), plain_(transport ? std::move(transport) : std::make_unique<TcpTransport>()), transport_(plain_.get()) {}

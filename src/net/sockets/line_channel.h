@@ -19,26 +19,13 @@
 #include <memory>
 #include <string>
 
+#include "net/sockets/channel_error.h"
 #include "net/sockets/transport.h"
 
 namespace corvelle {
 
 class TlsTransport;
 class UserInterface;
-
-// Why a step of the channel failed. `code` is the Windows Sockets number, kept for the
-// text the user is shown (WinsockErrorText).
-struct ChannelError {
-  enum class Kind { kNone, kNotConnected, kClosed, kTimedOut, kCancelled, kTooLong, kFailed };
-  Kind kind = Kind::kNone;
-  int code = 0;
-
-  static ChannelError FromCode(int code);
-  bool operator==(Kind other) const { return kind == other; }
-};
-
-// The text of a Windows Sockets number; "Not a WinSock error" for any other number.
-std::string WinsockErrorText(int code);
 
 class LineChannel {
  public:

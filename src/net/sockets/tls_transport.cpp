@@ -167,7 +167,7 @@ int TlsTransport::Verify() {
   long result = SSL_get_verify_result(state_->ssl);
   if (result != X509_V_OK) {
     std::string refusal;
-    if (!AcceptUnverifiedCertificate(host_ + ":" + port_, Fingerprint(cert), X509_verify_cert_error_string(result),
+    if (!AcceptUnverifiedCertificate(ui_, host_ + ":" + port_, Fingerprint(cert), X509_verify_cert_error_string(result),
                                      refusal)) {
       failure_ = refusal;  // the user has seen it
       return kSecureChannelFailed;

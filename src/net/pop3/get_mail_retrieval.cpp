@@ -20,19 +20,19 @@ constexpr size_t kWindow = 32;
 size_t TGetMail::Window() const { return pipelining_ ? kWindow : 1; }
 
 void TGetMail::SendInFlight(const InFlight& command) {
-  Send((command.retr ? "RETR " : "DELE ") + std::to_string(command.number));
+  session_.Send((command.retr ? "RETR " : "DELE ") + std::to_string(command.number));
   if (!command.retr) ++deletions_;
 }
 
 void TGetMail::Retrieve(RetrievalResult& run) {
   std::deque<InFlight> pending;
-  const int total = static_cast<int>(numbers_.size());
+  const int total = static_cast<int>(listing_.numbers.size());
   size_t next = 0;
-  auto stopping = [&] { return CancelAll || stop_run_ || !SessionUsable(); };
-  while (SessionUsable()) {
+  auto stopping = [&] { return CancelAll || stop_run_ || !session_.Usable(); };
+  while (session_.Usable()) {
     // Every command counts against the window, so the server's replies never pile up unread.
-    while (next < numbers_.size() && pending.size() < Window() && !stopping()) {
-      int number = numbers_[next++];
+    while (next < listing_.numbers.size() && pending.size() < Window() && !stopping()) {
+      int number = listing_.numbers[next++];
       bool stored = commit_.Ids().Contains(IdOf(number));
       if (stored && !DeleteAfter) continue;
       // Stored before, by a session whose QUIT never committed: only deleted.
@@ -48,7 +48,7 @@ void TGetMail::Retrieve(RetrievalResult& run) {
     }
     if (stopping()) {
       // Commands already sent are answered: read past their messages to stay in step.
-      if (Await() == Reply::kAccepted) {
+      if (session_.Await() == Reply::kAccepted) {
         MessageRead read(0);
         ReadMessage(nullptr, read);
       }
@@ -77,7 +77,7 @@ void TGetMail::SendDeletes(const std::vector<int>& numbers, std::deque<InFlight>
     }
   };
   for (int number : numbers) {
-    if (!SessionUsable()) break;
+    if (!session_.Usable()) break;
     settle();
     pending.push_back({false, number});
     SendInFlight(pending.back());
@@ -92,9 +92,10 @@ void TGetMail::DeleteNow(const std::vector<int>& numbers, RetrievalResult& run) 
 }
 
 void TGetMail::DeleteReplied(int number, RetrievalResult& run) {
-  Reply reply = Await();
+  Reply reply = session_.Await();
   if (reply == Reply::kAccepted) return;
-  if (reply == Reply::kRefused) Note("Message " + std::to_string(number) + " stays on the server: " + reply_);
+  if (reply == Reply::kRefused)
+    Note("Message " + std::to_string(number) + " stays on the server: " + session_.LastReply());
   // Not marked: the server keeps the message, so its file goes and the next Get brings it.
   // A committed message is not among the work files: it stays, and its id keeps it from
   // coming twice.
@@ -113,7 +114,7 @@ std::vector<int> TGetMail::CommitGroup(bool last) {
   std::vector<int> numbers;
   switch (commit_.CommitGroup(last, DeleteAfter, numbers)) {
     case SpoolCommit::Group::kDone: break;
-    case SpoolCommit::Group::kIdsNotKept: ids_.clear(); break;
+    case SpoolCommit::Group::kIdsNotKept: listing_.ids.clear(); break;
     case SpoolCommit::Group::kNotFlushed:
       Note("The messages stored could not be written to the disk: they stay on the server.");
       stop_run_ = true;
