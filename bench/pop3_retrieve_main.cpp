@@ -15,7 +15,7 @@
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
-#include "net/smtp/send_mail.h"
+#include "net/transfer/send_run.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;
@@ -44,11 +44,11 @@ int main(int argc, char** argv) {
 
   auto start = std::chrono::steady_clock::now();
   if (argc > 6 && std::string(argv[6]) == "send") {
-    TSendMail sender(ProgramTransferContext());
+    SendRun sender(ProgramTransferContext());
     int sent = sender.SendOutGoingMail();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("sent %d seconds %.3f\n", sent, seconds);
-    return sender.ErrorFlag ? 1 : 0;
+    return sender.SendMail1.ErrorFlag ? 1 : 0;
   }
   TGetMail mail(ProgramTransferContext());
   int received = 0, skipped = 0;

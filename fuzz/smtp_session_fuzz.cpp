@@ -7,9 +7,9 @@
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
 #include "fuzz_support.h"
-#include "net/smtp/send_mail.h"
 #include "net/smtp/smtp_reply.h"
 #include "net/smtp/smtp_text.h"
+#include "net/transfer/send_run.h"
 
 using namespace corvelle;
 
@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TransferContext context = ProgramTransferContext();
   context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
-    TSendMail mail(context);
-    mail.Channel().Timeout = 1;
+    SendRun mail(context);
+    mail.SendMail1.Channel().Timeout = 1;
     mail.SendOutGoingMail();
   }
   for (const char* folder : {"Spool", "Sent Mail", "Postponed"}) {

@@ -61,7 +61,7 @@ TEST_F(SandboxMail, MimeMessageWithAttachmentsReadsBackInPython) {
   const std::string text = "Hallo K\xc3\xb6ln\n.\n" + std::string(1200, 'z');
   Strings lines = BuildOutgoingLines(fields, {"Hallo K\xc3\xb6ln", ".", std::string(1200, 'z')});
 
-  ASSERT_EQ(NewSender(20)->SendOneMailMessage("", &lines), kSendDelivered);
+  ASSERT_EQ(NewSender(20)->SendOneMailMessage("", &lines), SendResult::kDelivered);
   Fetch();
   ASSERT_EQ(received, 1);
   const std::string path = mail_dir + "Spool/" + Names("Spool").at(0);

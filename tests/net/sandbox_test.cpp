@@ -160,7 +160,7 @@ TEST_F(SandboxMail, WindowMessageToSeveralRecipientsOfALongToLine) {
   to += "\"Last, The\" <" + user + "@sandbox.invalid>";
   Strings lines = {to, "Subject: many", "", ".", "hello"};
 
-  EXPECT_EQ(NewSender(20)->SendOneMailMessage("", &lines), kSendDelivered);
+  EXPECT_EQ(NewSender(20)->SendOneMailMessage("", &lines), SendResult::kDelivered);
 
   EXPECT_EQ(ui.Texts(), Strings{});
   EXPECT_EQ(MaildirMessages(maildir), Strings{to + "\r\nSubject: many\r\n\r\n.\r\nhello\r\n"});

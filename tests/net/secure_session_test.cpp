@@ -161,10 +161,11 @@ TEST_F(SecureSessionTest, CancelEndsTheHandshake) {
   auto sender = NewSender(30, [&server] { return server.NewTransport(); });
   ui.on_events = [&] {
     std::string written = server.Written();  // the client hello out: the handshake waits
-    if (written.find("STARTTLS\r\n") < written.size() - 10 && sender->Channel().CancelCount() == 0) sender->Cancel();
+    if (written.find("STARTTLS\r\n") < written.size() - 10 && sender->SendMail1.Channel().CancelCount() == 0)
+      sender->SendMail1.Cancel();
   };
   EXPECT_EQ(sender->SendOutGoingMail(), 0);
-  EXPECT_FALSE(sender->IsConnected());
+  EXPECT_FALSE(sender->SendMail1.IsConnected());
   EXPECT_EQ(ui.Texts(), Strings{}) << "a cancel is no error";
   EXPECT_EQ(Names("Spool"), Strings{"0.out"});
 }

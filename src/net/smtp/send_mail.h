@@ -1,9 +1,9 @@
 #pragma once
-// TSendMail: delivers outgoing messages to the SMTP server of the settings, one message
-// (from a spool file or a message window's lines) or every ".out" file of the spool folder
-// over one connection. The recipients come from the message's own "To: " and "Cc: " lines,
-// and the whole message, header included, goes out as the mail data. A delivered message is
-// filed into "Sent Mail"; one that was not delivered stays where it was.
+// TSendMail: the SMTP client. It delivers one outgoing message at a time (OutgoingMail) to
+// the server of the settings, keeping the connection between messages, and says what became
+// of it (SendResult). Filing the message afterwards is the caller's part (the transfer run):
+// this client never touches a folder. The recipients are the message's own "To: " and "Cc: "
+// lines, and the whole message, header included, goes out as the mail data.
 //
 // The text is sent exactly: every line that starts with "." gets one more "." (the server
 // takes it off again), lines end in CR LF on the wire (a bare CR or LF in the file ends a
@@ -15,10 +15,8 @@
 // SIZE, "mail from" declares the message's size (RFC 1870), and a message larger than the
 // announced limit is not sent at all.
 //
-// A message whose complete text the server refuses is told with its subject and the server's
-// reply. After a temporary refusal (4xx) it stays spooled for the next run; one refused for
-// good (5xx), or larger than the server's limit, goes to "Postponed", where the user can
-// change it and send it again, rather than being sent in vain at every run.
+// A message whose complete text the server refuses, or that is over the announced limit,
+// gives kTextRefused, and Refusal() says why and whether for good (5xx or too large).
 //
 // Security (smtp_session.cpp): with SSL/TLS the connection is TLS from the start; with
 // STARTTLS the server must offer it, and the session greets again over TLS. When the server
@@ -31,39 +29,33 @@
 // does not arrive (server closed, stalled, cancelled) also drops the connection, so a later
 // message starts afresh rather than reading replies meant for another command.
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/settings/security_settings.h"
 #include "net/mail_transfer.h"
-#include "platform/folder_flusher.h"
+#include "net/smtp/outgoing_mail.h"
+#include "net/smtp/send_result.h"
+#include "net/transfer_context.h"
 
 namespace corvelle {
 
-// Result codes of SendMailMessage.
-enum SendResult {
-  kSendDelivered = 0,
-  kSendGreetingRefused = 1,   // HELO not answered with "250"
-  kSendSenderRefused = 2,     // MAIL FROM not answered with "250"
-  kSendNoRecipients = 3,      // no recipient found, or a RCPT TO not answered with "250" or "251"
-  kSendBodyRefused = 4,       // DATA not answered with "354"
-  kSendNotReceived = 5,       // end of data not answered with "250", or the text was not sent whole
-  kSendNoConnection = 6,      // no connection to the server
-  kSendLineTooLong = 7,       // a line longer than 998 characters: nothing was sent
-  kSendTextRefused = 8,       // the complete text was refused; the message stays where it was
-  kSendPostponed = 9,         // refused for good, or larger than the server takes: now in "Postponed"
-};
-
 class TSendMail : public TMailTransfer {
  public:
-  // Takes the server, Port (MailSettings.SendPort) and the sender's address from the
-  // settings now; errors go to MailError.
+  // Takes the server, Port (SendPort), the security and the login from the context's
+  // settings now; boxes go to its interface. Errors go to MailError.
   explicit TSendMail(const TransferContext& context);
-  ~TSendMail() override;
   std::string Port;  // a number or a service name; "" for the usual one
 
   bool Connected = false;   // true from a "220" greeting until the connection ends
+
+  // Runs right before the final "." of each text, when the whole text went out (the run
+  // finishes the sent-copy flush of the message before, so at most one message is ever
+  // between its delivery and that flush).
+  std::function<void()> OnEndOfText;
 
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
   void MailError(const std::string& msg);
@@ -75,36 +67,34 @@ class TSendMail : public TMailTransfer {
   // Sends "QUIT" (its reply is not read) when the connection stands, and closes it.
   void DisconnectFromMailServer();
 
-  // Replaces the header lines `lines` by their recipients (ScanHeader), shows "To:" + the
-  // recipients joined by ", " as status line 1 and each "subject: " line as status line 2.
-  void ProcessHeader(std::vector<std::string>& lines);
+  // The three steps of one message. BeginMessage: the current progress starts at 0, a
+  // transaction the last message left open ends ("RSET"; a server that will not end it is
+  // left for a new connection), and the connection is made unless it stands; false when
+  // there is none. Deliver: shows the recipients ("To:" + them joined by ", ") as status
+  // line 1 and each "subject: " line as status line 2, then sends `mail`. EndMessage: the
+  // current progress reaches 100, and the box of `result` is shown (none when a reply did not
+  // arrive: the transfer error said why).
+  bool BeginMessage();
+  SendResult Deliver(OutgoingMail& mail);
+  void EndMessage(SendResult result);
+  // Why the last kTextRefused was refused.
+  const SendRefusal& Refusal() const { return refusal_; }
 
-  // Sends one message: the spool file `file_name` (a full path), or, when it is empty, the
-  // lines `lines` (null: none). Returns a SendResult and shows its message. On delivery the
-  // message is filed into "Sent Mail": the spool file itself is moved there (so it leaves the
-  // spool folder only as the complete sent copy; if it cannot be filed it is kept in the spool
-  // folder with the extension ".sent", never sent twice), and window lines are written there.
-  // With `disconnect`, the connection is closed afterwards (unless there was none).
-  int SendMailMessage(const std::string& file_name, const std::vector<std::string>* lines, bool disconnect);
-  // Status line 0 "Sending message:", then SendMailMessage(file_name, lines, true).
-  int SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines);
-  // Sends every ".out" file of the spool folder (any letter case, sorted by name ignoring
-  // case) over one connection; returns the number delivered. A connection that cannot be
-  // made, or a greeting that is refused, ends the run at that message: one box, and the
-  // rest stays spooled. NotSent counts the run's messages that were not delivered.
-  int SendOutGoingMail();
-  int NotSent = 0;
+  // The status lines, notes and total progress of the run that drives this sender.
+  using TMailTransfer::ClearStatus;
+  using TMailTransfer::ForgetNotes;
+  using TMailTransfer::SetStatus;
+  using TMailTransfer::TotalProgress;
 
   // True when the server's last EHLO reply offered `keyword` ("8BITMIME", "STARTTLS"),
   // ignoring case. False after HELO, and before any greeting of this connection.
   bool Offers(const std::string& keyword) const;
 
-  // The description of a result code; other codes leave `text` as it was.
-  static void DecodeMailError(int code, std::string& text);
+  // The description of a result code; kDelivered leaves `text` as it was.
+  static void DecodeMailError(SendResult code, std::string& text);
 
  private:
   enum class Reply { kAccepted, kRefused, kLost };
-  struct Outgoing;
 
   // Sends `command` (none when empty) and reads the reply. Accepted when it starts with one
   // of `codes`; a refusal is noted with the server's reply (with `note`). A reply that does not arrive
@@ -114,11 +104,13 @@ class TSendMail : public TMailTransfer {
   // send what is queued and read one reply.
   bool Queue(const std::string& command);
   Reply Answer(std::initializer_list<std::string_view> codes, bool note = true);
-  // MAIL, RCPT for every recipient, and DATA: kSendDelivered when the server waits for the
+  // MAIL, RCPT for every recipient, and DATA: kDelivered when the server waits for the
   // text, else the result of the first refusal. One pipelined group when the server offers
   // it; else each command waits for its reply, and a refusal ends the envelope.
-  int Envelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients);
-  int Transaction(Outgoing& message, const std::vector<std::string>& recipients);
+  SendResult Envelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients);
+  SendResult Transaction(OutgoingMail& mail);
+  // The text after the server's "354", and the reply to its end.
+  SendResult DeliverText(TBigFile& text);
   // The secure and authenticated start of a connection, after its first greeting. False
   // (after its message) when the session cannot go on safely.
   bool OpenSession();
@@ -126,24 +118,20 @@ class TSendMail : public TMailTransfer {
   bool Greet();
   bool LogIn();
   bool SendAuth(const std::string& user, const std::string& password);
-  bool SendText(Outgoing& message);
+  bool SendText(TBigFile& text);
   // Ends the transaction the last message left open ("RSET"); false when the server would not.
   bool EndOpenTransaction();
   // The SIZE limit the server announced; 0 when none (or none given).
   unsigned long long SizeLimit() const;
-  // Tells the user the message was not sent and why; moves a message refused for good into
-  // "Postponed". The result code.
-  int Refused(const Outgoing& message, const std::string& reason, bool for_good);
-  void FileSentCopy(const Outgoing& message, const std::vector<std::string>* lines);
-  // Flushes the two folders of a filing (the move that ends the window in which a crash
-  // sends the message again) on the helper thread of `filing_flusher_`, which starts at once
-  // when idle, so the next message goes out meanwhile, up to its final ".".
-  void SyncFilingFolders();
-  void WaitForFilingSync();
+  // Notes why the text was refused; kTextRefused.
+  SendResult Refused(std::string reason, bool for_good);
+  void ShowHeader(const OutgoingMail& mail);
+  void ShowResult(SendResult result);
   void DropConnection();
-  std::string SpoolFolder() const;
 
-  const std::string server_, address_;
+  const std::string server_;
+  const Security security_;
+  const std::string user_, password_;  // the login for sending (the password scrambled)
   bool reply_lost_ = false;  // a reply of the current message did not arrive
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
   bool greeted_ = false;           // this connection's greeting was answered
@@ -151,7 +139,7 @@ class TSendMail : public TMailTransfer {
   std::vector<std::string> keywords_;  // the lines of the last EHLO reply after the first
   std::string last_reply_;
   std::string mail_reply_;  // the reply to the last "mail from"
-  FolderFlusher filing_flusher_;
+  SendRefusal refusal_;
 };
 
 }  // namespace corvelle

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "core/settings/security_settings.h"
-#include "core/settings/settings.h"
+#include "core/settings/settings.h"  // DecodePassword
 #include "core/user_interface.h"
 #include "net/smtp/send_mail.h"
 #include "net/sockets/clear_password.h"
@@ -68,13 +68,13 @@ bool TSendMail::Greet() {
 }
 
 bool TSendMail::OpenSession() {
-  if (SendSecurity(MailSettings) == Security::kStartTls) {
+  if (security_ == Security::kStartTls) {
     if (!Offers("STARTTLS")) {
-      ShowMessage("The mail server " + server_ + " does not offer STARTTLS, so the connection cannot be secured.");
+      ShowMessage(ui_, "The mail server " + server_ + " does not offer STARTTLS, so the connection cannot be secured.");
       return false;
     }
     if (Command("STARTTLS", {"220"}) != Reply::kAccepted) {
-      if (!reply_lost_) ShowMessage("The mail server " + server_ + " could not start a secure connection.");
+      if (!reply_lost_) ShowMessage(ui_, "The mail server " + server_ + " could not start a secure connection.");
       return false;
     }
     // After STARTTLS nothing the server said before counts (RFC 3207): greet anew.
@@ -84,16 +84,13 @@ bool TSendMail::OpenSession() {
 }
 
 bool TSendMail::LogIn() {
-  const SecuritySettings& secure = MailSettings.Secure;
-  const bool own = !secure.SendUserName.empty();
-  const std::string user = own ? secure.SendUserName : MailSettings.UserName;
-  if (user.empty() || !Offers("AUTH")) return true;  // the server asks for no login
+  if (user_.empty() || !Offers("AUTH")) return true;  // the server asks for no login
   // Without TLS (the choice "None": the others secure the session or end it first) a
   // password travels only once the user has said so.
   if (!channel_.Secured() && !MaySendPasswordInClear(ui_, server_, Port))
     return true;  // no login: the server decides whether it takes the mail
-  if (SendAuth(user, DecodePassword(own ? secure.SendPassWord : MailSettings.PassWord))) return true;
-  if (!reply_lost_) ShowMessage("The mail server " + server_ + " did not accept your user name and password.");
+  if (SendAuth(user_, DecodePassword(password_))) return true;
+  if (!reply_lost_) ShowMessage(ui_, "The mail server " + server_ + " did not accept your user name and password.");
   return false;
 }
 

@@ -3,7 +3,6 @@
 #include "core/filters/spool_filing.h"
 #include "core/messages/spool_message.h"
 #include "core/run_outcome.h"
-#include "core/settings/settings.h"
 #include "core/status_text.h"
 #include "core/store/mail_store.h"
 #include "core/user_interface.h"
@@ -25,8 +24,14 @@ std::string TransferSummary(int sent, int received, int skipped, bool failed, in
   return text;
 }
 
-TransferRun::TransferRun(StatusText* status, TransferView* view, ResultLine result_line, UserInterface* ui)
-    : SendMail1(ProgramTransferContext(ui)), GetMail1(ProgramTransferContext(ui)), view_(view), result_line_(std::move(result_line)) {
+TransferRun::TransferRun(const TransferContext& context, StatusText* status, TransferView* view,
+                         ResultLine result_line)
+    : Sending1(context),
+      GetMail1(context),
+      ui_(*context.ui),
+      store_(context.store),
+      view_(view),
+      result_line_(std::move(result_line)) {
   SendMail1.InitStatus(status);
   GetMail1.InitStatus(status);
   MailFilter1.InitStatus(status);
@@ -34,12 +39,12 @@ TransferRun::TransferRun(StatusText* status, TransferView* view, ResultLine resu
 
 void TransferRun::Begin(Phase phase, const std::string& caption) {
   Mode = phase;
-  Ui().TotalProgress(0);
+  ui_.TotalProgress(0);
   if (view_) view_->ShowPhase(caption);
 }
 
 void TransferRun::End() {
-  Ui().TotalProgress(100);
+  ui_.TotalProgress(100);
   if (view_) view_->HidePhase();
 }
 
@@ -49,15 +54,15 @@ void TransferRun::Result(const std::string& text) const {
 
 int TransferRun::DoSendAll() {
   Begin(kSending, "Sending all outgoing mail");
-  int sent = SendMail1.SendOutGoingMail();
+  int sent = Sending1.SendOutGoingMail();
   if (SendMail1.ErrorFlag) NoteRunFailure();  // something stayed in the spool folder
   End();
   return sent;
 }
 
-int TransferRun::DoSendOne(const std::string& file_name, const std::vector<std::string>* lines) {
+SendResult TransferRun::DoSendOne(const std::string& file_name, const std::vector<std::string>* lines) {
   Begin(kSending, "Sending one message");
-  int code = SendMail1.SendOneMailMessage(file_name, lines);
+  SendResult code = Sending1.SendOneMailMessage(file_name, lines);
   Failed = SendMail1.ErrorFlag;
   End();
   return code;
@@ -85,7 +90,7 @@ int TransferRun::DoFilter() {
 
 int TransferRun::DoFiltering() {
   Result("Filtering mail...");
-  Ui().ProcessEvents();
+  ui_.ProcessEvents();
   int left = DoFilter();
   if (left > 0) NoteRunFailure();  // not filed
   Result(left > 0 ? FilteringCompleteText(left) : "Filtering complete.");
@@ -96,32 +101,32 @@ void TransferRun::GetSendAll() {
   if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) return;
   Result("Sending spooled mail...");
   int sent = DoSendAll();
-  Ui().ProcessEvents();
+  ui_.ProcessEvents();
   Result("Retrieving mail...");
   int skipped = 0;
   int received = DoGetAll(skipped);
   // Mail an earlier run left in the spool folder (one cut short after its retrieval, or an
   // interrupted filing) is filtered too, not only what this run received.
-  int left = received > 0 || SpoolHoldsNewMail(ResolvePath(MailSettings.MailDirectory + "Spool")) ? DoFiltering() : 0;
-  Result(TransferSummary(sent, received, skipped, Failed, left, SendMail1.NotSent, CancelledAll));
+  int left = received > 0 || SpoolHoldsNewMail(ResolvePath(store_.Spool())) ? DoFiltering() : 0;
+  Result(TransferSummary(sent, received, skipped, Failed, left, Sending1.NotSent, CancelledAll));
 }
 
 bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::string>* lines) {
   // A delivered spool file was moved into "Sent Mail" (or kept under a name that is not
-  // ".out") by the sender itself, so nothing is left here to delete.
-  int code = DoSendOne(file_name, lines);
-  if (code == kSendDelivered) {
+  // ".out") by the sending run itself, so nothing is left here to delete.
+  SendResult code = DoSendOne(file_name, lines);
+  if (code == SendResult::kDelivered) {
     Result("Message successfully sent.");
     return true;
   }
-  // Refused for good and kept in "Postponed" (the sender said so): spooling it would only
-  // send it in vain again.
-  if (code == kSendPostponed) {
+  // Refused for good and kept in "Postponed" (the sending run said so): spooling it would
+  // only send it in vain again.
+  if (code == SendResult::kPostponed) {
     Result("Message not sent: moved to \"Postponed\".");
     return true;
   }
-  ShowMessage("Mail Message could not be sent, mail file will be spooled.");
-  return DoSpool(file_name, lines, result_line_);
+  ShowMessage(ui_, "Mail Message could not be sent, mail file will be spooled.");
+  return DoSpool(ui_, store_, file_name, lines, result_line_);
 }
 
 // The flags say what to stop; Cancel ends the wait in progress without an error report.
@@ -138,10 +143,11 @@ void TransferRun::CancelAllRuns() {
   (Mode == kSending ? static_cast<TMailTransfer&>(SendMail1) : GetMail1).Cancel();
 }
 
-bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line) {
-  bool spooled = !file_name.empty() || (lines && SpoolMessageLines(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), *lines));
+bool DoSpool(UserInterface& ui, const MailStore& store, const std::string& file_name,
+             const std::vector<std::string>* lines, const ResultLine& result_line) {
+  bool spooled = !file_name.empty() || (lines && SpoolMessageLines(store, *lines));
   if (!spooled) {
-    ShowMessage("Mail message could not be saved.");
+    ShowMessage(ui, "Mail message could not be saved.");
     return false;
   }
   if (result_line) result_line("Message successfully spooled.");

@@ -1,8 +1,9 @@
 #pragma once
-// One transfer command without its widgets: the socket component, the SMTP sender, the POP3
-// retriever and the filter engine, made for this command (each copies the settings it needs
-// when it is made, so a run keeps to the ones it began with), and the phases a command goes
-// through: send all, send one, receive all, filter. A dialog shows a run through
+// One transfer command without its widgets: the sending run (the SMTP sender and the filing
+// of what it sent), the POP3 retriever and the filter engine, made for this command from
+// the context it is handed (each copies the settings it needs when it is made, so a run keeps
+// to the ones it began with), and the phases a command goes through: send all, send one,
+// receive all, filter. A dialog shows a run through
 // TransferView and the status lines; the command's result line goes to `result_line`.
 //
 // Cancel current ends the message in progress (ErrorFlag); Cancel all also ends the run
@@ -17,6 +18,8 @@
 #include "core/filters/mail_filter.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
+#include "net/transfer/send_run.h"
+#include "net/transfer_context.h"
 
 namespace corvelle {
 
@@ -46,15 +49,14 @@ class TransferRun {
  public:
   enum Phase { kReceiving = 0, kSending = 1, kFiltering = 2 };
 
-  // `status` (the status lines), `view` and `result_line` may be null; so may `ui` (the
-  // components then tell the installed interface).
-  TransferRun(StatusText* status, TransferView* view, ResultLine result_line, UserInterface* ui = nullptr);
+  // `status` (the status lines), `view` and `result_line` may be null.
+  TransferRun(const TransferContext& context, StatusText* status, TransferView* view, ResultLine result_line);
   TransferRun(const TransferRun&) = delete;
   TransferRun& operator=(const TransferRun&) = delete;
 
   // The phases. Each shows the view under its caption and hides it at its end.
   int DoSendAll();                    // every ".out" file of the spool folder; returns the count sent
-  int DoSendOne(const std::string& file_name, const std::vector<std::string>* lines);  // a SendResult
+  SendResult DoSendOne(const std::string& file_name, const std::vector<std::string>* lines);
   int DoGetAll(int& skipped);         // returns the count received
   int DoFilter();                     // returns the count left in the spool folder
 
@@ -66,7 +68,7 @@ class TransferRun {
   // The filtering run after a retrieval, and Run Filter. Returns the count left in Spool.
   int DoFiltering();
   // Sends one message (a spool file, or a window's lines when `file_name` is empty). When
-  // it is not delivered, says so and spools it (DoSpool), unless the sender moved it into
+  // it is not delivered, says so and spools it (DoSpool), unless the run moved it into
   // "Postponed" (refused for good). True when sent, spooled or postponed.
   bool DoSend(const std::string& file_name, const std::vector<std::string>* lines);
 
@@ -77,7 +79,8 @@ class TransferRun {
   bool Failed = false;  // the error flag of the last send-one or receive phase
   bool CancelledAll = false;  // Cancel all was pressed: the rest of the command does nothing
 
-  TSendMail SendMail1;
+  SendRun Sending1;
+  TSendMail& SendMail1 = Sending1.SendMail1;  // the sender, as the dialog and Cancel reach it
   TGetMail GetMail1;
   TMailFilter MailFilter1;
 
@@ -86,6 +89,8 @@ class TransferRun {
   void End();
   void Result(const std::string& text) const;
 
+  UserInterface& ui_;
+  const MailStore store_;
   TransferView* view_;
   ResultLine result_line_;
 };
@@ -93,7 +98,8 @@ class TransferRun {
 // Spool Current, and the fall-back of a send that failed: with an empty `file_name`, writes
 // `lines` as a new ".out" file of the spool folder; a non-empty one is a spool file already.
 // True: result line "Message successfully spooled."; false: "Mail message could not be
-// saved." is shown.
-bool DoSpool(const std::string& file_name, const std::vector<std::string>* lines, const ResultLine& result_line);
+// saved." is shown through `ui`.
+bool DoSpool(UserInterface& ui, const MailStore& store, const std::string& file_name,
+             const std::vector<std::string>* lines, const ResultLine& result_line);
 
 }  // namespace corvelle

@@ -35,8 +35,7 @@ TTransDlg::TTransDlg(QWidget* parent, const Services& services, ResultLine resul
       StatusTxt(new QPlainTextEdit(this)),
       shown_to_(services.ui),
       context_(services.Transfer(*this)),
-      installed_(context_),
-      run_(&lines_, this, std::move(result_line), this) {
+      run_(context_, &lines_, this, std::move(result_line)) {
   setWindowTitle(tr("Transfer Dialog"));
   resize(521, 206);
   StatusTxt->setReadOnly(true);
@@ -57,17 +56,7 @@ TTransDlg::TTransDlg(QWidget* parent, const Services& services, ResultLine resul
   since_events_.start();
 }
 
-TTransDlg::Installed::Installed(const TransferContext& context) {
-  SetUi(context.ui);
-  SetProgramTransport(context.transport);
-}
-
-TTransDlg::Installed::~Installed() {
-  SetProgramTransport(nullptr);
-}
-
 TTransDlg::~TTransDlg() {
-  SetUi(&shown_to_);
   // Without a display nobody reads the status lines: why a transfer failed goes to the error
   // output, as the boxes do.
   if (auto* qt = dynamic_cast<QtUserInterface*>(&shown_to_); qt && qt->Headless()) {

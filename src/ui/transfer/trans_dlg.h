@@ -69,18 +69,9 @@ class TTransDlg : public QDialog, public TransferView, public UserInterface {
   };
   void ShowLines();
 
-  // The transfer components still take the interface, the transport and the flush from
-  // where they are installed: installed before the run is made, taken back after it went.
-  class Installed {
-   public:
-    explicit Installed(const TransferContext& context);
-    ~Installed();
-  };
-
   ShownLines lines_;
   UserInterface& shown_to_;  // the run's own interface: boxes go there
   TransferContext context_;  // what the run is handed
-  Installed installed_;
   QElapsedTimer since_events_;
   int total_percent_ = 0, current_percent_ = 0;  // shown with the next pass of events
   TransferRun run_;  // after lines_: its components write into them

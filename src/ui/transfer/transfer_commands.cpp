@@ -73,7 +73,7 @@ bool DoTransfer(TCorvelProg& window, const Services& services, bool send, QStrin
     TTransDlg dialog(&window, services, kept);
     done = dialog.Run().DoSend("", &lines);
   } else {
-    done = DoSpool("", &lines, kept);
+    done = DoSpool(services.ui, services.Store(), "", &lines, kept);
   }
   if (!done) return false;
   if (services.Store().InPostponed(viewer->FileName)) RemoveFile(viewer->FileName);

@@ -33,7 +33,7 @@ TEST_F(SandboxMail, AGroupNicknameSendsOneRcptPerMember) {
   fields.mail_address = "self@site";
 
   std::vector<std::string> lines = BuildOutgoingLines(fields, {"hello"});
-  EXPECT_EQ(NewSender(20)->SendOneMailMessage("", &lines), kSendDelivered);
+  EXPECT_EQ(NewSender(20)->SendOneMailMessage("", &lines), SendResult::kDelivered);
 
   EXPECT_EQ(ui.Texts(), Strings{});
   std::ifstream log(sandbox.deliveries);

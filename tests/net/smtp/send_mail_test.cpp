@@ -1,6 +1,6 @@
-// TSendMail against the in-process scripted server: the exact dialogue, the spool folder's
-// order, result codes, messages and replies, filing into "Sent Mail". After every fault: the
-// right message, no message lost, nothing hangs.
+// The sending run and its TSendMail against the in-process scripted server: the exact
+// dialogue, the spool folder's order, result codes, messages and replies, filing into "Sent
+// Mail". After every fault: the right message, no message lost, nothing hangs.
 
 #include "net/smtp/send_mail.h"
 
@@ -33,7 +33,7 @@ const std::string kBadTo = "Bad \"To:\" line: mail server could not accept mail 
 
 class SendMailTest : public testing::TransferFixture {
  protected:
-  std::unique_ptr<TSendMail> SenderFor(FakeServer& server) {
+  std::unique_ptr<SendRun> SenderFor(FakeServer& server) {
     return NewSender(1, [&server] { return server.NewTransport(); });
   }
   // Empty spool and sent-mail folders, no log, no boxes.
@@ -56,7 +56,7 @@ TEST_F(SendMailTest, OneSpoolMessageGoesOutExactlyAndIsFiledWhole) {
   std::string path = Spool("0.out", dots);
   auto sender = SenderFor(server);
 
-  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendDelivered);
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), SendResult::kDelivered);
 
   ExpectPlayed(server);
   EXPECT_EQ(ui.Texts(), Strings{});
@@ -159,7 +159,7 @@ TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
   const struct {
     const char* name;
     std::string script;
-    int code;
+    SendResult code;
     Strings boxes;
     std::string note = "";
     bool delivered = false;
@@ -168,59 +168,59 @@ TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
   } rows[] = {
       // What the server answers.
       {"ehlo and helo refused",
-       "S: 220 ready\nC: ehlo [127.0.0.1]\nS: 500 what\nC: helo [127.0.0.1]\nS: 501 bad helo\nC: QUIT\n", kSendGreetingRefused,
+       "S: 220 ready\nC: ehlo [127.0.0.1]\nS: 500 what\nC: helo [127.0.0.1]\nS: 501 bad helo\nC: QUIT\n", SendResult::kGreetingRefused,
        {"Mail server did not accept greeting."}, "Mail server answered: 501 bad helo"},
       {"sender refused", "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 553 not you\nC: QUIT\n",
-       kSendSenderRefused, {"Mail server did not accept your email address."}, "Mail server answered: 553 not you"},
+       SendResult::kSenderRefused, {"Mail server did not accept your email address."}, "Mail server answered: 553 not you"},
       {"a recipient answered 251 is accepted",
        "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 251 will forward\n" +
            Data(kMessage) + "C: QUIT\n",
-       kSendDelivered, {}, "", true},
-      {"data refused", "S: 220 ready\n" + Envelope() + "C: data\nS: 554 no data\nC: QUIT\n", kSendBodyRefused,
+       SendResult::kDelivered, {}, "", true},
+      {"data refused", "S: 220 ready\n" + Envelope() + "C: data\nS: 554 no data\nC: QUIT\n", SendResult::kBodyRefused,
        {"Mail server did not accept mail body."}, "Mail server answered: 554 no data"},
       {"text refused for now: kept, with a box that names it and the reply",
-       "S: 220 ready\n" + OneMessage(kMessage, "451-4.7.1 Try again\nS: 451 later") + "C: QUIT\n", kSendTextRefused,
+       "S: 220 ready\n" + OneMessage(kMessage, "451-4.7.1 Try again\nS: 451 later") + "C: QUIT\n", SendResult::kTextRefused,
        {"The message \"fault\" was not sent. The mail server answered \"451-4.7.1 Try again 451 later\". It stays in the "
         "spool folder and is sent again with the next Get / Send All."},
        "Mail server answered: 451-4.7.1 Try again  451 later"},
-      {"garbage and NUL bytes are no greeting", "S: \\0\\0\\xff\\x01 garbage\nC: QUIT\n", kSendNoConnection,
+      {"garbage and NUL bytes are no greeting", "S: \\0\\0\\xff\\x01 garbage\nC: QUIT\n", SendResult::kNoConnection,
        {no_smtp}},
-      {"closed before the greeting", "CLOSE\n", kSendNoConnection, {no_smtp}},
-      {"closed after the greeting", "S: 220 ready\nC: ehlo [127.0.0.1]\nCLOSE\n", kSendGreetingRefused,
+      {"closed before the greeting", "CLOSE\n", SendResult::kNoConnection, {no_smtp}},
+      {"closed after the greeting", "S: 220 ready\nC: ehlo [127.0.0.1]\nCLOSE\n", SendResult::kGreetingRefused,
        {"Transfer error: Connection reset by peer"}},
-      {"refused connection", "", kSendNoConnection,
+      {"refused connection", "", SendResult::kNoConnection,
        {"Transfer error: Connection refused", "Could not connect to host."}, "", false, kMessage, 10061},
       {"multi-line replies, lines over 255 bytes",
        "S: 220-mail.example ESMTP\nS: 220 " + std::string(400, 'g') + "\nC: ehlo [127.0.0.1]\nS: 250-mail\nS: 250-" +
            std::string(300, 'p') + "\nS: 250 HELP\nC: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<a@x>\nS: 250 Ok\n" +
            Data(kMessage, "250 " + std::string(1000, 'q')) + "C: QUIT\n",
-       kSendDelivered, {}, "", true},
+       SendResult::kDelivered, {}, "", true},
       // What the message holds.
-      {"no recipient line", "S: 220 ready\nC: QUIT\n", kSendNoRecipients, {kBadTo}, "", false,
+      {"no recipient line", "S: 220 ready\nC: QUIT\n", SendResult::kNoRecipients, {kBadTo}, "", false,
        "From: self@site\r\nTo:nospace@x\r\n\r\nTo: body@x\r\n"},
-      {"an unreadable spool file", "S: 220 ready\nC: QUIT\n", kSendNoRecipients, {kBadTo}, "", false, std::nullopt},
+      {"an unreadable spool file", "S: 220 ready\nC: QUIT\n", SendResult::kNoRecipients, {kBadTo}, "", false, std::nullopt},
       {"an address with control bytes is never put into a command",
        "S: 220 ready\n" + helo + "C: mail from:<self@site>\nS: 250 Ok\nC: rcpt to:<good@x>\nS: 250 Ok\nC: QUIT\n",
-       kSendNoRecipients, {kBadTo}, "", false, std::string("To: good@x, a\0b@x\r\n\r\nbody\r\n", 27)},
+       SendResult::kNoRecipients, {kBadTo}, "", false, std::string("To: good@x, a\0b@x\r\n\r\nbody\r\n", 27)},
       {"line ends on the wire are CR LF whatever the file holds; a bare CR in the header ends a line",
        "S: 220 ready\n" + OneMessage("To: a@x\r\nrcpt to:<eve@x>\r\n\r\nunix\r\nold\r\n..mac\r\nNUL " + kNul +
                                       "\r\nend\r\n") + "C: QUIT\n",
-       kSendDelivered, {}, "", true, "To: a@x\rrcpt to:<eve@x>\r\n\r\nunix\nold\r.mac\r\nNUL " + kNul + "\r\nend"},
+       SendResult::kDelivered, {}, "", true, "To: a@x\rrcpt to:<eve@x>\r\n\r\nunix\nold\r.mac\r\nNUL " + kNul + "\r\nend"},
       {"a line of 998 characters starting with a dot goes out stuffed",
        "S: 220 ready\n" + OneMessage("To: a@x\r\n\r\n.." + std::string(997, 'y') + "\r\n") + "C: QUIT\n",
-       kSendDelivered, {}, "", true, "To: a@x\r\n\r\n." + std::string(997, 'y') + "\r\n"},
-      {"a line longer than 998 characters: nothing sent", "S: 220 ready\nC: QUIT\n", kSendLineTooLong,
+       SendResult::kDelivered, {}, "", true, "To: a@x\r\n\r\n." + std::string(997, 'y') + "\r\n"},
+      {"a line longer than 998 characters: nothing sent", "S: 220 ready\nC: QUIT\n", SendResult::kLineTooLong,
        {"Mail message has a line longer than 998 characters, which mail servers do not accept. It was not sent."},
        "", false, "To: a@x\r\n\r\n" + std::string(998, 'x') + "\r\n" + std::string(999, 'y') + "\r\n"},
       // Servers that close or go silent.
       {"disconnect inside DATA", "S: 220 ready\n" + Envelope() + "C: data\nS: 354 go\nC: To: a@x\nCLOSE\n",
-       kSendNotReceived, {"Transfer error: Connection reset by peer"}},
+       SendResult::kNotReceived, {"Transfer error: Connection reset by peer"}},
       {"stall before a reply: the watchdog", "S: 220 ready\n" + helo + "C: mail from:<self@site>\nSTALL\n",
-       kSendSenderRefused, {"Transfer error: Blocking call timed out"}},
+       SendResult::kSenderRefused, {"Transfer error: Blocking call timed out"}},
       {"stall after the end of data: kept, as the server may not have it",
-       "S: 220 ready\n" + Envelope() + text + "STALL\n", kSendNotReceived, {"Transfer error: Blocking call timed out"}},
+       "S: 220 ready\n" + Envelope() + text + "STALL\n", SendResult::kNotReceived, {"Transfer error: Blocking call timed out"}},
       {"QUIT never answered: not waited for", "S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\nSTALL\n",
-       kSendDelivered, {}, "", true},
+       SendResult::kDelivered, {}, "", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -256,16 +256,16 @@ TEST_F(SendMailTest, CancelInsideTheTextNeverEndsTheDataAndKeepsTheMessage) {
   ui.on_events = [&] {
     // "Cancel current" a little way into the text, as the transfer dialog does it.
     if (server.Finished() && ++lines_seen == 700) {
-      sender->ErrorFlag = true;
-      sender->Cancel();
+      sender->SendMail1.ErrorFlag = true;
+      sender->SendMail1.Cancel();
     }
   };
 
-  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendNotReceived);
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), SendResult::kNotReceived);
 
   EXPECT_EQ(server.Written().find("\r\n.\r\n"), std::string::npos) << "the data must not be ended";
   EXPECT_EQ(server.Written().find("QUIT"), std::string::npos);
-  EXPECT_FALSE(sender->IsConnected());
+  EXPECT_FALSE(sender->SendMail1.IsConnected());
   EXPECT_EQ(ui.Texts(), Strings{});  // a cancel is no error
   EXPECT_EQ(ReadFile(path), "To: a@x\r\n\r\n" + body);
   EXPECT_EQ(Names("Sent Mail"), Strings{});
@@ -277,7 +277,7 @@ TEST_F(SendMailTest, CancelAllEndsTheRunAfterTheCurrentMessage) {
   FakeServer server("S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\n");
   auto sender = SenderFor(server);
   ui.on_events = [&] {
-    if (server.Written().find("data\r\n") != std::string::npos) sender->CancelAll = true;
+    if (server.Written().find("data\r\n") != std::string::npos) sender->SendMail1.CancelAll = true;
   };
   EXPECT_EQ(sender->SendOutGoingMail(), 1);
   ExpectPlayed(server);
@@ -293,7 +293,7 @@ TEST_F(SendMailTest, ADeliveredMessageThatCannotBeFiledIsKeptButNeverSentAgain) 
   FakeServer server("S: 220 ready\n" + OneMessage(kMessage) + "C: QUIT\n");
   auto sender = SenderFor(server);
 
-  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), kSendDelivered);
+  EXPECT_EQ(sender->SendOneMailMessage(path, nullptr), SendResult::kDelivered);
 
   ExpectPlayed(server);
   EXPECT_EQ(Names("Spool"), Strings{"0.sent"});
@@ -378,9 +378,8 @@ TEST_F(SendMailTest, AWindowMessageRefusedForGoodGoesToPostponedNotToTheSpool) {
   FakeServer server("S: 220 ready\n" + OneMessage("To: a@x\r\nSubject: s\r\n\r\ntext\r\n", "554 no") +
                     "C: QUIT\n");
   Strings results;
-  SetProgramTransport([&server] { return server.NewTransport(); });
-  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
-  SetProgramTransport(nullptr);
+  TransferRun run(Context([&server] { return server.NewTransport(); }), &status, nullptr,
+                  [&results](const std::string& text) { results.push_back(text); });
   run.SendMail1.Channel().Timeout = 1;
 
   EXPECT_TRUE(run.DoSend("", &lines));

@@ -10,7 +10,8 @@
 
 #include "core/settings/settings.h"
 #include "core/status_text.h"
-#include "net/smtp/send_mail.h"
+#include "net/transfer/send_run.h"
+#include "net/transfer_context.h"
 #include "net/support/fake_server.h"
 #include "support/mail_fixture.h"
 
@@ -49,12 +50,12 @@ class TransferFixture : public MailFixture {
   TransferContext Context(TransportFactory transport = {}, DiskFlush flush = {}) {
     return {&ui, MailSettings, MailStore(mail_dir), std::move(transport), std::move(flush)};
   }
-  // A sender made now (it takes its settings now), with the status lines of this fixture
-  // and a short watchdog, connecting through `transport` (TCP when empty).
-  std::unique_ptr<TSendMail> NewSender(int timeout_seconds, TransportFactory transport = {}) {
-    auto sender = std::make_unique<TSendMail>(Context(std::move(transport)));
-    sender->InitStatus(&status);
-    sender->Channel().Timeout = timeout_seconds;
+  // A sending run made now (it takes its settings now), with the status lines of this
+  // fixture and a short watchdog, connecting through `transport` (TCP when empty).
+  std::unique_ptr<SendRun> NewSender(int timeout_seconds, TransportFactory transport = {}) {
+    auto sender = std::make_unique<SendRun>(Context(std::move(transport)));
+    sender->SendMail1.InitStatus(&status);
+    sender->SendMail1.Channel().Timeout = timeout_seconds;
     return sender;
   }
   // Writes a spool file; returns its full path.

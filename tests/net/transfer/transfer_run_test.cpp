@@ -18,7 +18,7 @@ class SandboxTransfer : public testing::SandboxMail {
  protected:
   // Runs one command on a fresh run (the components copy the settings when made).
   void Run(const std::function<void(TransferRun&)>& command) {
-    TransferRun run(&status, nullptr, [this](const std::string& text) { results.push_back(text); });
+    TransferRun run(Context(), &status, nullptr, [this](const std::string& text) { results.push_back(text); });
     command(run);
   }
   Strings results;
@@ -83,7 +83,7 @@ TEST_F(TransferRunTest, AnUnreachableServerStopsTheSendRunAtTheFirstMessageAndKe
   MailSettings.SendServer = "127.0.0.1";
   MailSettings.SendPort = ClosedPort();
   for (const char* name : {"1.out", "2.out", "3.out"}) Spool(name, "To: a@x\r\n\r\nbody\r\n");
-  TransferRun run(&status, nullptr, nullptr);
+  TransferRun run(Context(), &status, nullptr, nullptr);
   EXPECT_EQ(run.DoSendAll(), 0);
   EXPECT_EQ(ui.Texts(), (Strings{"Transfer error: Connection refused", "Could not connect to host."}));
   EXPECT_EQ(Names("Spool"), (Strings{"1.out", "2.out", "3.out"}));
@@ -93,7 +93,7 @@ TEST_F(TransferRunTest, ASendThatFailsSpoolsTheWindowLinesAndCancelAllStopsTheRe
   MailSettings.SendServer = MailSettings.MailServer = "127.0.0.1";
   MailSettings.SendPort = MailSettings.MailPort = ClosedPort();
   Strings results;
-  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
+  TransferRun run(Context(), &status, nullptr, [&results](const std::string& text) { results.push_back(text); });
   Strings lines = {"To: a@x", "Subject: s", "", "text"};
   EXPECT_TRUE(run.DoSend("", &lines));
   EXPECT_EQ(ui.Texts().back(), "Mail Message could not be sent, mail file will be spooled.");
@@ -119,7 +119,7 @@ TEST_F(TransferRunTest, GetFiltersMailLeftInTheSpoolWhenItReceivesNone) {
   const std::string left = "From: a@x\r\nSubject: left over\r\n\r\nbody\r\n";
   Spool("0.new", left);
   Strings results;
-  TransferRun run(&status, nullptr, [&results](const std::string& text) { results.push_back(text); });
+  TransferRun run(Context(), &status, nullptr, [&results](const std::string& text) { results.push_back(text); });
   run.GetSendAll();
   EXPECT_EQ(Contents("Inbox"), Strings{left});
   EXPECT_EQ(Names("Spool"), Strings{});
