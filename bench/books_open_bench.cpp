@@ -16,6 +16,13 @@
 #include "ui/books/address_book_form.h"
 #include "ui/books/mail_select_dlg.h"
 
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
+
 namespace corvelle::bench {
 namespace {
 

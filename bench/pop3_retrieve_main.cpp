@@ -16,6 +16,14 @@
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
 #include "net/transfer/send_run.h"
+#include "core/user_interface.h"
+
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
 
 int main(int argc, char** argv) {
   using namespace corvelle;
@@ -37,20 +45,20 @@ int main(int argc, char** argv) {
   // The driver's server is the sandbox on loopback: its password may go in clear unasked.
   MailSettings.Secure.ClearPasswordServers.insert(MailSettings.MailServer + ":" + MailSettings.MailPort);
   MailSettings.LeaveMailOnServer = !(argc > 6 && std::string(argv[6]) == "delete");
-  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
+  if (!StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());
     return 1;
   }
 
   auto start = std::chrono::steady_clock::now();
   if (argc > 6 && std::string(argv[6]) == "send") {
-    SendRun sender(ProgramTransferContext());
+    SendRun sender(MakeTransferContext(silent_ui, MailSettings));
     int sent = sender.SendOutGoingMail();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("sent %d seconds %.3f\n", sent, seconds);
     return sender.SendMail1.ErrorFlag ? 1 : 0;
   }
-  TGetMail mail(ProgramTransferContext());
+  TGetMail mail(MakeTransferContext(silent_ui, MailSettings));
   int received = 0, skipped = 0;
   mail.GetNewMail(received, skipped);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -13,6 +13,13 @@
 #include "core/user_interface.h"
 #include "store_bench_support.h"
 
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
+
 namespace corvelle::bench {
 namespace {
 
@@ -52,12 +59,12 @@ void FilterSpool(benchmark::State& state) {
     state.PauseTiming();
     MailSettings.MailDirectory = ScratchRoot::Get().NewFolder("mail");
     MailSettings.DefaultMailFolder = "Inbox";
-    MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
+    StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
     for (int k = 0; k < kMessages; ++k) CreateRaw(MailSettings.MailDirectory + "Spool/" + Hex(k) + ".new", Message(k));
     TMailFilter filter;
     state.ResumeTiming();
-    int left = filter.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
-                                 MailSettings.DefaultMailFolder, Ui());
+    int left = filter.FilterMail(StoreOf(MailSettings),
+                                 MailSettings.DefaultMailFolder, silent_ui);
     if (left != 0) state.SkipWithError("messages left in Spool");
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kMessages);

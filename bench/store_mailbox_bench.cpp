@@ -20,6 +20,13 @@
 #include "platform/paths.h"
 #include "store_bench_support.h"
 
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
+
 namespace corvelle::bench {
 namespace {
 
@@ -67,7 +74,7 @@ void ImportMailbox(benchmark::State& state) {
     std::string box = FreshMailDirectory();
     CreateRaw(box + "in.txt", data);
     state.ResumeTiming();
-    ImportResult result = corvelle::ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box + "in.txt", MailboxKind::kPine);
+    ImportResult result = corvelle::ImportMailbox(StoreOf(MailSettings), silent_ui, box + "in.txt", MailboxKind::kPine);
     if (result.filed != static_cast<int>(kMessages) || !result.mailbox_removed) state.SkipWithError("import failed");
     imported_folder = box;
   }
@@ -80,13 +87,13 @@ void ExportFolder(benchmark::State& state) {
     if (imported_folder.empty() || !PathExists(imported_folder + "in.txt")) {
       std::string box = FreshMailDirectory();
       CreateRaw(box + "in.txt", Mailbox());
-      corvelle::ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box + "in.txt", MailboxKind::kPine);
+      corvelle::ImportMailbox(StoreOf(MailSettings), silent_ui, box + "in.txt", MailboxKind::kPine);
       imported_folder = box;
     }
     std::string box = imported_folder;
     imported_folder.clear();
     state.ResumeTiming();
-    ExportResult result = corvelle::ExportFolder(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box, MailboxKind::kPine, 0);
+    ExportResult result = corvelle::ExportFolder(StoreOf(MailSettings), silent_ui, box, MailboxKind::kPine, 0);
     if (!result.ok || result.exported != static_cast<int>(kMessages)) state.SkipWithError("export failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Mailbox().size()));
@@ -105,7 +112,7 @@ void RefreshNames(benchmark::State& state) {
     ::sync();  // the writing of the set-up is not the run's to wait for
     state.ResumeTiming();
     auto start = Clock::now();
-    corvelle::RefreshNames(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box);
+    corvelle::RefreshNames(StoreOf(MailSettings), silent_ui, box);
     total_us += Micros(Clock::now() - start);
   }
   state.counters["us_per_message"] = total_us / static_cast<double>(state.iterations() * files);

@@ -13,6 +13,14 @@
 #include "store_bench_support.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
+#include "core/user_interface.h"
+
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
 
 namespace corvelle::bench {
 namespace {

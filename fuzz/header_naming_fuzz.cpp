@@ -16,6 +16,13 @@
 #include "core/user_interface.h"
 #include "fuzz_support.h"
 
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
+
 using namespace corvelle;
 namespace fs = std::filesystem;
 
@@ -30,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     MailSettings.MailDirectory = fuzz::Scratch() + "store/";
     MailSettings.DefaultMailFolder = "Inbox";
-    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
+    return StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
   const std::string& mail = MailSettings.MailDirectory;
@@ -39,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     end = std::min(input.find('\n', at), input.size());
     lines.emplace_back(input.substr(at, end - at));
   }
-  MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), JoinFolderList({"Inbox", "Sent Mail"}), "Spool", "0.new", lines, true);
+  StoreOf(MailSettings).FileMessage(silent_ui, JoinFolderList({"Inbox", "Sent Mail"}), "Spool", "0.new", lines, true);
   size_t filed = 0;
   for (const char* folder : {"Inbox", "Sent Mail", "Spool"})
     for (const auto& entry : fs::directory_iterator(mail + folder)) {

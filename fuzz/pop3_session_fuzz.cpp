@@ -9,6 +9,14 @@
 #include "fuzz_support.h"
 #include "net/pop3/get_mail.h"
 #include "net/pop3/pop3_reply.h"
+#include "core/user_interface.h"
+
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
 
 using namespace corvelle;
 
@@ -28,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MailSettings.MailServer = "pop.example";
     MailSettings.UserName = "joe";
     MailSettings.PassWord = EncodePassword("secret");
-    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
+    return StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
-  MailSettings.LeaveMailOnServer = size % 2 ? "1" : "0";
-  TransferContext context = ProgramTransferContext();
+  MailSettings.LeaveMailOnServer = size % 2 == 1;
+  TransferContext context = MakeTransferContext(silent_ui, MailSettings);
   context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
     TGetMail mail(context);

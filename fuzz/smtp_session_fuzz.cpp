@@ -10,6 +10,14 @@
 #include "net/smtp/smtp_reply.h"
 #include "net/smtp/smtp_text.h"
 #include "net/transfer/send_run.h"
+#include "core/user_interface.h"
+
+namespace {
+// The settings this driver runs with, and nobody to ask.
+corvelle::Settings MailSettings;
+corvelle::SilentUserInterface silent_ui;
+}  // namespace
+
 
 using namespace corvelle;
 
@@ -24,12 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MailSettings.MailDirectory = fuzz::Scratch() + "smtp/";
     MailSettings.SendServer = "smtp.example";
     MailSettings.MailAddress = "joe@example";
-    return MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
+    return StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false);
   }();
   if (!ready) return 0;
   const std::string spool = MailSettings.MailDirectory + "Spool/";
   std::ofstream(spool + "0.out", std::ios::binary) << "To: ann@example, Bob <bob@example>\r\nSubject: s\r\n\r\n.\r\nbody\r\n";
-  TransferContext context = ProgramTransferContext();
+  TransferContext context = MakeTransferContext(silent_ui, MailSettings);
   context.transport = [input] { return std::make_unique<fuzz::InputTransport>(input); };
   {
     SendRun mail(context);

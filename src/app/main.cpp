@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
   app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::QtUserInterface ui;
   // Everything the windows use comes from here; nothing is installed behind their backs.
-  corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
-  corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
+  corvelle::Settings settings;  // read by the main window's start-up
+  corvelle::BookAddressActions book_actions(ui, settings);
+  corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions);
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,12 +1,6 @@
 #include "core/user_interface.h"
 
 namespace corvelle {
-namespace {
-
-SilentUserInterface silent_ui;
-UserInterface* installed_ui = &silent_ui;
-
-}  // namespace
 
 Answer SafeAnswer(Buttons buttons) {
   switch (buttons) {
@@ -21,20 +15,14 @@ Answer SilentUserInterface::Message(const std::string&, const std::string&, Butt
   return SafeAnswer(buttons);
 }
 
-UserInterface& Ui() { return *installed_ui; }
-
-void SetUi(UserInterface* ui) { installed_ui = ui ? ui : &silent_ui; }
-
 void ShowMessage(UserInterface& ui, const std::string& text) {
   ui.Message(text, kApplicationTitle, Buttons::Ok, MessageIcon::Information);
 }
 
-void ShowMessage(const std::string& text) { ShowMessage(Ui(), text); }
 
 Answer Ask(UserInterface& ui, const std::string& text, const std::string& caption, Buttons buttons) {
   return ui.Message(text, caption, buttons, MessageIcon::Question);
 }
 
-Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) { return Ask(Ui(), text, caption, buttons); }
 
 }  // namespace corvelle

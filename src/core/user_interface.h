@@ -44,19 +44,10 @@ class SilentUserInterface final : public UserInterface {
 // a run with nobody to ask takes: no certificate trusted, no password sent in clear.
 Answer SafeAnswer(Buttons buttons);
 
-// The installed interface. Until one is installed, a silent one answers every question
-// with the button that changes nothing (No or Cancel) and ignores everything else.
-UserInterface& Ui();
-
-// Installs `ui` (not owned); nullptr puts the silent one back.
-void SetUi(UserInterface* ui);
-
 // An information box with an OK button, captioned with the application title.
 void ShowMessage(UserInterface& ui, const std::string& text);
-void ShowMessage(const std::string& text);
 
 // A question with Yes and No (or Yes, No and Cancel); returns the button pressed.
 Answer Ask(UserInterface& ui, const std::string& text, const std::string& caption, Buttons buttons);
-Answer Ask(const std::string& text, const std::string& caption, Buttons buttons);
 
 }  // namespace corvelle

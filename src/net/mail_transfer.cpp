@@ -14,11 +14,12 @@ constexpr size_t kNoteLimit = 500;
 TMailTransfer::TMailTransfer(const TransferContext& context)
     : ui_(*context.ui),
       settings_(context.settings),
+      choices_(context.choices ? *context.choices : settings_),
       store_(context.store),
       mail_directory_(context.store.Root()),
       disk_flush_(context.disk_flush),
       log_(store_.NetLog()),
-      channel_(ui_, context.transport ? context.transport() : nullptr) {}
+      channel_(ui_, choices_, context.transport ? context.transport() : nullptr) {}
 
 void TMailTransfer::SetStatus(int line, const std::string& text) {
   if (StatusMemo) StatusMemo->Insert(line, text);

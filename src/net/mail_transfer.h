@@ -52,7 +52,8 @@ class TMailTransfer {
   void ForgetNotes() { notes_.clear(); }
 
   UserInterface& ui_;
-  const Settings settings_;
+  Settings settings_;  // the run's copy; only the user's choices change it
+  Settings& choices_;  // see TransferContext::choices
   const MailStore store_;
   const std::string mail_directory_;  // ends in "/"
   const DiskFlush disk_flush_;

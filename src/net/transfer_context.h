@@ -28,18 +28,16 @@ struct TransferContext {
   MailStore store;
   TransportFactory transport;
   DiskFlush disk_flush;
+  // Where a certificate the user trusts, or a password allowed in clear, is remembered
+  // besides the settings file, so that the next run does not ask again: the program's
+  // settings. Null: the run's own copy.
+  Settings* choices = nullptr;
 };
 
-}  // namespace corvelle
-
-namespace corvelle {
-
-// Transition, until main() builds the context and hands it to the transfer dialog: `ui`
-// (the installed interface when null), the settings and mail directory of MailSettings now,
-// the transport set by SetProgramTransport (TCP when none) and the real disk flush.
-TransferContext ProgramTransferContext(UserInterface* ui = nullptr);
-// The transport ProgramTransferContext hands out; tests of the dialog point it at fake
-// servers. An empty one restores TCP.
-void SetProgramTransport(TransportFactory transport);
+// The context of a run on `settings` and the store they name: TCP connections, files
+// synced for real, the user's choices kept in the run's copy only.
+inline TransferContext MakeTransferContext(UserInterface& ui, const Settings& settings) {
+  return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr};
+}
 
 }  // namespace corvelle

@@ -7,6 +7,7 @@
 #include "core/settings/settings.h"
 #include "core/store/message_text.h"
 #include "support/mail_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "core/settings/settings.h"
 #include "support/mail_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

@@ -6,6 +6,7 @@
 #include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

@@ -18,6 +18,7 @@
 #include "core/settings/settings.h"
 #include "core/store/mail_dirs.h"
 #include "core/user_interface.h"
+#include "../support/test_settings.h"
 
 int main(int argc, char** argv) {
   using namespace corvelle;
@@ -30,14 +31,15 @@ int main(int argc, char** argv) {
   if (mail_dir.back() != '/') mail_dir += '/';
   MailSettings.MailDirectory = mail_dir;
   MailSettings.DefaultMailFolder = "Inbox";
-  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
+  SilentUserInterface ui;  // nobody to ask: the answers that change nothing
+  if (!StoreOf(MailSettings).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) {
     std::fprintf(stderr, "cannot make the mail directory %s\n", mail_dir.c_str());
     return 1;
   }
   if (mode == "filter") {
     TMailFilter filter;
-    int left = filter.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
-                                 MailSettings.DefaultMailFolder, Ui());
+    int left = filter.FilterMail(StoreOf(MailSettings),
+                                 MailSettings.DefaultMailFolder, ui);
     std::printf("left %d\n", left);
     return left == 0 ? 0 : 1;
   }
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
   std::sort(boxes.begin(), boxes.end());
   bool all = true;
   for (const std::string& box : boxes) {
-    ImportResult result = ImportMailbox(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames), Ui(), box, MailboxKind::kPine);
+    ImportResult result = ImportMailbox(StoreOf(MailSettings), ui, box, MailboxKind::kPine);
     std::printf("%s: %d of %d\n", box.c_str(), result.filed, result.total);
     all = all && result.mailbox_removed;
   }

@@ -24,6 +24,7 @@
 #include "net/support/fake_server.h"
 #include "net/support/sandbox_fixture.h"
 #include "net/support/transfer_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {
@@ -218,7 +219,7 @@ TEST_F(SandboxMail, EveryMessageIsStoredOnceHoweverTheSessionsEnd) {
 // The line channel over a real connection (the mail components carry every other test
 // here): lines that arrived together are read one by one; a refused connection is reported.
 TEST_F(SandboxMail, TheLineChannelTalksToARealServer) {
-  LineChannel channel(ui, nullptr);
+  LineChannel channel(ui, MailSettings, nullptr);
   Strings errors, lines;
   channel.SetErrorHandler([&](const ChannelError& error, const std::string& text) {
     errors.push_back(std::to_string(error.code) + " " + text);

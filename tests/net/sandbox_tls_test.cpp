@@ -14,6 +14,7 @@
 #include "net/smtp/send_mail.h"
 #include "net/support/sandbox_fixture.h"
 #include "platform/profile.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {
@@ -169,7 +170,7 @@ TEST_F(SandboxTls, TheLineChannelSpeaksTls) {
   std::string body;
   for (int i = 0; i < 4000; ++i) body += "line " + std::to_string(i) + " of a message that spans many records\r\n";
   testing::DeliverToMaildir(maildir, "Subject: big\r\n\r\n" + body);
-  LineChannel channel(ui, nullptr);
+  LineChannel channel(ui, MailSettings, nullptr);
   ASSERT_TRUE(channel.Connect(sandbox.host, sandbox.pop3s_port, true));
   EXPECT_TRUE(channel.Secured());
   Strings replies;

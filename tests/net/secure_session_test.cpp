@@ -15,6 +15,7 @@
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
 #include "platform/profile.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

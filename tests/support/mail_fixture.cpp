@@ -1,6 +1,7 @@
 #include "support/mail_fixture.h"
 
 #include "core/store/mail_dirs.h"
+#include "support/test_settings.h"
 
 namespace corvelle::testing {
 

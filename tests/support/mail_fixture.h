@@ -9,6 +9,7 @@
 #include "core/store/mail_store.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "support/test_settings.h"
 
 namespace corvelle::testing {
 

@@ -20,8 +20,7 @@ class RecordingUi : public UserInterface {
     MessageIcon icon;
   };
 
-  RecordingUi() { SetUi(this); }
-  ~RecordingUi() override { SetUi(nullptr); }
+  RecordingUi() = default;
   RecordingUi(const RecordingUi&) = delete;
   RecordingUi& operator=(const RecordingUi&) = delete;
 

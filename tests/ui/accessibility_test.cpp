@@ -96,7 +96,7 @@ class AccessibilityTest : public QObject {
 
   void setupDialogNamesEveryControl() {
     env->WriteCompleteSettings();
-    ReloadSettings(Ui(), MailSettings);
+    ReloadSettings(env->ui, MailSettings);
     TSetupDlg dialog(env->services);
     dialog.show();
     ExpectNamed(&dialog);
@@ -120,3 +120,4 @@ class AccessibilityTest : public QObject {
 
 QTEST_MAIN(corvelle::AccessibilityTest)
 #include "accessibility_test.moc"
+#include "support/test_settings.h"

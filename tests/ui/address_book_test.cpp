@@ -80,7 +80,7 @@ class AddressBookTest : public QObject {
   void init() {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
-    ReloadSettings(Ui(), MailSettings);
+    ReloadSettings(env->ui, MailSettings);
     WriteFile(MailSettings.DefaultABPath,
               "ann\tLee, Ann\tann@host\r\nteam\tSmith, Team\t(ann@host,bob@host)\r\nzed\t\tzed@host\r\n");
   }
@@ -258,3 +258,4 @@ class AddressBookTest : public QObject {
 
 QTEST_MAIN(corvelle::AddressBookTest)
 #include "address_book_test.moc"
+#include "support/test_settings.h"

@@ -225,3 +225,4 @@ class CmdlineTest : public QObject {
 
 QTEST_MAIN(corvelle::CmdlineTest)
 #include "cmdline_test.moc"
+#include "support/test_settings.h"

@@ -54,7 +54,7 @@ class FilterEditorTest : public QObject {
     env = std::make_unique<UiEnvironment>();
     env->WriteCompleteSettings();
     WriteFile(env->IniPath(), ReadFile(env->IniPath()) + kRules);
-    ReloadSettings(Ui(), MailSettings);
+    ReloadSettings(env->ui, MailSettings);
     page = std::make_unique<TFilterEditor>(env->services);
     page->MailFilter1.SetDiscard(true);
   }
@@ -224,3 +224,4 @@ class FilterEditorTest : public QObject {
 
 QTEST_MAIN(corvelle::FilterEditorTest)
 #include "filter_editor_test.moc"
+#include "support/test_settings.h"

@@ -86,3 +86,4 @@ class FolderSelectTest : public QObject {
 
 QTEST_MAIN(corvelle::FolderSelectTest)
 #include "folder_select_test.moc"
+#include "support/test_settings.h"

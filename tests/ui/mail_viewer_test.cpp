@@ -362,3 +362,4 @@ class MailViewerTest : public QObject {
 
 QTEST_MAIN(corvelle::MailViewerTest)
 #include "mail_viewer_test.moc"
+#include "support/test_settings.h"

@@ -117,3 +117,4 @@ class MailtoTest : public QObject {
 
 QTEST_MAIN(corvelle::MailtoTest)
 #include "mailto_test.moc"
+#include "support/test_settings.h"

@@ -417,3 +417,4 @@ class MainWindowTest : public QObject {
 
 QTEST_MAIN(corvelle::MainWindowTest)
 #include "main_window_test.moc"
+#include "support/test_settings.h"

@@ -98,7 +98,7 @@ class SetupDlgTest : public QObject {
     std::string ini = ReadFile(env->IniPath());
     for (const std::string& line : kept) QVERIFY2(ini.find(line + "\r\n") != std::string::npos, line.c_str());
     QVERIFY(ini.find("SendUserName=\r\n") != std::string::npos);
-    ReloadSettings(Ui(), MailSettings);
+    ReloadSettings(env->ui, MailSettings);
     QVERIFY(MailSettings.SupportAddress == "help@example.org" && !MailSettings.DecodeNames);
     QVERIFY(MailSettings.Secure.SendUserName.empty());
   }
@@ -257,3 +257,4 @@ class SetupDlgTest : public QObject {
 
 QTEST_MAIN(corvelle::SetupDlgTest)
 #include "setup_dlg_test.moc"
+#include "support/test_settings.h"

@@ -93,3 +93,4 @@ class TextAndReportTest : public QObject {
 
 QTEST_MAIN(corvelle::TextAndReportTest)
 #include "text_and_report_test.moc"
+#include "support/test_settings.h"

@@ -40,7 +40,6 @@ class TransferTest : public QObject {
     QVERIFY(ShowMainWindow(*env, window));
   }
   void cleanup() {
-    SetProgramTransport(nullptr);
     window.reset();
     env.reset();
   }
@@ -165,7 +164,6 @@ class TransferTest : public QObject {
                       "C: LIST\nS: +OK\nS: 1 24\nS: 2 24\nS: 3 24\nS: .\n" +
                       retr(1, "") + "C: DELE 1\nS: +OK\n" + retr(2, "PAUSE 800\n") + retr(3, "PAUSE 800\n") +
                       "C: QUIT\nS: +OK\nCLOSE\n");
-    SetProgramTransport([&server] { return server.NewTransport(); });
     env->services.transport = [&server] { return server.NewTransport(); };
     QTimer presser;
     int pressed = 0;  // each once, while its message is read
@@ -196,7 +194,6 @@ class TransferTest : public QObject {
   void sendCurrentWithTheServerDownSpoolsTheMessageAndClosesTheWindow() {
     FakeServer server;
     server.SetConnectResult(10061);
-    SetProgramTransport([&server] { return server.NewTransport(); });
     env->services.transport = [&server] { return server.NewTransport(); };
     TMailViewer* viewer = window->CreateMailViewer(NewMessageName(0), "bob@example.org", "", "");
     viewer->SubjectLine->setText("Plans");
@@ -221,3 +218,4 @@ class TransferTest : public QObject {
 
 QTEST_MAIN(corvelle::TransferTest)
 #include "transfer_test.moc"
+#include "support/test_settings.h"

@@ -21,6 +21,7 @@
 #include "ui/main/services.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/setup/setup_dlg.h"
+#include "support/test_settings.h"
 
 namespace corvelle::testing {
 
@@ -70,7 +71,7 @@ struct UiEnvironment {
 // A main window of its own on complete settings, shown; false when it never became active.
 inline bool ShowMainWindow(UiEnvironment& env, std::unique_ptr<TCorvelProg>& window) {
   env.WriteCompleteSettings();
-  ReloadSettings(Ui(), MailSettings);
+  ReloadSettings(env.ui, MailSettings);
   window = std::make_unique<TCorvelProg>(env.services);
   window->show();
   return QTest::qWaitForWindowActive(window.get());

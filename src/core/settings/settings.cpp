@@ -9,7 +9,6 @@
 
 namespace corvelle {
 
-Settings MailSettings;
 
 namespace {
 

@@ -44,9 +44,6 @@ struct Settings {
   SecuritySettings Secure;
 };
 
-// The settings of this run, while callers still share one record; LoadSettings and
-// SaveSettings take and give a Settings value instead.
-extern Settings MailSettings;
 
 struct WindowPos {
   int x = -1, y = -1;

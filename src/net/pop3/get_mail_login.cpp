@@ -48,7 +48,7 @@ bool TGetMail::SecureSession() {
 bool TGetMail::Authenticate() {
   // Without TLS (security "None") the password goes out in clear only once the user allowed
   // it for this server.
-  if (!channel_.Secured() && !MaySendPasswordInClear(ui_, server_, port_)) {
+  if (!channel_.Secured() && !MaySendPasswordInClear(ui_, choices_, server_, port_)) {
     ShowMessage(ui_, "No mail was retrieved from " + server_ + ": the password was not sent without encryption.");
     return false;
   }

@@ -87,7 +87,7 @@ bool TSendMail::LogIn() {
   if (user_.empty() || !Offers("AUTH")) return true;  // the server asks for no login
   // Without TLS (the choice "None": the others secure the session or end it first) a
   // password travels only once the user has said so.
-  if (!channel_.Secured() && !MaySendPasswordInClear(ui_, server_, Port))
+  if (!channel_.Secured() && !MaySendPasswordInClear(ui_, choices_, server_, Port))
     return true;  // no login: the server decides whether it takes the mail
   if (SendAuth(user_, DecodePassword(password_))) return true;
   if (!reply_lost_) ShowMessage(ui_, "The mail server " + server_ + " did not accept your user name and password.");

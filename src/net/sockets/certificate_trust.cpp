@@ -11,9 +11,9 @@ constexpr const char* kCaption = "Secure connection";
 
 }  // namespace
 
-bool AcceptUnverifiedCertificate(UserInterface& ui, const std::string& server, const std::string& fingerprint,
+bool AcceptUnverifiedCertificate(UserInterface& ui, Settings& choices, const std::string& server, const std::string& fingerprint,
                                  const std::string& reason, std::string& refusal) {
-  const std::string trusted = TrustedFingerprint(MailSettings, server);
+  const std::string trusted = TrustedFingerprint(choices, server);
   if (!trusted.empty() && trusted == fingerprint) return true;
   if (!trusted.empty()) {
     refusal = "The certificate of " + server + " has changed since you trusted it, and it cannot be verified (" +
@@ -28,7 +28,7 @@ bool AcceptUnverifiedCertificate(UserInterface& ui, const std::string& server, c
     refusal = "The certificate of " + server + " cannot be verified (" + reason + "). The connection was refused.";
     return false;
   }
-  TrustFingerprint(MailSettings, server, fingerprint);
+  TrustFingerprint(choices, server, fingerprint);
   return true;
 }
 

@@ -6,15 +6,15 @@
 
 namespace corvelle {
 
-bool MaySendPasswordInClear(UserInterface& ui, const std::string& host, const std::string& port) {
+bool MaySendPasswordInClear(UserInterface& ui, Settings& choices, const std::string& host, const std::string& port) {
   const std::string server = host + ":" + port;
-  if (ClearPasswordAllowed(MailSettings, server)) return true;
+  if (ClearPasswordAllowed(choices, server)) return true;
   // A warning, so that Return answers no.
   if (ui.Message("The mail server " + host + " asks for your password, and the connection is not encrypted.\n\r"
                  "Send the password without encryption, now and from now on?",
                  "Secure connection", Buttons::YesNo, MessageIcon::Warning) != Answer::Yes)
     return false;
-  AllowClearPassword(MailSettings, server);
+  AllowClearPassword(choices, server);
   return true;
 }
 

@@ -7,10 +7,12 @@
 
 namespace corvelle {
 
+struct Settings;
 class UserInterface;
 
 // True when the password may go to `host` on `port` in clear: allowed before, or the user
-// says yes now through `ui` (then remembered). A run with nobody to ask says no.
-bool MaySendPasswordInClear(UserInterface& ui, const std::string& host, const std::string& port);
+// says yes now through `ui` (then remembered in `choices` and in the settings file). A run
+// with nobody to ask says no.
+bool MaySendPasswordInClear(UserInterface& ui, Settings& choices, const std::string& host, const std::string& port);
 
 }  // namespace corvelle

@@ -24,8 +24,8 @@ void WinsockBox(UserInterface& ui, const std::string& text) {
 
 }  // namespace
 
-LineChannel::LineChannel(UserInterface& ui, std::unique_ptr<Transport> transport)
-    : ui_(ui), plain_(transport ? std::move(transport) : std::make_unique<TcpTransport>()), transport_(plain_.get()) {}
+LineChannel::LineChannel(UserInterface& ui, Settings& choices, std::unique_ptr<Transport> transport)
+    : ui_(ui), choices_(choices), plain_(transport ? std::move(transport) : std::make_unique<TcpTransport>()), transport_(plain_.get()) {}
 
 LineChannel::~LineChannel() {
   DropTls();
@@ -139,7 +139,7 @@ bool LineChannel::Connect(const std::string& host, const std::string& port, bool
   host_ = host;
   port_ = port;
   if (tls) {
-    tls_ = std::make_unique<TlsTransport>(*plain_, false, host, port, ui_);
+    tls_ = std::make_unique<TlsTransport>(*plain_, false, host, port, ui_, choices_);
     transport_ = tls_.get();
   }
   int code = transport_->BeginConnect(host, port);
@@ -193,7 +193,7 @@ bool LineChannel::StartTls() {
     return false;
   }
   if (!output_.empty() && !Flush()) return false;
-  tls_ = std::make_unique<TlsTransport>(*plain_, true, host_, port_, ui_);
+  tls_ = std::make_unique<TlsTransport>(*plain_, true, host_, port_, ui_, choices_);
   transport_ = tls_.get();
   if (WaitForConnect() > 0) return true;
   CloseConnection();

@@ -25,6 +25,7 @@
 namespace corvelle {
 
 class TlsTransport;
+struct Settings;
 class UserInterface;
 
 class LineChannel {
@@ -32,8 +33,8 @@ class LineChannel {
   // A failure the channel does not show itself: what failed, and the text the user may see.
   using ErrorHandler = std::function<void(const ChannelError& error, const std::string& text)>;
 
-  // `transport` null: TCP.
-  LineChannel(UserInterface& ui, std::unique_ptr<Transport> transport);
+  // `transport` null: TCP. A server certificate the user trusts is kept in `choices`.
+  LineChannel(UserInterface& ui, Settings& choices, std::unique_ptr<Transport> transport);
   ~LineChannel();
   LineChannel(const LineChannel&) = delete;
   LineChannel& operator=(const LineChannel&) = delete;
@@ -136,6 +137,7 @@ class LineChannel {
   void Unread(const std::string& bytes);
 
   UserInterface& ui_;
+  Settings& choices_;
   ErrorHandler on_error_;
   std::string host_, port_;
   std::unique_ptr<Transport> plain_;

@@ -86,8 +86,9 @@ struct TlsTransport::State {
   }
 };
 
-TlsTransport::TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui)
-    : inner_(inner), ui_(ui), state_(std::make_unique<State>()), host_(std::move(host)), port_(std::move(port)),
+TlsTransport::TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui,
+                           Settings& choices)
+    : inner_(inner), ui_(ui), choices_(choices), state_(std::make_unique<State>()), host_(std::move(host)), port_(std::move(port)),
       inner_connected_(connected) {}
 
 TlsTransport::~TlsTransport() = default;
@@ -167,7 +168,7 @@ int TlsTransport::Verify() {
   long result = SSL_get_verify_result(state_->ssl);
   if (result != X509_V_OK) {
     std::string refusal;
-    if (!AcceptUnverifiedCertificate(ui_, host_ + ":" + port_, Fingerprint(cert), X509_verify_cert_error_string(result),
+    if (!AcceptUnverifiedCertificate(ui_, choices_, host_ + ":" + port_, Fingerprint(cert), X509_verify_cert_error_string(result),
                                      refusal)) {
       failure_ = refusal;  // the user has seen it
       return kSecureChannelFailed;

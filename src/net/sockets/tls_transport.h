@@ -18,6 +18,7 @@
 
 namespace corvelle {
 
+struct Settings;
 class UserInterface;
 
 // The failure of a secure connection: its text (FailureText) names the host and the reason,
@@ -28,8 +29,10 @@ class TlsTransport final : public Transport {
  public:
   // Over `inner` (not owned). With `connected`, inner's connection stands and the handshake
   // is next (an upgrade); otherwise it starts with BeginConnect. `host` and `port` name the
-  // server for the checks and the trust store; a failure is shown through `ui`.
-  TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui);
+  // server for the checks and the trust store; a failure is shown through `ui`, and a
+  // certificate the user trusts is kept in `choices`.
+  TlsTransport(Transport& inner, bool connected, std::string host, std::string port, UserInterface& ui,
+               Settings& choices);
   ~TlsTransport() override;
 
   int BeginConnect(const std::string& host, const std::string& port) override;
@@ -60,6 +63,7 @@ class TlsTransport final : public Transport {
 
   Transport& inner_;
   UserInterface& ui_;
+  Settings& choices_;
   std::unique_ptr<State> state_;
   std::string host_, port_;
   std::string out_;  // ciphertext the inner stream has not taken yet

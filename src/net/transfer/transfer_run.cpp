@@ -30,6 +30,7 @@ TransferRun::TransferRun(const TransferContext& context, StatusText* status, Tra
       GetMail1(context),
       ui_(*context.ui),
       store_(context.store),
+      default_folder_(context.settings.DefaultMailFolder),
       view_(view),
       result_line_(std::move(result_line)) {
   SendMail1.InitStatus(status);
@@ -81,8 +82,7 @@ int TransferRun::DoGetAll(int& skipped) {
 int TransferRun::DoFilter() {
   if (view_) view_->EnableCancel(false);
   Begin(kFiltering, "Filtering all new messages");
-  int left = MailFilter1.FilterMail(MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames),
-                                    MailSettings.DefaultMailFolder, Ui());
+  int left = MailFilter1.FilterMail(store_, default_folder_, ui_);
   End();
   if (view_) view_->EnableCancel(true);
   return left;
@@ -98,7 +98,7 @@ int TransferRun::DoFiltering() {
 }
 
 void TransferRun::GetSendAll() {
-  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).CheckMailDirs(MailSettings.DefaultMailFolder, true, true, false)) return;
+  if (!store_.CheckMailDirs(default_folder_, true, true, false)) return;
   Result("Sending spooled mail...");
   int sent = DoSendAll();
   ui_.ProcessEvents();

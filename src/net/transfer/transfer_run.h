@@ -91,6 +91,7 @@ class TransferRun {
 
   UserInterface& ui_;
   const MailStore store_;
+  const std::string default_folder_;  // where mail no rule takes goes
   TransferView* view_;
   ResultLine result_line_;
 };

@@ -12,11 +12,7 @@ namespace corvelle {
 
 QtUserInterface::QtUserInterface(QObject* parent)
     : QObject(parent),
-      headless_(QGuiApplication::platformName() == "offscreen" || QGuiApplication::platformName() == "minimal") {
-  SetUi(this);
-}
-
-QtUserInterface::~QtUserInterface() { SetUi(nullptr); }
+      headless_(QGuiApplication::platformName() == "offscreen" || QGuiApplication::platformName() == "minimal") {}
 
 QString QtUserInterface::DisplayText(const std::string& text) {
   QByteArray bytes = QByteArray::fromStdString(text);

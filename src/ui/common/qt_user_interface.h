@@ -19,7 +19,7 @@ class QtUserInterface : public QObject, public UserInterface {
   Q_OBJECT
  public:
   explicit QtUserInterface(QObject* parent = nullptr);
-  ~QtUserInterface() override;
+  ~QtUserInterface() override = default;
 
   Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
                  MessageIcon icon) override;

@@ -7,7 +7,11 @@
 namespace corvelle {
 
 TransferContext Services::Transfer(UserInterface& shown_on) const {
-  return TransferContext{&shown_on, settings, Store(), transport, disk_flush};
+  TransferContext context = MakeTransferContext(shown_on, settings);
+  context.transport = transport;
+  context.disk_flush = disk_flush;
+  context.choices = &settings;
+  return context;
 }
 
 Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions) {

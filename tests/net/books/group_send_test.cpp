@@ -11,6 +11,7 @@
 #include "core/settings/settings.h"
 #include "core/store/addresses.h"
 #include "net/support/sandbox_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {
@@ -24,7 +25,7 @@ TEST_F(SandboxMail, AGroupNicknameSendsOneRcptPerMember) {
                               {{"crew", "Smith, Crew", "(" + me + ",other@sandbox.invalid,vd)"},
                                {"vd", "van Dyke, Ann", "ann@sandbox.invalid"}}));
   OutgoingFields fields;
-  ASSERT_TRUE(ExpandName(Ui(), MailSettings, "crew", fields.to));
+  ASSERT_TRUE(ExpandName(ui, MailSettings, "crew", fields.to));
   for (size_t i = 0; i + 1 < fields.to.size(); ++i) fields.to[i] += ",";  // as an address line holds them
   EXPECT_EQ(fields.to, (Strings{"\"Smith, Crew\" <" + me + ">,", "other@sandbox.invalid,",
                                 "\"van Dyke, Ann\" <ann@sandbox.invalid>"}));

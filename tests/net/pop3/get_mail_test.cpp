@@ -19,6 +19,7 @@
 #include "net/pop3/spool_writer.h"
 #include "net/support/fake_server.h"
 #include "net/support/transfer_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

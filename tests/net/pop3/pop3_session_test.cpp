@@ -8,6 +8,7 @@
 #include "net/net_log.h"
 #include "net/sockets/line_channel.h"
 #include "net/support/fake_server.h"
+#include "support/test_settings.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -23,7 +24,7 @@ class Pop3SessionTest : public ::testing::Test {
   Pop3Session& Open(const std::string& script, size_t chunk = 65536) {
     server = std::make_unique<FakeServer>(script);
     server->SetChunkSize(chunk);
-    channel = std::make_unique<LineChannel>(ui, server->NewTransport());
+    channel = std::make_unique<LineChannel>(ui, MailSettings, server->NewTransport());
     session = std::make_unique<Pop3Session>(
         *channel, log, [this](const std::string& reason) { notes.push_back(reason); },
         [this](int code) { lost.push_back(code); });

@@ -15,6 +15,7 @@
 #include "net/support/transfer_fixture.h"
 #include "net/transfer/transfer_run.h"
 #include "support/test_data.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

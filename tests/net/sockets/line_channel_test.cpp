@@ -14,6 +14,7 @@
 
 #include "net/sockets/tcp_transport.h"
 #include "net/support/fake_server.h"
+#include "support/test_settings.h"
 #include "support/recording_ui.h"
 
 namespace corvelle {
@@ -29,7 +30,7 @@ class LineChannelTest : public ::testing::Test {
   LineChannelTest() { Use(nullptr); }
   // A new channel over `transport` (TCP when null), its errors recorded.
   void Use(std::unique_ptr<Transport> transport) {
-    channel = std::make_unique<LineChannel>(ui, std::move(transport));
+    channel = std::make_unique<LineChannel>(ui, MailSettings, std::move(transport));
     channel->SetErrorHandler([this](const ChannelError& error, const std::string& text) {
       errors.push_back(std::to_string(error.code) + " " + text);
     });

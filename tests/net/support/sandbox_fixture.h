@@ -18,6 +18,7 @@
 #include "core/settings/settings.h"
 #include "net/pop3/get_mail.h"
 #include "net/support/transfer_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle::testing {
 

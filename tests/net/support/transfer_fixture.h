@@ -14,6 +14,7 @@
 #include "net/transfer_context.h"
 #include "net/support/fake_server.h"
 #include "support/mail_fixture.h"
+#include "support/test_settings.h"
 
 namespace corvelle::testing {
 
@@ -47,8 +48,13 @@ class TransferFixture : public MailFixture {
   // What a component made now is handed: this fixture's interface, the settings as they
   // are now, its mail directory, `transport` (TCP when empty) and `flush` (the real one
   // when empty).
+  // As the program's: the user's choices while connecting are kept in the settings record.
   TransferContext Context(TransportFactory transport = {}, DiskFlush flush = {}) {
-    return {&ui, MailSettings, MailStore(mail_dir), std::move(transport), std::move(flush)};
+    TransferContext context = MakeTransferContext(ui, MailSettings);
+    context.transport = std::move(transport);
+    context.disk_flush = std::move(flush);
+    context.choices = &MailSettings;
+    return context;
   }
   // A sending run made now (it takes its settings now), with the status lines of this
   // fixture and a short watchdog, connecting through `transport` (TCP when empty).

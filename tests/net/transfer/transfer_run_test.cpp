@@ -8,6 +8,7 @@
 
 #include "net/support/sandbox_fixture.h"
 #include "net/transfer/transfer_run.h"
+#include "support/test_settings.h"
 
 namespace corvelle {
 namespace {

@@ -39,6 +39,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/setup/setup_dlg.h"
+#include "../../support/test_settings.h"
 
 namespace corvelle {
 namespace {
@@ -140,8 +141,9 @@ std::string FileIntoInbox(const std::string& text) {
     start = end + 2;
   }
   FilingResult result;
+  SilentUserInterface ui;
   std::string work = NamePart(UniqueFileName(MailSettings.MailDirectory + "Spool", ".new"));
-  if (!MailStore(MailSettings.MailDirectory, MailSettings.DecodeNames).FileMessage(Ui(), "\"Inbox\"", "Spool", work, lines, true, result) || result.copies.empty()) return "";
+  if (!StoreOf(MailSettings).FileMessage(ui, "\"Inbox\"", "Spool", work, lines, true, result) || result.copies.empty()) return "";
   return result.copies[0].name;
 }
 
@@ -281,7 +283,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::LoggingUi ui;
-  corvelle::SetUi(&ui);
   QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
   corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
   corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
@@ -289,6 +290,5 @@ int main(int argc, char** argv) {
   if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" &&
       !corvelle::SaveScreen(services, folder))
     status = EXIT_FAILURE;
-  corvelle::SetUi(nullptr);
   return status;
 }
