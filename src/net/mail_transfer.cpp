@@ -31,15 +31,9 @@ void TMailTransfer::ClearStatus() {
   for (const std::string& note : notes_) StatusMemo->Insert(static_cast<int>(StatusMemo->Lines().size()), note);
 }
 
-void TMailTransfer::TotalProgress(int percent) {
-  ui_.TotalProgress(percent);
-  ui_.ProcessEvents();
-}
+void TMailTransfer::TotalProgress(int percent) { progress_.Total(percent); }
 
-void TMailTransfer::CurrentProgress(int percent) {
-  if (percent != last_current_) ui_.CurrentProgress(last_current_ = percent);
-  ui_.ProcessEvents();
-}
+void TMailTransfer::CurrentProgress(int percent) { progress_.Current(percent); }
 
 void TMailTransfer::Note(const std::string& reason) {
   std::string line = reason.substr(0, kNoteLimit);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/status_text.h"
 #include "net/net_log.h"
 #include "net/sockets/line_channel.h"
@@ -61,7 +62,7 @@ class TMailTransfer {
   LineChannel channel_;
 
  private:
-  int last_current_ = -1;
+  ProgressReport progress_{ui_};
   std::vector<std::string> notes_;
 };
 
