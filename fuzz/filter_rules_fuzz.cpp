@@ -25,18 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   std::string_view input = fuzz::Bytes(data, size);
   std::ofstream(config, std::ios::binary | std::ios::trunc) << "[filters]\n" << input;
-  std::vector<std::string> before, after, rule, message;
+  std::vector<std::string> before, after, message;
   for (size_t at = 0, end; at <= input.size(); at = end + 1) {
     end = std::min(input.find('\n', at), input.size());
     message.emplace_back(input.substr(at, end - at));
   }
   {
     TMailFilter filter;
-    filter.GetFilterList(before);
-    for (int n = 1; n <= filter.FilterCount(); ++n) {
-      filter.GetStrippedFilter(n, rule);
-      for (size_t i = 0; i + 1 < rule.size(); i += 2) MatchCondition(rule[i], rule[i + 1], message);
-    }
+    before = filter.RuleTexts();
+    for (const FilterRule& rule : filter.Rules())
+      for (const FilterCondition& condition : rule.conditions) MatchCondition(condition.header, condition.search, message);
     if (!filter.SaveFilters()) return 0;
   }
   // A CR or LF inside a value is saved as a space (the file's line would end there).
@@ -44,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   TMailFilter reread;
   reread.SetDiscard(true);
-  reread.GetFilterList(after);
+  after = reread.RuleTexts();
   if (after != before) {
     for (size_t i = 0; i < std::max(before.size(), after.size()); ++i)
       std::fprintf(stderr, "rule %zu: [%s] -> [%s]\n", i + 1, i < before.size() ? before[i].c_str() : "",
