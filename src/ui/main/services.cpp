@@ -18,8 +18,7 @@ Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& 
   return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &address_actions};
 }
 
-// The run's settings are still the shared record the core routines read; these calls are
-// where they are read and written.
+// The one place the run's settings meet the settings file.
 void LoadRunSettings(Services& services, WindowPos& pos, std::string& version) {
   services.settings = LoadSettings(services.ui, pos, version);
 }
