@@ -16,7 +16,6 @@ TMailTransfer::TMailTransfer(const TransferContext& context)
       settings_(context.settings),
       choices_(context.choices ? *context.choices : settings_),
       store_(context.store),
-      mail_directory_(context.store.Root()),
       disk_flush_(context.disk_flush),
       log_(store_.NetLog()),
       channel_(ui_, choices_, context.transport ? context.transport() : nullptr) {}

@@ -56,7 +56,6 @@ class TMailTransfer {
   Settings settings_;  // the run's copy; only the user's choices change it
   Settings& choices_;  // see TransferContext::choices
   const MailStore store_;
-  const std::string mail_directory_;  // ends in "/"
   const DiskFlush disk_flush_;
   NetLog log_;
   LineChannel channel_;

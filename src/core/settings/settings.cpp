@@ -119,7 +119,7 @@ MailStore StoreOf(const Settings& settings) { return MailStore(settings.MailDire
 std::string DefaultMailDirectory() { return HomeFolder() + "Mail/"; }
 
 std::string DefaultAddressBookPath(const Settings& settings) {
-  return MailStore(settings.MailDirectory).AddressBooks() + settings.DefaultAB + ".cvab";
+  return StoreOf(settings).AddressBooks() + settings.DefaultAB + ".cvab";
 }
 
 Settings LoadSettings(UserInterface& ui, WindowPos& pos, std::string& version) {

@@ -45,7 +45,7 @@ const std::string& TGetMail::IdOf(int number) const {
 
 bool TGetMail::LoadUniqueIds() {
   listing_.ids.clear();
-  bool ok = commit_.LoadIds(UidState::FileFor(mail_directory_, user_, server_));
+  bool ok = commit_.LoadIds(UidState::FileFor(store_.Root(), user_, server_));
   if (!ok) Note("Messages fetched before could not be given their names in the Spool folder.");
   return ok;
 }
