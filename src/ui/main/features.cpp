@@ -12,6 +12,8 @@ void RegisterFeatureCommands(CommandRegistry& registry, Services& services) {
   RegisterBookCommands(registry, services);
   RegisterFolderToolCommands(registry, services);
   RegisterTextCommands(registry, services);
+  RegisterMailboxCommands(registry, services);
+  RegisterSearchCommands(registry, services);
 }
 
 }  // namespace corvelle

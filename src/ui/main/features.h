@@ -17,6 +17,8 @@ void RegisterTransferCommands(CommandRegistry& registry, Services& services); //
 void RegisterBookCommands(CommandRegistry& registry, Services& services);     // books/book_commands.cpp
 void RegisterFolderToolCommands(CommandRegistry& registry, Services& services); // folders/folder_tool_commands.cpp
 void RegisterTextCommands(CommandRegistry& registry, Services& services);     // help/text_commands.cpp
+void RegisterMailboxCommands(CommandRegistry& registry, Services& services);  // mailbox/mailbox_commands.cpp
+void RegisterSearchCommands(CommandRegistry& registry, Services& services);   // search/search_commands.cpp
 
 // All of the above.
 void RegisterFeatureCommands(CommandRegistry& registry, Services& services);

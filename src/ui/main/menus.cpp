@@ -75,8 +75,13 @@ constexpr MenuRow kMenuRows[] = {
     {1, "Find1", "&Find ...", "Ctrl+F", "", Find, AnyWindow},
     {1, "FindNext1", "Find &Next", "F3", "", FindNext, AnyWindow},
     {1, "Replace1", "&Replace ...", "", "", Replace, AnyWindow},
+    {1, "", "-", "", "", None, Always},
+    {1, "Findmessages1", "Find &messages...", "Ctrl+Shift+F", "Find messages in the mail folders", FindMessages,
+     Always},
 
     {0, "View1", "&View", "", "", None, Always},
+    {1, "Mailbox1", "Mail&box", "", "Show the mailbox window", ViewMailbox, Always},
+    {1, "", "-", "", "", None, Always},
     {1, "Mail1", "&Mail", "", "", ViewMail, Always},
     {1, "Postponedmessages1", "P&ostponed messages", "", "", ViewPostponed, Always},
     {1, "Sentmail1", "S&ent mail", "", "", ViewSent, Always},
