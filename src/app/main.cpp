@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
     window.show();
     corvelle::InstanceServer server(ui, [&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
     if (!new_instance) server.Listen();
+    // A start without options is the user's: the mailbox window shows the mail.
+    if (args.empty()) window.RunCommand(corvelle::Command::ViewMailbox);
     window.DoParms(args);
     int status = app.exec();
     // A command line ends with success only when all it asked for succeeded.

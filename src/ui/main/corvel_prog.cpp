@@ -27,6 +27,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/help/text_menu.h"
 #include "ui/main/features.h"
+#include "ui/mailbox/mailbox_window.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui/viewer/replace_dialog.h"
 #include "ui/common/named.h"
@@ -177,6 +178,14 @@ TMailViewer* TCorvelProg::CreateMailViewer(const std::string& name, const std::s
   return window->isHidden() ? nullptr : viewer;
 }
 
+QMdiSubWindow* TCorvelProg::AddChildWindow(QWidget* widget) {
+  QMdiSubWindow* window = ClientArea->addSubWindow(widget);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  FreeProgramShortcuts(window);
+  connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, &TCorvelProg::UpdateMenuItems); });
+  return window;
+}
+
 // The sub-window's own menu claims keys of the program's (Close: Ctrl+W, Next new
 // message); two owners of one key make it do nothing. The program's keep them.
 void TCorvelProg::FreeProgramShortcuts(QMdiSubWindow* window) const {
@@ -232,16 +241,27 @@ void TCorvelProg::ActiveWindowChanged() {
 
 void TCorvelProg::UpdateMenuItems() {
   int count = MessageWindowCount();
+  EnableMenuItems();
+  CloseFindDialogs();
+  ReopenDeferred(count);
+  LastChildCount = MessageWindowCount();
+}
+
+void TCorvelProg::EnableMenuItems() {
   TMailViewer* active = ActiveViewer();
-  bool any = count > 0;
+  bool any = MessageWindowCount() > 0;
   bool composing = any && active && active->IsNewMessage();
   bool received = any && active && !active->IsNewMessage();
+  TMailboxWindow* mailbox = ActiveMailbox(*this);
+  bool chosen = mailbox && mailbox->HasSelection();
   auto allowed = [&](EnableRule rule) {
     switch (rule) {
       case EnableRule::Always: return true;
       case EnableRule::AnyWindow: return any;
       case EnableRule::Received: return received;
       case EnableRule::Composing: return composing;
+      case EnableRule::AnyOrChosen: return any || chosen;
+      case EnableRule::ReceivedOrChosen: return received || chosen;
     }
     return true;
   };
@@ -250,10 +270,6 @@ void TCorvelProg::UpdateMenuItems() {
   for (const RuledButton& button : buttons_)
     if (button.rule != EnableRule::Always) button.button->setEnabled(allowed(button.rule));
   EnableCommonText(composing);
-
-  CloseFindDialogs();
-  ReopenDeferred(count);
-  LastChildCount = MessageWindowCount();
 }
 
 // Each window closed since the last update makes room for one deferred window, newest
@@ -311,6 +327,8 @@ QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command)
 // that opens or closes, wipes it.
 void TCorvelProg::RunCommand(Command command, const CommandArgs& args) {
   Panel3->clear();
+  // The message commands act on the mailbox window's selection while it is active.
+  if (TMailboxWindow* mailbox = ActiveMailbox(*this); mailbox && mailbox->RunCommand(command)) return;
   commands_.Run(command, *this, args);
 }
 

@@ -58,6 +58,12 @@ class TCorvelProg : public QMainWindow {
   // Enables the items and buttons for the active message window and reopens deferred
   // windows for the ones closed since the last run.
   void UpdateMenuItems();
+  // Only the enabling part: also when the mailbox window's selection changes.
+  void EnableMenuItems();
+
+  // Adds a window that is no message window (the mailbox window) as an MDI child, deleted
+  // when closed, its menu leaving the program's shortcuts alone.
+  QMdiSubWindow* AddChildWindow(QWidget* widget);
 
   // Shows the long part of a hint in the status line.
   void ShowHint(const QString& hint);

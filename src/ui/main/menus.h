@@ -1,7 +1,7 @@
 #pragma once
 // The menu bar and the speed-button bar of the main window, built from tables: captions,
-// shortcuts, hints, separators, the command of each item and which message window it
-// needs to be enabled.
+// shortcuts, hints, separators, the command of each item and which message window (or
+// mailbox selection) it needs to be enabled.
 
 #include <QString>
 #include <functional>
@@ -23,6 +23,8 @@ enum class EnableRule {
   AnyWindow,  // a message window is open
   Received,   // the active message window is not a composition window
   Composing,  // the active message window is a composition window
+  AnyOrChosen,       // AnyWindow, or the active window is the mailbox window with a selection
+  ReceivedOrChosen,  // Received, or the active window is the mailbox window with a selection
 };
 
 // A hint "short|long": the long part (the whole hint without a bar) for the status
