@@ -93,14 +93,13 @@ void TFolderTree::Fill(const MailStore& store) {
   const QSignalBlocker quiet(this);
   clear();
   AddNodes(invisibleRootItem(), MailFolders(store), store.Root());
-  for (QTreeWidgetItemIterator it(this); *it; ++it) ShowCount(*it);
+  for (QTreeWidgetItemIterator it(this); *it; ++it) ShowCount(*it, 0);
   for (const std::string& path : expanded)
     if (QTreeWidgetItem* item = ItemOf(path)) item->setExpanded(true);
   if (!chosen.empty()) ChooseFolder(chosen);
 }
 
-void TFolderTree::ShowCount(QTreeWidgetItem* item) const {
-  const int count = CountNewMessages(PathOf(item));
+void TFolderTree::ShowCount(QTreeWidgetItem* item, int count) {
   const QString name = item->data(0, kNameRole).toString();
   item->setText(0, count > 0 ? QString("%1 (%2)").arg(name).arg(count) : name);
   QFont font = item->font(0);
@@ -109,7 +108,11 @@ void TFolderTree::ShowCount(QTreeWidgetItem* item) const {
 }
 
 void TFolderTree::UpdateCount(const std::string& path) {
-  if (QTreeWidgetItem* item = ItemOf(path)) ShowCount(item);
+  if (QTreeWidgetItem* item = ItemOf(path)) ShowCount(item, CountNewMessages(path));
+}
+
+void TFolderTree::SetCount(const std::string& path, int count) {
+  if (QTreeWidgetItem* item = ItemOf(path)) ShowCount(item, count);
 }
 
 QTreeWidgetItem* TFolderTree::ItemOf(const std::string& path) const {

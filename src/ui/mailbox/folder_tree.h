@@ -17,7 +17,8 @@ class TFolderTree : public QTreeWidget {
  public:
   explicit TFolderTree(QWidget* parent = nullptr);
 
-  // Fills the tree with the folders of `store`, keeping the chosen folder when it is still there.
+  // Fills the tree with the folders of `store`, keeping the chosen folder when it is still
+  // there. The counts come after (SetCount, UpdateCount).
   void Fill(const MailStore& store);
 
   // The chosen folder's full path (ending in "/"), "" when none.
@@ -25,8 +26,10 @@ class TFolderTree : public QTreeWidget {
   // Chooses the folder `path` (ending in "/"); false when the tree does not hold it.
   bool ChooseFolder(const std::string& path);
 
-  // Counts the new messages of the folder `path` again, when the tree holds it.
+  // Counts the new messages of the folder `path` again, when the tree holds it; or shows
+  // `count` for it.
   void UpdateCount(const std::string& path);
+  void SetCount(const std::string& path, int count);
 
   // Every folder's full path, tree order.
   std::vector<std::string> FolderPaths() const;
@@ -44,7 +47,7 @@ class TFolderTree : public QTreeWidget {
 
  private:
   QTreeWidgetItem* ItemOf(const std::string& path) const;
-  void ShowCount(QTreeWidgetItem* item) const;
+  static void ShowCount(QTreeWidgetItem* item, int count);
 };
 
 }  // namespace corvelle

@@ -47,18 +47,19 @@ QString TimeText(int64_t seconds) {
 
 TMailboxModel::TMailboxModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-TMailboxModel::Row TMailboxModel::MakeRow(std::string name, int64_t size, int64_t mtime) const {
+TMailboxModel::Row TMailboxModel::MakeRow(ListedFile file) const {
   Row row;
-  MessageEntry entry = ParseMessageName(name, sent_folder_, postponed_folder_);
+  MessageEntry entry = ParseMessageName(file.name, sent_folder_, postponed_folder_);
   row.subject = std::move(entry.subject);
   row.party = std::move(entry.party);
   row.subject_key = Folded(row.subject);
   row.party_key = Folded(row.party);
   row.kind = entry.kind;
-  row.name = std::move(name);
-  row.size = size;
-  row.mtime = mtime;
-  if (std::optional<int64_t> known = dates_.Known(folder_ + row.name, size, mtime)) {
+  row.name = std::move(file.name);
+  row.inode = file.inode;
+  row.size = file.size;
+  row.mtime = file.mtime;
+  if (std::optional<int64_t> known = dates_.Known(folder_ + row.name, row.size, row.mtime)) {
     row.date = known;
     row.date_read = true;
   }
@@ -75,7 +76,7 @@ bool TMailboxModel::Load(const std::string& folder, bool postponed, std::string&
   std::vector<ListedFile> files;
   const bool listed = ListFolderStats(folder, files, error);
   rows_.reserve(files.size());
-  for (ListedFile& file : files) rows_.push_back(MakeRow(std::move(file.name), file.size, file.mtime));
+  for (ListedFile& file : files) rows_.push_back(MakeRow(std::move(file)));
   Rebuild();
   endResetModel();
   return listed;
@@ -140,10 +141,10 @@ void TMailboxModel::sort(int column, Qt::SortOrder order) {
 
 bool TMailboxModel::Refresh(std::string& error) {
   std::vector<ListedFile> files;
-  if (!ListFolderStats(folder_, files, error)) return false;
-  std::unordered_map<std::string_view, const ListedFile*> listed;
+  if (!ListFolderStats(folder_, files, error, false)) return false;
+  std::unordered_map<std::string_view, ListedFile*> listed;
   listed.reserve(files.size());
-  for (const ListedFile& file : files) listed.emplace(file.name, &file);
+  for (ListedFile& file : files) listed.emplace(file.name, &file);
 
   bool changed = false;
   std::vector<uint32_t> vanished;
@@ -151,31 +152,38 @@ bool TMailboxModel::Refresh(std::string& error) {
     Row& row = rows_[i];
     if (row.gone) continue;
     auto found = listed.find(row.name);
-    if (found == listed.end()) {
+    ListedFile* file = found == listed.end() ? nullptr : found->second;
+    if (file && file->inode != row.inode && !StatListedFile(folder_, *file)) file = nullptr;
+    if (!file) {
       vanished.push_back(i);
       continue;
     }
-    if (found->second->size != row.size || found->second->mtime != row.mtime) {
-      row.size = found->second->size;
-      row.mtime = found->second->mtime;
+    if (file->size >= 0 && (file->size != row.size || file->mtime != row.mtime || file->inode != row.inode)) {
+      row.inode = file->inode;
+      row.size = file->size;
+      row.mtime = file->mtime;
       row.date_read = false;
       changed = true;
     }
     listed.erase(found);
   }
+  // The names new to the list, in a fixed order; a name that went meanwhile is left out.
+  std::vector<ListedFile*> added;
+  for (const auto& [name, file] : listed)
+    if (file->size >= 0 || StatListedFile(folder_, *file)) added.push_back(file);
+  std::sort(added.begin(), added.end(), [](const ListedFile* a, const ListedFile* b) { return a->name < b->name; });
   // A vanished name whose stem came back under another extension was renamed: the row
   // stays where it is, with its new name.
-  if (!vanished.empty() && !listed.empty()) {
-    std::unordered_map<std::string_view, const ListedFile*> by_stem;
-    for (const auto& [name, file] : listed) by_stem.emplace(StemOf(name), file);
+  if (!vanished.empty() && !added.empty()) {
+    std::unordered_map<std::string_view, ListedFile*> by_stem;
+    for (ListedFile* file : added) by_stem.emplace(StemOf(file->name), file);
     for (uint32_t& i : vanished) {
       auto found = by_stem.find(StemOf(rows_[i].name));
       if (found == by_stem.end()) continue;
-      const ListedFile* file = found->second;
+      ListedFile* file = found->second;
       by_stem.erase(found);
-      listed.erase(file->name);
-      Row renamed = MakeRow(file->name, file->size, file->mtime);
-      rows_[i] = std::move(renamed);
+      std::erase(added, file);
+      rows_[i] = MakeRow(std::move(*file));
       i = UINT32_MAX;
       changed = true;
     }
@@ -184,15 +192,18 @@ bool TMailboxModel::Refresh(std::string& error) {
     if (i != UINT32_MAX) rows_[i].gone = true;
   RemoveGoneRows();
   if (changed && !shown_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
-  // New files, each into its sorted place, in a fixed order.
-  std::vector<const ListedFile*> added;
-  for (const auto& [name, file] : listed) added.push_back(file);
-  std::sort(added.begin(), added.end(), [](const ListedFile* a, const ListedFile* b) { return a->name < b->name; });
-  for (const ListedFile* file : added) {
-    rows_.push_back(MakeRow(file->name, file->size, file->mtime));
+  for (ListedFile* file : added) {
+    rows_.push_back(MakeRow(std::move(*file)));
     InsertRow(static_cast<uint32_t>(rows_.size() - 1));
   }
   return true;
+}
+
+int TMailboxModel::UnreadCount() const {
+  int count = 0;
+  for (const Row& row : rows_)
+    if (!row.gone && IsUnreadName(row.name)) ++count;
+  return count;
 }
 
 void TMailboxModel::RemoveGoneRows() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/browse/date_cache.h"
+#include "core/browse/folder_listing.h"
 #include "core/browse/message_entry.h"
 
 namespace corvelle {
@@ -27,7 +28,8 @@ class TMailboxModel : public QAbstractTableModel {
   // with the model empty, when it cannot be read; `error` then says why.
   bool Load(const std::string& folder, bool postponed, std::string& error);
   // Lists the folder again and applies what changed: rows removed, added in their sorted
-  // place, renamed in place (a message opened: ".newmail" became ".mail"), updated.
+  // place, renamed in place (a message opened: ".newmail" became ".mail"), updated. Only
+  // new names and replaced files (another inode) are stated again.
   bool Refresh(std::string& error);
 
   // The order the next Load sorts in (sort() re-sorts at once).
@@ -47,6 +49,8 @@ class TMailboxModel : public QAbstractTableModel {
   int SortColumn() const { return sort_column_; }
   Qt::SortOrder SortOrder() const { return sort_order_; }
   int64_t HeadersRead() const { return dates_.HeadersRead(); }
+  // The unread files (".newmail") of the folder, filter or not.
+  int UnreadCount() const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -63,6 +67,7 @@ class TMailboxModel : public QAbstractTableModel {
     std::string name;
     std::string subject, party;            // from the name
     std::string subject_key, party_key;    // the same, folded for sorting and filtering
+    uint64_t inode = 0;
     int64_t size = 0;
     int64_t mtime = 0;
     MessageKind kind = MessageKind::kRead;
@@ -71,7 +76,7 @@ class TMailboxModel : public QAbstractTableModel {
     mutable std::optional<int64_t> date;
   };
 
-  Row MakeRow(std::string name, int64_t size, int64_t mtime) const;
+  Row MakeRow(ListedFile file) const;
   bool Passes(const Row& row) const;
   bool Before(uint32_t a, uint32_t b) const;
   int64_t SortTime(const Row& row) const { return row.date.value_or(row.mtime); }

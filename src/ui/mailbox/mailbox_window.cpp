@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "core/browse/folder_listing.h"
 #include "core/store/folder_files.h"
 #include "core/store/mail_store.h"
 #include "platform/profile.h"
@@ -67,9 +68,12 @@ TMailboxWindow::TMailboxWindow(TCorvelProg& frame, Services& services, QWidget* 
             MoveMessages(frame_, services_, paths, folder);
             ApplyChanges();
           });
+  Folders->installEventFilter(this);
+  FilterLine->installEventFilter(this);
   Folders->Fill(services_.Store());
   WatchFolders();
   RestoreLayout();
+  UpdateCounts(Folders->FolderPaths());
 }
 
 QWidget* TMailboxWindow::BuildTopBar() {
@@ -173,6 +177,7 @@ void TMailboxWindow::FolderChosen() {
   Model->SetSortOrder(column, order);
   std::string error;
   if (!Model->Load(folder, services_.Store().InPostponed(folder + "x"), error)) ShowError(folder, error);
+  Folders->SetCount(folder, Model->UnreadCount());
   if (Model->rowCount() > 0) List->selectionModel()->setCurrentIndex(Model->index(0, 0), QItemSelectionModel::NoUpdate);
   List->scrollToTop();
   SaveLayout();
@@ -241,9 +246,35 @@ bool TMailboxWindow::RunCommand(Command command) {
 void TMailboxWindow::WatchFolders() {
   const QStringList watched = watcher_.directories();
   if (!watched.isEmpty()) watcher_.removePaths(watched);
-  QStringList paths{PathToQt(services_.Store().Root())};
-  for (const std::string& path : Folders->FolderPaths()) paths << PathToQt(path);
+  links_.clear();
+  std::vector<std::string> folders = Folders->FolderPaths();
+  folders.push_back(services_.Store().Root());
+  QStringList paths;
+  for (const std::string& path : folders) {
+    paths << PathToQt(path);
+    links_[path] = FolderLinkCount(path);
+  }
   watcher_.addPaths(paths);
+}
+
+// A folder's link count changes with its sub-folders; one that went, or a file system
+// that keeps no such count (1), needs the whole tree read to tell.
+bool TMailboxWindow::TreeMayHaveChanged(const std::set<std::string>& changed) const {
+  for (const std::string& path : changed) {
+    auto known = links_.find(path);
+    const int64_t links = FolderLinkCount(path);
+    if (known == links_.end() || links <= 1 || known->second != links) return true;
+  }
+  return false;
+}
+
+// The shown folder's count comes from its list, read already.
+void TMailboxWindow::UpdateCounts(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    if (path == Model->Folder())
+      Folders->SetCount(path, Model->UnreadCount());
+    else
+      Folders->UpdateCount(path);
 }
 
 void TMailboxWindow::FolderChanged(const QString& path) {
@@ -257,9 +288,10 @@ void TMailboxWindow::ApplyChanges() {
   changed.swap(changed_);
   const MailStore store = services_.Store();
   // A folder made, renamed or removed anywhere: the tree again.
-  if (TFolderTree::StoreFolderPaths(store) != Folders->FolderPaths()) {
+  if (TreeMayHaveChanged(changed) && TFolderTree::StoreFolderPaths(store) != Folders->FolderPaths()) {
     Folders->Fill(store);
     WatchFolders();
+    UpdateCounts(Folders->FolderPaths());
     if (Folders->ChosenFolder() != Model->Folder()) {
       if (!Folders->ChosenFolder().empty()) return FolderChosen();
       const std::vector<std::string> paths = Folders->FolderPaths();
@@ -269,20 +301,29 @@ void TMailboxWindow::ApplyChanges() {
   }
   std::string error;
   if (!Model->Folder().empty() && !Model->Refresh(error)) ShowError(Model->Folder(), error);
-  Folders->UpdateCount(Model->Folder());
-  for (const std::string& path : changed) Folders->UpdateCount(path);
+  changed.insert(Model->Folder());
+  UpdateCounts({changed.begin(), changed.end()});
   frame_.EnableMenuItems();
 }
 
+// Delete in the list deletes; Enter in the tree and Down in the filter go on to the list.
 bool TMailboxWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == List && event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-      frame_.RunCommand(Command::Delete);
-      return true;
-    }
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->modifiers() != Qt::NoModifier && key->modifiers() != Qt::KeypadModifier) return false;
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (watched == List && key->key() == Qt::Key_Delete) {
+    frame_.RunCommand(Command::Delete);
+    return true;
   }
-  return QWidget::eventFilter(watched, event);
+  if ((watched == Folders && enter) || (watched == FilterLine && (key->key() == Qt::Key_Down || enter))) {
+    List->setFocus();
+    if (!List->currentIndex().isValid() && Model->rowCount() > 0)
+      List->selectionModel()->setCurrentIndex(Model->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                       QItemSelectionModel::Rows);
+    return true;
+  }
+  return false;
 }
 
 void TMailboxWindow::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ class TMailboxWindow : public QWidget {
   void RunSearch();
   void WatchFolders();
   void FolderChanged(const QString& path);
+  bool TreeMayHaveChanged(const std::set<std::string>& changed) const;
+  void UpdateCounts(const std::vector<std::string>& paths);
   void ShowError(const std::string& folder, const std::string& error);
   std::string Relative(const std::string& path) const;
 
@@ -78,6 +81,7 @@ class TMailboxWindow : public QWidget {
   QFileSystemWatcher watcher_;
   QTimer changes_;
   std::set<std::string> changed_;  // folders changed since the last ApplyChanges
+  std::map<std::string, int64_t> links_;  // each watched folder's link count (FolderLinkCount)
 };
 
 // The mailbox window of `frame`: the active MDI child when it is one (ActiveMailbox), or
