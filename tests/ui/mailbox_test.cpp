@@ -26,13 +26,16 @@ namespace {
 using namespace testing;
 using Texts = std::vector<std::string>;
 
+// `text` padded to `width` characters (UTF-8 sequences counting as one).
+std::string Padded(std::string text, size_t width) {
+  size_t characters = 0;
+  for (char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return text + std::string(width - characters, ' ');
+}
+
 // A filed name: subject and sender padded to 50 and 30 characters.
 std::string Filed(const std::string& subject, const std::string& sender, const char* extension) {
-  std::string name = subject;
-  name.resize(50, ' ');
-  std::string party = sender;
-  party.resize(30, ' ');
-  return name + party + extension;
+  return Padded(subject, 50) + Padded(sender, 30) + extension;
 }
 
 // A message of the day `day` of December 2026 (0: 30 November), its file of that time too:
@@ -146,13 +149,28 @@ class MailboxTest : public QObject {
     QCOMPARE(env->ui.Texts(), Texts{});
   }
 
+  // Reply answers the current message of the selection, in a composition of its own.
+  void repliesToTheCurrentMessage() {
+    window->ClientArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(box->parentWidget()));
+    Select({2, 0});
+    window->RunCommand(Command::Reply);
+    QCOMPARE(window->MessageWindowCount(), 1);
+    QVERIFY(window->ActiveViewer()->IsNewMessage());
+    QCOMPARE(window->ActiveViewer()->ReplySource, Mail("Inbox/" + Filed("Budget", "Alice", ".mail")));
+  }
+
   void quickFilterNarrowsBySubjectAndSender() {
+    WriteMessage(Mail("Inbox/" + Filed("\xC3\x89t\xC3\xA9", "Zo\xC3\xAB", ".mail")), 4);
+    QTRY_COMPARE(box->Model->rowCount(), 4);
+    box->FilterLine->setText("\u00E9T\u00C9");
+    QCOMPARE(Column(TMailboxModel::kSubject), QStringList{"\u00C9t\u00E9"});
+    box->FilterLine->clear();
     QTest::keyClicks(box->FilterLine, "BU");
     QCOMPARE(Column(TMailboxModel::kSubject), QStringList{"Budget"});
     box->FilterLine->setText("carol");
     QCOMPARE(Column(TMailboxModel::kSubject), QStringList{"Agenda"});
     box->FilterLine->clear();
-    QCOMPARE(box->Model->rowCount(), 3);
+    QCOMPARE(box->Model->rowCount(), 4);
   }
 
   // A file another program files appears in its sorted place, the selection kept, and the

@@ -13,11 +13,16 @@
 namespace corvelle {
 namespace {
 
+// The text for comparing without regard to letter case: ASCII folded by hand (most names),
+// anything else through Qt's case folding.
 std::string Folded(const std::string& text) {
   std::string folded = text;
-  for (char& c : folded)
+  bool ascii = true;
+  for (char& c : folded) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return folded;
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  }
+  return ascii ? folded : TextToQt(text).toCaseFolded().toStdString();
 }
 
 // The name without its extension: what stays when a message is opened or renumbered.

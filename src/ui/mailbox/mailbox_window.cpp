@@ -30,7 +30,7 @@ namespace {
 
 // Long enough to gather a burst of changes (a filter pass files many messages) into one.
 constexpr int kChangeWaitMs = 100;
-constexpr int kDefaultColumnWidths[TMailboxModel::kColumnCount] = {70, 300, 180, 130, 70};
+constexpr int kDefaultColumnWidths[TMailboxModel::kColumnCount] = {60, 260, 160, 120, 60};
 
 std::string WithSlash(const QString& path) {
   std::string text = PathFromQt(path);
