@@ -251,6 +251,7 @@ void TMailboxWindow::WatchFolders() {
   folders.push_back(services_.Store().Root());
   QStringList paths;
   for (const std::string& path : folders) {
+    if (path.empty()) continue;  // no mail directory set
     paths << PathToQt(path);
     links_[path] = FolderLinkCount(path);
   }
