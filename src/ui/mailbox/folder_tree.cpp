@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QTreeWidgetItemIterator>
-#include <QUrl>
 #include <functional>
 
 #include "core/browse/new_mail_count.h"
@@ -35,16 +34,12 @@ void AddNodes(QTreeWidgetItem* parent, const FolderNode& node, const std::string
   }
 }
 
-// The message paths a drag carries: ours, else local file URLs.
+// The message paths a drag from the message list carries. Files dragged in from elsewhere
+// are not taken: a drop here moves, and a file of the desktop is nobody's message.
 std::vector<std::string> DraggedPaths(const QMimeData* mime) {
   std::vector<std::string> paths;
-  if (mime->hasFormat(kMessagePathsMime)) {
-    for (const QByteArray& path : mime->data(kMessagePathsMime).split('\0'))
-      if (!path.isEmpty()) paths.push_back(path.toStdString());
-    return paths;
-  }
-  for (const QUrl& url : mime->urls())
-    if (url.isLocalFile()) paths.push_back(PathFromQt(url.toLocalFile()));
+  for (const QByteArray& path : mime->data(kMessagePathsMime).split('\0'))
+    if (!path.isEmpty()) paths.push_back(path.toStdString());
   return paths;
 }
 

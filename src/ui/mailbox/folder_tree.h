@@ -1,7 +1,7 @@
 #pragma once
 // The mail folders of the mailbox window as a tree ("System" and spool folders left out),
-// each with the number of its new messages. Messages dragged onto a folder are handed on
-// (messagesDropped) to be moved there.
+// each with the number of its new messages. Messages dragged from the message list onto a
+// folder are handed on (messagesDropped) to be moved there.
 
 #include <QStringList>
 #include <QTreeWidget>
