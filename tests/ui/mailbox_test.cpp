@@ -38,10 +38,10 @@ std::string Filed(const std::string& subject, const std::string& sender, const c
   return Padded(subject, 50) + Padded(sender, 30) + extension;
 }
 
-// A message of the day `day` of December 2026 (0: 30 November), its file of that time too:
-// the list sorts by the file's time until it has read the Date field.
+// A message of the day `day` of December 2026 (0: 30 November), its file's times in the
+// opposite order, as when old mail is filed late: the list sorts by the Date field.
 void WriteMessage(const std::string& path, int day) {
-  const time_t time = 1796637600 + (day - 7) * 86400;  // 7 December 2026, 10:00 UTC
+  const time_t time = 1796637600 - day * 86400;  // 7 December 2026, 10:00 UTC
   WriteFile(path, "From: x@example.org\r\nDate: " + std::to_string(day == 0 ? 30 : day) +
                       (day == 0 ? " Nov" : " Dec") + " 2026 10:00:00 +0000\r\n\r\nbody\r\n");
   const struct utimbuf times{time, time};

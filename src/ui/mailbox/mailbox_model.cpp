@@ -109,7 +109,19 @@ bool TMailboxModel::Before(uint32_t a, uint32_t b) const {
   return sort_order_ == Qt::AscendingOrder ? order < 0 : order > 0;
 }
 
+void TMailboxModel::ReadDate(const Row& row) const {
+  if (row.date_read) return;
+  row.date = dates_.Date(folder_ + row.name, row.size, row.mtime);
+  row.date_read = true;
+}
+
+bool TMailboxModel::DatesDecideOrder() const {
+  return sort_column_ == kDate && rows_.size() <= kDatesReadForSort;
+}
+
 void TMailboxModel::Rebuild() {
+  if (DatesDecideOrder())
+    for (const Row& row : rows_) ReadDate(row);
   shown_.clear();
   for (uint32_t i = 0; i < rows_.size(); ++i)
     if (Passes(rows_[i])) shown_.push_back(i);
@@ -133,6 +145,8 @@ void TMailboxModel::sort(int column, Qt::SortOrder order) {
   for (const QModelIndex& index : before) held.push_back(shown_[static_cast<size_t>(index.row())]);
   sort_column_ = column;
   sort_order_ = order;
+  if (DatesDecideOrder())
+    for (const Row& row : rows_) ReadDate(row);
   std::sort(shown_.begin(), shown_.end(), [this](uint32_t a, uint32_t b) { return Before(a, b); });
   std::unordered_map<uint32_t, int> place;
   for (uint32_t h : held) place.emplace(h, -1);
@@ -228,6 +242,7 @@ void TMailboxModel::RemoveGoneRows() {
 
 void TMailboxModel::InsertRow(uint32_t index) {
   if (!Passes(rows_[index])) return;
+  if (DatesDecideOrder()) ReadDate(rows_[index]);
   auto at = std::upper_bound(shown_.begin(), shown_.end(), index, [this](uint32_t a, uint32_t b) { return Before(a, b); });
   const int row = static_cast<int>(at - shown_.begin());
   beginInsertRows({}, row, row);
@@ -269,10 +284,7 @@ QVariant TMailboxModel::data(const QModelIndex& index, int role) const {
     case kParty: return TextToQt(row.party);
     case kDate:
       // Read when first shown; the file's time stands in for a message without a date.
-      if (!row.date_read) {
-        row.date = dates_.Date(folder_ + row.name, row.size, row.mtime);
-        row.date_read = true;
-      }
+      ReadDate(row);
       return TimeText(SortTime(row));
     case kSize: return SizeText(row.size);
   }

@@ -76,7 +76,14 @@ class TMailboxModel : public QAbstractTableModel {
     mutable std::optional<int64_t> date;
   };
 
+  // Sorted by date, a folder up to this size has every Date field read first, so that the
+  // order is the messages' own; a larger one is ordered by the file time of the rows not
+  // yet shown, so that listing it stays a matter of names and file times.
+  static constexpr size_t kDatesReadForSort = 20000;
+
   Row MakeRow(ListedFile file) const;
+  void ReadDate(const Row& row) const;
+  bool DatesDecideOrder() const;
   bool Passes(const Row& row) const;
   bool Before(uint32_t a, uint32_t b) const;
   int64_t SortTime(const Row& row) const { return row.date.value_or(row.mtime); }

@@ -6,7 +6,9 @@
 // given as argument. With "--title-bar" as second argument it also writes icon-title.png: the
 // whole screen, so that a window manager's title bar shows the program's icon.
 // Run it with HOME and XDG_CONFIG_HOME pointing at a throwaway folder (scripts/screenshots):
-// it writes a complete settings file and a small mail directory there first.
+// it writes a complete settings file and a small mail directory there first. With "--demo"
+// as second argument it writes instead the mailbox window and a search over the mail of the
+// home it is given, which the demo filled (scripts/screenshots --demo).
 
 #include <QApplication>
 #include <QDir>
@@ -36,6 +38,7 @@
 #include "ui/help/about_box.h"
 #include "ui/common/program_icon.h"
 #include "ui/folders/folder_select.h"
+#include "ui/mailbox/mailbox_window.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/setup/setup_dlg.h"
@@ -276,6 +279,20 @@ bool SaveScreen(Services& services, const QString& folder) {
   return saved;
 }
 
+// The mailbox window on the Inbox the demo's Get / Send All filled, in the home the demo
+// left behind (scripts/screenshots --demo runs the demo first).
+int RunDemo(Services& services, const QString& folder) {
+  if (!QDir().mkpath(folder)) return EXIT_FAILURE;
+  TCorvelProg window(services);
+  if (!window.StartUp()) return EXIT_FAILURE;
+  window.resize(980, 600);
+  window.show();
+  TMailboxWindow* mailbox = ShowMailbox(window, services);
+  if (mailbox == nullptr || !mailbox->ShowFolder(services.Store().FolderPath(services.settings.DefaultMailFolder)))
+    return EXIT_FAILURE;
+  return Save(window, folder, "mailbox-window.png") ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
 }  // namespace
 }  // namespace corvelle
 
@@ -286,6 +303,7 @@ int main(int argc, char** argv) {
   QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
   corvelle::BookAddressActions book_actions(ui, corvelle::MailSettings);
   corvelle::Services services = corvelle::DesktopServices(ui, corvelle::MailSettings, book_actions);
+  if (argc > 2 && std::string(argv[2]) == "--demo") return corvelle::RunDemo(services, folder);
   int status = corvelle::Run(services, folder);
   if (status == EXIT_SUCCESS && argc > 2 && std::string(argv[2]) == "--title-bar" &&
       !corvelle::SaveScreen(services, folder))
