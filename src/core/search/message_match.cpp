@@ -1,0 +1,129 @@
+#include "core/search/message_match.h"
+
+#include <algorithm>
+#include <array>
+#include <type_traits>
+#include <vector>
+
+#include "core/mime/mime_reader.h"
+#include "core/mime/mime_text.h"
+#include "core/search/caseless_finder.h"
+#include "core/search/search_text.h"
+#include "core/store/header_lines.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+namespace {
+
+bool HasEightBit(std::string_view bytes) {
+  return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 128; });
+}
+
+bool HasEncodedWords(std::string_view value) { return value.find("=?") != std::string_view::npos; }
+
+// The value after "name:" at `at` in `bytes`, up to its line end, blanks and quotes trimmed.
+std::string_view ValueAfter(std::string_view bytes, size_t at, size_t name_size) {
+  std::string_view rest = bytes.substr(at + name_size);
+  rest = rest.substr(0, std::min(rest.find_first_of("\r\n;"), rest.size()));
+  while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t' || rest.front() == '"')) rest.remove_prefix(1);
+  return rest;
+}
+
+bool IsEncodingWithText(std::string_view value) {
+  return StartsWithIgnoringCase(value, "base64") || StartsWithIgnoringCase(value, "quoted-printable");
+}
+
+// Charsets whose bytes do not spell ASCII letters as ASCII does.
+bool IsAsciiIncompatible(std::string_view charset) {
+  for (std::string_view name : {"utf-16", "utf-32", "utf-7", "ucs-2", "ucs-4", "utf16", "utf32", "utf7"})
+    if (StartsWithIgnoringCase(charset, name)) return true;
+  return false;
+}
+
+// True when some "name:" (or "name=") value in `bytes` satisfies `test`.
+template <typename Test>
+bool AnyValue(std::string_view bytes, std::string_view name, Test test) {
+  static_assert(std::is_invocable_r_v<bool, Test, std::string_view>);
+  CaselessFinder finder(name);
+  for (size_t at = finder.Find(bytes); at != std::string_view::npos; at = finder.Find(bytes, at + 1))
+    if (test(ValueAfter(bytes, at, name.size()))) return true;
+  return false;
+}
+
+std::string_view CharsetOf(std::string_view content_type) {
+  size_t at = CaselessFinder("charset=").Find(content_type);
+  return at == std::string_view::npos ? std::string_view() : ValueAfter(content_type, at, 8);
+}
+
+// A body whose raw bytes are its text: plain text (or no type), not transfer-encoded, in
+// an ASCII-compatible charset.
+bool RawBodyIsText(const MessageFields& fields) {
+  return (fields.content_type.empty() || StartsWithIgnoringCase(fields.content_type, "text/plain")) &&
+         !IsEncodingWithText(fields.transfer_encoding) && !IsAsciiIncompatible(CharsetOf(fields.content_type));
+}
+
+bool InHeaderValue(std::string_view value, const SearchText& text, bool address) {
+  const bool encoded = HasEncodedWords(value);
+  // The raw bytes of an encoded word are no text of the field ("=?UTF-8?B?" holds "utf").
+  if (!encoded && text.InBytes(value)) return true;
+  if (!encoded && (text.Ascii() || !HasEightBit(value))) return false;
+  return text.InText(ShownHeaderText(value, address));
+}
+
+bool InBody(std::string_view bytes, const MessageFields& fields, const SearchText& text) {
+  if (text.Ascii() && RawBodyIsText(fields)) return text.InBytes(bytes.substr(HeaderSize(bytes)));
+  return text.InText(ReadMimeContent(bytes).text);
+}
+
+}  // namespace
+
+MessageFields ReadMessageFields(std::string_view bytes) {
+  std::vector<std::string> lines;
+  std::string_view header = bytes.substr(0, HeaderSize(bytes));
+  while (!header.empty()) {
+    size_t end = std::min(header.find('\n'), header.size());
+    std::string_view line = header.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    header.remove_prefix(std::min(end + 1, header.size()));
+  }
+  MessageFields fields;
+  const std::array<std::pair<std::string_view, std::string*>, 7> wanted = {{
+      {"subject:", &fields.subject},
+      {"from:", &fields.from},
+      {"to:", &fields.to},
+      {"cc:", &fields.cc},
+      {"date:", &fields.date},
+      {"content-type:", &fields.content_type},
+      {"content-transfer-encoding:", &fields.transfer_encoding},
+  }};
+  std::array<bool, 7> seen{};
+  for (size_t i = 0; i < lines.size(); ++i)
+    for (size_t k = 0; k < wanted.size(); ++k)
+      if (!seen[k] && StartsWithIgnoringCase(lines[i], wanted[k].first)) {
+        *wanted[k].second = UnfoldedField(lines, i, wanted[k].first.size());
+        seen[k] = true;
+      }
+  return fields;
+}
+
+bool NeedsDecoding(std::string_view bytes, const SearchText& text) {
+  if (!text.Ascii() && HasEightBit(bytes)) return true;
+  return HasEncodedWords(bytes) || AnyValue(bytes, "content-transfer-encoding:", IsEncodingWithText) ||
+         AnyValue(bytes, "charset=", IsAsciiIncompatible);
+}
+
+std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text) {
+  if (InHeaderValue(fields.subject, text, false)) return SearchField::kSubject;
+  if (InHeaderValue(fields.from, text, true)) return SearchField::kSender;
+  if (InHeaderValue(fields.to, text, true) || InHeaderValue(fields.cc, text, true)) return SearchField::kRecipients;
+  if (InBody(bytes, fields, text)) return SearchField::kBody;
+  return std::nullopt;
+}
+
+std::string ShownHeaderText(std::string_view raw, bool address) {
+  if (!HasEncodedWords(raw) && !HasEightBit(raw)) return std::string(raw);
+  return address ? DecodeAddressText(raw) : DecodeHeaderText(raw);
+}
+
+}  // namespace corvelle

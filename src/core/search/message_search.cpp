@@ -1,0 +1,168 @@
+#include "core/search/message_search.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
+#include "core/search/search_folders.h"
+#include "core/search/search_text.h"
+#include "core/store/folder_files.h"
+#include "core/store/mail_store.h"
+#include "platform/paths.h"
+
+namespace corvelle {
+namespace {
+
+constexpr size_t kUnreadablePathsKept = 20;
+
+struct FileJob {
+  size_t folder;  // index into the folder list
+  std::string name;
+};
+
+// Reads the regular file `path` whole into `out`, reusing its storage: one read for a file
+// whose size fstat told. Non-blocking, so that a FIFO cannot hold the search at open().
+bool ReadMessageFile(const std::string& path, std::string& out) {
+  out.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  size_t used = 0;
+  if (ok) out.resize(static_cast<size_t>(st.st_size) + 1);  // one byte more shows the end at once
+  while (ok) {
+    if (used == out.size()) out.resize(out.size() * 2);
+    ssize_t n = ::read(fd, out.data() + used, out.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out.resize(ok ? used : 0);
+  return ok;
+}
+
+std::string FolderText(const MailStore& store, const std::string& path) {
+  std::string text = StartsWithIgnoringCase(path, store.Root()) && !store.Root().empty()
+                         ? path.substr(store.Root().size())
+                         : path;
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+class SearchRun {
+ public:
+  SearchRun(const MailStore& store, const SearchRequest& request, const std::atomic<bool>& cancel,
+            const SearchSinks& sinks)
+      : store_(store), text_(request.text), cancel_(cancel), sinks_(sinks) {
+    for (const std::string& folder : SearchFolders(store, request.folders)) {
+      if (Cancelled()) break;
+      folders_.push_back(folder);
+      for (FolderEntry& entry : ReadFolder(folder))
+        if (entry.is_file && !IsHiddenName(entry.name)) jobs_.push_back({folders_.size() - 1, std::move(entry.name)});
+    }
+  }
+
+  SearchSummary Run(int threads) {
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { Work(); });
+    Work();
+    for (std::thread& helper : helpers) helper.join();
+    summary_.searched = searched_;
+    summary_.cancelled = Cancelled();
+    return summary_;
+  }
+
+ private:
+  bool Cancelled() const { return cancel_.load(std::memory_order_relaxed); }
+
+  void Work() {
+    std::string bytes;
+    for (size_t i = next_++; i < jobs_.size() && !Cancelled(); i = next_++) {
+      const FileJob& job = jobs_[i];
+      AnnounceFolder(job.folder);
+      std::string path = folders_[job.folder] + job.name;
+      bool read = false;
+      try {
+        read = ReadMessageFile(path, bytes);
+        if (read) Search(path, job.folder, bytes);
+      } catch (const std::exception&) {  // a file too big to hold counts as unreadable
+        read = false;
+      }
+      if (read)
+        ++searched_;
+      else
+        NoteUnreadable(path);
+    }
+  }
+
+  void Search(const std::string& path, size_t folder, std::string_view bytes) {
+    SearchHit hit;
+    if (!SearchMessageBytes(bytes, text_, &cancel_, hit) || Cancelled()) return;
+    hit.path = path;
+    hit.folder = FolderText(store_, folders_[folder]);
+    std::lock_guard lock(sink_mutex_);
+    ++summary_.found;
+    if (sinks_.hit) sinks_.hit(hit);
+  }
+
+  // Tells of each folder once, when its first file is taken.
+  void AnnounceFolder(size_t folder) {
+    std::lock_guard lock(sink_mutex_);
+    if (announced_ != kNone && announced_ >= folder) return;
+    announced_ = folder;
+    if (sinks_.folder) sinks_.folder(FolderText(store_, folders_[folder]));
+  }
+
+  void NoteUnreadable(const std::string& path) {
+    std::lock_guard lock(sink_mutex_);
+    ++summary_.unreadable;
+    if (summary_.unreadable_paths.size() < kUnreadablePathsKept) summary_.unreadable_paths.push_back(path);
+  }
+
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  const MailStore& store_;
+  SearchText text_;
+  const std::atomic<bool>& cancel_;
+  const SearchSinks& sinks_;
+  std::vector<std::string> folders_;
+  std::vector<FileJob> jobs_;
+  std::atomic<size_t> next_{0};
+  std::atomic<size_t> searched_{0};
+  std::mutex sink_mutex_;
+  size_t announced_ = kNone;
+  SearchSummary summary_;
+};
+
+}  // namespace
+
+bool SearchMessageBytes(std::string_view bytes, const SearchText& text, const std::atomic<bool>* cancel,
+                        SearchHit& hit) {
+  if (text.Empty()) return false;
+  if (!text.InBytes(bytes, cancel) && !NeedsDecoding(bytes, text)) return false;
+  MessageFields fields = ReadMessageFields(bytes);
+  std::optional<SearchField> field = MatchMessage(bytes, fields, text);
+  if (!field) return false;
+  hit.field = *field;
+  hit.subject = ShownHeaderText(fields.subject, false);
+  hit.sender = ShownHeaderText(fields.from, true);
+  hit.date = fields.date;
+  return true;
+}
+
+SearchSummary SearchMessages(const MailStore& store, const SearchRequest& request, const std::atomic<bool>& cancel,
+                             const SearchSinks& sinks) {
+  if (request.text.empty()) return {};
+  SearchRun run(store, request, cancel, sinks);
+  return run.Run(std::max(request.threads, 1));
+}
+
+}  // namespace corvelle
