@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "core/search/caseless_finder.h"
 #include "core/search/search_text.h"
 #include "core/store/mail_store.h"
 #include "platform/paths.h"
@@ -39,6 +40,19 @@ const std::string kBase64Part =
     // "Hidden treasure: Zebrafish\n"
     "SGlkZGVuIHRyZWFzdXJlOiBaZWJyYWZpc2gK\r\n"
     "--b1--\r\n";
+
+TEST(MessageSearch, LowersAsciiLettersOnly) {
+  std::string bytes;
+  for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
+  bytes += bytes.substr(3, 40);  // the word-wise and the byte-wise part both see each kind
+  std::string lowered;
+  ASSERT_TRUE(LowerAscii(bytes, lowered));
+  ASSERT_EQ(lowered.size(), bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    auto c = static_cast<unsigned char>(bytes[i]);
+    EXPECT_EQ(static_cast<unsigned char>(lowered[i]), c >= 'A' && c <= 'Z' ? c + 32 : c) << i;
+  }
+}
 
 TEST(MessageSearch, FindsEachFieldIgnoringCase) {
   struct Row {

@@ -1,6 +1,10 @@
 #include "core/search/caseless_finder.h"
 
+#include <string.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace corvelle {
 namespace {
@@ -8,55 +12,49 @@ namespace {
 // A slice of a long text between two looks at the cancel flag.
 constexpr size_t kSlice = 1 << 20;
 
-constexpr std::array<unsigned char, 256> MakeLowerTable() {
-  std::array<unsigned char, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return table;
+// Eight bytes at a time: a byte is an upper-case ASCII letter when its high bit is clear and
+// its low seven bits lie in 'A'..'Z'; such a byte gets 0x20 added (bit 5 set).
+void LowerInto(const unsigned char* in, size_t size, unsigned char* out) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, in + i, 8);
+    const uint64_t low = x & ~kHigh;
+    const uint64_t from_a = low + (0x80 - 'A') * kOnes;      // high bit: at least 'A'
+    const uint64_t past_z = low + (0x80 - 'Z' - 1) * kOnes;  // high bit: beyond 'Z'
+    const uint64_t upper = (from_a ^ past_z) & ~x & kHigh;
+    x |= upper >> 2;
+    std::memcpy(out + i, &x, 8);
+  }
+  for (; i < size; ++i) out[i] = static_cast<unsigned char>(in[i] + (static_cast<unsigned>(in[i] - 'A') < 26u ? 32 : 0));
 }
-constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
-
-unsigned char Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
 
 }  // namespace
 
-CaselessFinder::CaselessFinder(std::string_view needle) {
-  lower_.reserve(needle.size());
-  for (char c : needle) lower_ += static_cast<char>(kLower[static_cast<unsigned char>(c)]);
-  const size_t m = lower_.size();
-  skip_.fill(std::max<size_t>(m, 1));
-  for (size_t i = 0; i + 1 < m; ++i) {
-    auto c = static_cast<unsigned char>(lower_[i]);
-    skip_[c] = skip_[Upper(c)] = m - 1 - i;
-  }
-}
-
-size_t CaselessFinder::Find(std::string_view haystack, size_t from) const {
-  const size_t m = lower_.size(), n = haystack.size();
-  if (m == 0) return from <= n ? from : std::string_view::npos;
-  if (n < m) return std::string_view::npos;
-  const auto* text = reinterpret_cast<const unsigned char*>(haystack.data());
-  const auto* needle = reinterpret_cast<const unsigned char*>(lower_.data());
-  const unsigned char last = needle[m - 1];
-  for (size_t at = from; at <= n - m;) {
-    const unsigned char end = text[at + m - 1];
-    if (kLower[end] == last) {
-      size_t i = 0;
-      while (i + 1 < m && kLower[text[at + i]] == needle[i]) ++i;
-      if (i + 1 >= m) return at;
-    }
-    at += skip_[end];
-  }
-  return std::string_view::npos;
-}
-
-bool CaselessFinder::In(std::string_view haystack, const std::atomic<bool>* cancel) const {
-  const size_t overlap = lower_.empty() ? 0 : lower_.size() - 1;
-  for (size_t start = 0;; start += kSlice) {
+bool LowerAscii(std::string_view bytes, std::string& out, const std::atomic<bool>* cancel) {
+  out.resize(bytes.size());
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  auto* to = reinterpret_cast<unsigned char*>(out.data());
+  for (size_t at = 0; at < bytes.size(); at += kSlice) {
     if (cancel && cancel->load(std::memory_order_relaxed)) return false;
-    std::string_view slice = haystack.substr(start, kSlice + overlap);
-    if (Find(slice) != std::string_view::npos) return true;
-    if (start + kSlice >= haystack.size()) return false;
+    LowerInto(in + at, std::min(kSlice, bytes.size() - at), to + at);
   }
+  return true;
+}
+
+CaselessFinder::CaselessFinder(std::string_view needle) { LowerAscii(needle, lower_); }
+
+size_t CaselessFinder::FindLowered(std::string_view lowered, size_t from) const {
+  if (from > lowered.size()) return std::string_view::npos;
+  const void* found = ::memmem(lowered.data() + from, lowered.size() - from, lower_.data(), lower_.size());
+  return found ? static_cast<size_t>(static_cast<const char*>(found) - lowered.data()) : std::string_view::npos;
+}
+
+bool CaselessFinder::In(std::string_view bytes) const {
+  std::string lowered;
+  LowerAscii(bytes, lowered);
+  return FindLowered(lowered) != std::string_view::npos;
 }
 
 }  // namespace corvelle

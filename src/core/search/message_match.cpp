@@ -7,7 +7,7 @@
 
 #include "core/mime/mime_reader.h"
 #include "core/mime/mime_text.h"
-#include "core/search/caseless_finder.h"
+#include "core/mime/transfer_decoding.h"
 #include "core/search/search_text.h"
 #include "core/store/header_lines.h"
 #include "platform/paths.h"
@@ -21,12 +21,12 @@ bool HasEightBit(std::string_view bytes) {
 
 bool HasEncodedWords(std::string_view value) { return value.find("=?") != std::string_view::npos; }
 
-// The value after "name:" at `at` in `bytes`, up to its line end, blanks and quotes trimmed.
+// The value after "name:" at `at` in `bytes`: its first word, blanks and quotes around it
+// dropped.
 std::string_view ValueAfter(std::string_view bytes, size_t at, size_t name_size) {
   std::string_view rest = bytes.substr(at + name_size);
-  rest = rest.substr(0, std::min(rest.find_first_of("\r\n;"), rest.size()));
   while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t' || rest.front() == '"')) rest.remove_prefix(1);
-  return rest;
+  return rest.substr(0, std::min(rest.find_first_of("\r\n;\" \t"), rest.size()));
 }
 
 bool IsEncodingWithText(std::string_view value) {
@@ -40,26 +40,30 @@ bool IsAsciiIncompatible(std::string_view charset) {
   return false;
 }
 
-// True when some "name:" (or "name=") value in `bytes` satisfies `test`.
+// True when some "name:" (or "name=", lower case) value in the lowered bytes satisfies `test`.
 template <typename Test>
-bool AnyValue(std::string_view bytes, std::string_view name, Test test) {
+bool AnyValue(std::string_view lowered, std::string_view name, Test test) {
   static_assert(std::is_invocable_r_v<bool, Test, std::string_view>);
-  CaselessFinder finder(name);
-  for (size_t at = finder.Find(bytes); at != std::string_view::npos; at = finder.Find(bytes, at + 1))
-    if (test(ValueAfter(bytes, at, name.size()))) return true;
+  for (size_t at = lowered.find(name); at != std::string_view::npos; at = lowered.find(name, at + 1))
+    if (test(ValueAfter(lowered, at, name.size()))) return true;
   return false;
 }
 
-std::string_view CharsetOf(std::string_view content_type) {
-  size_t at = CaselessFinder("charset=").Find(content_type);
-  return at == std::string_view::npos ? std::string_view() : ValueAfter(content_type, at, 8);
+std::string CharsetOf(std::string_view content_type) {
+  std::string lowered = AsciiLower(content_type);
+  size_t at = lowered.find("charset=");
+  return at == std::string::npos ? std::string() : std::string(ValueAfter(lowered, at, 8));
 }
 
-// A body whose raw bytes are its text: plain text (or no type), not transfer-encoded, in
-// an ASCII-compatible charset.
+bool IsPlainText(const MessageFields& fields) {
+  return fields.content_type.empty() || StartsWithIgnoringCase(fields.content_type, "text/plain");
+}
+
+// A body whose raw bytes are its text: plain text, not transfer-encoded, in an
+// ASCII-compatible charset.
 bool RawBodyIsText(const MessageFields& fields) {
-  return (fields.content_type.empty() || StartsWithIgnoringCase(fields.content_type, "text/plain")) &&
-         !IsEncodingWithText(fields.transfer_encoding) && !IsAsciiIncompatible(CharsetOf(fields.content_type));
+  return IsPlainText(fields) && !IsEncodingWithText(fields.transfer_encoding) &&
+         !IsAsciiIncompatible(CharsetOf(fields.content_type));
 }
 
 bool InHeaderValue(std::string_view value, const SearchText& text, bool address) {
@@ -71,8 +75,12 @@ bool InHeaderValue(std::string_view value, const SearchText& text, bool address)
 }
 
 bool InBody(std::string_view bytes, const MessageFields& fields, const SearchText& text) {
-  if (text.Ascii() && RawBodyIsText(fields)) return text.InBytes(bytes.substr(HeaderSize(bytes)));
-  return text.InText(ReadMimeContent(bytes).text);
+  std::string_view body = bytes.substr(HeaderSize(bytes));
+  if (text.Ascii() && RawBodyIsText(fields)) return text.InBytes(body);
+  // A single plain text part needs no parse of the message: decoded and converted at once.
+  if (IsPlainText(fields))
+    return text.InText(TextToUtf8(DecodeTransferEncoding(body, fields.transfer_encoding), CharsetOf(fields.content_type)));
+  return text.InText(ReadMimeText(bytes));
 }
 
 }  // namespace
@@ -107,10 +115,10 @@ MessageFields ReadMessageFields(std::string_view bytes) {
   return fields;
 }
 
-bool NeedsDecoding(std::string_view bytes, const SearchText& text) {
+bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text) {
   if (!text.Ascii() && HasEightBit(bytes)) return true;
-  return HasEncodedWords(bytes) || AnyValue(bytes, "content-transfer-encoding:", IsEncodingWithText) ||
-         AnyValue(bytes, "charset=", IsAsciiIncompatible);
+  return HasEncodedWords(bytes) || AnyValue(lowered, "content-transfer-encoding:", IsEncodingWithText) ||
+         AnyValue(lowered, "charset=", IsAsciiIncompatible);
 }
 
 std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text) {

@@ -23,10 +23,11 @@ struct MessageFields {
 // name counts).
 MessageFields ReadMessageFields(std::string_view bytes);
 
-// True when the message file may hold `text` in decoded form only: it has encoded words,
-// a base64 or quoted-printable part, a charset that spells ASCII otherwise (UTF-16, UTF-7
-// ...), or, for a text beyond ASCII, any 8-bit byte.
-bool NeedsDecoding(std::string_view bytes, const SearchText& text);
+// True when the message file `bytes` (`lowered`: the same through LowerAscii) may hold
+// `text` in decoded form only: it has encoded words, a base64 or quoted-printable part, a
+// charset that spells ASCII otherwise (UTF-16, UTF-7 ...), or, for a text beyond ASCII,
+// any 8-bit byte.
+bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text);
 
 // The first field that holds `text`, in the order subject, sender (From), recipients (To,
 // Cc), body (the text MimeContent shows); nothing when none does. Decoded text is searched

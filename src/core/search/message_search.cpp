@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/search/caseless_finder.h"
 #include "core/search/search_folders.h"
 #include "core/search/search_text.h"
 #include "core/store/folder_files.h"
@@ -25,8 +26,9 @@ struct FileJob {
   std::string name;
 };
 
-// Reads the regular file `path` whole into `out`, reusing its storage: one read for a file
-// whose size fstat told. Non-blocking, so that a FIFO cannot hold the search at open().
+// Reads the regular file `path` whole into `out`, reusing its storage: one read of the size
+// fstat tells (a file that grows meanwhile is read as it was). Non-blocking, so that a FIFO
+// cannot hold the search at open().
 bool ReadMessageFile(const std::string& path, std::string& out) {
   out.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -34,13 +36,12 @@ bool ReadMessageFile(const std::string& path, std::string& out) {
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   size_t used = 0;
-  if (ok) out.resize(static_cast<size_t>(st.st_size) + 1);  // one byte more shows the end at once
-  while (ok) {
-    if (used == out.size()) out.resize(out.size() * 2);
+  if (ok) out.resize(static_cast<size_t>(st.st_size));
+  while (ok && used < out.size()) {
     ssize_t n = ::read(fd, out.data() + used, out.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      ok = n == 0;
+      ok = n == 0;  // cut short: the file shrank
       break;
     }
     used += static_cast<size_t>(n);
@@ -147,7 +148,9 @@ class SearchRun {
 bool SearchMessageBytes(std::string_view bytes, const SearchText& text, const std::atomic<bool>* cancel,
                         SearchHit& hit) {
   if (text.Empty()) return false;
-  if (!text.InBytes(bytes, cancel) && !NeedsDecoding(bytes, text)) return false;
+  thread_local std::string lowered;
+  if (!LowerAscii(bytes, lowered, cancel)) return false;
+  if (!text.InLowered(lowered) && !NeedsDecoding(bytes, lowered, text)) return false;
   MessageFields fields = ReadMessageFields(bytes);
   std::optional<SearchField> field = MatchMessage(bytes, fields, text);
   if (!field) return false;

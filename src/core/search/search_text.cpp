@@ -12,8 +12,10 @@ SearchText::SearchText(std::string_view text)
       raw_(text),
       folded_(ascii_ ? std::string() : FoldCase(text)) {}
 
-bool SearchText::InBytes(std::string_view bytes, const std::atomic<bool>* cancel) const {
-  return raw_.In(bytes, cancel);
+bool SearchText::InBytes(std::string_view bytes) const { return raw_.In(bytes); }
+
+bool SearchText::InLowered(std::string_view lowered) const {
+  return raw_.FindLowered(lowered) != std::string_view::npos;
 }
 
 bool SearchText::InText(std::string_view utf8) const {

@@ -2,7 +2,6 @@
 // The text a message search looks for, and how it is compared: without regard to letter
 // case, in raw message bytes (ASCII letters only) and in decoded UTF-8 text (every letter).
 
-#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -20,8 +19,10 @@ class SearchText {
   bool Ascii() const { return ascii_; }
 
   // True when the bytes hold the text, ASCII letters compared without case (a first look:
-  // letters beyond ASCII must match exactly). `cancel` ends a long search with false.
-  bool InBytes(std::string_view bytes, const std::atomic<bool>* cancel = nullptr) const;
+  // letters beyond ASCII must match exactly); the second form takes them lowered already
+  // (LowerAscii).
+  bool InBytes(std::string_view bytes) const;
+  bool InLowered(std::string_view lowered) const;
 
   // True when decoded UTF-8 text holds it, every letter compared without case.
   bool InText(std::string_view utf8) const;
