@@ -26,12 +26,36 @@ struct FileJob {
   std::string name;
 };
 
-// Reads the regular file `path` whole into `out`, reusing its storage: one read of the size
-// fstat tells (a file that grows meanwhile is read as it was). Non-blocking, so that a FIFO
-// cannot hold the search at open().
-bool ReadMessageFile(const std::string& path, std::string& out) {
+// The folder a searching thread reads in, open, so that each file is opened by its name
+// alone rather than by walking its whole path again.
+class OpenFolder {
+ public:
+  ~OpenFolder() { Close(); }
+  // The descriptor of `path`, opened when it is not the one open; -1 when it cannot be.
+  int Use(size_t index, const std::string& path) {
+    if (index != index_) {
+      Close();
+      fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      index_ = index;
+    }
+    return fd_;
+  }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  size_t index_ = static_cast<size_t>(-1);
+  int fd_ = -1;
+};
+
+// Reads the regular file `name` of the open folder `folder` whole into `out`, reusing its
+// storage: one read of the size fstat tells (a file that grows meanwhile is read as it
+// was). Non-blocking, so that a FIFO cannot hold the search at open().
+bool ReadMessageFile(int folder, const std::string& name, std::string& out) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = folder < 0 ? -1 : ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -87,29 +111,29 @@ class SearchRun {
 
   void Work() {
     std::string bytes;
+    OpenFolder open_folder;
     for (size_t i = next_++; i < jobs_.size() && !Cancelled(); i = next_++) {
       const FileJob& job = jobs_[i];
       AnnounceFolder(job.folder);
-      std::string path = folders_[job.folder] + job.name;
       bool read = false;
       try {
-        read = ReadMessageFile(path, bytes);
-        if (read) Search(path, job.folder, bytes);
+        read = ReadMessageFile(open_folder.Use(job.folder, folders_[job.folder]), job.name, bytes);
+        if (read) Search(job, bytes);
       } catch (const std::exception&) {  // a file too big to hold counts as unreadable
         read = false;
       }
       if (read)
         ++searched_;
       else
-        NoteUnreadable(path);
+        NoteUnreadable(folders_[job.folder] + job.name);
     }
   }
 
-  void Search(const std::string& path, size_t folder, std::string_view bytes) {
+  void Search(const FileJob& job, std::string_view bytes) {
     SearchHit hit;
     if (!SearchMessageBytes(bytes, text_, &cancel_, hit) || Cancelled()) return;
-    hit.path = path;
-    hit.folder = FolderText(store_, folders_[folder]);
+    hit.path = folders_[job.folder] + job.name;
+    hit.folder = FolderText(store_, folders_[job.folder]);
     std::lock_guard lock(sink_mutex_);
     ++summary_.found;
     if (sinks_.hit) sinks_.hit(hit);
@@ -117,6 +141,7 @@ class SearchRun {
 
   // Tells of each folder once, when its first file is taken.
   void AnnounceFolder(size_t folder) {
+    if (announced_ == folder) return;  // the common case, without the lock
     std::lock_guard lock(sink_mutex_);
     if (announced_ != kNone && announced_ >= folder) return;
     announced_ = folder;
@@ -139,7 +164,7 @@ class SearchRun {
   std::atomic<size_t> next_{0};
   std::atomic<size_t> searched_{0};
   std::mutex sink_mutex_;
-  size_t announced_ = kNone;
+  std::atomic<size_t> announced_{kNone};
   SearchSummary summary_;
 };
 
