@@ -29,7 +29,7 @@ std::string FoundIn(const std::string& bytes, const std::string& text) {
 
 const std::string kPlain =
     "From: Ann Example <ann@example.org>\r\nTo: bob@example.org\r\nCc: Carol <carol@example.net>\r\n"
-    "Subject: Meeting notes\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\nReceived: from relay.example.com\r\n"
+    "Subject: Meeting notes for the\r\n\tsecond quarter\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\nReceived: from relay.example.com\r\n"
     "\r\nThe quarterly BUDGET is attached.\r\n";
 
 const std::string kBase64Part =
@@ -59,6 +59,7 @@ TEST(MessageSearch, FindsEachFieldIgnoringCase) {
     std::string text, expected;
   } rows[] = {
       {"subject", "meeting NOTES", "subject"},
+      {"across a folded line", "the second", "subject"},
       {"sender", "ANN@example", "sender"},
       {"recipient in To", "Bob@", "recipients"},
       {"recipient in Cc", "carol", "recipients"},

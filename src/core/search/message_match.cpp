@@ -86,15 +86,6 @@ bool InBody(std::string_view bytes, const MessageFields& fields, const SearchTex
 }  // namespace
 
 MessageFields ReadMessageFields(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::string_view header = bytes.substr(0, HeaderSize(bytes));
-  while (!header.empty()) {
-    size_t end = std::min(header.find('\n'), header.size());
-    std::string_view line = header.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.emplace_back(line);
-    header.remove_prefix(std::min(end + 1, header.size()));
-  }
   MessageFields fields;
   const std::array<std::pair<std::string_view, std::string*>, 7> wanted = {{
       {"subject:", &fields.subject},
@@ -106,13 +97,40 @@ MessageFields ReadMessageFields(std::string_view bytes) {
       {"content-transfer-encoding:", &fields.transfer_encoding},
   }};
   std::array<bool, 7> seen{};
-  for (size_t i = 0; i < lines.size(); ++i)
-    for (size_t k = 0; k < wanted.size(); ++k)
-      if (!seen[k] && StartsWithIgnoringCase(lines[i], wanted[k].first)) {
-        *wanted[k].second = UnfoldedField(lines, i, wanted[k].first.size());
+  // Only the lines of a wanted field are copied, to be unfolded.
+  std::vector<std::string> field;
+  size_t taking = wanted.size();
+  auto finish = [&] {
+    if (taking < wanted.size()) *wanted[taking].second = UnfoldedField(field, 0, wanted[taking].first.size());
+    taking = wanted.size();
+    field.clear();
+  };
+  std::string_view header = bytes.substr(0, HeaderSize(bytes));
+  while (!header.empty()) {
+    size_t end = std::min(header.find('\n'), header.size());
+    std::string_view line = header.substr(0, end);
+    header.remove_prefix(std::min(end + 1, header.size()));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (IsContinuationLine(line)) {
+      if (taking < wanted.size()) field.emplace_back(line);
+      continue;
+    }
+    finish();
+    for (size_t k = 0; k < wanted.size() && taking == wanted.size(); ++k)
+      if (!seen[k] && StartsWithIgnoringCase(line, wanted[k].first)) {
         seen[k] = true;
+        taking = k;
+        field.emplace_back(line);
       }
+  }
+  finish();
   return fields;
+}
+
+bool HasFoldedHeader(std::string_view bytes) {
+  size_t end = std::min({bytes.find("\n\n"), bytes.find("\n\r\n"), bytes.size()});
+  std::string_view header = bytes.substr(0, end);
+  return header.find("\n ") != std::string_view::npos || header.find("\n\t") != std::string_view::npos;
 }
 
 bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text) {
@@ -121,11 +139,12 @@ bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const Searc
          AnyValue(lowered, "charset=", IsAsciiIncompatible);
 }
 
-std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text) {
+std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text,
+                                       bool header_only) {
   if (InHeaderValue(fields.subject, text, false)) return SearchField::kSubject;
   if (InHeaderValue(fields.from, text, true)) return SearchField::kSender;
   if (InHeaderValue(fields.to, text, true) || InHeaderValue(fields.cc, text, true)) return SearchField::kRecipients;
-  if (InBody(bytes, fields, text)) return SearchField::kBody;
+  if (!header_only && InBody(bytes, fields, text)) return SearchField::kBody;
   return std::nullopt;
 }
 

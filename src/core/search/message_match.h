@@ -29,10 +29,16 @@ MessageFields ReadMessageFields(std::string_view bytes);
 // any 8-bit byte.
 bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text);
 
+// True when a line of the header at the start of `bytes` continues a field: its unfolded
+// value may hold a text with a blank that its raw bytes do not. (A header that ends
+// without an empty line may be taken as longer than it is.)
+bool HasFoldedHeader(std::string_view bytes);
+
 // The first field that holds `text`, in the order subject, sender (From), recipients (To,
-// Cc), body (the text MimeContent shows); nothing when none does. Decoded text is searched
-// wherever the raw bytes are not the text itself.
-std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text);
+// Cc), body (the text MimeContent shows; not with `header_only`); nothing when none does.
+// Decoded text is searched wherever the raw bytes are not the text itself.
+std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text,
+                                       bool header_only = false);
 
 // A header value as shown: encoded words decoded, charsets converted; addresses keep their
 // list form.

@@ -175,9 +175,15 @@ bool SearchMessageBytes(std::string_view bytes, const SearchText& text, const st
   if (text.Empty()) return false;
   thread_local std::string lowered;
   if (!LowerAscii(bytes, lowered, cancel)) return false;
-  if (!text.InLowered(lowered) && !NeedsDecoding(bytes, lowered, text)) return false;
+  // Raw bytes that do not hold the text leave encoded text, and folded header fields for a
+  // text with a blank, to be looked at; the body is then known not to hold it unless encoded.
+  bool header_only = false;
+  if (!text.InLowered(lowered) && !NeedsDecoding(bytes, lowered, text)) {
+    if (!text.HasBlank() || !HasFoldedHeader(bytes)) return false;
+    header_only = true;
+  }
   MessageFields fields = ReadMessageFields(bytes);
-  std::optional<SearchField> field = MatchMessage(bytes, fields, text);
+  std::optional<SearchField> field = MatchMessage(bytes, fields, text, header_only);
   if (!field) return false;
   hit.field = *field;
   hit.subject = ShownHeaderText(fields.subject, false);

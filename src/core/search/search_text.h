@@ -17,6 +17,8 @@ class SearchText {
   // True when the text is all ASCII: raw bytes in any ASCII-compatible charset then hold it
   // as they are, whatever their encoding of other letters.
   bool Ascii() const { return ascii_; }
+  // True when the text holds a blank, which a folded header field holds as a line break.
+  bool HasBlank() const { return text_.find_first_of(" \t") != std::string::npos; }
 
   // True when the bytes hold the text, ASCII letters compared without case (a first look:
   // letters beyond ASCII must match exactly); the second form takes them lowered already

@@ -37,8 +37,9 @@ const char* FieldName(SearchField field) {
 }
 
 QTreeWidgetItem* ResultItem(const SearchHit& hit) {
-  auto* item = new QTreeWidgetItem({TextToQt(hit.subject), TextToQt(hit.sender), PathToQt(hit.folder),
-                                    TextToQt(hit.date)});
+  // A file without a subject (no message, or an odd one) shows its name instead.
+  QString subject = hit.subject.empty() ? PathToQt(NamePart(hit.path)) : TextToQt(hit.subject);
+  auto* item = new QTreeWidgetItem({subject, TextToQt(hit.sender), PathToQt(hit.folder), TextToQt(hit.date)});
   item->setData(0, kPath, QByteArray::fromStdString(hit.path));
   item->setToolTip(kSubject, QString("Found in %1").arg(FieldName(hit.field)));
   return item;
