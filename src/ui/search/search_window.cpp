@@ -57,6 +57,7 @@ TSearchWindow::TSearchWindow(TCorvelProg& frame, QWidget* parent) : QWidget(pare
   auto* label = new QLabel("&Find:", this);
   SearchField = new QLineEdit(this);
   SearchField->setObjectName("SearchField");
+  SearchField->setAccessibleName("Text to find");
   label->setBuddy(SearchField);
   FindBtn = new QPushButton("Fin&d", this);
   CancelBtn = new QPushButton("Cancel", this);
@@ -64,9 +65,11 @@ TSearchWindow::TSearchWindow(TCorvelProg& frame, QWidget* parent) : QWidget(pare
   FolderTree = new QTreeWidget(this);
   FolderTree->setObjectName("FolderTree");
   FolderTree->setHeaderLabel("Folders");
+  FolderTree->setAccessibleName("Folders to search");
   Results = new QTreeWidget(this);
   Results->setObjectName("Results");
   Results->setHeaderLabels({"Subject", "From", "Folder", "Date"});
+  Results->setAccessibleName("Messages found");
   Results->setRootIsDecorated(false);
   Results->setUniformRowHeights(true);  // long lists stay quick to lay out
   Results->header()->resizeSection(kSubject, 280);
@@ -82,7 +85,8 @@ TSearchWindow::TSearchWindow(TCorvelProg& frame, QWidget* parent) : QWidget(pare
   auto* split = new QSplitter(this);
   split->addWidget(FolderTree);
   split->addWidget(Results);
-  split->setStretchFactor(1, 3);
+  split->setStretchFactor(1, 1);
+  split->setSizes({180, 580});
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(split, 1);
