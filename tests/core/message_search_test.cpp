@@ -74,6 +74,12 @@ TEST(MessageSearch, DecodesBase64TextParts) {
   EXPECT_EQ(FoundIn(kBase64Part, "zebrafish"), "body");
   // The encoded bytes are no text of the message.
   EXPECT_EQ(FoundIn(kBase64Part, "SGlkZGVu"), "none");
+  // A part without a type is plain text; an encoded image beside it holds none.
+  std::string untyped =
+      "Subject: Files\r\nContent-Type: multipart/mixed; boundary=b2\r\n\r\n"
+      "--b2\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\niVBORw0KGgo=\r\n"
+      "--b2\r\nContent-Transfer-Encoding: BASE64\r\n\r\nSGlkZGVuIHRyZWFzdXJlOiBaZWJyYWZpc2gK\r\n--b2--\r\n";
+  EXPECT_EQ(FoundIn(untyped, "treasure"), "body");
 }
 
 TEST(MessageSearch, JoinsQuotedPrintableSoftLineBreaks) {

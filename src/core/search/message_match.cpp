@@ -49,6 +49,39 @@ bool AnyValue(std::string_view lowered, std::string_view name, Test test) {
   return false;
 }
 
+// The header block (between empty lines) that holds offset `at` of the lowered bytes.
+std::string_view BlockAround(std::string_view lowered, size_t at) {
+  size_t start = 0;
+  for (std::string_view blank : {"\n\n", "\n\r\n"})
+    if (size_t found = lowered.rfind(blank, at); found != std::string_view::npos)
+      start = std::max(start, found + blank.size());
+  size_t end = std::min({lowered.find("\n\n", at), lowered.find("\n\r\n", at), lowered.size()});
+  return lowered.substr(start, end - start);
+}
+
+// True when the part whose header holds offset `at` of the lowered bytes may be read as
+// text: its type is text, message or multipart, is no valid type, or is absent (plain text
+// then). An encoded attachment (an image, a PDF) holds no text to search.
+bool PartMayBeText(std::string_view lowered, size_t at) {
+  std::string_view block = BlockAround(lowered, at);
+  constexpr std::string_view kType = "content-type:";
+  for (size_t type = block.find(kType); type != std::string_view::npos; type = block.find(kType, type + 1)) {
+    if (type > 0 && block[type - 1] != '\n') continue;  // "x-content-type:" is another field
+    std::string_view value = ValueAfter(block, type, kType.size());
+    return value.find('/') == std::string_view::npos || value.starts_with("text/") ||
+           value.starts_with("message/") || value.starts_with("multipart/");
+  }
+  return true;
+}
+
+// True when a text part of the message may be base64 or quoted-printable.
+bool HasEncodedTextPart(std::string_view lowered) {
+  constexpr std::string_view kName = "content-transfer-encoding:";
+  for (size_t at = lowered.find(kName); at != std::string_view::npos; at = lowered.find(kName, at + 1))
+    if (IsEncodingWithText(ValueAfter(lowered, at, kName.size())) && PartMayBeText(lowered, at)) return true;
+  return false;
+}
+
 std::string CharsetOf(std::string_view content_type) {
   std::string lowered = AsciiLower(content_type);
   size_t at = lowered.find("charset=");
@@ -135,8 +168,7 @@ bool HasFoldedHeader(std::string_view bytes) {
 
 bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text) {
   if (!text.Ascii() && HasEightBit(bytes)) return true;
-  return HasEncodedWords(bytes) || AnyValue(lowered, "content-transfer-encoding:", IsEncodingWithText) ||
-         AnyValue(lowered, "charset=", IsAsciiIncompatible);
+  return HasEncodedWords(bytes) || HasEncodedTextPart(lowered) || AnyValue(lowered, "charset=", IsAsciiIncompatible);
 }
 
 std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text,

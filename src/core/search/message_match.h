@@ -24,7 +24,7 @@ struct MessageFields {
 MessageFields ReadMessageFields(std::string_view bytes);
 
 // True when the message file `bytes` (`lowered`: the same through LowerAscii) may hold
-// `text` in decoded form only: it has encoded words, a base64 or quoted-printable part, a
+// `text` in decoded form only: it has encoded words, a base64 or quoted-printable text part, a
 // charset that spells ASCII otherwise (UTF-16, UTF-7 ...), or, for a text beyond ASCII,
 // any 8-bit byte.
 bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text);
