@@ -105,6 +105,12 @@ TEST(MessageSearch, DecodesEncodedWordsInHeaders) {
   EXPECT_EQ(hit.subject, "Grüße aus Köln");
 }
 
+TEST(MessageSearch, ConvertsCharsetsThatSpellAsciiOtherwise) {
+  std::string message = "Subject: wide\r\nContent-Type: text/plain; charset=\"UTF-16LE\"\r\n\r\n";
+  for (char c : std::string("Wide letters")) message += std::string{c, '\0'};
+  EXPECT_EQ(FoundIn(message, "wide LETTERS"), "body");
+}
+
 TEST(MessageSearch, BadInputNeverFails) {
   const char raw[] = "Subject: a\0b needle\r\n\r\nbody \0\0 needle\r\n";
   std::string with_nul(raw, sizeof raw - 1);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <type_traits>
 #include <vector>
 
 #include "core/mime/mime_reader.h"
@@ -40,12 +39,11 @@ bool IsAsciiIncompatible(std::string_view charset) {
   return false;
 }
 
-// True when some "name:" (or "name=", lower case) value in the lowered bytes satisfies `test`.
-template <typename Test>
-bool AnyValue(std::string_view lowered, std::string_view name, Test test) {
-  static_assert(std::is_invocable_r_v<bool, Test, std::string_view>);
-  for (size_t at = lowered.find(name); at != std::string_view::npos; at = lowered.find(name, at + 1))
-    if (test(ValueAfter(lowered, at, name.size()))) return true;
+// True when a "charset=" parameter of the lowered bytes names an ASCII-incompatible charset.
+bool HasAsciiIncompatibleCharset(std::string_view lowered) {
+  constexpr std::string_view kName = "charset=";
+  for (size_t at = lowered.find(kName); at != std::string_view::npos; at = lowered.find(kName, at + 1))
+    if (IsAsciiIncompatible(ValueAfter(lowered, at, kName.size()))) return true;
   return false;
 }
 
@@ -168,7 +166,7 @@ bool HasFoldedHeader(std::string_view bytes) {
 
 bool NeedsDecoding(std::string_view bytes, std::string_view lowered, const SearchText& text) {
   if (!text.Ascii() && HasEightBit(bytes)) return true;
-  return HasEncodedWords(bytes) || HasEncodedTextPart(lowered) || AnyValue(lowered, "charset=", IsAsciiIncompatible);
+  return HasEncodedWords(bytes) || HasEncodedTextPart(lowered) || HasAsciiIncompatibleCharset(lowered);
 }
 
 std::optional<SearchField> MatchMessage(std::string_view bytes, const MessageFields& fields, const SearchText& text,
