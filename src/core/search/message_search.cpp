@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -22,7 +23,7 @@ namespace {
 constexpr size_t kUnreadablePathsKept = 20;
 
 struct FileJob {
-  size_t folder;  // index into the folder list
+  size_t folder = 0;  // index into the folder list
   std::string name;
 };
 
@@ -83,22 +84,18 @@ std::string FolderText(const MailStore& store, const std::string& path) {
   return text;
 }
 
+// The folders' files are listed on the calling thread while the helpers already search
+// those listed, then the calling thread searches too.
 class SearchRun {
  public:
   SearchRun(const MailStore& store, const SearchRequest& request, const std::atomic<bool>& cancel,
             const SearchSinks& sinks)
-      : store_(store), text_(request.text), cancel_(cancel), sinks_(sinks) {
-    for (const std::string& folder : SearchFolders(store, request.folders)) {
-      if (Cancelled()) break;
-      folders_.push_back(folder);
-      for (FolderEntry& entry : ReadFolder(folder))
-        if (entry.is_file && !IsHiddenName(entry.name)) jobs_.push_back({folders_.size() - 1, std::move(entry.name)});
-    }
-  }
+      : store_(store), text_(request.text), cancel_(cancel), sinks_(sinks), folders_(SearchFolders(store, request.folders)) {}
 
   SearchSummary Run(int threads) {
     std::vector<std::thread> helpers;
     for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { Work(); });
+    List();
     Work();
     for (std::thread& helper : helpers) helper.join();
     summary_.searched = searched_;
@@ -109,11 +106,34 @@ class SearchRun {
  private:
   bool Cancelled() const { return cancel_.load(std::memory_order_relaxed); }
 
+  void List() {
+    for (size_t folder = 0; folder < folders_.size() && !Cancelled(); ++folder) {
+      std::vector<FileJob> listed;
+      for (FolderEntry& entry : ReadFolder(folders_[folder]))
+        if (entry.is_file && !IsHiddenName(entry.name)) listed.push_back({folder, std::move(entry.name)});
+      std::lock_guard lock(jobs_mutex_);
+      jobs_.insert(jobs_.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+      listed_ready_.notify_all();
+    }
+    std::lock_guard lock(jobs_mutex_);
+    listed_all_ = true;
+    listed_ready_.notify_all();
+  }
+
+  // The next file to search, waiting for the listing when it is behind; false when none is left.
+  bool Take(FileJob& job) {
+    std::unique_lock lock(jobs_mutex_);
+    listed_ready_.wait(lock, [this] { return next_ < jobs_.size() || listed_all_; });
+    if (next_ >= jobs_.size() || Cancelled()) return false;
+    job = std::move(jobs_[next_++]);
+    return true;
+  }
+
   void Work() {
     std::string bytes;
     OpenFolder open_folder;
-    for (size_t i = next_++; i < jobs_.size() && !Cancelled(); i = next_++) {
-      const FileJob& job = jobs_[i];
+    FileJob job;
+    while (Take(job)) {
       AnnounceFolder(job.folder);
       bool read = false;
       try {
@@ -159,9 +179,12 @@ class SearchRun {
   SearchText text_;
   const std::atomic<bool>& cancel_;
   const SearchSinks& sinks_;
-  std::vector<std::string> folders_;
+  const std::vector<std::string> folders_;
+  std::mutex jobs_mutex_;  // guards the three below
   std::vector<FileJob> jobs_;
-  std::atomic<size_t> next_{0};
+  size_t next_ = 0;
+  bool listed_all_ = false;
+  std::condition_variable listed_ready_;
   std::atomic<size_t> searched_{0};
   std::mutex sink_mutex_;
   std::atomic<size_t> announced_{kNone};
