@@ -152,6 +152,7 @@ TEST(MimeCorpus, TextAndAttachmentsAsAReaderSeesThem) {
     MimeContent content = ReadMimeContent(row.message);
     EXPECT_EQ(Trimmed(content.text), row.text) << row.name;
     EXPECT_EQ(Listed(content), row.attachments) << row.name;
+    EXPECT_EQ(ReadMimeText(row.message), content.text) << row.name;  // the search's reading
   }
 }
 

@@ -189,6 +189,21 @@ bool IsReaderField(std::string_view name) {
 
 MimeContent ReadMimeContent(std::string_view bytes) { return ReadContent(bytes, nullptr); }
 
+std::string ReadMimeText(std::string_view file) {
+  std::string storage;
+  const std::string_view bytes = WithBodySeparator(file, storage);
+  MimeContent content;
+  bool saw_text = false, saw_attachment = false;
+  if (GRef<GMimeMessage> message = ParseMessage(bytes)) {
+    Walker walker(content, [&](GMimeObject*) { saw_attachment = true; });
+    walker.Walk(g_mime_message_get_mime_part(message.get()), 0);
+    saw_text = walker.SawText();
+  }
+  // As ReadContent: only a message without any readable part is its raw body.
+  if (!saw_text && !saw_attachment) content.text = RawBody(bytes);
+  return content.text;
+}
+
 MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& contents) {
   contents.clear();
   return ReadContent(bytes, &contents);

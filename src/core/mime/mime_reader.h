@@ -30,6 +30,10 @@ struct MimeContent {
 // Reads a whole message file.
 MimeContent ReadMimeContent(std::string_view bytes);
 
+// MimeContent::text alone, for callers that search it: attachments are passed over, never
+// decoded.
+std::string ReadMimeText(std::string_view bytes);
+
 // ReadMimeContent, with the decoded bytes of each attachment in `contents`, in list order.
 MimeContent ReadMimeContent(std::string_view bytes, std::vector<std::string>& contents);
 
