@@ -40,6 +40,7 @@
 #include "ui/folders/folder_select.h"
 #include "ui/mailbox/mailbox_window.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/search/search_window.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/setup/setup_dlg.h"
 #include "../../support/test_settings.h"
@@ -290,7 +291,12 @@ int RunDemo(Services& services, const QString& folder) {
   TMailboxWindow* mailbox = ShowMailbox(window, services);
   if (mailbox == nullptr || !mailbox->ShowFolder(services.Store().FolderPath(services.settings.DefaultMailFolder)))
     return EXIT_FAILURE;
-  return Save(window, folder, "mailbox-window.png") ? EXIT_SUCCESS : EXIT_FAILURE;
+  bool ok = Save(window, folder, "mailbox-window.png");
+  window.RunCommand(Command::FindMessages, {.subject = "invoice"});
+  auto* search = window.findChild<TSearchWindow*>();
+  for (int i = 0; search != nullptr && search->Searching() && i < 50; ++i) Settle();
+  ok &= search != nullptr && !search->Searching() && Save(window, folder, "search-results.png");
+  return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
 }  // namespace
