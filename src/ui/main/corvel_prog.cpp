@@ -312,6 +312,7 @@ QAction* TCorvelProg::Action(Command command) const { return menu_.Find(command)
 void TCorvelProg::RunCommand(Command command, const CommandArgs& args) {
   Panel3->clear();
   commands_.Run(command, *this, args);
+  emit commandEnded(command);
 }
 
 void TCorvelProg::ShowResult(const QString& text) {

@@ -1,0 +1,98 @@
+#include "ui/common/desktop_notifier.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QSystemTrayIcon>
+#include <cstdio>
+
+#include "core/user_interface.h"
+
+namespace corvelle {
+namespace {
+
+const char* const kService = "org.freedesktop.Notifications";
+const char* const kPath = "/org/freedesktop/Notifications";
+const char* const kInterface = "org.freedesktop.Notifications";
+// How long the start waits for the service to say what it can: it may have to be started.
+constexpr int kAskMs = 1500;
+constexpr int kShownMs = 10000;  // how long a note stays
+
+}  // namespace
+
+void ErrorOutputNotifier::Notify(const QString& title, const QString& body, std::function<void()>) {
+  std::fprintf(stderr, "%s: %s\n%s\n", kApplicationTitle, title.toLocal8Bit().constData(),
+               body.toLocal8Bit().constData());
+  std::fflush(stderr);
+}
+
+DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return;
+  QDBusInterface service(kService, kPath, kInterface, bus);
+  service.setTimeout(kAskMs);
+  QDBusReply<QStringList> capabilities = service.call("GetCapabilities");
+  if (!capabilities.isValid()) return;
+  bus_ = true;
+  markup_ = capabilities.value().contains("body-markup");
+  bus.connect(kService, kPath, kInterface, "ActionInvoked", this, SLOT(ActionInvoked(uint, QString)));
+  bus.connect(kService, kPath, kInterface, "NotificationClosed", this, SLOT(NotificationClosed(uint, uint)));
+}
+
+void DesktopNotifier::SetTrayIcon(QSystemTrayIcon* tray) {
+  tray_ = tray;
+  if (!tray) return;
+  connect(tray, &QSystemTrayIcon::messageClicked, this, [this] {
+    if (balloon_click_) balloon_click_();
+  });
+}
+
+void DesktopNotifier::Notify(const QString& title, const QString& body, std::function<void()> on_click) {
+  if (bus_ && NotifyOnBus(title, body, on_click)) return;
+  if (tray_ && tray_->isVisible() && QSystemTrayIcon::supportsMessages()) {
+    balloon_click_ = std::move(on_click);
+    tray_->showMessage(title, body, QSystemTrayIcon::Information, kShownMs);
+    return;
+  }
+  ErrorOutputNotifier().Notify(title, body, {});
+}
+
+// The call is not waited for: the id it gives back ties the click to `on_click`.
+bool DesktopNotifier::NotifyOnBus(const QString& title, const QString& body, std::function<void()> on_click) {
+  QDBusInterface service(kService, kPath, kInterface, QDBusConnection::sessionBus());
+  if (!service.isValid()) return false;
+  QStringList actions;
+  if (on_click) actions << "default" << tr("Show");
+  QVariantMap hints{{"desktop-entry", QGuiApplication::desktopFileName()}, {"category", "email.arrived"}};
+  QDBusPendingCall call = service.asyncCall("Notify", QString(kApplicationTitle), 0u, QString("corvelle"), title,
+                                            markup_ ? body.toHtmlEscaped() : body, actions, hints, kShownMs);
+  auto* watcher = new QDBusPendingCallWatcher(call, this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, title, body, on_click = std::move(on_click)](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            QDBusPendingReply<uint> reply = *done;
+            if (reply.isError()) {
+              bus_ = false;  // gone since the start: the other ways from now on
+              Notify(title, body, on_click);
+            } else if (on_click) {
+              clicks_[reply.value()] = on_click;
+            }
+          });
+  return true;
+}
+
+void DesktopNotifier::ActionInvoked(uint id, const QString& action) {
+  auto click = clicks_.find(id);
+  if (click == clicks_.end() || action != "default") return;
+  std::function<void()> run = click->second;
+  clicks_.erase(click);
+  run();
+}
+
+void DesktopNotifier::NotificationClosed(uint id, uint) { clicks_.erase(id); }
+
+}  // namespace corvelle
