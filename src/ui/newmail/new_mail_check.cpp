@@ -83,10 +83,13 @@ bool NewMailCheck::CheckNow() {
       frame.ShowResult(TextToQt(text));
     });
     const bool ok = run.GetSendAll();
-    std::vector<std::string> reasons = quiet.Kept();
+    // The servers' own words first, then what the boxes would have said.
+    std::vector<std::string> reasons;
     for (const TMailTransfer* component : {static_cast<const TMailTransfer*>(&run.GetMail1),
                                            static_cast<const TMailTransfer*>(&run.SendMail1)})
       reasons.insert(reasons.end(), component->Notes().begin(), component->Notes().end());
+    if (!run.GetMail1.LastError.empty()) reasons.push_back("Transfer error: " + run.GetMail1.LastError);
+    reasons.insert(reasons.end(), quiet.Kept().begin(), quiet.Kept().end());
     // The tree that could not be made says nothing of its own.
     if (!ok && reasons.empty())
       reasons.push_back(summary.empty() ? "The mail directory or one of its folders could not be made." : summary);
