@@ -5,7 +5,7 @@
 #include <QDBusInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusReply>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <cstdio>
@@ -18,7 +18,7 @@ namespace {
 const char* const kService = "org.freedesktop.Notifications";
 const char* const kPath = "/org/freedesktop/Notifications";
 const char* const kInterface = "org.freedesktop.Notifications";
-// How long the start waits for the service to say what it can: it may have to be started.
+// How long the service has to say what it can: it may have to be started first.
 constexpr int kAskMs = 1500;
 constexpr int kShownMs = 10000;  // how long a note stays
 
@@ -30,17 +30,23 @@ void ErrorOutputNotifier::Notify(const QString& title, const QString& body, std:
   std::fflush(stderr);
 }
 
+// Asked without waiting: a service started on demand may take a while, and the start of the
+// program does not wait for it.
 DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
-  QDBusInterface service(kService, kPath, kInterface, bus);
-  service.setTimeout(kAskMs);
-  QDBusReply<QStringList> capabilities = service.call("GetCapabilities");
-  if (!capabilities.isValid()) return;
-  bus_ = true;
-  markup_ = capabilities.value().contains("body-markup");
-  bus.connect(kService, kPath, kInterface, "ActionInvoked", this, SLOT(ActionInvoked(uint, QString)));
-  bus.connect(kService, kPath, kInterface, "NotificationClosed", this, SLOT(NotificationClosed(uint, uint)));
+  QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface, "GetCapabilities");
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask, kAskMs), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+    done->deleteLater();
+    QDBusPendingReply<QStringList> capabilities = *done;
+    if (capabilities.isError()) return;
+    bus_ = true;
+    markup_ = capabilities.value().contains("body-markup");
+    QDBusConnection session = QDBusConnection::sessionBus();
+    session.connect(kService, kPath, kInterface, "ActionInvoked", this, SLOT(ActionInvoked(uint, QString)));
+    session.connect(kService, kPath, kInterface, "NotificationClosed", this, SLOT(NotificationClosed(uint, uint)));
+  });
 }
 
 void DesktopNotifier::SetTrayIcon(QSystemTrayIcon* tray) {

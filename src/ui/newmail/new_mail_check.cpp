@@ -78,6 +78,7 @@ bool NewMailCheck::CheckNow() {
     ran = true;
     std::string summary;
     TransferContext context = services.Transfer(quiet);
+    if (!context.disk_flush) context.disk_flush = quiet.SyncWhileResponsive();
     TransferRun run(context, nullptr, nullptr, [&frame, &summary](const std::string& text) {
       summary = text;
       frame.ShowResult(TextToQt(text));
