@@ -1,8 +1,6 @@
 #include "ui/common/desktop_notifier.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusMessage>
@@ -58,7 +56,7 @@ void DesktopNotifier::SetTrayIcon(QSystemTrayIcon* tray) {
 }
 
 void DesktopNotifier::Notify(const QString& title, const QString& body, std::function<void()> on_click) {
-  if (bus_ && NotifyOnBus(title, body, on_click)) return;
+  if (bus_) return NotifyOnBus(title, body, std::move(on_click));
   if (tray_ && tray_->isVisible() && QSystemTrayIcon::supportsMessages()) {
     balloon_click_ = std::move(on_click);
     tray_->showMessage(title, body, QSystemTrayIcon::Information, kShownMs);
@@ -67,15 +65,16 @@ void DesktopNotifier::Notify(const QString& title, const QString& body, std::fun
   ErrorOutputNotifier().Notify(title, body, {});
 }
 
-// The call is not waited for: the id it gives back ties the click to `on_click`.
-bool DesktopNotifier::NotifyOnBus(const QString& title, const QString& body, std::function<void()> on_click) {
-  QDBusInterface service(kService, kPath, kInterface, QDBusConnection::sessionBus());
-  if (!service.isValid()) return false;
+// The call is not waited for: the id it gives back ties the click to `on_click`. A call that
+// fails shows the note the other way.
+void DesktopNotifier::NotifyOnBus(const QString& title, const QString& body, std::function<void()> on_click) {
   QStringList actions;
   if (on_click) actions << "default" << tr("Show");
   QVariantMap hints{{"desktop-entry", QGuiApplication::desktopFileName()}, {"category", "email.arrived"}};
-  QDBusPendingCall call = service.asyncCall("Notify", QString(kApplicationTitle), 0u, QString("corvelle"), title,
-                                            markup_ ? body.toHtmlEscaped() : body, actions, hints, kShownMs);
+  QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
+  notify << QString(kApplicationTitle) << 0u << QString("corvelle") << title << (markup_ ? body.toHtmlEscaped() : body)
+         << actions << hints << kShownMs;
+  QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(notify);
   auto* watcher = new QDBusPendingCallWatcher(call, this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
           [this, title, body, on_click = std::move(on_click)](QDBusPendingCallWatcher* done) {
@@ -88,7 +87,6 @@ bool DesktopNotifier::NotifyOnBus(const QString& title, const QString& body, std
               clicks_[reply.value()] = on_click;
             }
           });
-  return true;
 }
 
 void DesktopNotifier::ActionInvoked(uint id, const QString& action) {

@@ -24,12 +24,15 @@ class DesktopNotifier : public QObject, public Notifier {
   // service; null: none.
   void SetTrayIcon(QSystemTrayIcon* tray);
 
+  // True once the notification service has answered: notes go to it.
+  bool OnBus() const { return bus_; }
+
  private slots:
   void ActionInvoked(uint id, const QString& action);
   void NotificationClosed(uint id, uint reason);
 
  private:
-  bool NotifyOnBus(const QString& title, const QString& body, std::function<void()> on_click);
+  void NotifyOnBus(const QString& title, const QString& body, std::function<void()> on_click);
 
   bool bus_ = false;     // the notification service answers
   bool markup_ = false;  // it reads the body as markup: the text is escaped
