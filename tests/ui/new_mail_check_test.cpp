@@ -125,6 +125,18 @@ class NewMailCheckTest : public QObject {
     QCOMPARE(env->ui.Texts(), Texts{});
   }
 
+  // The tray counts the store's new mail when made and again after each command.
+  void theTrayCountsNewMailAfterEachCommand() {
+    WriteFile(Mail("Inbox/a.newmail"), "Subject: a\r\n\r\nx\r\n");
+    MailTray tray(*window);
+    QCOMPARE(tray.Count(), 1);
+    QCOMPARE(tray.Icon().toolTip(), QString("Corvelle: 1 new message"));
+    WriteFile(Mail("Inbox/b.newmail"), "Subject: b\r\n\r\nx\r\n");
+    window->RunCommand(Command::Cascade);
+    QCOMPARE(tray.Count(), 2);
+    QCOMPARE(tray.Icon().toolTip(), QString("Corvelle: 2 new messages"));
+  }
+
   // A refused login is told with what the program says of it, once.
   void aRefusedLoginIsTold() {
     FakeServer server("S: +OK ready\nC: CAPA\nS: -ERR\nC: USER ann\nS: +OK\nC: PASS secret\n"
