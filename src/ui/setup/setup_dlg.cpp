@@ -149,6 +149,7 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   CheckMailMinutes = Named(new QSpinBox(page), "CheckMailMinutes");
   CheckMailMinutes->setRange(1, kMaxCheckMailMinutes);
   CheckMailMinutes->setSuffix(" minutes");
+  CheckMailMinutes->setAccessibleName("Minutes between two checks for new mail");
   CheckMailMinutes->setValue(10);
   CheckMailMinutes->setEnabled(false);
   connect(CheckMail, &QCheckBox::toggled, CheckMailMinutes, &QWidget::setEnabled);
