@@ -1,5 +1,6 @@
 #include "ui/newmail/new_mail_check.h"
 
+#include <QApplication>
 #include <algorithm>
 
 #include "core/busy_guard.h"
@@ -69,8 +70,9 @@ void NewMailCheck::Tick() {
 }
 
 bool NewMailCheck::CheckNow() {
-  // Refused before the guard is asked: a refused command would say "Busy" in the panel.
-  if (!frame_ || BusyGuard::Held()) return false;
+  // Refused before the guard is asked: a refused command would say "Busy" in the panel. A
+  // modal dialog (the setup dialog, a question) may be changing what the check would use.
+  if (!frame_ || BusyGuard::Held() || QApplication::activeModalWidget()) return false;
   QuietInterface quiet;
   const Services services = frame_->RunServices().ShownOn(quiet, 0);
   bool ran = false;

@@ -3,7 +3,8 @@
 // read again at each tick, so the setup dialog's change counts without a restart) it runs
 // Get / Send All as the command does (TransferRun), but quietly: no transfer dialog, no
 // boxes (QuietInterface). It takes the busy guard and the mail directory's lock like a
-// command; a check that comes while another command runs is left for the next tick.
+// command; a check that comes while another command runs or a modal dialog is open is left
+// for the next tick.
 //
 // Never silent: the result panel shows the run's summary as the command's would, a failure
 // adds its reason there and raises a note (once per distinct reason, not at every check),
@@ -39,8 +40,8 @@ class NewMailCheck : public QObject {
   // checks (CheckNow). Does nothing while the check is off.
   void Tick();
 
-  // Checks now. False when it did not run: another command held the busy guard, or another
-  // process the mail directory; the next tick tries again.
+  // Checks now. False when it did not run: another command held the busy guard, a modal
+  // dialog was open, or another process held the mail directory; the next tick tries again.
   bool CheckNow();
 
  signals:
