@@ -9,7 +9,7 @@ CORVELLE_PACKAGES=(
   qt6-base-dev libgl-dev libgmime-3.0-dev libxml2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev procmail
   libssl-dev openssl
-  netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd
+  netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd dbus-daemon
   xvfb xauth xdotool poppler-utils
   clang libclang-rt-14-dev
   desktop-file-utils appstream libxml2-utils file dpkg-dev x11-utils

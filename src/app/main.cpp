@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +15,12 @@
 #include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
+#include "ui/common/desktop_notifier.h"
 #include "ui/common/program_icon.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/services.h"
+#include "ui/newmail/mail_watch.h"
 
 int main(int argc, char** argv) {
   // Answered before Qt starts: they need no display.
@@ -33,7 +37,8 @@ int main(int argc, char** argv) {
   // Everything the windows use comes from here; nothing is installed behind their backs.
   corvelle::Settings settings;  // read by the main window's start-up
   corvelle::BookAddressActions book_actions(ui, settings);
-  corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions);
+  corvelle::DesktopNotifier notifier;
+  corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions, &notifier);
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -52,6 +57,12 @@ int main(int argc, char** argv) {
     // A start without options is the user's: the mailbox window shows the mail.
     if (args.empty()) window.RunCommand(corvelle::Command::ViewMailbox);
     window.DoParms(args);
+    // A command line that ends the program has asked for the window to close by now: the
+    // background check and the tray are for a window that stays.
+    std::unique_ptr<corvelle::MailWatch> watch;
+    QTimer::singleShot(0, &window, [&watch, &window, &notifier] {
+      if (window.isVisible()) watch = std::make_unique<corvelle::MailWatch>(window, &notifier);
+    });
     int status = app.exec();
     // A command line ends with success only when all it asked for succeeded.
     return status != EXIT_SUCCESS ? status : corvelle::RunFailed() ? EXIT_FAILURE : EXIT_SUCCESS;

@@ -174,6 +174,8 @@ TEST_F(FiltersTest, FilterMailFilesByTheFirstMatchingRule) {
             (Lines{"Filtering incoming mail into appropriate folders...", "Filtering mail: 4 new messages."}));
   EXPECT_EQ(ui.total.back(), 100);
   EXPECT_EQ(FilteringCompleteText(0), "");
+  // What reached every folder of its rule, one folder's at once, a batch's when it settles.
+  EXPECT_EQ(filter.FiledSubjects(), (Lines{"", "hello"}));
 
   vanish = false;
   EXPECT_TRUE(SpoolHoldsNewMail(mail_dir + "Spool/"));

@@ -75,6 +75,29 @@ TEST_F(SettingsTest, SaveThenLoadGivesEveryFieldBack) {
   EXPECT_TRUE(pos.x == 40 && pos.y == 50);
 }
 
+// The background check is off unless the file says otherwise; a file that never had it gets
+// no key, a value out of range is brought within it, and turning it off is kept.
+TEST_F(SettingsTest, CheckMailIntervalIsOffByDefaultAndRoundTrips) {
+  SetUserSettings();
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  EXPECT_EQ(ReadFile(IniPath()).find("CheckMailMinutes"), std::string::npos);
+  Load();
+  EXPECT_EQ(MailSettings.CheckMailMinutes, 0);
+
+  for (int minutes : {15, 0}) {
+    MailSettings.CheckMailMinutes = minutes;
+    ASSERT_TRUE(SaveSettings(MailSettings));
+    MailSettings.CheckMailMinutes = 7;
+    Load();
+    EXPECT_EQ(MailSettings.CheckMailMinutes, minutes);
+  }
+  for (const auto& [text, expected] : {std::pair{"99999", kMaxCheckMailMinutes}, {"-5", 0}, {"ten", 0}}) {
+    WriteFile(IniPath(), std::string("[main]\nCheckMailMinutes=") + text + "\n");
+    Load();
+    EXPECT_EQ(MailSettings.CheckMailMinutes, expected) << text;
+  }
+}
+
 // A file this process may not read is named, gives the defaults (as no file does), and
 // nothing is ever written over it.
 TEST_F(SettingsTest, AFileThatCannotBeReadIsNamedAndNeverWrittenOver) {

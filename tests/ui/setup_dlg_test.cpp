@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFontDialog>
+#include <QSpinBox>
 #include <QUrl>
 #include <cstdio>
 
@@ -77,6 +78,29 @@ class SetupDlgTest : public QObject {
     TSetupDlg again(env->services);
     QCOMPARE(again.SecurityRows->SendSecurityBox->currentText(), QString("SSL/TLS"));
     QCOMPARE(again.SendSvrPortTxt->text(), QString("2525"));
+  }
+
+  // The background check: off for a file without it, its minutes only while it is on, and
+  // the run's settings take what OK stored.
+  void checkForNewMailIsOffUnlessChosen() {
+    env->WriteCompleteSettings();
+    {
+      TSetupDlg dialog(env->services);
+      QVERIFY(!dialog.CheckMail->isChecked() && !dialog.CheckMailMinutes->isEnabled());
+      dialog.CheckMail->setChecked(true);
+      QVERIFY(dialog.CheckMailMinutes->isEnabled());
+      dialog.CheckMailMinutes->setValue(25);
+      dialog.OKBtn->click();
+      QVERIFY(dialog.CloseOK);
+    }
+    QCOMPARE(env->services.settings.CheckMailMinutes, 25);
+    QVERIFY(ReadFile(env->IniPath()).find("CheckMailMinutes=25\r\n") != std::string::npos);
+    TSetupDlg again(env->services);
+    QVERIFY(again.CheckMail->isChecked());
+    QCOMPARE(again.CheckMailMinutes->value(), 25);
+    again.CheckMail->setChecked(false);
+    again.OKBtn->click();
+    QCOMPARE(env->services.settings.CheckMailMinutes, 0);
   }
 
   // OK writes the keys the dialog edits and keeps every other one of the section: the

@@ -18,12 +18,25 @@
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/main/corvel_prog.h"
+#include "ui/common/notifier.h"
 #include "ui/main/services.h"
 #include "ui/viewer/address_actions.h"
 #include "ui/setup/setup_dlg.h"
 #include "support/test_settings.h"
 
 namespace corvelle::testing {
+
+// The notes a test's run raised, oldest first, each with its click.
+struct RecordingNotifier : Notifier {
+  struct Note {
+    QString title, body;
+    std::function<void()> on_click;
+  };
+  void Notify(const QString& title, const QString& body, std::function<void()> on_click) override {
+    notes.push_back({title, body, std::move(on_click)});
+  }
+  std::vector<Note> notes;
+};
 
 // HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in a temporary folder, PATH without the desktop
 // cache tools, message boxes recorded, the program end recorded: the services of a test,
@@ -58,11 +71,12 @@ struct UiEnvironment {
   RecordingUi ui;
   std::vector<int> end_codes;
   AddressActions no_address_actions;
+  RecordingNotifier notifier;
   Services services = TestServices();
 
  private:
   Services TestServices() {
-    Services made = DesktopServices(ui, MailSettings, no_address_actions);
+    Services made = DesktopServices(ui, MailSettings, no_address_actions, &notifier);
     made.end_program = [this](int code) { end_codes.push_back(code); };
     return made;
   }

@@ -116,6 +116,7 @@ bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui)
 int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInterface& ui) {
   ProgressReport progress(ui);
   progress.Total(0);
+  filed_subjects_.clear();
   if (status_) {
     status_->Clear();
     status_->Insert(0, "Filtering incoming mail into appropriate folders...");
@@ -138,6 +139,7 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
     progress.Total(static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
+  filed_subjects_ = filing.FiledSubjects();
   return left + filing.Failed();
 }
 

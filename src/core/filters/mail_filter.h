@@ -69,6 +69,9 @@ class TMailFilter {
   // folder are copies: a pass keeps to what it started with. Returns how many messages
   // stayed in "Spool".
   int FilterMail(MailStore store, std::string default_folder, UserInterface& ui);
+  // The subjects of the messages the last pass filed (SpoolFiling::FiledSubjects): how many
+  // and which messages are new since it.
+  const std::vector<std::string>& FiledSubjects() const { return filed_subjects_; }
 
   // Spool files larger than this are not loaded: they are matched on their header lines and
   // their bytes are copied and moved as they are.
@@ -81,6 +84,7 @@ class TMailFilter {
   bool modified_ = false;
   bool discard_ = false;
   StatusText* status_ = nullptr;
+  std::vector<std::string> filed_subjects_;
 };
 
 }  // namespace corvelle

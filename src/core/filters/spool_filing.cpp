@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/compose/header_fields.h"
+#include "core/mime/mime_text.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
@@ -65,6 +67,14 @@ bool IsUnfinishedWrite(std::string_view name) {
   return true;
 }
 
+// The decoded subject of a message's header lines, "" without one.
+std::string SubjectOf(const std::vector<std::string>& lines) {
+  const size_t header = HeaderLineCount(lines);
+  for (size_t i = 0; i < header; ++i)
+    if (StartsWithIgnoringCase(lines[i], "subject:")) return DecodeHeaderText(FieldValue(lines, i, 8));
+  return "";
+}
+
 }  // namespace
 
 SpoolFiling::SpoolFiling(MailStore store, UserInterface& ui)
@@ -76,6 +86,7 @@ void SpoolFiling::File(const std::string& name, const std::string& folders, cons
     std::string final_name;
     if (MoveFileUnique(ui_, spool_ + name, store_.FiledTarget(entries[0], name, header), final_name)) {
       touched_.insert(FolderPart(final_name));
+      filed_subjects_.push_back(SubjectOf(header));
     } else {
       ++failed_;
     }
@@ -124,7 +135,9 @@ void SpoolFiling::FileBatch() {
   }
   bool complete = true;
   for (const Pending& pending : batch_) {
-    if (!Finish(pending.name, pending.folders, pending.header)) {
+    if (Finish(pending.name, pending.folders, pending.header)) {
+      filed_subjects_.push_back(SubjectOf(pending.header));
+    } else {
       ++failed_;
       complete = false;
     }

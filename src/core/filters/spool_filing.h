@@ -39,6 +39,9 @@ class SpoolFiling {
   // finished by the next pass.
   void File(const std::string& name, const std::string& folders, const std::vector<std::string>& header);
   int Failed() const { return failed_; }
+  // The subject (decoded, UTF-8; "" when it has none) of each message File has filed into
+  // every folder of its list, in filing order: what was new to the user after the pass.
+  const std::vector<std::string>& FiledSubjects() const { return filed_subjects_; }
 
   // Completes every filing that a record names, making missing folders. Returns how many
   // could not be completed (they stay recorded).
@@ -69,6 +72,7 @@ class SpoolFiling {
   std::set<std::string> touched_;
   std::vector<std::string> done_records_;
   std::vector<Pending> batch_;
+  std::vector<std::string> filed_subjects_;
   int failed_ = 0;
 };
 

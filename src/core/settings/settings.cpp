@@ -1,5 +1,6 @@
 #include "core/settings/settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/store/mail_store.h"
@@ -18,6 +19,7 @@ std::string parted_file;
 
 constexpr const char* kMain = "main";
 constexpr const char* kFont = "font";
+constexpr const char* kCheckMailMinutes = "CheckMailMinutes";
 
 // Fixed offsets of the password scrambling (the stored form depends on them).
 constexpr int kFirstOffset = 3;
@@ -96,6 +98,7 @@ Settings ReadSettings(const PrivateProfile& ini) {
   s.ExitAfterCmdProc = Flag(ini, "ExitAfterCmdProc");
   s.RememberPos = Flag(ini, "RememberPos");
   s.DecodeNames = ini.ReadString(kMain, "DecodeNames", "1").substr(0, 1) != "0";
+  s.CheckMailMinutes = std::clamp(ini.ReadInteger(kMain, kCheckMailMinutes, 0), 0, kMaxCheckMailMinutes);
   s.DefaultAB = ini.ReadString(kMain, "DefaultAB", "AddressBook");
   if (s.DefaultAB.empty()) s.DefaultAB = "AddressBook";
   s.DefaultFont = LoadFont(ini);
@@ -165,6 +168,9 @@ bool SaveSettings(const Settings& s) {
   ini.WriteString(kMain, "ExitAfterCmdProc", s.ExitAfterCmdProc ? "1" : "0");
   ini.WriteString(kMain, "RememberPos", s.RememberPos ? "1" : "0");
   ini.WriteString(kMain, "DefaultAB", s.DefaultAB);
+  // Absent means off: a file that never had the check gets no key for it.
+  if (s.CheckMailMinutes != 0 || !ini.ReadString(kMain, kCheckMailMinutes, "").empty())
+    ini.WriteInteger(kMain, kCheckMailMinutes, s.CheckMailMinutes);
   SaveSecuritySettings(ini, s.Secure);
   SaveFont(ini, s.DefaultFont);
   bool saved = ini.Save();

@@ -38,12 +38,16 @@ struct Settings {
   std::string DefaultABPath;  // derived: MailDirectory + "System/AddressBook/" + DefaultAB + ".cvab"
   bool LeaveMailOnServer = false, ExitAfterCmdProc = false, RememberPos = false;
   bool DecodeNames = true;  // false: file names from the raw header bytes, encoded words and all
+  int CheckMailMinutes = 0;  // Get / Send All in the background every so many minutes; 0: never
   FontRecord DefaultFont;
   // Where comments and problem reports go; only read, so a hand-set address stays.
   std::string SupportAddress = "support@corvelle.invalid";
   SecuritySettings Secure;
 };
 
+
+// The longest interval between two background checks: a day.
+inline constexpr int kMaxCheckMailMinutes = 1440;
 
 struct WindowPos {
   int x = -1, y = -1;

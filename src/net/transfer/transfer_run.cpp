@@ -97,8 +97,8 @@ int TransferRun::DoFiltering() {
   return left;
 }
 
-void TransferRun::GetSendAll() {
-  if (!store_.CheckMailDirs(default_folder_, true, true, false)) return;
+bool TransferRun::GetSendAll() {
+  if (!store_.CheckMailDirs(default_folder_, true, true, false)) return false;
   Result("Sending spooled mail...");
   int sent = DoSendAll();
   ui_.ProcessEvents();
@@ -109,6 +109,7 @@ void TransferRun::GetSendAll() {
   // interrupted filing) is filtered too, not only what this run received.
   int left = received > 0 || SpoolHoldsNewMail(ResolvePath(store_.Spool())) ? DoFiltering() : 0;
   Result(TransferSummary(sent, received, skipped, Failed, left, Sending1.NotSent, CancelledAll));
+  return !SendMail1.ErrorFlag && Sending1.NotSent == 0 && !Failed && skipped == 0 && left == 0;
 }
 
 bool TransferRun::DoSend(const std::string& file_name, const std::vector<std::string>* lines) {

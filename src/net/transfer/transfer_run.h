@@ -63,8 +63,10 @@ class TransferRun {
   // Get / Send All: makes sure the mail tree exists (nothing happens when it cannot be
   // made), sends the spool folder, retrieves, filters when anything was received or the
   // spool folder holds mail to filter from before, and
-  // leaves the summary as the result line.
-  void GetSendAll();
+  // leaves the summary as the result line. False when any of it failed: the tree could not
+  // be made, a message was not sent or not retrieved, the retrieval failed, or a message
+  // stayed in the spool folder. MailFilter1.FiledSubjects() tells what was filed.
+  bool GetSendAll();
   // The filtering run after a retrieval, and Run Filter. Returns the count left in Spool.
   int DoFiltering();
   // Sends one message (a spool file, or a window's lines when `file_name` is empty). When

@@ -330,6 +330,7 @@ void TCorvelProg::RunCommand(Command command, const CommandArgs& args) {
   // The message commands act on the mailbox window's selection while it is active.
   if (TMailboxWindow* mailbox = ActiveMailbox(*this); mailbox && mailbox->RunCommand(command)) return;
   commands_.Run(command, *this, args);
+  emit commandEnded(command);
 }
 
 void TCorvelProg::ShowResult(const QString& text) {

@@ -97,6 +97,12 @@ class TCorvelProg : public QMainWindow {
   // The menu item of a command.
   QAction* Action(Command command) const;
 
+ signals:
+  // A command run through RunCommand has ended (the tray counts the new mail again).
+  void commandEnded(Command command);
+
+ public:
+
   int LastChildCount = 0;                 // message windows at the last UpdateMenuItems
   std::vector<std::string> DeferredOpens; // windows that could not be made, oldest first
   std::deque<std::string> PendingParms;   // forwarded command lines not yet processed

@@ -2,6 +2,7 @@
 
 #include <QPrinter>
 
+#include "ui/common/notifier.h"
 #include "ui/common/program_end.h"
 
 namespace corvelle {
@@ -14,8 +15,18 @@ TransferContext Services::Transfer(UserInterface& shown_on) const {
   return context;
 }
 
-Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions) {
-  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &address_actions};
+// Every field by name (the interface is a reference and cannot be set on a copy): a field
+// added to Services is added here too.
+Services Services::ShownOn(UserInterface& shown_on, int wait_ms) const {
+  return Services{shown_on,    settings,        transport, disk_flush, printer,
+                  open_url,    end_program,     address_actions, notifier, wait_ms};
+}
+
+Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions, Notifier* notifier) {
+  // Stateless: one for every run that brings no notifier of its own.
+  static ErrorOutputNotifier error_output;
+  return Services{ui, settings, {}, {}, DefaultPrinter, OpenOnDesktop, EndProcess, &address_actions,
+                  notifier ? notifier : &error_output};
 }
 
 // The one place the run's settings meet the settings file.

@@ -17,6 +17,7 @@
 namespace corvelle {
 
 class AddressActions;
+class Notifier;
 
 // Ends the program with an exit status; the desktop one ends the process (EndProcess).
 using ProgramEnd = std::function<void(int code)>;
@@ -33,6 +34,7 @@ struct Services {
   UrlOpener open_url;           // never empty
   ProgramEnd end_program;       // never empty
   AddressActions* address_actions;  // never null
+  Notifier* notifier;               // never null: desktop notes (new mail, a failed check)
   int mail_dir_wait_ms = kMailDirWaitMs;
 
   // The mail directory of the settings as it is now (the setup dialog may change it).
@@ -40,12 +42,18 @@ struct Services {
 
   // What a transfer run is handed; `shown_on` is the interface its progress goes to.
   TransferContext Transfer(UserInterface& shown_on) const;
+
+  // The same services with boxes and progress going to `shown_on` and the mail directory's
+  // lock waited for `wait_ms` (the background check: nobody is asked, nothing waits).
+  Services ShownOn(UserInterface& shown_on, int wait_ms) const;
 };
 
 // The services of a desktop run: the system's printer, the desktop's opener, `address_actions`
 // behind the address buttons (the address book's: BookAddressActions), TCP connections, the
-// process ended for real.
-Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions);
+// process ended for real, notes through `notifier` (main()'s DesktopNotifier; without one,
+// the error output's).
+Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions,
+                         Notifier* notifier = nullptr);
 
 // The settings of the run read from the settings file (`pos`: the saved window position,
 // `version`: the version that wrote the file), reread for the setup dialog, and written.

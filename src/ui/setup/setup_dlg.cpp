@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -144,6 +145,14 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   NameTxt = MakeEdit(page, "NameTxt", "Name is your full name.");
   MailAddressTxt = MakeEdit(page, "MailAddressTxt", "Your electronic mail address.");
   LeaveMail = Named(new QCheckBox("Leave mail on server", page), "LeaveMail");
+  CheckMail = Named(new QCheckBox("Check for new mail every", page), "CheckMail");
+  CheckMailMinutes = Named(new QSpinBox(page), "CheckMailMinutes");
+  CheckMailMinutes->setRange(1, kMaxCheckMailMinutes);
+  CheckMailMinutes->setSuffix(" minutes");
+  CheckMailMinutes->setAccessibleName("Minutes between two checks for new mail");
+  CheckMailMinutes->setValue(10);
+  CheckMailMinutes->setEnabled(false);
+  connect(CheckMail, &QCheckBox::toggled, CheckMailMinutes, &QWidget::setEnabled);
 
   auto* form = new QFormLayout(page);
   form->addRow("Send mail server:", SendSvrTxt);
@@ -155,11 +164,16 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   form->addRow("Name:", NameTxt);
   form->addRow("Email address:", MailAddressTxt);
   form->addRow(QString(), LeaveMail);
+  auto* check = new QHBoxLayout;
+  check->addWidget(CheckMail);
+  check->addWidget(CheckMailMinutes);
+  check->addStretch();
+  form->addRow(QString(), check);
   SecurityRows = new SecurityFields(form, SendSvrPortTxt, ServerPortTxt);
   // Tab goes down the page as it is laid out, through the security choices.
   QWidget* order[] = {SendSvrTxt,   SendSvrPortTxt, SecurityRows->SendSecurityBox, SecurityRows->SendUserTxt,
                       SecurityRows->SendPasswordTxt, MailServerTxt, ServerPortTxt, SecurityRows->MailSecurityBox,
-                      UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail};
+                      UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail, CheckMail, CheckMailMinutes};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   return page;
 }
@@ -198,6 +212,8 @@ void TSetupDlg::LoadFields() {
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   SecurityRows->Load(s);
   LeaveMail->setChecked(s.LeaveMailOnServer);
+  CheckMail->setChecked(s.CheckMailMinutes > 0);
+  if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
   ExitAfterCmd->setChecked(s.ExitAfterCmdProc);
   RememberPos->setChecked(s.RememberPos);
   font_dialog_font_ = ToQFont(s.DefaultFont);
@@ -339,6 +355,7 @@ void TSetupDlg::StoreUserFields(Settings& s) {
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked();
+  s.CheckMailMinutes = CheckMail->isChecked() ? CheckMailMinutes->value() : 0;
   s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
   s.RememberPos = RememberPos->isChecked();
 }

@@ -14,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace corvelle {
@@ -75,6 +76,8 @@ class TSetupDlg : public QDialog, public SetupFields {
   QLineEdit* NameTxt;
   QLineEdit* MailAddressTxt;
   QCheckBox* LeaveMail;
+  QCheckBox* CheckMail;        // "Check for new mail every", with the minutes beside it
+  QSpinBox* CheckMailMinutes;  // enabled while CheckMail is checked
   SecurityFields* SecurityRows;  // the security rows of the User settings page
   // Preferences.
   QCheckBox* ExitAfterCmd;
