@@ -1,6 +1,5 @@
 #include "ui/mailbox/mailbox_model.h"
 
-#include <QDateTime>
 #include <QFont>
 #include <QMimeData>
 #include <QUrl>
@@ -8,6 +7,7 @@
 #include <unordered_map>
 
 #include "core/browse/folder_listing.h"
+#include "ui/common/message_time.h"
 #include "ui/common/qt_text.h"
 
 namespace corvelle {
@@ -43,10 +43,6 @@ QString StatusText(MessageKind kind) {
 }
 
 QString SizeText(int64_t size) { return QString("%1 KB").arg((size + 1023) / 1024); }
-
-QString TimeText(int64_t seconds) {
-  return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
 
 }  // namespace
 
@@ -285,7 +281,7 @@ QVariant TMailboxModel::data(const QModelIndex& index, int role) const {
     case kDate:
       // Read when first shown; the file's time stands in for a message without a date.
       ReadDate(row);
-      return TimeText(SortTime(row));
+      return MessageTimeText(SortTime(row));
     case kSize: return SizeText(row.size);
   }
   return {};

@@ -13,6 +13,7 @@
 #include "core/store/folder_files.h"
 #include "core/store/mail_store.h"
 #include "platform/paths.h"
+#include "ui/common/message_time.h"
 #include "ui/common/qt_text.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/viewer/mail_viewer.h"
@@ -39,7 +40,7 @@ const char* FieldName(SearchField field) {
 QTreeWidgetItem* ResultItem(const SearchHit& hit) {
   // A file without a subject (no message, or an odd one) shows its name instead.
   QString subject = hit.subject.empty() ? PathToQt(NamePart(hit.path)) : TextToQt(hit.subject);
-  auto* item = new QTreeWidgetItem({subject, TextToQt(hit.sender), PathToQt(hit.folder), TextToQt(hit.date)});
+  auto* item = new QTreeWidgetItem({subject, TextToQt(hit.sender), PathToQt(hit.folder), DateFieldText(hit.date)});
   item->setData(0, kPath, QByteArray::fromStdString(hit.path));
   item->setToolTip(kSubject, QString("Found in %1").arg(FieldName(hit.field)));
   return item;
