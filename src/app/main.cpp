@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
     window.show();
     corvelle::InstanceServer server(ui, [&window](const std::string& line) { corvelle::HandleParmEntry(window, line); });
     if (!new_instance) server.Listen();
-    // A start without options is the user's: the mailbox window shows the mail.
-    if (args.empty()) window.RunCommand(corvelle::Command::ViewMailbox);
+    // A window that stays shows the mail: the mailbox window opens first, so that a message
+    // the command line opens comes in front of it.
+    if (args.empty() || !settings.ExitAfterCmdProc) window.RunCommand(corvelle::Command::ViewMailbox);
     window.DoParms(args);
     // A command line that ends the program has asked for the window to close by now: the
     // background check and the tray are for a window that stays.
