@@ -114,6 +114,8 @@ class MailboxTest : public QObject {
     QCOMPARE(env->ui.Texts(), Texts{"Are you sure you want to delete these 2 messages?"});
     QCOMPARE(window->Result(), QString("2 messages deleted."));
     QCOMPARE(Column(TMailboxModel::kSubject), QStringList{"Lunch"});
+    // The message that took their place is chosen, ready for the next command.
+    QCOMPARE(box->SelectedPaths(), std::vector<std::string>{Mail("Inbox/" + Filed("Lunch", "Bob", ".newmail"))});
 
     Select({0});
     ModalDriver driver({[](QWidget* widget) {

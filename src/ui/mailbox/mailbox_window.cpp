@@ -1,5 +1,6 @@
 #include "ui/mailbox/mailbox_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -57,6 +58,13 @@ TMailboxWindow::TMailboxWindow(TCorvelProg& frame, Services& services, QWidget* 
   setTabOrder(SearchLine, Folders);
   setTabOrder(Folders, FilterLine);
   setTabOrder(FilterLine, List);
+  // Coming back to the window from the keyboard (a message window closed, the Window menu)
+  // puts the keys in the list, once the closing window has let go of the focus. A click
+  // that activates the window leaves the focus where it clicked.
+  connect(frame.ClientArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+    if (window != nullptr && window->widget() == this && QApplication::mouseButtons() == Qt::NoButton)
+      QTimer::singleShot(0, List, [this] { List->setFocus(Qt::OtherFocusReason); });
+  });
 
   changes_.setSingleShot(true);
   changes_.setInterval(kChangeWaitMs);
@@ -240,7 +248,18 @@ bool TMailboxWindow::RunCommand(Command command) {
     default: return false;
   }
   ApplyChanges();
+  SelectAfterRemoval();
   return true;
+}
+
+void TMailboxWindow::SelectAfterRemoval() {
+  // The message that took the place of the first one gone, so that one can go on reading
+  // or deleting down the list.
+  if (HasSelection() || Model->rowCount() == 0) return;
+  const QModelIndex current = List->currentIndex();
+  const int row = std::min(current.isValid() ? current.row() : 0, Model->rowCount() - 1);
+  List->selectionModel()->setCurrentIndex(Model->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TMailboxWindow::WatchFolders() {

@@ -69,6 +69,7 @@ class TMailboxWindow : public QWidget {
   void FolderChosen();
   void SortChanged(int column, Qt::SortOrder order);
   void RunSearch();
+  void SelectAfterRemoval();
   void WatchFolders();
   void FolderChanged(const QString& path);
   bool TreeMayHaveChanged(const std::set<std::string>& changed) const;
