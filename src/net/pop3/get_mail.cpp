@@ -32,7 +32,8 @@ TGetMail::TGetMail(const TransferContext& context)
       security_(SecurityFromText(settings_.Secure.MailSecurity, settings_.MailPort)),
       session_(channel_, log_, [this](const std::string& reason) { Note(reason); },
                [this](int code) { SessionLost(code); }),
-      commit_(SpoolPath(store_), disk_flush_, [this](const std::string& why) { IdsNotKept(why); }) {
+      commit_(SpoolPath(store_), disk_flush_, [this](const std::string& why) { IdsNotKept(why); },
+              [this] { ui_.ProcessEvents(); }) {
   DeleteAfter = !settings_.LeaveMailOnServer;
   channel_.SetErrorHandler([this](const ChannelError&, const std::string& text) {
     LastError = text;
@@ -41,7 +42,11 @@ TGetMail::TGetMail(const TransferContext& context)
   log_.Restart();
 }
 
-TGetMail::~TGetMail() { SettleWorkFiles(!DeleteAfter); }
+TGetMail::~TGetMail() {
+  // Nothing of the interface runs while this object goes.
+  commit_.SetBetween({});
+  SettleWorkFiles(!DeleteAfter);
+}
 
 bool TGetMail::DoPOPLogin() {
   ErrorFlag = false;

@@ -13,8 +13,11 @@ constexpr long long kGroupBytes = 32 << 20;
 
 }  // namespace
 
-SpoolCommit::SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept)
-    : spool_(std::move(spool)), flush_(std::move(flush)), ids_not_kept_(std::move(ids_not_kept)) {}
+SpoolCommit::SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept, Between between)
+    : spool_(std::move(spool)),
+      flush_(std::move(flush)),
+      ids_not_kept_(std::move(ids_not_kept)),
+      between_(std::move(between)) {}
 
 const std::string& SpoolCommit::Spool() {
   if (resolved_.empty()) resolved_ = ResolvePath(spool_);
@@ -78,8 +81,10 @@ SpoolCommit::Commit SpoolCommit::CommitFiles(const std::vector<WorkFile>& files,
     if (need_ids) return Commit::kIdsNotKept;
   }
   std::uint64_t next = 0;
-  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, Spool(), ".new", next).empty())
+  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, Spool(), ".new", next).empty()) {
     ++moved;
+    if (between_) between_();
+  }
   synced = moved == 0 || SyncPath(Spool());
   // A file whose new name is not surely on disk keeps its work name in the ids: the next
   // login finishes its move. Names already settled may stay in the file until `tidy`: the

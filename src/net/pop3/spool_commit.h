@@ -29,9 +29,15 @@ class SpoolCommit {
   // Told when ids cannot be recorded (`why`).
   using IdsNotKept = std::function<void(const std::string& why)>;
 
+  // Called between the renames of a commit, so that the interface is not held up by a
+  // group of hundreds.
+  using Between = std::function<void()>;
+
   // `spool`: the spool folder, no trailing "/" (resolved when first used after each
   // Reconnect); an empty `flush` syncs the files for real.
-  SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept);
+  SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept, Between between = {});
+  // Replaces what is called between renames (empty: nothing).
+  void SetBetween(Between between) { between_ = std::move(between); }
   // A new connection: the spool folder's name is resolved again (its letter case may differ).
   void Reconnect() { resolved_.clear(); }
 
@@ -72,6 +78,7 @@ class SpoolCommit {
   std::string spool_, resolved_;
   DiskFlush flush_;
   IdsNotKept ids_not_kept_;
+  Between between_;
   UidState ids_;
   std::vector<WorkFile> files_;  // complete messages of this connection, in order
   int discarded_ = 0;

@@ -276,6 +276,9 @@ bool LineChannel::FillInput() {
     return false;
   }
   input_.append(buffer, static_cast<size_t>(got));
+  // A server that keeps the data coming never leaves the reads waiting: the interface gets
+  // its turn here too (the interface spaces its turns out itself).
+  ui_.ProcessEvents();
   return true;
 }
 
