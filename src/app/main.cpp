@@ -34,11 +34,6 @@ int main(int argc, char** argv) {
   app.setDesktopFileName(CORVELLE_APP_ID);
   app.setWindowIcon(corvelle::ProgramIcon());
   corvelle::QtUserInterface ui;
-  // Everything the windows use comes from here; nothing is installed behind their backs.
-  corvelle::Settings settings;  // read by the main window's start-up
-  corvelle::BookAddressActions book_actions(ui, settings);
-  corvelle::DesktopNotifier notifier;
-  corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions, &notifier);
   // Qt has taken its own options out of argv. Paths are made absolute here: a forwarded
   // line is read in another working directory.
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -47,6 +42,12 @@ int main(int argc, char** argv) {
   std::error_code no_cwd;
   args = corvelle::AbsoluteParmPaths(args, std::filesystem::current_path(no_cwd).string());
   if (!new_instance && corvelle::ForwardToRunningInstance(ui, args)) return EXIT_SUCCESS;
+  // Everything the windows use comes from here; nothing is installed behind their backs. A
+  // start that only forwarded its line has ended before: it needs none of it.
+  corvelle::Settings settings;  // read by the main window's start-up
+  corvelle::BookAddressActions book_actions(ui, settings);
+  corvelle::DesktopNotifier notifier;
+  corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions, &notifier);
   try {
     corvelle::TCorvelProg window(services);
     // A cancelled incomplete setup has ended the program already, with its own status.

@@ -4,6 +4,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusMessage>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <cstdio>
@@ -28,9 +29,22 @@ void ErrorOutputNotifier::Notify(const QString& title, const QString& body, std:
   std::fflush(stderr);
 }
 
+namespace {
+
+// A session bus the environment names, or the one a user session keeps in its runtime
+// folder. Without either, asking for the bus would try to start one through the display.
+bool SessionBusKnown() {
+  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return true;
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  return !runtime.isEmpty() && QFileInfo::exists(runtime + "/bus");
+}
+
+}  // namespace
+
 // Asked without waiting: a service started on demand may take a while, and the start of the
 // program does not wait for it.
 DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {
+  if (!SessionBusKnown()) return;
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
   QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface, "GetCapabilities");
