@@ -137,7 +137,7 @@ class NewMailCheckTest : public QObject {
     QCOMPARE(tray.Icon().toolTip(), QString("Corvelle: 2 new messages"));
   }
 
-  // A refused login is told with what the program says of it, once.
+  // A refused login is told with what the program says of it and the server's answer, once.
   void aRefusedLoginIsTold() {
     FakeServer server("S: +OK ready\nC: CAPA\nS: -ERR\nC: USER ann\nS: +OK\nC: PASS secret\n"
                       "S: -ERR [AUTH] wrong password\nC: QUIT\nS: +OK\nCLOSE\n");
@@ -146,7 +146,10 @@ class NewMailCheckTest : public QObject {
     QVERIFY(check.CheckNow());
     QCOMPARE(env->notifier.notes.size(), size_t(1));
     QVERIFY2(env->notifier.notes[0].body.contains("Invalid password"), qPrintable(env->notifier.notes[0].body));
-    QVERIFY(window->Panel3->text().contains("Invalid password"));
+    QVERIFY2(env->notifier.notes[0].body.contains("The mail server refused PASS: -ERR [AUTH] wrong password"),
+             qPrintable(env->notifier.notes[0].body));
+    QVERIFY(!env->notifier.notes[0].body.contains("secret"));
+    QVERIFY(window->Panel3->text().contains("wrong password"));
   }
 
  private:

@@ -10,6 +10,12 @@
 #include "platform/tcp_socket.h"
 
 namespace corvelle {
+namespace {
+
+// How much of a refusal the notes keep.
+constexpr size_t kRefusalShown = 200;
+
+}  // namespace
 
 bool TGetMail::Greeting() {
   bool good = false;
@@ -70,6 +76,11 @@ bool TGetMail::LoginStep(const std::string& command, const char* refused) {
   Reply reply = session_.Command(command);
   if (reply != Reply::kAccepted)
     ShowMessage(ui_, reply == Reply::kLost ? "Transmission error occurred." : refused);
+  // The server's own words say which: a wrong password, a locked mailbox, a disabled
+  // account. Only the command's name goes with them, never its argument.
+  if (reply == Reply::kRefused)
+    Note("The mail server refused " + command.substr(0, command.find(' ')) + ": " +
+         session_.LastReply().substr(0, kRefusalShown));
   return reply == Reply::kAccepted;
 }
 
