@@ -173,6 +173,9 @@ void TSearchWindow::StartWith(const std::string& text, const std::string& folder
 
 void TSearchWindow::Find() {
   StopThread();
+  // Hits come in the order they are found; a heading sorts them once the search is over.
+  Results->setSortingEnabled(false);
+  Results->header()->setSortIndicator(-1, Qt::AscendingOrder);
   Results->clear();
   std::string text = TextFromQt(SearchField->text());
   std::vector<std::string> folders = ChosenFolders();
@@ -263,6 +266,7 @@ void TSearchWindow::Finished(unsigned run, const SearchSummary& summary) {
   while (!waiting_.empty()) TakeHits();  // the thread has ended: nothing is added any more
   const bool was_searching = searching_;
   searching_ = false;
+  Results->setSortingEnabled(true);
   FindBtn->setEnabled(true);
   CancelBtn->setEnabled(false);
   if (!was_searching) return;  // cancelled: the status says so already
