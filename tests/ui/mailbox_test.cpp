@@ -187,6 +187,20 @@ class MailboxTest : public QObject {
     QTRY_COMPARE(box->Model->rowCount(), 3);
   }
 
+  // New mail in a sub-folder shows on its folded parent, and only there while it is folded.
+  void foldedFolderCountsItsSubFolders() {
+    QVERIFY(MakeFolders(Mail("Archive/2026")));
+    WriteMessage(Mail("Archive/2026/" + Filed("Old", "Eve", ".newmail")), 4);
+    QTRY_COMPARE(box->Folders->findItems("2026 (1)", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    const QList<QTreeWidgetItem*> folded = box->Folders->findItems("Archive (1)", Qt::MatchExactly);
+    QCOMPARE(folded.size(), 1);
+    QTreeWidgetItem* archive = folded[0];
+    archive->setExpanded(true);
+    QCOMPARE(archive->text(0), QString("Archive"));
+    archive->setExpanded(false);
+    QCOMPARE(archive->text(0), QString("Archive (1)"));
+  }
+
   // Folder, sort and column widths come back; the settings file's other sections stay.
   void layoutIsKept() {
     QVERIFY(box->ShowFolder(Mail("Archive/")));

@@ -19,6 +19,26 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kNameRole = Qt::UserRole + 1;
+constexpr int kCountRole = Qt::UserRole + 2;  // the folder's own new messages
+
+int OwnCount(const QTreeWidgetItem* item) { return item->data(0, kCountRole).toInt(); }
+
+int CountBelow(const QTreeWidgetItem* item) {
+  int count = 0;
+  for (int i = 0; i < item->childCount(); ++i) count += OwnCount(item->child(i)) + CountBelow(item->child(i));
+  return count;
+}
+
+// A folder shows its own count; folded, also its sub-folders', so that new mail in a folder
+// out of sight still shows.
+void ShowTotal(QTreeWidgetItem* item) {
+  const int count = OwnCount(item) + (item->isExpanded() ? 0 : CountBelow(item));
+  const QString name = item->data(0, kNameRole).toString();
+  item->setText(0, count > 0 ? QString("%1 (%2)").arg(name).arg(count) : name);
+  QFont font = item->font(0);
+  font.setBold(count > 0);
+  item->setFont(0, font);
+}
 
 std::string PathOf(const QTreeWidgetItem* item) {
   return item ? item->data(0, kPathRole).toByteArray().toStdString() : std::string();
@@ -72,6 +92,8 @@ TFolderTree::TFolderTree(QWidget* parent) : QTreeWidget(parent) {
   setAcceptDrops(true);
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::DropOnly);
+  connect(this, &QTreeWidget::itemExpanded, this, ShowTotal);
+  connect(this, &QTreeWidget::itemCollapsed, this, ShowTotal);
 }
 
 std::vector<std::string> TFolderTree::StoreFolderPaths(const MailStore& store) {
@@ -95,11 +117,8 @@ void TFolderTree::Fill(const MailStore& store) {
 }
 
 void TFolderTree::ShowCount(QTreeWidgetItem* item, int count) {
-  const QString name = item->data(0, kNameRole).toString();
-  item->setText(0, count > 0 ? QString("%1 (%2)").arg(name).arg(count) : name);
-  QFont font = item->font(0);
-  font.setBold(count > 0);
-  item->setFont(0, font);
+  item->setData(0, kCountRole, count);
+  for (QTreeWidgetItem* shown = item; shown; shown = shown->parent()) ShowTotal(shown);
 }
 
 void TFolderTree::UpdateCount(const std::string& path) {
