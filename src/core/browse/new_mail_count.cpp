@@ -12,12 +12,6 @@ bool IsNewMailName(std::string_view name) {
   return name.size() > kExt.size() && SameNameIgnoringCase(name.substr(name.size() - kExt.size()), kExt);
 }
 
-int CountTree(const FolderNode& node, const std::string& path) {
-  int count = CountNewMessages(path);
-  for (const FolderNode& child : node.children) count += CountTree(child, path + child.name + "/");
-  return count;
-}
-
 }  // namespace
 
 int CountNewMessages(const std::string& folder) {
@@ -29,13 +23,11 @@ int CountNewMessages(const std::string& folder) {
 
 int CountAllNewMessages(const MailStore& store) {
   if (store.Root().empty()) return 0;
-  // The folder tree leaves out spool folders and link loops already.
   FolderNode root;
-  store.FillFolderTree(root);
+  store.FillMailFolderTree(root);
+  std::erase_if(root.children, [](const FolderNode& top) { return SameNameIgnoringCase(top.name, "Postponed"); });
   int count = 0;
-  for (const FolderNode& top : root.children)
-    if (!SameNameIgnoringCase(top.name, "System") && !SameNameIgnoringCase(top.name, "Postponed"))
-      count += CountTree(top, store.Root() + top.name + "/");
+  for (const std::string& folder : FolderPaths(root, store.Root())) count += CountNewMessages(folder);
   return count;
 }
 

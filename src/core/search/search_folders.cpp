@@ -9,9 +9,9 @@
 namespace corvelle {
 namespace {
 
-void AddTree(const FolderNode& node, const std::string& path, std::vector<std::string>& out) {
-  if (std::find(out.begin(), out.end(), path) == out.end()) out.push_back(path);
-  for (const FolderNode& child : node.children) AddTree(child, path + child.name + "/", out);
+void AddOnce(const std::vector<std::string>& paths, std::vector<std::string>& out) {
+  for (const std::string& path : paths)
+    if (std::find(out.begin(), out.end(), path) == out.end()) out.push_back(path);
 }
 
 // `path` with its sub-folders (AddFolderNodes leaves out spool folders and link loops).
@@ -21,7 +21,8 @@ void AddFolderWithChildren(const std::string& path, std::vector<std::string>& ou
   if (resolved.back() != '/') resolved += '/';
   FolderNode node;
   AddFolderNodes(node, resolved);
-  AddTree(node, resolved, out);
+  AddOnce({resolved}, out);
+  AddOnce(FolderPaths(node, resolved), out);
 }
 
 }  // namespace
@@ -35,10 +36,8 @@ std::vector<std::string> SearchFolders(const MailStore& store, const std::vector
   }
   if (store.Root().empty()) return folders;
   FolderNode root;
-  store.FillFolderTree(root);
-  for (const FolderNode& top : root.children)
-    if (!SameNameIgnoringCase(top.name, "System")) AddTree(top, store.Root() + top.name + "/", folders);
-  return folders;
+  store.FillMailFolderTree(root);
+  return FolderPaths(root, store.Root());
 }
 
 }  // namespace corvelle

@@ -69,6 +69,22 @@ int MailStore::FillFolderTree(FolderNode& root) const {
   return AddFolderNodes(root, root_);
 }
 
+int MailStore::FillMailFolderTree(FolderNode& root) const {
+  FillFolderTree(root);
+  std::erase_if(root.children, [](const FolderNode& node) { return SameNameIgnoringCase(node.name, "System"); });
+  return static_cast<int>(root.children.size());
+}
+
+std::vector<std::string> FolderPaths(const FolderNode& node, const std::string& path) {
+  std::vector<std::string> paths;
+  for (const FolderNode& child : node.children) {
+    paths.push_back(path + child.name + "/");
+    std::vector<std::string> below = FolderPaths(child, paths.back());
+    paths.insert(paths.end(), below.begin(), below.end());
+  }
+  return paths;
+}
+
 std::string ShortFileName(const std::string& path) { return PathExists(path) ? ResolvePath(path) : std::string(); }
 
 std::string LongFileName(const std::string& path) {

@@ -31,6 +31,10 @@ struct FolderNode {
 // of folders added at this level.
 int AddFolderNodes(FolderNode& parent, const std::string& path);
 
+// The folders below `node` at any depth, parents before their sub-folders, each as `path`
+// (ending in "/") + the names down to it + "/".
+std::vector<std::string> FolderPaths(const FolderNode& node, const std::string& path);
+
 // A file has one name here: the path itself when the file exists (resolved ignoring case),
 // else "".
 std::string ShortFileName(const std::string& path);

@@ -78,6 +78,9 @@ class MailStore {
   // Listing (folder_files.cpp). Makes `root` the folder tree of the store: root.name =
   // Root(), its children the top-level folders (AddFolderNodes). Returns their number.
   int FillFolderTree(FolderNode& root) const;
+  // The same without "System", which holds the program's own files: the folders that hold
+  // mail, as the mailbox window, the search and the new-mail counts see them.
+  int FillMailFolderTree(FolderNode& root) const;
 
   // The tree (mail_dirs.cpp). Unless `force`: true when every tested folder exists (the
   // default mail folder `default_folder` among them; nothing made, filters not read). Then,

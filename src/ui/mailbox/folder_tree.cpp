@@ -63,21 +63,11 @@ std::vector<std::string> DraggedPaths(const QMimeData* mime) {
   return paths;
 }
 
-// The folders of the store that hold mail: "System" holds the program's own files.
+// The folders of the store that hold mail.
 FolderNode MailFolders(const MailStore& store) {
   FolderNode root;
-  store.FillFolderTree(root);
-  std::erase_if(root.children, [](const FolderNode& node) {
-    return SameNameIgnoringCase(node.name, "System") || SameNameIgnoringCase(node.name, "Spool");
-  });
+  store.FillMailFolderTree(root);
   return root;
-}
-
-void AddPaths(const FolderNode& node, const std::string& path, std::vector<std::string>& paths) {
-  for (const FolderNode& child : node.children) {
-    paths.push_back(path + child.name + "/");
-    AddPaths(child, paths.back(), paths);
-  }
 }
 
 }  // namespace
@@ -97,9 +87,7 @@ TFolderTree::TFolderTree(QWidget* parent) : QTreeWidget(parent) {
 }
 
 std::vector<std::string> TFolderTree::StoreFolderPaths(const MailStore& store) {
-  std::vector<std::string> paths;
-  AddPaths(MailFolders(store), store.Root(), paths);
-  return paths;
+  return corvelle::FolderPaths(MailFolders(store), store.Root());
 }
 
 void TFolderTree::Fill(const MailStore& store) {

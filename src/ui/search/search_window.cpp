@@ -107,8 +107,7 @@ TSearchWindow::~TSearchWindow() { StopThread(); }
 void TSearchWindow::FillFolders() {
   MailStore store = frame_.RunServices().Store();
   FolderNode root;
-  store.FillFolderTree(root);
-  std::erase_if(root.children, [](const FolderNode& node) { return SameNameIgnoringCase(node.name, "System"); });
+  store.FillMailFolderTree(root);
   auto* all = new QTreeWidgetItem(FolderTree, {"All folders"});
   all->setCheckState(0, Qt::Checked);
   AddFolderItems(all, root, store.Root());
