@@ -1,20 +1,18 @@
 #include "ui/mailbox/mailbox_actions.h"
 
-#include <QFileDialog>
 
 #include "core/messages/delete_messages.h"
 #include "core/messages/move_message.h"
-#include "core/messages/save_message.h"
 #include "core/mime/mime_reader.h"
 #include "core/store/big_file.h"
 #include "core/store/message_text.h"
 #include "core/user_interface.h"
-#include "ui/common/file_dialog_state.h"
 #include "ui/common/qt_text.h"
 #include "ui/folders/folder_select.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/main/services.h"
 #include "ui/messages/message_print.h"
+#include "ui/messages/save_as.h"
 
 namespace corvelle {
 namespace {
@@ -96,21 +94,8 @@ void SaveMessageAs(TCorvelProg& frame, Services& services, const std::string& pa
     ShowMessage(services.ui, "Cannot read file " + path + ".");
     return;
   }
-  FileDialogState& state = frame.SaveDialog1;
-  if (state.default_suffix.isEmpty()) state.default_suffix = "TXT";
-  QFileDialog dialog(&frame, QString(), SaveStartFolder());
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(state.filters);
-  dialog.setDefaultSuffix(state.default_suffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::string target = PathFromQt(dialog.selectedFiles().first());
-  if (!SaveMessageLines(target, lines)) {
-    ShowMessage(services.ui, "Cannot create file " + target + ".");
-    return;
-  }
-  RememberSaveFolder(PathToQt(target));
-  frame.ShowResult("Message saved.");
+  const std::string target = ChooseSavePath(frame);
+  if (!target.empty()) SaveChosenLines(frame, services.ui, target, lines);
 }
 
 }  // namespace corvelle

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -16,7 +15,6 @@
 #include "core/store/message_text.h"
 #include "core/messages/move_message.h"
 #include "core/messages/next_new_message.h"
-#include "core/messages/save_message.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
@@ -29,27 +27,13 @@
 #include "ui/messages/folder_views.h"
 #include "ui/messages/message_print.h"
 #include "ui/messages/postpone.h"
+#include "ui/messages/save_as.h"
 #include "ui/viewer/mail_viewer.h"
 
 namespace corvelle {
 namespace {
 
 constexpr const char* kMailFilter = "Mail Files (*.mail;*.newmail)|*.mail;*.newmail|Text Files|*.txt";
-
-// Runs a file dialog made from `state`: the chosen path, or "" when it was cancelled.
-// `last_folder`, when given, receives the folder the dialog showed last.
-std::string RunFileDialog(QWidget* parent, const FileDialogState& state, const QString& title,
-                          QFileDialog::AcceptMode mode, QString* last_folder = nullptr) {
-  QFileDialog dialog(parent, title, state.directory);
-  dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog.setNameFilters(state.filters);
-  dialog.setDefaultSuffix(state.default_suffix);
-  if (!state.file_name.isEmpty()) dialog.selectFile(state.file_name);
-  bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (last_folder) *last_folder = dialog.directory().absolutePath();
-  return chosen ? PathFromQt(dialog.selectedFiles().first()) : std::string();
-}
 
 // Later opens start in the folder the dialog showed last, not in the mail directory.
 void FileOpenItemClick(TCorvelProg& window) {
@@ -71,9 +55,7 @@ std::vector<std::string> ShownLines(const TMailViewer& viewer) {
 void FileSaveAsItemClick(TCorvelProg& window, Services& services) {
   QPointer<TMailViewer> viewer = window.ActiveViewer();
   if (!viewer) return;
-  if (window.SaveDialog1.default_suffix.isEmpty()) window.SaveDialog1.default_suffix = "TXT";
-  window.SaveDialog1.directory = SaveStartFolder();
-  std::string path = RunFileDialog(&window, window.SaveDialog1, QString(), QFileDialog::AcceptSave);
+  std::string path = ChooseSavePath(window);
   if (path.empty() || !viewer) return;
   std::vector<std::string> lines;
   if (viewer->IsNewMessage()) {
@@ -82,12 +64,7 @@ void FileSaveAsItemClick(TCorvelProg& window, Services& services) {
   } else {
     lines = ShownLines(*viewer);
   }
-  if (!SaveMessageLines(path, lines)) {
-    ShowMessage(services.ui, "Cannot create file " + path + ".");
-    return;
-  }
-  RememberSaveFolder(PathToQt(path));
-  window.ShowResult("Message saved.");
+  SaveChosenLines(window, services.ui, path, lines);
 }
 
 void Delete1Click(TCorvelProg& window) {
