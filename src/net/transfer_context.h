@@ -15,6 +15,7 @@
 
 namespace corvelle {
 
+class Credentials;
 class Transport;
 
 // Makes the byte stream of each connection; an empty one makes TCP connections.
@@ -32,12 +33,15 @@ struct TransferContext {
   // besides the settings file, so that the next run does not ask again: the program's
   // settings. Null: the run's own copy.
   Settings* choices = nullptr;
+  // What logins are made with: passwords from the keyring or the settings file, OAuth2
+  // tokens. Null: the settings file's scrambled passwords (SettingsCredentials).
+  Credentials* credentials = nullptr;
 };
 
 // The context of a run on `settings` and the store they name: TCP connections, files
 // synced for real, the user's choices kept in the run's copy only.
 inline TransferContext MakeTransferContext(UserInterface& ui, const Settings& settings) {
-  return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr};
+  return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr, nullptr};
 }
 
 }  // namespace corvelle

@@ -43,6 +43,9 @@ void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s) {
   s.SendSecurity = ini.ReadString(kMain, "SendSecurity", "");
   s.SendUserName = ini.ReadString(kMain, "SendUserName", "");
   s.SendPassWord = ini.ReadString(kMain, "SendPassWord", "");
+  s.SignIn = ini.ReadString(kMain, "SignIn", "");
+  s.Provider = ini.ReadString(kMain, "Provider", "");
+  s.UseKeyring = ini.ReadString(kMain, "UseKeyring", "");
   // An older file's "ClearAuthConfirmed=1" allowed every server at once: it is not taken
   // over, so each server is asked about once more.
   for (const std::string& key : ini.SectionKeys(kMain)) {
@@ -64,6 +67,9 @@ void SaveSecuritySettings(PrivateProfile& ini, const SecuritySettings& s) {
   write("SendSecurity", s.SendSecurity, !s.SendSecurity.empty());
   write("SendUserName", s.SendUserName, !s.SendUserName.empty());
   write("SendPassWord", "\"" + s.SendPassWord + "\"", !s.SendPassWord.empty());
+  write("SignIn", s.SignIn, !s.SignIn.empty());
+  write("Provider", s.Provider, !s.Provider.empty());
+  write("UseKeyring", s.UseKeyring, !s.UseKeyring.empty());
   for (const std::string& server : s.ClearPasswordServers) ini.WriteString(kMain, kClearPrefix + server, "1");
   for (const auto& [server, fingerprint] : s.TrustedCertificates)
     ini.WriteString(kMain, kTrustPrefix + server, fingerprint);

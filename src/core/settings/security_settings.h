@@ -31,6 +31,9 @@ struct SecuritySettings {
   std::string SendPassWord;                // scrambled like PassWord
   std::set<std::string> ClearPasswordServers;  // "host:port" the user allowed a password without TLS
   std::map<std::string, std::string> TrustedCertificates;  // "host:port" -> SHA-256 fingerprint
+  std::string SignIn;      // "Password" or "OAuth2" (core/signin/credentials.h); "": a password
+  std::string Provider;    // the provider preset chosen on the User settings page; "": none
+  std::string UseKeyring;  // "1" or "0": passwords in the system keyring; "": on where one answers
 };
 
 void LoadSecuritySettings(const PrivateProfile& ini, SecuritySettings& s);

@@ -17,7 +17,9 @@
 namespace corvelle {
 
 class AddressActions;
+class Credentials;
 class Notifier;
+class SecretStore;
 
 // Ends the program with an exit status; the desktop one ends the process (EndProcess).
 using ProgramEnd = std::function<void(int code)>;
@@ -36,6 +38,10 @@ struct Services {
   AddressActions* address_actions;  // never null
   Notifier* notifier;               // never null: desktop notes (new mail, a failed check)
   int mail_dir_wait_ms = kMailDirWaitMs;
+  // What logins are made with (null: the settings file's scrambled passwords) and the
+  // system keyring (null: none answers).
+  Credentials* credentials = nullptr;
+  SecretStore* secrets = nullptr;
 
   // The mail directory of the settings as it is now (the setup dialog may change it).
   MailStore Store() const { return StoreOf(settings); }
