@@ -12,6 +12,7 @@
 #include "core/cmdline/parms.h"
 #include "core/run_outcome.h"
 #include "core/user_interface.h"
+#include "platform/core_dumps.h"
 #include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
@@ -23,6 +24,7 @@
 #include "ui/newmail/mail_watch.h"
 
 int main(int argc, char** argv) {
+  corvelle::KeepSecretsOutOfCoreFiles();
   // Answered before Qt starts: they need no display.
   if (std::optional<std::string> text = corvelle::GnuOptionText({argv + 1, argv + argc}, CORVELLE_VERSION)) {
     std::fputs(text->c_str(), stdout);
