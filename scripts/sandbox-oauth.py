@@ -33,8 +33,9 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 CODE_LIFETIME = 60
 MAX_BODY = 64 << 10
-USER_NAME = re.compile(r"^[A-Za-z0-9_][A-Za-z0-9._-]{0,63}$")
-PKCE_VALUE = re.compile(r"^[A-Za-z0-9._~-]{43,128}$")
+USER_NAME = re.compile(r"[A-Za-z0-9_][A-Za-z0-9._-]{0,63}")  # whole values only (fullmatch)
+PKCE_VALUE = re.compile(r"[A-Za-z0-9._~-]{43,128}")
+S256_CHALLENGE = re.compile(r"[A-Za-z0-9_-]{43}")
 LOOPBACK_HOSTS = ("127.0.0.1", "::1", "localhost")
 
 
@@ -60,8 +61,8 @@ def loopback_redirect(uri):
         port = parts.port
     except ValueError:
         return False
-    return (parts.scheme == "http" and parts.hostname in LOOPBACK_HOSTS and port is not None and not parts.username
-            and not parts.fragment and (parts.path == "" or parts.path.startswith("/")) and "#" not in uri)
+    return (parts.scheme == "http" and parts.hostname in LOOPBACK_HOSTS and port is not None
+            and not parts.username and "#" not in uri)
 
 
 class Authority:
@@ -87,10 +88,10 @@ class Authority:
         if query.get("response_type") != "code":
             raise OAuthError("unsupported_response_type", "response_type must be code")
         challenge, method = query.get("code_challenge", ""), query.get("code_challenge_method", "")
-        if method != "S256" or not re.fullmatch(r"[A-Za-z0-9_-]{43}", challenge):
+        if method != "S256" or not S256_CHALLENGE.fullmatch(challenge):
             raise OAuthError("invalid_request", "PKCE with code_challenge_method=S256 is required")
         user = query.get("login_hint") or self.user
-        if not USER_NAME.match(user):
+        if not USER_NAME.fullmatch(user):
             raise OAuthError("invalid_request", "login_hint is not a user name")
         code = awkward_secret("c")
         with self.lock:
@@ -110,7 +111,7 @@ class Authority:
             raise OAuthError("invalid_grant", "the code is unknown, used or expired")
         if form["redirect_uri"] != grant["redirect_uri"]:
             raise OAuthError("invalid_grant", "redirect_uri differs from the one authorized")
-        if not PKCE_VALUE.match(form["code_verifier"]):
+        if not PKCE_VALUE.fullmatch(form["code_verifier"]):
             raise OAuthError("invalid_request", "code_verifier is malformed")
         if not secrets.compare_digest(s256(form["code_verifier"]), grant["challenge"]):
             raise OAuthError("invalid_grant", "code_verifier does not match the code_challenge")
