@@ -8,9 +8,13 @@ POP3 server serves. A local part that is not a plain name goes to the default us
 delivery is also logged as one JSON line (helo, envelope, users, size) so that tests can
 check the envelope (and the login and whether TLS carried it).
 
-The plain port offers STARTTLS, and AUTH PLAIN/LOGIN once TLS stands; a second port speaks
-TLS from the start, and a third shows an expired certificate. Any login name with the
-sandbox password is accepted.
+The plain port offers STARTTLS, and AUTH once TLS stands; a second port speaks TLS from the
+start, and a third shows an expired certificate. PLAIN and LOGIN take any login name with
+the sandbox password. XOAUTH2 and OAUTHBEARER take an access token of the sandbox's OAuth2
+server that its introspection calls active, for the user the SASL string names, with the
+sandbox scope; a refused token gets the error challenge (334 and a JSON status), and 535
+once the client has answered it. Each login, taken or refused, is written to standard error
+(user and mechanism, never a password or token).
 
 Prints the three ports it listens on (plain, TLS, expired) on the first line of standard
 output.
@@ -22,11 +26,26 @@ import os
 import re
 import socket
 import ssl
+import sys
 import time
+import urllib.parse
+import urllib.request
+from base64 import b64decode
+from collections import namedtuple
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
 
 USER_NAME = re.compile(r"^[A-Za-z0-9_][A-Za-z0-9._-]{0,63}$")
+# What a token login leaves in the session: the deliveries log shows `login`.
+OAuthLogin = namedtuple("OAuthLogin", "login mechanism")
+
+
+def log_login(user, mechanism, refusal=None):
+    name = user.decode("utf-8", "replace") if isinstance(user, bytes) else user
+    if refusal:
+        print("login refused: user=%r mechanism=%s: %s" % (name, mechanism, refusal), file=sys.stderr, flush=True)
+    else:
+        print("login: user=%r mechanism=%s" % (name, mechanism), file=sys.stderr, flush=True)
 
 
 class MaildirDelivery:
@@ -92,10 +111,119 @@ class SandboxPassword:
 
     def __call__(self, server, session, envelope, mechanism, auth_data):
         good = isinstance(auth_data, LoginPassword) and auth_data.password == self.password
+        if isinstance(auth_data, LoginPassword):
+            log_login(auth_data.login, mechanism, None if good else "wrong password")
         return AuthResult(success=good, handled=False, auth_data=auth_data)
 
 
+def split_pairs(fields):
+    """key=value fields of a token login (RFC 7628 kvpair); None when one is malformed."""
+    pairs = {}
+    for field in fields:
+        key, equals, value = field.partition("=")
+        if not equals or not key.isalpha():
+            return None
+        pairs[key] = value
+    return pairs
+
+
+def bearer(pairs):
+    scheme, _, token = (pairs or {}).get("auth", "").partition(" ")
+    return token.strip() if scheme.lower() == "bearer" and token.strip() else None
+
+
+def parse_xoauth2(text):
+    """user=USER ^A auth=Bearer TOKEN ^A ^A: (user, token), or None."""
+    if not text.endswith("\x01\x01"):
+        return None
+    pairs = split_pairs(text[:-2].split("\x01"))
+    token = bearer(pairs)
+    return (pairs["user"], token) if token and pairs.get("user") else None
+
+
+def parse_oauthbearer(text):
+    """n,a=USER, ^A [host=H ^A port=P ^A] auth=Bearer TOKEN ^A ^A (RFC 7628): (user, token), or None.
+    The user must be named: it is what the token is checked against."""
+    if not text.endswith("\x01\x01"):
+        return None
+    header, *fields = text[:-2].split("\x01")
+    gs2 = header.split(",")
+    if len(gs2) != 3 or gs2[0] not in ("n", "y") or not gs2[1].startswith("a=") or gs2[2]:
+        return None
+    user = gs2[1][2:].replace("=2C", ",").replace("=3D", "=")
+    token = bearer(split_pairs(fields))
+    return (user, token) if token and user else None
+
+
+class TokenCheck:
+    """Asks the sandbox's OAuth2 server (RFC 7662 introspection) whose a token is."""
+
+    def __init__(self, introspect_url, scope):
+        self.url, self.scope = introspect_url, scope
+
+    def ask(self, token):
+        body = urllib.parse.urlencode({"token": token}).encode("ascii")
+        with urllib.request.urlopen(urllib.request.Request(self.url, body), timeout=10) as answer:
+            return json.loads(answer.read(1 << 16))
+
+    async def refusal(self, user, token):
+        """None when `token` lets `user` in, else why not. OSError when the server does not answer."""
+        answer = await asyncio.get_running_loop().run_in_executor(None, self.ask, token)
+        if not isinstance(answer, dict) or answer.get("active") is not True:
+            return "the token is not active"
+        if answer.get("username") != user.lower():  # user names fold to lower case, as in Dovecot
+            return "the token belongs to another user"
+        if self.scope not in str(answer.get("scope", "")).split():
+            return "the token lacks the scope " + self.scope
+        return None
+
+
 class Smtp(SMTP):
+    def __init__(self, *arguments, token_check=None, **options):
+        self.token_check = token_check
+        super().__init__(*arguments, **options)
+
+    async def auth_XOAUTH2(self, _, args):
+        return await self.token_login("XOAUTH2", args, parse_xoauth2, "401")
+
+    async def auth_OAUTHBEARER(self, _, args):
+        return await self.token_login("OAUTHBEARER", args, parse_oauthbearer, "invalid_token")
+
+    async def token_login(self, mechanism, args, parse, status):
+        if len(args) == 1:
+            blob = await self.challenge_auth("")
+            if blob is MISSING:
+                return AuthResult(success=False, handled=True)
+        else:
+            try:
+                blob = b64decode(args[1], validate=True)
+            except ValueError:
+                await self.push("501 5.5.2 Can't decode base64")
+                return AuthResult(success=False, handled=True)
+        try:
+            login = parse(blob.decode("utf-8"))
+        except UnicodeDecodeError:
+            login = None
+        if login is None:
+            await self.push("501 5.5.2 Malformed %s string" % mechanism)
+            return AuthResult(success=False, handled=True)
+        user, token = login
+        try:
+            refusal = await self.token_check.refusal(user, token)
+        except (OSError, ValueError) as error:
+            log_login(user, mechanism, "the authorization server did not answer: %s" % error)
+            await self.push("454 4.7.0 Temporary authentication failure")
+            return AuthResult(success=False, handled=True)
+        log_login(user, mechanism, refusal)
+        if refusal is None:
+            return AuthResult(success=True, auth_data=OAuthLogin(user.encode("utf-8"), mechanism))
+        challenge = json.dumps({"status": status, "schemes": "bearer", "scope": self.token_check.scope},
+                               separators=(",", ":"))
+        # The client answers the error challenge with an empty line (or ^A); only then the refusal.
+        if await self.challenge_auth(challenge) is not MISSING:
+            await self.push("535 5.7.8 Username and Password not accepted")
+        return AuthResult(success=False, handled=True)
+
     # Each reply is written on its own: without TCP_NODELAY, the second reply to a pipelined
     # group (or the second line of a multi-line reply) waits for the client's delayed ACK,
     # about 40 ms.
@@ -126,7 +254,8 @@ async def serve(arguments):
     loop = asyncio.get_running_loop()
     password = SandboxPassword(arguments.password)
     context = tls_context(arguments.cert, arguments.key)
-    common = dict(hostname="sandbox.invalid", data_size_limit=64 << 20, authenticator=password)
+    common = dict(hostname="sandbox.invalid", data_size_limit=64 << 20, authenticator=password,
+                  token_check=TokenCheck(arguments.introspect_url, arguments.scope))
     plain, plain_port = await listen(loop, lambda: Smtp(delivery, tls_context=context, **common), arguments.port)
     # TLS from the start: aiosmtpd sees no STARTTLS, so AUTH must not wait for one.
     implicit = lambda: Smtp(delivery, auth_require_tls=False, **common)
@@ -144,6 +273,8 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--password", required=True)
+    parser.add_argument("--introspect-url", required=True)
+    parser.add_argument("--scope", required=True)
     for name in ("cert", "key", "expired-cert", "expired-key"):
         parser.add_argument("--" + name, required=True)
     asyncio.run(serve(parser.parse_args()))
