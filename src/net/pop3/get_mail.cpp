@@ -27,7 +27,6 @@ TGetMail::TGetMail(const TransferContext& context)
     : TMailTransfer(context),
       server_(settings_.MailServer),
       user_(settings_.UserName),
-      password_(settings_.PassWord),
       port_(settings_.MailPort),
       security_(SecurityFromText(settings_.Secure.MailSecurity, settings_.MailPort)),
       session_(channel_, log_, [this](const std::string& reason) { Note(reason); },
@@ -54,6 +53,9 @@ bool TGetMail::DoPOPLogin() {
   SetStatus(0, "Connecting to mail server...");
   const bool tls = security_ == Security::kTls;
   if (port_.empty()) port_ = tls ? "995" : "110";
+  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_};
+  Credential credential;
+  if (!TakeCredential(target, credential)) return false;
   WriteLog("Connecting to: " + server_ + " " + port_);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout
   session_.Restart(ProgressInterval, ProgressMinimum);
@@ -67,7 +69,7 @@ bool TGetMail::DoPOPLogin() {
     return false;
   }
   bool result = Greeting() && SecureSession();
-  if (result && !(result = Authenticate())) DoPOPLogout();
+  if (result && !(result = Authenticate(target, credential))) DoPOPLogout();
   ErrorFlag = !result;
   return result;
 }
