@@ -124,7 +124,8 @@ bool TSendMail::TokenLogIn(const std::string& token) {
   if (reply == Reply::kRefused && ReplyAccepted(last_reply_, "334")) {
     // An error challenge: answered, and the server's reply to that is its verdict.
     status = ChallengeStatus(last_reply_.substr(std::min<size_t>(4, last_reply_.size())));
-    reply = Command(OAuthErrorAnswer(mechanism), {"235"}, false);
+    channel_.Write(OAuthErrorAnswer(mechanism) + "\r\n");  // may be an empty line: no Command
+    reply = Answer({"235"}, false);
   }
   if (reply == Reply::kAccepted) return true;
   if (reply_lost_ || !IsConnected()) return false;
