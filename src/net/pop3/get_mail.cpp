@@ -53,9 +53,6 @@ bool TGetMail::DoPOPLogin() {
   SetStatus(0, "Connecting to mail server...");
   const bool tls = security_ == Security::kTls;
   if (port_.empty()) port_ = tls ? "995" : "110";
-  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_};
-  Credential credential;
-  if (!TakeCredential(target, credential)) return false;
   WriteLog("Connecting to: " + server_ + " " + port_);
   SettleWorkFiles(!DeleteAfter);  // an earlier connection's, which ended without a logout
   session_.Restart(ProgressInterval, ProgressMinimum);
@@ -63,6 +60,10 @@ bool TGetMail::DoPOPLogin() {
   deletions_ = 0;
   pipelining_ = false;
   commit_.Reconnect();
+  // Asked before connecting: a sign-in in the browser keeps no server waiting.
+  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_};
+  Credential credential;
+  if (!TakeCredential(target, credential)) return false;
   if (!channel_.Connect(server_, port_, tls)) {
     ShowMessage(ui_, "Could not connect to host.");
     ErrorFlag = true;  // a run that could not connect is a failed run

@@ -103,22 +103,29 @@ class OAuthLoginTest : public testing::TransferFixture {
 };
 
 TEST_F(OAuthLoginTest, Pop3TakesOAuthBearerOverXOAuth2AndSendsTheTokenAfterTheContinuation) {
+  const std::string tls = "TLS\nS: +OK ready\n";
+  // After STLS the capabilities are asked again: those said in clear do not count.
+  const std::string stls = "S: +OK ready\nC: CAPA\nS: +OK\nS: STLS\nS: SASL XOAUTH2\nS: .\nC: STLS\nS: +OK\nTLS\n";
   const struct {
     const char* name;
-    std::string offered, mechanism, response;
+    Security security;
+    std::string start, offered, mechanism, response;
   } rows[] = {
-      {"both offered", "SASL PLAIN XOAUTH2 OAUTHBEARER", "OAUTHBEARER", OAuthBearer("pop.example", "995")},
-      {"only XOAUTH2", "SASL xoauth2 PLAIN", "XOAUTH2", kXOAuth2},
+      {"both offered", Security::kTls, tls, "SASL PLAIN XOAUTH2 OAUTHBEARER", "OAUTHBEARER",
+       OAuthBearer("pop.example", "995")},
+      {"only XOAUTH2", Security::kTls, tls, "SASL xoauth2 PLAIN", "XOAUTH2", kXOAuth2},
+      {"after STLS", Security::kStartTls, stls, "SASL OAUTHBEARER", "OAUTHBEARER", OAuthBearer("pop.example", "995")},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeServer server("TLS\nS: +OK ready\nC: CAPA\nS: +OK\nS: " + row.offered + "\nS: .\nC: AUTH " + row.mechanism +
+    MailSettings.Secure.MailSecurity = SecurityText(row.security);
+    FakeServer server(row.start + "C: CAPA\nS: +OK\nS: " + row.offered + "\nS: .\nC: AUTH " + row.mechanism +
                       "\nS: +\nC: " + Base64Encode(row.response) + "\nS: +OK signed in\nC: QUIT\nS: +OK\nCLOSE\n");
     EXPECT_TRUE(Pop3Login(server));
     EXPECT_EQ(ui.Texts(), Strings{});
     CheckNoSecretShown(server);
   }
-  ASSERT_EQ(credentials.asked.size(), 2u);
+  ASSERT_EQ(credentials.asked.size(), 3u);
   EXPECT_EQ(Describe(credentials.asked[0]), "0 joe@pop.example:995");
 }
 
