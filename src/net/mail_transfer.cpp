@@ -18,7 +18,19 @@ TMailTransfer::TMailTransfer(const TransferContext& context)
       store_(context.store),
       disk_flush_(context.disk_flush),
       log_(store_.NetLog()),
-      channel_(ui_, choices_, context.transport ? context.transport() : nullptr) {}
+      channel_(ui_, choices_, context.transport ? context.transport() : nullptr),
+      credentials_(context.credentials ? *context.credentials : settings_credentials_) {}
+
+bool TMailTransfer::TakeCredential(const LoginTarget& target, Credential& credential) {
+  std::string why;
+  if (credentials_.Get(ui_, target, credential, why)) return true;
+  credential = {};
+  if (why.empty()) why = "No password or sign-in is available for " + target.user + " at " + target.host + ".";
+  Note(why);
+  ShowMessage(ui_, why);
+  ErrorFlag = true;
+  return false;
+}
 
 void TMailTransfer::SetStatus(int line, const std::string& text) {
   if (StatusMemo) StatusMemo->Insert(line, text);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/signin/settings_credentials.h"
 #include "core/status_text.h"
 #include "net/net_log.h"
 #include "net/sockets/line_channel.h"
@@ -51,6 +52,10 @@ class TMailTransfer {
   void Note(const std::string& reason);
   // A new run starts without the notes of the last one.
   void ForgetNotes() { notes_.clear(); }
+  // The credential to log in to `target` with, asked before connecting (a sign-in in the
+  // browser keeps no connection waiting). False when there is none: the reason is then
+  // shown and noted, and ErrorFlag set.
+  bool TakeCredential(const LoginTarget& target, Credential& credential);
 
   UserInterface& ui_;
   Settings settings_;  // the run's copy; only the user's choices change it
@@ -59,6 +64,12 @@ class TMailTransfer {
   const DiskFlush disk_flush_;
   NetLog log_;
   LineChannel channel_;
+
+ private:
+  SettingsCredentials settings_credentials_{settings_};  // when the context hands none
+
+ protected:
+  Credentials& credentials_;  // the context's, else settings_credentials_
 
  private:
   ProgressReport progress_{ui_};

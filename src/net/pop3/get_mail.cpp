@@ -27,7 +27,6 @@ TGetMail::TGetMail(const TransferContext& context)
     : TMailTransfer(context),
       server_(settings_.MailServer),
       user_(settings_.UserName),
-      password_(settings_.PassWord),
       port_(settings_.MailPort),
       security_(SecurityFromText(settings_.Secure.MailSecurity, settings_.MailPort)),
       session_(channel_, log_, [this](const std::string& reason) { Note(reason); },
@@ -61,13 +60,17 @@ bool TGetMail::DoPOPLogin() {
   deletions_ = 0;
   pipelining_ = false;
   commit_.Reconnect();
+  // Asked before connecting: a sign-in in the browser keeps no server waiting.
+  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_};
+  Credential credential;
+  if (!TakeCredential(target, credential)) return false;
   if (!channel_.Connect(server_, port_, tls)) {
     ShowMessage(ui_, "Could not connect to host.");
     ErrorFlag = true;  // a run that could not connect is a failed run
     return false;
   }
   bool result = Greeting() && SecureSession();
-  if (result && !(result = Authenticate())) DoPOPLogout();
+  if (result && !(result = Authenticate(target, credential))) DoPOPLogout();
   ErrorFlag = !result;
   return result;
 }

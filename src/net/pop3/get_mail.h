@@ -69,8 +69,9 @@ struct RetrievalResult {
 
 class TGetMail : public TMailTransfer {
  public:
-  // Takes the server, port (MailPort), user, password, security and DeleteAfter
-  // (LeaveMailOnServer) from the context's settings now, and creates the network log anew.
+  // Takes the server, port (MailPort), user, security and DeleteAfter (LeaveMailOnServer)
+  // from the context's settings now, and creates the network log anew. The password or
+  // token comes from the context's credentials at each login, before connecting.
   explicit TGetMail(const TransferContext& context);
   ~TGetMail() override;
 
@@ -81,8 +82,8 @@ class TGetMail : public TMailTransfer {
   std::chrono::milliseconds ProgressInterval{30000};
   long long ProgressMinimum = 16 * 1024;
 
-  // Connects and logs in (port 110, or 995 with TLS, when the port is empty). False (after
-  // its message box) when that fails; the connection is then closed.
+  // Asks for the credential, connects and logs in (port 110, or 995 with TLS, when the port
+  // is empty). False (after its message box) when that fails; the connection is then closed.
   bool DoPOPLogin();
   // Ends the session: RSET first when ErrorFlag is set, then the work files are committed or
   // removed (see above), then QUIT, whose reply is awaited (bounded) so that the server
@@ -130,7 +131,14 @@ class TGetMail : public TMailTransfer {
   // Secures the connection before the login: with STARTTLS the server must offer STLS.
   // False (after its message, the connection closed) when it cannot be.
   bool SecureSession();
-  bool Authenticate();
+  bool Authenticate(const LoginTarget& target, const Credential& credential);
+  // USER and PASS; the password goes in clear only where the user allowed it.
+  bool PasswordLogin(const LoginTarget& target, const std::string& password);
+  // AUTH with an OAuth2 access token: only over a secured connection, with OAUTHBEARER or
+  // XOAUTH2 as the server offers them (SASL in CAPA).
+  bool TokenLogin(const LoginTarget& target, const std::string& token);
+  // Tells that the server refused the sign-in (`status`: of its error challenge, or "").
+  void TokenRefused(const LoginTarget& target, const std::string& status);
   bool LoginStep(const std::string& command, const char* refused);
   // RSET. True when the server answered "+OK".
   bool ResetStep();
@@ -206,7 +214,7 @@ class TGetMail : public TMailTransfer {
   // Ends the work files of the connection (SpoolCommit::Settle).
   bool SettleWorkFiles(bool commit) { return commit_.Settle(commit); }
 
-  const std::string server_, user_, password_;
+  const std::string server_, user_;
   std::string port_;
   const Security security_;
   bool stop_run_ = false;

@@ -1,11 +1,16 @@
 // TGetMail's start and end of a session: the greeting, securing the connection (CAPA, then
-// STLS and the handshake, RFC 2595, before the password goes anywhere), the login, the
-// reset, and what a session given up leaves to the run.
+// STLS and the handshake, RFC 2595, before the password goes anywhere), the login with a
+// password (USER, PASS) or a token (AUTH, RFC 5034), the reset, and what a session given up
+// leaves to the run.
+
+#include <algorithm>
+#include <sstream>
 
 #include "core/user_interface.h"
 #include "net/pop3/get_mail.h"
 #include "net/pop3/pop3_reply.h"
 #include "net/pop3/spool_writer.h"
+#include "net/sasl/oauth_sasl.h"
 #include "net/sockets/clear_password.h"
 #include "platform/tcp_socket.h"
 
@@ -14,6 +19,23 @@ namespace {
 
 // How much of a refusal the notes keep.
 constexpr size_t kRefusalShown = 200;
+
+// The words of a capability's arguments ("PLAIN OAUTHBEARER"), at most 20 of them; a
+// hostile server's control bytes are none.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; words.size() < 20 && in >> word;)
+    if (std::all_of(word.begin(), word.end(), [](char c) { return c > 0x20 && c < 0x7F; }))
+      words.push_back(word.substr(0, 40));
+  return words;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
 
 }  // namespace
 
@@ -51,7 +73,17 @@ bool TGetMail::SecureSession() {
   return false;
 }
 
-bool TGetMail::Authenticate() {
+bool TGetMail::Authenticate(const LoginTarget& target, const Credential& credential) {
+  const bool oauth = credential.method == SignInMethod::kOAuth2;
+  if (!(oauth ? TokenLogin(target, credential.secret) : PasswordLogin(target, credential.secret))) return false;
+  session_.SetLoggedIn(true);
+  // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
+  // the server still has: this session fetches them again.
+  if (LoadUniqueIds()) SpoolWriter::RemoveWorkFiles(commit_.Spool());
+  return true;
+}
+
+bool TGetMail::PasswordLogin(const LoginTarget& target, const std::string& password) {
   // Without TLS (security "None") the password goes out in clear only once the user allowed
   // it for this server.
   if (!channel_.Secured() && !MaySendPasswordInClear(ui_, choices_, server_, port_)) {
@@ -62,14 +94,55 @@ bool TGetMail::Authenticate() {
   // place of a message with 8-bit header fields; a refusal changes nothing: the messages
   // come as the server has them.
   if (session_.Offers("UTF8")) session_.Command("UTF8");
-  if (!LoginStep("USER " + user_, "Invalid username") ||
-      !LoginStep("PASS " + DecodePassword(password_), "Invalid password or another mail session active."))
+  if (!LoginStep("USER " + user_, "Invalid username")) return false;
+  if (LoginStep("PASS " + password, "Invalid password or another mail session active.")) return true;
+  if (session_.Usable()) credentials_.Refused(target);
+  return false;
+}
+
+bool TGetMail::TokenLogin(const LoginTarget& target, const std::string& token) {
+  // A token is as good as the password for as long as it lasts: never in clear, not even
+  // with the user's leave.
+  if (!channel_.Secured()) {
+    ShowMessage(ui_, "No mail was retrieved from " + server_ +
+                         ": the connection is not encrypted, and the sign-in is never sent without encryption. "
+                         "Choose SSL/TLS or STARTTLS for the mail server.");
     return false;
-  session_.SetLoggedIn(true);
-  // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
-  // the server still has: this session fetches them again.
-  if (LoadUniqueIds()) SpoolWriter::RemoveWorkFiles(commit_.Spool());
-  return true;
+  }
+  std::vector<std::string> offered;
+  bool utf8 = false;
+  for (const std::string& line : session_.Capabilities()) {
+    utf8 = utf8 || CapabilityLineNames(line, "UTF8");
+    if (CapabilityLineNames(line, "SASL")) offered = Words(line.substr(4));
+  }
+  const OAuthMechanism mechanism = ChooseOAuthMechanism(offered);
+  if (mechanism == OAuthMechanism::kNone) {
+    if (session_.Usable())
+      ShowMessage(ui_, "The mail server " + server_ + " does not offer a sign-in with OAuth2 (OAUTHBEARER or XOAUTH2); " +
+                           (offered.empty() ? "it offers no SASL sign-in." : "it offers " + Joined(offered) + "."));
+    else
+      ShowMessage(ui_, "Transmission error occurred.");
+    return false;
+  }
+  if (utf8) session_.Command("UTF8");  // as for a password, before the login
+  std::string challenge;
+  Reply reply = session_.Authenticate(MechanismName(mechanism), OAuthInitialResponse(mechanism, target, token),
+                                      OAuthErrorAnswer(mechanism), challenge);
+  if (reply == Reply::kAccepted) return true;
+  if (reply == Reply::kLost) {
+    ShowMessage(ui_, "Transmission error occurred.");
+    return false;
+  }
+  TokenRefused(target, ChallengeStatus(challenge));
+  return false;
+}
+
+void TGetMail::TokenRefused(const LoginTarget& target, const std::string& status) {
+  const std::string words = session_.LastReply().substr(0, kRefusalShown);
+  ShowMessage(ui_, "The mail server " + server_ + " refused the sign-in: " + words +
+                       (status.empty() ? "" : " (status " + status + ")"));
+  Note("The mail server refused AUTH: " + words);
+  credentials_.Refused(target);
 }
 
 bool TGetMail::LoginStep(const std::string& command, const char* refused) {

@@ -5,6 +5,7 @@
 
 #include "net/net_log.h"
 #include "net/pop3/pop3_reply.h"
+#include "net/sasl/oauth_sasl.h"
 #include "net/sockets/line_channel.h"
 #include "platform/tcp_socket.h"
 
@@ -117,6 +118,43 @@ bool Pop3Session::Offers(std::string_view name) {
     return true;
   });
   return read && offered;
+}
+
+std::vector<std::string> Pop3Session::Capabilities() {
+  std::vector<std::string> lines;
+  if (Command("CAPA") != Reply::kAccepted) return lines;
+  ReadListing([&](const std::string& line) {
+    log_.Write("> " + line);
+    lines.push_back(line);
+    return true;
+  });
+  return lines;
+}
+
+namespace {
+
+bool IsContinuation(const std::string& reply) { return reply == "+" || reply.starts_with("+ "); }
+
+}  // namespace
+
+Pop3Session::Reply Pop3Session::Authenticate(const std::string& mechanism, const std::string& response,
+                                             const std::string& error_answer, std::string& challenge) {
+  challenge.clear();
+  if (!Usable()) return Reply::kLost;
+  Send("AUTH " + mechanism);
+  Reply reply = Await("+");
+  if (reply != Reply::kAccepted || !IsContinuation(reply_)) return reply == Reply::kLost ? reply : Reply::kRefused;
+  window_start_ = std::chrono::steady_clock::now();
+  window_bytes_ = 0;
+  channel_.Write(Base64Encode(response) + "\r\n");
+  log_.Write("< (credentials)");
+  reply = Await();
+  if (reply != Reply::kRefused || !IsContinuation(reply_)) return reply;
+  challenge = reply_.substr(std::min<size_t>(2, reply_.size()));
+  reply = Command(error_answer);
+  // A server that keeps asking gets the cancel of RFC 5034, and then says no.
+  if (reply == Reply::kRefused && IsContinuation(reply_)) reply = Command("*");
+  return reply == Reply::kAccepted || !IsContinuation(reply_) ? reply : Reply::kRefused;
 }
 
 bool Pop3Session::OffersStls() {

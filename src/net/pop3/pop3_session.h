@@ -2,8 +2,8 @@
 // The POP3 dialogue over a line channel (RFC 1939, RFC 2449): commands and their one-line
 // replies, sent one at a time or ahead of the replies, multi-line listings, the server's
 // capabilities (CAPA, UTF8, STLS offered) and its listing of the mailbox (UIDL, LIST). It
-// logs what goes over the wire (the lines of the login marked "<" and ">", the password
-// never) and runs the progress watchdog. It says, once, when the session is given up; what
+// logs what goes over the wire (the lines of the login marked "<" and ">", the password or
+// token never) and runs the progress watchdog. It says, once, when the session is given up; what
 // the run makes of that is its owner's business.
 
 #include <chrono>
@@ -72,6 +72,16 @@ class Pop3Session {
 
   // CAPA: whether the server names `name` ("PIPELINING", "UTF8"). False when refused.
   bool Offers(std::string_view name);
+  // CAPA: the lines of the server's capabilities, each logged; none when refused.
+  std::vector<std::string> Capabilities();
+  // AUTH `mechanism` (RFC 5034), the client's first message `response` (not yet encoded)
+  // sent after the server's "+" continuation, never inline: with a token it would make the
+  // command longer than the 255 octets a command may have. An error challenge that comes
+  // instead of "+OK" is kept (`challenge`, as the server sent it) and answered with
+  // `error_answer`, and the reply to that ends the exchange. Accepted at "+OK". The log has
+  // the command without an argument and "(credentials)" for the response.
+  Reply Authenticate(const std::string& mechanism, const std::string& response, const std::string& error_answer,
+                     std::string& challenge);
   // CAPA before the login, the list logged: whether STLS is offered.
   bool OffersStls();
   // UIDL: the numbers the server lists (up to `total`), and the ids that name exactly one

@@ -16,17 +16,6 @@ namespace {
 
 constexpr size_t kTextChunk = 16 * 1024;    // DATA text handed to the socket in pieces of this size
 
-// A reply as one line, for a box.
-std::string OneLine(std::string text) {
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
-  }
-  return line;
-}
-
 bool HasEightBit(const std::string& data) {
   return std::any_of(data.begin(), data.end(), [](char c) { return (c & 0x80) != 0; });
 }
@@ -43,9 +32,7 @@ TSendMail::TSendMail(const TransferContext& context)
       server_(context.settings.SendServer),
       security_(SecurityFromText(context.settings.Secure.SendSecurity, context.settings.SendPort)),
       user_(context.settings.Secure.SendUserName.empty() ? context.settings.UserName
-                                                         : context.settings.Secure.SendUserName),
-      password_(context.settings.Secure.SendUserName.empty() ? context.settings.PassWord
-                                                             : context.settings.Secure.SendPassWord) {
+                                                         : context.settings.Secure.SendUserName) {
   Port = context.settings.SendPort;
   channel_.SetErrorHandler([this](const ChannelError&, const std::string& msg) { MailError(msg); });
 }
@@ -63,6 +50,9 @@ bool TSendMail::ConnectToMailServer() {
   if (!Connected) {
     const bool tls = security_ == Security::kTls;
     if (Port.empty()) Port = tls ? "465" : "25";
+    target_ = {LoginTarget::Service::kSmtp, server_, Port, user_};
+    login_ = {};
+    if (!user_.empty() && !TakeCredential(target_, login_)) return false;
     if (!channel_.Connect(server_, Port, tls)) {
       ShowMessage(ui_, "Could not connect to host.");
       return false;
@@ -92,11 +82,13 @@ void TSendMail::DisconnectFromMailServer() {
     channel_.Close();
   }
   Connected = false;
+  login_ = {};
 }
 
 void TSendMail::DropConnection() {
   if (IsConnected()) channel_.Close();
   Connected = false;
+  login_ = {};
 }
 
 bool TSendMail::BeginMessage() {

@@ -21,7 +21,9 @@
 // Security (smtp_session.cpp): with SSL/TLS the connection is TLS from the start; with
 // STARTTLS the server must offer it, and the session greets again over TLS. When the server
 // offers AUTH PLAIN or LOGIN and a user name is set, the sender logs in; the password never
-// goes out before TLS unless the choice is "None" and the user allowed it once.
+// goes out before TLS unless the choice is "None" and the user allowed it once. An OAuth2
+// access token goes only over TLS, with AUTH OAUTHBEARER or XOAUTH2 (RFC 7628). The password
+// or token is asked of the context's credentials before each connection is made.
 //
 // A message is delivered only when the server answered the end of its complete text with
 // "250". A text that could not be sent whole (cancelled, socket error) is never ended with
@@ -45,7 +47,7 @@ namespace corvelle {
 
 class TSendMail : public TMailTransfer {
  public:
-  // Takes the server, Port (SendPort), the security and the login from the context's
+  // Takes the server, Port (SendPort), the security and the user from the context's
   // settings now; boxes go to its interface. Errors go to MailError.
   explicit TSendMail(const TransferContext& context);
   std::string Port;  // a number or a service name; "" for the usual one
@@ -60,9 +62,10 @@ class TSendMail : public TMailTransfer {
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
   void MailError(const std::string& msg);
 
-  // Connects to the server (port Port, "25" when empty) and reads the greeting,
-  // unless connected already. False with "Could not connect to host." (no connection) or
-  // "Could not connect to SMTP server." (no "220" greeting) shown.
+  // Asks for the credential when a user is set, connects to the server (port Port, "25"
+  // when empty) and reads the greeting, unless connected already. False with the reason
+  // there is no credential, "Could not connect to host." (no connection) or "Could not
+  // connect to SMTP server." (no "220" greeting) shown.
   bool ConnectToMailServer();
   // Sends "QUIT" (its reply is not read) when the connection stands, and closes it.
   void DisconnectFromMailServer();
@@ -118,6 +121,10 @@ class TSendMail : public TMailTransfer {
   bool Greet();
   bool LogIn();
   bool SendAuth(const std::string& user, const std::string& password);
+  // AUTH with an OAuth2 access token: only over TLS, OAUTHBEARER preferred to XOAUTH2.
+  bool TokenLogIn(const std::string& token);
+  // The mechanisms the server's AUTH keyword names.
+  std::vector<std::string> AuthMechanisms() const;
   bool SendText(TBigFile& text);
   // Ends the transaction the last message left open ("RSET"); false when the server would not.
   bool EndOpenTransaction();
@@ -131,7 +138,9 @@ class TSendMail : public TMailTransfer {
 
   const std::string server_;
   const Security security_;
-  const std::string user_, password_;  // the login for sending (the password scrambled)
+  const std::string user_;  // the login for sending
+  LoginTarget target_;
+  Credential login_;  // from the connect to the login of the connection, then emptied
   bool reply_lost_ = false;  // a reply of the current message did not arrive
   bool opened_ = false;      // the connection is secured and logged in as far as it will be
   bool greeted_ = false;           // this connection's greeting was answered

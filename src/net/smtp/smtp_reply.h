@@ -7,6 +7,7 @@
 //
 // The socket component reads a reply whole and joins its lines with CR LF.
 
+#include <string>
 #include <string_view>
 
 namespace corvelle {
@@ -15,6 +16,17 @@ namespace corvelle {
 // sender applies to every reply.
 inline bool ReplyAccepted(std::string_view reply, std::string_view code) {
   return code.size() == 3 && reply.substr(0, 3) == code;
+}
+
+// A reply as one line, for a box: its lines joined with spaces.
+inline std::string OneLine(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return line;
 }
 
 }  // namespace corvelle

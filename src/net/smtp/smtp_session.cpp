@@ -1,14 +1,12 @@
 // The opening of an SMTP connection: EHLO (HELO when refused), STARTTLS, and AUTH.
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
 #include "core/settings/security_settings.h"
-#include "core/settings/settings.h"  // DecodePassword
 #include "core/user_interface.h"
+#include "net/sasl/oauth_sasl.h"
 #include "net/smtp/send_mail.h"
 #include "net/sockets/clear_password.h"
 #include "net/smtp/smtp_reply.h"
@@ -20,14 +18,6 @@ namespace {
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
   return text;
-}
-
-std::string Base64(const std::string& bytes) {
-  std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                          reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  out.resize(static_cast<size_t>(std::max(n, 0)));
-  return out;
 }
 
 // The words of an EHLO keyword line ("AUTH PLAIN LOGIN", the old "AUTH=PLAIN" too).
@@ -84,13 +74,65 @@ bool TSendMail::OpenSession() {
 }
 
 bool TSendMail::LogIn() {
+  // The credential is needed no longer than this.
+  const Credential credential = std::move(login_);
+  login_ = {};
   if (user_.empty() || !Offers("AUTH")) return true;  // the server asks for no login
+  if (credential.method == SignInMethod::kOAuth2) return TokenLogIn(credential.secret);
   // Without TLS (the choice "None": the others secure the session or end it first) a
   // password travels only once the user has said so.
   if (!channel_.Secured() && !MaySendPasswordInClear(ui_, choices_, server_, Port))
     return true;  // no login: the server decides whether it takes the mail
-  if (SendAuth(user_, DecodePassword(password_))) return true;
-  if (!reply_lost_) ShowMessage(ui_, "The mail server " + server_ + " did not accept your user name and password.");
+  if (SendAuth(user_, credential.secret)) return true;
+  if (reply_lost_) return false;
+  ShowMessage(ui_, "The mail server " + server_ + " did not accept your user name and password.");
+  credentials_.Refused(target_);
+  return false;
+}
+
+std::vector<std::string> TSendMail::AuthMechanisms() const {
+  std::vector<std::string> mechanisms;
+  for (const std::string& line : keywords_) {
+    std::vector<std::string> words = Words(line);
+    if (!words.empty() && words[0] == "AUTH") mechanisms.insert(mechanisms.end(), words.begin() + 1, words.end());
+  }
+  return mechanisms;
+}
+
+bool TSendMail::TokenLogIn(const std::string& token) {
+  // A token is as good as the password for as long as it lasts: never in clear, not even
+  // with the user's leave.
+  if (!channel_.Secured()) {
+    ShowMessage(ui_, "No mail was sent to " + server_ +
+                         ": the connection is not encrypted, and the sign-in is never sent without encryption. "
+                         "Choose SSL/TLS or STARTTLS for the sending server.");
+    return false;
+  }
+  const std::vector<std::string> offered = AuthMechanisms();
+  const OAuthMechanism mechanism = ChooseOAuthMechanism(offered);
+  if (mechanism == OAuthMechanism::kNone) {
+    std::string names;
+    for (size_t i = 0; i < offered.size() && i < 20; ++i) names += (i ? " " : "") + offered[i].substr(0, 40);
+    ShowMessage(ui_, "The mail server " + server_ + " does not offer a sign-in with OAuth2 (OAUTHBEARER or XOAUTH2); " +
+                         (names.empty() ? "it offers no sign-in." : "it offers " + names + "."));
+    return false;
+  }
+  // The initial response goes inline: RFC 4954 lets the AUTH command be as long as it needs.
+  const std::string response = Base64Encode(OAuthInitialResponse(mechanism, target_, token));
+  Reply reply = Command("AUTH " + std::string(MechanismName(mechanism)) + " " + response, {"235"}, false);
+  std::string status;
+  if (reply == Reply::kRefused && ReplyAccepted(last_reply_, "334")) {
+    // An error challenge: answered, and the server's reply to that is its verdict.
+    status = ChallengeStatus(last_reply_.substr(std::min<size_t>(4, last_reply_.size())));
+    channel_.Write(OAuthErrorAnswer(mechanism) + "\r\n");  // may be an empty line: no Command
+    reply = Answer({"235"}, false);
+  }
+  if (reply == Reply::kAccepted) return true;
+  if (reply_lost_ || !IsConnected()) return false;
+  Note("Mail server answered: " + last_reply_);
+  ShowMessage(ui_, "The mail server " + server_ + " refused the sign-in: " + OneLine(last_reply_).substr(0, 200) +
+                       (status.empty() ? "" : " (status " + status + ")"));
+  credentials_.Refused(target_);
   return false;
 }
 
@@ -102,11 +144,11 @@ bool TSendMail::SendAuth(const std::string& user, const std::string& password) {
     plain = plain || std::count(words.begin() + 1, words.end(), "PLAIN") > 0;
     login = login || std::count(words.begin() + 1, words.end(), "LOGIN") > 0;
   }
-  if (plain) return Command("AUTH PLAIN " + Base64(std::string(1, '\0') + user + '\0' + password), {"235"}) ==
+  if (plain) return Command("AUTH PLAIN " + Base64Encode(std::string(1, '\0') + user + '\0' + password), {"235"}) ==
                     Reply::kAccepted;
   if (!login) return true;  // no mechanism this program knows: the server decides
   return Command("AUTH LOGIN", {"334"}) == Reply::kAccepted &&
-         Command(Base64(user), {"334"}) == Reply::kAccepted && Command(Base64(password), {"235"}) == Reply::kAccepted;
+         Command(Base64Encode(user), {"334"}) == Reply::kAccepted && Command(Base64Encode(password), {"235"}) == Reply::kAccepted;
 }
 
 }  // namespace corvelle

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "net/support/fake_tls.h"
 #include "platform/tcp_socket.h"
 
 namespace corvelle::testing {
@@ -21,7 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct DialogueStep {
-  enum class Kind { kServer, kClient, kPause, kClose, kStall };
+  enum class Kind { kServer, kClient, kPause, kClose, kStall, kTls };
   Kind kind;
   std::string bytes;     // for S and C: the exact bytes, line end included
   int milliseconds = 0;  // for PAUSE
@@ -63,6 +64,8 @@ std::vector<DialogueStep> ParseDialogue(std::string_view script) {
       steps.push_back({Kind::kServer, Unescape(text)});
     else if (line.starts_with("PAUSE "))
       steps.push_back({Kind::kPause, "", std::stoi(std::string(line.substr(6)))});
+    else if (line == "TLS")
+      steps.push_back({Kind::kTls, ""});
     else if (line == "CLOSE" || line == "STALL")
       steps.push_back({line == "CLOSE" ? Kind::kClose : Kind::kStall, ""});
     else
@@ -101,15 +104,26 @@ struct FakeServer::State {
     while (next < steps.size() && !closed && !stalled && Clock::now() >= paused_until) {
       const DialogueStep& step = steps[next];
       if (step.kind == Kind::kClient) return;
-      if (step.kind == Kind::kServer) to_client += step.bytes;
+      if (step.kind == Kind::kServer && tls) tls->Send(step.bytes);
+      if (step.kind == Kind::kServer && !tls) to_client += step.bytes;
+      if (step.kind == Kind::kTls) tls = std::make_unique<ServerTls>();
       if (step.kind == Kind::kPause) paused_until = Clock::now() + std::chrono::milliseconds(step.milliseconds);
       closed = step.kind == Kind::kClose;
       stalled = step.kind == Kind::kStall;
       ++next;
     }
+    Pump();
+  }
+  // Runs the TLS engine: plaintext that came is the client's, what the server says goes out.
+  void Pump() {
+    if (!tls || pumping) return;
+    pumping = true;
+    for (std::string plain; !(plain = tls->Run(to_client)).empty();) ClientPlain(plain);
+    pumping = false;
   }
   void Connect() {
     ++connections;
+    tls.reset();
     closed = stalled = false;
     to_client.clear();
     partial_line.clear();
@@ -117,6 +131,11 @@ struct FakeServer::State {
     Advance();
   }
   void ClientWrote(std::string_view bytes) {
+    if (!tls || closed) return ClientPlain(bytes);
+    tls->FromClient(bytes);
+    Pump();
+  }
+  void ClientPlain(std::string_view bytes) {
     written.append(bytes);
     for (char c : bytes) {
       if (closed) return;  // what comes after the server closed is lost
@@ -165,7 +184,8 @@ struct FakeServer::State {
   size_t next = 0, sent = 0, chunk = 1 << 16;  // sent: what the client has of to_client
   std::string to_client, written, partial_line, host, port;
   std::vector<std::string> problems;
-  bool closed = false, stalled = false;
+  bool closed = false, stalled = false, pumping = false;
+  std::unique_ptr<ServerTls> tls;  // from a TLS step on, for the rest of the connection
   Clock::time_point paused_until{};
   int connect_result = 0, connections = 0;
 };

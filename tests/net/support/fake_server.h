@@ -12,6 +12,8 @@
 //   PAUSE n    the server says nothing for n milliseconds, then goes on
 //   CLOSE      the server closes the connection
 //   STALL      the server goes silent and keeps the connection open
+//   TLS        the server shakes hands (fake_tls.h) and speaks TLS from then on; what the
+//              client wrote (Written) is recorded as plaintext
 //   # ...      a comment; empty lines are skipped
 //
 // Text may hold the escapes \r \n \t \0 \\ and \xHH, so any byte can be scripted.
