@@ -63,6 +63,17 @@ class SetupKeyringTest : public QObject {
     QVERIFY(FileHas("PassWord=\"" + EncodePassword("n3w") + "\"\r\n") && !FileHas("UseKeyring"));
   }
 
+  // The password in the keyring and none in the file: the set-up is complete at start.
+  void keyringPasswordCompletesTheSetupAtStart() {
+    env->WriteCompleteSettings("PassWord=\r\n");
+    MemorySecretStore store;
+    env->services.secrets = &store;
+    ModalDriver driver({});
+    TCorvelProg prog(env->services);
+    QVERIFY(prog.StartUp() && prog.FileTypes.Wait(10000));
+    QVERIFY(driver.unexpected == 0 && prog.close());
+  }
+
  private:
   std::unique_ptr<UiEnvironment> env;
 };

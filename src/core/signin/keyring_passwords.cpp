@@ -46,6 +46,10 @@ bool KeyringInUse(const Settings& settings, const SecretStore* store) {
   return store && settings.Secure.UseKeyring != "0";
 }
 
+bool PasswordKept(const Settings& settings, const SecretStore* store) {
+  return !settings.PassWord.empty() || KeyringInUse(settings, store);
+}
+
 bool KeptPassword(const Settings& settings, SecretStore* store, LoginTarget::Service service, std::string& password,
                   std::string& why) {
   // The settings file first: it holds a password only where the keyring does not (a file

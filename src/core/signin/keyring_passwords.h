@@ -32,6 +32,10 @@ PasswordSlots PasswordKeys(const Settings& settings);
 // (the run gives none when no keyring answers).
 bool KeyringInUse(const Settings& settings, const SecretStore* store);
 
+// Whether the POP3 password is kept somewhere: in the settings file, or in the keyring while
+// it is in use (not read there: a locked keyring would ask for its password at start-up).
+bool PasswordKept(const Settings& settings, const SecretStore* store);
+
 // The password in clear that the login of `service` uses: the settings file's where it
 // holds one (a file from before the keyring keeps working), else the keyring's while it is
 // in use. False, with the reason in the user's words, when the keyring gives none then.
