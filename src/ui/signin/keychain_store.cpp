@@ -52,7 +52,6 @@ SecretStore::Result KeychainStore::Remove(const std::string& key) {
 
 bool KeychainStore::Answers() {
   if (!answers_) {
-    answers_ = true;  // for the probe's own call
     std::string none;
     answers_ = Run(MakeJob<QKeychain::ReadPasswordJob>(kProbeKey), &none) != Result::kUnavailable;
   }
