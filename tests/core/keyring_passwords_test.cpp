@@ -105,6 +105,15 @@ TEST_F(KeyringPasswordsTest, RefusedWriteKeepsThePasswordInTheFile) {
   EXPECT_EQ(ui.boxes[0].text.find("new"), std::string::npos) << "no password in a message";
 }
 
+TEST_F(KeyringPasswordsTest, EntryThatCannotBeRemovedIsNamed) {
+  store.answers = false;
+  s.Secure.UseKeyring = "0";
+  Keep(PasswordKeys(s), {"secret", ""}, &store);
+  EXPECT_EQ(DecodePassword(s.PassWord), "secret");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_NE(ui.boxes[0].text.find(std::string("could not remove ") + kPopKey), std::string::npos);
+}
+
 TEST_F(KeyringPasswordsTest, NoKeyringKeepsTheFileAndTellsOnceWhenChosen) {
   Keep({}, {"secret", ""}, nullptr);
   EXPECT_EQ(DecodePassword(s.PassWord), "secret");

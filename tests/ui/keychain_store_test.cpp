@@ -52,11 +52,15 @@ class PrivateKeyring {
   // Starts both and waits (bounded) until the keyring owns its name on the bus; false with
   // `why` otherwise. Sets DBUS_SESSION_BUS_ADDRESS of this process to the bus.
   bool Start(QString& why) {
+    auto fail = [&why](const QString& reason) {
+      why = reason;
+      return false;
+    };
     bus_.setStandardErrorFile(QString::fromStdString(home / "bus.err"));
     bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(home / "bus.conf"), "--nofork",
                                "--print-address=1"});
     if (!bus_.waitForStarted(10000) || !QTest::qWaitFor([this] { return bus_.canReadLine(); }, 10000))
-      return (why = "dbus-daemon did not start: " + bus_.errorString()), false;
+      return fail("dbus-daemon did not start: " + bus_.errorString());
     address_ = QString::fromUtf8(bus_.readLine()).trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
 
@@ -69,14 +73,15 @@ class PrivateKeyring {
     keyring_.setStandardOutputFile(QString::fromStdString(home / "keyring.out"));
     keyring_.setStandardErrorFile(QString::fromStdString(home / "keyring.err"));
     keyring_.start("gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"});
-    if (!keyring_.waitForStarted(10000)) return (why = "gnome-keyring-daemon did not start: " + keyring_.errorString()), false;
+    if (!keyring_.waitForStarted(10000))
+      return fail("gnome-keyring-daemon did not start: " + keyring_.errorString());
     keyring_.write("unlock for the test");
     keyring_.closeWriteChannel();
 
     QDBusConnection bus = QDBusConnection::connectToBus(address_, kBusName);
     auto owned = [&bus] { return bus.interface()->isServiceRegistered("org.freedesktop.secrets").value(); };
     if (!bus.isConnected() || !QTest::qWaitFor(owned, 10000))
-      return (why = "the keyring did not come on the bus: " + QString::fromStdString(ReadFile(home / "keyring.err"))), false;
+      return fail("the keyring is not on the bus: " + QString::fromStdString(ReadFile(home / "keyring.err")));
     return true;
   }
 

@@ -113,8 +113,8 @@ void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std
   for (const std::string& key : keys)
     if (store->Remove(key) == SecretStore::Result::kUnavailable) kept += (kept.empty() ? "" : ", ") + key;
   if (!kept.empty())
-    ShowMessage(ui, "The system keyring still holds entries Corvelle no longer uses (" + kept +
-                        "): remove them with the desktop's password manager.");
+    ShowMessage(ui, "Corvelle could not remove " + kept + " from the system keyring; where it is still there, "
+                    "remove it with the desktop's password manager.");
 }
 
 }  // namespace corvelle

@@ -11,7 +11,8 @@
 namespace corvelle {
 namespace {
 
-constexpr const char* kInUseTip = "Passwords are kept in the desktop's keyring (the Secret Service), not in Corvelle's settings file.";
+constexpr const char* kInUseTip =
+    "Passwords are kept in the desktop's keyring (the Secret Service), not in Corvelle's settings file.";
 constexpr const char* kNoneTip =
     "No system keyring (Secret Service) answers on this desktop, so passwords stay in Corvelle's settings file.";
 

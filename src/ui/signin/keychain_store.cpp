@@ -64,7 +64,8 @@ SecretStore::Result KeychainStore::Run(QKeychain::Job* job, std::string* read) {
   // The loop is the context: an answer after the time-out reaches nothing.
   QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job* done) {
     result = ResultOf(done->error());
-    if (read && *result == Result::kDone) *read = static_cast<QKeychain::ReadPasswordJob*>(done)->binaryData().toStdString();
+    if (read && *result == Result::kDone)
+      *read = static_cast<QKeychain::ReadPasswordJob*>(done)->binaryData().toStdString();
     loop.quit();
   });
   QTimer::singleShot(timeout_ms_, &loop, &QEventLoop::quit);
