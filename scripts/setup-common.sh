@@ -10,6 +10,7 @@ CORVELLE_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev procmail
   libssl-dev openssl
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd dbus-daemon
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
   xvfb xauth xdotool poppler-utils
   clang libclang-rt-14-dev
   desktop-file-utils appstream libxml2-utils file dpkg-dev x11-utils

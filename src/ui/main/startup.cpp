@@ -6,6 +6,7 @@
 #include "core/store/mail_dirs.h"
 #include "core/settings/settings.h"
 #include "core/settings/setup_check.h"
+#include "core/signin/keyring_passwords.h"
 #include "core/user_interface.h"
 #include "ui/common/qt_user_interface.h"
 #include "ui/main/corvel_prog.h"
@@ -62,7 +63,7 @@ bool TCorvelProg::CheckSetup(const std::string& version) {
     if (!SetupPage(services_, "Directories", InStartup, this)) return false;
     FileTypes.Request(true);
   } else if (version != kVersion || s.SendServer.empty() || s.SendPort.empty() || s.MailServer.empty() ||
-             s.MailPort.empty() || s.UserName.empty() || s.PassWord.empty() || s.MyName.empty() ||
+             s.MailPort.empty() || s.UserName.empty() || !PasswordKept(s, services_.secrets) || s.MyName.empty() ||
              s.MailAddress.empty()) {
     if (!SetupPage(services_, "User Settings", InStartup, this)) return false;
   }

@@ -30,6 +30,7 @@
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
 #include "ui/setup/filter_editor.h"
+#include "ui/setup/keyring_fields.h"
 #include "ui/common/named.h"
 #include "ui/setup/security_fields.h"
 
@@ -175,6 +176,7 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
                       SecurityRows->SendPasswordTxt, MailServerTxt, ServerPortTxt, SecurityRows->MailSecurityBox,
                       UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail, CheckMail, CheckMailMinutes};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  KeyringRow = new KeyringFields(form, PasswordTxt, SecurityRows->SendPasswordTxt, services_.secrets);
   return page;
 }
 
@@ -211,6 +213,7 @@ void TSetupDlg::LoadFields() {
       {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   SecurityRows->Load(s);
+  KeyringRow->Load(s);  // the passwords from wherever they are kept
   LeaveMail->setChecked(s.LeaveMailOnServer);
   CheckMail->setChecked(s.CheckMailMinutes > 0);
   if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
@@ -314,9 +317,12 @@ void TSetupDlg::OKBtnClick() {
   std::string book = CurrentPathItem(DefAddressBook);
   s.DefaultAB = book.empty() ? "AddressBook" : book;
   s.DefaultABPath = DefaultAddressBookPath(s);
+  std::vector<std::string> left_keys = KeyringRow->Keep(services_.ui, s);
   if (!SaveRunSettings(services_))
     ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
                                   ".  They are in effect until Corvelle ends.");
+  else
+    KeyringRow->RemoveLeft(services_.ui, left_keys);  // only once the file holds what left them
   CloseOK = true;
   accept();
 }
@@ -352,6 +358,7 @@ void TSetupDlg::StoreUserFields(Settings& s) {
   s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
   SecurityRows->Store(s);
+  KeyringRow->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked();

@@ -19,6 +19,7 @@ class QTabWidget;
 
 namespace corvelle {
 
+class KeyringFields;
 class PopupComboBox;
 class TFilterEditor;
 class SecurityFields;
@@ -79,6 +80,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QCheckBox* CheckMail;        // "Check for new mail every", with the minutes beside it
   QSpinBox* CheckMailMinutes;  // enabled while CheckMail is checked
   SecurityFields* SecurityRows;  // the security rows of the User settings page
+  KeyringFields* KeyringRow;     // the keyring check box and where the passwords go
   // Preferences.
   QCheckBox* ExitAfterCmd;
   QCheckBox* RememberPos;

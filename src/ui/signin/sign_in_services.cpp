@@ -1,0 +1,15 @@
+#include "ui/signin/sign_in_services.h"
+
+namespace corvelle {
+
+std::unique_ptr<SignInServices> InstallSignIn(Services& services, const OAuth2Maker& make_oauth2, int timeout_ms) {
+  auto made = std::make_unique<SignInServices>(timeout_ms);
+  SecretStore* secrets = made->keychain.Answers() ? &made->keychain : nullptr;
+  if (make_oauth2) made->oauth2 = make_oauth2(secrets);
+  made->credentials = std::make_unique<KeyringCredentials>(services.settings, secrets, made->oauth2.get());
+  services.secrets = secrets;
+  services.credentials = made->credentials.get();
+  return made;
+}
+
+}  // namespace corvelle
