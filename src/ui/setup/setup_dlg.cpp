@@ -31,6 +31,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/common/named.h"
+#include "ui/setup/provider_fields.h"
 #include "ui/setup/security_fields.h"
 
 namespace corvelle {
@@ -175,6 +176,8 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
                       SecurityRows->SendPasswordTxt, MailServerTxt, ServerPortTxt, SecurityRows->MailSecurityBox,
                       UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail, CheckMail, CheckMailMinutes};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  ProviderRows = new ProviderFields(form, {SendSvrTxt, SendSvrPortTxt, MailServerTxt, ServerPortTxt, PasswordTxt,
+                                           MailAddressTxt, SecurityRows});
   return page;
 }
 
@@ -211,6 +214,7 @@ void TSetupDlg::LoadFields() {
       {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   SecurityRows->Load(s);
+  ProviderRows->Load(s);
   LeaveMail->setChecked(s.LeaveMailOnServer);
   CheckMail->setChecked(s.CheckMailMinutes > 0);
   if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
@@ -317,6 +321,8 @@ void TSetupDlg::OKBtnClick() {
   if (!SaveRunSettings(services_))
     ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
                                   ".  They are in effect until Corvelle ends.");
+  else if (!ProviderRows->SaveClient())
+    ShowMessage(services_.ui, "The OAuth2 client could not be written to " + SettingsFilePath() + ".");
   CloseOK = true;
   accept();
 }
@@ -352,6 +358,7 @@ void TSetupDlg::StoreUserFields(Settings& s) {
   s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
   SecurityRows->Store(s);
+  ProviderRows->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
   s.LeaveMailOnServer = LeaveMail->isChecked();

@@ -22,6 +22,7 @@ namespace corvelle {
 class PopupComboBox;
 class TFilterEditor;
 class SecurityFields;
+class ProviderFields;
 
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
@@ -79,6 +80,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QCheckBox* CheckMail;        // "Check for new mail every", with the minutes beside it
   QSpinBox* CheckMailMinutes;  // enabled while CheckMail is checked
   SecurityFields* SecurityRows;  // the security rows of the User settings page
+  ProviderFields* ProviderRows;  // the provider and sign-in rows at its top
   // Preferences.
   QCheckBox* ExitAfterCmd;
   QCheckBox* RememberPos;
