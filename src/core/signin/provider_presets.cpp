@@ -31,7 +31,7 @@ class SectionReader {
     Text("SendSecurity", p.send_security);
     std::string domains, sign_in, secret_required;
     if (Text("Domains", domains)) p.domains = Words(domains);
-    if (Text("SignIn", sign_in)) ok_ = ok_ && OneOf(sign_in, kSignInTexts);
+    if (Text("SignIn", sign_in) && !sign_in.empty()) ok_ = ok_ && OneOf(sign_in, kSignInTexts);
     if (ok_ && !sign_in.empty()) p.sign_in = SignInFromText(sign_in);
     Url("AuthorizeUrl", p.oauth.authorize_url);
     Url("TokenUrl", p.oauth.token_url);
