@@ -171,6 +171,14 @@ int PrivateProfile::ReadInteger(std::string_view section, std::string_view key, 
   return fallback;
 }
 
+std::vector<std::string> PrivateProfile::SectionNames() const {
+  std::vector<std::string> names;
+  std::string_view name;
+  for (size_t i = 1; i < blocks_.size(); ++i)
+    if (sections_.at(blocks_[i].name) == i && SectionName(blocks_[i].lines.front().text, name)) names.emplace_back(name);
+  return names;
+}
+
 std::vector<std::string> PrivateProfile::SectionKeys(std::string_view section) const {
   std::vector<std::string> keys;
   size_t block = FindSection(section);

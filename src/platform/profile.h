@@ -38,6 +38,9 @@ class PrivateProfile {
   // The key names of a section, in file order.
   std::vector<std::string> SectionKeys(std::string_view section) const;
 
+  // The section names as their headers write them, in file order, each name once.
+  std::vector<std::string> SectionNames() const;
+
   // Sets key=value, replacing the key's line or adding one at the end of its section (the
   // section is added at the end of the file when absent). A value stops at its first
   // line break, which could not be stored.

@@ -45,6 +45,12 @@ TEST_F(SetupCheckTest, FirstEmptyFieldDecidesInCodeOrder) {
   EXPECT_FALSE(PathExists(mail_dir)) << "nothing is made before the fields are complete";
 }
 
+TEST_F(SetupCheckTest, OAuth2NeedsNoPassword) {
+  MailSettings.PassWord.clear();
+  MailSettings.Secure.SignIn = "OAuth2";
+  EXPECT_EQ(FullSetupEntered(ui, MailSettings, true, fields), SetupField::None);
+}
+
 // The checks after the empty fields: ports (both reported), then path values, both before
 // anything is made; then "@" in the server names, after the tree is made.
 TEST_F(SetupCheckTest, LaterChecksInTheirOrder) {

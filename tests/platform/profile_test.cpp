@@ -57,6 +57,7 @@ TEST_F(ProfileTest, WindowsEditedFileReads) {
   EXPECT_EQ(ini.ReadString("Font", "font.name", ""), "Courier New");
   EXPECT_EQ(ini.ReadString("main", "Other", "none"), "none") << "the first section of a name counts";
   EXPECT_EQ(ini.SectionKeys("main").front() + ini.SectionKeys("main").back(), "mailDIRECTORYTooBig");
+  EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"Main", "font"})) << "as written, each name once";
 }
 
 TEST_F(ProfileTest, WriteKeepsEveryOtherLineByteForByte) {

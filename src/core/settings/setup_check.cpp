@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "core/settings/settings.h"
+#include "core/signin/credentials.h"
 #include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
@@ -44,8 +45,10 @@ SetupField FirstEmptyField(const Settings& s) {
       {&s.UserName, SetupField::UserName},           {&s.PassWord, SetupField::PassWord},
       {&s.MyName, SetupField::MyName},               {&s.MailAddress, SetupField::MailAddress},
   };
+  // Signing in with OAuth2 happens in the browser: no password is kept.
+  bool oauth = AccountSignIn(s) == SignInMethod::kOAuth2;
   for (const auto& [value, field] : required)
-    if (value->empty()) return field;
+    if (value->empty() && !(oauth && field == SetupField::PassWord)) return field;
   return SetupField::None;
 }
 

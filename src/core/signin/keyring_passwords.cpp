@@ -47,7 +47,9 @@ bool KeyringInUse(const Settings& settings, const SecretStore* store) {
 }
 
 bool PasswordKept(const Settings& settings, const SecretStore* store) {
-  return !settings.PassWord.empty() || KeyringInUse(settings, store);
+  // An account that signs in with OAuth2 needs none: its sign-in happens in the browser.
+  return AccountSignIn(settings) == SignInMethod::kOAuth2 || !settings.PassWord.empty() ||
+         KeyringInUse(settings, store);
 }
 
 bool KeptPassword(const Settings& settings, SecretStore* store, LoginTarget::Service service, std::string& password,

@@ -34,6 +34,7 @@ bool KeyringInUse(const Settings& settings, const SecretStore* store);
 
 // Whether the POP3 password is kept somewhere: in the settings file, or in the keyring while
 // it is in use (not read there: a locked keyring would ask for its password at start-up).
+// True for an account that signs in with OAuth2, which keeps none.
 bool PasswordKept(const Settings& settings, const SecretStore* store);
 
 // The password in clear that the login of `service` uses: the settings file's where it

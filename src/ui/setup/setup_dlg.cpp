@@ -30,8 +30,9 @@
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
 #include "ui/setup/filter_editor.h"
-#include "ui/setup/keyring_fields.h"
 #include "ui/common/named.h"
+#include "ui/setup/keyring_fields.h"
+#include "ui/setup/provider_fields.h"
 #include "ui/setup/security_fields.h"
 
 namespace corvelle {
@@ -177,6 +178,8 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
                       UserNameTxt,  PasswordTxt,    NameTxt,     MailAddressTxt,  LeaveMail, CheckMail, CheckMailMinutes};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   KeyringRow = new KeyringFields(form, PasswordTxt, SecurityRows->SendPasswordTxt, services_.secrets);
+  ProviderRows = new ProviderFields(form, {SendSvrTxt, SendSvrPortTxt, MailServerTxt, ServerPortTxt, PasswordTxt,
+                                           MailAddressTxt, SecurityRows});
   return page;
 }
 
@@ -214,6 +217,7 @@ void TSetupDlg::LoadFields() {
   for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
   SecurityRows->Load(s);
   KeyringRow->Load(s);  // the passwords from wherever they are kept
+  ProviderRows->Load(s);
   LeaveMail->setChecked(s.LeaveMailOnServer);
   CheckMail->setChecked(s.CheckMailMinutes > 0);
   if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
@@ -321,8 +325,11 @@ void TSetupDlg::OKBtnClick() {
   if (!SaveRunSettings(services_))
     ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
                                   ".  They are in effect until Corvelle ends.");
-  else
+  else {
     KeyringRow->RemoveLeft(services_.ui, left_keys);  // only once the file holds what left them
+    if (!ProviderRows->SaveClient())
+      ShowMessage(services_.ui, "The OAuth2 client could not be written to " + SettingsFilePath() + ".");
+  }
   CloseOK = true;
   accept();
 }
@@ -358,6 +365,7 @@ void TSetupDlg::StoreUserFields(Settings& s) {
   s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
   SecurityRows->Store(s);
+  ProviderRows->Store(s);
   KeyringRow->Store(s);
   s.MyName = FieldBytes(NameTxt, FieldKind::kText);
   s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);

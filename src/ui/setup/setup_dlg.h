@@ -23,6 +23,7 @@ class KeyringFields;
 class PopupComboBox;
 class TFilterEditor;
 class SecurityFields;
+class ProviderFields;
 
 class TSetupDlg : public QDialog, public SetupFields {
   Q_OBJECT
@@ -81,6 +82,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QSpinBox* CheckMailMinutes;  // enabled while CheckMail is checked
   SecurityFields* SecurityRows;  // the security rows of the User settings page
   KeyringFields* KeyringRow;     // the keyring check box and where the passwords go
+  ProviderFields* ProviderRows;  // the provider and sign-in rows at its top
   // Preferences.
   QCheckBox* ExitAfterCmd;
   QCheckBox* RememberPos;
