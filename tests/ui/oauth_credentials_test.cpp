@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTest>
+#include <QUrlQuery>
 
 #include "core/signin/secret_store.h"
 #include "fake_oauth_server.h"
@@ -67,7 +68,7 @@ class OAuthCredentialsTest : public QObject {
                         account = {"Example", server.Endpoints()};
                         return true;
                       },
-                      secrets, browser.Opener(follow)) {}
+                      secrets, browser.Opener(follow), {20000, 10000}) {}
     bool Get() {
       credential = {};
       why.clear();
@@ -204,6 +205,38 @@ class OAuthCredentialsTest : public QObject {
     QVERIFY2(run.why.find("Signing in to Example for ann failed: ") == 0, run.why.c_str());
     QCOMPARE(store.secrets[kKey], std::string("kept"));
     QVERIFY(run.browser.opened.empty());
+  }
+
+  void ForgedAnswerInTheBrowserIsRefused() {
+    FakeOAuthServer server;
+    MapStore store;
+    Run run(server, &store, false);
+    bool sent = false;
+    run.ui.on_events = [&] {
+      if (sent) return;
+      sent = true;
+      QUrl back(QUrlQuery(run.browser.opened.at(0)).queryItemValue("redirect_uri", QUrl::FullyDecoded));
+      back.setQuery("code=stolen&state=forged");
+      run.browser.network.get(QNetworkRequest(back));
+    };
+    QVERIFY(!run.Get());
+    QVERIFY2(run.why.find("does not belong to this sign-in") != std::string::npos, run.why.c_str());
+    QVERIFY(server.grants.empty());
+  }
+
+  void KeyringThatFailsKeepsTheSignInForTheRun() {
+    struct LockedStore : MapStore {
+      Result Write(const std::string&, const std::string&) override { return Result::kUnavailable; }
+    } store;
+    FakeOAuthServer server;
+    server.expires_in = 30;
+    Run run(server, &store);
+    QVERIFY(run.Get());
+    QVERIFY(run.Get());
+    QCOMPARE(run.credential.secret, std::string("access-2"));
+    QCOMPARE(run.browser.opened.size(), size_t(1));
+    QCOMPARE(run.ui.boxes.size(), size_t(1));
+    QVERIFY(run.ui.boxes[0].text.find("could not be kept in the system keyring") != std::string::npos);
   }
 
   void CancelEndsTheWaitForTheBrowser() {

@@ -1,5 +1,6 @@
 #include "ui/signin/oauth_flow.h"
 
+#include <QLoggingCategory>
 #include <QOAuth2AuthorizationCodeFlow>
 #include <QOAuthHttpServerReplyHandler>
 #include <QOAuthOobReplyHandler>
@@ -31,6 +32,15 @@ QString AsSent(const QVariant& parameter) {
   return QUrl::fromPercentEncoding(as_read.toUtf8());
 }
 
+QLoggingCategory::CategoryFilter previous_filter = nullptr;
+
+// Qt's reply handler logs what it could not read, a token endpoint's answer included; this
+// flow reports every failure itself, in the user's words and without the answer.
+void QuietReplyHandler(QLoggingCategory* category) {
+  if (previous_filter) previous_filter(category);
+  if (qstrcmp(category->categoryName(), "qt.networkauth.replyhandler") == 0) category->setEnabled(QtWarningMsg, false);
+}
+
 QString Page(const QString& title, const QString& text) {
   return "<h1>" + title + "</h1><p>" + text.toHtmlEscaped() + "</p>";
 }
@@ -50,6 +60,8 @@ OAuthFlow::OAuthFlow(const OAuthEndpoints& endpoints, int request_timeout_ms)
       flow_(std::make_unique<QOAuth2AuthorizationCodeFlow>(Text(endpoints.client_id),
                                                            QUrl(Text(endpoints.authorize_url)),
                                                            QUrl(Text(endpoints.token_url)), access_.get())) {
+  static const bool quiet = (previous_filter = QLoggingCategory::installFilter(QuietReplyHandler), true);
+  (void)quiet;
   flow_->setScope(Text(endpoints.scope));
   flow_->setModifyParametersFunction([this](Stage stage, QMultiMap<QString, QVariant>* parameters) {
     ModifyParameters(static_cast<int>(stage), parameters);
