@@ -239,6 +239,15 @@ class OAuthCredentialsTest : public QObject {
     QVERIFY(run.ui.boxes[0].text.find("could not be kept in the system keyring") != std::string::npos);
   }
 
+  void NobodyToSignInOpensNoBrowser() {
+    FakeOAuthServer server;
+    Run run(server, nullptr);
+    SilentUserInterface nobody;
+    QVERIFY(!run.credentials.Get(nobody, {LoginTarget::Service::kSmtp, "smtp", "465", "ann"}, run.credential, run.why));
+    QVERIFY2(run.why.find("Signing in to Example for ann needs your browser") == 0, run.why.c_str());
+    QVERIFY(run.browser.opened.empty());
+  }
+
   void CancelEndsTheWaitForTheBrowser() {
     FakeOAuthServer server;
     MapStore store;

@@ -25,6 +25,7 @@ std::unique_ptr<QDialog> WaitWindow(const QString& address, bool browser_opened,
   auto* field = new QLineEdit(address);
   field->setReadOnly(true);
   field->setCursorPosition(0);
+  field->setMinimumWidth(480);  // the address is long: most of it in sight
   layout->addWidget(field);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
   layout->addWidget(buttons);

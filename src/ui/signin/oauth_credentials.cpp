@@ -39,6 +39,11 @@ bool SafeEndpoints(const OAuthAccount& account, std::string& why) {
   return true;
 }
 
+// Nobody is there to sign in: a background check, or a component given no interface.
+bool Unattended(UserInterface& ui) {
+  return dynamic_cast<QuietInterface*>(&ui) != nullptr || dynamic_cast<SilentUserInterface*>(&ui) != nullptr;
+}
+
 }  // namespace
 
 OAuthCredentials::OAuthCredentials(OAuthAccountSource account, SecretStore* secrets, UrlOpener open_browser,
@@ -70,7 +75,7 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
     }
   }
   if (refresh_token.empty() || reply.grant_refused) {
-    if (dynamic_cast<QuietInterface*>(&ui)) {
+    if (Unattended(ui)) {
       why = "Signing in to " + whose + " needs your browser: get or send mail yourself to sign in.";
       return false;
     }

@@ -43,8 +43,8 @@ class OAuthCredentials : public Credentials {
   ~OAuthCredentials() override;
 
   // An OAuth2 access token for `target.user`. Questions, the wait's window and its events go
-  // through `ui`; a background check's interface (QuietInterface) never sends the user to
-  // the browser. False with `why` naming the provider and the error; nothing is kept then.
+  // through `ui`; a background check's interface (QuietInterface) and a silent one never
+  // send the user to the browser. False with `why` naming the provider and the error; nothing is kept then.
   bool Get(UserInterface& ui, const LoginTarget& target, Credential& credential, std::string& why) override;
   void Refused(const LoginTarget& target) override;
   // The user's Cancel: ends the wait for the browser or the server in progress.
