@@ -48,7 +48,7 @@ class FakeOAuthServer {
   std::vector<QString> grants;  // grant_type of each token request
   std::vector<QString> problems;  // what the server found wrong with a request
   QString refresh_token;  // the one that is valid now
-  int issued = 0;
+  int given = 0;
 
  private:
   void Serve(QTcpSocket* socket) {
@@ -133,10 +133,10 @@ class FakeOAuthServer {
   }
 
   Answer Tokens() {
-    ++issued;
-    refresh_token = "refresh/+" + QString::number(issued);
+    ++given;
+    refresh_token = "refresh/+" + QString::number(given);
     return {200, QString(R"({"access_token":"access-%1","token_type":"Bearer","expires_in":%2,"refresh_token":"%3"})")
-                     .arg(issued)
+                     .arg(given)
                      .arg(expires_in)
                      .arg(refresh_token)
                      .toUtf8()};

@@ -32,7 +32,7 @@ using OAuthAccountSource = std::function<bool(OAuthAccount& account, std::string
 OAuthAccountSource SettingsOAuthAccount(const Settings& settings);
 
 struct OAuthLimits {
-  int browser_ms = 5 * 60 * 1000;  // the sign-in in the browser, the user's part included
+  int browser_ms = 5 * 60 * 1000;  // the sign-in in the browser, the user's own steps included
   int request_ms = 30 * 1000;      // one request to the token endpoint
 };
 
