@@ -6,7 +6,7 @@ CORVELLE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Every package the build, the tests and the mail sandbox need.
 CORVELLE_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libgmime-3.0-dev libxml2-dev
+  qt6-base-dev qt6-networkauth-dev libgl-dev libgmime-3.0-dev libxml2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev procmail
   libssl-dev openssl
   netbase dovecot-core dovecot-pop3d python3 python3-aiosmtpd dbus-daemon
