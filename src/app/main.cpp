@@ -22,6 +22,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/main/services.h"
 #include "ui/newmail/mail_watch.h"
+#include "ui/signin/sign_in_services.h"
 
 int main(int argc, char** argv) {
   corvelle::KeepSecretsOutOfCoreFiles();
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   corvelle::BookAddressActions book_actions(ui, settings);
   corvelle::DesktopNotifier notifier;
   corvelle::Services services = corvelle::DesktopServices(ui, settings, book_actions, &notifier);
+  auto sign_in = corvelle::InstallSignIn(services, corvelle::DesktopOAuth2(services));
   try {
     corvelle::TCorvelProg window(services);
     // A cancelled incomplete setup has ended the program already, with its own status.

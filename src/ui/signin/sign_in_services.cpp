@@ -1,6 +1,15 @@
 #include "ui/signin/sign_in_services.h"
 
+#include "ui/signin/browser_opener.h"
+#include "ui/signin/oauth_credentials.h"
+
 namespace corvelle {
+
+OAuth2Maker DesktopOAuth2(const Services& services) {
+  return [&settings = services.settings, open_url = services.open_url](SecretStore* secrets) {
+    return std::make_unique<OAuthCredentials>(SettingsOAuthAccount(settings), secrets, BrowserOpener(open_url));
+  };
+}
 
 std::unique_ptr<SignInServices> InstallSignIn(Services& services, const OAuth2Maker& make_oauth2, int timeout_ms) {
   auto made = std::make_unique<SignInServices>(timeout_ms);

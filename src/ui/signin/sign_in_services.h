@@ -2,7 +2,7 @@
 // The sign-in services of a desktop run: the system keyring (KeychainStore) and the
 // credentials logins are made with (KeyringCredentials), set into the run's Services.
 // main() keeps the returned owner for as long as the services are used:
-//   auto sign_in = InstallSignIn(services, make_oauth2);
+//   auto sign_in = InstallSignIn(services, DesktopOAuth2(services));
 
 #include <functional>
 #include <memory>
@@ -16,6 +16,10 @@ namespace corvelle {
 // Makes the OAuth2 sign-in of the run, given the keyring its tokens go to (null when none
 // answers).
 using OAuth2Maker = std::function<std::unique_ptr<Credentials>(SecretStore* secrets)>;
+
+// The desktop's OAuth2 sign-in: the provider the settings name, the sign-in page opened in
+// $BROWSER or the desktop's browser.
+OAuth2Maker DesktopOAuth2(const Services& services);
 
 struct SignInServices {
   explicit SignInServices(int timeout_ms) : keychain(timeout_ms) {}
