@@ -37,6 +37,7 @@ Answer QtUserInterface::Message(const std::string& text, const std::string& capt
     std::fprintf(stderr, "%s: %s\n", DisplayText(caption).toLocal8Bit().constData(),
                  DisplayText(text).toLocal8Bit().constData());
     std::fflush(stderr);
+    written_.insert(text);
     return SafeAnswer(buttons);
   }
   QMessageBox box(QApplication::activeWindow());

@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <set>
+#include <string>
 
 #include "core/user_interface.h"
 
@@ -35,6 +37,9 @@ class QtUserInterface : public QObject, public UserInterface {
   // their caption and text to the error output and take their safe answer.
   bool Headless() const { return headless_; }
   void SetHeadlessForTest(bool headless) { headless_ = headless; }
+  // Whether a box without a display has written `text` already in this run: a reason the
+  // run's summary repeats goes to the error output once.
+  bool Wrote(const std::string& text) const { return written_.contains(text); }
 
  signals:
   void totalProgress(int percent);
@@ -44,6 +49,7 @@ class QtUserInterface : public QObject, public UserInterface {
   void FlushProgress();
 
   bool headless_;
+  std::set<std::string> written_;
   QElapsedTimer events_clock_, bars_clock_;
   int pending_total_ = -1, pending_current_ = -1;  // -1: nothing waiting
 };

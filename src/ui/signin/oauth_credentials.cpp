@@ -79,7 +79,7 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
       why = "Signing in to " + whose + " needs your browser: get or send mail yourself to sign in.";
       return false;
     }
-    reply = SignInInBrowser(ui, account);
+    reply = SignInInBrowser(ui, account, target.user);
   }
   if (!reply.ok) {
     why = "Signing in to " + whose + " failed: " + reply.why + ".";
@@ -141,14 +141,14 @@ TokenReply OAuthCredentials::Refresh(UserInterface& ui, const OAuthAccount& acco
   return Await(ui, flow, limits_.request_ms + kWaitSlackMs, "the server did not answer in time");
 }
 
-TokenReply OAuthCredentials::SignInInBrowser(UserInterface& ui, const OAuthAccount& account) {
+TokenReply OAuthCredentials::SignInInBrowser(UserInterface& ui, const OAuthAccount& account, const std::string& user) {
   // The last sign-in's flow goes now: its page has long reached the browser.
   last_browser_flow_ = std::make_unique<OAuthFlow>(account.endpoints, limits_.request_ms);
   OAuthFlow& flow = *last_browser_flow_;
   QUrl address;
   bool opened = false;
   std::string why;
-  if (!flow.StartBrowser([&](const QUrl& url) { address = url, opened = open_browser_(url); }, why))
+  if (!flow.StartBrowser([&](const QUrl& url) { address = url, opened = open_browser_(url); }, user, why))
     return flow.Result();
   BrowserWaitNotice notice(address, opened, cancelled_);
   TokenReply reply = Await(ui, flow, limits_.browser_ms,

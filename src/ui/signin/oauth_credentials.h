@@ -63,7 +63,7 @@ class OAuthCredentials : public Credentials {
   void ForgetRefreshToken(const std::string& key);
   void Keep(UserInterface& ui, const std::string& key, const std::string& provider, const TokenReply& reply);
   TokenReply Refresh(UserInterface& ui, const OAuthAccount& account, const std::string& refresh_token);
-  TokenReply SignInInBrowser(UserInterface& ui, const OAuthAccount& account);
+  TokenReply SignInInBrowser(UserInterface& ui, const OAuthAccount& account, const std::string& user);
   TokenReply Await(UserInterface& ui, OAuthFlow& flow, int limit_ms, const std::string& late);
 
   OAuthAccountSource account_;

@@ -75,6 +75,7 @@ void OAuthFlow::ModifyParameters(int stage, QMultiMap<QString, QVariant>* parame
     case Stage::RequestingAuthorization:
       parameters->replace("code_challenge", CodeChallenge(verifier_));
       parameters->replace("code_challenge_method", "S256");
+      if (!login_hint_.isEmpty()) parameters->replace("login_hint", login_hint_);
       return;
     case Stage::RequestingAccessToken:
       parameters->replace("code", Encoded(AsSent(parameters->value("code"))));
@@ -99,7 +100,8 @@ void OAuthFlow::Refresh(const std::string& refresh_token) {
   flow_->refreshAccessToken();
 }
 
-bool OAuthFlow::StartBrowser(const std::function<void(const QUrl&)>& open, std::string& why) {
+bool OAuthFlow::StartBrowser(const std::function<void(const QUrl&)>& open, const std::string& login_hint,
+                             std::string& why) {
   // Given the address at once: the handler's other constructors listen on every interface.
   listener_ = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, flow_.get());
   if (!listener_->isListening()) {
@@ -108,6 +110,7 @@ bool OAuthFlow::StartBrowser(const std::function<void(const QUrl&)>& open, std::
     return false;
   }
   flow_->setReplyHandler(listener_);
+  login_hint_ = Text(login_hint);
   state_ = RandomUrlText(16);
   verifier_ = RandomUrlText();
   flow_->setState(QString::fromLatin1(state_));

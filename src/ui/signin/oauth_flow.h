@@ -28,9 +28,10 @@ class OAuthFlow : public QObject {
 
   // Asks the token endpoint for a new access token with `refresh_token`.
   void Refresh(const std::string& refresh_token);
-  // Listens on 127.0.0.1 and hands the authorize address to `open`. False, with `why`, when
-  // no port could be had: the flow has then finished already.
-  bool StartBrowser(const std::function<void(const QUrl&)>& open, std::string& why);
+  // Listens on 127.0.0.1 and hands the authorize address to `open`; `login_hint` (the
+  // account's user name) spares the user choosing the account again at the provider. False,
+  // with `why`, when no port could be had: the flow has then finished already.
+  bool StartBrowser(const std::function<void(const QUrl&)>& open, const std::string& login_hint, std::string& why);
 
   bool Finished() const { return finished_; }
   // Takes no more answers from the browser. The page of the last one is still being sent:
@@ -51,7 +52,7 @@ class OAuthFlow : public QObject {
   std::unique_ptr<QOAuth2AuthorizationCodeFlow> flow_;
   QOAuthHttpServerReplyHandler* listener_ = nullptr;  // the flow's child
   QByteArray state_, verifier_;
-  QString refresh_token_;
+  QString refresh_token_, login_hint_;
   bool finished_ = false;
   TokenReply result_;
 };

@@ -63,8 +63,9 @@ TTransDlg::~TTransDlg() {
     const TMailTransfer* components[] = {&run_.SendMail1, &run_.GetMail1};
     for (const TMailTransfer* component : components)
       for (const std::string& note : component->Notes())
-        std::fprintf(stderr, "%s: %s\n", kApplicationTitle,
-                     QtUserInterface::DisplayText(note).toLocal8Bit().constData());
+        if (!qt->Wrote(note))  // a box has said it already
+          std::fprintf(stderr, "%s: %s\n", kApplicationTitle,
+                       QtUserInterface::DisplayText(note).toLocal8Bit().constData());
     std::fflush(stderr);
   }
   QCoreApplication::processEvents();
