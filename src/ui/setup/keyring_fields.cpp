@@ -23,7 +23,10 @@ bool told_no_keyring = false;
 
 KeyringFields::KeyringFields(QFormLayout* form, QLineEdit* password, QLineEdit* send_password, SecretStore* store)
     : QObject(form), password_(password), send_password_(send_password), store_(store) {
-  UseKeyringBox = Named(new QCheckBox("Keep passwords in the system keyring"), "UseKeyringBox");
+  // Where none answers the page says so in the box's own words, not in a tip nobody sees.
+  UseKeyringBox = Named(new QCheckBox(store ? "Keep passwords in the system keyring"
+                                            : "Keep passwords in the system keyring (none answers here)"),
+                        "UseKeyringBox");
   UseKeyringBox->setEnabled(store != nullptr);
   UseKeyringBox->setToolTip(QString::fromUtf8(store ? kInUseTip : kNoneTip));
   int row = -1;
