@@ -145,6 +145,14 @@ class OAuthCredentialsTest : public QObject {
     QVERIFY(run.why.find("no longer valid") != std::string::npos);
     QVERIFY(store.secrets.empty());
     QVERIFY(run.browser.opened.empty());
+    // The other half of the run (sending, say) is neither asked again nor sent to the browser;
+    // the next run goes to the browser.
+    QVERIFY(!run.Get());
+    QCOMPARE(run.ui.boxes.size(), size_t(1));
+    QVERIFY(run.browser.opened.empty());
+    run.credentials.BeginRun();
+    QVERIFY(run.Get());
+    QCOMPARE(run.browser.opened.size(), size_t(1));
   }
 
   void DeadRefreshTokenAndYesSignsInAgain() {

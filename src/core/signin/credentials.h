@@ -40,6 +40,9 @@ class Credentials {
   // The server refused the credential last given for `target`: an access token kept for
   // the run is dropped, so the next Get fetches a new one.
   virtual void Refused(const LoginTarget& target) { (void)target; }
+  // A transfer run begins: what the user answered during the last one holds no more (a
+  // sign-in declined is asked about again).
+  virtual void BeginRun() {}
 };
 
 }  // namespace corvelle

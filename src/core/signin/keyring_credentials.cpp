@@ -14,6 +14,10 @@ bool KeyringCredentials::Get(UserInterface& ui, const LoginTarget& target, Crede
   return KeptPassword(settings_, store_, target.service, credential.secret, why);
 }
 
+void KeyringCredentials::BeginRun() {
+  if (oauth2_) oauth2_->BeginRun();
+}
+
 void KeyringCredentials::Refused(const LoginTarget& target) {
   if (oauth2_) oauth2_->Refused(target);
 }

@@ -17,6 +17,7 @@ class KeyringCredentials : public Credentials {
       : settings_(settings), store_(store), oauth2_(oauth2) {}
   bool Get(UserInterface& ui, const LoginTarget& target, Credential& credential, std::string& why) override;
   void Refused(const LoginTarget& target) override;
+  void BeginRun() override;
 
  private:
   const Settings& settings_;

@@ -33,6 +33,7 @@ TransferRun::TransferRun(const TransferContext& context, StatusText* status, Tra
       default_folder_(context.settings.DefaultMailFolder),
       view_(view),
       result_line_(std::move(result_line)) {
+  if (context.credentials) context.credentials->BeginRun();
   SendMail1.InitStatus(status);
   GetMail1.InitStatus(status);
   MailFilter1.InitStatus(status);

@@ -56,6 +56,10 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
   OAuthAccount account;
   if (!account_(account, why) || !SafeEndpoints(account, why)) return false;
   const std::string key = "oauth2 " + target.user + "@" + account.provider;
+  if (auto declined = declined_.find(key); declined != declined_.end()) {
+    why = declined->second;
+    return false;
+  }
   const std::string whose = account.provider + " for " + target.user;
   cancelled_ = false;
   if (Fresh(key)) {
@@ -70,7 +74,7 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
     ForgetRefreshToken(key);
     const std::string invalid = "The sign-in to " + whose + " is no longer valid (" + reply.why + ").";
     if (Ask(ui, invalid + " Sign in again in your browser?", "Sign-in", Buttons::YesNo) != Answer::Yes) {
-      why = invalid + " Sign in again to get or send mail.";
+      why = declined_[key] = invalid + " Sign in again to get or send mail.";
       return false;
     }
   }
@@ -80,6 +84,8 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
       return false;
     }
     reply = SignInInBrowser(ui, account, target.user);
+    // Cancelled, timed out or refused: the other half of the run does not go back to the browser.
+    if (!reply.ok) declined_[key] = "Signing in to " + whose + " failed: " + reply.why + ".";
   }
   if (!reply.ok) {
     why = "Signing in to " + whose + " failed: " + reply.why + ".";

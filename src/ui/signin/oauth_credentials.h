@@ -47,6 +47,7 @@ class OAuthCredentials : public Credentials {
   // send the user to the browser. False with `why` naming the provider and the error; nothing is kept then.
   bool Get(UserInterface& ui, const LoginTarget& target, Credential& credential, std::string& why) override;
   void Refused(const LoginTarget& target) override;
+  void BeginRun() override { declined_.clear(); }
   // The user's Cancel: ends the wait for the browser or the server in progress.
   void Cancel() { cancelled_ = true; }
 
@@ -72,6 +73,9 @@ class OAuthCredentials : public Credentials {
   OAuthLimits limits_;
   std::map<std::string, Held> held_;                    // access tokens of this run, by key
   std::map<std::string, std::string> refresh_in_memory_;  // where no keyring took them
+  // Sign-ins the user declined in this run, with the reason given: sending and retrieval
+  // both log in, and the user is asked once.
+  std::map<std::string, std::string> declined_;
   // The flow of the last sign-in in the browser, kept while its page is sent to the browser.
   std::unique_ptr<OAuthFlow> last_browser_flow_;
   bool told_no_keyring_ = false;
