@@ -16,9 +16,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CORVELLE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Opening the desktop's programs for folders, files and links. Native Wayland windows pull
-# in Qt Quick, so they are only suggested: XWayland shows the program as well.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info")
+# Opening the desktop's programs for folders, files and links; the keyring library the
+# keychain loads only when it runs (without it, passwords stay in the settings file). Native
+# Wayland windows pull in Qt Quick, so they are only suggested: XWayland shows the program as well.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
