@@ -93,6 +93,14 @@ bool TrustFingerprint(Settings& settings, const std::string& server, const std::
   return WriteKey(kTrustPrefix + server, fingerprint);
 }
 
+bool SaveStoredPasswords(const Settings& settings) {
+  PrivateProfile ini(SettingsFilePath());
+  ini.WriteString(kMain, "PassWord", "\"" + settings.PassWord + "\"");
+  if (!settings.Secure.SendPassWord.empty() || HasKey(ini, "SendPassWord"))
+    ini.WriteString(kMain, "SendPassWord", "\"" + settings.Secure.SendPassWord + "\"");
+  return ini.Save();
+}
+
 bool ClearPasswordAllowed(const Settings& settings, const std::string& server) {
   return settings.Secure.ClearPasswordServers.contains(server);
 }

@@ -4,6 +4,7 @@
 #include "core/signin/secret_store.h"
 #include "core/signin/settings_credentials.h"
 #include "core/user_interface.h"
+#include "platform/profile.h"
 
 namespace corvelle {
 namespace {
@@ -107,6 +108,22 @@ std::vector<std::string> KeepPasswords(UserInterface& ui, Settings& settings, Se
     if (!old_key.empty() && old_key != key) left.push_back(old_key);
   }
   return left;
+}
+
+bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* store) {
+  const Settings before = settings;
+  if (!KeyringInUse(settings, store) || (before.PassWord.empty() && before.Secure.SendPassWord.empty())) return false;
+  bool told = true;  // a keyring answers: there is nothing to tell about its absence
+  KeepPasswords(ui, settings, store, PasswordKeys(settings),
+                {DecodePassword(before.PassWord), DecodePassword(before.Secure.SendPassWord)}, told);
+  if (settings.PassWord == before.PassWord && settings.Secure.SendPassWord == before.Secure.SendPassWord) return false;
+  if (SaveStoredPasswords(settings)) return true;
+  // Both copies now: the file's stays in use, as the password the user last saw working.
+  ShowMessage(ui, "Corvelle could not write " + SettingsFilePath() +
+                      "; the passwords now in the system keyring stay in the settings file as well.");
+  settings.PassWord = before.PassWord;
+  settings.Secure.SendPassWord = before.Secure.SendPassWord;
+  return false;
 }
 
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys) {

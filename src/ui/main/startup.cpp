@@ -30,6 +30,8 @@ bool TCorvelProg::StartUp() {
   // Another version may have registered other commands: register again.
   FileTypes.Request(version != kVersion);
   if (!CheckSetup(version)) return false;
+  // A file from before the keyring: its passwords go there once one answers.
+  MovePasswordsToKeyring(services_.ui, services_.settings, services_.secrets);
 
   OpenDialog.directory = InitialDirectory(services_.settings.MailDirectory);
   DoCommonTextFill();
