@@ -9,6 +9,7 @@
 #include "fuzz_support.h"
 #include "net/pop3/get_mail.h"
 #include "net/pop3/pop3_reply.h"
+#include "net/sasl/oauth_sasl.h"
 #include "core/user_interface.h"
 
 namespace {
@@ -30,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseUidlLine(input, number, id);
   CapabilityLineNames(input, "PIPELINING");
   UnstuffLine(line);
+  ChallengeStatus(input);  // a refused token's challenge: base64 JSON, as the server likes
 
   static const bool ready = [] {
     MailSettings.MailDirectory = fuzz::Scratch() + "pop3/";
