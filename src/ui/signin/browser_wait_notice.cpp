@@ -45,8 +45,6 @@ std::unique_ptr<QDialog> WaitWindow(const QString& address, bool browser_opened,
 
 }  // namespace
 
-bool BrowserWaitUseful(bool browser_opened) { return browser_opened || !NoDisplay(); }
-
 BrowserWaitNotice::BrowserWaitNotice(const QUrl& address, bool browser_opened, bool kept, bool& cancelled) {
   const QString text = address.toString(QUrl::FullyEncoded);
   if (!NoDisplay()) {

@@ -12,9 +12,6 @@ namespace corvelle {
 
 inline constexpr const char* kBrowserWaitText = "Waiting for the sign-in in your browser...";
 
-// Whether waiting can end in a sign-in: not without a display when no browser was started,
-// for nobody could open the address on this machine.
-bool BrowserWaitUseful(bool browser_opened);
 class BrowserWaitNotice {
  public:
   // Cancel sets `cancelled`, which must outlive the notice. `kept`: whether the sign-in is

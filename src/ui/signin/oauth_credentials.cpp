@@ -156,11 +156,6 @@ TokenReply OAuthCredentials::SignInInBrowser(UserInterface& ui, const OAuthAccou
   std::string why;
   if (!flow.StartBrowser([&](const QUrl& url) { address = url, opened = open_browser_(url); }, user, why))
     return flow.Result();
-  if (!BrowserWaitUseful(opened)) {
-    flow.StopListening();
-    return FailedTokenReply("no browser could be started here (name one in the BROWSER variable, or sign in from the "
-                            "desktop)");
-  }
   BrowserWaitNotice notice(address, opened, secrets_ != nullptr, cancelled_);
   TokenReply reply = Await(ui, flow, limits_.browser_ms,
                            "the sign-in in the browser was not finished within " + Minutes(limits_.browser_ms));
