@@ -2,14 +2,6 @@
 
 namespace corvelle {
 
-const char* SignInText(SignInMethod method) { return kSignInTexts[static_cast<int>(method)]; }
-
-SignInMethod SignInFromText(const std::string& text) {
-  return text == SignInText(SignInMethod::kOAuth2) ? SignInMethod::kOAuth2 : SignInMethod::kPassword;
-}
-
-SignInMethod AccountSignIn(const Settings& settings) { return SignInFromText(settings.Secure.SignIn); }
-
 const std::string& StoredPassword(const Settings& settings, LoginTarget::Service service) {
   bool own_send_login = service == LoginTarget::Service::kSmtp && !settings.Secure.SendUserName.empty();
   return own_send_login ? settings.Secure.SendPassWord : settings.PassWord;
