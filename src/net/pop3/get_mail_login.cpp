@@ -3,7 +3,6 @@
 // password (USER, PASS) or a token (AUTH, RFC 5034), the reset, and what a session given up
 // leaves to the run.
 
-#include <algorithm>
 #include <sstream>
 
 #include "core/user_interface.h"
@@ -20,21 +19,12 @@ namespace {
 // How much of a refusal the notes keep.
 constexpr size_t kRefusalShown = 200;
 
-// The words of a capability's arguments ("PLAIN OAUTHBEARER"), at most 20 of them; a
-// hostile server's control bytes are none.
+// The words of a capability's arguments ("PLAIN OAUTHBEARER").
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
   std::istringstream in(text);
-  for (std::string word; words.size() < 20 && in >> word;)
-    if (std::all_of(word.begin(), word.end(), [](char c) { return c > 0x20 && c < 0x7F; }))
-      words.push_back(word.substr(0, 40));
+  for (std::string word; in >> word;) words.push_back(word);
   return words;
-}
-
-std::string Joined(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
-  return text;
 }
 
 }  // namespace
@@ -118,8 +108,7 @@ bool TGetMail::TokenLogin(const LoginTarget& target, const std::string& token) {
   const OAuthMechanism mechanism = ChooseOAuthMechanism(offered);
   if (mechanism == OAuthMechanism::kNone) {
     if (session_.Usable())
-      ShowMessage(ui_, "The mail server " + server_ + " does not offer a sign-in with OAuth2 (OAUTHBEARER or XOAUTH2); " +
-                           (offered.empty() ? "it offers no SASL sign-in." : "it offers " + Joined(offered) + "."));
+      ShowMessage(ui_, NoOAuthMechanismText(server_, offered, "it offers no SASL sign-in."));
     else
       ShowMessage(ui_, "Transmission error occurred.");
     return false;

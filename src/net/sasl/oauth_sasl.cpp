@@ -65,6 +65,18 @@ const char* MechanismName(OAuthMechanism mechanism) {
   return "";
 }
 
+std::string NoOAuthMechanismText(const std::string& server, const std::vector<std::string>& offered,
+                                 const std::string& none) {
+  std::string names;
+  for (size_t i = 0, shown = 0; i < offered.size() && shown < 20; ++i) {
+    const std::string& name = offered[i];
+    if (!std::all_of(name.begin(), name.end(), [](char c) { return c > 0x20 && c < 0x7F; })) continue;
+    names += (shown++ ? " " : "") + name.substr(0, 40);
+  }
+  return "The mail server " + server + " does not offer a sign-in with OAuth2 (OAUTHBEARER or XOAUTH2); " +
+         (names.empty() ? none : "it offers " + names + ".");
+}
+
 std::string OAuthInitialResponse(OAuthMechanism mechanism, const LoginTarget& target, const std::string& token) {
   if (mechanism == OAuthMechanism::kXOAuth2) return "user=" + target.user + "\x01" "auth=Bearer " + token + "\x01\x01";
   return "n,a=" + SaslName(target.user) + ",\x01" "host=" + target.host + "\x01" "port=" + target.port +

@@ -24,6 +24,11 @@ enum class OAuthMechanism { kNone, kOAuthBearer, kXOAuth2 };
 OAuthMechanism ChooseOAuthMechanism(const std::vector<std::string>& offered);
 // "OAUTHBEARER", "XOAUTH2"; "" for kNone.
 const char* MechanismName(OAuthMechanism mechanism);
+// What the user is told when the mail server `server` offers no token mechanism: what it
+// does offer (at most 20 printable names of at most 40 characters, a hostile server's
+// bytes left out), or `none` when that is nothing.
+std::string NoOAuthMechanismText(const std::string& server, const std::vector<std::string>& offered,
+                                 const std::string& none);
 
 // The client's first message for `target` with `token`, not yet base64 encoded. The user
 // name in OAUTHBEARER's header has "," and "=" escaped (RFC 5801: "=2C", "=3D").

@@ -111,10 +111,7 @@ bool TSendMail::TokenLogIn(const std::string& token) {
   const std::vector<std::string> offered = AuthMechanisms();
   const OAuthMechanism mechanism = ChooseOAuthMechanism(offered);
   if (mechanism == OAuthMechanism::kNone) {
-    std::string names;
-    for (size_t i = 0; i < offered.size() && i < 20; ++i) names += (i ? " " : "") + offered[i].substr(0, 40);
-    ShowMessage(ui_, "The mail server " + server_ + " does not offer a sign-in with OAuth2 (OAUTHBEARER or XOAUTH2); " +
-                         (names.empty() ? "it offers no sign-in." : "it offers " + names + "."));
+    ShowMessage(ui_, NoOAuthMechanismText(server_, offered, "it offers no sign-in."));
     return false;
   }
   // The initial response goes inline: RFC 4954 lets the AUTH command be as long as it needs.
