@@ -12,8 +12,6 @@ namespace {
 constexpr const char* kNoKeyring =
     "No system keyring answers, so your passwords stay in Corvelle's settings file, scrambled as before.";
 
-bool OwnSendLogin(const Settings& settings) { return !settings.Secure.SendUserName.empty(); }
-
 // The settings file's scrambled password of each slot.
 std::string* StoredSlot(Settings& settings, bool send) {
   return send ? &settings.Secure.SendPassWord : &settings.PassWord;

@@ -2,9 +2,11 @@
 
 namespace corvelle {
 
+bool OwnSendLogin(const Settings& settings) { return !settings.Secure.SendUserName.empty(); }
+
 const std::string& StoredPassword(const Settings& settings, LoginTarget::Service service) {
-  bool own_send_login = service == LoginTarget::Service::kSmtp && !settings.Secure.SendUserName.empty();
-  return own_send_login ? settings.Secure.SendPassWord : settings.PassWord;
+  bool own = service == LoginTarget::Service::kSmtp && OwnSendLogin(settings);
+  return own ? settings.Secure.SendPassWord : settings.PassWord;
 }
 
 bool SettingsCredentials::Get(UserInterface&, const LoginTarget& target, Credential& credential, std::string& why) {

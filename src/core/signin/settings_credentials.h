@@ -16,6 +16,8 @@ class SettingsCredentials : public Credentials {
   const Settings& settings_;
 };
 
+// Whether sending logs in as a user of its own (else with the POP3 user name and password).
+bool OwnSendLogin(const Settings& settings);
 // The scrambled password the settings file holds for `service`.
 const std::string& StoredPassword(const Settings& settings, LoginTarget::Service service);
 
