@@ -15,6 +15,7 @@
 #include "store_bench_support.h"
 #include "ui/books/address_book_form.h"
 #include "ui/books/mail_select_dlg.h"
+#include "window_bench_main.h"
 
 namespace {
 // The settings this driver runs with, and nobody to ask.
@@ -71,11 +72,5 @@ BENCHMARK(OpenBook)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime(
 }  // namespace corvelle::bench
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return corvelle::bench::RunWindowBenchmarks(argc, argv);
 }

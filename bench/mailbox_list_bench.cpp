@@ -22,6 +22,7 @@
 #include "ui/main/corvel_prog.h"
 #include "ui/main/services.h"
 #include "ui/viewer/address_actions.h"
+#include "window_bench_main.h"
 
 namespace corvelle::bench {
 namespace {
@@ -142,12 +143,6 @@ BENCHMARK(FileAppears)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations
 }  // namespace corvelle::bench
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  corvelle::bench::Store::Get();  // made before any timing
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  // The folder is made before any timing.
+  return corvelle::bench::RunWindowBenchmarks(argc, argv, [] { corvelle::bench::Store::Get(); });
 }

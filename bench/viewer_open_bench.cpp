@@ -14,6 +14,7 @@
 #include "ui/viewer/address_actions.h"
 #include "ui/viewer/mail_viewer.h"
 #include "core/user_interface.h"
+#include "window_bench_main.h"
 
 namespace {
 // The settings this driver runs with, and nobody to ask.
@@ -69,11 +70,5 @@ BENCHMARK(OpenLargeMessage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseR
 }  // namespace corvelle::bench
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return corvelle::bench::RunWindowBenchmarks(argc, argv);
 }
