@@ -22,6 +22,9 @@ class Transport;
 using TransportFactory = std::function<std::unique_ptr<Transport>()>;
 // Makes the given files durable (fsync); an empty one syncs them for real.
 using DiskFlush = std::function<bool(const std::vector<std::string>& files)>;
+// Makes what the logins of one account are made with, from that account's settings
+// (AccountSettings); they must outlive the credentials made.
+using AccountCredentialsMaker = std::function<std::unique_ptr<Credentials>(const Settings& account)>;
 
 struct TransferContext {
   UserInterface* ui = nullptr;  // never null once built; a silent one when nobody is there
@@ -36,12 +39,18 @@ struct TransferContext {
   // What logins are made with: passwords from the keyring or the settings file, OAuth2
   // tokens. Null: the settings file's scrambled passwords (SettingsCredentials).
   Credentials* credentials = nullptr;
+  // The account this context retrieves for: its name (AccountTitle) marks its spool files
+  // (SpoolExtension); "" for the first account, whose files carry no mark.
+  std::string account;
+  // The credentials of the further accounts (AccountTransfer). Empty: each account's
+  // scrambled passwords in the settings file.
+  AccountCredentialsMaker account_credentials;
 };
 
 // The context of a run on `settings` and the store they name: TCP connections, files
 // synced for real, the user's choices kept in the run's copy only.
 inline TransferContext MakeTransferContext(UserInterface& ui, const Settings& settings) {
-  return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr, nullptr};
+  return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr, nullptr, {}, {}};
 }
 
 }  // namespace corvelle

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/accounts/account_sections.h"
 #include "core/store/mail_store.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
@@ -104,6 +105,7 @@ Settings ReadSettings(const PrivateProfile& ini) {
   s.DefaultFont = LoadFont(ini);
   s.SupportAddress = ini.ReadString(kMain, "SupportAddress", s.SupportAddress);
   LoadSecuritySettings(ini, s.Secure);
+  ReadAccountSections(ini, s);
   s.DefaultABPath = DefaultAddressBookPath(s);
   return s;
 }
@@ -172,6 +174,7 @@ bool SaveSettings(const Settings& s) {
   if (s.CheckMailMinutes != 0 || !ini.ReadString(kMain, kCheckMailMinutes, "").empty())
     ini.WriteInteger(kMain, kCheckMailMinutes, s.CheckMailMinutes);
   SaveSecuritySettings(ini, s.Secure);
+  WriteAccountSections(ini, s);
   SaveFont(ini, s.DefaultFont);
   bool saved = ini.Save();
   parted_file = saved ? std::string() : ini.Path();

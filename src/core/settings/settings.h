@@ -2,7 +2,9 @@
 // The settings file (sections "main" and "font") and the settings record read from it.
 
 #include <string>
+#include <vector>
 
+#include "core/accounts/account.h"
 #include "core/settings/security_settings.h"
 #include "core/store/mail_store.h"
 
@@ -43,6 +45,10 @@ struct Settings {
   // Where comments and problem reports go; only read, so a hand-set address stays.
   std::string SupportAddress = "support@corvelle.invalid";
   SecuritySettings Secure;
+  // The first account's name ("AccountName"; "": none given) and the accounts after it
+  // (sections "[Account NAME]", core/accounts/account_sections.h).
+  std::string AccountName;
+  std::vector<Account> Accounts;
 };
 
 
