@@ -35,6 +35,9 @@ class SendRun {
   int NotSent = 0;
 
   TSendMail SendMail1;  // the SMTP client; the Cancel buttons act on its flags
+  // The sender at work now (SendMail1, or an identity's own while its messages go out): the
+  // Cancel buttons act on it as well.
+  TSendMail& Active() { return SendMail1; }
 
  private:
   // One message over the connection, which is closed afterwards with `disconnect`.
