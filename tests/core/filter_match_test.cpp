@@ -39,6 +39,16 @@ TEST(RuleMatcherTest, NoRuleTakesItIntoTheDefaultFoldersAfterTryingEvery) {
   EXPECT_EQ(RuleMatcher({}, "\"D\"").Match(kMessage).rules_tried, 0u);
 }
 
+// *Account* tests the title of the account the message came from, never a header field.
+TEST(RuleMatcherTest, AccountConditionTestsTheOriginNotTheHeader) {
+  const std::vector<FilterRule> rules = {{{{"*Account*", "work"}, {"From", "ann"}}, "\"Work\""}};
+  const RuleMatcher matcher(rules, "\"/mail/Inbox\"");
+  const Lines with_field = {"From: Ann", "Account: work", "", "work"};
+  EXPECT_EQ(matcher.Match(kMessage, {"My WORK mail", ""}).folders, "\"Work\"");
+  EXPECT_EQ(matcher.Match(with_field).folders, "\"/mail/Inbox\"");
+  EXPECT_EQ(matcher.Match(with_field, {"home", "\"/mail/Home\""}).folders, "\"/mail/Home\"");
+}
+
 TEST(RuleMatcherTest, WhatARuleTakesAndHowItIsShown) {
   EXPECT_TRUE(TakesMail({{{"From", "a"}}, "\"A\",\"B\""}));
   EXPECT_FALSE(TakesMail({{}, "\"A\""}));

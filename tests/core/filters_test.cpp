@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "core/accounts/spool_mark.h"
 #include "core/filters/mail_filter.h"
 #include "core/filters/spool_filing.h"
 #include "core/filters/match_condition.h"
@@ -217,6 +218,30 @@ TEST_F(FiltersTest, APassCutShortAnywhereIsFinishedWithoutASecondCopy) {
     EXPECT_FALSE(SpoolHoldsNewMail(mail_dir + "Spool/"));
     if (!killed) break;
   }
+}
+
+// Each spool file is its account's (its spool mark): the rules see the account's title as
+// *Account*, never a header of that name, and mail no rule takes goes to the account's own
+// folder, or the default one. Every copy keeps the spool file's bytes.
+TEST_F(FiltersTest, MailFromEveryAccountIsFiledByItsAccount) {
+  Account home, work, play;
+  home.Name = "Home";
+  work.Name = "Work Mail";
+  play.Name = "play";
+  play.Folder = "Lists/Play";
+  AddRules({{"*Account*", "WORK", "\"Work\""}});
+  std::string marked = Spool("1" + SpoolExtension("Work Mail"), "From: a\r\nSubject: s\r\n\r\nbody\r\n");
+  std::string header = Spool("2.new", "From: b\r\nAccount: work\r\n\r\nbody\r\n");
+  std::string played = Spool("3" + SpoolExtension("play"), "From: c\r\n\r\nbody\n");
+  std::string gone = Spool("4" + SpoolExtension("gone"), "From: d\n\nbody\n");
+  TMailFilter filter;
+  EXPECT_EQ(filter.FilterMail(MailStore(mail_dir), "Inbox", ui, {home, work, play}), 0);
+  EXPECT_EQ(OnlyFile("Work"), marked);
+  EXPECT_EQ(OnlyFile("Lists/Play"), played);
+  Lines inbox = ListNames(mail_dir + "Inbox");  // named by sender: b's, then d's
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_EQ(ReadFile(mail_dir + "Inbox/" + inbox[0]), header);
+  EXPECT_EQ(ReadFile(mail_dir + "Inbox/" + inbox[1]), gone);
 }
 
 TEST_F(FiltersTest, FileTooLargeToLoadIsMovedByteForByte) {

@@ -170,6 +170,15 @@ class FilterEditorTest : public QObject {
     QCOMPARE(page->CondIndex, 1);
   }
 
+  void accountIsOfferedAsAHeader() {
+    page->NewButtonClick();
+    page->HeaderText->setCurrentIndex(page->HeaderText->findText("*Account*"));
+    page->SearchText->setText("work");
+    page->FolderText->setText("\"Work\"");
+    QVERIFY(page->SaveFilterClick());
+    QCOMPARE(Rule(*page, 3), (Lines{"*Account*", "work", "\"Work\""}));
+  }
+
   void selectFoldersStoresAtOnce() {
     page->run_folder_select = [](TFolderSelect& dialog) { dialog.SetFolders("\"Other\""); };
     for (int row : {0, 1}) {

@@ -6,6 +6,7 @@
 
 #include "core/filters/filter_match.h"
 #include "core/filters/mail_filter.h"
+#include "core/filters/mail_origins.h"
 #include "core/filters/spool_filing.h"
 #include "core/status_text.h"
 #include "core/store/file_naming.h"
@@ -89,11 +90,11 @@ int FinishEarlierPass(SpoolFiling& filing) {
 
 // Files one spool file where the rules send it. False when it cannot be read or is empty:
 // it stays.
-bool FilterOne(const std::string& name, const RuleMatcher& matcher, SpoolFiling& filing, size_t load_limit,
-               ProgressReport& progress) {
+bool FilterOne(const std::string& name, const MailOrigin& origin, const RuleMatcher& matcher, SpoolFiling& filing,
+               size_t load_limit, ProgressReport& progress) {
   const std::vector<std::string> lines = LoadMessage(filing.Spool() + name, load_limit);
   if (IsEmptyMessage(lines)) return false;
-  const FilterMatch match = matcher.Match(lines);
+  const FilterMatch match = matcher.Match(lines, origin);
   ShowRulesTried(progress, match.rules_tried, matcher.RuleCount());
   // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
   filing.File(name, match.folders, lines);
@@ -102,18 +103,22 @@ bool FilterOne(const std::string& name, const RuleMatcher& matcher, SpoolFiling&
 
 }  // namespace
 
-bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui) const {
-  bool made = true;
+bool TMailFilter::CreateFilterFolders(const MailStore& store, UserInterface& ui,
+                                      const std::vector<std::string>& also) const {
+  std::vector<std::string> folders = also;
   for (const FilterRule& rule : rules_) {
     if (!TakesMail(rule)) continue;
-    for (const std::string& folder : SplitFolderList(rule.folders))
-      if (!MakeMailFolder(store.FolderPath(folder), kReadOnly)) made = false;
+    for (const std::string& folder : SplitFolderList(rule.folders)) folders.push_back(folder);
   }
+  bool made = true;
+  for (const std::string& folder : folders)
+    if (!MakeMailFolder(store.FolderPath(folder), kReadOnly)) made = false;
   if (!made) ShowMessage(ui, "Could not create all filter directories.");
   return made;
 }
 
-int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInterface& ui) {
+int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInterface& ui,
+                            const std::vector<Account>& accounts) {
   ProgressReport progress(ui);
   progress.Total(0);
   filed_subjects_.clear();
@@ -129,13 +134,14 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
     filing.Settle();
     return left;
   }
-  if (!CreateFilterFolders(store, ui)) return left + static_cast<int>(files.size());
+  const MailOrigins origins(accounts, store);
+  if (!CreateFilterFolders(store, ui, origins.Folders())) return left + static_cast<int>(files.size());
   if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
 
   const RuleMatcher matcher(rules_, OneFolder(store.Root() + default_folder));
   for (size_t m = 0; m < files.size(); ++m) {
     // A message that stays is counted here; the filing counts its own failures.
-    if (!FilterOne(files[m], matcher, filing, load_limit, progress)) ++left;
+    if (!FilterOne(files[m], origins.Of(files[m]), matcher, filing, load_limit, progress)) ++left;
     progress.Total(static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();

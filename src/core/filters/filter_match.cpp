@@ -21,16 +21,16 @@ RuleMatcher::RuleMatcher(const std::vector<FilterRule>& rules, std::string defau
   }
 }
 
-FilterMatch RuleMatcher::Match(const std::vector<std::string>& lines) const {
+FilterMatch RuleMatcher::Match(const std::vector<std::string>& lines, const MailOrigin& origin) const {
   for (size_t r = 0; r < rules_.size(); ++r) {
     if (!rules_[r]) continue;
     const auto& conditions = rules_[r]->conditions;
     bool all = std::all_of(conditions.begin(), conditions.end(), [&](const auto& condition) {
-      return MatchLowerCondition(condition.first, condition.second, lines);
+      return MatchLowerCondition(condition.first, condition.second, lines, origin.account);
     });
     if (all) return {rules_[r]->folders, r + 1};
   }
-  return {default_folders_, rules_.size()};
+  return {origin.folders.empty() ? default_folders_ : origin.folders, rules_.size()};
 }
 
 }  // namespace corvelle

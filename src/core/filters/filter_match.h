@@ -16,6 +16,13 @@ struct FilterMatch {
   size_t rules_tried = 0;  // how many rules were looked at, the one that took it included
 };
 
+// Where a message came from, as the rules see it.
+struct MailOrigin {
+  std::string account;  // the title of its account (the *Account* condition); "" when unnamed
+  // The folder list it goes into when no rule takes it; "": the matcher's default folders.
+  std::string folders;
+};
+
 // The rules made ready for many messages: their conditions in lower case.
 class RuleMatcher {
  public:
@@ -23,9 +30,9 @@ class RuleMatcher {
   RuleMatcher(const std::vector<FilterRule>& rules, std::string default_folders);
 
   // The folders of the first rule that takes the message (TakesMail, and every condition
-  // holds for `lines`, see MatchCondition), else the default folders. A rule that takes no
-  // mail is looked at and passed over.
-  FilterMatch Match(const std::vector<std::string>& lines) const;
+  // holds for `lines` from `origin.account`, see MatchCondition), else `origin.folders`, else
+  // the default folders. A rule that takes no mail is looked at and passed over.
+  FilterMatch Match(const std::vector<std::string>& lines, const MailOrigin& origin = {}) const;
 
   size_t RuleCount() const { return rules_.size(); }
 

@@ -18,7 +18,7 @@ namespace corvelle {
 inline constexpr size_t kConditionWidth = 255;
 
 struct FilterCondition {
-  std::string header;  // a header field name, "*Default*" or "*Message Text*"
+  std::string header;  // a header field name, "*Default*", "*Message Text*" or "*Account*"
   std::string search;
   bool operator==(const FilterCondition&) const = default;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/accounts/account.h"
 #include "core/filters/filter_rules.h"
 #include "core/store/mail_store.h"
 
@@ -54,21 +55,24 @@ class TMailFilter {
   // Exchanges rules `a` and `b`. False when either does not exist.
   bool SwapFilter(int a, int b);
 
-  // Makes every folder that a rule files into (and the folders above it) in `store`. Shows
-  // "Could not create all filter directories." on `ui` and returns false when one could not
-  // be made.
-  bool CreateFilterFolders(const MailStore& store, UserInterface& ui) const;
+  // Makes every folder that a rule files into, and the folder texts `also`, (and the folders
+  // above them) in `store`. Shows "Could not create all filter directories." on `ui` and
+  // returns false when one could not be made.
+  bool CreateFilterFolders(const MailStore& store, UserInterface& ui, const std::vector<std::string>& also = {}) const;
 
   // One filtering pass over the ".new" and ".mai" files of the spool folder of `store`:
   // each goes into every folder of the first rule whose conditions all hold (RuleMatcher),
-  // or into `default_folder`. A message leaves "Spool" only when every folder received it;
-  // one that could not be read, is empty, or was not filed everywhere stays for the next
-  // pass (recorded, when some folders hold it already, so the next pass completes it
+  // or into the folder of the account it came from (`accounts`, the first first; its spool
+  // mark tells which: MailOrigins), or, when that has none, into `default_folder`; empty
+  // `accounts` is one unnamed account. A message leaves "Spool" only when every folder
+  // received it; one that could not be read, is empty, or was not filed everywhere stays for
+  // the next pass (recorded, when some folders hold it already, so the next pass completes it
   // without a second copy; see spool_filing.h). The pass first completes what an earlier
   // pass left recorded and removes stale work files. Progress goes to `ui`. The store and
   // folder are copies: a pass keeps to what it started with. Returns how many messages
   // stayed in "Spool".
-  int FilterMail(MailStore store, std::string default_folder, UserInterface& ui);
+  int FilterMail(MailStore store, std::string default_folder, UserInterface& ui,
+                 const std::vector<Account>& accounts = {});
   // The subjects of the messages the last pass filed (SpoolFiling::FiledSubjects): how many
   // and which messages are new since it.
   const std::vector<std::string>& FiledSubjects() const { return filed_subjects_; }

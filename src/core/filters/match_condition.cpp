@@ -38,15 +38,18 @@ bool FieldContains(std::string_view header, std::string_view search, const std::
 
 }  // namespace
 
-bool MatchLowerCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message) {
+bool MatchLowerCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message,
+                         std::string_view account) {
   if (header == kDefaultHeader) return true;
   if (search.empty()) return false;
   if (header == kMessageTextHeader) return BodyContains(search, message);
+  if (header == kAccountHeader) return ContainsIgnoringCase(account, search);
   return FieldContains(header, search, message);
 }
 
-bool MatchCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message) {
-  return MatchLowerCondition(AsciiLower(header), AsciiLower(search), message);
+bool MatchCondition(std::string_view header, std::string_view search, const std::vector<std::string>& message,
+                    std::string_view account) {
+  return MatchLowerCondition(AsciiLower(header), AsciiLower(search), message, account);
 }
 
 }  // namespace corvelle

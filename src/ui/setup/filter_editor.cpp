@@ -47,7 +47,7 @@ TFilterEditor::TFilterEditor(Services& services, QWidget* parent)
       ui_(services.ui) {
   setObjectName("FiltersPage");
   HeaderText->setEditable(true);
-  HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Default*"});
+  HeaderText->addItems({"From", "To", "Subject", "Cc", "*Message Text*", "*Account*", "*Default*"});
   HeaderText->setCurrentIndex(0);
   FolderText->setReadOnly(true);
   FilterList->setAccessibleName("Current mail filters");
