@@ -200,6 +200,9 @@ class MailViewerTest : public QObject {
     QCOMPARE(viewer->IdentityBox->count(), 2);
     QCOMPARE(viewer->IdentityBox->itemText(1), QString::fromUtf8("Ann W\u00e9rk <ann@work.com>"));
     QVERIFY(viewer->IdentityBox->currentIndex() == 0 && viewer->MailText->toPlainText() == "\n--\nAnn");
+    viewer->IdentityBox->setFocus();  // the From comes first in the tab order, the recipients next
+    QTest::keyClick(viewer->IdentityBox, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), viewer->FromLine);
     viewer->FromLine->SetEntries({"bob@y"});
     viewer->SubjectLine->setText("Hi");
     viewer->IdentityBox->setCurrentIndex(1);
