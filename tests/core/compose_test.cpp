@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/store/addresses.h"
+#include "core/compose/identity_choice.h"
 #include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
 #include "core/compose/reply_quote.h"
@@ -263,6 +264,33 @@ TEST(Outgoing, CheckAsksForRecipientFirstThenSubject) {
   EXPECT_EQ(CheckOutgoing({}, ""), OutgoingCheck::kNoRecipient);
   EXPECT_EQ(CheckOutgoing({"a@x"}, ""), OutgoingCheck::kNoSubject);
   EXPECT_EQ(CheckOutgoing({"a@x"}, " "), OutgoingCheck::kReady);
+}
+
+// A reply goes out as the identity the answered message was sent to: its To before its Cc,
+// addresses compared ignoring case, the first identity when none was addressed.
+TEST(Identity, ReplyGoesOutAsTheIdentityAddressed) {
+  std::vector<Account> accounts(4);
+  accounts[0].MailAddress = "ann@home.org";
+  accounts[1].MailAddress = " ";  // no address: no identity
+  accounts[2].MailAddress = "Ann <ann@work.com>";
+  accounts[3].MailAddress = "boss@work.com";
+  const std::vector<Account> identities = SendingIdentities(accounts);
+  ASSERT_EQ(identities.size(), 3u);
+  const struct {
+    const char* name;
+    const char* to;
+    const char* cc;
+    size_t expected;
+  } rows[] = {
+      {"to, case ignored", "x@y, \"Lee, Ann\" <ANN@Work.Com>", "", 1},
+      {"to wins over cc", "boss@work.com", "ann@home.org", 2},
+      {"account order within to", "boss@work.com, ann@work.com", "", 1},
+      {"cc when to names none", "x@y", "(Ann) ann@work.com", 1},
+      {"none: the first", "x@y", "ann@work.com.evil", 0},
+      {"no header lines", "", "", 0},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ReplyIdentity(identities, row.to, row.cc), row.expected) << row.name;
+  EXPECT_EQ(QuoteReply({"To: x@y,", " boss@work.com", "", "b"}).to, "x@y, boss@work.com");
 }
 
 }  // namespace

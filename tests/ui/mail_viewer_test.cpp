@@ -2,7 +2,9 @@
 // outgoing lines, the close question, one window per file, the address buttons and the tab
 // order, and find and replace on the active window.
 
+#include <QComboBox>
 #include <QDropEvent>
+#include <QLabel>
 #include <QFileDialog>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -179,10 +181,69 @@ class MailViewerTest : public QObject {
     QVERIFY(reply->MailText->textCursor().blockNumber() == 4 && QApplication::focusWidget() == reply->MailText);
     window->RunCommand(Command::Reply);
     QCOMPARE(env->ui.Texts(), Texts{"You cannot reply to a new message."});
+    MailSettings.Accounts.resize(1);  // an account without an address is no identity to choose
     window->RunCommand(Command::FileNew);
     TMailViewer* fresh = window->ActiveViewer();
     QVERIFY(fresh->MailText->toPlainText() == "\n--\nAnn\nann@x" && fresh->MailText->textCursor().blockNumber() == 0);
     QCOMPARE(QApplication::focusWidget(), fresh->SubjectLine);
+    QVERIFY(!reply->IdentityBox && !fresh->IdentityBox && !fresh->findChild<QComboBox*>("IdentityBox"));
+  }
+
+  // With two identities a composition chooses its From: the message goes out from the one
+  // chosen, with its signature while the one put in is untouched.
+  void aNewMessageChoosesItsIdentity() {
+    MailSettings.Signature = Write("sig.txt", "Ann\r\n");
+    MailSettings.Accounts = {WorkAccount()};
+    window->RunCommand(Command::FileNew);
+    TMailViewer* viewer = window->ActiveViewer();
+    QVERIFY(viewer->IdentityBox && !viewer->IdentityBox->isHidden() && !viewer->IdentityLabel->isHidden());
+    QCOMPARE(viewer->IdentityBox->count(), 2);
+    QCOMPARE(viewer->IdentityBox->itemText(1), QString::fromUtf8("Ann W\u00e9rk <ann@work.com>"));
+    QVERIFY(viewer->IdentityBox->currentIndex() == 0 && viewer->MailText->toPlainText() == "\n--\nAnn");
+    viewer->IdentityBox->setFocus();  // the From comes first in the tab order, the recipients next
+    QTest::keyClick(viewer->IdentityBox, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), viewer->FromLine);
+    viewer->FromLine->SetEntries({"bob@y"});
+    viewer->SubjectLine->setText("Hi");
+    viewer->IdentityBox->setCurrentIndex(1);
+    QCOMPARE(viewer->MailText->toPlainText(), QString("\n--\nAnn at work\nWork Ltd"));
+    Texts lines;
+    viewer->GetMessageFromWindow(lines);
+    QCOMPARE(QString::fromStdString(lines[1]), QString("From: =?UTF-8?B?QW5uIFfDqXJr?= <ann@work.com>"));
+    QVERIFY(lines[4].starts_with("Message-ID: <") && lines[4].ends_with("@work.com>"));
+    viewer->MailText->appendPlainText("Regards");  // an edited signature stays as it is
+    viewer->IdentityBox->setCurrentIndex(0);
+    QCOMPARE(viewer->MailText->toPlainText(), QString("\n--\nAnn at work\nWork Ltd\nRegards"));
+    viewer->GetMessageFromWindow(lines);
+    QCOMPARE(QString::fromStdString(lines[1]), QString("From: Ann <ann@x>"));
+    viewer->AskOnClose = false;
+  }
+
+  // A reply goes out as the identity the answered message was sent to, and so does the
+  // reply postponed and reopened.
+  void aReplyAnswersAsTheIdentityAddressed() {
+    MailSettings.Accounts = {WorkAccount()};
+    window->CreateMailViewer(Write("Inbox/w.mail", "From: Bob <b@x>\r\nTo: x@y, ANN@Work.com\r\nCc: ann@x\r\n"
+                                                   "Subject: Plan\r\n\r\nhi\r\n"), "", "", "");
+    window->RunCommand(Command::Reply);
+    TMailViewer* reply = window->ActiveViewer();
+    QVERIFY(reply->IdentityBox && reply->IdentityBox->currentIndex() == 1);
+    QVERIFY(reply->MailText->toPlainText().endsWith("\n\n\n--\nAnn at work\nWork Ltd"));
+    QCOMPARE(reply->MailText->textCursor().blockNumber(), 2);
+    QTest::keyClick(reply->IdentityBox, Qt::Key_Up);
+    QCOMPARE(reply->IdentityBox->currentIndex(), 0);
+    QVERIFY(reply->MailText->toPlainText().endsWith("\n\n"));  // the first identity has no signature
+    reply->IdentityBox->setCurrentIndex(1);
+    Texts lines;
+    reply->GetMessageFromWindow(lines);
+    QCOMPARE(QString::fromStdString(lines[1]), QString("From: =?UTF-8?B?QW5uIFfDqXJr?= <ann@work.com>"));
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    reply->AskOnClose = false;
+    TMailViewer* reopened = window->CreateMailViewer(Write("Postponed/r.mail", text), "", "", "");
+    QVERIFY(reopened->IdentityBox && reopened->IdentityBox->currentIndex() == 1);
+    QVERIFY(reopened->MailText->toPlainText().endsWith("--\nAnn at work\nWork Ltd"));
+    reopened->AskOnClose = false;
   }
 
   void outgoingLinesAskForWhatIsMissing() {
@@ -353,6 +414,14 @@ class MailViewerTest : public QObject {
     return Path(name);
   }
   std::string Path(const std::string& name) const { return env->MailDir() + name; }
+  Account WorkAccount() {
+    Account work;
+    work.Name = "work";
+    work.MyName = "Ann W\xc3\xa9rk";
+    work.MailAddress = "ann@work.com";
+    work.Signature = Write("work.txt", "Ann at work\r\nWork Ltd\r\n");
+    return work;
+  }
 
   std::unique_ptr<UiEnvironment> env;
   std::unique_ptr<TCorvelProg> window;

@@ -28,6 +28,10 @@ OutgoingCheck CheckOutgoing(const std::vector<std::string>& to, const std::strin
   return subject.empty() ? OutgoingCheck::kNoSubject : OutgoingCheck::kReady;
 }
 
+std::string FromEntry(const std::string& my_name, const std::string& mail_address) {
+  return my_name + " <" + mail_address + ">";
+}
+
 void AddStandardFields(std::vector<std::string>& lines, const std::string& mail_address, const std::string& date,
                        const std::string& message_id) {
   lines.push_back("Date: " + (date.empty() ? MailDate(std::time(nullptr)) : date));
@@ -40,7 +44,7 @@ std::vector<std::string> BuildOutgoingLines(const OutgoingFields& fields, const 
   if (fields.to.empty()) return lines;
   lines.reserve(fields.to.size() + fields.cc.size() + body.size() + 5);
   AddAddressLines(lines, "To: ", fields.to);
-  lines.push_back("From: " + EncodeAddressEntry(HeaderText(fields.my_name + " <" + fields.mail_address + ">")));
+  lines.push_back("From: " + EncodeAddressEntry(HeaderText(FromEntry(fields.my_name, fields.mail_address))));
   if (!fields.subject.empty()) lines.push_back("Subject: " + EncodeHeaderText(HeaderText(fields.subject)));
   AddAddressLines(lines, "Cc: ", fields.cc);
   if (!fields.in_reply_to.empty()) lines.push_back("In-Reply-To: " + HeaderText(fields.in_reply_to));

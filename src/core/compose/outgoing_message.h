@@ -29,6 +29,10 @@ struct OutgoingFields {
   std::string date, message_id;  // "" (the default): now, and a new id
 };
 
+// The From entry of a sender: `my_name` + " <" + `mail_address` + ">", as the From line and
+// the choice of identity show it.
+std::string FromEntry(const std::string& my_name, const std::string& mail_address);
+
 // "Date: " (now, unless `date` is given), "Message-ID: " (a new one with the domain of
 // `mail_address`, unless `message_id` is given) and "X-Mailreader: Corvelle, v" kVersion:
 // the fields every outgoing message carries.
@@ -37,7 +41,7 @@ void AddStandardFields(std::vector<std::string>& lines, const std::string& mail_
 
 // The outgoing message:
 //   "To: " first entry, then ten spaces + each further entry;
-//   "From: " my_name " <" mail_address ">";
+//   "From: " FromEntry(my_name, mail_address);
 //   "Subject: " subject                      (only when the subject is not empty);
 //   "Cc: " first entry, then ten spaces + each further entry (only when there are any);
 //   "In-Reply-To: ", "References: " (only for a reply);

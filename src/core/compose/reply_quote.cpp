@@ -29,6 +29,8 @@ ReplyQuote QuoteReply(std::vector<std::string> lines) {
       quote.subject = ReplySubject(lines, i);
     } else if (StartsWithIgnoringCase(line, "from: ")) {
       quote.from = AddressText(lines, i);
+    } else if (StartsWithIgnoringCase(line, "to: ")) {
+      quote.to = AddressText(lines, i);
     } else if (StartsWithIgnoringCase(line, "cc: ")) {
       quote.cc = AddressText(lines, i);
     } else if (StartsWithIgnoringCase(line, "date: ")) {

@@ -17,6 +17,8 @@ struct ReplyQuote {
   // recipients to the copy line. "" when there is no such line.
   std::string from;
   std::string cc;
+  // The answered message's own recipients ("To: "), for the identity the reply goes out as.
+  std::string to;
   // The lines the reply's text starts with: the attribution line "On " + date + ", you wrote:"
   // ("" when the header has no "Date: " line), every body line behind "> ", then two empty
   // lines. A header without an empty line after it (or no lines: an unreadable file) gives
@@ -27,8 +29,8 @@ struct ReplyQuote {
 };
 
 // Quotes the lines of the answered message. Trailing lines that are empty or hold only
-// blanks are dropped first. Header fields as in ReadOpenedHeader ("From: " and "Cc: " with
-// their continuation lines); a later line of a kind replaces an earlier one. Bytes are kept.
+// blanks are dropped first. Header fields as in ReadOpenedHeader ("From: ", "To: " and "Cc: "
+// with their continuation lines); a later line of a kind replaces an earlier one. Bytes are kept.
 ReplyQuote QuoteReply(std::vector<std::string> lines);
 
 // Quotes the message file `bytes` as a reader sees it (QuoteReply over DecodedMessageLines:

@@ -1,6 +1,7 @@
 #include "ui/viewer/mail_viewer.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -23,6 +24,7 @@
 
 #include "core/store/mail_store.h"
 #include "core/store/addresses.h"
+#include "core/compose/identity_choice.h"
 #include "core/compose/opened_message.h"
 #include "core/compose/outgoing_message.h"
 #include "core/compose/reply_quote.h"
@@ -89,16 +91,17 @@ TMailViewer::TMailViewer(Services& services, std::function<void(const std::strin
   layout->addWidget(Panel2);
   layout->addWidget(MailText, 1);
   layout->addWidget(Attachments);
-  // The header fields in reading order, then the text; the buttons come last, so they are
-  // reached backwards from the first field.
-  setTabOrder(FromLine, SubjectLine);
-  setTabOrder(SubjectLine, CcLine);
-  setTabOrder(CcLine, MailText);
-  setTabOrder(MailText, ToAddrBtn);
-  setTabOrder(ToAddrBtn, CCAddrBtn);
-  setTabOrder(CCAddrBtn, DateLine);
+  SetTabChain();
   resize(602, 297);
   SetFonts();
+}
+
+// The header fields in reading order, then the text; the buttons come last, so they are
+// reached backwards from the first field.
+void TMailViewer::SetTabChain() {
+  QWidgetList chain{FromLine, SubjectLine, CcLine, MailText, ToAddrBtn, CCAddrBtn, DateLine};
+  if (IdentityBox) chain.prepend(IdentityBox);
+  for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TMailViewer::BuildHeaderPanel() {
@@ -133,15 +136,16 @@ void TMailViewer::BuildHeaderPanel() {
   header->setVerticalSpacing(2);
   const std::pair<QWidget*, QWidget*> rows[] = {
       {ToAddrBtn, FromLine}, {Label2, SubjectLine}, {CCAddrBtn, CcLine}, {Label4, DateLine}};
+  // Row 0 stays empty (and takes no room) unless a composition chooses its identity there.
   for (int row = 0; row < 4; ++row) {
-    header->addWidget(rows[row].first, row, 0);
-    header->addWidget(rows[row].second, row, 1);
+    header->addWidget(rows[row].first, row + 1, 0);
+    header->addWidget(rows[row].second, row + 1, 1);
   }
   header->setColumnStretch(1, 1);
   SourceBtn = Named(new QPushButton("Show source", Panel2), "SourceBtn");
   SourceBtn->setCheckable(true);
   SourceBtn->hide();
-  header->addWidget(SourceBtn, 3, 2);
+  header->addWidget(SourceBtn, 4, 2);
   connect(SourceBtn, &QPushButton::toggled, this, &TMailViewer::ShowSource);
 
   connect(ToAddrBtn, &QPushButton::clicked, this, &TMailViewer::ToAddrBtnClick);
@@ -201,15 +205,13 @@ void TMailViewer::DoNewMessage() {
   DateLine->setEnabled(false);
   ShowAsRecipients();
   setWindowTitle(CompositionCaption());
+  LoadIdentities();
 
   std::vector<std::string> text;
   const bool reply = InsertIncludeFile(text);
   if (!reply) text.emplace_back();
-  const SignatureBlock signature = ReadSignatureBlock(services_.settings.Signature);
-  text.insert(text.end(), signature.lines.begin(), signature.lines.end());
-  SetText(text, 0);
-  const size_t up = CaretLinesFromEnd(signature, reply);
-  PlaceCaret(up == 0 ? -1 : static_cast<int>(text.size() - up));
+  AppendSignature(text, reply);
+  ShowIdentities();
 
   if (FromLine->count() == 0) {
     ToAddrBtnClick();
@@ -231,6 +233,7 @@ bool TMailViewer::InsertIncludeFile(std::vector<std::string>& text) {
   ReplyQuote quote = QuoteReplyMessage(answered);
   in_reply_to_ = quote.in_reply_to;
   references_ = quote.references;
+  identity_ = ReplyIdentity(identities_, quote.to, quote.cc);
   if (quote.subject) SubjectLine->setText(TextToQt(*quote.subject));
   SetAddressText(FromLine, quote.from);
   SetAddressText(CcLine, quote.cc);
@@ -315,13 +318,15 @@ void TMailViewer::ShowHeader(const std::vector<std::string>& lines, const std::s
   SetAddressText(FromLine, header.addresses);
   SetAddressText(CcLine, header.cc);
   if (postponed) {
+    std::string from;
     for (size_t i = 0; i < header.header_lines; ++i) {
       if (StartsWithIgnoringCase(lines[i], "in-reply-to: ")) in_reply_to_ = FieldValue(lines[i], 13);
       if (StartsWithIgnoringCase(lines[i], "references: ")) references_ = TrimBlanks(lines[i].substr(12));
+      if (StartsWithIgnoringCase(lines[i], "from: ")) from = AddressText(lines, i);
     }
     if (!attachments.empty()) Attachments->SetOutgoing(ReadOutgoingAttachments(bytes));
     SetText(lines, header.body_start);
-    BecomeComposition();
+    BecomeComposition(from);
     return;
   }
   Attachments->ShowReceived(FileName, attachments);
@@ -337,14 +342,81 @@ void TMailViewer::ShowAsRecipients() {
   FromLine->setAccessibleName("To");
 }
 
-void TMailViewer::BecomeComposition() {
+// A postponed message reopened: it goes out again as the identity it was written from.
+void TMailViewer::BecomeComposition(const std::string& from) {
   kind_ = ViewerKind::Composing;
   setWindowTitle(CompositionCaption());
   AskOnClose = true;
   SubjectLine->setReadOnly(false);
   MailText->setReadOnly(false);
   ShowAsRecipients();
+  LoadIdentities();
+  identity_ = IdentityAmong(identities_, from);
+  if (identity_ >= identities_.size()) identity_ = 0;
+  ShowIdentities();
   RememberAsOpened();
+}
+
+void TMailViewer::LoadIdentities() {
+  identities_ = SendingIdentities(AllAccounts(services_.settings));
+  identity_ = 0;
+}
+
+// The identity the message goes out as. With one (or none) it is the first account, read
+// from the settings when asked, as it always was.
+Account TMailViewer::Identity() const {
+  return identities_.size() > 1 ? identities_[identity_] : FirstAccount(services_.settings);
+}
+
+// The signature of the chosen identity below `text`, which is then the window's text, with
+// the caret on the first empty line above the signature block.
+void TMailViewer::AppendSignature(std::vector<std::string>& text, bool reply) {
+  const SignatureBlock signature = ReadSignatureBlock(Identity().Signature);
+  text.insert(text.end(), signature.lines.begin(), signature.lines.end());
+  SetText(text, 0);
+  const size_t up = CaretLinesFromEnd(signature, reply);
+  PlaceCaret(up == 0 ? -1 : static_cast<int>(text.size() - up));
+  QString tail;
+  for (const std::string& line : signature.lines) tail += '\n' + TextToQt(line);
+  if (MailText->toPlainText().endsWith(tail)) signature_ = tail;
+}
+
+// The From drop-down, when there is a choice: each identity as its From entry.
+void TMailViewer::ShowIdentities() {
+  if (identities_.size() < 2) return;
+  IdentityLabel = Named(new QLabel("From:", Panel2), "IdentityLabel");
+  IdentityLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  IdentityLabel->setIndent(4);
+  Bold(IdentityLabel);
+  IdentityBox = Named(new QComboBox(Panel2), "IdentityBox");
+  IdentityBox->setAccessibleName("From");
+  IdentityBox->setFont(FromLine->font());
+  IdentityLabel->setBuddy(IdentityBox);
+  for (const Account& identity : identities_) IdentityBox->addItem(TextToQt(FromEntry(identity.MyName, identity.MailAddress)));
+  IdentityBox->setCurrentIndex(static_cast<int>(identity_));
+  auto* header = static_cast<QGridLayout*>(Panel2->layout());
+  header->addWidget(IdentityLabel, 0, 0);
+  header->addWidget(IdentityBox, 0, 1);
+  // Children added to a window already shown would only show later, from the event loop.
+  IdentityLabel->show();
+  IdentityBox->show();
+  SetTabChain();
+  connect(IdentityBox, &QComboBox::currentIndexChanged, this, &TMailViewer::ChooseIdentity);
+}
+
+// Another identity chosen: its signature replaces the one put in automatically, unless that
+// one was edited (the text no longer ends with it), which is then left as the user made it.
+void TMailViewer::ChooseIdentity(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= identities_.size()) return;
+  identity_ = static_cast<size_t>(index);
+  if (!signature_ || !MailText->toPlainText().endsWith(*signature_)) return;
+  QString tail;
+  for (const std::string& line : ReadSignatureBlock(Identity().Signature).lines) tail += '\n' + TextToQt(line);
+  QTextCursor cursor(MailText->document());
+  cursor.setPosition(static_cast<int>(MailText->toPlainText().size() - signature_->size()));
+  cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+  cursor.insertText(tail);
+  signature_ = tail;
 }
 
 // The lines from `first` on as the text, decoded as a whole, set in one step.
@@ -409,8 +481,9 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
   fields.to = FromLine->Entries();
   fields.cc = CcLine->Entries();
   fields.subject = TextFromQt(SubjectLine->text());
-  fields.my_name = services_.settings.MyName;
-  fields.mail_address = services_.settings.MailAddress;
+  const Account from = Identity();
+  fields.my_name = from.MyName;
+  fields.mail_address = from.MailAddress;
   fields.in_reply_to = in_reply_to_;
   fields.references = references_;
   fields.attachments = Attachments->Outgoing();
@@ -436,7 +509,7 @@ void TMailViewer::GetMessageFromWindow(std::vector<std::string>& lines) {
 
 TMailViewer::Opened TMailViewer::Current() const {
   return {MailText->toPlainText(), SubjectLine->text(), FromLine->Entries(), CcLine->Entries(),
-          Attachments->Outgoing().size()};
+          Attachments->Outgoing().size(), identity_};
 }
 
 void TMailViewer::RememberAsOpened() { opened_ = Current(); }

@@ -8,13 +8,16 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/accounts/account.h"
 #include "core/mime/mime_reader.h"
 #include "ui/main/services.h"
 #include "ui/viewer/address_line.h"
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -97,6 +100,10 @@ class TMailViewer : public QWidget {
   QPlainTextEdit* MailText;
   QPushButton* SourceBtn;          // "Show source", checkable; received messages only
   TAttachmentPane* Attachments;
+  // A composition's From, above its recipients: made only when there are several identities
+  // to send as (SendingIdentities), one entry each; null otherwise.
+  QLabel* IdentityLabel = nullptr;
+  QComboBox* IdentityBox = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, FormClose
@@ -110,7 +117,13 @@ class TMailViewer : public QWidget {
   bool ShowFile();
   void ShowHeader(const std::vector<std::string>& lines, const std::string& bytes,
                   const std::vector<MimeAttachment>& attachments);
-  void BecomeComposition();
+  void BecomeComposition(const std::string& from);
+  void LoadIdentities();
+  void ShowIdentities();
+  void ChooseIdentity(int index);
+  Account Identity() const;
+  void AppendSignature(std::vector<std::string>& text, bool reply);
+  void SetTabChain();
   void ShowAsRecipients();
   bool InsertIncludeFile(std::vector<std::string>& text);
   void SetText(const std::vector<std::string>& lines, size_t first);
@@ -127,6 +140,7 @@ class TMailViewer : public QWidget {
     QString text, subject;
     std::vector<std::string> to, cc;
     size_t attachments = 0;
+    size_t identity = 0;
     bool operator==(const Opened&) const = default;
   };
   Opened Current() const;
@@ -135,6 +149,14 @@ class TMailViewer : public QWidget {
   Opened opened_;
   ViewerKind kind_ = ViewerKind::Showing;
   std::string in_reply_to_, references_;  // a reply's threading fields, kept when postponed
+  // The identities a composition may go out as, and the one chosen (an index into them).
+  // With fewer than two the message goes out as the first account, as the settings give it.
+  std::vector<Account> identities_;
+  size_t identity_ = 0;
+  // The signature text put at the end of a new message (a newline and the block; "" for
+  // none); unset when the window's text did not get one (a postponed message reopened).
+  // While the text still ends with it, choosing another identity swaps in that one's.
+  std::optional<QString> signature_;
 };
 
 }  // namespace corvelle
