@@ -44,6 +44,14 @@ TEST(ParseParms, KeywordsArgumentsAndBadOptions) {
   for (const Row& row : rows) EXPECT_EQ(Steps(row.list), row.steps) << testing::PrintToString(row.list);
 }
 
+// "/ga" names the account; "/g" stays get/send all.
+TEST(ParseParms, GetFromOneAccount) {
+  EXPECT_EQ(Steps({"/GA", "work", "/g"}), "11:work 1:");
+  EXPECT_EQ(Steps({"getaccount", "my work"}), "11:my work");
+  EXPECT_EQ(Steps({"/ga"}), "!");
+  EXPECT_NE(GnuHelpText().find("/ga <account> - get mail from one account\n"), std::string::npos);
+}
+
 TEST(ParseParms, UsageTextIsTheFullLength) { EXPECT_EQ(std::string(kParmUsage).size(), 255u); }
 
 TEST(ParseParms, ExitAfterOnlyForACommandLineThatOpenedNothing) {

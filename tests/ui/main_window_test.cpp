@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/accounts/account.h"
 #include "ui/main/corvel_prog.h"
 #include "ui/viewer/mail_viewer.h"
 #include "ui_support.h"
@@ -236,6 +237,23 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->ActiveViewer()->FileName, Mail("a"));
     window->RunCommand(Command::MinimizeAll);
     for (TMailViewer* viewer : window->Viewers()) QVERIFY(Frame(viewer)->isMinimized());
+  }
+
+  // "Get mail from" lists the accounts as they are each time the File menu opens; with one
+  // account there is nothing to choose and it is hidden.
+  void getMailFromListsTheAccountsOfTheSettings() {
+    auto* file = window->menuBar()->findChild<QMenu*>("File1");
+    auto* from = window->menuBar()->findChild<QMenu*>("GetMailFrom1");
+    QMetaObject::invokeMethod(file, "aboutToShow");
+    QVERIFY(!from->menuAction()->isVisible());
+    env->services.settings.UserName = "joe";
+    env->services.settings.MailServer = "pop.example";
+    env->services.settings.Accounts.push_back(Account{.Name = "Home & away"});
+    QMetaObject::invokeMethod(file, "aboutToShow");
+    QVERIFY(from->menuAction()->isVisible());
+    QStringList captions;
+    for (QAction* item : from->actions()) captions << item->text();
+    QCOMPARE(captions, (QStringList{"joe@pop.example", "Home && away"}));
   }
 
   void commandsRunThroughTheRegistry() {

@@ -27,6 +27,7 @@ struct ParmRow {
 constexpr ParmRow kRows[] = {
     {"newmailto", "/n", ParmAction::NewMailTo, 1, false, true},
     {"getsendall", "/g", ParmAction::GetSendAll, 0, false, false},
+    {"getaccount", "/ga", ParmAction::GetFromAccount, 1, false, false},
     {"filter", "/f", ParmAction::Filter, 0, false, false},
     {"replyto", "/r", ParmAction::ReplyTo, 1, true, true},
     {"open", "/o", ParmAction::Open, 1, true, true},
@@ -62,6 +63,7 @@ std::string GnuHelpText() {
          "Starts Corvelle, or hands the options to the Corvelle already running.\n\n"
          "Options (the long keyword names work too, e.g. \"getsendall\" for \"/g\"):\n" +
          usage +
+         "\n/ga <account> - get mail from one account"
          "\n/a <file> - add the file's addresses to the address book\n"
          "mailto:<link> - new mail from a mailto: link (To, Cc, Subject and text)\n\n"
          "  --new-instance  start a separate Corvelle, even when one is running\n"

@@ -10,7 +10,10 @@
 namespace corvelle {
 
 // What an option does; each keyword has a long and a short form ("open" and "/o").
-enum class ParmAction { NewMailTo, GetSendAll, Filter, ReplyTo, Open, ExportFolder, ImportFile, SendFile, Subject, AutoAdd, MailTo };
+enum class ParmAction {
+  NewMailTo, GetSendAll, Filter, ReplyTo, Open, ExportFolder, ImportFile, SendFile, Subject, AutoAdd, MailTo,
+  GetFromAccount
+};
 
 // One option with its arguments, file arguments already without their quotes.
 struct ParmStep {

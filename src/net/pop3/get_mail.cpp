@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/accounts/spool_mark.h"
 #include "core/user_interface.h"
 #include "net/pop3/pop3_reply.h"
 
@@ -23,7 +24,7 @@ std::string SpoolPath(const MailStore& store) {
 
 }  // namespace
 
-TGetMail::TGetMail(const TransferContext& context)
+TGetMail::TGetMail(const TransferContext& context, bool add_to_log)
     : TMailTransfer(context),
       server_(settings_.MailServer),
       user_(settings_.UserName),
@@ -31,14 +32,14 @@ TGetMail::TGetMail(const TransferContext& context)
       security_(SecurityFromText(settings_.Secure.MailSecurity, settings_.MailPort)),
       session_(channel_, log_, [this](const std::string& reason) { Note(reason); },
                [this](int code) { SessionLost(code); }),
-      commit_(SpoolPath(store_), disk_flush_, [this](const std::string& why) { IdsNotKept(why); },
+      commit_(SpoolPath(store_), SpoolExtension(context.account), disk_flush_, [this](const std::string& why) { IdsNotKept(why); },
               [this] { ui_.ProcessEvents(); }) {
   DeleteAfter = !settings_.LeaveMailOnServer;
   channel_.SetErrorHandler([this](const ChannelError&, const std::string& text) {
     LastError = text;
     ErrorFlag = true;
   });
-  log_.Restart();
+  if (!add_to_log) log_.Restart();
 }
 
 TGetMail::~TGetMail() {
@@ -50,7 +51,8 @@ TGetMail::~TGetMail() {
 bool TGetMail::DoPOPLogin() {
   ErrorFlag = false;
   ClearStatus();
-  SetStatus(0, "Connecting to mail server...");
+  SetStatus(0, AccountShown.empty() ? "Connecting to mail server..."
+                                    : "Connecting to the mail server of " + AccountShown + "...");
   const bool tls = security_ == Security::kTls;
   if (port_.empty()) port_ = tls ? "995" : "110";
   WriteLog("Connecting to: " + server_ + " " + port_);

@@ -1,6 +1,6 @@
 #pragma once
 // TGetMail: fetches every message of the user's POP3 mailbox into the spool folder, one new
-// ".new" file per message, byte for byte as the server holds it. Its parts: the dialogue
+// ".new" file per message (another account's carry its mark: SpoolExtension), byte for byte as the server holds it. Its parts: the dialogue
 // (Pop3Session over the component's LineChannel), the spool commit (SpoolCommit), one
 // retrieval loop, and the result of a run (RetrievalResult). Each message is deleted on
 // the server after it is stored, unless LeaveMailOnServer says to keep it there. It writes
@@ -70,12 +70,17 @@ struct RetrievalResult {
 class TGetMail : public TMailTransfer {
  public:
   // Takes the server, port (MailPort), user, security and DeleteAfter (LeaveMailOnServer)
-  // from the context's settings now, and creates the network log anew. The password or
-  // token comes from the context's credentials at each login, before connecting.
-  explicit TGetMail(const TransferContext& context);
+  // from the context's settings now, and creates the network log anew unless `add_to_log`
+  // (a further account of the same run). The password or token comes from the context's
+  // credentials at each login, before connecting. Its spool files end in the context
+  // account's SpoolExtension.
+  explicit TGetMail(const TransferContext& context, bool add_to_log = false);
   ~TGetMail() override;
 
   std::string LastError;  // the text of the last channel error reported to this component
+  // The account's title in the status lines, when a run retrieves from several accounts;
+  // "" with one, whose lines read as they always did.
+  std::string AccountShown;
   bool DeleteAfter = false;  // LeaveMailOnServer starts with "0"
   // The progress watchdog: at least ProgressMinimum bytes must arrive in every
   // ProgressInterval while the session waits for the server.

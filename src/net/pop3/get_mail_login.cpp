@@ -68,8 +68,10 @@ bool TGetMail::Authenticate(const LoginTarget& target, const Credential& credent
   if (!(oauth ? TokenLogin(target, credential.secret) : PasswordLogin(target, credential.secret))) return false;
   session_.SetLoggedIn(true);
   // Other work files left by a run that never reached QUIT (a crash, a kill) hold messages
-  // the server still has: this session fetches them again.
-  if (LoadUniqueIds()) SpoolWriter::RemoveWorkFiles(commit_.Spool());
+  // the server still has: this session fetches them again. Those another account's ids name
+  // are that account's to settle.
+  if (LoadUniqueIds())
+    SpoolWriter::RemoveWorkFiles(commit_.Spool(), UidState::WorkNamesOfOthers(store_.Root(), commit_.Ids().path()));
   return true;
 }
 

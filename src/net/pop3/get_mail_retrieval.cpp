@@ -54,8 +54,10 @@ void TGetMail::Retrieve(RetrievalResult& run) {
       }
       continue;
     }
-    SetStatus(0, "Receiving message: " + std::to_string(head.number) + " of " + std::to_string(total) + " (" +
-                     std::to_string(run.skipped) + " messages skipped).");
+    const std::string progress = std::to_string(head.number) + " of " + std::to_string(total) + " (" +
+                                 std::to_string(run.skipped) + " messages skipped).";
+    SetStatus(0, AccountShown.empty() ? "Receiving message: " + progress
+                                      : "Receiving mail from " + AccountShown + ": " + progress);
     if (FetchMessage(head.number, true) == 0) {
       ++run.skipped;
     } else {

@@ -13,8 +13,10 @@ constexpr long long kGroupBytes = 32 << 20;
 
 }  // namespace
 
-SpoolCommit::SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept, Between between)
+SpoolCommit::SpoolCommit(std::string spool, std::string extension, DiskFlush flush, IdsNotKept ids_not_kept,
+                         Between between)
     : spool_(std::move(spool)),
+      extension_(std::move(extension)),
       flush_(std::move(flush)),
       ids_not_kept_(std::move(ids_not_kept)),
       between_(std::move(between)) {}
@@ -27,7 +29,7 @@ const std::string& SpoolCommit::Spool() {
 bool SpoolCommit::LoadIds(const std::string& path) {
   ids_.Load(path);
   bool ok = true;
-  ids_.Recover(Spool(), ok);
+  ids_.Recover(Spool(), extension_, ok);
   return ok;
 }
 
@@ -81,7 +83,7 @@ SpoolCommit::Commit SpoolCommit::CommitFiles(const std::vector<WorkFile>& files,
     if (need_ids) return Commit::kIdsNotKept;
   }
   std::uint64_t next = 0;
-  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, Spool(), ".new", next).empty()) {
+  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, Spool(), extension_, next).empty()) {
     ++moved;
     if (between_) between_();
   }

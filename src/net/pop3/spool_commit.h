@@ -1,8 +1,9 @@
 #pragma once
 // The messages of one POP3 connection on their way into the spool folder: complete messages
 // under their work names (SpoolWriter), the account's unique ids (UidState), and the commit
-// that makes them ".new" files: one flush of the files, the ids written with the work names,
-// the moves, the flush of the folder, then the ids without the work names. Files that are
+// that gives them their final names: one flush of the files, the ids written with the work names,
+// the moves, the flush of the folder, then the ids without the work names. The final names end
+// in the account's SpoolExtension (".new" for the first account). Files that are
 // not committed are removed (their messages stay on the server). See get_mail.h for when a
 // session commits.
 
@@ -34,8 +35,10 @@ class SpoolCommit {
   using Between = std::function<void()>;
 
   // `spool`: the spool folder, no trailing "/" (resolved when first used after each
-  // Reconnect); an empty `flush` syncs the files for real.
-  SpoolCommit(std::string spool, DiskFlush flush, IdsNotKept ids_not_kept, Between between = {});
+  // Reconnect); `extension`: what the final names end in; an empty `flush` syncs the files
+  // for real.
+  SpoolCommit(std::string spool, std::string extension, DiskFlush flush, IdsNotKept ids_not_kept,
+              Between between = {});
   // Replaces what is called between renames (empty: nothing).
   void SetBetween(Between between) { between_ = std::move(between); }
   // A new connection: the spool folder's name is resolved again (its letter case may differ).
@@ -68,7 +71,7 @@ class SpoolCommit {
 
  private:
   enum class Commit { kDone, kNotFlushed, kIdsNotKept };
-  // Flushes `files`, records their ids with their work names, moves them to ".new" names and
+  // Flushes `files`, records their ids with their work names, moves them to final names and
   // flushes the folder; `moved` counts the files (in order) that have their names now. Ids
   // that cannot be recorded are forgotten; with `need_ids` nothing is moved then. With
   // `tidy` the ids are written once more without the work names of the files moved.
@@ -76,6 +79,7 @@ class SpoolCommit {
   void Discard(const WorkFile& file);
 
   std::string spool_, resolved_;
+  const std::string extension_;
   DiskFlush flush_;
   IdsNotKept ids_not_kept_;
   Between between_;

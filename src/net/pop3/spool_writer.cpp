@@ -100,10 +100,12 @@ bool SpoolWriter::IsWorkName(std::string_view name) {
   return true;
 }
 
-int SpoolWriter::RemoveWorkFiles(const std::string& folder) {
+int SpoolWriter::RemoveWorkFiles(const std::string& folder, const std::set<std::string>& keep) {
   int removed = 0;
   for (const FolderEntry& entry : ReadFolder(folder))
-    if (!entry.is_folder && IsWorkName(entry.name) && RemoveFile(folder + "/" + entry.name)) ++removed;
+    if (!entry.is_folder && IsWorkName(entry.name) && !keep.contains(entry.name) &&
+        RemoveFile(folder + "/" + entry.name))
+      ++removed;
   return removed;
 }
 

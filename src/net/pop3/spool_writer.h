@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -47,8 +48,9 @@ class SpoolWriter {
 
   // True for a work name as CreateWork makes them: ".", hexadecimal digits, ".part".
   static bool IsWorkName(std::string_view name);
-  // Deletes every file of `folder` that has a work name. Returns how many were deleted.
-  static int RemoveWorkFiles(const std::string& folder);
+  // Deletes every file of `folder` that has a work name, but those named in `keep`. Returns
+  // how many were deleted.
+  static int RemoveWorkFiles(const std::string& folder, const std::set<std::string>& keep = {});
   // Moves the file `from` into `folder` (resolved, no trailing "/") under the first free name
   // <counter><extension> with a counter of at least `next` (a name taken in any letter case
   // counts as taken), never replacing anything; `next` moves past the name used. Returns the

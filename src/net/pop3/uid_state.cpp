@@ -75,7 +75,20 @@ bool UidState::Save() const {
   return ReplaceFileAtomically(path_, text);
 }
 
-int UidState::Recover(const std::string& spool, bool& ok) {
+std::set<std::string> UidState::WorkNamesOfOthers(const std::string& mail_directory, const std::string& own) {
+  std::set<std::string> names;
+  const std::string system = ResolvePath(mail_directory + "System");
+  for (const FolderEntry& entry : ReadFolder(system)) {
+    const std::string path = system + "/" + entry.name;
+    if (!entry.is_file || !entry.name.starts_with("uids-") || !entry.name.ends_with(".txt") || path == own) continue;
+    UidState other;
+    other.Load(path);
+    for (const auto& [id, work] : other.work_) names.insert(work.name);
+  }
+  return names;
+}
+
+int UidState::Recover(const std::string& spool, const std::string& extension, bool& ok) {
   ok = true;
   if (work_.empty()) return 0;
   int moved = 0;
@@ -83,7 +96,7 @@ int UidState::Recover(const std::string& spool, bool& ok) {
   for (const auto& [id, work] : work_) {
     const std::string path = spool + "/" + work.name;
     if (FileSize(path) != work.size) continue;  // moved before the crash (or not that file)
-    if (!SpoolWriter::MoveToFreeName(path, spool, ".new", next).empty()) {
+    if (!SpoolWriter::MoveToFreeName(path, spool, extension, next).empty()) {
       ++moved;
     } else {
       ids_.erase(id);  // not here after all: fetched again

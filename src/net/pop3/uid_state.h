@@ -5,7 +5,7 @@
 // answered is deleted at the next session instead of being fetched again.
 //
 // File: one line per id. A line "id<TAB>work name<TAB>size" marks a message whose work file was
-// complete and flushed when the line was written, but which may not have reached its ".new"
+// complete and flushed when the line was written, but which may not have reached its final
 // name yet (the commit writes these lines first, then moves the files, then writes the file
 // again without the work names). Recover finishes such moves after a crash, for a work file
 // that still has the size written down (any other file under that name is not the one).
@@ -23,6 +23,10 @@ class UidState {
   // name holds both, with every byte other than letters, digits, ".", "-" and "_" written
   // as %XX.
   static std::string FileFor(const std::string& mail_directory, const std::string& user, const std::string& server);
+  // The work names that the state files under `mail_directory` other than `own` name: work
+  // files of other accounts whose commit a crash cut short, which only their own account's
+  // next login may finish (it knows their spool mark).
+  static std::set<std::string> WorkNamesOfOthers(const std::string& mail_directory, const std::string& own);
 
   // Reads the file; a missing file is an empty state. Lines that are not ids are ignored.
   void Load(const std::string& path);
@@ -30,11 +34,11 @@ class UidState {
   bool Save() const;
 
   // Moves every work file named in the file that still exists in `spool` (resolved, no
-  // trailing "/") to a free ".new" name (an id whose file cannot be moved is forgotten, so
+  // trailing "/") to a free name ending in `extension` (the account's SpoolExtension) (an id whose file cannot be moved is forgotten, so
   // its message is fetched again), then saves the state without work names. Returns how
   // many files were moved. False in `ok` when a move, the flush or the save failed: the
   // work files must then stay where they are until a later login settles them.
-  int Recover(const std::string& spool, bool& ok);
+  int Recover(const std::string& spool, const std::string& extension, bool& ok);
 
   bool Contains(const std::string& id) const { return ids_.contains(id); }
   // Keeps only the ids in `listed` (what the server lists now).

@@ -49,6 +49,7 @@ void OpenMailtoComposition(TCorvelProg& window, const std::string& link) {
 Command OptionCommand(ParmAction action) {
   switch (action) {
     case ParmAction::GetSendAll: return Command::GetSendAll;
+    case ParmAction::GetFromAccount: return Command::GetFromAccount;
     case ParmAction::Filter: return Command::RunFilter;
     case ParmAction::ExportFolder: return Command::ExportPine;
     case ParmAction::ImportFile: return Command::ImportPine;
@@ -79,6 +80,9 @@ void RunStep(TCorvelProg& window, const ParmStep& step, std::string& subject) {
       return;
     case ParmAction::AutoAdd:
       AutoAddFile(window, window.RunServices(), arg);
+      return;
+    case ParmAction::GetFromAccount:
+      window.RunCommand(Command::GetFromAccount, {.account = arg});
       return;
     default:
       CommandArgs args{arg, step.action == ParmAction::SendFile ? step.args[1] : std::string(), subject};

@@ -17,7 +17,7 @@ enum class Command {
   ImportPine, ImportNetscape, ExportPine, ExportNetscape,
   Move, Delete, Print, Postpone, Spool, Send, AttachFile, NextNewMessage,
   AutoAddAllSenders, AutoAddCc, AutoAddFromTo,
-  Reply, SendFile, GetSendAll, RunFilter, RefreshNames, Exit,
+  Reply, SendFile, GetSendAll, GetFromAccount, RunFilter, RefreshNames, Exit,
   Undo, Cut, Copy, Paste,
   Find, FindNext, Replace, FindMessages,
   ViewMailbox, ViewMail, ViewPostponed, ViewSent, ViewSpooled, ViewAddressBook, ViewCommonText, ViewSignatures,
@@ -33,6 +33,7 @@ struct CommandArgs {
   std::string file = {};     // the file or folder the option names
   std::string user = {};     // the address a file is sent to
   std::string subject = {};  // the "subject" option's text, for a file sent
+  std::string account = {};  // the account mail is got from (its title)
 };
 
 using CommandHandler = std::function<void(TCorvelProg&, const CommandArgs&)>;

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/accounts/account.h"
 #include "core/store/folder_files.h"
 #include "core/settings/settings.h"
 #include "ui/cmdline/parm_processing.h"
@@ -89,6 +90,14 @@ void TCorvelProg::BuildLayout() {
   Text1 = menu_.text_menu;
   Window1 = menu_.window_menu;
   connect(Window1, &QMenu::aboutToShow, this, &TCorvelProg::FillWindowList);
+  auto titles = [this] {
+    std::vector<std::string> all;
+    for (const Account& account : AllAccounts(services_.settings)) all.push_back(AccountTitle(account));
+    return all;
+  };
+  KeepAccountMenu(menu_, titles, [this](const std::string& title) {
+    RunCommand(Command::GetFromAccount, {.account = title});
+  });
 }
 
 // The menu bar and the speed buttons, each running its command.

@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "ui/common/qt_text.h"
+
 namespace corvelle {
 namespace {
 
@@ -59,6 +61,8 @@ constexpr MenuRow kMenuRows[] = {
     {1, "SendFile1", "Send &File / Forward", "", "", SendFile, Always},
     {1, "", "-", "", "", None, Always},
     {1, "GetNewMail1", "&Get / Send All", "Ctrl+G", "Retrieve new mail from the net", GetSendAll, Always},
+    // A sub-menu of the accounts, filled when the File menu opens (KeepAccountMenu).
+    {1, "GetMailFrom1", "Get mail from", "", "Retrieve new mail from one account", GetFromAccount, Always},
     {1, "RunFilter1", "R&un Filter", "", "", RunFilter, Always},
     {1, "RefreshNames1", "R&efresh Names", "", "", RefreshNames, Always},
     {1, "", "-", "", "", None, Always},
@@ -206,10 +210,14 @@ MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run) {
     QMenu* parent = menus[row.depth - 1];
     if (caption == "-") {
       parent->addSeparator();
-    } else if (HasChildren(i)) {
+    } else if (HasChildren(i) || row.command == GetFromAccount) {
       menus[row.depth] = parent->addMenu(caption);
       menus[row.depth]->setObjectName(row.name);
       menus[row.depth]->menuAction()->setStatusTip(LongHint(hint));
+      if (row.command == GetFromAccount) {
+        result.account_menu = menus[row.depth];
+        result.account_menu->menuAction()->setVisible(false);  // until there are several accounts
+      }
     } else {
       QAction* action = parent->addAction(caption);
       action->setObjectName(row.name);
@@ -223,6 +231,24 @@ MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run) {
     }
   }
   return result;
+}
+
+void KeepAccountMenu(const MainMenu& menu, const std::function<std::vector<std::string>()>& titles,
+                     const std::function<void(const std::string&)>& get) {
+  QMenu* accounts = menu.account_menu;
+  auto* file = qobject_cast<QMenu*>(accounts->parent());
+  QObject::connect(file, &QMenu::aboutToShow, accounts, [accounts, titles, get] {
+    const std::vector<std::string> now = titles();
+    accounts->clear();
+    // With one account there is nothing to choose: Get / Send All is that account.
+    accounts->menuAction()->setVisible(now.size() > 1);
+    if (now.size() < 2) return;
+    for (const std::string& title : now) {
+      QString caption = TextToQt(title);
+      QAction* action = accounts->addAction(caption.replace('&', "&&"));
+      QObject::connect(action, &QAction::triggered, action, [get, title] { get(title); });
+    }
+  });
 }
 
 std::vector<RuledButton> BuildSpeedButtons(QWidget* panel, const QMenuBar* bar,

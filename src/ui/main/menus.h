@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ui/main/commands.h"
@@ -46,11 +47,18 @@ struct MainMenu {
   std::vector<RuledAction> items;  // every command item, in menu order
   QMenu* text_menu = nullptr;      // "&Text": three fixed items, then the common-text entries
   QMenu* window_menu = nullptr;    // "&Window": three fixed items, then the window list
+  QMenu* account_menu = nullptr;   // File's "Get mail from": one item per account
   QAction* Find(Command command) const;
 };
 
 // Fills `bar` with the menus; every item runs `run` with its command.
 MainMenu BuildMainMenu(QMenuBar* bar, const std::function<void(Command)>& run);
+
+// Keeps the "Get mail from" sub-menu of `menu` up to date with the accounts: each time the
+// File menu opens, one item per title `titles` gives (the settings may have changed), each
+// running `get` with its title; hidden with one account.
+void KeepAccountMenu(const MainMenu& menu, const std::function<std::vector<std::string>()>& titles,
+                     const std::function<void(const std::string&)>& get);
 
 // Fills `panel` (which has a horizontal layout) with the speed buttons, left to right. A
 // button's mnemonic that a menu of `bar` uses too is left to the menu: Alt+E opens the

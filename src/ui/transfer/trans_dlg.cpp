@@ -9,6 +9,8 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "net/pop3/get_mail.h"
 #include "net/sockets/transport.h"
@@ -60,12 +62,15 @@ TTransDlg::~TTransDlg() {
   // Without a display nobody reads the status lines: why a transfer failed goes to the error
   // output, as the boxes do.
   if (auto* qt = dynamic_cast<QtUserInterface*>(&shown_to_); qt && qt->Headless()) {
-    const TMailTransfer* components[] = {&run_.SendMail1, &run_.GetMail1};
-    for (const TMailTransfer* component : components)
+    // Each account's notes name it when there are several.
+    std::vector<std::pair<std::string, const TMailTransfer*>> components{{"", &run_.SendMail1}};
+    for (const TGetMail* mail : run_.Retrievers())
+      components.emplace_back(mail->AccountShown.empty() ? "" : mail->AccountShown + ": ", mail);
+    for (const auto& [account, component] : components)
       for (const std::string& note : component->Notes())
-        if (!qt->Wrote(note))  // a box has said it already
+        if (!qt->Wrote(note) && !qt->Wrote(account + note))  // a box has said it already
           std::fprintf(stderr, "%s: %s\n", kApplicationTitle,
-                       QtUserInterface::DisplayText(note).toLocal8Bit().constData());
+                       QtUserInterface::DisplayText(account + note).toLocal8Bit().constData());
     std::fflush(stderr);
   }
   QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
-// The transfer commands of the main window: Get / Send All, Send Current, Spool Current,
-// Send File and Run Filter. Each takes the busy guard first: they process pending events while they run,
-// and a second one started from inside the first is refused with a status line.
+// The transfer commands of the main window: Get / Send All, Get mail from one account, Send
+// Current, Spool Current, Send File and Run Filter. Each takes the busy guard first: they
+// process pending events while they run, and a second one started from inside the first is
+// refused with a status line.
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -37,6 +38,12 @@ ResultLine ResultPanel(TCorvelProg& window) {
 void GetNewMail1Click(TCorvelProg& window, const Services& services) {
   TTransDlg dialog(&window, services, ResultPanel(window));
   dialog.Run().GetSendAll();
+}
+
+// Get mail from one account, the menu's or the command line's.
+void GetFromAccountClick(TCorvelProg& window, const Services& services, const std::string& account) {
+  TTransDlg dialog(&window, services, ResultPanel(window));
+  dialog.Run().GetFromAccount(account);
 }
 
 void RunFilter1Click(TCorvelProg& window, const Services& services) {
@@ -154,6 +161,10 @@ void RegisterTransferCommands(CommandRegistry& registry, Services& services) {
                                                                                  const CommandArgs&) {
                         transfer(window, services);
                       }));
+  registry.Register(Command::GetFromAccount,
+                    Guarded(services, [&services](TCorvelProg& window, const CommandArgs& args) {
+                      GetFromAccountClick(window, services, args.account);
+                    }));
   auto typed_address = std::make_shared<std::string>();
   registry.Register(Command::SendFile,
                     Guarded(services, [&services, typed_address](TCorvelProg& window, const CommandArgs& args) {

@@ -447,6 +447,25 @@ TEST_F(GetMailTest, UniqueIdsFetchEachMessageOnce) {
   EXPECT_EQ(received, 2);
 }
 
+// A further account's files carry its mark, those a crashed commit left too; work files that
+// another account's ids name wait for that account's own login.
+TEST_F(GetMailTest, AFurtherAccountsFilesCarryItsMarkAndOthersWorkFilesWait) {
+  testing::WriteFile(mail_dir + "System/uids-joe@pop.example.txt",
+                     "id-c\t.0.part\t" + std::to_string(kFirst.size()) + "\n");
+  testing::WriteFile(mail_dir + "System/uids-ann@pop2.example.txt",
+                     "id-z\t.5.part\t" + std::to_string(kSecond.size()) + "\n");
+  Spool(".0.part", kFirst);
+  Spool(".5.part", kSecond);
+  fake = std::make_unique<FakeServer>(Login(1, "S: +OK\nS: 1 id-a\nS: .\n") + Retr(1, kThird) + Dele(1) + kQuit);
+  TransferContext context = Context([this] { return fake->NewTransport(); }, flush);
+  context.account = "my work";
+  TGetMail work(context);
+  work.GetNewMail(received, skipped);
+  ExpectPlayed();
+  EXPECT_EQ(Names("Spool"), (Strings{".5.part", "0.my%20work.new", "1.my%20work.new"}));
+  EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/1.my%20work.new"), kThird);
+}
+
 // Found by fuzzing: the ids and the pipeline were laid out for every message a STAT reply
 // counted, and a hostile count ran the program out of memory.
 TEST_F(GetMailTest, AHugeMessageCountIsNoMemoryToReserve) {

@@ -1,0 +1,154 @@
+// Retrieval over several accounts in one run, against scripted servers: each account's mail
+// lands with its spool mark and is counted, a server that is down is told under its account's
+// title without stopping the next account, Cancel all asks no further account, and one
+// account can be fetched alone.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "core/accounts/account.h"
+#include "net/sockets/tcp_transport.h"
+#include "net/support/fake_server.h"
+#include "net/support/transfer_fixture.h"
+#include "net/transfer/transfer_run.h"
+#include "support/test_settings.h"
+
+namespace corvelle {
+namespace {
+
+using testing::FakeServer;
+using testing::Strings;
+
+const std::string kJoes = "From: a@site\r\nSubject: for joe\r\n\r\nHi joe.\r\n";
+const std::string kAnns = "From: b@site\r\nSubject: for ann\r\n\r\nHi ann.\r\n";
+
+// A server holding `message` for `user` (password "secret"), without ids, deleting it.
+std::string OneMessage(const std::string& user, const std::string& message) {
+  return "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER " + user + "\nS: +OK\nC: PASS secret\nS: +OK in\n"
+         "C: STAT\nS: +OK 1 100\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\nC: LIST\nS: +OK\nS: 1 100\nS: .\n"
+         "C: RETR 1\nS: +OK\nS> " + testing::Escape(message) + ".\\r\\n\nC: DELE 1\nS: +OK\nC: QUIT\nS: +OK\nCLOSE\n";
+}
+
+// A loopback port that nothing listens on.
+std::string ClosedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return std::to_string(ntohs(address.sin_port));
+}
+
+// Connects to the scripted server its host names, or over TCP to any other host.
+class RoutingTransport final : public Transport {
+ public:
+  explicit RoutingTransport(const std::map<std::string, FakeServer*>& servers) : servers_(servers) {}
+  int BeginConnect(const std::string& host, const std::string& port) override {
+    auto server = servers_.find(host);
+    inner_ = server != servers_.end() ? server->second->NewTransport() : std::make_unique<TcpTransport>();
+    return inner_->BeginConnect(host, port);
+  }
+  int ContinueConnect(int milliseconds) override { return inner_->ContinueConnect(milliseconds); }
+  bool SocketFailed() const override { return inner_ && inner_->SocketFailed(); }
+  int Wait(bool write, int milliseconds) override { return inner_->Wait(write, milliseconds); }
+  long Receive(char* data, size_t size, int& error) override { return inner_->Receive(data, size, error); }
+  long Send(const char* data, size_t size, int& error) override { return inner_->Send(data, size, error); }
+  void Close() override {
+    if (inner_) inner_->Close();
+  }
+  bool IsOpen() const override { return inner_ && inner_->IsOpen(); }
+  std::string LocalAddress() const override { return inner_ ? inner_->LocalAddress() : ""; }
+  std::string FailureText() const override { return inner_ ? inner_->FailureText() : ""; }
+
+ private:
+  std::map<std::string, FakeServer*> servers_;
+  std::unique_ptr<Transport> inner_;
+};
+
+// Joe's mail at pop.example (the first account), Ann's at pop2.example (account "work").
+class AccountRetrievalTest : public testing::TransferFixture {
+ protected:
+  AccountRetrievalTest() { AddAccount("work", "pop2.example", "110", "ann"); }
+
+  void AddAccount(const std::string& name, const std::string& server, const std::string& port,
+                  const std::string& user) {
+    Account account;
+    account.Name = name;
+    account.MailServer = server;
+    account.MailPort = port;
+    account.UserName = user;
+    account.PassWord = EncodePassword("secret");
+    MailSettings.Accounts.push_back(account);
+    MailSettings.Secure.ClearPasswordServers.insert(server + ":" + port);
+  }
+  std::unique_ptr<TransferRun> NewRun() {
+    auto route = [this] { return std::make_unique<RoutingTransport>(servers); };
+    return std::make_unique<TransferRun>(Context(route), &status, nullptr,
+                                         [this](const std::string& text) { results.push_back(text); });
+  }
+
+  FakeServer joe{OneMessage("joe", kJoes)}, ann{OneMessage("ann", kAnns)};
+  std::map<std::string, FakeServer*> servers{{"pop.example", &joe}, {"pop2.example", &ann}};
+  Strings results;
+};
+
+TEST_F(AccountRetrievalTest, EveryAccountIsFetchedInOneRunEachFileWithItsMark) {
+  auto run = NewRun();
+  int skipped = 0;
+  EXPECT_EQ(run->DoGetAll(skipped), 2);
+  EXPECT_EQ(skipped, 0);
+  EXPECT_FALSE(run->Failed);
+  EXPECT_EQ(ui.Texts(), Strings{});
+  EXPECT_EQ(Names("Spool"), (Strings{"0.new", "0.work.new"}));
+  EXPECT_EQ(testing::ReadFile(mail_dir + "Spool/0.work.new"), kAnns);
+  EXPECT_TRUE(status.Showed("Receiving mail from work: 1 of 1 (0 messages skipped)."));
+  EXPECT_TRUE(status.Showed("Receiving mail from self@site: 1 of 1 (0 messages skipped)."));
+}
+
+// The first account runs on, the one that is down is told under its title, the one after
+// it is fetched, and the summary adds up and names the one that failed.
+TEST_F(AccountRetrievalTest, AServerThatIsDownIsToldAndTheOthersAreFetched) {
+  AddAccount("down", "127.0.0.1", ClosedPort(), "cy");
+  std::swap(MailSettings.Accounts[0], MailSettings.Accounts[1]);  // joe, down, work
+  auto run = NewRun();
+  EXPECT_FALSE(run->GetSendAll());
+  EXPECT_EQ(ui.Texts(), Strings{"down: Could not connect to host."});
+  EXPECT_EQ(results.back(),
+            "2 received messages, 0 errors. Transmission error. Retrieval failed for: down.");
+  EXPECT_EQ(Contents("Inbox"), (Strings{kJoes, kAnns}));
+  EXPECT_TRUE(joe.Finished());
+  EXPECT_TRUE(ann.Finished());
+}
+
+TEST_F(AccountRetrievalTest, CancelAllAsksNoFurtherAccount) {
+  auto run = NewRun();
+  ui.on_events = [&] {
+    if (joe.Finished()) run->CancelAllRuns();
+  };
+  int skipped = 0;
+  EXPECT_EQ(run->DoGetAll(skipped), 1);
+  EXPECT_EQ(ann.Connections(), 0);
+  EXPECT_EQ(Names("Spool"), Strings{"0.new"});
+}
+
+TEST_F(AccountRetrievalTest, OneAccountAloneAndAnUnknownNameIsTold) {
+  auto run = NewRun();
+  EXPECT_FALSE(run->GetFromAccount("home"));
+  EXPECT_EQ(ui.Texts(), Strings{"There is no account named \"home\". The accounts are: self@site, work."});
+  EXPECT_EQ(joe.Connections() + ann.Connections(), 0);
+
+  EXPECT_TRUE(run->GetFromAccount("WORK"));
+  EXPECT_EQ(joe.Connections(), 0);
+  EXPECT_EQ(Contents("Inbox"), Strings{kAnns});
+  EXPECT_EQ(results.back(), "1 received messages, 0 errors.");
+}
+
+}  // namespace
+}  // namespace corvelle
