@@ -167,7 +167,7 @@ TGetMail& TransferRun::RetrieverFor(size_t index) {
 int TransferRun::DoFilter() {
   if (view_) view_->EnableCancel(false);
   Begin(kFiltering, "Filtering all new messages");
-  int left = MailFilter1.FilterMail(store_, default_folder_, ui_);
+  int left = MailFilter1.FilterMail(store_, default_folder_, ui_, AllAccounts(context_.settings));
   End();
   if (view_) view_->EnableCancel(true);
   return left;
