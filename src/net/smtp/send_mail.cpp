@@ -50,7 +50,7 @@ bool TSendMail::ConnectToMailServer() {
   if (!Connected) {
     const bool tls = security_ == Security::kTls;
     if (Port.empty()) Port = tls ? "465" : "25";
-    target_ = {LoginTarget::Service::kSmtp, server_, Port, user_};
+    target_ = {LoginTarget::Service::kSmtp, server_, Port, user_, settings_.Secure.Provider};
     login_ = {};
     if (!user_.empty() && !TakeCredential(target_, login_)) return false;
     if (!channel_.Connect(server_, Port, tls)) {

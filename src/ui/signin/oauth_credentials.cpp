@@ -54,7 +54,7 @@ OAuthCredentials::~OAuthCredentials() = default;
 
 bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credential& credential, std::string& why) {
   OAuthAccount account;
-  if (!account_(account, why) || !SafeEndpoints(account, why)) return false;
+  if (!account_(target.provider, account, why) || !SafeEndpoints(account, why)) return false;
   const std::string key = "oauth2 " + target.user + "@" + account.provider;
   if (auto declined = declined_.find(key); declined != declined_.end()) {
     why = declined->second;
@@ -99,7 +99,7 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
 void OAuthCredentials::Refused(const LoginTarget& target) {
   OAuthAccount account;
   std::string why;
-  if (account_(account, why)) held_.erase("oauth2 " + target.user + "@" + account.provider);
+  if (account_(target.provider, account, why)) held_.erase("oauth2 " + target.user + "@" + account.provider);
 }
 
 bool OAuthCredentials::Fresh(const std::string& key) const {
