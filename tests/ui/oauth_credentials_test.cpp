@@ -8,12 +8,16 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include "core/accounts/account.h"
 #include "core/signin/secret_store.h"
 #include "fake_oauth_server.h"
+#include "net/transfer/titled_interface.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/signin/browser_opener.h"
 #include "ui/signin/oauth_credentials.h"
+#include "ui/signin/sign_in_services.h"
+#include "ui_support.h"
 
 namespace corvelle {
 namespace {
@@ -299,8 +303,14 @@ class OAuthCredentialsTest : public QObject {
     FakeOAuthServer server;
     Run run(server, nullptr);
     SilentUserInterface nobody;
-    QVERIFY(!run.credentials.Get(nobody, {LoginTarget::Service::kSmtp, "smtp", "465", "ann"}, run.credential, run.why));
+    QVERIFY(!run.credentials.Get(nobody, {LoginTarget::Service::kSmtp, "smtp", "465", "ann", "Example"}, run.credential, run.why));
     QVERIFY2(run.why.find("Signing in to Example for ann needs your browser") == 0, run.why.c_str());
+    // Nor when the boxes of a further identity's sending carry its title.
+    TitledInterface titled(nobody);
+    titled.title = "work";
+    QVERIFY(!run.credentials.Get(titled, {LoginTarget::Service::kSmtp, "smtp", "465", "ann", "Other"}, run.credential,
+                                 run.why));
+    QVERIFY2(run.why.find("needs your browser") != std::string::npos, run.why.c_str());
     QVERIFY(run.browser.opened.empty());
   }
 

@@ -5,6 +5,7 @@
 
 #include "core/signin/secret_store.h"
 #include "core/user_interface.h"
+#include "net/transfer/titled_interface.h"
 #include "ui/newmail/quiet_interface.h"
 #include "ui/signin/browser_wait_notice.h"
 #include "ui/signin/oauth_flow.h"
@@ -39,8 +40,10 @@ bool SafeEndpoints(const OAuthAccount& account, std::string& why) {
   return true;
 }
 
-// Nobody is there to sign in: a background check, or a component given no interface.
+// Nobody is there to sign in: a background check, or a component given no interface (seen
+// through the title an identity's sending puts on its boxes).
 bool Unattended(UserInterface& ui) {
+  if (auto* titled = dynamic_cast<TitledInterface*>(&ui)) return Unattended(titled->Inner());
   return dynamic_cast<QuietInterface*>(&ui) != nullptr || dynamic_cast<SilentUserInterface*>(&ui) != nullptr;
 }
 
