@@ -167,6 +167,26 @@ TEST_F(SendIdentitiesTest, TheFirstServerDownStillSendsTheOthers) {
   EXPECT_EQ(SentCopy(), kWork);
 }
 
+// The Cancel buttons act on the sender at work: Cancel all there ends the run after the
+// message in progress.
+TEST_F(SendIdentitiesTest, CancelAllOnTheSenderAtWorkEndsTheRun) {
+  Spool("1.out", kWork);
+  Spool("2.out", kWork);
+  FakeServer home;
+  FakeServer work(WorkLogin("235 Ok", kWorkMessage));
+  auto run = Run(home, work);
+  ui.on_events = [&] {
+    if (work.Written().find("\r\n.\r\n") != std::string::npos) run->Active().CancelAll = true;
+  };
+
+  EXPECT_EQ(run->SendOutGoingMail(), 1);
+
+  ExpectPlayed(work);
+  EXPECT_FALSE(run->SendMail1.CancelAll);
+  EXPECT_EQ(run->NotSent, 1);
+  EXPECT_EQ(Names("Spool"), Strings{"2.out"});
+}
+
 TEST_F(SendIdentitiesTest, OneMessageGoesAsTheIdentityOfItsFrom) {
   FakeServer home;
   FakeServer work(WorkLogin("235 Ok", kWorkMessage));
