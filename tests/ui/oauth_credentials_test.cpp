@@ -8,12 +8,16 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include "core/accounts/account.h"
 #include "core/signin/secret_store.h"
 #include "fake_oauth_server.h"
+#include "net/transfer/titled_interface.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/signin/browser_opener.h"
 #include "ui/signin/oauth_credentials.h"
+#include "ui/signin/sign_in_services.h"
+#include "ui_support.h"
 
 namespace corvelle {
 namespace {
@@ -64,16 +68,19 @@ class OAuthCredentialsTest : public QObject {
 
   struct Run {
     explicit Run(FakeOAuthServer& server, SecretStore* secrets, bool follow = true)
-        : credentials([&server](OAuthAccount& account, std::string&) {
-                        account = {"Example", server.Endpoints()};
+        : credentials([this, &server](const std::string& provider, OAuthAccount& account, std::string&) {
+                        providers.push_back(provider);
+                        account = {provider, server.Endpoints()};
                         return true;
                       },
                       secrets, browser.Opener(follow), {20000, 10000}) {}
-    bool Get() {
+    bool Get(const std::string& provider = "Example") {
       credential = {};
       why.clear();
-      return credentials.Get(ui, {LoginTarget::Service::kPop3, "pop.example.org", "995", "ann"}, credential, why);
+      return credentials.Get(ui, {LoginTarget::Service::kPop3, "pop.example.org", "995", "ann", provider}, credential,
+                             why);
     }
+    std::vector<std::string> providers;  // what the account source was asked for
     TestBrowser browser;
     RecordingUi ui;
     OAuthCredentials credentials;
@@ -124,7 +131,7 @@ class OAuthCredentialsTest : public QObject {
     QCOMPARE(run.credential.secret, std::string("access-3"));
     QVERIFY(run.Get());
     QCOMPARE(run.credential.secret, std::string("access-3"));
-    run.credentials.Refused({LoginTarget::Service::kSmtp, "smtp.example.org", "465", "ann"});
+    run.credentials.Refused({LoginTarget::Service::kSmtp, "smtp.example.org", "465", "ann", "Example"});
     QVERIFY(run.Get());
     QCOMPARE(run.credential.secret, std::string("access-4"));
     QCOMPARE(run.browser.opened.size(), size_t(1));
@@ -153,6 +160,51 @@ class OAuthCredentialsTest : public QObject {
     run.credentials.BeginRun();
     QVERIFY(run.Get());
     QCOMPARE(run.browser.opened.size(), size_t(1));
+  }
+
+  // One sign-in serves every account: each login names its account's provider, which keys
+  // the token it keeps.
+  void EachLoginSignsInWithItsOwnProvider() {
+    FakeOAuthServer server;
+    MapStore store;
+    Run run(server, &store);
+    QVERIFY2(run.Get("Example"), run.why.c_str());
+    QVERIFY2(run.Get("Other"), run.why.c_str());
+    QCOMPARE(run.providers, (std::vector<std::string>{"Example", "Other"}));
+    QCOMPARE(run.credential.secret, std::string("access-2"));
+    QCOMPARE(store.secrets["oauth2 ann@Other"], std::string("refresh/+2"));
+    QCOMPARE(store.secrets[kKey], std::string("refresh/+1"));
+  }
+
+  // A further account's logins are made over its own settings: it signs in with OAuth2
+  // through the run's one sign-in, though the first account uses a password.
+  void FurtherAccountsSignInThroughTheSameOAuth2() {
+    struct Recorded : Credentials {
+      bool Get(UserInterface&, const LoginTarget& target, Credential&, std::string&) override {
+        providers.push_back(target.provider);
+        return true;
+      }
+      std::vector<std::string> providers;
+    };
+    testing::UiEnvironment env;
+    Recorded* oauth2 = nullptr;
+    auto sign_in = InstallSignIn(
+        env.services,
+        [&oauth2](SecretStore*) {
+          auto made = std::make_unique<Recorded>();
+          oauth2 = made.get();
+          return std::unique_ptr<Credentials>(std::move(made));
+        },
+        300);
+    Account work;
+    work.SignIn = "OAuth2";
+    work.Provider = "Other";
+    const Settings settings = AccountSettings(env.services.settings, work);
+    std::unique_ptr<Credentials> credentials = env.services.Transfer(env.ui).account_credentials(settings);
+    Credential credential;
+    std::string why;
+    QVERIFY(credentials->Get(env.ui, {LoginTarget::Service::kSmtp, "smtp", "465", "ann", "Other"}, credential, why));
+    QCOMPARE(oauth2->providers, std::vector<std::string>{"Other"});
   }
 
   void DeadRefreshTokenAndYesSignsInAgain() {
@@ -251,8 +303,14 @@ class OAuthCredentialsTest : public QObject {
     FakeOAuthServer server;
     Run run(server, nullptr);
     SilentUserInterface nobody;
-    QVERIFY(!run.credentials.Get(nobody, {LoginTarget::Service::kSmtp, "smtp", "465", "ann"}, run.credential, run.why));
+    QVERIFY(!run.credentials.Get(nobody, {LoginTarget::Service::kSmtp, "smtp", "465", "ann", "Example"}, run.credential, run.why));
     QVERIFY2(run.why.find("Signing in to Example for ann needs your browser") == 0, run.why.c_str());
+    // Nor when the boxes of a further identity's sending carry its title.
+    TitledInterface titled(nobody);
+    titled.title = "work";
+    QVERIFY(!run.credentials.Get(titled, {LoginTarget::Service::kSmtp, "smtp", "465", "ann", "Other"}, run.credential,
+                                 run.why));
+    QVERIFY2(run.why.find("needs your browser") != std::string::npos, run.why.c_str());
     QVERIFY(run.browser.opened.empty());
   }
 

@@ -23,6 +23,7 @@ struct LoginTarget {
   enum class Service { kPop3, kSmtp };
   Service service = Service::kPop3;
   std::string host, port, user;
+  std::string provider = "";  // the account's OAuth2 provider (Secure.Provider); "": none
 };
 
 struct Credential {

@@ -67,5 +67,8 @@ bool SaveProviderClient(const std::string& provider, const std::string& client_i
 // False, with the reason in the user's words, when something needed is missing (no provider,
 // no client id registered).
 bool AccountOAuth(const Settings& settings, OAuthEndpoints& endpoints, std::string& why);
+// The same for the provider named `name` (a further account's), with the presets and
+// provider sections `settings` read.
+bool ProviderOAuth(const Settings& settings, const std::string& name, OAuthEndpoints& endpoints, std::string& why);
 
 }  // namespace corvelle

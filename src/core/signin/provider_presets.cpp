@@ -174,7 +174,10 @@ const ProviderPreset* SuggestProviderPreset(const std::vector<ProviderPreset>& p
 }
 
 bool AccountOAuth(const Settings& settings, OAuthEndpoints& endpoints, std::string& why) {
-  const std::string& name = settings.Secure.Provider;
+  return ProviderOAuth(settings, settings.Secure.Provider, endpoints, why);
+}
+
+bool ProviderOAuth(const Settings& settings, const std::string& name, OAuthEndpoints& endpoints, std::string& why) {
   const std::string where = "Setup, User settings";
   if (name.empty()) {
     why = "Signing in with OAuth2 needs a provider: choose one under " + where + ", Provider.";

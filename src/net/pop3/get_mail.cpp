@@ -63,7 +63,7 @@ bool TGetMail::DoPOPLogin() {
   pipelining_ = false;
   commit_.Reconnect();
   // Asked before connecting: a sign-in in the browser keeps no server waiting.
-  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_};
+  const LoginTarget target{LoginTarget::Service::kPop3, server_, port_, user_, settings_.Secure.Provider};
   Credential credential;
   if (!TakeCredential(target, credential)) return false;
   if (!channel_.Connect(server_, port_, tls)) {

@@ -2,6 +2,7 @@
 
 #include "core/mime/mime_text.h"
 #include "core/store/addresses.h"
+#include "core/store/header_lines.h"
 #include "net/smtp/smtp_recipients.h"
 #include "net/smtp/smtp_text.h"
 #include "platform/paths.h"
@@ -46,6 +47,13 @@ std::vector<std::string> WireHeader(TBigFile& text) {
   return header;
 }
 
+// The value of the first "From:" field of `header`, unfolded; "" without one.
+std::string AuthorOf(const std::vector<std::string>& header) {
+  for (size_t at = 0; at < header.size(); ++at)
+    if (StartsWithIgnoringCase(header[at], "from:")) return UnfoldedField(header, at, 5);
+  return "";
+}
+
 }  // namespace
 
 OutgoingMail ReadOutgoingMail(const std::string& file_name, const std::vector<std::string>* lines,
@@ -65,6 +73,7 @@ OutgoingMail ReadOutgoingMail(const std::string& file_name, const std::vector<st
   mail.recipients = std::move(scan.recipients);
   mail.subject_lines = std::move(scan.subjects);
   mail.subject = SubjectOf(mail.header);
+  mail.author = AuthorOf(mail.header);
   return mail;
 }
 

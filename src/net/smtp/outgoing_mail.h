@@ -13,6 +13,7 @@ namespace corvelle {
 
 struct OutgoingMail {
   std::string from;                      // the sender's bare address, for "mail from"
+  std::string author;                    // the "From:" field, unfolded; "" without one
   std::vector<std::string> recipients;   // from the "To: " and "Cc: " lines, in order
   TBigFile text;                         // the whole message as stored, header included
   std::vector<std::string> header;       // its header lines as the server sees them

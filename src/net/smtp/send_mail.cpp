@@ -50,7 +50,7 @@ bool TSendMail::ConnectToMailServer() {
   if (!Connected) {
     const bool tls = security_ == Security::kTls;
     if (Port.empty()) Port = tls ? "465" : "25";
-    target_ = {LoginTarget::Service::kSmtp, server_, Port, user_};
+    target_ = {LoginTarget::Service::kSmtp, server_, Port, user_, settings_.Secure.Provider};
     login_ = {};
     if (!user_.empty() && !TakeCredential(target_, login_)) return false;
     if (!channel_.Connect(server_, Port, tls)) {
@@ -318,6 +318,10 @@ SendResult TSendMail::DeliverText(TBigFile& text) {
   }
   ErrorFlag = false;
   return SendResult::kDelivered;
+}
+
+void TSendMail::KeepNotes(const TSendMail& other, const std::string& title) {
+  for (const std::string& note : other.Notes()) Note(title + ": " + note);
 }
 
 SendResult TSendMail::Refused(std::string reason, bool for_good) {

@@ -16,64 +16,135 @@ std::vector<std::string> OutgoingNames(UserInterface& ui, const std::string& spo
   return outgoing;
 }
 
+// `context` with its boxes going through `titled`.
+TransferContext ShownThrough(TransferContext context, TitledInterface& titled) {
+  context.ui = &titled;
+  return context;
+}
+
 }  // namespace
 
 SendRun::SendRun(const TransferContext& context)
-    : SendMail1(context),
+    : titled_(*context.ui),
+      SendMail1(ShownThrough(context, titled_)),
       ui_(*context.ui),
+      base_(context),
+      accounts_(AllAccounts(context.settings)),
       store_(context.store),
-      sender_(context.settings.MailAddress),
       filing_(*context.ui, context.store) {
   SendMail1.OnEndOfText = [this] { filing_.Wait(); };
 }
 
-SendResult SendRun::SendMailMessage(const std::string& file_name, const std::vector<std::string>* lines,
-                                    bool disconnect) {
-  if (!SendMail1.BeginMessage()) return SendResult::kNoConnection;
-  OutgoingMail mail = ReadOutgoingMail(file_name, lines, sender_, [this] { ui_.ProcessEvents(); });
-  SendResult result = File(mail, SendMail1.Deliver(mail));
+size_t SendRun::IdentityOf(const std::string& file_name, const std::vector<std::string>* lines) {
+  if (accounts_.size() == 1) return 0;
+  const OutgoingMail mail = ReadOutgoingMail(file_name, lines, "", [this] { ui_.ProcessEvents(); });
+  return static_cast<size_t>(&IdentityFor(accounts_, mail.author) - accounts_.data());
+}
+
+TSendMail& SendRun::Sender(size_t index) {
+  if (index == 0) return SendMail1;
+  std::unique_ptr<Identity>& made = identities_[index];
+  if (!made) {
+    made = std::make_unique<Identity>(ui_);
+    made->titled.title = AccountTitle(accounts_[index]);
+    made->transfer = MakeAccountTransfer(ShownThrough(base_, made->titled), index);
+    made->sender = std::make_unique<TSendMail>(made->transfer->context);
+    TSendMail& sender = *made->sender;
+    sender.InitStatus(SendMail1.StatusMemo);
+    sender.Channel().Timeout = SendMail1.Channel().Timeout;
+    sender.OnEndOfText = [this] { filing_.Wait(); };
+  }
+  return *made->sender;
+}
+
+SendResult SendRun::SendMailMessage(size_t index, const std::string& file_name,
+                                    const std::vector<std::string>* lines, bool disconnect) {
+  TSendMail& sender = Sender(index);
+  if (!sender.BeginMessage()) return SendResult::kNoConnection;
+  OutgoingMail mail =
+      ReadOutgoingMail(file_name, lines, accounts_[index].MailAddress, [this] { ui_.ProcessEvents(); });
+  SendResult result = File(sender, mail, sender.Deliver(mail));
   if (disconnect) {
-    SendMail1.DisconnectFromMailServer();
+    sender.DisconnectFromMailServer();
     filing_.Wait();
   }
-  SendMail1.EndMessage(result);
+  sender.EndMessage(result);
   return result;
 }
 
-SendResult SendRun::File(const OutgoingMail& mail, SendResult result) {
+SendResult SendRun::File(TSendMail& sender, const OutgoingMail& mail, SendResult result) {
   if (result == SendResult::kDelivered) filing_.FileSentCopy(mail);
-  if (result == SendResult::kTextRefused) return filing_.FileRefused(mail, SendMail1.Refusal());
+  if (result == SendResult::kTextRefused) return filing_.FileRefused(mail, sender.Refusal());
   return result;
 }
 
 SendResult SendRun::SendOneMailMessage(const std::string& file_name, const std::vector<std::string>* lines) {
-  SendMail1.ForgetNotes();
-  SendMail1.SetStatus(0, "Sending message:");
-  return SendMailMessage(file_name, lines, true);
+  const size_t index = IdentityOf(file_name, lines);
+  titled_.title.clear();
+  TSendMail& sender = Sender(index);
+  active_ = &sender;
+  sender.ForgetNotes();
+  sender.SetStatus(0, "Sending message:");
+  SendResult result = SendMailMessage(index, file_name, lines, true);
+  if (index != 0) {
+    SendMail1.ForgetNotes();
+    SendMail1.KeepNotes(sender, AccountTitle(accounts_[index]));
+    SendMail1.ErrorFlag = sender.ErrorFlag;
+  }
+  return result;
 }
 
 int SendRun::SendOutGoingMail() {
+  active_ = &SendMail1;
   SendMail1.TotalProgress(0);
   NotSent = 0;
   if (SendMail1.CancelAll) return 0;
   SendMail1.ForgetNotes();
   const std::vector<std::string> outgoing = OutgoingNames(ui_, store_.Spool());
-  int count = 0;
+  std::vector<std::vector<std::string>> groups(accounts_.size());
+  for (const std::string& name : outgoing) groups[IdentityOf(store_.Spool() + name, nullptr)].push_back(name);
+  // Sending as several accounts, every box says whose server it came from.
+  const bool several = outgoing.size() > groups[0].size();
+  titled_.title = several ? AccountTitle(accounts_[0]) : "";
   const int n = static_cast<int>(outgoing.size());
-  for (int i = 1; i <= n && !SendMail1.CancelAll; ++i) {
-    SendMail1.ClearStatus();
-    SendMail1.SetStatus(0, "Sending message: " + std::to_string(i) + " of " + std::to_string(n));
-    SendResult result = SendMailMessage(store_.Spool() + outgoing[i - 1], nullptr, false);
-    if (result == SendResult::kDelivered) ++count;
-    SendMail1.TotalProgress(i * 100 / n);
-    // No connection, or no greeting: the others would each fail the same way, with a box
-    // each. They stay spooled for the next run.
-    if (result == SendResult::kNoConnection || result == SendResult::kGreetingRefused) break;
+  int count = 0, done = 0;
+  bool failed = false;
+  for (size_t index = 0; index < groups.size() && !Cancelled(); ++index) {
+    if (groups[index].empty()) continue;
+    count += SendGroup(index, groups[index], done, n);
+    failed = failed || Active().ErrorFlag;
+    if (index != 0) SendMail1.KeepNotes(Active(), AccountTitle(accounts_[index]));
   }
   NotSent = n - count;
-  if (SendMail1.Connected) SendMail1.DisconnectFromMailServer();
-  filing_.Wait();
+  if (failed) SendMail1.ErrorFlag = true;
+  active_ = &SendMail1;
   SendMail1.ClearStatus();
+  return count;
+}
+
+int SendRun::SendGroup(size_t index, const std::vector<std::string>& names, int& done, int total) {
+  TSendMail& sender = Sender(index);
+  active_ = &sender;
+  if (index != 0) sender.ForgetNotes();  // the first's were forgotten as the run began
+  const std::string& title = index == 0 ? titled_.title : AccountTitle(accounts_[index]);
+  const std::string status = title.empty() ? "Sending message: " : "Sending message as " + title + ": ";
+  const int end = done + static_cast<int>(names.size());
+  int count = 0;
+  for (const std::string& name : names) {
+    if (Cancelled()) break;
+    ++done;
+    sender.ClearStatus();
+    sender.SetStatus(0, status + std::to_string(done) + " of " + std::to_string(total));
+    SendResult result = SendMailMessage(index, store_.Spool() + name, nullptr, false);
+    if (result == SendResult::kDelivered) ++count;
+    sender.TotalProgress(done * 100 / total);
+    // No connection, or no greeting: the others of this server would each fail the same
+    // way, with a box each. They stay spooled for the next run.
+    if (result == SendResult::kNoConnection || result == SendResult::kGreetingRefused) break;
+  }
+  done = end;
+  if (sender.Connected) sender.DisconnectFromMailServer();
+  filing_.Wait();
   return count;
 }
 

@@ -13,14 +13,15 @@ TransferContext Services::Transfer(UserInterface& shown_on) const {
   context.disk_flush = disk_flush;
   context.choices = &settings;
   context.credentials = credentials;
+  context.account_credentials = account_credentials;
   return context;
 }
 
 // Every field by name (the interface is a reference and cannot be set on a copy): a field
 // added to Services is added here too.
 Services Services::ShownOn(UserInterface& shown_on, int wait_ms) const {
-  return Services{shown_on,    settings,    transport,       disk_flush, printer, open_url,
-                  end_program, address_actions, notifier, wait_ms,    credentials, secrets};
+  return Services{shown_on,    settings,        transport, disk_flush, printer,     open_url, end_program,
+                  address_actions, notifier, wait_ms,   credentials, secrets, account_credentials};
 }
 
 Services DesktopServices(UserInterface& ui, Settings& settings, AddressActions& address_actions, Notifier* notifier) {

@@ -42,6 +42,9 @@ struct Services {
   // system keyring (null: none answers).
   Credentials* credentials = nullptr;
   SecretStore* secrets = nullptr;
+  // What the logins of further accounts are made with, like the first's (empty: their
+  // scrambled passwords in the settings file).
+  AccountCredentialsMaker account_credentials = {};
 
   // The mail directory of the settings as it is now (the setup dialog may change it).
   MailStore Store() const { return StoreOf(settings); }

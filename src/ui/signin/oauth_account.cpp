@@ -4,9 +4,9 @@
 namespace corvelle {
 
 OAuthAccountSource SettingsOAuthAccount(const Settings& settings) {
-  return [&settings](OAuthAccount& account, std::string& why) {
-    account.provider = settings.Secure.Provider;
-    return AccountOAuth(settings, account.endpoints, why);
+  return [&settings](const std::string& provider, OAuthAccount& account, std::string& why) {
+    account.provider = provider;
+    return ProviderOAuth(settings, provider, account.endpoints, why);
   };
 }
 

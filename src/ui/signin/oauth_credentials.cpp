@@ -5,6 +5,7 @@
 
 #include "core/signin/secret_store.h"
 #include "core/user_interface.h"
+#include "net/transfer/titled_interface.h"
 #include "ui/newmail/quiet_interface.h"
 #include "ui/signin/browser_wait_notice.h"
 #include "ui/signin/oauth_flow.h"
@@ -39,8 +40,10 @@ bool SafeEndpoints(const OAuthAccount& account, std::string& why) {
   return true;
 }
 
-// Nobody is there to sign in: a background check, or a component given no interface.
+// Nobody is there to sign in: a background check, or a component given no interface (seen
+// through the title an identity's sending puts on its boxes).
 bool Unattended(UserInterface& ui) {
+  if (auto* titled = dynamic_cast<TitledInterface*>(&ui)) return Unattended(titled->Inner());
   return dynamic_cast<QuietInterface*>(&ui) != nullptr || dynamic_cast<SilentUserInterface*>(&ui) != nullptr;
 }
 
@@ -54,7 +57,7 @@ OAuthCredentials::~OAuthCredentials() = default;
 
 bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credential& credential, std::string& why) {
   OAuthAccount account;
-  if (!account_(account, why) || !SafeEndpoints(account, why)) return false;
+  if (!account_(target.provider, account, why) || !SafeEndpoints(account, why)) return false;
   const std::string key = "oauth2 " + target.user + "@" + account.provider;
   if (auto declined = declined_.find(key); declined != declined_.end()) {
     why = declined->second;
@@ -99,7 +102,7 @@ bool OAuthCredentials::Get(UserInterface& ui, const LoginTarget& target, Credent
 void OAuthCredentials::Refused(const LoginTarget& target) {
   OAuthAccount account;
   std::string why;
-  if (account_(account, why)) held_.erase("oauth2 " + target.user + "@" + account.provider);
+  if (account_(target.provider, account, why)) held_.erase("oauth2 " + target.user + "@" + account.provider);
 }
 
 bool OAuthCredentials::Fresh(const std::string& key) const {

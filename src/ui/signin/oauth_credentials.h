@@ -25,10 +25,12 @@ struct OAuthAccount {
   std::string provider;  // the preset's name: PROVIDER in the keyring key
   OAuthEndpoints endpoints;
 };
-// The account's provider and client; false with the reason in the user's words.
-using OAuthAccountSource = std::function<bool(OAuthAccount& account, std::string& why)>;
+// The provider named `provider` (the login's: each account names its own) with its client;
+// false with the reason in the user's words.
+using OAuthAccountSource = std::function<bool(const std::string& provider, OAuthAccount& account, std::string& why)>;
 
-// The provider `settings` name (Secure.Provider) with its endpoints and client (AccountOAuth).
+// The provider named with its endpoints and client from the presets and the provider
+// sections `settings` read (ProviderOAuth).
 OAuthAccountSource SettingsOAuthAccount(const Settings& settings);
 
 struct OAuthLimits {

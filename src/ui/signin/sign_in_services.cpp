@@ -18,6 +18,9 @@ std::unique_ptr<SignInServices> InstallSignIn(Services& services, const OAuth2Ma
   made->credentials = std::make_unique<KeyringCredentials>(services.settings, secrets, made->oauth2.get());
   services.secrets = secrets;
   services.credentials = made->credentials.get();
+  services.account_credentials = [secrets, oauth2 = made->oauth2.get()](const Settings& account) {
+    return std::unique_ptr<Credentials>(std::make_unique<KeyringCredentials>(account, secrets, oauth2));
+  };
   return made;
 }
 

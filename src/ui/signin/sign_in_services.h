@@ -17,7 +17,7 @@ namespace corvelle {
 // answers).
 using OAuth2Maker = std::function<std::unique_ptr<Credentials>(SecretStore* secrets)>;
 
-// The desktop's OAuth2 sign-in: the provider the settings name, the sign-in page opened in
+// The desktop's OAuth2 sign-in: the provider each login names, the sign-in page opened in
 // $BROWSER or the desktop's browser.
 OAuth2Maker DesktopOAuth2(const Services& services);
 
@@ -29,8 +29,10 @@ struct SignInServices {
 };
 
 // Asks once whether a keyring answers, then sets services.secrets (the keychain, or null
-// when none answers) and services.credentials (passwords from the keyring or the settings
-// file; OAuth2 through what `make_oauth2` makes, or failing with the reason without one).
+// when none answers), services.credentials (passwords from the keyring or the settings
+// file; OAuth2 through what `make_oauth2` makes, or failing with the reason without one) and
+// services.account_credentials (the same for a further account, over its settings: the
+// same keyring and the same OAuth2 sign-in, which asks for that account's provider).
 std::unique_ptr<SignInServices> InstallSignIn(Services& services, const OAuth2Maker& make_oauth2 = {},
                                               int timeout_ms = KeychainStore::kTimeoutMs);
 
