@@ -53,4 +53,10 @@ inline TransferContext MakeTransferContext(UserInterface& ui, const Settings& se
   return TransferContext{&ui, settings, StoreOf(settings), {}, {}, nullptr, nullptr, {}, {}};
 }
 
+// `context` with its boxes and progress going to `ui`.
+inline TransferContext ShownOn(TransferContext context, UserInterface& ui) {
+  context.ui = &ui;
+  return context;
+}
+
 }  // namespace corvelle

@@ -17,16 +17,11 @@ std::vector<std::string> OutgoingNames(UserInterface& ui, const std::string& spo
 }
 
 // `context` with its boxes going through `titled`.
-TransferContext ShownThrough(TransferContext context, TitledInterface& titled) {
-  context.ui = &titled;
-  return context;
-}
-
 }  // namespace
 
 SendRun::SendRun(const TransferContext& context)
     : titled_(*context.ui),
-      SendMail1(ShownThrough(context, titled_)),
+      SendMail1(ShownOn(context, titled_)),
       ui_(*context.ui),
       base_(context),
       accounts_(AllAccounts(context.settings)),
@@ -47,7 +42,7 @@ TSendMail& SendRun::Sender(size_t index) {
   if (!made) {
     made = std::make_unique<Identity>(ui_);
     made->titled.title = AccountTitle(accounts_[index]);
-    made->transfer = MakeAccountTransfer(ShownThrough(base_, made->titled), index);
+    made->transfer = MakeAccountTransfer(ShownOn(base_, made->titled), index);
     made->sender = std::make_unique<TSendMail>(made->transfer->context);
     TSendMail& sender = *made->sender;
     sender.InitStatus(SendMail1.StatusMemo);

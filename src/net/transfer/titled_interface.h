@@ -1,6 +1,6 @@
 #pragma once
-// The interface an identity's sending goes through: when a run sends as more than one
-// account, every box it shows (an error, a question) begins with the account's title
+// The interface one account's retrieval or sending goes through in a run over several
+// accounts: every box it shows (an error, a question) begins with the account's title
 // ("work: Could not connect to host."), so the user knows whose server it was. Without a
 // title everything passes on unchanged. Whoever asks what kind of interface is behind a
 // run (nobody attending?) asks Inner().
@@ -13,7 +13,8 @@ namespace corvelle {
 
 class TitledInterface final : public UserInterface {
  public:
-  explicit TitledInterface(UserInterface& inner) : inner_(inner) {}
+  // `inner` must outlive this.
+  explicit TitledInterface(UserInterface& inner, std::string title = "") : title(std::move(title)), inner_(inner) {}
   std::string title;  // "": boxes pass unchanged
 
   UserInterface& Inner() const { return inner_; }

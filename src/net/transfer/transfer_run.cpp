@@ -26,11 +26,6 @@ std::string Joined(const std::vector<std::string>& names) {
 }
 
 // `context` with its boxes going to `ui`.
-TransferContext ShownOn(TransferContext context, UserInterface& ui) {
-  context.ui = &ui;
-  return context;
-}
-
 }  // namespace
 
 // A further account's retrieval: its context (and credentials), the interface that names it
@@ -41,7 +36,7 @@ struct TransferRun::Further {
         ui(*base.ui, title),
         mail(ShownOn(transfer->context, ui), true) {}
   std::unique_ptr<AccountTransfer> transfer;
-  AccountUserInterface ui;
+  TitledInterface ui;
   TGetMail mail;
 };
 

@@ -24,7 +24,7 @@
 #include "core/filters/mail_filter.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
-#include "net/transfer/account_user_interface.h"
+#include "net/transfer/titled_interface.h"
 #include "net/transfer/send_run.h"
 #include "net/transfer_context.h"
 
@@ -103,7 +103,7 @@ class TransferRun {
  private:
   const TransferContext context_;
   const std::vector<std::string> titles_;  // AccountTitle of every account
-  AccountUserInterface first_ui_;  // GetMail1's boxes: with several accounts, they name the first
+  TitledInterface first_ui_;  // GetMail1's boxes: with several accounts, they name the first
 
  public:
   SendRun Sending1;
