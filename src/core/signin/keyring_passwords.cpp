@@ -1,5 +1,8 @@
 #include "core/signin/keyring_passwords.h"
 
+#include <algorithm>
+
+#include "core/accounts/account.h"
 #include "core/settings/settings.h"
 #include "core/signin/secret_store.h"
 #include "core/signin/settings_credentials.h"
@@ -122,6 +125,29 @@ bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* 
   settings.PassWord = before.PassWord;
   settings.Secure.SendPassWord = before.Secure.SendPassWord;
   return false;
+}
+
+std::vector<std::string> KeepAccountPasswords(UserInterface& ui, const Settings& settings, Account& account,
+                                              SecretStore* store, const PasswordSlots& before,
+                                              const PasswordSlots& entered, bool& told_no_keyring) {
+  Settings own = AccountSettings(settings, account);
+  std::vector<std::string> left = KeepPasswords(ui, own, store, before, entered, told_no_keyring);
+  account.PassWord = own.PassWord;
+  account.SendPassWord = own.Secure.SendPassWord;
+  return left;
+}
+
+std::vector<std::string> UnusedKeys(const Settings& settings, const SecretStore* store, std::vector<std::string> left) {
+  if (!KeyringInUse(settings, store)) return left;
+  std::vector<std::string> used;
+  for (const Account& account : AllAccounts(settings)) {
+    Settings own = AccountSettings(settings, account);
+    PasswordSlots keys = PasswordKeys(own);
+    if (own.PassWord.empty()) used.push_back(keys.mail);
+    if (!keys.send.empty() && own.Secure.SendPassWord.empty()) used.push_back(keys.send);
+  }
+  std::erase_if(left, [&used](const std::string& key) { return std::ranges::find(used, key) != used.end(); });
+  return left;
 }
 
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys) {

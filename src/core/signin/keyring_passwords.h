@@ -12,6 +12,7 @@
 
 namespace corvelle {
 
+struct Account;
 struct Settings;
 class SecretStore;
 class UserInterface;
@@ -58,6 +59,17 @@ PasswordSlots KeptPasswords(const Settings& settings, SecretStore* store);
 std::vector<std::string> KeepPasswords(UserInterface& ui, Settings& settings, SecretStore* store,
                                        const PasswordSlots& before, const PasswordSlots& entered,
                                        bool& told_no_keyring);
+
+// KeepPasswords for `account`, one of Settings::Accounts of `settings` (whose keyring choice
+// it follows): its slots set as the first account's are, the keyring keys to remove returned.
+// `before` are the account's keys as loaded ({} for an account added).
+std::vector<std::string> KeepAccountPasswords(UserInterface& ui, const Settings& settings, Account& account,
+                                              SecretStore* store, const PasswordSlots& before,
+                                              const PasswordSlots& entered, bool& told_no_keyring);
+
+// The keys of `left` that no account of `settings` keeps its password under in the keyring
+// now: two accounts may share a login, and one that goes must not take the other's password.
+std::vector<std::string> UnusedKeys(const Settings& settings, const SecretStore* store, std::vector<std::string> left);
 
 // Removes `keys` from the keyring (KeepPasswords' leftovers); says, once, which it could not.
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys);
