@@ -8,6 +8,7 @@
 #include "core/accounts/account.h"
 #include "core/settings/settings.h"
 #include "core/signin/keyring_credentials.h"
+#include "support/mail_fixture.h"
 #include "support/memory_secret_store.h"
 #include "support/recording_ui.h"
 
@@ -15,6 +16,8 @@ namespace corvelle {
 namespace {
 
 using testing::MemorySecretStore;
+using testing::ReadFile;
+using testing::WriteFile;
 using testing::RecordingUi;
 using Target = LoginTarget::Service;
 
@@ -176,6 +179,27 @@ TEST_F(KeyringPasswordsTest, KeysStillInUseAreNotLeftOver) {
   EXPECT_EQ(UnusedKeys(s, &store, left), (std::vector<std::string>{"pop3 bo@pop.b.example", "pop3 gone@pop.example.org"}));
   s.Secure.UseKeyring = "0";
   EXPECT_EQ(UnusedKeys(s, &store, left), left) << "the keyring is out of use: every key goes";
+}
+
+// At start-up a file from before the keyring gives up the passwords of every account, and
+// only the password keys of the file change.
+class MoveToKeyringTest : public testing::MailFixture {};
+
+TEST_F(MoveToKeyringTest, EveryAccountsPasswordsMoveAndNothingElseChanges) {
+  const std::string section = "[Account b]\r\nMailServer=pop.b.example\r\nUserName=bo\r\nPassWord=\"";
+  WriteFile(IniPath(), "[main]\r\nMailServer=pop.example.org\r\nUserName=ann\r\nPassWord=\"" +
+                           EncodePassword("first") + "\"\r\n" + section + EncodePassword(" b\" ") +
+                           "\"\r\nSendPassWord=\"\"\r\nHand=kept\r\n");
+  WindowPos pos;
+  std::string version;
+  MailSettings = LoadSettings(ui, pos, version);
+  MemorySecretStore store;
+  ASSERT_TRUE(MovePasswordsToKeyring(ui, MailSettings, &store));
+  EXPECT_EQ(store.secrets, (std::map<std::string, std::string>{{kPopKey, "first"}, {"pop3 bo@pop.b.example", " b\" "}}));
+  EXPECT_EQ(ReadFile(IniPath()), "[main]\r\nMailServer=pop.example.org\r\nUserName=ann\r\nPassWord=\"\"\r\n" +
+                                     section + "\"\r\nSendPassWord=\"\"\r\nHand=kept\r\n");
+  EXPECT_FALSE(MovePasswordsToKeyring(ui, MailSettings, &store)) << "once moved, the file stays";
+  EXPECT_TRUE(ui.boxes.empty());
 }
 
 // What the OAuth2 helper's credentials stand for here.

@@ -32,6 +32,13 @@ bool WriteSlot(UserInterface& ui, SecretStore& store, const std::string& key, co
   return false;
 }
 
+// Every scrambled password of the settings: the first account's two, then each further one's.
+std::vector<std::string> StoredSlots(const Settings& settings) {
+  std::vector<std::string> slots{settings.PassWord, settings.Secure.SendPassWord};
+  for (const Account& account : settings.Accounts) slots.insert(slots.end(), {account.PassWord, account.SendPassWord});
+  return slots;
+}
+
 }  // namespace
 
 std::string KeyringKey(const std::string& kind, const std::string& user, const std::string& host) {
@@ -113,17 +120,21 @@ std::vector<std::string> KeepPasswords(UserInterface& ui, Settings& settings, Se
 
 bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* store) {
   const Settings before = settings;
-  if (!KeyringInUse(settings, store) || (before.PassWord.empty() && before.Secure.SendPassWord.empty())) return false;
+  if (!KeyringInUse(settings, store)) return false;
   bool told = true;  // a keyring answers: there is nothing to tell about its absence
-  KeepPasswords(ui, settings, store, PasswordKeys(settings),
-                {DecodePassword(before.PassWord), DecodePassword(before.Secure.SendPassWord)}, told);
-  if (settings.PassWord == before.PassWord && settings.Secure.SendPassWord == before.Secure.SendPassWord) return false;
+  if (!before.PassWord.empty() || !before.Secure.SendPassWord.empty())
+    KeepPasswords(ui, settings, store, PasswordKeys(settings),
+                  {DecodePassword(before.PassWord), DecodePassword(before.Secure.SendPassWord)}, told);
+  for (Account& account : settings.Accounts)
+    if (!account.PassWord.empty() || !account.SendPassWord.empty())
+      KeepAccountPasswords(ui, settings, account, store, PasswordKeys(AccountSettings(settings, account)),
+                           {DecodePassword(account.PassWord), DecodePassword(account.SendPassWord)}, told);
+  if (StoredSlots(settings) == StoredSlots(before)) return false;
   if (SaveStoredPasswords(settings)) return true;
   // Both copies now: the file's stays in use, as the password the user last saw working.
   ShowMessage(ui, "Corvelle could not write " + SettingsFilePath() +
                       "; the passwords now in the system keyring stay in the settings file as well.");
-  settings.PassWord = before.PassWord;
-  settings.Secure.SendPassWord = before.Secure.SendPassWord;
+  settings = before;
   return false;
 }
 

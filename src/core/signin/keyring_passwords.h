@@ -75,8 +75,8 @@ std::vector<std::string> UnusedKeys(const Settings& settings, const SecretStore*
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys);
 
 // A settings file from before the keyring, read where one answers and is in use: its
-// scrambled passwords move into the keyring, and the file's password keys are emptied (the
-// only keys written). True when the file changed. What the keyring does not take stays in
+// scrambled passwords, further accounts' too, move into the keyring, and the file's password
+// keys are emptied (the only keys written). True when the file changed. What the keyring does not take stays in
 // the file, and the user is told.
 bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* store);
 
