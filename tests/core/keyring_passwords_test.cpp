@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/accounts/account.h"
 #include "core/settings/settings.h"
 #include "core/signin/keyring_credentials.h"
+#include "support/mail_fixture.h"
 #include "support/memory_secret_store.h"
 #include "support/recording_ui.h"
 
@@ -14,6 +16,8 @@ namespace corvelle {
 namespace {
 
 using testing::MemorySecretStore;
+using testing::ReadFile;
+using testing::WriteFile;
 using testing::RecordingUi;
 using Target = LoginTarget::Service;
 
@@ -28,6 +32,15 @@ Settings OldFile() {
   s.UserName = "ann";
   s.PassWord = EncodePassword("secret");
   return s;
+}
+
+// A further account that logs in to `server` as `user`.
+Account Login(const std::string& server, const std::string& user) {
+  Account account;
+  account.Name = server;
+  account.MailServer = server;
+  account.UserName = user;
+  return account;
 }
 
 class KeyringPasswordsTest : public ::testing::Test {
@@ -135,6 +148,58 @@ TEST_F(KeyringPasswordsTest, KeyringThatGivesNothingSaysWhy) {
   store.answers = false;
   EXPECT_FALSE(credentials.Get(ui, {Target::kPop3, "", "", ""}, credential, why));
   EXPECT_NE(why.find("locked or does not answer"), std::string::npos) << why;
+}
+
+// A further account's passwords go where the first's go, under its own keys, and back to its
+// section when the keyring is turned off.
+TEST_F(KeyringPasswordsTest, FurtherAccountsKeepTheirPasswordsTheSameWay) {
+  Account work = Login("pop.work.example", "ann");
+  work.SendServer = "smtp.work.example";
+  work.SendUserName = "bob";
+  EXPECT_TRUE(KeepAccountPasswords(ui, s, work, &store, {}, {"w", " s\"nd "}, told).empty());
+  EXPECT_EQ(store.secrets, (std::map<std::string, std::string>{{"pop3 ann@pop.work.example", "w"},
+                                                               {"smtp bob@smtp.work.example", " s\"nd "}}));
+  EXPECT_TRUE(work.PassWord.empty() && work.SendPassWord.empty());
+  EXPECT_EQ(KeptPasswords(AccountSettings(s, work), &store).send, " s\"nd ");
+
+  s.Secure.UseKeyring = "0";
+  PasswordSlots keys = PasswordKeys(AccountSettings(s, work));
+  RemoveLeftKeys(ui, &store, KeepAccountPasswords(ui, s, work, &store, keys, {"w", " s\"nd "}, told));
+  EXPECT_TRUE(store.secrets.empty());
+  EXPECT_EQ(DecodePassword(work.SendPassWord), " s\"nd ");
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+// A key another account still keeps its password under is no leftover.
+TEST_F(KeyringPasswordsTest, KeysStillInUseAreNotLeftOver) {
+  Keep(PasswordKeys(s), {"secret", ""}, &store);
+  s.Accounts = {Login("pop.b.example", "bo")};
+  s.Accounts[0].PassWord = EncodePassword("x");
+  std::vector<std::string> left{kPopKey, "pop3 bo@pop.b.example", "pop3 gone@pop.example.org"};
+  EXPECT_EQ(UnusedKeys(s, &store, left), (std::vector<std::string>{"pop3 bo@pop.b.example", "pop3 gone@pop.example.org"}));
+  s.Secure.UseKeyring = "0";
+  EXPECT_EQ(UnusedKeys(s, &store, left), left) << "the keyring is out of use: every key goes";
+}
+
+// At start-up a file from before the keyring gives up the passwords of every account, and
+// only the password keys of the file change.
+class MoveToKeyringTest : public testing::MailFixture {};
+
+TEST_F(MoveToKeyringTest, EveryAccountsPasswordsMoveAndNothingElseChanges) {
+  const std::string section = "[Account b]\r\nMailServer=pop.b.example\r\nUserName=bo\r\nPassWord=\"";
+  WriteFile(IniPath(), "[main]\r\nMailServer=pop.example.org\r\nUserName=ann\r\nPassWord=\"" +
+                           EncodePassword("first") + "\"\r\n" + section + EncodePassword(" b\" ") +
+                           "\"\r\nSendPassWord=\"\"\r\nHand=kept\r\n");
+  WindowPos pos;
+  std::string version;
+  MailSettings = LoadSettings(ui, pos, version);
+  MemorySecretStore store;
+  ASSERT_TRUE(MovePasswordsToKeyring(ui, MailSettings, &store));
+  EXPECT_EQ(store.secrets, (std::map<std::string, std::string>{{kPopKey, "first"}, {"pop3 bo@pop.b.example", " b\" "}}));
+  EXPECT_EQ(ReadFile(IniPath()), "[main]\r\nMailServer=pop.example.org\r\nUserName=ann\r\nPassWord=\"\"\r\n" +
+                                     section + "\"\r\nSendPassWord=\"\"\r\nHand=kept\r\n");
+  EXPECT_FALSE(MovePasswordsToKeyring(ui, MailSettings, &store)) << "once moved, the file stays";
+  EXPECT_TRUE(ui.boxes.empty());
 }
 
 // What the OAuth2 helper's credentials stand for here.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/accounts/account.h"
 #include "platform/paths.h"
 #include "support/mail_fixture.h"
 #include "support/test_settings.h"
@@ -168,6 +169,77 @@ TEST_F(SettingsTest, SecuritySettingsKeepOldFilesAsTheyWereAndRoundTrip) {
   EXPECT_TRUE(secure.SendUserName == saved.SendUserName && secure.SendPassWord == saved.SendPassWord);
   EXPECT_EQ(secure.ClearPasswordServers, saved.ClearPasswordServers);
   EXPECT_EQ(secure.TrustedCertificates, saved.TrustedCertificates);
+}
+
+
+// A file of one account as the program wrote it before there could be more: loaded and
+// saved, it is the same file byte for byte (no AccountName, no sections, nothing moved).
+TEST_F(SettingsTest, OneAccountFileFromBeforeIsWrittenBackByteIdentical) {
+  const std::string before = "[main]\r\nCurrentVersion=1.24b\r\nMailDirectory=" + mail_dir +
+                             "\r\nDefaultMailFolder=Inbox\r\nSignature=" + mail_dir +
+                             "System/Signatures/signature.txt\r\nSendServer=smtp.example.org\r\nSendPort=587\r\n"
+                             "MailServer=pop.example.org\r\nMailPort=995\r\nUserName=ann\r\nPassWord=\"" +
+                             EncodePassword(" s\xe9" "cret\" ") + "\"\r\nMyName=Ann\r\nMailAddress=ann@example.org\r\n"
+                             "LeaveMailOnServer=1\r\nExitAfterCmdProc=0\r\nRememberPos=0\r\nDefaultAB=AddressBook\r\n"
+                             "MailSecurity=SSL/TLS\r\nSendSecurity=STARTTLS\r\n[filters]\r\n1.1.HeaderLine=From\r\n"
+                             "[Font]\r\nFont.Name=DejaVu Sans\r\nFont.Size=10\r\nFont.Height=-13\r\nFont.Color=0\r\n"
+                             "Font.Style=0000\r\n";
+  WriteFile(IniPath(), before);
+  Load();
+  ASSERT_TRUE(MailSettings.Accounts.empty() && MailSettings.AccountName.empty());
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  EXPECT_EQ(ReadFile(IniPath()), before);
+}
+
+// Further accounts come back whole and in order: names with blanks and 8-bit bytes,
+// passwords with quotes and blanks at their ends, every key of the section.
+TEST_F(SettingsTest, AccountsRoundTripInOrder) {
+  SetUserSettings();
+  MailSettings.AccountName = "Home";
+  Account work{"Work acc\xf6unt", false, "pop.work.example", "995", "SSL/TLS", "j oe", EncodePassword(" \"pw\" "),
+               "OAuth2", "Example", true, "Work/In box", "Joe W", "joe@work.example", "/sig/w.txt",
+               "smtp.work.example", "465", "SSL/TLS", "joe.s", EncodePassword("\"")};
+  Account club;
+  club.Name = "club";
+  club.MailServer = "pop.club.example";
+  club.PassWord = EncodePassword("  ");
+  MailSettings.Accounts = {work, club};
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  EXPECT_NE(ReadFile(IniPath()).find("[Account Work acc\xf6unt]\r\nEnabled=0\r\n"), std::string::npos);
+  MailSettings = Settings{};
+  Load();
+  EXPECT_EQ(MailSettings.AccountName, "Home");
+  ASSERT_EQ(MailSettings.Accounts.size(), 2u);
+  const Account& w = MailSettings.Accounts[0];
+  EXPECT_EQ(std::tie(w.Name, w.Enabled, w.MailServer, w.MailPort, w.MailSecurity, w.UserName, w.PassWord, w.SignIn,
+                     w.Provider, w.LeaveMailOnServer, w.Folder, w.MyName, w.MailAddress, w.Signature),
+            std::tie(work.Name, work.Enabled, work.MailServer, work.MailPort, work.MailSecurity, work.UserName,
+                     work.PassWord, work.SignIn, work.Provider, work.LeaveMailOnServer, work.Folder, work.MyName,
+                     work.MailAddress, work.Signature));
+  EXPECT_EQ(std::tie(w.SendServer, w.SendPort, w.SendSecurity, w.SendUserName, w.SendPassWord),
+            std::tie(work.SendServer, work.SendPort, work.SendSecurity, work.SendUserName, work.SendPassWord));
+  EXPECT_EQ(DecodePassword(w.PassWord), " \"pw\" ");
+  EXPECT_EQ(MailSettings.Accounts[1].Name, "club");
+  EXPECT_EQ(DecodePassword(MailSettings.Accounts[1].PassWord), "  ");
+  EXPECT_TRUE(MailSettings.Accounts[1].Enabled);
+}
+
+// Removing every account removes their sections and nothing else: every other line stays.
+TEST_F(SettingsTest, RemovingEveryAccountRemovesOnlyTheirSections) {
+  SetUserSettings();
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  WriteFile(IniPath(), ReadFile(IniPath()) + "[filters]\r\n1.1.HeaderLine=From\r\n[Hand]\r\nKey=kept\r\n");
+  const std::string without = ReadFile(IniPath());
+  Load();
+  MailSettings.Accounts.resize(2);
+  MailSettings.Accounts[0].Name = "a";
+  MailSettings.Accounts[1].Name = "b";
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  ASSERT_NE(ReadFile(IniPath()).find("[Account b]"), std::string::npos);
+  Load();
+  MailSettings.Accounts.clear();
+  ASSERT_TRUE(SaveSettings(MailSettings));
+  EXPECT_EQ(ReadFile(IniPath()), without);
 }
 
 }  // namespace

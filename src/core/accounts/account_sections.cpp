@@ -42,8 +42,10 @@ Account ReadAccount(const PrivateProfile& ini, const std::string& section, const
   return a;
 }
 
+std::string SectionOf(const Account& a) { return std::string(kPrefix) + a.Name; }
+
 void WriteAccount(PrivateProfile& ini, const Account& a) {
-  const std::string section = std::string(kPrefix) + a.Name;
+  const std::string section = SectionOf(a);
   ini.WriteString(section, "Enabled", a.Enabled ? "1" : "0");
   for (const TextKey& k : kTextKeys) {
     const std::string& value = a.*k.member;
@@ -80,6 +82,13 @@ void WriteAccountSections(PrivateProfile& ini, const Settings& s) {
   if (present.empty() && s.Accounts.empty()) return;
   for (const std::string& section : present) ini.EraseSection(section);
   for (const Account& account : s.Accounts) WriteAccount(ini, account);
+}
+
+void WriteAccountPasswords(PrivateProfile& ini, const Settings& s) {
+  for (const Account& account : s.Accounts) {
+    ini.WriteString(SectionOf(account), "PassWord", "\"" + account.PassWord + "\"");
+    ini.WriteString(SectionOf(account), "SendPassWord", "\"" + account.SendPassWord + "\"");
+  }
 }
 
 }  // namespace corvelle

@@ -15,5 +15,8 @@ void ReadAccountSections(const PrivateProfile& ini, Settings& settings);
 // that gets no name, is not touched; otherwise every account section is written anew, in
 // the order of Settings::Accounts, and sections of accounts no longer there are removed.
 void WriteAccountSections(PrivateProfile& ini, const Settings& settings);
+// Writes only the two password keys of each account's section (the passwords moved into
+// the keyring at start-up): nothing else of the file changes.
+void WriteAccountPasswords(PrivateProfile& ini, const Settings& settings);
 
 }  // namespace corvelle

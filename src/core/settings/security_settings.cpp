@@ -1,5 +1,6 @@
 #include "core/settings/security_settings.h"
 
+#include "core/accounts/account_sections.h"
 #include "core/settings/settings.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -98,6 +99,7 @@ bool SaveStoredPasswords(const Settings& settings) {
   ini.WriteString(kMain, "PassWord", "\"" + settings.PassWord + "\"");
   if (!settings.Secure.SendPassWord.empty() || HasKey(ini, "SendPassWord"))
     ini.WriteString(kMain, "SendPassWord", "\"" + settings.Secure.SendPassWord + "\"");
+  WriteAccountPasswords(ini, settings);
   return ini.Save();
 }
 

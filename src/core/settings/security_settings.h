@@ -49,7 +49,8 @@ std::string TrustedFingerprint(const Settings& settings, const std::string& serv
 // False when the file could not be written (the trust still holds for this run).
 bool TrustFingerprint(Settings& settings, const std::string& server, const std::string& fingerprint);
 // Writes the settings file's password keys ("PassWord", and "SendPassWord" where it is set
-// or was there) as `settings` hold them, touching nothing else. False when the file could not
+// or was there, and both of each further account's section) as `settings` hold them,
+// touching nothing else. False when the file could not
 // be written.
 bool SaveStoredPasswords(const Settings& settings);
 // Whether the user allowed sending a password without encryption to `server` ("host:port").

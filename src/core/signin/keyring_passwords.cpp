@@ -1,5 +1,8 @@
 #include "core/signin/keyring_passwords.h"
 
+#include <algorithm>
+
+#include "core/accounts/account.h"
 #include "core/settings/settings.h"
 #include "core/signin/secret_store.h"
 #include "core/signin/settings_credentials.h"
@@ -27,6 +30,13 @@ bool WriteSlot(UserInterface& ui, SecretStore& store, const std::string& key, co
   ShowMessage(ui, "The system keyring did not take the password for " + key +
                       ", so it stays in Corvelle's settings file, scrambled as before.");
   return false;
+}
+
+// Every scrambled password of the settings: the first account's two, then each further one's.
+std::vector<std::string> StoredSlots(const Settings& settings) {
+  std::vector<std::string> slots{settings.PassWord, settings.Secure.SendPassWord};
+  for (const Account& account : settings.Accounts) slots.insert(slots.end(), {account.PassWord, account.SendPassWord});
+  return slots;
 }
 
 }  // namespace
@@ -110,18 +120,45 @@ std::vector<std::string> KeepPasswords(UserInterface& ui, Settings& settings, Se
 
 bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* store) {
   const Settings before = settings;
-  if (!KeyringInUse(settings, store) || (before.PassWord.empty() && before.Secure.SendPassWord.empty())) return false;
+  if (!KeyringInUse(settings, store)) return false;
   bool told = true;  // a keyring answers: there is nothing to tell about its absence
-  KeepPasswords(ui, settings, store, PasswordKeys(settings),
-                {DecodePassword(before.PassWord), DecodePassword(before.Secure.SendPassWord)}, told);
-  if (settings.PassWord == before.PassWord && settings.Secure.SendPassWord == before.Secure.SendPassWord) return false;
+  if (!before.PassWord.empty() || !before.Secure.SendPassWord.empty())
+    KeepPasswords(ui, settings, store, PasswordKeys(settings),
+                  {DecodePassword(before.PassWord), DecodePassword(before.Secure.SendPassWord)}, told);
+  for (Account& account : settings.Accounts)
+    if (!account.PassWord.empty() || !account.SendPassWord.empty())
+      KeepAccountPasswords(ui, settings, account, store, PasswordKeys(AccountSettings(settings, account)),
+                           {DecodePassword(account.PassWord), DecodePassword(account.SendPassWord)}, told);
+  if (StoredSlots(settings) == StoredSlots(before)) return false;
   if (SaveStoredPasswords(settings)) return true;
   // Both copies now: the file's stays in use, as the password the user last saw working.
   ShowMessage(ui, "Corvelle could not write " + SettingsFilePath() +
                       "; the passwords now in the system keyring stay in the settings file as well.");
-  settings.PassWord = before.PassWord;
-  settings.Secure.SendPassWord = before.Secure.SendPassWord;
+  settings = before;
   return false;
+}
+
+std::vector<std::string> KeepAccountPasswords(UserInterface& ui, const Settings& settings, Account& account,
+                                              SecretStore* store, const PasswordSlots& before,
+                                              const PasswordSlots& entered, bool& told_no_keyring) {
+  Settings own = AccountSettings(settings, account);
+  std::vector<std::string> left = KeepPasswords(ui, own, store, before, entered, told_no_keyring);
+  account.PassWord = own.PassWord;
+  account.SendPassWord = own.Secure.SendPassWord;
+  return left;
+}
+
+std::vector<std::string> UnusedKeys(const Settings& settings, const SecretStore* store, std::vector<std::string> left) {
+  if (!KeyringInUse(settings, store)) return left;
+  std::vector<std::string> used;
+  for (const Account& account : AllAccounts(settings)) {
+    Settings own = AccountSettings(settings, account);
+    PasswordSlots keys = PasswordKeys(own);
+    if (own.PassWord.empty()) used.push_back(keys.mail);
+    if (!keys.send.empty() && own.Secure.SendPassWord.empty()) used.push_back(keys.send);
+  }
+  std::erase_if(left, [&used](const std::string& key) { return std::ranges::find(used, key) != used.end(); });
+  return left;
 }
 
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys) {

@@ -12,6 +12,7 @@
 
 namespace corvelle {
 
+struct Account;
 struct Settings;
 class SecretStore;
 class UserInterface;
@@ -59,12 +60,23 @@ std::vector<std::string> KeepPasswords(UserInterface& ui, Settings& settings, Se
                                        const PasswordSlots& before, const PasswordSlots& entered,
                                        bool& told_no_keyring);
 
+// KeepPasswords for `account`, one of Settings::Accounts of `settings` (whose keyring choice
+// it follows): its slots set as the first account's are, the keyring keys to remove returned.
+// `before` are the account's keys as loaded ({} for an account added).
+std::vector<std::string> KeepAccountPasswords(UserInterface& ui, const Settings& settings, Account& account,
+                                              SecretStore* store, const PasswordSlots& before,
+                                              const PasswordSlots& entered, bool& told_no_keyring);
+
+// The keys of `left` that no account of `settings` keeps its password under in the keyring
+// now: two accounts may share a login, and one that goes must not take the other's password.
+std::vector<std::string> UnusedKeys(const Settings& settings, const SecretStore* store, std::vector<std::string> left);
+
 // Removes `keys` from the keyring (KeepPasswords' leftovers); says, once, which it could not.
 void RemoveLeftKeys(UserInterface& ui, SecretStore* store, const std::vector<std::string>& keys);
 
 // A settings file from before the keyring, read where one answers and is in use: its
-// scrambled passwords move into the keyring, and the file's password keys are emptied (the
-// only keys written). True when the file changed. What the keyring does not take stays in
+// scrambled passwords, further accounts' too, move into the keyring, and the file's password
+// keys are emptied (the only keys written). True when the file changed. What the keyring does not take stays in
 // the file, and the user is told.
 bool MovePasswordsToKeyring(UserInterface& ui, Settings& settings, SecretStore* store);
 

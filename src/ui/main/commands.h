@@ -21,7 +21,7 @@ enum class Command {
   Undo, Cut, Copy, Paste,
   Find, FindNext, Replace, FindMessages,
   ViewMailbox, ViewMail, ViewPostponed, ViewSent, ViewSpooled, ViewAddressBook, ViewCommonText, ViewSignatures,
-  ViewFilters, ViewDirectories, ViewUserSettings, ViewPreferences,
+  ViewFilters, ViewDirectories, ViewUserSettings, ViewAccounts, ViewPreferences,
   AddCommonText, ReloadMenu,
   Cascade, Tile, MinimizeAll,
   SendComment, ReportProblem, About,

@@ -98,6 +98,7 @@ constexpr MenuRow kMenuRows[] = {
     {1, "Filters1", "&Filters..", "", "", ViewFilters, Always},
     {1, "Directories1", "&Directories..", "", "", ViewDirectories, Always},
     {1, "UserSettings1", "&User settings..", "", "", ViewUserSettings, Always},
+    {1, "Accounts1", "Accoun&ts..", "", "Add, edit and order the accounts after the first", ViewAccounts, Always},
     {1, "Preferences1", "&Preferences..", "", "", ViewPreferences, Always},
 
     {0, "Text1", "&Text", "", "", None, Always},

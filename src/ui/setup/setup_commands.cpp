@@ -11,6 +11,7 @@ void RegisterSetupCommands(CommandRegistry& registry, Services& services) {
   const std::pair<Command, const char*> pages[] = {{Command::ViewFilters, "Filters"},
                                                    {Command::ViewDirectories, "Directories"},
                                                    {Command::ViewUserSettings, "User Settings"},
+                                                   {Command::ViewAccounts, "Accounts"},
                                                    {Command::ViewPreferences, "Preferences"}};
   for (const auto& [command, page] : pages)
     registry.Register(command, [&services, page = page](TCorvelProg& window) {

@@ -20,6 +20,7 @@
 #include "core/store/folder_files.h"
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
+#include "core/signin/keyring_passwords.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -29,6 +30,7 @@
 #include "ui/common/popup_combo_box.h"
 #include "ui/common/program_end.h"
 #include "ui/common/qt_text.h"
+#include "ui/setup/accounts_page.h"
 #include "ui/setup/filter_editor.h"
 #include "ui/common/named.h"
 #include "ui/setup/keyring_fields.h"
@@ -73,10 +75,12 @@ TSetupDlg::TSetupDlg(Services& services, QWidget* parent) : QDialog(parent), ser
   FiltersPage = Filters = new TFilterEditor(services_);
   DirectoriesPage = MakeDirectoriesPage();
   UserSettingsPage = MakeUserSettingsPage();
+  AccountsPage = new TAccountsPage(services_);
   PreferencesPage = MakePreferencesPage();
   Setup->addTab(FiltersPage, "Filters");
   Setup->addTab(DirectoriesPage, "Directories");
   Setup->addTab(UserSettingsPage, "User settings");
+  Setup->addTab(AccountsPage, "Accounts");
   Setup->addTab(PreferencesPage, "Preferences");
 
   OKBtn = Named(new QPushButton("OK", this), "OKBtn");
@@ -218,6 +222,7 @@ void TSetupDlg::LoadFields() {
   SecurityRows->Load(s);
   KeyringRow->Load(s);  // the passwords from wherever they are kept
   ProviderRows->Load(s);
+  AccountsPage->Load();
   LeaveMail->setChecked(s.LeaveMailOnServer);
   CheckMail->setChecked(s.CheckMailMinutes > 0);
   if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
@@ -322,6 +327,8 @@ void TSetupDlg::OKBtnClick() {
   s.DefaultAB = book.empty() ? "AddressBook" : book;
   s.DefaultABPath = DefaultAddressBookPath(s);
   std::vector<std::string> left_keys = KeyringRow->Keep(services_.ui, s);
+  for (const std::string& key : AccountsPage->Keep(services_.ui, s)) left_keys.push_back(key);
+  left_keys = UnusedKeys(s, services_.secrets, left_keys);
   if (!SaveRunSettings(services_))
     ShowMessage(services_.ui, "The settings could not be written to " + SettingsFilePath() +
                                   ".  They are in effect until Corvelle ends.");

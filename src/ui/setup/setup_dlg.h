@@ -1,5 +1,5 @@
 #pragma once
-// The setup dialog: every setting of the settings file on four pages. Created for one
+// The setup dialog: every setting of the settings file on five pages. Created for one
 // modal showing (ShowSetupPage). It edits the run's settings: creation reloads them from
 // the file, and only a successful OK writes the file.
 
@@ -20,6 +20,7 @@ class QTabWidget;
 namespace corvelle {
 
 class KeyringFields;
+class TAccountsPage;
 class PopupComboBox;
 class TFilterEditor;
 class SecurityFields;
@@ -60,6 +61,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   TFilterEditor* Filters;  // the Filters page itself
   QWidget* DirectoriesPage;
   QWidget* UserSettingsPage;
+  TAccountsPage* AccountsPage;  // the accounts after the first
   QWidget* PreferencesPage;
   // Directories.
   QLineEdit* MailDirectoryTxt;
