@@ -15,6 +15,7 @@
 #include "core/user_interface.h"
 #include "platform/paths.h"
 #include "ui/common/byte_fields.h"
+#include "ui/common/hinted_edit.h"
 #include "ui/common/named.h"
 #include "ui/common/qt_text.h"
 #include "ui/folders/folder_select.h"
@@ -27,13 +28,6 @@ namespace {
 
 constexpr const char* kSignatures = "System/Signatures/";
 constexpr const char* kClientTip = "The OAuth2 client belongs to the provider: set it on the User settings page.";
-
-QLineEdit* MakeEdit(const char* name, const char* hint) {
-  auto* edit = Named(new QLineEdit, name);
-  edit->setToolTip(QString::fromUtf8(hint));
-  edit->setStatusTip(QString::fromUtf8(hint));
-  return edit;
-}
 
 bool ValidPort(const std::string& text) {
   int port = 0;
@@ -59,20 +53,11 @@ TAccountEditor::TAccountEditor(Services& services, const AccountEntry& entry, st
     : QDialog(parent), services_(services), entry_(entry), taken_(std::move(taken)) {
   setObjectName("AccountEditor");
   setWindowTitle("Mail Account");
-  AccountNameTxt = MakeEdit("AccountNameTxt", "The account's name: menus, progress and filter rules show it.");
-  SendSvrTxt = MakeEdit("SendSvrTxt", "Send mail server is the SMTP server.");
-  SendSvrPortTxt = MakeEdit("SendSvrPortTxt", "Send mail port is the port used by the SMTP server.");
-  MailServerTxt = MakeEdit("MailServerTxt", "Mail server is the POP server which stores mail.");
-  ServerPortTxt = MakeEdit("ServerPortTxt", "Mail server port is the port used by the POP server.");
-  UserNameTxt = MakeEdit("UserNameTxt", "User name used to log into the POP server.");
-  PasswordTxt = MakeEdit("PasswordTxt", "Password used to log into the POP server.");
-  PasswordTxt->setEchoMode(QLineEdit::Password);
-  NameTxt = MakeEdit("NameTxt", "Name is your full name.");
-  MailAddressTxt = MakeEdit("MailAddressTxt", "Your electronic mail address in this account.");
+  AccountNameTxt = HintedEdit(nullptr, "AccountNameTxt", "The account's name: menus, progress and filter rules show it.");
+  MakeServerFields(nullptr);  // placed by the layout, so tab follows the rows
   SignatureBox = Named(new QComboBox, "SignatureBox");
   SignatureBox->setAccessibleName("Signature");
-  LeaveMail = Named(new QCheckBox("Leave mail on server"), "LeaveMail");
-  FolderTxt = MakeEdit("FolderTxt", "Where mail that no filter rule takes goes; empty: the default mail folder.");
+  FolderTxt = HintedEdit(nullptr, "FolderTxt", "Where mail that no filter rule takes goes; empty: the default mail folder.");
   FolderBtn = Named(new QPushButton("Choose..."), "FolderBtn");
   connect(FolderBtn, &QPushButton::clicked, this, &TAccountEditor::FolderBtnClick);
 
@@ -81,14 +66,7 @@ TAccountEditor::TAccountEditor(Services& services, const AccountEntry& entry, st
   auto* form = new QFormLayout;
   layout->addLayout(form);
   form->addRow("Account name:", AccountNameTxt);
-  form->addRow("Send mail server:", SendSvrTxt);
-  form->addRow("Send mail port:", SendSvrPortTxt);
-  form->addRow("Mail server:", MailServerTxt);
-  form->addRow("Mail server port:", ServerPortTxt);
-  form->addRow("User name:", UserNameTxt);
-  form->addRow("Password:", PasswordTxt);
-  form->addRow("Name:", NameTxt);
-  form->addRow("Email address:", MailAddressTxt);
+  AddServerRows(form);
   form->addRow("Signature:", SignatureBox);
   form->addRow(QString(), LeaveMail);
   auto* folder = new QHBoxLayout;
@@ -125,14 +103,8 @@ void TAccountEditor::Load() {
   const Account& a = entry_.account;
   const Settings s = AccountSettings(services_.settings, a);
   SetFieldBytes(AccountNameTxt, a.Name, FieldKind::kText);
-  SetFieldBytes(SendSvrPortTxt, a.SendPort.empty() ? "25" : a.SendPort, FieldKind::kText);
-  SetFieldBytes(ServerPortTxt, a.MailPort.empty() ? "110" : a.MailPort, FieldKind::kText);
-  const std::pair<QLineEdit*, std::string> texts[] = {
-      {SendSvrTxt, a.SendServer}, {MailServerTxt, a.MailServer}, {UserNameTxt, a.UserName},
-      {NameTxt, a.MyName},        {MailAddressTxt, a.MailAddress}};
-  for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
+  LoadServerFields(s);
   SetFieldBytes(FolderTxt, a.Folder, FieldKind::kPath);
-  LeaveMail->setChecked(a.LeaveMailOnServer);
   SecurityRows->Load(s);
   ProviderRows->Load(s);
   SetFieldBytes(PasswordTxt, entry_.passwords.mail, FieldKind::kText);
@@ -161,23 +133,16 @@ void TAccountEditor::Store() {
   Settings s = AccountSettings(services_.settings, entry_.account);
   SecurityRows->Store(s);
   ProviderRows->Store(s);
+  StoreServerFields(s);
   Account& a = entry_.account;
+  const Account kept = a;
+  a = FirstAccount(s);  // the account's keys as the settings hold them
   a.Name = TrimBlanks(FieldBytes(AccountNameTxt, FieldKind::kText));
-  a.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
-  a.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
-  a.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
-  a.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
-  a.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
-  a.MyName = FieldBytes(NameTxt, FieldKind::kText);
-  a.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
+  a.Enabled = kept.Enabled;
+  a.PassWord = kept.PassWord;
+  a.SendPassWord = kept.SendPassWord;
   a.Signature = SignatureBox->currentIndex() > 0 ? CurrentPathItem(SignatureBox) : "";
-  a.LeaveMailOnServer = LeaveMail->isChecked();
   a.Folder = FieldBytes(FolderTxt, FieldKind::kPath);
-  a.MailSecurity = s.Secure.MailSecurity;
-  a.SendSecurity = s.Secure.SendSecurity;
-  a.SendUserName = s.Secure.SendUserName;
-  a.SignIn = s.Secure.SignIn;
-  a.Provider = s.Secure.Provider;
   entry_.passwords = {FieldBytes(PasswordTxt, FieldKind::kText),
                       FieldBytes(SecurityRows->SendPasswordTxt, FieldKind::kText)};
 }

@@ -11,6 +11,7 @@
 
 #include "core/accounts/account.h"
 #include "core/signin/keyring_passwords.h"
+#include "ui/setup/server_fields.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,7 +31,7 @@ struct AccountEntry {
   PasswordSlots passwords;    // in clear, as shown and entered
 };
 
-class TAccountEditor : public QDialog {
+class TAccountEditor : public QDialog, public ServerFields {
   Q_OBJECT
  public:
   // Shows `entry` over the run's settings; `taken` are the names (titles) of the other
@@ -48,16 +49,7 @@ class TAccountEditor : public QDialog {
   void FolderBtnClick();
 
   QLineEdit* AccountNameTxt;
-  QLineEdit* SendSvrTxt;
-  QLineEdit* SendSvrPortTxt;
-  QLineEdit* MailServerTxt;
-  QLineEdit* ServerPortTxt;
-  QLineEdit* UserNameTxt;
-  QLineEdit* PasswordTxt;
-  QLineEdit* NameTxt;
-  QLineEdit* MailAddressTxt;
   QComboBox* SignatureBox;  // "(none)", then the files of the signature folder
-  QCheckBox* LeaveMail;
   QLineEdit* FolderTxt;     // "": the default mail folder
   QPushButton* FolderBtn;
   SecurityFields* SecurityRows;

@@ -9,6 +9,7 @@
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "ui/common/byte_fields.h"
+#include "ui/common/hinted_edit.h"
 #include "ui/common/named.h"
 #include "ui/setup/security_fields.h"
 
@@ -16,13 +17,6 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kBrowserTip = "With OAuth2 you sign in in the browser: no password is needed here.";
-
-QLineEdit* MakeEdit(const char* name, const char* hint) {
-  auto* edit = Named(new QLineEdit, name);
-  edit->setToolTip(QString::fromUtf8(hint));
-  edit->setStatusTip(QString::fromUtf8(hint));
-  return edit;
-}
 
 QComboBox* MakeChoice(const char* name, const char* hint) {
   auto* box = Named(new QComboBox, name);
@@ -48,8 +42,8 @@ ProviderFields::ProviderFields(QFormLayout* form, const PageFields& page) : QObj
                          "How Corvelle signs in to both servers: with a password (for most providers an app "
                          "password made for Corvelle), or with OAuth2 in the browser.");
   for (const char* text : kSignInTexts) SignInBox->addItem(QString::fromUtf8(text));
-  ClientIdTxt = MakeEdit("ClientIdTxt", "The ID of the OAuth2 client you registered with the provider (see the user guide).");
-  ClientSecretTxt = MakeEdit("ClientSecretTxt", "The secret the provider gave with the OAuth2 client ID.");
+  ClientIdTxt = HintedEdit(nullptr, "ClientIdTxt", "The ID of the OAuth2 client you registered with the provider (see the user guide).");
+  ClientSecretTxt = HintedEdit(nullptr, "ClientSecretTxt", "The secret the provider gave with the OAuth2 client ID.");
   ClientSecretTxt->setEchoMode(QLineEdit::Password);
   ProviderHelp = Named(new QLabel, "ProviderHelp");
   ProviderHelp->setOpenExternalLinks(true);

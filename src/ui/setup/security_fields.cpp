@@ -7,6 +7,7 @@
 #include "core/settings/security_settings.h"
 #include "core/settings/settings.h"
 #include "ui/common/byte_fields.h"
+#include "ui/common/hinted_edit.h"
 #include "ui/common/named.h"
 
 namespace corvelle {
@@ -26,13 +27,6 @@ QComboBox* MakeChoice(const char* name, QLineEdit* port, const char* const* port
   return box;
 }
 
-QLineEdit* MakeEdit(const char* name, const char* hint) {
-  auto* edit = Named(new QLineEdit, name);
-  edit->setToolTip(QString::fromUtf8(hint));
-  edit->setStatusTip(QString::fromUtf8(hint));
-  return edit;
-}
-
 void Choose(QComboBox* box, Security security) {
   const QSignalBlocker quiet(box);  // the port loaded with it stays
   box->setCurrentIndex(static_cast<int>(security));
@@ -44,8 +38,8 @@ SecurityFields::SecurityFields(QFormLayout* form, QLineEdit* send_port, QLineEdi
     : QObject(form), send_port_(send_port), mail_port_(mail_port) {
   SendSecurityBox = MakeChoice("SendSecurityBox", send_port, kSendPorts);
   MailSecurityBox = MakeChoice("MailSecurityBox", mail_port, kMailPorts);
-  SendUserTxt = MakeEdit("SendUserTxt", "User name for the SMTP server; empty: the POP user name and password.");
-  SendPasswordTxt = MakeEdit("SendPasswordTxt", "Password for the SMTP server.");
+  SendUserTxt = HintedEdit(nullptr, "SendUserTxt", "User name for the SMTP server; empty: the POP user name and password.");
+  SendPasswordTxt = HintedEdit(nullptr, "SendPasswordTxt", "Password for the SMTP server.");
   SendPasswordTxt->setEchoMode(QLineEdit::Password);
   // Each server's rows stay together: the send credentials follow the send security.
   int row = -1;

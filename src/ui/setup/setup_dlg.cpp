@@ -32,6 +32,7 @@
 #include "ui/common/qt_text.h"
 #include "ui/setup/accounts_page.h"
 #include "ui/setup/filter_editor.h"
+#include "ui/common/hinted_edit.h"
 #include "ui/common/named.h"
 #include "ui/setup/keyring_fields.h"
 #include "ui/setup/provider_fields.h"
@@ -42,16 +43,6 @@ namespace {
 
 constexpr const char* kSignatures = "System/Signatures";
 constexpr const char* kAddressBooks = "System/AddressBook";
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* hint = nullptr) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(name);
-  if (hint) {
-    edit->setToolTip(QString::fromUtf8(hint));
-    edit->setStatusTip(QString::fromUtf8(hint));
-  }
-  return edit;
-}
 
 // The lower-cased file name of a path, cut before its first "."; empty without a ".".
 std::string SignatureBaseName(const std::string& path) {
@@ -108,9 +99,9 @@ TSetupDlg::~TSetupDlg() = default;
 
 QWidget* TSetupDlg::MakeDirectoriesPage() {
   auto* page = Named(new QWidget, "DirectoriesPage");
-  MailDirectoryTxt = MakeEdit(page, "MailDirectoryTxt");
+  MailDirectoryTxt = HintedEdit(page, "MailDirectoryTxt");
   SetFieldBytes(MailDirectoryTxt, DefaultMailDirectory(), FieldKind::kPath);
-  DefMailFolderTxt = MakeEdit(page, "DefMailFolderTxt");
+  DefMailFolderTxt = HintedEdit(page, "DefMailFolderTxt");
   DefMailFolderTxt->setText("Inbox");
   DefSignature = Named(new PopupComboBox(page), "DefSignature");
   DefSignature->setAccessibleName("Default signature");
@@ -138,19 +129,7 @@ QWidget* TSetupDlg::MakeDirectoriesPage() {
 
 QWidget* TSetupDlg::MakeUserSettingsPage() {
   auto* page = Named(new QWidget, "UserSettingsPage");
-  SendSvrTxt = MakeEdit(page, "SendSvrTxt", "Send mail server is the SMTP server.");
-  SendSvrPortTxt = MakeEdit(page, "SendSvrPortTxt", "Send mail port is the port used by the SMTP server.");
-  SendSvrPortTxt->setText("25");
-  MailServerTxt = MakeEdit(page, "MailServerTxt", "Mail server is the POP server which stores mail.");
-  ServerPortTxt = MakeEdit(page, "ServerPortTxt", "Mail server port is the port used by the POP server.");
-  ServerPortTxt->setText("110");
-  UserNameTxt = MakeEdit(page, "UserNameTxt", "User name used to log into the POP server.");
-  PasswordTxt = MakeEdit(page, "PasswordTxt", "Password used to log into the POP server.");
-  PasswordTxt->setEchoMode(QLineEdit::Password);
-  PasswordTxt->setStyleSheet("lineedit-password-character: 42");  // "*"
-  NameTxt = MakeEdit(page, "NameTxt", "Name is your full name.");
-  MailAddressTxt = MakeEdit(page, "MailAddressTxt", "Your electronic mail address.");
-  LeaveMail = Named(new QCheckBox("Leave mail on server", page), "LeaveMail");
+  MakeServerFields(page);
   CheckMail = Named(new QCheckBox("Check for new mail every", page), "CheckMail");
   CheckMailMinutes = Named(new QSpinBox(page), "CheckMailMinutes");
   CheckMailMinutes->setRange(1, kMaxCheckMailMinutes);
@@ -161,14 +140,7 @@ QWidget* TSetupDlg::MakeUserSettingsPage() {
   connect(CheckMail, &QCheckBox::toggled, CheckMailMinutes, &QWidget::setEnabled);
 
   auto* form = new QFormLayout(page);
-  form->addRow("Send mail server:", SendSvrTxt);
-  form->addRow("Send mail port:", SendSvrPortTxt);
-  form->addRow("Mail server:", MailServerTxt);
-  form->addRow("Mail server port:", ServerPortTxt);
-  form->addRow("User name:", UserNameTxt);
-  form->addRow("Password:", PasswordTxt);
-  form->addRow("Name:", NameTxt);
-  form->addRow("Email address:", MailAddressTxt);
+  AddServerRows(form);
   form->addRow(QString(), LeaveMail);
   auto* check = new QHBoxLayout;
   check->addWidget(CheckMail);
@@ -213,17 +185,12 @@ void TSetupDlg::LoadFields() {
     if (s.MailDirectory.back() != '/') s.MailDirectory += '/';
   }
   if (!s.DefaultMailFolder.empty()) SetFieldBytes(DefMailFolderTxt, s.DefaultMailFolder, FieldKind::kPath);
-  if (!s.SendPort.empty()) SetFieldBytes(SendSvrPortTxt, s.SendPort, FieldKind::kText);
-  if (!s.MailPort.empty()) SetFieldBytes(ServerPortTxt, s.MailPort, FieldKind::kText);
-  const std::pair<QLineEdit*, std::string> texts[] = {
-      {SendSvrTxt, s.SendServer}, {MailServerTxt, s.MailServer},          {UserNameTxt, s.UserName},
-      {NameTxt, s.MyName},        {PasswordTxt, DecodePassword(s.PassWord)}, {MailAddressTxt, s.MailAddress}};
-  for (const auto& [edit, bytes] : texts) SetFieldBytes(edit, bytes, FieldKind::kText);
+  LoadServerFields(s);
+  SetFieldBytes(PasswordTxt, DecodePassword(s.PassWord), FieldKind::kText);
   SecurityRows->Load(s);
   KeyringRow->Load(s);  // the passwords from wherever they are kept
   ProviderRows->Load(s);
   AccountsPage->Load();
-  LeaveMail->setChecked(s.LeaveMailOnServer);
   CheckMail->setChecked(s.CheckMailMinutes > 0);
   if (s.CheckMailMinutes > 0) CheckMailMinutes->setValue(s.CheckMailMinutes);
   ExitAfterCmd->setChecked(s.ExitAfterCmdProc);
@@ -365,18 +332,11 @@ void TSetupDlg::StoreDirectoryFields(Settings& s) {
 
 // The User settings and Preferences pages into `s`.
 void TSetupDlg::StoreUserFields(Settings& s) {
-  s.SendServer = FieldBytes(SendSvrTxt, FieldKind::kText);
-  s.SendPort = FieldBytes(SendSvrPortTxt, FieldKind::kText);
-  s.MailServer = FieldBytes(MailServerTxt, FieldKind::kText);
-  s.MailPort = FieldBytes(ServerPortTxt, FieldKind::kText);
-  s.UserName = FieldBytes(UserNameTxt, FieldKind::kText);
+  StoreServerFields(s);
   s.PassWord = EncodePassword(FieldBytes(PasswordTxt, FieldKind::kText));
   SecurityRows->Store(s);
   ProviderRows->Store(s);
   KeyringRow->Store(s);
-  s.MyName = FieldBytes(NameTxt, FieldKind::kText);
-  s.MailAddress = FieldBytes(MailAddressTxt, FieldKind::kText);
-  s.LeaveMailOnServer = LeaveMail->isChecked();
   s.CheckMailMinutes = CheckMail->isChecked() ? CheckMailMinutes->value() : 0;
   s.ExitAfterCmdProc = ExitAfterCmd->isChecked();
   s.RememberPos = RememberPos->isChecked();

@@ -9,6 +9,7 @@
 
 #include "core/settings/setup_check.h"
 #include "ui/main/services.h"
+#include "ui/setup/server_fields.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,7 +27,7 @@ class TFilterEditor;
 class SecurityFields;
 class ProviderFields;
 
-class TSetupDlg : public QDialog, public SetupFields {
+class TSetupDlg : public QDialog, public SetupFields, public ServerFields {
   Q_OBJECT
  public:
   explicit TSetupDlg(Services& services, QWidget* parent = nullptr);  // FormCreate
@@ -70,16 +71,7 @@ class TSetupDlg : public QDialog, public SetupFields {
   QPushButton* CreateSig;
   QComboBox* DefAddressBook;
   QPushButton* CreateAB;
-  // User settings.
-  QLineEdit* SendSvrTxt;
-  QLineEdit* SendSvrPortTxt;
-  QLineEdit* MailServerTxt;
-  QLineEdit* ServerPortTxt;
-  QLineEdit* UserNameTxt;
-  QLineEdit* PasswordTxt;
-  QLineEdit* NameTxt;
-  QLineEdit* MailAddressTxt;
-  QCheckBox* LeaveMail;
+  // User settings (the server fields: ServerFields).
   QCheckBox* CheckMail;        // "Check for new mail every", with the minutes beside it
   QSpinBox* CheckMailMinutes;  // enabled while CheckMail is checked
   SecurityFields* SecurityRows;  // the security rows of the User settings page
