@@ -3,16 +3,13 @@
 // title without stopping the next account, Cancel all asks no further account, and one
 // account can be fetched alone.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <map>
 
 #include "core/accounts/account.h"
-#include "net/sockets/tcp_transport.h"
 #include "net/support/fake_server.h"
+#include "net/support/routing_transport.h"
 #include "net/support/transfer_fixture.h"
 #include "net/transfer/transfer_run.h"
 #include "support/test_settings.h"
@@ -20,7 +17,9 @@
 namespace corvelle {
 namespace {
 
+using testing::ClosedPort;
 using testing::FakeServer;
+using testing::RoutingTransport;
 using testing::Strings;
 
 const std::string kJoes = "From: a@site\r\nSubject: for joe\r\n\r\nHi joe.\r\n";
@@ -32,45 +31,6 @@ std::string OneMessage(const std::string& user, const std::string& message) {
          "C: STAT\nS: +OK 1 100\nC: CAPA\nS: -ERR\nC: UIDL\nS: -ERR\nC: LIST\nS: +OK\nS: 1 100\nS: .\n"
          "C: RETR 1\nS: +OK\nS> " + testing::Escape(message) + ".\\r\\n\nC: DELE 1\nS: +OK\nC: QUIT\nS: +OK\nCLOSE\n";
 }
-
-// A loopback port that nothing listens on.
-std::string ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return std::to_string(ntohs(address.sin_port));
-}
-
-// Connects to the scripted server its host names, or over TCP to any other host.
-class RoutingTransport final : public Transport {
- public:
-  explicit RoutingTransport(const std::map<std::string, FakeServer*>& servers) : servers_(servers) {}
-  int BeginConnect(const std::string& host, const std::string& port) override {
-    auto server = servers_.find(host);
-    inner_ = server != servers_.end() ? server->second->NewTransport() : std::make_unique<TcpTransport>();
-    return inner_->BeginConnect(host, port);
-  }
-  int ContinueConnect(int milliseconds) override { return inner_->ContinueConnect(milliseconds); }
-  bool SocketFailed() const override { return inner_ && inner_->SocketFailed(); }
-  int Wait(bool write, int milliseconds) override { return inner_->Wait(write, milliseconds); }
-  long Receive(char* data, size_t size, int& error) override { return inner_->Receive(data, size, error); }
-  long Send(const char* data, size_t size, int& error) override { return inner_->Send(data, size, error); }
-  void Close() override {
-    if (inner_) inner_->Close();
-  }
-  bool IsOpen() const override { return inner_ && inner_->IsOpen(); }
-  std::string LocalAddress() const override { return inner_ ? inner_->LocalAddress() : ""; }
-  std::string FailureText() const override { return inner_ ? inner_->FailureText() : ""; }
-
- private:
-  std::map<std::string, FakeServer*> servers_;
-  std::unique_ptr<Transport> inner_;
-};
 
 // Joe's mail at pop.example (the first account), Ann's at pop2.example (account "work").
 class AccountRetrievalTest : public testing::TransferFixture {

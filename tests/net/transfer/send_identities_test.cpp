@@ -12,6 +12,7 @@
 #include "net/sasl/oauth_sasl.h"
 #include "net/sockets/transport.h"
 #include "net/support/fake_server.h"
+#include "net/support/routing_transport.h"
 #include "net/support/transfer_fixture.h"
 #include "support/test_settings.h"
 
@@ -21,31 +22,6 @@ namespace {
 using testing::Data;
 using testing::FakeServer;
 using testing::Strings;
-
-// Each connection goes to the fake server of the host it names.
-class RoutedTransport : public Transport {
- public:
-  explicit RoutedTransport(const std::map<std::string, FakeServer*>& servers) : servers_(servers) {}
-  int BeginConnect(const std::string& host, const std::string& port) override {
-    auto found = servers_.find(host);
-    if (found == servers_.end()) return 11001;  // host not found
-    inner_ = found->second->NewTransport();
-    return inner_->BeginConnect(host, port);
-  }
-  int ContinueConnect(int milliseconds) override { return inner_->ContinueConnect(milliseconds); }
-  int Wait(bool write, int milliseconds) override { return inner_->Wait(write, milliseconds); }
-  long Receive(char* data, size_t size, int& error) override { return inner_->Receive(data, size, error); }
-  long Send(const char* data, size_t size, int& error) override { return inner_->Send(data, size, error); }
-  void Close() override {
-    if (inner_) inner_->Close();
-  }
-  bool IsOpen() const override { return inner_ && inner_->IsOpen(); }
-  std::string LocalAddress() const override { return inner_ ? inner_->LocalAddress() : ""; }
-
- private:
-  std::map<std::string, FakeServer*> servers_;
-  std::unique_ptr<Transport> inner_;
-};
 
 // The logins of the further account: a password of its own, and what each was asked for.
 struct AccountLogins : Credentials {
@@ -86,7 +62,7 @@ class SendIdentitiesTest : public testing::TransferFixture {
   // A sending run whose connections go to `home` (mail.example) and `work`.
   std::unique_ptr<SendRun> Run(FakeServer& home, FakeServer& work) {
     std::map<std::string, FakeServer*> servers{{"mail.example", &home}, {"smtp.work.example", &work}};
-    TransferContext context = Context([servers] { return std::make_unique<RoutedTransport>(servers); });
+    TransferContext context = Context([servers] { return std::make_unique<testing::RoutingTransport>(servers); });
     context.account_credentials = [this](const Settings&) {
       auto made = std::make_unique<AccountLogins>();
       logins = made.get();

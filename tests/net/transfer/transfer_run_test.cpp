@@ -2,10 +2,9 @@
 // server comes in once and is filed by the rules, and the summary counts both. And a send
 // run whose server cannot be reached stops at the first message.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
+#include "net/support/routing_transport.h"
 #include "net/support/sandbox_fixture.h"
 #include "net/transfer/transfer_run.h"
 #include "support/test_settings.h"
@@ -13,6 +12,7 @@
 namespace corvelle {
 namespace {
 
+using testing::ClosedPort;
 using testing::Strings;
 
 class SandboxTransfer : public testing::SandboxMail {
@@ -63,19 +63,6 @@ TEST_F(SandboxTransfer, AFailedLoginIsATransmissionErrorAndFiltersNothing) {
   Run([](TransferRun& run) { run.GetSendAll(); });
   EXPECT_EQ(results.back(), "0 received messages, 0 errors. Transmission error.");
   EXPECT_EQ(testing::MaildirMessages(maildir).size(), 1u);
-}
-
-// A loopback port that nothing listens on.
-std::string ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return std::to_string(ntohs(address.sin_port));
 }
 
 class TransferRunTest : public testing::TransferFixture {};
