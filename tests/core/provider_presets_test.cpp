@@ -84,6 +84,10 @@ TEST_F(ProviderPresetsTest, AccountOAuthSaysWhatIsMissing) {
   };
   for (const Row& row : rows)
     EXPECT_NE(OAuthProblem(row.provider).find(row.says), std::string::npos) << row.name << ": " << OAuthProblem(row.provider);
+  Account work;
+  work.Name = "work";
+  MailSettings = AccountSettings(MailSettings, work);
+  EXPECT_NE(OAuthProblem("").find("under Setup, Accounts, work, Provider"), std::string::npos) << "a further account's page";
   WriteSettings("");
   std::string why = OAuthProblem("Microsoft");
   EXPECT_NE(why.find("OAuth2 client ID"), std::string::npos) << why;

@@ -70,6 +70,12 @@ Settings AccountSettings(const Settings& base, const Account& a) {
   return s;
 }
 
+std::string AccountSetupPage(const Settings& settings) {
+  // A further account's settings know of no other account, and have its name.
+  bool further = settings.Accounts.empty() && !settings.AccountName.empty();
+  return further ? "Accounts, " + settings.AccountName : "User settings";
+}
+
 const Account& IdentityFor(const std::vector<Account>& accounts, const std::string& from) {
   const std::string address = TrimBlanks(ExtractAddress(from));
   for (const Account& account : accounts)

@@ -53,6 +53,10 @@ const Account* FindAccount(const std::vector<Account>& accounts, const std::stri
 // it has one, and no further accounts (a run over one account knows of no other).
 Settings AccountSettings(const Settings& base, const Account& account);
 
+// Where the setup dialog shows the account that `settings` run on: "User settings" for the
+// first, "Accounts, NAME" for a further one (its AccountSettings).
+std::string AccountSetupPage(const Settings& settings);
+
 // The identity a message from `from` (an address, or a whole From field) is sent as: the
 // account whose MailAddress is that address, ignoring case; the first when none is.
 const Account& IdentityFor(const std::vector<Account>& accounts, const std::string& from);

@@ -74,7 +74,7 @@ bool KeptPassword(const Settings& settings, SecretStore* store, LoginTarget::Ser
   if (result == SecretStore::Result::kDone) return true;
   password.clear();
   why = result == SecretStore::Result::kMissing
-            ? "The system keyring holds no password for " + key + ": enter it on the User settings page."
+            ? "The system keyring holds no password for " + key + ": enter it under Setup, " + AccountSetupPage(settings) + "."
             : "The system keyring did not give the password for " + key + " (it is locked or does not answer).";
   return false;
 }

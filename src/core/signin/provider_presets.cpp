@@ -178,7 +178,7 @@ bool AccountOAuth(const Settings& settings, OAuthEndpoints& endpoints, std::stri
 }
 
 bool ProviderOAuth(const Settings& settings, const std::string& name, OAuthEndpoints& endpoints, std::string& why) {
-  const std::string where = "Setup, User settings";
+  const std::string where = "Setup, " + AccountSetupPage(settings);
   if (name.empty()) {
     why = "Signing in with OAuth2 needs a provider: choose one under " + where + ", Provider.";
     return false;

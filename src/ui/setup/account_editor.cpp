@@ -14,6 +14,7 @@
 #include "core/store/folder_files.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "ui/common/byte_fields.h"
 #include "ui/common/hinted_edit.h"
 #include "ui/common/named.h"
@@ -27,7 +28,6 @@ namespace corvelle {
 namespace {
 
 constexpr const char* kSignatures = "System/Signatures/";
-constexpr const char* kClientTip = "The OAuth2 client belongs to the provider: set it on the User settings page.";
 
 bool ValidPort(const std::string& text) {
   int port = 0;
@@ -76,10 +76,6 @@ TAccountEditor::TAccountEditor(Services& services, const AccountEntry& entry, st
   SecurityRows = new SecurityFields(form, SendSvrPortTxt, ServerPortTxt);
   ProviderRows = new ProviderFields(form, {SendSvrTxt, SendSvrPortTxt, MailServerTxt, ServerPortTxt, PasswordTxt,
                                            MailAddressTxt, SecurityRows});
-  for (QLineEdit* client : {ProviderRows->ClientIdTxt, ProviderRows->ClientSecretTxt}) {
-    client->setEnabled(false);  // shown for what it is, kept with the provider
-    client->setToolTip(QString::fromUtf8(kClientTip));
-  }
   setTabOrder(ProviderRows->ClientSecretTxt, AccountNameTxt);
   setTabOrder(AccountNameTxt, SendSvrTxt);
 
@@ -167,7 +163,11 @@ bool TAccountEditor::CheckInput() {
 
 void TAccountEditor::OKBtnClick() {
   Store();
-  if (CheckInput()) accept();
+  if (!CheckInput()) return;
+  // The client belongs to the provider, whichever account signs in with it: kept at once.
+  if (!ProviderRows->SaveClient())
+    ShowMessage(services_.ui, "The OAuth2 client could not be written to " + SettingsFilePath() + ".");
+  accept();
 }
 
 void TAccountEditor::FolderBtnClick() {
