@@ -90,6 +90,7 @@ TAccountEditor::TAccountEditor(Services& services, const AccountEntry& entry, st
   buttons->addWidget(CancelBtn);
   layout->addLayout(buttons);
   Load();
+  AccountNameTxt->setFocus();  // a new account starts with its name
 }
 
 TAccountEditor::~TAccountEditor() = default;
