@@ -16,7 +16,6 @@ std::vector<std::string> OutgoingNames(UserInterface& ui, const std::string& spo
   return outgoing;
 }
 
-// `context` with its boxes going through `titled`.
 }  // namespace
 
 SendRun::SendRun(const TransferContext& context)

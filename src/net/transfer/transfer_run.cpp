@@ -25,7 +25,6 @@ std::string Joined(const std::vector<std::string>& names) {
   return text;
 }
 
-// `context` with its boxes going to `ui`.
 }  // namespace
 
 // A further account's retrieval: its context (and credentials), the interface that names it
