@@ -24,6 +24,12 @@ class TMailTransfer {
 
   // This run's notes (see Note), oldest first.
   const std::vector<std::string>& Notes() const { return notes_; }
+  // Takes `other`'s notes into this run's, each after `title` and ": ", so that the reasons
+  // a further account's transfer failed stay with the run's own to its end. They were
+  // logged and shown when noted: they are not again.
+  void KeepNotes(const TMailTransfer& other, const std::string& title) {
+    for (const std::string& note : other.Notes()) notes_.push_back(title + ": " + note);
+  }
 
   StatusText* StatusMemo = nullptr;  // the transfer dialog's status lines; may stay null
   bool CancelAll = false;  // "Cancel all": the run stops after the current message

@@ -320,10 +320,6 @@ SendResult TSendMail::DeliverText(TBigFile& text) {
   return SendResult::kDelivered;
 }
 
-void TSendMail::KeepNotes(const TSendMail& other, const std::string& title) {
-  for (const std::string& note : other.Notes()) Note(title + ": " + note);
-}
-
 SendResult TSendMail::Refused(std::string reason, bool for_good) {
   refusal_ = {std::move(reason), for_good};
   return SendResult::kTextRefused;

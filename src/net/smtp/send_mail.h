@@ -82,9 +82,6 @@ class TSendMail : public TMailTransfer {
   void EndMessage(SendResult result);
   // Why the last kTextRefused was refused.
   const SendRefusal& Refusal() const { return refusal_; }
-  // Takes `other`'s notes into this run's, each after `title` and ": ": the reasons a
-  // further identity's sending failed stay with the run's own to its end.
-  void KeepNotes(const TSendMail& other, const std::string& title);
 
   // The status lines, notes and total progress of the run that drives this sender.
   using TMailTransfer::ClearStatus;
