@@ -48,6 +48,7 @@ bool TSendMail::ConnectToMailServer() {
   SetStatus(0, "Connecting to mail server...");
   if (Connected && !IsConnected()) Connected = false;  // dropped since: start afresh
   if (!Connected) {
+    ahead_ = nullptr;
     const bool tls = security_ == Security::kTls;
     if (Port.empty()) Port = tls ? "465" : "25";
     target_ = {LoginTarget::Service::kSmtp, server_, Port, user_, settings_.Secure.Provider};
@@ -78,17 +79,19 @@ void TSendMail::DisconnectFromMailServer() {
   ClearStatus();
   SetStatus(0, "Disconnecting from mail server...");
   if (IsConnected()) {
-    channel_.Write("QUIT\r\n");
+    if (!ahead_) channel_.Write("QUIT\r\n");
     channel_.Close();
   }
   Connected = false;
   login_ = {};
+  ahead_ = nullptr;
 }
 
 void TSendMail::DropConnection() {
   if (IsConnected()) channel_.Close();
   Connected = false;
   login_ = {};
+  ahead_ = nullptr;
 }
 
 bool TSendMail::BeginMessage() {
@@ -101,6 +104,12 @@ bool TSendMail::BeginMessage() {
 }
 
 SendResult TSendMail::Deliver(OutgoingMail& mail) {
+  // Replies to another message's envelope must never be taken for this one's: out of step,
+  // the connection starts afresh.
+  if (ahead_ && ahead_ != &mail) {
+    DropConnection();
+    if (!ConnectToMailServer()) return SendResult::kNoConnection;
+  }
   ShowHeader(mail);
   if (mail.recipients.empty()) return SendResult::kNoRecipients;
   // Refused before a byte of it is sent, rather than cut or half sent.
@@ -178,11 +187,12 @@ TSendMail::Reply TSendMail::Answer(std::initializer_list<std::string_view> codes
 }
 
 SendResult TSendMail::Envelope(const std::string& from, const std::string& body,
-                               const std::vector<std::string>& recipients) {
+                               const std::vector<std::string>& recipients, bool queued) {
   auto sendable = [](const std::string& address) { return IsSendableAddress(address); };
   transaction_open_ = true;  // until the reply to the text's end: anything before leaves it open
   mail_reply_.clear();
-  if (!Offers("PIPELINING") || !sendable(from) || !std::all_of(recipients.begin(), recipients.end(), sendable)) {
+  if (!queued &&
+      (!Offers("PIPELINING") || !sendable(from) || !std::all_of(recipients.begin(), recipients.end(), sendable))) {
     if (!sendable(from)) return SendResult::kSenderRefused;
     Reply reply = Command("mail from:" + SmtpPath(from) + body, {"250"});
     mail_reply_ = last_reply_;
@@ -195,9 +205,7 @@ SendResult TSendMail::Envelope(const std::string& from, const std::string& body,
   }
   // One group (RFC 2920), DATA last. Every reply is read, in order, so the dialogue stays in
   // step whatever is refused.
-  Queue("mail from:" + SmtpPath(from) + body);
-  for (const std::string& recipient : recipients) Queue("rcpt to:" + SmtpPath(recipient));
-  Queue("data");
+  if (!queued) QueueEnvelope(from, body, recipients);
   Reply reply = Answer({"250"});
   mail_reply_ = last_reply_;
   if (reply == Reply::kLost) return SendResult::kSenderRefused;
@@ -214,6 +222,27 @@ SendResult TSendMail::Envelope(const std::string& from, const std::string& body,
   if (reply == Reply::kAccepted && code != SendResult::kDelivered) DropConnection();
   if (reply == Reply::kRefused && code == SendResult::kDelivered) code = SendResult::kBodyRefused;
   return code;
+}
+
+void TSendMail::QueueEnvelope(const std::string& from, const std::string& body,
+                              const std::vector<std::string>& recipients) {
+  Queue("mail from:" + SmtpPath(from) + body);
+  for (const std::string& recipient : recipients) Queue("rcpt to:" + SmtpPath(recipient));
+  Queue("data");
+}
+
+void TSendMail::QueueAhead() {
+  OutgoingMail* next = next_;
+  if (!next || next->recipients.empty() || !Offers("PIPELINING") || !IsSendableAddress(next->from)) return;
+  for (const std::string& recipient : next->recipients)
+    if (!IsSendableAddress(recipient)) return;
+  const std::string& data = next->text.Data();
+  if (LongestDataLine(data) > kMaxSmtpLine) return;
+  const bool eight_bit = HasEightBit(data);
+  std::string body;
+  if ((eight_bit && IsMime(next->header) && !Offers("8BITMIME")) || !MailParameters(data, eight_bit, body)) return;
+  QueueEnvelope(next->from, body, next->recipients);
+  ahead_ = next;
 }
 
 bool TSendMail::SendText(TBigFile& text) {
@@ -239,12 +268,15 @@ bool TSendMail::SendText(TBigFile& text) {
     CurrentProgress(percent);
   }
   if (!whole || ErrorFlag || !IsConnected()) return false;
+  // The text goes out before the wait below, so that the server takes it in meanwhile.
+  channel_.Write(chunk);
+  if (!channel_.Flush()) return false;
   // The flush of the message before ends its window for a second sending; this one's window
   // opens with its ".". So at most one message is ever between the two, as when every flush
-  // was waited for at once (it has long ended by now, as a rule).
+  // was waited for at once.
   if (OnEndOfText) OnEndOfText();
-  chunk += ".\r\n";
-  channel_.Write(chunk);
+  channel_.Write(".\r\n");
+  QueueAhead();
   return !ErrorFlag;
 }
 
@@ -284,22 +316,29 @@ SendResult TSendMail::Transaction(OutgoingMail& mail) {
     downgraded->LoadFromString(DowngradeTo7Bit(mail.text.Data()));
   }
   TBigFile& text = downgraded ? *downgraded : mail.text;
-  std::string body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
-  if (Offers("SIZE")) {
-    const unsigned long long size = WireSize(text.Data());
-    const unsigned long long limit = SizeLimit();
-    if (limit > 0 && size > limit)
-      return Refused("It is larger than the mail server accepts (" + std::to_string(size) + " bytes; its limit is " +
-                         std::to_string(limit) + " bytes).",
-                     true);
-    body += " SIZE=" + std::to_string(size);
-  }
-  SendResult code = Envelope(mail.from, body, mail.recipients);
+  std::string body;
+  if (!MailParameters(text.Data(), eight_bit, body))
+    return Refused("It is larger than the mail server accepts (" + std::to_string(WireSize(text.Data())) +
+                       " bytes; its limit is " + std::to_string(SizeLimit()) + " bytes).",
+                   true);
+  const bool queued = ahead_ == &mail;
+  ahead_ = nullptr;
+  SendResult code = Envelope(mail.from, body, mail.recipients, queued);
   // 552 to a declared size: the message is over what the server takes, for good (RFC 1870 6.1).
   if (code == SendResult::kSenderRefused && !reply_lost_ && body.find(" SIZE=") != std::string::npos &&
       ReplyAccepted(mail_reply_, "552"))
     return Refused("The mail server answered \"" + OneLine(mail_reply_) + "\".", true);
   return code == SendResult::kDelivered ? DeliverText(text) : code;
+}
+
+bool TSendMail::MailParameters(const std::string& data, bool eight_bit, std::string& body) const {
+  body = eight_bit && Offers("8BITMIME") ? " BODY=8BITMIME" : "";
+  if (!Offers("SIZE")) return true;
+  const unsigned long long size = WireSize(data);
+  const unsigned long long limit = SizeLimit();
+  if (limit > 0 && size > limit) return false;
+  body += " SIZE=" + std::to_string(size);
+  return true;
 }
 
 SendResult TSendMail::DeliverText(TBigFile& text) {

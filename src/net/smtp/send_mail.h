@@ -59,6 +59,14 @@ class TSendMail : public TMailTransfer {
   // between its delivery and that flush).
   std::function<void()> OnEndOfText;
 
+  // The message the caller delivers next over this connection (null: none), kept until it
+  // changes. To a server that offers PIPELINING, its MAIL, RCPT and DATA go right behind the
+  // current text's "." (RFC 2920), so its replies come with the reply to that text; its own
+  // text waits for its "354" as always. One that would be refused before its envelope
+  // (no recipients, a line too long, over the size limit, or 8-bit text to be made 7-bit)
+  // is left for its own turn.
+  void SendAhead(OutgoingMail* next) { next_ = next; }
+
   // The error event: shows "Transfer error: " + msg and sets ErrorFlag.
   void MailError(const std::string& msg);
 
@@ -67,7 +75,8 @@ class TSendMail : public TMailTransfer {
   // there is no credential, "Could not connect to host." (no connection) or "Could not
   // connect to SMTP server." (no "220" greeting) shown.
   bool ConnectToMailServer();
-  // Sends "QUIT" (its reply is not read) when the connection stands, and closes it.
+  // Sends "QUIT" (its reply is not read) when the connection stands, and closes it; after a
+  // next message's envelope went ahead, closes without it (the server may take it as text).
   void DisconnectFromMailServer();
 
   // The three steps of one message. BeginMessage: the current progress starts at 0, a
@@ -110,7 +119,16 @@ class TSendMail : public TMailTransfer {
   // MAIL, RCPT for every recipient, and DATA: kDelivered when the server waits for the
   // text, else the result of the first refusal. One pipelined group when the server offers
   // it; else each command waits for its reply, and a refusal ends the envelope.
-  SendResult Envelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients);
+  // With `queued`, the group went ahead already (QueueAhead) and only its replies are read.
+  SendResult Envelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients,
+                      bool queued);
+  // The "mail from" parameters of a text (BODY=8BITMIME, SIZE=); false when it is larger
+  // than the server's announced limit.
+  bool MailParameters(const std::string& data, bool eight_bit, std::string& body) const;
+  void QueueEnvelope(const std::string& from, const std::string& body, const std::vector<std::string>& recipients);
+  // Queues the envelope of the message set by SendAhead behind the current text's end, when
+  // the server offers PIPELINING and nothing would stop the message before its envelope.
+  void QueueAhead();
   SendResult Transaction(OutgoingMail& mail);
   // The text after the server's "354", and the reply to its end.
   SendResult DeliverText(TBigFile& text);
@@ -149,6 +167,8 @@ class TSendMail : public TMailTransfer {
   std::string last_reply_;
   std::string mail_reply_;  // the reply to the last "mail from"
   SendRefusal refusal_;
+  OutgoingMail* next_ = nullptr;   // SendAhead's message
+  OutgoingMail* ahead_ = nullptr;  // the message whose envelope went ahead, its replies unread
 };
 
 }  // namespace corvelle

@@ -1,5 +1,7 @@
 #include "net/transfer/outgoing_filing.h"
 
+#include <algorithm>
+
 #include "core/messages/postpone_message.h"
 #include "core/store/file_message.h"
 #include "core/store/file_naming.h"
@@ -35,7 +37,17 @@ std::string OutgoingFiling::SpoolFolder() const { return FolderPath(store_.Spool
 
 bool OutgoingFiling::InSpool(const std::string& path) const { return InFolder(path, SpoolFolder()); }
 
-void OutgoingFiling::Wait() { flusher_.Wait(); }
+void OutgoingFiling::Request(std::vector<std::string> folders) {
+  if (std::find(unflushed_.begin(), unflushed_.end(), folders) == unflushed_.end())
+    unflushed_.push_back(std::move(folders));
+}
+
+void OutgoingFiling::Wait() {
+  // A failed flush has no remedy here: the moves themselves stand.
+  for (const std::vector<std::string>& folders : unflushed_)
+    for (const std::string& folder : folders) SyncPath(folder);
+  unflushed_.clear();
+}
 
 std::vector<std::string> OutgoingFiling::CopyLines(const OutgoingMail& mail) const {
   std::vector<std::string> copy;
@@ -66,7 +78,7 @@ void OutgoingFiling::FileSentCopy(const OutgoingMail& mail) {
     left_over = mail.source;
   }
   if (written && !EntryExists(left_over)) {
-    flusher_.Request({FolderPath(store_.Sent()), SpoolFolder()});
+    Request({FolderPath(store_.Sent()), SpoolFolder()});
     return;
   }
   std::string kept = KeepUnfiled(left_over, mail);
@@ -89,7 +101,7 @@ SendResult OutgoingFiling::FileRefused(const OutgoingMail& mail, const SendRefus
   // Sending it again would only be refused again: it waits in "Postponed" for the user.
   const bool postponed = refusal.for_good && Postpone(mail);
   if (postponed) {
-    flusher_.Request({FolderPath(store_.Postponed()), SpoolFolder()});
+    Request({FolderPath(store_.Postponed()), SpoolFolder()});
     text += " It was moved to the folder \"Postponed\": open it there to change it and send it again.";
   } else if (InSpool(mail.source)) {
     text += " It stays in the spool folder and is sent again with the next Get / Send All.";

@@ -1,9 +1,11 @@
 #pragma once
 // What a run does with a message after the SMTP sender tried it: a delivered one is filed
-// into "Sent Mail", one refused for good into "Postponed"; each move is then flushed in the
-// background, so the next message goes out meanwhile. A spool file leaves the spool folder
-// only by a move that makes it complete where it arrives: it is never lost, and a delivered
-// one is never sent twice.
+// into "Sent Mail", one refused for good into "Postponed"; the folders of each move are
+// flushed at the next Wait, which the run calls once the next message's text has gone out
+// and before its end does, so the server takes that text in meanwhile. (On the caller's
+// thread: with the server busy on the other core, a helper thread would only add its wake-up
+// to the wait.) A spool file leaves the spool folder only by a move that makes it complete
+// where it arrives: it is never lost, and a delivered one is never sent twice.
 
 #include <string>
 #include <vector>
@@ -12,13 +14,15 @@
 #include "core/user_interface.h"
 #include "net/smtp/outgoing_mail.h"
 #include "net/smtp/send_result.h"
-#include "platform/folder_flusher.h"
 
 namespace corvelle {
 
 class OutgoingFiling {
  public:
   OutgoingFiling(UserInterface& ui, MailStore store);
+  ~OutgoingFiling() { Wait(); }  // no move is left unflushed
+  OutgoingFiling(const OutgoingFiling&) = delete;
+  OutgoingFiling& operator=(const OutgoingFiling&) = delete;
 
   // Files a delivered message into "Sent Mail": a spool file moves there itself; window
   // lines, or a file from elsewhere (which stays where it is), are written there as a copy.
@@ -30,7 +34,8 @@ class OutgoingFiling {
   // can change it and send it again, rather than being sent in vain at every run. Returns
   // kPostponed when it is there now, else kTextRefused.
   SendResult FileRefused(const OutgoingMail& mail, const SendRefusal& refusal);
-  // Returns when every folder of a filing so far is flushed.
+  // Flushes every folder of a filing so far, each move's in its order (the folder gaining a
+  // name before the one losing it).
   void Wait();
 
  private:
@@ -44,7 +49,8 @@ class OutgoingFiling {
 
   UserInterface& ui_;
   const MailStore store_;
-  FolderFlusher flusher_;
+  void Request(std::vector<std::string> folders);
+  std::vector<std::vector<std::string>> unflushed_;  // each move's folders, not yet flushed
 };
 
 }  // namespace corvelle

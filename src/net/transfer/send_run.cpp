@@ -51,12 +51,13 @@ TSendMail& SendRun::Sender(size_t index) {
   return *made->sender;
 }
 
-SendResult SendRun::SendMailMessage(size_t index, const std::string& file_name,
-                                    const std::vector<std::string>* lines, bool disconnect) {
+OutgoingMail SendRun::Read(size_t index, const std::string& file_name, const std::vector<std::string>* lines) {
+  return ReadOutgoingMail(file_name, lines, accounts_[index].MailAddress, [this] { ui_.ProcessEvents(); });
+}
+
+SendResult SendRun::SendMailMessage(size_t index, OutgoingMail& mail, bool disconnect) {
   TSendMail& sender = Sender(index);
   if (!sender.BeginMessage()) return SendResult::kNoConnection;
-  OutgoingMail mail =
-      ReadOutgoingMail(file_name, lines, accounts_[index].MailAddress, [this] { ui_.ProcessEvents(); });
   SendResult result = File(sender, mail, sender.Deliver(mail));
   if (disconnect) {
     sender.DisconnectFromMailServer();
@@ -79,7 +80,8 @@ SendResult SendRun::SendOneMailMessage(const std::string& file_name, const std::
   active_ = &sender;
   sender.ForgetNotes();
   sender.SetStatus(0, "Sending message:");
-  SendResult result = SendMailMessage(index, file_name, lines, true);
+  OutgoingMail mail = Read(index, file_name, lines);
+  SendResult result = SendMailMessage(index, mail, true);
   if (index != 0) {
     SendMail1.ForgetNotes();
     SendMail1.KeepNotes(sender, AccountTitle(accounts_[index]));
@@ -124,12 +126,21 @@ int SendRun::SendGroup(size_t index, const std::vector<std::string>& names, int&
   const std::string status = title.empty() ? "Sending message: " : "Sending message as " + title + ": ";
   const int end = done + static_cast<int>(names.size());
   int count = 0;
-  for (const std::string& name : names) {
+  // Each message is read one ahead, so that its envelope can follow the text before it.
+  OutgoingMail mails[2];
+  if (!names.empty()) mails[0] = Read(index, store_.Spool() + names[0], nullptr);
+  for (size_t at = 0; at < names.size(); ++at) {
     if (Cancelled()) break;
     ++done;
     sender.ClearStatus();
     sender.SetStatus(0, status + std::to_string(done) + " of " + std::to_string(total));
-    SendResult result = SendMailMessage(index, store_.Spool() + name, nullptr, false);
+    OutgoingMail* next = nullptr;
+    if (at + 1 < names.size()) {
+      next = &mails[(at + 1) % 2];
+      *next = Read(index, store_.Spool() + names[at + 1], nullptr);
+    }
+    sender.SendAhead(next);
+    SendResult result = SendMailMessage(index, mails[at % 2], false);
     if (result == SendResult::kDelivered) ++count;
     sender.TotalProgress(done * 100 / total);
     // No connection, or no greeting: the others of this server would each fail the same
@@ -137,6 +148,7 @@ int SendRun::SendGroup(size_t index, const std::vector<std::string>& names, int&
     if (result == SendResult::kNoConnection || result == SendResult::kGreetingRefused) break;
   }
   done = end;
+  sender.SendAhead(nullptr);
   if (sender.Connected) sender.DisconnectFromMailServer();
   filing_.Wait();
   return count;

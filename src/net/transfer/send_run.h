@@ -74,10 +74,11 @@ class SendRun {
   // The spool files `names` of one identity, over one connection; returns the count
   // delivered. `done` counts the run's messages gone through, of `total`.
   int SendGroup(size_t index, const std::vector<std::string>& names, int& done, int total);
+  // The spool file `file_name` or, when it is empty, the lines `lines`, as identity `index`.
+  OutgoingMail Read(size_t index, const std::string& file_name, const std::vector<std::string>* lines);
   // One message as identity `index`, over its connection, which is closed afterwards with
   // `disconnect`.
-  SendResult SendMailMessage(size_t index, const std::string& file_name, const std::vector<std::string>* lines,
-                             bool disconnect);
+  SendResult SendMailMessage(size_t index, OutgoingMail& mail, bool disconnect);
   // Files the message after `sender`'s `result`; the result it ends with.
   SendResult File(TSendMail& sender, const OutgoingMail& mail, SendResult result);
   bool Cancelled() const { return SendMail1.CancelAll || active_->CancelAll; }

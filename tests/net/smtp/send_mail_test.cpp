@@ -151,6 +151,44 @@ TEST_F(SendMailTest, APipelinedEnvelopeGoesAsOneGroupAndARefusalSendsNoText) {
   EXPECT_EQ(SentCopy(), second);
 }
 
+// To a server that offers PIPELINING, the next message's envelope follows a text's "." before
+// its reply (the script answers only once it has come), and its replies are read after that
+// reply, in step whatever it was: a text refused for now leaves the next one going on the same
+// connection; a connection lost at a text's end leaves it to a new one.
+TEST_F(SendMailTest, TheNextEnvelopeFollowsTheTextsEndAndItsRepliesStayInStep) {
+  const std::string hello = "S: 220 ready\nC: ehlo [127.0.0.1]\nS: 250-hi\nS: 250 PIPELINING\n";
+  const std::string envelope = "C: mail from:<self@site>\nC: rcpt to:<a@x>\nC: data\n";
+  const std::string accepted = "S: 250 Ok\nS: 250 Ok\nS: 354 go on\n";
+  auto text = [](const std::string& wire) {
+    std::string data = Data(wire);
+    return data.substr(data.find("C: ", data.find("S: 354")), data.rfind("S: ") - data.find("C: ", data.find("S: 354")));
+  };
+  const std::string wires[] = {"To: a@x\r\n\r\nzero\r\n", "To: a@x\r\n\r\none\r\n", "To: a@x\r\n\r\ntwo\r\n"};
+  const struct {
+    const char* name;
+    std::string end_of_one;  // the server's side from the reply to the second text's end
+    int connections;
+  } rows[] = {
+      {"refused for now", "S: 451 try later\n" + accepted, 1},
+      {"lost", "CLOSE\n" + hello + envelope + accepted, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Clean();
+    for (int i = 0; i < 3; ++i) Spool(std::to_string(i) + ".out", wires[i]);
+    const std::string script = hello + envelope + accepted + text(wires[0]) + envelope + "S: 250 Ok\n" + accepted +
+                               text(wires[1]) + envelope + row.end_of_one + text(wires[2]) + "S: 250 Ok\nC: QUIT\n";
+    FakeServer server(script);
+
+    EXPECT_EQ(SenderFor(server)->SendOutGoingMail(), 2);
+
+    ExpectPlayed(server);
+    EXPECT_EQ(server.Connections(), row.connections);
+    EXPECT_EQ(Names("Spool"), Strings{"1.out"});
+    EXPECT_EQ(Contents("Sent Mail"), (Strings{wires[2], wires[0]}));
+  }
+}
+
 // Each way a message can fail to go out: its code, its boxes, the server's reply in the status
 // lines and the network log, and the message kept whole in the spool folder (or filed).
 TEST_F(SendMailTest, EveryFaultHasItsCodeAndMessageAndLosesNothing) {
