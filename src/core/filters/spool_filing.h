@@ -3,7 +3,8 @@
 // message nor leaves a second copy in any folder.
 //
 // For a spool file S and folders F1..Fn (n >= 2):
-//   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed);
+//   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed, the
+//      copies of a whole batch at once);
 //   2. a record (a hidden ".<name>.filing-list" naming S and its folder list, for a batch
 //      of such files at once) is written and flushed;
 //   3. S itself becomes ".S.copy-<n>";
