@@ -63,5 +63,21 @@ TEST(RuleMatcherTest, WhatARuleTakesAndHowItIsShown) {
   EXPECT_EQ(cut.folders, long_text);
 }
 
+// A message matched as stored (its header lines, then its body bytes) is matched as its
+// lines are: a CR before an LF ends the line, any other CR stays in it, and no search spans
+// two lines.
+TEST(RuleMatcherTest, StoredBodyMatchesAsItsLines) {
+  const Lines header = {"From: Ann", ""};
+  const std::string body = "One\r\nTwo\rthree\nfour\r\r\n\r\nLast";
+  const Lines lines = {"From: Ann", "", "One", "Two\rthree", "four\r", "", "Last"};
+  for (const char* search : {"two\rthree", "four\r", "ONE", "last", "one\r", "one\ntwo", "one\r\ntwo", "r\r\r", "\r\n"}) {
+    const RuleMatcher matcher({{{{"*Message Text*", search}}, "\"Hit\""}}, "\"Miss\"");
+    EXPECT_EQ(matcher.Match(MatchedMessage(header, body)).folders, matcher.Match(lines).folders) << search;
+  }
+  const RuleMatcher matcher({{{{"*Message Text*", "four\r"}}, "\"Hit\""}}, "\"Miss\"");
+  EXPECT_EQ(matcher.Match(MatchedMessage(header, body)).folders, "\"Hit\"");
+  EXPECT_EQ(matcher.Match(MatchedMessage(Lines{"From: Ann"}, "")).folders, "\"Miss\"");  // no body
+}
+
 }  // namespace
 }  // namespace corvelle

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -242,6 +243,21 @@ TEST_F(FiltersTest, MailFromEveryAccountIsFiledByItsAccount) {
   ASSERT_EQ(inbox.size(), 2u);
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/" + inbox[0]), header);
   EXPECT_EQ(ReadFile(mail_dir + "Inbox/" + inbox[1]), gone);
+}
+
+// The copies for further folders are written from the loaded bytes: they keep the spool
+// file's bytes and permissions.
+TEST_F(FiltersTest, CopiesKeepTheBytesAndPermissionsOfTheSpoolFile) {
+  AddRules({{"Subject", "two", "\"A\",\"B\",\"C\""}});
+  std::string bytes = Spool("1.new", std::string("Subject: two\r\n\r\nnul \0 and \xFF\rend", 32));
+  ::chmod((mail_dir + "Spool/1.new").c_str(), 0640);
+  EXPECT_EQ(FilterMail(), 0);
+  for (const char* folder : {"A", "B", "C"}) {
+    EXPECT_EQ(OnlyFile(folder), bytes) << folder;
+    auto perms = std::filesystem::status(mail_dir + folder + "/" + ListNames(mail_dir + folder).at(0)).permissions();
+    EXPECT_EQ(static_cast<unsigned>(perms), 0640u) << folder;
+  }
+  EXPECT_TRUE(ListNames(mail_dir + "Spool").empty());
 }
 
 TEST_F(FiltersTest, FileTooLargeToLoadIsMovedByteForByte) {

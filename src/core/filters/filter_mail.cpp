@@ -1,7 +1,6 @@
 // The filtering pass: listing the new mail of the spool folder, loading each message,
 // asking the rules where it goes (RuleMatcher), filing it there and reporting.
 
-#include <filesystem>
 #include <fstream>
 
 #include "core/filters/filter_match.h"
@@ -13,7 +12,7 @@
 #include "core/store/folder_files.h"
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
-#include "core/store/message_text.h"
+#include "core/store/big_file.h"
 #include "core/progress.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
@@ -63,18 +62,30 @@ std::vector<std::string> HeaderLinesWithin(const std::string& path, size_t limit
   return lines;
 }
 
-// The lines of a spool file: all of them when it is no larger than `limit` and can be read,
-// else its header lines; empty when it cannot be read.
-std::vector<std::string> LoadMessage(const std::string& path, size_t limit) {
-  std::vector<std::string> lines;
-  std::error_code error;
-  auto size = std::filesystem::file_size(path, error);
-  if (!error && size <= limit && ReadMessageLines(path, lines)) return lines;
-  return HeaderLinesWithin(path, limit);
-}
+// A spool file as the rules see it: its header lines through the first empty line, and the
+// stored bytes after that line.
+struct SpoolMessage {
+  TBigFile text;
+  std::vector<std::string> header;
 
-bool IsEmptyMessage(const std::vector<std::string>& lines) {
-  return lines.empty() || (lines.size() == 1 && lines[0].empty());
+  std::string_view Body() const { return std::string_view(text.Data()).substr(text.Position()); }
+  // Nothing at all, or one empty line.
+  bool Empty() const { return header.empty() || (header.size() == 1 && header[0].empty() && Body().empty()); }
+};
+
+// Loads a spool file (its path as listed, so taken as given): whole when it is no larger than
+// `limit` and can be read, else its header lines alone; nothing when it cannot be read.
+void LoadMessage(const std::string& path, size_t limit, SpoolMessage& message) {
+  if (!message.text.LoadFromFileWithin(path, limit)) {
+    message.header = HeaderLinesWithin(path, limit);
+    return;
+  }
+  std::string line;
+  while (message.text.GetNextString(line)) {
+    const bool blank = line.empty();
+    message.header.push_back(std::move(line));
+    if (blank) break;
+  }
 }
 
 // One folder of a list, as a list.
@@ -92,12 +103,13 @@ int FinishEarlierPass(SpoolFiling& filing) {
 // it stays.
 bool FilterOne(const std::string& name, const MailOrigin& origin, const RuleMatcher& matcher, SpoolFiling& filing,
                size_t load_limit, ProgressReport& progress) {
-  const std::vector<std::string> lines = LoadMessage(filing.Spool() + name, load_limit);
-  if (IsEmptyMessage(lines)) return false;
-  const FilterMatch match = matcher.Match(lines, origin);
+  SpoolMessage message;
+  LoadMessage(filing.Spool() + name, load_limit, message);
+  if (message.Empty()) return false;
+  const FilterMatch match = matcher.Match(MatchedMessage(message.header, message.Body()), origin);
   ShowRulesTried(progress, match.rules_tried, matcher.RuleCount());
   // Filing copies the stored bytes, not the loaded lines, so a long message stays whole.
-  filing.File(name, match.folders, lines);
+  filing.File(name, match.folders, message.header, message.text.Data());
   return true;
 }
 

@@ -22,11 +22,15 @@ RuleMatcher::RuleMatcher(const std::vector<FilterRule>& rules, std::string defau
 }
 
 FilterMatch RuleMatcher::Match(const std::vector<std::string>& lines, const MailOrigin& origin) const {
+  return Match(MatchedMessage(lines), origin);
+}
+
+FilterMatch RuleMatcher::Match(const MatchedMessage& message, const MailOrigin& origin) const {
   for (size_t r = 0; r < rules_.size(); ++r) {
     if (!rules_[r]) continue;
     const auto& conditions = rules_[r]->conditions;
     bool all = std::all_of(conditions.begin(), conditions.end(), [&](const auto& condition) {
-      return MatchLowerCondition(condition.first, condition.second, lines, origin.account);
+      return MatchLowerCondition(condition.first, condition.second, message, origin.account);
     });
     if (all) return {rules_[r]->folders, r + 1};
   }

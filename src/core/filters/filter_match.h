@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/filters/filter_rules.h"
+#include "core/filters/match_condition.h"
 
 namespace corvelle {
 
@@ -33,6 +34,8 @@ class RuleMatcher {
   // holds for `lines` from `origin.account`, see MatchCondition), else `origin.folders`, else
   // the default folders. A rule that takes no mail is looked at and passed over.
   FilterMatch Match(const std::vector<std::string>& lines, const MailOrigin& origin = {}) const;
+  // The same for a message that many conditions test as it was stored.
+  FilterMatch Match(const MatchedMessage& message, const MailOrigin& origin = {}) const;
 
   size_t RuleCount() const { return rules_.size(); }
 

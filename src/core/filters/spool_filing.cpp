@@ -1,5 +1,7 @@
 #include "core/filters/spool_filing.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -13,6 +15,8 @@
 #include "core/store/message_text.h"
 #include "core/settings/settings.h"
 #include "core/user_interface.h"
+#include "platform/disk_sync.h"
+#include "platform/file_append.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -80,11 +84,26 @@ std::string SubjectOf(const std::vector<std::string>& lines) {
 SpoolFiling::SpoolFiling(MailStore store, UserInterface& ui)
     : store_(std::move(store)), ui_(ui), spool_(ResolvePath(store_.Spool())) {}
 
-void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header) {
+bool SpoolFiling::MakeCopy(const std::string& name, std::string_view stored, size_t i) {
+  const std::string copy = spool_ + CopyName(name, i);
+  if (stored.empty()) return CopyNoReplace(spool_ + name, copy, FolderFlush::kLater) == MoveResult::kMoved;
+  struct stat st {};
+  if (::stat((spool_ + name).c_str(), &st) != 0 || !WriteNewFileUnflushed(copy, stored)) return false;
+  // The spool file's own permissions, as a copy of the file has.
+  if (::chmod(copy.c_str(), st.st_mode & 07777) != 0) {
+    RemoveFile(copy);
+    return false;
+  }
+  unflushed_.push_back(copy);
+  return true;
+}
+
+void SpoolFiling::File(const std::string& name, const std::string& folders, const std::vector<std::string>& header,
+                       std::string_view stored) {
   std::vector<std::string> entries = SplitFolderList(folders);
   if (entries.size() == 1) {
     std::string final_name;
-    if (MoveFileUnique(ui_, spool_ + name, store_.FiledTarget(entries[0], name, header), final_name)) {
+    if (MoveResolvedFileUnique(ui_, spool_ + name, Target(entries[0], name, header), final_name)) {
       touched_.insert(FolderPart(final_name));
       filed_subjects_.push_back(SubjectOf(header));
     } else {
@@ -92,12 +111,11 @@ void SpoolFiling::File(const std::string& name, const std::string& folders, cons
     }
     return;
   }
-  size_t made = 0;
-  while (made + 1 < entries.size() &&
-         CopyNoReplace(spool_ + name, spool_ + CopyName(name, made + 1), FolderFlush::kLater) == MoveResult::kMoved)
-    ++made;
+  size_t made = 0, unflushed = unflushed_.size();
+  while (made + 1 < entries.size() && MakeCopy(name, stored, made + 1)) ++made;
   if (entries.empty() || made + 1 < entries.size()) {
     for (size_t i = 1; i <= made; ++i) RemoveFile(spool_ + CopyName(name, i));
+    unflushed_.resize(unflushed);
     ++failed_;
     return;
   }
@@ -105,6 +123,15 @@ void SpoolFiling::File(const std::string& name, const std::string& folders, cons
   std::vector<std::string> head(header.begin(), std::find(header.begin(), header.end(), std::string()));
   batch_.push_back({name, std::move(entries), std::move(head)});
   if (batch_.size() >= kBatch) FileBatch();
+}
+
+std::string SpoolFiling::Target(const std::string& folder, const std::string& name,
+                                const std::vector<std::string>& header) {
+  std::string target = store_.FiledTarget(folder, name, header);
+  std::string path = FolderPart(target);
+  auto resolved = resolved_.find(path);
+  if (resolved == resolved_.end()) resolved = resolved_.emplace(path, ResolvePath(path)).first;
+  return resolved->second + NamePart(target);
 }
 
 // The record of the batch, written and flushed with the spool folder (and so with the names
@@ -125,7 +152,10 @@ std::string SpoolFiling::WriteRecord() const {
 // folder: its copies go, its spool files stay.
 void SpoolFiling::FileBatch() {
   if (batch_.empty()) return;
-  const std::string record = WriteRecord();
+  // The copies are flushed together, before the record promises them to their folders.
+  const bool copies_flushed = unflushed_.empty() || SyncFiles(unflushed_);
+  unflushed_.clear();
+  const std::string record = copies_flushed ? WriteRecord() : "";
   if (record.empty()) {
     for (const Pending& pending : batch_)
       for (size_t i = 1; i < pending.folders.size(); ++i) RemoveFile(spool_ + CopyName(pending.name, i));
@@ -164,7 +194,7 @@ bool SpoolFiling::Finish(const std::string& name, const std::vector<std::string>
     if (!EntryExists(work)) continue;
     if (header.empty()) header = ReadHeaderLines(work);
     std::string final_name;
-    if (!MoveFileUnique(ui_, work, store_.FiledTarget(folders[i - 1], name, header), final_name)) return false;
+    if (!MoveResolvedFileUnique(ui_, work, Target(folders[i - 1], name, header), final_name)) return false;
     touched_.insert(FolderPart(final_name));
   }
   return true;

@@ -3,7 +3,8 @@
 // message nor leaves a second copy in any folder.
 //
 // For a spool file S and folders F1..Fn (n >= 2):
-//   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed);
+//   1. S is copied to the hidden work files ".S.copy-1" .. ".S.copy-<n-1>" (flushed, the
+//      copies of a whole batch at once);
 //   2. a record (a hidden ".<name>.filing-list" naming S and its folder list, for a batch
 //      of such files at once) is written and flushed;
 //   3. S itself becomes ".S.copy-<n>";
@@ -14,8 +15,10 @@
 // has. The next pass finishes what a record names (FinishInterrupted); work files without a
 // record were never promised to any folder and are removed, while S itself still waits.
 
+#include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/store/mail_store.h"
@@ -36,8 +39,10 @@ class SpoolFiling {
   // several); `header` (its header lines) names the filed copies. A file for several
   // folders is filed with its batch (at the latest by Settle). One that does not reach
   // every folder is counted in Failed(), and stays either untouched or recorded, to be
-  // finished by the next pass.
-  void File(const std::string& name, const std::string& folders, const std::vector<std::string>& header);
+  // finished by the next pass. `stored`, when not empty, is the file's bytes as read: its
+  // copies for further folders are written from them and flushed with their batch.
+  void File(const std::string& name, const std::string& folders, const std::vector<std::string>& header,
+            std::string_view stored = {});
   int Failed() const { return failed_; }
   // The subject (decoded, UTF-8; "" when it has none) of each message File has filed into
   // every folder of its list, in filing order: what was new to the user after the pass.
@@ -62,6 +67,10 @@ class SpoolFiling {
     std::vector<std::string> folders;
     std::vector<std::string> header;
   };
+  // The name `name` gets in `folder` (MailStore::FiledTarget), its folder resolved once a pass.
+  std::string Target(const std::string& folder, const std::string& name, const std::vector<std::string>& header);
+  // Makes work file `i` of spool file `name`: a copy of it, from `stored` when not empty.
+  bool MakeCopy(const std::string& name, std::string_view stored, size_t i);
   void FileBatch();
   std::string WriteRecord() const;
   bool Finish(const std::string& name, const std::vector<std::string>& folders, std::vector<std::string> header);
@@ -70,8 +79,10 @@ class SpoolFiling {
   UserInterface& ui_;
   std::string spool_;
   std::set<std::string> touched_;
+  std::map<std::string, std::string> resolved_;  // folder path -> its resolved spelling
   std::vector<std::string> done_records_;
   std::vector<Pending> batch_;
+  std::vector<std::string> unflushed_;  // copies of the batch written but not yet flushed
   std::vector<std::string> filed_subjects_;
   int failed_ = 0;
 };

@@ -1,5 +1,10 @@
 #include "core/store/big_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "platform/paths.h"
@@ -9,6 +14,42 @@ namespace corvelle {
 bool TBigFile::LoadFromFile(const std::string& path) {
   position_ = 0;
   return ReadWholeFile(path, data_);
+}
+
+namespace {
+
+// Reads what `fd` holds, at most `limit` bytes; `size` is what fstat said. A short read of a
+// regular file is its end, so a file that keeps its size costs one read.
+bool ReadWithin(int fd, size_t size, size_t limit, std::string& out) {
+  size_t got = 0;
+  out.resize(size + 1);
+  for (;;) {
+    ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    got += static_cast<size_t>(n);
+    if (got > limit) return false;
+    if (got < out.size()) break;
+    out.resize(out.size() * 2);
+  }
+  out.resize(got);
+  return true;
+}
+
+}  // namespace
+
+bool TBigFile::LoadFromFileWithin(const std::string& path, size_t limit) {
+  position_ = 0;
+  data_.clear();
+  // Non-blocking, so that a FIFO cannot hold the program at open().
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) <= limit &&
+            ReadWithin(fd, static_cast<size_t>(st.st_size), limit, data_);
+  ::close(fd);
+  if (!ok) data_.clear();
+  return ok;
 }
 
 void TBigFile::LoadFromString(std::string data) {

@@ -10,6 +10,10 @@ class TBigFile {
  public:
   // Loads the whole file; false (and empty) when it cannot be read.
   bool LoadFromFile(const std::string& path);
+  // Loads the regular file `path`, taken as given (resolve it first), with one open and,
+  // for a file that does not grow meanwhile, one read. False (and empty) when it cannot be
+  // read or holds more than `limit` bytes.
+  bool LoadFromFileWithin(const std::string& path, size_t limit);
   void LoadFromString(std::string data);
 
   // The next line without its line end (CR LF or LF; a CR elsewhere stays in the line);

@@ -50,9 +50,9 @@ std::string StripTrailingSlashes(std::string s) {
   return s;
 }
 
-bool Taken(const std::string& folder, const std::string& name) {
-  return FolderHasNameIgnoringCase(folder, name) || EntryExists(folder + name);
-}
+// An entry of exactly that name, come since the index was read, is left to the move itself,
+// which never replaces one.
+bool Taken(const std::string& folder, const std::string& name) { return FolderHasNameIgnoringCase(folder, name); }
 
 // No counter gets this far in a real folder; the bound only rules out an endless loop on a
 // file system that refuses every name.
@@ -122,9 +122,13 @@ std::string UniqueFileName(const std::string& folder, const std::string& extensi
 }
 
 bool MoveFileUnique(UserInterface& ui, const std::string& source, const std::string& target, std::string& final_name) {
+  return MoveResolvedFileUnique(ui, ResolvePath(source), ResolvePath(FolderPart(target)) + NamePart(target), final_name);
+}
+
+bool MoveResolvedFileUnique(UserInterface& ui, const std::string& from, const std::string& target,
+                            std::string& final_name) {
   final_name.clear();
-  std::string from = ResolvePath(source);
-  std::string folder = ResolvePath(FolderPart(target)), name = NamePart(target);
+  std::string folder = FolderPart(target), name = NamePart(target);
   std::string ext = FileExtension(name);
   std::string stem = name.substr(0, name.size() - ext.size());
 

@@ -23,6 +23,11 @@ std::string UniqueFileName(const std::string& folder, const std::string& extensi
 // (source missing, target folder missing); returns !final_name.empty(). Shows no message.
 bool MoveFileUnique(UserInterface& ui, const std::string& source, const std::string& target, std::string& final_name);
 
+// The same with `source` and the folder of `target` already resolved (ResolvePath), for
+// filing many files into a few folders.
+bool MoveResolvedFileUnique(UserInterface& ui, const std::string& source, const std::string& target,
+                            std::string& final_name);
+
 // Replaces in place every character a file name may not hold: \ / : ? become "-", * "~",
 // '"' "'", < "(", > ")", | "[", "." ",", and bytes below 32 or above 126 a space. The length
 // never changes.

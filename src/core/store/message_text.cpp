@@ -23,7 +23,7 @@ bool ReadMessageLines(const std::string& path, std::vector<std::string>& lines) 
   TBigFile file;
   if (!file.LoadFromFile(path)) return false;
   std::string line;
-  while (file.GetNextString(line)) lines.push_back(line);
+  while (file.GetNextString(line)) lines.push_back(std::move(line));
   return true;
 }
 
