@@ -13,6 +13,7 @@
 #include "core/run_outcome.h"
 #include "core/user_interface.h"
 #include "platform/core_dumps.h"
+#include "platform/folder_names.h"
 #include "ui/books/book_commands.h"
 #include "ui/cmdline/instance_server.h"
 #include "ui/cmdline/parm_processing.h"
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
       if (window.isVisible()) watch = std::make_unique<corvelle::MailWatch>(window, &notifier);
     });
     int status = app.exec();
+    // The next run finds the big folders' names without reading them.
+    corvelle::SaveFolderNames();
     // A command line ends with success only when all it asked for succeeded.
     return status != EXIT_SUCCESS ? status : corvelle::RunFailed() ? EXIT_FAILURE : EXIT_SUCCESS;
   } catch (const std::exception& error) {

@@ -1,48 +1,76 @@
 #include "platform/folder_names.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/paths.h"
 
 namespace corvelle {
 namespace {
 
-// The names of one folder as stored, with a count per lower-cased name, since "a.out" and
-// "A.OUT" can both exist.
+// A lower-cased name as a 64-bit hash.
+std::uint64_t LowerHash(std::string_view name) {
+  char buffer[256];
+  std::string long_name;
+  char* lower = buffer;
+  if (name.size() > sizeof buffer) {
+    long_name.resize(name.size());
+    lower = long_name.data();
+  }
+  for (size_t i = 0; i < name.size(); ++i)
+    lower[i] = (name[i] >= 'A' && name[i] <= 'Z') ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+  return std::hash<std::string_view>{}(std::string_view(lower, name.size()));
+}
+
+// The names of one folder, kept as hashes of their lower-cased forms with a count each, since
+// "a.out" and "A.OUT" can both exist: a folder of 100,000 names costs under a megabyte, not two
+// copies of every name. A count may run high (a name counted twice, two names sharing a hash),
+// never low, so a name found free is free; a false "taken" costs a numbered variant at most.
 struct NameIndex {
   dev_t device = 0;
   ino_t inode = 0;
   timespec mtime{};
   bool settled = false;  // read at least a clear tick after the folder's last change
+  bool reading = false;  // its read is going on: a name leaving may not have been read
   int watch = -1;        // inotify watch descriptor; -1 when the folder is not watched
-  std::unordered_set<std::string> names;
-  std::unordered_map<std::string, unsigned> lower;
+  std::vector<std::uint64_t> read;                  // the hashes of the names read, sorted
+  std::unordered_map<std::uint64_t, long> changed;  // names that came (+) and went (-) since
   // Names that arrived since the folder's last look-up. No caller has seen them taken, so
   // their leaving again (a work file renamed to its final name) keeps the generation.
   std::unordered_set<std::string> unseen;
   std::uint64_t generation = 0;
 
+  long Count(std::uint64_t hash) const {
+    auto [first, last] = std::equal_range(read.begin(), read.end(), hash);
+    auto it = changed.find(hash);
+    return (last - first) + (it == changed.end() ? 0 : it->second);
+  }
+
+  bool Has(std::string_view name) const { return Count(LowerHash(name)) > 0; }
+
   void Add(const std::string& name, bool seen) {
-    if (!names.insert(name).second) return;
-    ++lower[AsciiLower(name)];
+    ++changed[LowerHash(name)];
     if (!seen) unseen.insert(name);
   }
 
-  // True when the name was there and a look-up could have seen it.
+  // True when a look-up could have seen the name. A name that leaves while the folder is
+  // read stays counted: the read may not have counted it.
   bool Remove(const std::string& name) {
-    if (!names.erase(name)) return false;
-    auto it = lower.find(AsciiLower(name));
-    if (it != lower.end() && --it->second == 0) lower.erase(it);
+    std::uint64_t hash = LowerHash(name);
+    if (!reading && Count(hash) > 0) --changed[hash];
     return unseen.erase(name) == 0;
   }
 };
@@ -130,6 +158,151 @@ void Drain() {
   }
 }
 
+// A folder of many names is read at the next run from the hashes saved at the end of this
+// one, while its change time is the one saved: no program can set that time, and a change
+// after the save leaves another, since the save waits until the time is a clear tick old.
+// A saved file that does not check out is not used; the folder is read instead.
+constexpr size_t kSavedNames = 1000;  // fewer are read faster than a saved file
+constexpr std::uint64_t kSavedMagic = 0x31656d616e766f63ull;
+
+struct SavedHeader {
+  std::uint64_t magic = kSavedMagic, device = 0, inode = 0;
+  std::int64_t ctime_sec = 0, ctime_nsec = 0, mtime_sec = 0, mtime_nsec = 0;
+  std::uint64_t count = 0, check = 0;
+};
+
+SavedHeader HeaderFor(const struct stat& st) {
+  SavedHeader header;
+  header.device = st.st_dev;
+  header.inode = st.st_ino;
+  header.ctime_sec = st.st_ctim.tv_sec;
+  header.ctime_nsec = st.st_ctim.tv_nsec;
+  header.mtime_sec = st.st_mtim.tv_sec;
+  header.mtime_nsec = st.st_mtim.tv_nsec;
+  return header;
+}
+
+bool SameStamp(const SavedHeader& a, const SavedHeader& b) {
+  return a.magic == b.magic && a.device == b.device && a.inode == b.inode && a.ctime_sec == b.ctime_sec &&
+         a.ctime_nsec == b.ctime_nsec && a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec;
+}
+
+std::uint64_t Check(const std::vector<std::uint64_t>& hashes) {
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(hashes.data()), hashes.size() * sizeof(std::uint64_t)));
+}
+
+// The folder of saved indexes; "" without a home.
+std::string SavedFolder() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache && cache[0] == '/') return std::string(cache) + "/corvelle/folder-names/";
+  const char* home = std::getenv("HOME");
+  return (home && home[0] == '/') ? std::string(home) + "/.cache/corvelle/folder-names/" : std::string();
+}
+
+std::string SavedPath(const struct stat& st) {
+  std::string folder = SavedFolder();
+  if (folder.empty()) return folder;
+  return folder + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino);
+}
+
+bool ReadFully(int fd, void* data, size_t size) {
+  auto* p = static_cast<char*>(data);
+  while (size > 0) {
+    ssize_t n = ::read(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The saved hashes of the folder `st` describes, into `read`; false when none fit.
+bool LoadSaved(const struct stat& st, std::vector<std::uint64_t>& read) {
+  std::string path = SavedPath(st);
+  int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  SavedHeader header;
+  bool ok = ReadFully(fd, &header, sizeof header) && SameStamp(header, HeaderFor(st)) && header.count < (1u << 28);
+  if (ok) {
+    read.resize(header.count);
+    ok = ReadFully(fd, read.data(), read.size() * sizeof(std::uint64_t)) && Check(read) == header.check &&
+         std::is_sorted(read.begin(), read.end());
+  }
+  ::close(fd);
+  if (!ok) read.clear();
+  return ok;
+}
+
+// Every name the index counts, as sorted hashes.
+std::vector<std::uint64_t> AllHashes(const NameIndex& index) {
+  std::vector<std::uint64_t> all = index.read;
+  std::unordered_map<std::uint64_t, long> gone;
+  for (const auto& [hash, change] : index.changed) {
+    for (long i = 0; i < change; ++i) all.push_back(hash);
+    if (change < 0) gone[hash] = -change;
+  }
+  std::erase_if(all, [&gone](std::uint64_t hash) {
+    auto it = gone.find(hash);
+    return it != gone.end() && it->second-- > 0;
+  });
+  std::sort(all.begin(), all.end());
+  return all;
+}
+
+// True when the index saved for the folder `st` describes has its stamp already.
+bool SavedAlready(const struct stat& st) {
+  std::string path = SavedPath(st);
+  int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  SavedHeader header;
+  bool same = ReadFully(fd, &header, sizeof header) && SameStamp(header, HeaderFor(st));
+  ::close(fd);
+  return same;
+}
+
+void WriteSaved(const struct stat& st, const std::vector<std::uint64_t>& hashes) {
+  std::string path = SavedPath(st);
+  if (path.empty() || SavedAlready(st) || !MakeFolders(SavedFolder())) return;
+  SavedHeader header = HeaderFor(st);
+  header.count = hashes.size();
+  header.check = Check(hashes);
+  std::string temp = path + "." + std::to_string(::getpid());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  bool ok = ::write(fd, &header, sizeof header) == static_cast<ssize_t>(sizeof header);
+  size_t bytes = hashes.size() * sizeof(std::uint64_t);
+  ok = ok && ::write(fd, hashes.data(), bytes) == static_cast<ssize_t>(bytes);
+  ok = (::close(fd) == 0) && ok;
+  // A saved index is only ever a copy: replacing the older one is what it is for.
+  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) ::unlink(temp.c_str());
+}
+
+// Saves the index of `key` once the folder's change time is a clear tick old (waiting a
+// tick or two for that), with every change the kernel reported up to then.
+void Save(const std::string& key) {
+  for (int tries = 0; tries < 3; ++tries) {
+    struct stat st {};
+    if (::stat(key.c_str(), &st) != 0) return;
+    Drain();
+    auto it = indexes.find(key);
+    timespec now{};
+    if (it == indexes.end() || it->second.watch < 0 || it->second.device != st.st_dev ||
+        it->second.inode != st.st_ino || ::clock_gettime(CLOCK_REALTIME, &now) != 0)
+      return;
+    long long wait = Nanos(st.st_ctim) + SettleNanos() - Nanos(now);
+    if (wait <= 0) {
+      std::vector<std::uint64_t> all = AllHashes(it->second);
+      if (all.size() >= kSavedNames) WriteSaved(st, all);
+      return;
+    }
+    if (wait > 2 * SettleNanos()) return;  // a time in the future
+    timespec pause{0, static_cast<long>(wait)};
+    ::nanosleep(&pause, nullptr);
+  }
+}
+
 int Watch(const std::string& key) {
   if (!watches_enabled) return -1;
   if (inotify_fd == -2) inotify_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -162,11 +335,19 @@ Indexes::iterator Read(const std::string& key) {
   index.mtime = st.st_mtim;
   index.settled = Nanos(now) - Nanos(st.st_mtim) > SettleNanos();
   index.generation = ++last_generation;
-  while (dirent* entry = ::readdir(dir.get())) {
-    std::string_view name(entry->d_name);
-    if (name != "." && name != "..") index.Add(std::string(name), true);
+  index.reading = true;
+  if (!LoadSaved(st, index.read)) {
+    while (dirent* entry = ::readdir(dir.get())) {
+      std::string_view name(entry->d_name);
+      if (name != "." && name != "..") index.read.push_back(LowerHash(name));
+    }
+    std::sort(index.read.begin(), index.read.end());
   }
-  return indexes.find(key);
+  // What changed during the read counts now, while leaving names are not taken off.
+  Drain();
+  auto it = indexes.find(key);
+  if (it != indexes.end()) it->second.reading = false;
+  return it;
 }
 
 bool Current(const NameIndex& index, const struct stat& st) {
@@ -186,7 +367,8 @@ NameIndex* ValidIndex(const std::string& key) {
     it = indexes.end();
   }
   if (!is_folder) return nullptr;
-  if (it == indexes.end()) it = Read(key);
+  // A read that lost the kernel's events (a full queue) is read again.
+  for (int tries = 0; it == indexes.end() && tries < 3; ++tries) it = Read(key);
   if (it == indexes.end()) return nullptr;
   if (!it->second.unseen.empty()) it->second.unseen.clear();
   return &it->second;
@@ -197,7 +379,7 @@ NameIndex* ValidIndex(const std::string& key) {
 bool FolderHasNameIgnoringCase(const std::string& folder, std::string_view name) {
   std::lock_guard lock(index_mutex);
   NameIndex* index = ValidIndex(IndexKey(folder));
-  return index && index->lower.count(AsciiLower(name)) != 0;
+  return index && index->Has(name);
 }
 
 std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from, std::uint64_t limit,
@@ -208,7 +390,7 @@ std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from
   generation = index ? index->generation : 0;
   if (!index) return from;
   std::uint64_t n = from;
-  while (n < limit && index->lower.count(AsciiLower(name_of(n)))) ++n;
+  while (n < limit && index->Has(name_of(n))) ++n;
   return n;
 }
 
@@ -216,6 +398,14 @@ std::uint64_t FolderNamesGeneration(const std::string& folder) {
   std::lock_guard lock(index_mutex);
   NameIndex* index = ValidIndex(IndexKey(folder));
   return index ? index->generation : 0;
+}
+
+void SaveFolderNames() {
+  std::lock_guard lock(index_mutex);
+  std::vector<std::string> keys;
+  for (const auto& [key, index] : indexes)
+    if (index.watch >= 0 && index.read.size() + index.changed.size() >= kSavedNames) keys.push_back(key);
+  for (const std::string& key : keys) Save(key);
 }
 
 void SetFolderWatchesForTest(bool enabled) {

@@ -7,7 +7,8 @@
 // recent time proves nothing. `folder` is taken as given (resolve it first); a trailing
 // "/" is ignored. A folder that cannot be read holds no names. Callers still create and
 // move without replacing: the index only saves directory scans, it never licenses an
-// overwrite.
+// overwrite. A big folder's index outlives the run (SaveFolderNames) while the folder's
+// change time stays the one saved.
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,10 @@ std::uint64_t FirstFreeIndexedName(const std::string& folder, std::uint64_t from
 // a look-up could have seen removed or moved away). A caller that remembers "every candidate
 // below this one is taken" starts over when it changes.
 std::uint64_t FolderNamesGeneration(const std::string& folder);
+
+// Saves the index of each watched folder of many names, so that the next run need not read
+// the folder (see folder_names.cpp). At the end of a run: it may wait a clock tick or two.
+void SaveFolderNames();
 
 // Test seam: false indexes folders without watching them, as where the kernel refuses a
 // watch. Forgets every index.

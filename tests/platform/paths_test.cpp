@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/folder_names.h"
 #include "support/temp_dir.h"
 
 namespace corvelle {
@@ -112,6 +113,28 @@ TEST(FolderNamesTest, SeesNamesMadeWithinOneClockTick) {
     EXPECT_EQ(FirstFreeIndexedName(folder, 0, 9, name_of, generation), 2u) << "watched: " << watched;
   }
   SetFolderWatchesForTest(true);
+}
+
+// A big folder's index saved at the end of one run serves the next, but a name that came
+// after the save (in the same clock tick as the last change, too) is still seen.
+TEST(FolderNamesTest, SavedIndexMissesNoLaterName) {
+  TempDir dir;
+  std::string folder = dir / "Inbox";
+  ASSERT_TRUE(MakeFolders(folder));
+  for (int n = 0; n < 1200; ++n) WriteFile(folder + "/" + std::to_string(n) + ".New", "");
+  ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+  ASSERT_TRUE(FolderHasNameIgnoringCase(folder, "7.new"));
+  WriteFile(folder + "/Last.New", "");
+  SaveFolderNames();
+  WriteFile(folder + "/Late.new", "");
+  SetFolderWatchesForTest(true);  // as at the start of the next run
+  EXPECT_EQ(ListNames(dir / "cache/corvelle/folder-names").size(), 1u);
+  EXPECT_TRUE(FolderHasNameIgnoringCase(folder, "LAST.new") && FolderHasNameIgnoringCase(folder, "late.NEW"));
+  SaveFolderNames();
+  SetFolderWatchesForTest(true);
+  EXPECT_TRUE(FolderHasNameIgnoringCase(folder, "1199.NEW") && FolderHasNameIgnoringCase(folder, "late.new"));
+  EXPECT_FALSE(FolderHasNameIgnoringCase(folder, "1200.new"));
+  ::unsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace
