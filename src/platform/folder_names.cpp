@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -127,6 +128,8 @@ void Drain() {
       p += sizeof(inotify_event) + event->len;
       Apply(*event);
     }
+    // Room left for the largest event: the queue was empty, no second read needed to see it.
+    if (static_cast<size_t>(n) + sizeof(inotify_event) + NAME_MAX + 1 <= sizeof buffer) return;
   }
 }
 
