@@ -16,6 +16,9 @@
 //     the server deleted, so the files stay);
 //   - no QUIT (connection lost, files not committed) or an RSET answered "+OK": the server
 //     keeps the messages, so their work files are removed and the next Get brings them.
+// A message that FileDirectly places in a folder moves there instead of to a ".new" name,
+// under its final name, and that folder is flushed with the spool folder; should that move
+// fail, it takes the ".new" name after all.
 // A session that leaves mail on the server keeps what it stored either way. Work files that
 // survive a crash are removed after the next login; the server still holds those messages.
 //

@@ -3,7 +3,8 @@
 // under their work names (SpoolWriter), the account's unique ids (UidState), and the commit
 // that gives them their final names: one flush of the files, the ids written with the work names,
 // the moves, the flush of the folder, then the ids without the work names. The final names end
-// in the account's SpoolExtension (".new" for the first account). Files that are
+// in the account's SpoolExtension (".new" for the first account), or are those a message's
+// target gives it in another folder (WorkFile::target). Files that are
 // not committed are removed (their messages stay on the server). See get_mail.h for when a
 // session commits.
 
