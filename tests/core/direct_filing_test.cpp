@@ -1,5 +1,5 @@
 // Which retrieved messages may be filed straight at their commit, and where: the folder the
-// filtering pass would choose from the header alone, else the spool folder.
+// filtering pass would choose, from the whole message or its header alone, else the spool.
 
 #include <gtest/gtest.h>
 
@@ -34,11 +34,17 @@ TEST(DirectFilingTest, OneFolderFromTheHeaderAloneElseTheSpool) {
       {"an empty message", {""}, ""},
   };
   for (const Row& row : rows) {
-    DirectTarget target = direct.Target(row.header, "0.new");
+    DirectTarget target = direct.Target(row.header, false, "0.new");
     EXPECT_EQ(target.target, row.folder.empty() ? "" : store.FiledTarget(row.folder, "0.new", row.header)) << row.name;
   }
   EXPECT_TRUE(EntryExists(store.FolderPath("Boss")));
-  EXPECT_EQ(direct.Target(rows[0].header, "0.new").subject, "Hi");
+  EXPECT_EQ(direct.Target(rows[0].header, false, "0.new").subject, "Hi");
+
+  // A whole message is matched by every rule, the text ones too.
+  const Lines invoice = {"From: late@x", "", "the invoice"}, late = {"From: late@x", "", "hello"};
+  EXPECT_EQ(direct.Target(invoice, true, "0.new").target, store.FiledTarget("Invoices", "0.new", invoice));
+  EXPECT_EQ(direct.Target(late, true, "0.new").target, store.FiledTarget("Late", "0.new", late));
+  EXPECT_EQ(direct.Target({"Subject: both", "", "x"}, true, "0.new").target, "");
 }
 
 TEST(DirectFilingTest, WithoutATextRuleMailNoRuleTakesGoesToTheDefaultFolder) {
@@ -46,7 +52,7 @@ TEST(DirectFilingTest, WithoutATextRuleMailNoRuleTakesGoesToTheDefaultFolder) {
   const MailStore store(dir.path());
   DirectFiling direct({{{{"To", "nobody"}}, "\"Other\""}}, store, "Inbox", {});
   const Lines header = {"From: a@x", "Subject: =?UTF-8?Q?caf=C3=A9?=", ""};
-  DirectTarget target = direct.Target(header, "0.new");
+  DirectTarget target = direct.Target(header, false, "0.new");
   EXPECT_EQ(target.target, store.FiledTarget(store.Root() + "Inbox", "0.new", header));
   EXPECT_EQ(target.subject, "caf\xC3\xA9");
 }

@@ -16,11 +16,11 @@ bool ReadsText(const FilterRule& rule) {
   return false;
 }
 
-// The decoded subject of a header, "" without one (as the pass reports it).
-std::string SubjectOf(const std::vector<std::string>& header) {
-  const size_t count = HeaderLineCount(header);
+// The decoded subject of a message, "" without one (as the pass reports it).
+std::string SubjectOf(const std::vector<std::string>& lines) {
+  const size_t count = HeaderLineCount(lines);
   for (size_t i = 0; i < count; ++i)
-    if (StartsWithIgnoringCase(header[i], "subject:")) return DecodeHeaderText(FieldValue(header, i, 8));
+    if (StartsWithIgnoringCase(lines[i], "subject:")) return DecodeHeaderText(FieldValue(lines, i, 8));
   return "";
 }
 
@@ -31,7 +31,8 @@ DirectFiling::DirectFiling(const std::vector<FilterRule>& rules, MailStore store
     : store_(std::move(store)),
       accounts_(std::move(accounts)),
       origins_(accounts_, store_),
-      matcher_(HeaderRules(rules), JoinFolderList({store_.Root() + default_folder})) {}
+      matcher_(rules, JoinFolderList({store_.Root() + default_folder})),
+      header_matcher_(HeaderRules(rules), JoinFolderList({store_.Root() + default_folder})) {}
 
 std::vector<FilterRule> DirectFiling::HeaderRules(const std::vector<FilterRule>& rules) {
   std::vector<FilterRule> kept;
@@ -47,11 +48,12 @@ std::vector<FilterRule> DirectFiling::HeaderRules(const std::vector<FilterRule>&
   return kept;
 }
 
-DirectTarget DirectFiling::Target(const std::vector<std::string>& header, const std::string& spool_name) {
+DirectTarget DirectFiling::Target(const std::vector<std::string>& lines, bool whole, const std::string& spool_name) {
   // The pass leaves an empty message in the spool folder.
-  if (header.empty() || (header.size() == 1 && header[0].empty())) return {};
-  const FilterMatch match = matcher_.Match(header, origins_.Of(spool_name));
-  if (text_rule_ && match.rules_tried == matcher_.RuleCount()) return {};
+  if (lines.empty() || (lines.size() == 1 && lines[0].empty())) return {};
+  const RuleMatcher& matcher = whole ? matcher_ : header_matcher_;
+  const FilterMatch match = matcher.Match(lines, origins_.Of(spool_name));
+  if (!whole && text_rule_ && match.rules_tried == matcher.RuleCount()) return {};
   const std::vector<std::string> folders = SplitFolderList(match.folders);
   if (folders.size() != 1) return {};
   const std::string folder = store_.FolderPath(folders[0]);
@@ -59,7 +61,7 @@ DirectTarget DirectFiling::Target(const std::vector<std::string>& header, const 
     if (!MakeMailFolder(folder, kReadOnly)) return {};
     made_.insert(folder);
   }
-  return {store_.FiledTarget(folders[0], spool_name, header), SubjectOf(header)};
+  return {store_.FiledTarget(folders[0], spool_name, lines), SubjectOf(lines)};
 }
 
 }  // namespace corvelle

@@ -2,9 +2,9 @@
 // Filing retrieved mail straight into its folder, sparing the filtering pass its second
 // reading and move of each message: the retrieval asks, with a message's header lines,
 // where the pass would file it, and when that is one folder decided by the header alone it
-// moves the message there at its commit, under the name the pass would give it. Mail that
-// a rule would have to read the text of to decide, that goes into several folders, or that
-// cannot be told from its header is left in the spool folder for the pass, as before.
+// moves the message there at its commit, under the name the pass would give it. Mail for
+// several folders, and mail known by its header alone (too large to be kept whole) that a
+// rule would have to read the text of, is left in the spool folder for the pass, as before.
 
 #include <set>
 #include <string>
@@ -32,11 +32,11 @@ class DirectFiling {
   DirectFiling(const std::vector<FilterRule>& rules, MailStore store, const std::string& default_folder,
                std::vector<Account> accounts);
 
-  // Where the pass would file a message whose header is `header` (its lines without CR LF,
-  // up to and including the empty line that ends it) and whose spool name would be
-  // `spool_name` (its spool mark tells the account). The folder is made when missing; a
+  // Where the pass would file a message of `lines` (without CR LF: all of them when `whole`,
+  // else its header up to and including the empty line that ends it) whose spool name would
+  // be `spool_name` (its spool mark tells the account). The folder is made when missing; a
   // folder that cannot be made leaves the message to the pass, which says so.
-  DirectTarget Target(const std::vector<std::string>& header, const std::string& spool_name);
+  DirectTarget Target(const std::vector<std::string>& lines, bool whole, const std::string& spool_name);
 
  private:
   // The rules up to the first that reads the text, and in its place one that takes every
@@ -46,8 +46,9 @@ class DirectFiling {
   const MailStore store_;
   const std::vector<Account> accounts_;  // before origins_, which refers to it
   const MailOrigins origins_;
-  bool text_rule_ = false;  // the last rule of the matcher stands for one that reads the text
-  const RuleMatcher matcher_;
+  const RuleMatcher matcher_;  // every rule, for whole messages
+  bool text_rule_ = false;  // the last rule of header_matcher_ stands for one that reads the text
+  const RuleMatcher header_matcher_;
   std::set<std::string> made_;  // folders known to exist
 };
 

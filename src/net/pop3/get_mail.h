@@ -116,9 +116,10 @@ class TGetMail : public TMailTransfer {
   void GetNewMail(int& received, int& skipped);
 
   // Asked, once a message is stored, where its commit may file it straight
-  // (DirectFiling::Target), with its header lines and the spool name it would have. Empty:
-  // every message goes into the spool folder.
-  std::function<DirectTarget(const std::vector<std::string>& header, const std::string& spool_name)> FileDirectly;
+  // (DirectFiling::Target), with its lines (all of them when `whole`, else its header) and
+  // the spool name it would have. Empty: every message goes into the spool folder.
+  std::function<DirectTarget(const std::vector<std::string>& lines, bool whole, const std::string& spool_name)>
+      FileDirectly;
   // The subjects of the messages filed straight since the last call, in filing order.
   std::vector<std::string> TakeFiledDirectly() { return commit_.TakeFiled(); }
 
@@ -135,12 +136,13 @@ class TGetMail : public TMailTransfer {
     long long taken = 0;   // bytes taken from the stream so far
     bool at_line_start = true;
     bool announced;        // the RETR reply gave a size
-    // The header lines, while they can be told as the filtering pass would read them.
-    std::vector<std::string> header;
-    size_t header_bytes = 0;
-    bool header_done = false, header_usable = true;
-    // Takes the stored line `line` (unstuffed, `complete` when its end came) into the header.
-    void TakeHeaderLine(const std::string& line, bool complete);
+    // The message's lines as the filtering pass would read them: all of them while `whole`,
+    // else those of its header (complete once `header_done`), or none that can be used.
+    std::vector<std::string> lines;
+    size_t lines_bytes = 0;
+    bool header_done = false, whole = true, usable = true;
+    // Takes the piece `line` (unstuffed at a line's start, `complete` when its end came).
+    void TakeLine(const std::string& line, bool line_start, bool complete);
   };
   // A command of the retrieval loop whose reply has not been read yet.
   struct InFlight {

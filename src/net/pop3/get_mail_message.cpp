@@ -15,9 +15,8 @@ namespace {
 
 constexpr long kUnknownSizeBudget = 2048;
 constexpr long long kMiB = 1 << 20;
-// A header larger than this is left to the filtering pass.
-constexpr size_t kHeaderKept = 256 * 1024;
-
+// A message larger than this is told by its header alone; a header larger, not at all.
+constexpr size_t kLinesKept = 1 << 20;
 }  // namespace
 
 // The most a message may take from the stream (terminators, stuffing and end line included):
@@ -27,15 +26,23 @@ TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknown
   limit = announced ? std::max(2 * capped, capped + kMiB) : 100 * kMiB;
 }
 
-void TGetMail::MessageRead::TakeHeaderLine(const std::string& line, bool complete) {
-  if (header_done || !header_usable) return;
-  header_bytes += line.size();
+void TGetMail::MessageRead::TakeLine(const std::string& line, bool line_start, bool complete) {
+  if (!usable || (header_done && !whole)) return;
+  lines_bytes += line.size();
   // Only lines the pass reads the same way: whole, no stray CR, LF or NUL.
-  header_usable =
-      complete && header_bytes <= kHeaderKept && line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
-  if (!header_usable) return;
-  header.push_back(line);
-  header_done = line.empty();
+  if (!line_start || !complete || lines_bytes > kLinesKept ||
+      line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    if (!header_done) {
+      usable = false;
+      lines.clear();
+      return;
+    }
+    whole = false;  // the header stays
+    lines.erase(std::find(lines.begin(), lines.end(), std::string()) + 1, lines.end());
+    return;
+  }
+  lines.push_back(line);
+  header_done = header_done || line.empty();
 }
 
 long TGetMail::GetMailMessage(int number) {
@@ -98,7 +105,8 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file, DirectTarget& direc
   bool closed = commit_.KeepsOpen() ? file->Complete() : file->Close();
   if (file->error() != 0) WriteFailed(file->error());
   if (!ended || !closed || ErrorFlag) return 0;
-  if (FileDirectly && read.header_done) direct = FileDirectly(read.header, "0" + commit_.Extension());
+  if (FileDirectly && read.usable && (read.whole || read.header_done))
+    direct = FileDirectly(read.lines, read.whole, "0" + commit_.Extension());
   return announced.size > 0 ? announced.size : std::max<long>(static_cast<long>(file->size()), 1);
 }
 
@@ -144,10 +152,8 @@ bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start,
   if (line_start) {
     UnstuffLine(piece);
     ShowHeaderLine(piece);
-    read.TakeHeaderLine(piece, complete);
-  } else if (!read.header_done) {
-    read.header_usable = false;  // the rest of a long line
   }
+  read.TakeLine(piece, line_start, complete);
   if (!file.Append(piece) || (complete && !file.Append("\r\n"))) return false;
   if (!complete) {  // a long line: keep the interface alive between its pieces
     ui_.ProcessEvents();

@@ -138,8 +138,8 @@ int TransferRun::Receive(const std::vector<size_t>& indexes, int& skipped) {
     }
     int got = 0, missed = 0;
     if (direct_)
-      mail.FileDirectly = [this](const std::vector<std::string>& header, const std::string& spool_name) {
-        return direct_->Target(header, spool_name);
+      mail.FileDirectly = [this](const std::vector<std::string>& lines, bool whole, const std::string& spool_name) {
+        return direct_->Target(lines, whole, spool_name);
       };
     mail.GetNewMail(got, missed);
     mail.FileDirectly = nullptr;
