@@ -1,6 +1,7 @@
 #include "platform/disk_sync.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace {
 // Enough flushes in flight for the journal to take many files in one commit.
 constexpr size_t kFlushThreads = 8;
 constexpr size_t kFilesPerThread = 16;
+constexpr size_t kMostKeptOpen = 8192;
 
 bool SyncFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -26,12 +28,14 @@ bool SyncFile(const std::string& path) {
 
 void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
 
-bool SyncFiles(const std::vector<std::string>& paths) {
+bool SyncFiles(const std::vector<std::string>& paths) { return SyncFiles(paths, {}); }
+
+bool SyncFiles(const std::vector<std::string>& paths, const std::vector<int>& open) {
   std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
   auto work = [&] {
     for (size_t i; (i = next++) < paths.size();)
-      if (!SyncFile(paths[i])) ok = false;
+      if (!(i < open.size() && open[i] >= 0 ? ::fdatasync(open[i]) == 0 : SyncFile(paths[i]))) ok = false;
   };
   size_t helpers = std::min(kFlushThreads, paths.size() / kFilesPerThread);
   std::vector<std::thread> threads;
@@ -39,6 +43,20 @@ bool SyncFiles(const std::vector<std::string>& paths) {
   work();
   for (std::thread& thread : threads) thread.join();
   return ok;
+}
+
+size_t FilesKeptOpen() {
+  static const size_t kept = [] {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return size_t{0};
+    if (limit.rlim_cur < limit.rlim_max) {
+      rlimit raised{limit.rlim_max, limit.rlim_max};
+      if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    // Half at most, the rest for sockets and the program's own files.
+    return std::min<size_t>(kMostKeptOpen, limit.rlim_cur == RLIM_INFINITY ? kMostKeptOpen : limit.rlim_cur / 2);
+  }();
+  return kept;
 }
 
 }  // namespace corvelle

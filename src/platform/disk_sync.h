@@ -16,5 +16,12 @@ void StartWriteBack(int fd);
 // flushes run at once so the file system can commit them together. False when a file cannot
 // be opened or its flush fails.
 bool SyncFiles(const std::vector<std::string>& paths);
+// The same for files still open: `open[i]` is the descriptor of `paths[i]`, or -1 for a file
+// that is opened by its path. The descriptors stay open.
+bool SyncFiles(const std::vector<std::string>& paths, const std::vector<int>& open);
+
+// How many files a writer may keep open for a later flush (half the descriptors the process
+// may have open, after the soft limit has been raised to the hard one, once).
+size_t FilesKeptOpen();
 
 }  // namespace corvelle

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -155,6 +156,8 @@ void Drain() {
       p += sizeof(inotify_event) + event->len;
       Apply(*event);
     }
+    // Room left for the largest event: the queue was empty, no second read needed to see it.
+    if (static_cast<size_t>(n) + sizeof(inotify_event) + NAME_MAX + 1 <= sizeof buffer) return;
   }
 }
 

@@ -2,6 +2,7 @@
 // asking the rules where it goes (RuleMatcher), filing it there and reporting.
 
 #include <fstream>
+#include <utility>
 
 #include "core/filters/filter_match.h"
 #include "core/filters/mail_filter.h"
@@ -133,7 +134,8 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
                             const std::vector<Account>& accounts) {
   ProgressReport progress(ui);
   progress.Total(0);
-  filed_subjects_.clear();
+  filed_subjects_ = std::exchange(filed_ahead_, {});
+  const size_t ahead = filed_subjects_.size();
   if (status_) {
     status_->Clear();
     status_->Insert(0, "Filtering incoming mail into appropriate folders...");
@@ -144,11 +146,12 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
   const std::vector<std::string> files = NewMailFiles(filing.Spool(), ui);
   if (files.empty()) {
     filing.Settle();
+    if (status_ && ahead > 0) status_->Insert(1, "Filtering mail: " + std::to_string(ahead) + " new messages.");
     return left;
   }
   const MailOrigins origins(accounts, store);
   if (!CreateFilterFolders(store, ui, origins.Folders())) return left + static_cast<int>(files.size());
-  if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(files.size()) + " new messages.");
+  if (status_) status_->Insert(1, "Filtering mail: " + std::to_string(ahead + files.size()) + " new messages.");
 
   const RuleMatcher matcher(rules_, OneFolder(store.Root() + default_folder));
   for (size_t m = 0; m < files.size(); ++m) {
@@ -157,7 +160,7 @@ int TMailFilter::FilterMail(MailStore store, std::string default_folder, UserInt
     progress.Total(static_cast<int>((m + 1) * 100 / files.size()));
   }
   filing.Settle();
-  filed_subjects_ = filing.FiledSubjects();
+  filed_subjects_.insert(filed_subjects_.end(), filing.FiledSubjects().begin(), filing.FiledSubjects().end());
   return left + filing.Failed();
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/accounts/account.h"
@@ -73,6 +74,10 @@ class TMailFilter {
   // stayed in "Spool".
   int FilterMail(MailStore store, std::string default_folder, UserInterface& ui,
                  const std::vector<Account>& accounts = {});
+  // Messages filed already, straight at their retrieval, as the next pass would have filed
+  // them (direct_filing.h): that pass counts them among its new messages and reports their
+  // subjects first.
+  void FiledAhead(std::vector<std::string> subjects) { filed_ahead_ = std::move(subjects); }
   // The subjects of the messages the last pass filed (SpoolFiling::FiledSubjects): how many
   // and which messages are new since it.
   const std::vector<std::string>& FiledSubjects() const { return filed_subjects_; }
@@ -89,6 +94,7 @@ class TMailFilter {
   bool discard_ = false;
   StatusText* status_ = nullptr;
   std::vector<std::string> filed_subjects_;
+  std::vector<std::string> filed_ahead_;
 };
 
 }  // namespace corvelle

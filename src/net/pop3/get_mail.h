@@ -16,6 +16,9 @@
 //     the server deleted, so the files stay);
 //   - no QUIT (connection lost, files not committed) or an RSET answered "+OK": the server
 //     keeps the messages, so their work files are removed and the next Get brings them.
+// A message that FileDirectly places in a folder moves there instead of to a ".new" name,
+// under its final name, and that folder is flushed with the spool folder; should that move
+// fail, it takes the ".new" name after all.
 // A session that leaves mail on the server keeps what it stored either way. Work files that
 // survive a crash are removed after the next login; the server still holds those messages.
 //
@@ -45,11 +48,13 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "core/filters/direct_filing.h"
 #include "core/settings/security_settings.h"
 #include "net/mail_transfer.h"
 #include "net/pop3/pop3_session.h"
@@ -110,6 +115,14 @@ class TGetMail : public TMailTransfer {
   // The same, as counts: `received` and `skipped` of RetrieveAll.
   void GetNewMail(int& received, int& skipped);
 
+  // Asked, once a message is stored, where its commit may file it straight
+  // (DirectFiling::Target), with its lines (all of them when `whole`, else its header) and
+  // the spool name it would have. Empty: every message goes into the spool folder.
+  std::function<DirectTarget(const std::vector<std::string>& lines, bool whole, const std::string& spool_name)>
+      FileDirectly;
+  // The subjects of the messages filed straight since the last call, in filing order.
+  std::vector<std::string> TakeFiledDirectly() { return commit_.TakeFiled(); }
+
   // Appends `text` and CR LF to the network log.
   void WriteLog(const std::string& text) { log_.Write(text); }
 
@@ -123,6 +136,13 @@ class TGetMail : public TMailTransfer {
     long long taken = 0;   // bytes taken from the stream so far
     bool at_line_start = true;
     bool announced;        // the RETR reply gave a size
+    // The message's lines as the filtering pass would read them: all of them while `whole`,
+    // else those of its header (complete once `header_done`), or none that can be used.
+    std::vector<std::string> lines;
+    size_t lines_bytes = 0;
+    bool header_done = false, whole = true, usable = true;
+    // Takes the piece `line` (unstuffed at a line's start, `complete` when its end came).
+    void TakeLine(const std::string& line, bool line_start, bool complete);
   };
   // A command of the retrieval loop whose reply has not been read yet.
   struct InFlight {
@@ -164,6 +184,7 @@ class TGetMail : public TMailTransfer {
   // The messages listed (those not stored before), RETR and DELE sent up to Window()
   // commands ahead of the reply being read, each reply read in the order its command went out.
   void Retrieve(RetrievalResult& run);
+  void RetrieveHeld(RetrievalResult& run);
   // DELE for `numbers`, each reply read.
   void DeleteNow(const std::vector<int>& numbers, RetrievalResult& run);
   // DELE for `numbers`, sent behind the commands `pending`; replies to DELE at the head of
@@ -204,14 +225,14 @@ class TGetMail : public TMailTransfer {
   // Takes the message that the last reply (to RETR) announced into `file` (null: the spool
   // folder took no file; the message is read past and the run ends). Returns what
   // GetMailMessage returns.
-  long ReceiveMessage(int number, SpoolWriter* file);
+  long ReceiveMessage(int number, SpoolWriter* file, DirectTarget& direct);
   // Reads the message's lines up to its "." line into `file`, or past them when `file` is
   // null. True when the "." line came. Storing stops at a Cancel (ErrorFlag); reading past
   // stops at a second Cancel, which gives the session up.
   bool ReadMessage(SpoolWriter* file, MessageRead& read);
   // One piece of a line into `file`: a line's start is unstuffed and may become a status
   // line; progress moves at each line's end. False when the write failed.
-  bool StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete, const MessageRead& read);
+  bool StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete, MessageRead& read);
   void ShowHeaderLine(const std::string& line);
   // The server sent more than a message may hold: says so and drops the session (no QUIT).
   void MessageTooLarge(const MessageRead& read);

@@ -160,6 +160,7 @@ void TGetMail::SessionLost(int code) {
   if (code != wsa::kTimedOut && code != wsa::kInterrupted && code != 0) LastError = WinsockErrorText(code);
   if (code != wsa::kInterrupted && code != 0) Note("Transfer error: " + LastError);
   ErrorFlag = true;
+  log_.Flush();
 }
 
 }  // namespace corvelle

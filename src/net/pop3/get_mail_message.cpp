@@ -15,7 +15,8 @@ namespace {
 
 constexpr long kUnknownSizeBudget = 2048;
 constexpr long long kMiB = 1 << 20;
-
+// A message larger than this is told by its header alone; a header larger, not at all.
+constexpr size_t kLinesKept = 1 << 20;
 }  // namespace
 
 // The most a message may take from the stream (terminators, stuffing and end line included):
@@ -23,6 +24,25 @@ constexpr long long kMiB = 1 << 20;
 TGetMail::MessageRead::MessageRead(long size) : total(size > 0 ? size : kUnknownSizeBudget), announced(size > 0) {
   long long capped = std::min<long long>(size, 1LL << 40);  // no overflow below
   limit = announced ? std::max(2 * capped, capped + kMiB) : 100 * kMiB;
+}
+
+void TGetMail::MessageRead::TakeLine(const std::string& line, bool line_start, bool complete) {
+  if (!usable || (header_done && !whole)) return;
+  lines_bytes += line.size();
+  // Only lines the pass reads the same way: whole, no stray CR, LF or NUL.
+  if (!line_start || !complete || lines_bytes > kLinesKept ||
+      line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    if (!header_done) {
+      usable = false;
+      lines.clear();
+      return;
+    }
+    whole = false;  // the header stays
+    lines.erase(std::find(lines.begin(), lines.end(), std::string()) + 1, lines.end());
+    return;
+  }
+  lines.push_back(line);
+  header_done = header_done || line.empty();
 }
 
 long TGetMail::GetMailMessage(int number) {
@@ -41,16 +61,18 @@ long TGetMail::FetchMessage(int number, bool sent) {
   SpoolWriter file;
   bool created = file.CreateWork(commit_.Spool(), next_work_);
   long size = 0;
+  DirectTarget direct;
   Reply reply = !session_.Usable() ? Reply::kLost
                 : sent            ? session_.Await()
                                   : session_.Command("RETR " + std::to_string(number));
   switch (reply) {
-    case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr); break;
+    case Reply::kAccepted: size = ReceiveMessage(number, created ? &file : nullptr, direct); break;
     case Reply::kRefused: ShowMessage(ui_, "POP server will not allow message retrieval."); break;
     case Reply::kLost: break;  // the message stays on the server
   }
   if (size > 0)
-    commit_.Add({file.path(), IdOf(number), file.size(), number});
+    commit_.Add({file.path(), IdOf(number), file.size(), number, file.TakeDescriptor(), std::move(direct.target),
+                 std::move(direct.subject)});
   else
     file.Remove();
   // Whatever became of this message, the next one starts afresh (unless the session is over).
@@ -59,7 +81,7 @@ long TGetMail::FetchMessage(int number, bool sent) {
   return size;
 }
 
-long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
+long TGetMail::ReceiveMessage(int number, SpoolWriter* file, DirectTarget& direct) {
   RetrSize announced = RetrReplySize(session_.LastReply());
   // Without a size in the reply, the one LIST gave bounds the message.
   auto listed = listing_.sizes.find(number);
@@ -79,9 +101,12 @@ long TGetMail::ReceiveMessage(int number, SpoolWriter* file) {
   // A message left before its end (cancel, failed write) is read to its end, so that the
   // session stays in step and the next message can follow.
   if (!ended && session_.Usable()) ReadMessage(nullptr, read);
-  bool closed = file->Close();
+  // Kept open, the file is flushed at the commit without being opened again.
+  bool closed = commit_.KeepsOpen() ? file->Complete() : file->Close();
   if (file->error() != 0) WriteFailed(file->error());
   if (!ended || !closed || ErrorFlag) return 0;
+  if (FileDirectly && read.usable && (read.whole || read.header_done))
+    direct = FileDirectly(read.lines, read.whole, "0" + commit_.Extension());
   return announced.size > 0 ? announced.size : std::max<long>(static_cast<long>(file->size()), 1);
 }
 
@@ -123,11 +148,12 @@ bool TGetMail::ReadMessage(SpoolWriter* file, MessageRead& read) {
 }
 
 bool TGetMail::StoreLine(SpoolWriter& file, std::string& piece, bool line_start, bool complete,
-                         const MessageRead& read) {
+                         MessageRead& read) {
   if (line_start) {
     UnstuffLine(piece);
     ShowHeaderLine(piece);
   }
+  read.TakeLine(piece, line_start, complete);
   if (!file.Append(piece) || (complete && !file.Append("\r\n"))) return false;
   if (!complete) {  // a long line: keep the interface alive between its pieces
     ui_.ProcessEvents();

@@ -25,6 +25,13 @@ void TGetMail::SendInFlight(const InFlight& command) {
 }
 
 void TGetMail::Retrieve(RetrievalResult& run) {
+  // The log of the loop is written at each commit and at its end, not line by line.
+  log_.Hold();
+  RetrieveHeld(run);
+  log_.Release();
+}
+
+void TGetMail::RetrieveHeld(RetrievalResult& run) {
   std::deque<InFlight> pending;
   const int total = static_cast<int>(listing_.numbers.size());
   size_t next = 0;
@@ -122,6 +129,8 @@ std::vector<int> TGetMail::CommitGroup(bool last) {
       stop_run_ = true;
       break;
   }
+  // What led to the deletions is on disk before they go out.
+  log_.Flush();
   return numbers;
 }
 

@@ -1,5 +1,9 @@
 #include "net/pop3/spool_commit.h"
 
+#include <unistd.h>
+
+#include "core/store/file_naming.h"
+#include "core/user_interface.h"
 #include "net/pop3/spool_writer.h"
 #include "platform/disk_sync.h"
 #include "platform/paths.h"
@@ -21,6 +25,19 @@ SpoolCommit::SpoolCommit(std::string spool, std::string extension, DiskFlush flu
       ids_not_kept_(std::move(ids_not_kept)),
       between_(std::move(between)) {}
 
+SpoolCommit::~SpoolCommit() {
+  for (WorkFile& file : files_) CloseFile(file);
+}
+
+bool SpoolCommit::KeepsOpen() const { return !flush_ && open_ < FilesKeptOpen(); }
+
+void SpoolCommit::CloseFile(WorkFile& file) {
+  if (file.fd < 0) return;
+  ::close(file.fd);
+  file.fd = -1;
+  --open_;
+}
+
 const std::string& SpoolCommit::Spool() {
   if (resolved_.empty()) resolved_ = ResolvePath(spool_);
   return resolved_;
@@ -36,6 +53,7 @@ bool SpoolCommit::LoadIds(const std::string& path) {
 bool SpoolCommit::TakeBack(int number) {
   for (auto file = files_.begin(); file != files_.end(); ++file)
     if (file->number == number) {
+      CloseFile(*file);
       RemoveFile(file->path);
       files_.erase(file);
       return true;
@@ -54,20 +72,46 @@ bool SpoolCommit::GroupFull() const {
   return count >= kGroupMessages || bytes >= kGroupBytes;
 }
 
-void SpoolCommit::Discard(const WorkFile& file) {
+void SpoolCommit::Discard(WorkFile& file) {
+  CloseFile(file);
   RemoveFile(file.path);
   ++discarded_;
 }
 
-SpoolCommit::Commit SpoolCommit::CommitFiles(const std::vector<WorkFile>& files, size_t& moved, bool& synced,
+bool SpoolCommit::Flush(std::vector<WorkFile>& files) {
+  std::vector<std::string> paths;
+  std::vector<int> open;
+  for (WorkFile& file : files) {
+    if (flush_) CloseFile(file);  // a test's flush goes by the names
+    paths.push_back(file.path);
+    open.push_back(file.fd);
+  }
+  bool ok = flush_ ? flush_(paths) : SyncFiles(paths, open);
+  for (WorkFile& file : files) CloseFile(file);
+  return ok;
+}
+
+bool SpoolCommit::MoveIn(const WorkFile& file, std::uint64_t& next, std::set<std::string>& touched) {
+  if (!file.target.empty()) {
+    // Numbering a taken name asks nobody: a silent interface stands for the user's.
+    static SilentUserInterface nobody;
+    std::string final_name;
+    if (MoveFileUnique(nobody, file.path, file.target, final_name)) {
+      touched.insert(FolderPart(final_name));
+      filed_.push_back(file.subject);
+      return true;
+    }
+  }
+  return !SpoolWriter::MoveToFreeName(file.path, Spool(), extension_, next).empty();
+}
+
+SpoolCommit::Commit SpoolCommit::CommitFiles(std::vector<WorkFile>& files, size_t& moved, bool& synced,
                                              bool need_ids, bool tidy) {
   moved = 0;
   synced = true;
-  std::vector<std::string> paths;
-  for (const WorkFile& file : files) paths.push_back(file.path);
   // One flush of many files keeps retrieval fast; only then may a file take the name that
   // says it is complete.
-  if (!(flush_ ? flush_(paths) : SyncFiles(paths))) return Commit::kNotFlushed;
+  if (!Flush(files)) return Commit::kNotFlushed;
   bool ids = false;
   for (const WorkFile& file : files)
     if (!file.id.empty()) {
@@ -83,11 +127,13 @@ SpoolCommit::Commit SpoolCommit::CommitFiles(const std::vector<WorkFile>& files,
     if (need_ids) return Commit::kIdsNotKept;
   }
   std::uint64_t next = 0;
-  while (moved < files.size() && !SpoolWriter::MoveToFreeName(files[moved].path, Spool(), extension_, next).empty()) {
+  std::set<std::string> touched;
+  while (moved < files.size() && MoveIn(files[moved], next, touched)) {
     ++moved;
     if (between_) between_();
   }
   synced = moved == 0 || SyncPath(Spool());
+  for (const std::string& folder : touched) synced = SyncPath(folder) && synced;
   // A file whose new name is not surely on disk keeps its work name in the ids: the next
   // login finishes its move. Names already settled may stay in the file until `tidy`: the
   // next login sees that their files have moved.
@@ -141,7 +187,7 @@ SpoolCommit::Group SpoolCommit::CommitGroup(bool last, bool deleting, std::vecto
       }
       return Group::kIdsNotKept;
     case Commit::kNotFlushed:
-      for (const WorkFile& file : group) Discard(file);
+      for (WorkFile& file : group) Discard(file);
       return Group::kNotFlushed;
   }
   return Group::kDone;

@@ -42,8 +42,10 @@ SpoolWriter::~SpoolWriter() {
 
 bool SpoolWriter::CreateWork(const std::string& folder, std::uint64_t& next) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    // The name after the last one is free as a rule: the folder's index is asked only when
+    // it was not.
     std::uint64_t generation = 0;
-    std::uint64_t n = FirstFreeIndexedName(folder, next, kCounterLimit, WorkName, generation);
+    std::uint64_t n = attempt == 0 ? next : FirstFreeIndexedName(folder, next, kCounterLimit, WorkName, generation);
     if (n >= kCounterLimit) break;
     next = n + 1;
     path_ = folder + "/" + WorkName(n);
@@ -93,6 +95,13 @@ bool SpoolWriter::Close() {
   return ok;
 }
 
+bool SpoolWriter::Complete() {
+  if (fd_ < 0) return false;
+  if (!WriteBuffer()) return Close();
+  StartWriteBack(fd_);
+  return true;
+}
+
 bool SpoolWriter::IsWorkName(std::string_view name) {
   if (name.size() <= 1 + kWorkSuffix.size() || name[0] != '.' || !name.ends_with(kWorkSuffix)) return false;
   for (char c : name.substr(1, name.size() - 1 - kWorkSuffix.size()))
@@ -118,7 +127,7 @@ std::string SpoolWriter::MoveToFreeName(const std::string& from, const std::stri
     if (n >= kCounterLimit) return "";
     next = n + 1;
     std::string to = folder + "/" + name_of(n);
-    if (EntryExists(to)) continue;  // the index is behind the folder
+    // A move that never replaces finds a name the index has not seen yet taken.
     switch (MoveNoReplace(from, to)) {
       case MoveResult::kMoved: return to;
       case MoveResult::kTargetExists: break;  // taken since the look-up: the next one

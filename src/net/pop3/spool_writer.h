@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvelle {
 
@@ -37,6 +38,11 @@ class SpoolWriter {
   bool Append(std::string_view bytes);
   // Writes what is buffered and closes the file. False when any write or the close failed.
   bool Close();
+  // Writes what is buffered and keeps the file open for a later flush (TakeDescriptor),
+  // which spares opening it again. False (the file closed) when any write failed.
+  bool Complete();
+  // The open file's descriptor, which the caller now closes; -1 when it is not open.
+  int TakeDescriptor() { return std::exchange(fd_, -1); }
   // Closes (if open) and deletes the file.
   void Remove();
 

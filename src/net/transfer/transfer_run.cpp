@@ -1,5 +1,7 @@
 #include "net/transfer/transfer_run.h"
 
+#include <utility>
+
 #include "core/accounts/account.h"
 #include "core/filters/spool_filing.h"
 #include "core/messages/spool_message.h"
@@ -135,7 +137,13 @@ int TransferRun::Receive(const std::vector<size_t>& indexes, int& skipped) {
       mail.WriteLog("Account: " + mail.AccountShown);
     }
     int got = 0, missed = 0;
+    if (direct_)
+      mail.FileDirectly = [this](const std::vector<std::string>& lines, bool whole, const std::string& spool_name) {
+        return direct_->Target(lines, whole, spool_name);
+      };
     mail.GetNewMail(got, missed);
+    mail.FileDirectly = nullptr;
+    for (std::string& subject : mail.TakeFiledDirectly()) filed_ahead_.push_back(std::move(subject));
     received += got;
     skipped += missed;
     if (!mail.ErrorFlag) continue;
@@ -161,6 +169,7 @@ TGetMail& TransferRun::RetrieverFor(size_t index) {
 int TransferRun::DoFilter() {
   if (view_) view_->EnableCancel(false);
   Begin(kFiltering, "Filtering all new messages");
+  MailFilter1.FiledAhead(std::exchange(filed_ahead_, {}));
   int left = MailFilter1.FilterMail(store_, default_folder_, ui_, AllAccounts(context_.settings));
   End();
   if (view_) view_->EnableCancel(true);
@@ -182,6 +191,7 @@ bool TransferRun::GetSendAll() {
   int sent = DoSendAll();
   ui_.ProcessEvents();
   Result("Retrieving mail...");
+  FileWhileReceiving();
   int skipped = 0;
   int received = DoGetAll(skipped);
   return FilterAndSum(sent, received, skipped) && !SendMail1.ErrorFlag && Sending1.NotSent == 0;
@@ -197,12 +207,18 @@ bool TransferRun::GetFromAccount(const std::string& title) {
   }
   if (!store_.CheckMailDirs(default_folder_, true, true, false)) return false;
   Result("Retrieving mail...");
+  FileWhileReceiving();
   int skipped = 0;
   int received = Receive({static_cast<size_t>(account - accounts.data())}, skipped);
   return FilterAndSum(0, received, skipped);
 }
 
+void TransferRun::FileWhileReceiving() {
+  direct_ = std::make_unique<DirectFiling>(MailFilter1.Rules(), store_, default_folder_, AllAccounts(context_.settings));
+}
+
 bool TransferRun::FilterAndSum(int sent, int received, int skipped) {
+  direct_.reset();
   // Mail an earlier run left in the spool folder (one cut short after its retrieval, or an
   // interrupted filing) is filtered too, not only what this run received.
   int left = received > 0 || SpoolHoldsNewMail(ResolvePath(store_.Spool())) ? DoFiltering() : 0;

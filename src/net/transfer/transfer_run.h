@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/filters/direct_filing.h"
 #include "core/filters/mail_filter.h"
 #include "net/pop3/get_mail.h"
 #include "net/smtp/send_mail.h"
@@ -121,6 +122,9 @@ class TransferRun {
   // The retriever of account `index`, made when first asked for; the one at work from now.
   TGetMail& RetrieverFor(size_t index);
   bool Several() const { return titles_.size() > 1; }
+  // The filtering that follows the next receive phase would file most messages into one
+  // folder each: they go there at their commit instead, as it would file them (DirectFiling).
+  void FileWhileReceiving();
   // The filtering after a receive phase and the summary; what GetSendAll returns.
   bool FilterAndSum(int sent, int received, int skipped);
 
@@ -134,6 +138,10 @@ class TransferRun {
   StatusText* status_;
   std::vector<std::unique_ptr<Further>> further_;
   TGetMail* getting_ = &GetMail1;  // the retriever at work now
+  // The subjects of the mail the receive phase filed straight (DirectFiling), which the
+  // filtering after it reports as its own.
+  std::vector<std::string> filed_ahead_;
+  std::unique_ptr<DirectFiling> direct_;  // while a receive phase that filtering follows runs
 };
 
 // Spool Current, and the fall-back of a send that failed: with an empty `file_name`, writes

@@ -57,6 +57,47 @@ TEST_F(SandboxTransfer, GetSendAllSendsTheSpoolAndFilesEveryMessageOnceByTheRule
   EXPECT_EQ(Names("Sent Mail").size(), 1u);
 }
 
+// Mail for one folder is filed straight at the retrieval's commit, byte for byte and once,
+// whatever part of it the rule reads; mail for several folders goes through the spool folder
+// and the pass, which counts and reports both alike.
+TEST_F(SandboxTransfer, MailForOneFolderIsFiledStraightAndCopiesThroughTheSpoolEachOnce) {
+  testing::WriteFile(IniPath(), "[filters]\r\n1.1.HeaderLine=From\r\n1.1.SearchText=boss@\r\n1.FolderText=\"Boss\"\r\n"
+                                "2.1.HeaderLine=*Message Text*\r\n2.1.SearchText=invoice\r\n"
+                                "2.FolderText=\"Invoices\"\r\n3.1.HeaderLine=Subject\r\n3.1.SearchText=both\r\n"
+                                "3.FolderText=\"A\",\"B\"\r\n");
+  const std::string boss = "From: boss@x\r\nSubject: raise\r\n\r\n..dotted\r\n";
+  const std::string invoice = "From: shop@x\r\nSubject: bill\r\n\r\nyour invoice\r\n";
+  const std::string other = "From: friend@x\r\nSubject: hello\r\n\r\nhi\r\n";
+  const std::string both = "From: c@x\r\nSubject: both\r\n\r\nc\r\n";
+  for (const std::string& message : {boss, invoice, other, both}) testing::DeliverToMaildir(maildir, message);
+
+  Strings subjects;
+  Run([&subjects](TransferRun& run) {
+    run.GetSendAll();
+    subjects = run.MailFilter1.FiledSubjects();
+  });
+
+  EXPECT_EQ(results.back(), "4 received messages, 0 errors.");
+  EXPECT_EQ(Contents("Boss"), Strings{boss});
+  EXPECT_EQ(Contents("Invoices"), Strings{invoice});
+  EXPECT_EQ(Contents("Inbox"), Strings{other});
+  EXPECT_EQ(Contents("A"), Strings{both});
+  EXPECT_EQ(Contents("B"), Strings{both});
+  EXPECT_EQ(Names("Spool"), Strings{});
+  // The copies were filed by the pass, after those filed straight.
+  ASSERT_EQ(subjects.size(), 4u);
+  EXPECT_EQ(subjects.back(), "both");
+  std::sort(subjects.begin(), subjects.end());
+  EXPECT_EQ(subjects, (Strings{"bill", "both", "hello", "raise"}));
+  EXPECT_TRUE(status.Showed("Filtering mail: 4 new messages."));
+  EXPECT_TRUE(testing::MaildirMessages(maildir).empty());
+
+  // The ids keep them from coming twice.
+  Run([](TransferRun& run) { run.GetSendAll(); });
+  EXPECT_EQ(Names("Boss").size(), 1u);
+  EXPECT_EQ(Names("Inbox").size(), 1u);
+}
+
 TEST_F(SandboxTransfer, AFailedLoginIsATransmissionErrorAndFiltersNothing) {
   MailSettings.PassWord = EncodePassword("wrong");
   testing::DeliverToMaildir(maildir, "Subject: stays\r\n\r\nx\r\n");
