@@ -28,7 +28,7 @@ bool MailboxReader::Open(const std::string& path, std::uint64_t offset) {
   bool ok = fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
   size_ = static_cast<std::uint64_t>(st.st_size);
   inode_ = static_cast<std::uint64_t>(st.st_ino);
-  if (!ok || offset > size_ || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+  if (!ok || offset > size_ || (offset > 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     return false;
