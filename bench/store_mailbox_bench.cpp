@@ -3,8 +3,8 @@
 //                    the flush before the mailbox goes included); bytes_per_second
 //   ExportFolder     that folder back into a mailbox file, flushed and read back; bytes_per_second
 //   RefreshNames/N   a folder of N messages; us_per_message, the cost of one file (wall clock)
-// With CORVELLE_BENCH_MBOX=PATH the mailbox is also written to PATH, for the formail run of
-// bench/mailbox-vs-formail.
+// With CORVELLE_BENCH_MBOX=PATH the mailbox is also written to PATH, for other programs to
+// split the same mailbox. bench/mailbox-vs-formail times the whole program instead.
 #include <unistd.h>
 #include <benchmark/benchmark.h>
 

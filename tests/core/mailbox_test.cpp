@@ -113,6 +113,39 @@ std::vector<std::string> Sorted(const Files& files) {
   return bytes;
 }
 
+// Lines from empty to longer than the 1 MiB read and write buffers, so that line ends, quoted
+// "From " lines, CR LF pairs, NUL and 8-bit bytes fall on both sides of buffer boundaries; the
+// last message ends without a line end (the export gives it CR LF).
+TEST_F(MailboxTest, ExportAndImportKeepEveryByteAcrossBufferBoundaries) {
+  std::string first = "Subject: a\r\n\r\n", second = "Subject: b\n\n";
+  const std::string pieces[] = {"From here\r\n", ">From there\n", "caf\xe9\0\n"s, "\r\n", "x\n"};
+  for (size_t i = 0; first.size() < (3u << 20); ++i) {
+    first += std::string(i * 7919 % 70000, static_cast<char>('a' + i % 26)) + pieces[i % 5];
+    second += pieces[(i + 2) % 5] + std::string(i % 13, 'F');
+  }
+  second += std::string(3u << 20, 'z') + "From the end";
+  WriteFile(box + "a.mail", first);
+  WriteFile(box + "b.mail", second);
+
+  ExportResult exported = ExportFolder(Store(), ui, "Box", MailboxKind::kPine, 0);
+  ASSERT_TRUE(exported.ok);
+  std::string expected;
+  for (const std::string* message : {&first, &second}) {
+    expected += SeparatorLine(MailboxKind::kPine, 0) + "\r\n";
+    for (size_t pos = 0, end; pos < message->size(); pos = end) {
+      end = std::min(message->find('\n', pos), message->size() - 1) + 1;
+      expected += (NeedsFromQuote(std::string_view(*message).substr(pos)) ? ">" : "") + message->substr(pos, end - pos);
+    }
+    expected += message->back() == '\n' ? "\r\n" : "\r\n\r\n";
+  }
+  EXPECT_TRUE(ReadFile(exported.output) == expected);
+
+  ImportResult imported = ImportMailbox(Store(), ui, exported.output, MailboxKind::kPine);
+  EXPECT_EQ(imported.filed, 2);
+  EXPECT_TRUE(imported.mailbox_removed);
+  EXPECT_TRUE(Sorted(Contents()) == (std::vector<std::string>{first, second + "\r\n"}));
+}
+
 TEST_F(MailboxTest, AFailedImportIsToldAndTheRetryFilesEachMessageOnce) {
   const std::string mailbox = box + "in.txt";
   std::vector<std::string> messages;

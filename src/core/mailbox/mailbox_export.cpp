@@ -3,11 +3,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/mailbox/mailbox_reader.h"
+#include "core/mailbox/mailbox_writer.h"
 #include "core/progress.h"
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/mail_store.h"
-#include "platform/file_append.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -18,18 +19,25 @@ bool IsMessageFile(const std::string& name) {
   return !IsHiddenName(name) && (ext == ".mail" || ext == ".newmail");
 }
 
-// The message's bytes, each line matching ^>*"From " given one more ">", then an empty line.
-void AppendQuoted(std::string& out, std::string_view message) {
-  for (size_t pos = 0; pos < message.size();) {
-    size_t end = message.find('\n', pos);
-    end = end == std::string_view::npos ? message.size() : end + 1;
-    std::string_view line = message.substr(pos, end - pos);
-    if (NeedsFromQuote(line)) out += '>';
-    out.append(line);
-    pos = end;
+// Adds the message file `path`, if it holds anything, to `out`: the separator, the file's
+// lines, each matching ^>*"From " given one more ">", CR LF after a last line without a line
+// end, then an empty line (it goes with the next separator; the import drops it). `added`
+// tells whether the file held anything; false when it cannot be read or a write fails.
+bool AddMessage(MailboxReader& in, const std::string& path, std::string_view separator, MailboxWriter& out,
+                bool& added) {
+  added = false;
+  if (!in.Open(path)) return false;
+  std::string_view line;
+  bool line_end = true;
+  while (in.Next(line)) {
+    if (!added && !out.Write(separator)) return false;
+    added = true;
+    if (NeedsFromQuote(line) && !out.Write(">")) return false;
+    if (!out.Write(line)) return false;
+    line_end = line.back() == '\n';
   }
-  if (message.back() != '\n') out += "\r\n";
-  out += "\r\n";  // the empty line that goes with the next separator; the import drops it
+  if (in.Failed()) return false;
+  return !added || ((line_end || out.Write("\r\n")) && out.Write("\r\n"));
 }
 
 }  // namespace
@@ -45,23 +53,26 @@ ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::
   ListFolderFiles(ui, folder, names);
   ProgressReport progress(ui);
   const std::string separator = SeparatorLine(kind, when) + "\r\n";
-  std::string out, message;
-  std::vector<std::string> exported;
+  MailboxReader in;
+  MailboxWriter out;
+  std::vector<bool> exported(names.size());
+  int count = 0;
+  bool opened = false;
   for (size_t i = 0; i < names.size(); ++i) {
     progress.Current(static_cast<int>(i * 100 / names.size()));
     if (!IsMessageFile(names[i])) continue;
-    std::string path = folder + names[i];
-    if (!ReadWholeFile(path, message)) return result;
-    if (message.empty()) continue;
-    out += separator;
-    AppendQuoted(out, message);
-    exported.push_back(std::move(path));
+    if (!opened && !(opened = out.Open(result.output))) return result;
+    bool added = false;
+    if (!AddMessage(in, folder + names[i], separator, out, added)) return result;  // `out` takes the run back
+    exported[i] = added;
+    count += added;
   }
-  if (!exported.empty() && !AppendFileChecked(result.output, out)) return result;
+  if (count > 0 && !out.Finish()) return result;
   // The mailbox file is on disk and intact: the message files may go.
-  for (const std::string& path : exported) RemoveFile(path);
-  if (!exported.empty()) SyncPath(folder);
-  result.exported = static_cast<int>(exported.size());
+  for (size_t i = 0; i < names.size(); ++i)
+    if (exported[i]) RemoveFile(folder + names[i]);
+  if (count > 0) SyncPath(folder);
+  result.exported = count;
   result.ok = true;
   return result;
 }

@@ -22,7 +22,9 @@ struct ExportResult {
 // message (the import takes it for part of the separator). The mailbox file is created
 // when absent and appended to otherwise, never replaced. Only once it is flushed and read
 // back intact are the exported files deleted; a file that cannot be read fails the folder,
-// and then nothing is written or deleted. Empty files and hidden files stay as they are.
+// and then nothing is written or deleted. Each file is read and the mailbox written a piece
+// at a time, so memory does not grow with the folder. Empty files and hidden files stay as
+// they are.
 // Progress goes to `ui`: the file index as Current.
 ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::string& folder_text, MailboxKind kind,
                           std::time_t when, const StatusLine& status = {});

@@ -19,14 +19,22 @@ MailboxReader::~MailboxReader() {
 }
 
 bool MailboxReader::Open(const std::string& path, std::uint64_t offset) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ >= 0) ::close(fd_);
+  start_ = end_ = 0;
+  eof_ = failed_ = false;
+  // Non-blocking, so that a FIFO cannot hold the program at open(); only regular files are read.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  bool ok = fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
   size_ = static_cast<std::uint64_t>(st.st_size);
   inode_ = static_cast<std::uint64_t>(st.st_ino);
-  if (offset > size_ || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+  if (!ok || offset > size_ || (offset > 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
   buffer_offset_ = offset;
-  buffer_.resize(kChunk);
+  if (buffer_.size() < kChunk) buffer_.resize(kChunk);
   return true;
 }
 

@@ -15,7 +15,8 @@ class MailboxReader {
   MailboxReader(const MailboxReader&) = delete;
   MailboxReader& operator=(const MailboxReader&) = delete;
 
-  // Opens `path` for reading from `offset`. False when it cannot be opened.
+  // Opens `path` (a regular file) for reading from `offset`, closing what was open before;
+  // the buffer stays for the next file. False when it cannot be opened.
   bool Open(const std::string& path, std::uint64_t offset = 0);
   // The next line with its line end ("\n", "\r\n", or none at the end of the file); valid
   // until the next call. False at the end of the file or on a read error (Failed()).
