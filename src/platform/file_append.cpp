@@ -14,16 +14,6 @@
 namespace corvelle {
 namespace {
 
-bool WriteFully(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 // True when the file holds `data` from `offset` on and nothing after it.
 bool HoldsAt(int fd, off_t offset, std::string_view data) {
   struct stat st {};
@@ -63,7 +53,7 @@ bool AppendFileChecked(const std::string& path, std::string_view data) {
     ::close(fd);
     return false;
   }
-  bool ok = WriteFully(fd, data) && ::fsync(fd) == 0 && HoldsAt(fd, st.st_size, data);
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0 && HoldsAt(fd, st.st_size, data);
   // Whatever part of the new bytes got in goes again: the old contents stay as they were.
   if (!ok && ::ftruncate(fd, st.st_size) == 0) ::fsync(fd);
   return (::close(fd) == 0) && ok;
@@ -76,7 +66,7 @@ namespace corvelle {
 bool WriteNewFileUnflushed(const std::string& path, std::string_view data) {
   int fd = CreateNewFile(path);
   if (fd < 0) return false;
-  bool ok = WriteFully(fd, data);
+  bool ok = WriteAll(fd, data);
   ok = (::close(fd) == 0) && ok;
   if (!ok) RemoveFile(path);
   return ok;

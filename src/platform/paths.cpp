@@ -47,17 +47,6 @@ std::string FindIgnoringCase(const std::string& folder, std::string_view name) {
   return best;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
 
 // Renames without replacing; a file system without RENAME_NOREPLACE gets link() and
 // unlink(), which refuse an existing target too. errno tells why it failed.
@@ -78,6 +67,16 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // a write that takes nothing: no room
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
 
 MoveResult CopyNoReplace(const std::string& from, const std::string& to, FolderFlush flush) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -83,6 +83,9 @@ bool ReadWholeFile(std::string_view path, std::string& out);
 // EEXIST when the name was taken. The caller writes, flushes and closes it.
 int CreateNewFile(const std::string& path, unsigned mode = 0600);
 
+// Writes all of `data` to `fd`, taking up after interrupted and partial writes.
+bool WriteAll(int fd, std::string_view data);
+
 // Writes `data` to a new file that must not exist yet, flushes it and its folder.
 // False when the file exists or any step fails (a partial file is removed).
 bool WriteNewFile(const std::string& path, std::string_view data);

@@ -1,8 +1,7 @@
 #include "core/filters/direct_filing.h"
 
-#include "core/compose/header_fields.h"
 #include "core/filters/match_condition.h"
-#include "core/mime/mime_text.h"
+#include "core/filters/spool_filing.h"
 #include "core/store/folder_list.h"
 #include "core/store/mail_dirs.h"
 #include "platform/paths.h"
@@ -14,14 +13,6 @@ bool ReadsText(const FilterRule& rule) {
   for (const FilterCondition& condition : rule.conditions)
     if (AsciiLower(condition.header) == kMessageTextHeader) return true;
   return false;
-}
-
-// The decoded subject of a message, "" without one (as the pass reports it).
-std::string SubjectOf(const std::vector<std::string>& lines) {
-  const size_t count = HeaderLineCount(lines);
-  for (size_t i = 0; i < count; ++i)
-    if (StartsWithIgnoringCase(lines[i], "subject:")) return DecodeHeaderText(FieldValue(lines, i, 8));
-  return "";
 }
 
 }  // namespace

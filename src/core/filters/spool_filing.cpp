@@ -71,14 +71,6 @@ bool IsUnfinishedWrite(std::string_view name) {
   return true;
 }
 
-// The decoded subject of a message's header lines, "" without one.
-std::string SubjectOf(const std::vector<std::string>& lines) {
-  const size_t header = HeaderLineCount(lines);
-  for (size_t i = 0; i < header; ++i)
-    if (StartsWithIgnoringCase(lines[i], "subject:")) return DecodeHeaderText(FieldValue(lines, i, 8));
-  return "";
-}
-
 }  // namespace
 
 SpoolFiling::SpoolFiling(MailStore store, UserInterface& ui)
@@ -246,6 +238,13 @@ void SpoolFiling::Settle() {
   if (!done_records_.empty()) SyncPath(spool_);
   touched_.clear();
   done_records_.clear();
+}
+
+std::string SubjectOf(const std::vector<std::string>& lines) {
+  const size_t header = HeaderLineCount(lines);
+  for (size_t i = 0; i < header; ++i)
+    if (StartsWithIgnoringCase(lines[i], "subject:")) return DecodeHeaderText(FieldValue(lines, i, 8));
+  return "";
 }
 
 bool SpoolHoldsNewMail(const std::string& spool) {

@@ -90,4 +90,8 @@ class SpoolFiling {
 // True when `spool` holds a message to filter: a ".new" or ".mai" file, or a filing record.
 bool SpoolHoldsNewMail(const std::string& spool);
 
+// The decoded subject of a message's header lines, "" without one: what a pass reports of a
+// message it filed.
+std::string SubjectOf(const std::vector<std::string>& lines);
+
 }  // namespace corvelle

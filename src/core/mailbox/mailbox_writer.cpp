@@ -16,16 +16,6 @@ namespace {
 
 constexpr size_t kBuffer = size_t{1} << 20;
 
-bool WriteFully(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 void StreamHash::Take(char c) {
@@ -74,7 +64,7 @@ bool MailboxWriter::Write(std::string_view bytes) {
   if (bytes.size() >= kBuffer) {
     hash_.Add(bytes);
     written_ += bytes.size();
-    failed_ = failed_ || !WriteFully(fd_, bytes);
+    failed_ = failed_ || !WriteAll(fd_, bytes);
     return !failed_;
   }
   buffer_.append(bytes);
@@ -84,7 +74,7 @@ bool MailboxWriter::Write(std::string_view bytes) {
 bool MailboxWriter::Drain() {
   hash_.Add(buffer_);
   written_ += buffer_.size();
-  failed_ = failed_ || !WriteFully(fd_, buffer_);
+  failed_ = failed_ || !WriteAll(fd_, buffer_);
   buffer_.clear();
   return !failed_;
 }
