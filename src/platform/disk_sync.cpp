@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,18 @@ bool SyncFile(const std::string& path) {
   return ok;
 }
 
+// True when the first `count` descriptors are all open and on one file system.
+bool OneFileSystem(const std::vector<int>& open, size_t count) {
+  if (open.size() < count) return false;
+  struct stat first {};
+  if (open[0] < 0 || ::fstat(open[0], &first) != 0) return false;
+  for (size_t i = 1; i < count; ++i) {
+    struct stat st {};
+    if (open[i] < 0 || ::fstat(open[i], &st) != 0 || st.st_dev != first.st_dev) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
@@ -31,6 +44,9 @@ void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE)
 bool SyncFiles(const std::vector<std::string>& paths) { return SyncFiles(paths, {}); }
 
 bool SyncFiles(const std::vector<std::string>& paths, const std::vector<int>& open) {
+  // Many open files of one file system: one flush of that file system writes them all and
+  // empties the disk's cache once, where a flush per file empties it once per file.
+  if (paths.size() >= kFilesPerThread && OneFileSystem(open, paths.size())) return ::syncfs(open[0]) == 0;
   std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
   auto work = [&] {
