@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string_view>
 #include <atomic>
 #include <thread>
 
@@ -37,6 +38,24 @@ bool OneFileSystem(const std::vector<int>& open, size_t count) {
   return true;
 }
 
+// True when every path names a file of the same folder (and so of one file system).
+bool OneFolder(const std::vector<std::string>& paths) {
+  const size_t slash = paths[0].rfind('/');
+  if (slash == std::string::npos) return false;
+  const std::string_view folder(paths[0].data(), slash + 1);
+  for (const std::string& path : paths)
+    if (path.rfind('/') != slash || !path.starts_with(folder)) return false;
+  return true;
+}
+
+bool SyncFileSystemOf(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::syncfs(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
 }  // namespace
 
 void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
@@ -44,9 +63,12 @@ void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE)
 bool SyncFiles(const std::vector<std::string>& paths) { return SyncFiles(paths, {}); }
 
 bool SyncFiles(const std::vector<std::string>& paths, const std::vector<int>& open) {
-  // Many open files of one file system: one flush of that file system writes them all and
-  // empties the disk's cache once, where a flush per file empties it once per file.
-  if (paths.size() >= kFilesPerThread && OneFileSystem(open, paths.size())) return ::syncfs(open[0]) == 0;
+  // Many files of one file system: one flush of that file system writes them all and empties
+  // the disk's cache once, where a flush per file empties it once per file.
+  if (paths.size() >= kFilesPerThread) {
+    if (OneFileSystem(open, paths.size())) return ::syncfs(open[0]) == 0;
+    if (OneFolder(paths)) return SyncFileSystemOf(paths[0].substr(0, paths[0].rfind('/') + 1));
+  }
   std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
   auto work = [&] {

@@ -12,9 +12,10 @@ namespace corvelle {
 // finds little left to do. Failures are ignored (SyncFiles reports them).
 void StartWriteBack(int fd);
 
-// Writes the data of every file in `paths` to disk and waits until it is there. Several
-// flushes run at once so the file system can commit them together. False when a file cannot
-// be opened or its flush fails.
+// Writes the data of every file in `paths` to disk and waits until it is there. Many files
+// of one folder (or open on one file system) are written with one flush of their file
+// system; otherwise several flushes run at once so the file system can commit them
+// together. False when a file cannot be opened or its flush fails.
 bool SyncFiles(const std::vector<std::string>& paths);
 // The same for files still open: `open[i]` is the descriptor of `paths[i]`, or -1 for a file
 // that is opened by its path. The descriptors stay open.
