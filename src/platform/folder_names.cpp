@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -49,6 +50,9 @@ struct NameIndex {
   int watch = -1;        // inotify watch descriptor; -1 when the folder is not watched
   std::vector<std::uint64_t> read;                  // the hashes of the names read, sorted
   std::unordered_map<std::uint64_t, long> changed;  // names that came (+) and went (-) since
+  // A map node costs five times a sorted hash: past this share of `read`, the changes are
+  // folded into it, so that a folder filled by a run (an import) costs 8 bytes a name.
+  static constexpr size_t kFoldShare = 8, kFoldAtLeast = 4096;
   // Names that arrived since the folder's last look-up. No caller has seen them taken, so
   // their leaving again (a work file renamed to its final name) keeps the generation.
   std::unordered_set<std::string> unseen;
@@ -65,6 +69,32 @@ struct NameIndex {
   void Add(const std::string& name, bool seen) {
     ++changed[LowerHash(name)];
     if (!seen) unseen.insert(name);
+    FoldWhenLarge();
+  }
+
+  // Every name counted, as sorted hashes: `read` with the changes applied.
+  std::vector<std::uint64_t> AllHashes() const {
+    std::vector<std::uint64_t> came, gone;
+    for (const auto& [hash, change] : changed)
+      for (long i = 0; i < std::abs(change); ++i) (change > 0 ? came : gone).push_back(hash);
+    std::sort(came.begin(), came.end());
+    std::sort(gone.begin(), gone.end());
+    std::vector<std::uint64_t> all;
+    all.reserve(read.size() + came.size());
+    std::merge(read.begin(), read.end(), came.begin(), came.end(), std::back_inserter(all));
+    // One pass takes each name gone off once (a count never runs below zero).
+    auto next = gone.begin();
+    std::erase_if(all, [&](std::uint64_t hash) {
+      while (next != gone.end() && *next < hash) ++next;
+      return next != gone.end() && *next == hash && (++next, true);
+    });
+    return all;
+  }
+
+  void FoldWhenLarge() {
+    if (changed.size() <= std::max(kFoldAtLeast, read.size() / kFoldShare)) return;
+    read = AllHashes();
+    changed = {};
   }
 
   // True when a look-up could have seen the name. A name that leaves while the folder is
@@ -72,6 +102,7 @@ struct NameIndex {
   bool Remove(const std::string& name) {
     std::uint64_t hash = LowerHash(name);
     if (!reading && Count(hash) > 0) --changed[hash];
+    FoldWhenLarge();
     return unseen.erase(name) == 0;
   }
 };
@@ -238,22 +269,6 @@ bool LoadSaved(const struct stat& st, std::vector<std::uint64_t>& read) {
   return ok;
 }
 
-// Every name the index counts, as sorted hashes.
-std::vector<std::uint64_t> AllHashes(const NameIndex& index) {
-  std::vector<std::uint64_t> all = index.read;
-  std::unordered_map<std::uint64_t, long> gone;
-  for (const auto& [hash, change] : index.changed) {
-    for (long i = 0; i < change; ++i) all.push_back(hash);
-    if (change < 0) gone[hash] = -change;
-  }
-  std::erase_if(all, [&gone](std::uint64_t hash) {
-    auto it = gone.find(hash);
-    return it != gone.end() && it->second-- > 0;
-  });
-  std::sort(all.begin(), all.end());
-  return all;
-}
-
 // True when the index saved for the folder `st` describes has its stamp already.
 bool SavedAlready(const struct stat& st) {
   std::string path = SavedPath(st);
@@ -296,7 +311,7 @@ void Save(const std::string& key) {
       return;
     long long wait = Nanos(st.st_ctim) + SettleNanos() - Nanos(now);
     if (wait <= 0) {
-      std::vector<std::uint64_t> all = AllHashes(it->second);
+      std::vector<std::uint64_t> all = it->second.AllHashes();
       if (all.size() >= kSavedNames) WriteSaved(st, all);
       return;
     }

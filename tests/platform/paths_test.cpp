@@ -137,5 +137,21 @@ TEST(FolderNamesTest, SavedIndexMissesNoLaterName) {
   ::unsetenv("XDG_CACHE_HOME");
 }
 
+// Thousands of names coming and going are folded into the compact part of the index; what
+// it says afterwards must match the folder name for name, case variants included.
+TEST(FolderNamesTest, ManyChangesKeepEveryCount) {
+  TempDir dir;
+  std::string folder = dir / "Inbox";
+  ASSERT_TRUE(MakeFolders(folder));
+  ASSERT_FALSE(FolderHasNameIgnoringCase(folder, "0.new"));
+  for (int n = 0; n < 9000; ++n) WriteFile(folder + "/" + std::to_string(n) + (n % 3 ? ".new" : ".NEW"), "");
+  ASSERT_TRUE(FolderHasNameIgnoringCase(folder, "8999.new"));
+  for (int n = 0; n < 9000; n += 2) ASSERT_TRUE(RemoveFile(folder + "/" + std::to_string(n) + (n % 3 ? ".new" : ".NEW")));
+  WriteFile(folder + "/1.NEW", "");  // "1.new" stays: one of two case variants is taken away
+  ASSERT_TRUE(RemoveFile(folder + "/1.new"));
+  for (int n = 0; n < 9000; ++n)
+    ASSERT_EQ(FolderHasNameIgnoringCase(folder, std::to_string(n) + ".New"), n % 2 == 1) << n;
+}
+
 }  // namespace
 }  // namespace corvelle
