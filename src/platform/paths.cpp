@@ -262,25 +262,33 @@ bool MakeFolders(std::string_view path) {
   return Stat(resolved, st) && S_ISDIR(st.st_mode);
 }
 
-std::vector<FolderEntry> ReadFolder(std::string_view folder) {
-  std::vector<FolderEntry> entries;
+bool ForEachFolderEntry(std::string_view folder, const std::function<void(FolderEntry&)>& visit) {
   std::string resolved = ResolvePath(folder);
   if (resolved.empty()) resolved = ".";
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(resolved.c_str()), ::closedir);
-  if (!dir) return entries;
+  if (!dir) return false;
   if (resolved.back() != '/') resolved += '/';
-  while (dirent* entry = ::readdir(dir.get())) {
-    std::string_view name(entry->d_name);
+  FolderEntry entry;
+  while (dirent* found = ::readdir(dir.get())) {
+    std::string_view name(found->d_name);
     if (name == "." || name == "..") continue;
-    bool is_folder = entry->d_type == DT_DIR, is_file = entry->d_type == DT_REG;
-    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+    entry.is_folder = found->d_type == DT_DIR;
+    entry.is_file = found->d_type == DT_REG;
+    if (found->d_type == DT_UNKNOWN || found->d_type == DT_LNK) {
       struct stat st {};
-      bool found = Stat(resolved + entry->d_name, st);
-      is_folder = found && S_ISDIR(st.st_mode);
-      is_file = found && S_ISREG(st.st_mode);
+      bool exists = Stat(resolved + found->d_name, st);
+      entry.is_folder = exists && S_ISDIR(st.st_mode);
+      entry.is_file = exists && S_ISREG(st.st_mode);
     }
-    entries.push_back({std::string(name), is_folder, is_file});
+    entry.name.assign(name);
+    visit(entry);
   }
+  return true;
+}
+
+std::vector<FolderEntry> ReadFolder(std::string_view folder) {
+  std::vector<FolderEntry> entries;
+  ForEachFolderEntry(folder, [&entries](FolderEntry& entry) { entries.push_back(std::move(entry)); });
   return entries;
 }
 

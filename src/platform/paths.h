@@ -4,6 +4,7 @@
 // Separator "/", and a path is absolute when it starts with "/".
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ struct FolderEntry {
   bool is_file = false;  // a regular file (not a folder, FIFO, device or socket)
 };
 std::vector<FolderEntry> ReadFolder(std::string_view folder);
+// The same entries one at a time, for folders too big to hold as a list; false when the
+// folder cannot be read.
+bool ForEachFolderEntry(std::string_view folder, const std::function<void(FolderEntry&)>& visit);
 
 // Moves (renames) a file without ever replacing an existing one. On one file system this
 // is renameat2(RENAME_NOREPLACE); across file systems the file is copied, flushed with its

@@ -42,6 +42,23 @@ TEST_F(FolderFilesTest, ListKeepsCaseVariantsAndDropsExactDuplicates) {
   EXPECT_EQ(list.size(), 6u) << "listing again adds nothing";
 }
 
+// Sorted in memory or merged from runs in temporary files, the names come in the list's order.
+TEST_F(FolderFilesTest, SortedStreamGivesTheListOrderWhateverItsMemory) {
+  std::string folder = mail_dir + "Inbox";
+  for (int i = 0; i < 40; ++i) WriteFile(folder + "/" + std::string(1, "bBaCc"[i % 5]) + std::to_string(i * 7 % 40), "");
+  ASSERT_TRUE(MakeFolders(folder + "/Sub"));
+  Names list;
+  ListFolderFiles(ui, folder, list);
+  for (size_t in_memory : {1, 3, 40, 1000}) {
+    SortedFolderFiles files(ui, folder, in_memory);
+    Names streamed;
+    for (std::string name; files.Next(name);) streamed.push_back(name);
+    EXPECT_FALSE(files.Failed());
+    EXPECT_EQ(files.Count(), 40u);
+    EXPECT_EQ(streamed, list) << in_memory;
+  }
+}
+
 TEST_F(FolderFilesTest, TreeLeavesOutSpoolAtAnyDepthAndSurvivesLinkLoops) {
   for (const char* folder : {"Spool", "spool2", "Inbox/Old", "Inbox/SPOOL", "archive/b", "archive/A"})
     ASSERT_TRUE(MakeFolders(mail_dir + folder));

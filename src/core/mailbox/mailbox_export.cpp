@@ -9,6 +9,7 @@
 #include "core/store/file_naming.h"
 #include "core/store/folder_files.h"
 #include "core/store/mail_store.h"
+#include "core/store/name_spill.h"
 #include "platform/paths.h"
 
 namespace corvelle {
@@ -43,34 +44,35 @@ bool AddMessage(MailboxReader& in, const std::string& path, std::string_view sep
 }  // namespace
 
 ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::string& folder_text, MailboxKind kind,
-                          std::time_t when, const StatusLine& status) {
+                          std::time_t when, const StatusLine& status, size_t in_memory) {
   ExportResult result;
   std::string folder = ResolvePath(store.FolderPath(folder_text));
   result.output = ResolvePath(folder + MailboxFileName(kind));
   if (status) status("Exporting mail folder " + folder + " into folder " + result.output);
 
-  std::vector<std::string> names;
-  ListFolderFiles(ui, folder, names);
   ProgressReport progress(ui);
   const std::string separator = SeparatorLine(kind, when) + "\r\n";
   MailboxReader in;
   MailboxWriter out;
-  std::vector<bool> exported(names.size());
+  SortedFolderFiles files(ui, folder, in_memory);
+  NameSpill exported;
+  std::string name;
   int count = 0;
   bool opened = false;
-  for (size_t i = 0; i < names.size(); ++i) {
-    progress.Current(static_cast<int>(i * 100 / names.size()));
-    if (!IsMessageFile(names[i])) continue;
+  for (size_t done = 0; files.Next(name); ++done) {
+    progress.Current(static_cast<int>(done * 100 / files.Count()));
+    if (!IsMessageFile(name)) continue;
     if (!opened && !(opened = out.Open(result.output))) return result;
     bool added = false;
-    if (!AddMessage(in, folder + names[i], separator, out, added)) return result;  // `out` takes the run back
-    exported[i] = added;
+    if (!AddMessage(in, folder + name, separator, out, added)) return result;  // `out` takes the run back
+    if (added) exported.Add(name);
     count += added;
   }
-  if (count > 0 && !out.Finish()) return result;
-  // The mailbox file is on disk and intact: the message files may go.
-  for (size_t i = 0; i < names.size(); ++i)
-    if (exported[i]) RemoveFile(folder + names[i]);
+  if (files.Failed() || (count > 0 && !out.Finish())) return result;
+  // The mailbox file is on disk and intact: the message files may go. Names that cannot be
+  // read back leave every file in place, and the folder is told as not exported.
+  if (!exported.Rewind()) return result;
+  while (exported.Next(name)) RemoveFile(folder + name);
   if (count > 0) SyncPath(folder);
   result.exported = count;
   result.ok = true;

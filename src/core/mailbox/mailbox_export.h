@@ -1,6 +1,7 @@
 #pragma once
 // Writing the messages of a folder into one mailbox file inside it.
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 
@@ -24,9 +25,10 @@ struct ExportResult {
 // back intact are the exported files deleted; a file that cannot be read fails the folder,
 // and then nothing is written or deleted. Each file is read and the mailbox written a piece
 // at a time, so memory does not grow with the folder. Empty files and hidden files stay as
-// they are.
+// they are. The folder's names are sorted `in_memory` at a time in temporary files, and the
+// names exported kept in one, so that a folder of any size is exported in the same memory.
 // Progress goes to `ui`: the file index as Current.
 ExportResult ExportFolder(const MailStore& store, UserInterface& ui, const std::string& folder_text, MailboxKind kind,
-                          std::time_t when, const StatusLine& status = {});
+                          std::time_t when, const StatusLine& status = {}, size_t in_memory = 16384);
 
 }  // namespace corvelle

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/store/mail_store.h"
+#include "core/store/name_spill.h"
 #include "core/user_interface.h"
 #include "platform/paths.h"
 
@@ -54,6 +55,64 @@ void ListFolderFiles(UserInterface& ui, const std::string& folder, std::vector<s
   }
   std::sort(list.begin(), list.end(), NameBefore);
   list.erase(std::unique(list.begin(), list.end()), list.end());
+}
+
+struct SortedFolderFiles::Source {
+  std::string name;
+  size_t run;  // index in runs_; runs_.size() for names_
+};
+
+// For a heap with the first name on top.
+bool SortedFolderFiles::Later(const Source& a, const Source& b) { return NameBefore(b.name, a.name); }
+
+SortedFolderFiles::SortedFolderFiles(UserInterface& ui, const std::string& folder, size_t in_memory) {
+  size_t read = 0;
+  ForEachFolderEntry(folder, [&](FolderEntry& entry) {
+    if (++read % kNamesBetweenEvents == 0) ui.ProcessEvents();
+    if (!entry.is_file) return;
+    ++count_;
+    names_.push_back(std::move(entry.name));
+    if (names_.size() >= std::max<size_t>(in_memory, 1)) Spill();
+  });
+  std::sort(names_.begin(), names_.end(), NameBefore);
+}
+
+SortedFolderFiles::~SortedFolderFiles() = default;
+
+void SortedFolderFiles::Spill() {
+  std::sort(names_.begin(), names_.end(), NameBefore);
+  runs_.push_back(std::make_unique<NameSpill>());
+  for (const std::string& name : names_) runs_.back()->Add(name);
+  names_.clear();
+}
+
+bool SortedFolderFiles::Next(std::string& name) {
+  if (!started_) {
+    started_ = true;
+    for (size_t run = 0; run <= runs_.size(); ++run) {
+      Source source{{}, run};
+      if (run < runs_.size() ? runs_[run]->Rewind() && runs_[run]->Next(source.name) : !names_.empty()) {
+        if (run == runs_.size()) source.name = names_[next_memory_++];
+        heap_.push_back(std::move(source));
+      }
+    }
+    std::make_heap(heap_.begin(), heap_.end(), Later);
+  }
+  if (heap_.empty()) {
+    for (const auto& run : runs_) failed_ = failed_ || run->Failed();
+    return false;
+  }
+  std::pop_heap(heap_.begin(), heap_.end(), Later);
+  Source& source = heap_.back();
+  name.swap(source.name);
+  bool more = source.run < runs_.size() ? runs_[source.run]->Next(source.name) : next_memory_ < names_.size();
+  if (more && source.run == runs_.size()) source.name = names_[next_memory_++];
+  if (more) {
+    std::push_heap(heap_.begin(), heap_.end(), Later);
+  } else {
+    heap_.pop_back();
+  }
+  return true;
 }
 
 int AddFolderNodes(FolderNode& parent, const std::string& path) {

@@ -1,12 +1,14 @@
 #pragma once
 // Listing mail folders and their files, long and short names, and the delete question.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace corvelle {
 
+class NameSpill;
 class UserInterface;
 
 // Adds the names (no path) of the files in `folder` (folders left out) to `list` and sorts
@@ -15,6 +17,31 @@ class UserInterface;
 // is not cleared first. An unreadable folder adds nothing. Lets `ui` process events while
 // it reads.
 void ListFolderFiles(UserInterface& ui, const std::string& folder, std::vector<std::string>& list);
+
+// The file names of a folder in the order of ListFolderFiles, one at a time, read with one
+// pass over the folder. Past `in_memory` names they are sorted in runs kept in temporary
+// files and merged, so that a folder of any size costs the same memory.
+class SortedFolderFiles {
+ public:
+  SortedFolderFiles(UserInterface& ui, const std::string& folder, size_t in_memory = 16384);
+  ~SortedFolderFiles();
+
+  size_t Count() const { return count_; }
+  // The next name; false at the end, or when a run could not be read back (Failed tells).
+  bool Next(std::string& name);
+  bool Failed() const { return failed_; }
+
+ private:
+  struct Source;
+  static bool Later(const Source& a, const Source& b);
+  void Spill();
+
+  std::vector<std::string> names_;  // the names not spilled, sorted once all are read
+  std::vector<std::unique_ptr<NameSpill>> runs_;
+  std::vector<Source> heap_;  // the next name of each run and of names_, the first on top
+  size_t next_memory_ = 0, count_ = 0;
+  bool started_ = false, failed_ = false;
+};
 
 // True for a name the desktop hides: a dot-file or a name ending in "~". Such files are
 // nobody's messages.
