@@ -145,7 +145,8 @@ class MessageFiler {
       for (const Work& work : batch_) {
         std::string final_name;
         // A refused move stops the import; its work file stays recorded for the next one.
-        if (!MoveFileUnique(ui_, folder_ + work.name, work.target, final_name)) {
+        // Both names are in the folder resolved at the start.
+        if (!MoveResolvedFileUnique(ui_, folder_ + work.name, work.target, final_name)) {
           stopped_ = true;
           break;
         }
