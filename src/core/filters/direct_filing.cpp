@@ -48,11 +48,12 @@ DirectTarget DirectFiling::Target(const std::vector<std::string>& lines, bool wh
   const std::vector<std::string> folders = SplitFolderList(match.folders);
   if (folders.size() != 1) return {};
   const std::string folder = store_.FolderPath(folders[0]);
-  if (!made_.contains(folder)) {
+  auto made = made_.find(folder);
+  if (made == made_.end()) {
     if (!MakeMailFolder(folder, kReadOnly)) return {};
-    made_.insert(folder);
+    made = made_.emplace(folder, ResolvePath(folder)).first;
   }
-  return {store_.FiledTarget(folders[0], spool_name, lines), SubjectOf(lines)};
+  return {made->second + NamePart(store_.FiledTarget(folders[0], spool_name, lines)), SubjectOf(lines)};
 }
 
 }  // namespace corvelle

@@ -6,7 +6,7 @@
 // several folders, and mail known by its header alone (too large to be kept whole) that a
 // rule would have to read the text of, is left in the spool folder for the pass, as before.
 
-#include <set>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +19,8 @@
 
 namespace corvelle {
 
-// Where one message goes: `target` as MailStore::FiledTarget names it (MoveFileUnique
-// numbers it when taken), "" for the spool folder; `subject` is what the pass reports of
+// Where one message goes: `target` as MailStore::FiledTarget names it, its folder resolved
+// (MoveResolvedFileUnique numbers it when taken), "" for the spool folder; `subject` is what the pass reports of
 // a message it filed (FiledSubjects).
 struct DirectTarget {
   std::string target, subject;
@@ -49,7 +49,7 @@ class DirectFiling {
   const RuleMatcher matcher_;  // every rule, for whole messages
   bool text_rule_ = false;  // the last rule of header_matcher_ stands for one that reads the text
   const RuleMatcher header_matcher_;
-  std::set<std::string> made_;  // folders known to exist
+  std::map<std::string, std::string> made_;  // folders known to exist, each resolved
 };
 
 }  // namespace corvelle

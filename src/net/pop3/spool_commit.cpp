@@ -96,7 +96,7 @@ bool SpoolCommit::MoveIn(const WorkFile& file, std::uint64_t& next, std::set<std
     // Numbering a taken name asks nobody: a silent interface stands for the user's.
     static SilentUserInterface nobody;
     std::string final_name;
-    if (MoveFileUnique(nobody, file.path, file.target, final_name)) {
+    if (MoveResolvedFileUnique(nobody, file.path, file.target, final_name)) {
       touched.insert(FolderPart(final_name));
       filed_.push_back(file.subject);
       return true;
