@@ -20,8 +20,8 @@
 namespace corvelle {
 
 // Where one message goes: `target` as MailStore::FiledTarget names it, its folder resolved
-// (MoveResolvedFileUnique numbers it when taken), "" for the spool folder; `subject` is what the pass reports of
-// a message it filed (FiledSubjects).
+// (MoveResolvedFileUnique numbers it when taken), "" for the spool folder; `subject` is what
+// the pass reports of a message it filed (FiledSubjects).
 struct DirectTarget {
   std::string target, subject;
 };

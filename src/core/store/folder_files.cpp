@@ -86,15 +86,19 @@ void SortedFolderFiles::Spill() {
   names_.clear();
 }
 
+bool SortedFolderFiles::Refill(Source& source) {
+  if (source.run < runs_.size()) return runs_[source.run]->Next(source.name);
+  if (next_memory_ == names_.size()) return false;
+  source.name = names_[next_memory_++];
+  return true;
+}
+
 bool SortedFolderFiles::Next(std::string& name) {
   if (!started_) {
     started_ = true;
     for (size_t run = 0; run <= runs_.size(); ++run) {
       Source source{{}, run};
-      if (run < runs_.size() ? runs_[run]->Rewind() && runs_[run]->Next(source.name) : !names_.empty()) {
-        if (run == runs_.size()) source.name = names_[next_memory_++];
-        heap_.push_back(std::move(source));
-      }
+      if ((run == runs_.size() || runs_[run]->Rewind()) && Refill(source)) heap_.push_back(std::move(source));
     }
     std::make_heap(heap_.begin(), heap_.end(), Later);
   }
@@ -103,11 +107,8 @@ bool SortedFolderFiles::Next(std::string& name) {
     return false;
   }
   std::pop_heap(heap_.begin(), heap_.end(), Later);
-  Source& source = heap_.back();
-  name.swap(source.name);
-  bool more = source.run < runs_.size() ? runs_[source.run]->Next(source.name) : next_memory_ < names_.size();
-  if (more && source.run == runs_.size()) source.name = names_[next_memory_++];
-  if (more) {
+  name.swap(heap_.back().name);
+  if (Refill(heap_.back())) {
     std::push_heap(heap_.begin(), heap_.end(), Later);
   } else {
     heap_.pop_back();

@@ -35,6 +35,7 @@ class SortedFolderFiles {
   struct Source;
   static bool Later(const Source& a, const Source& b);
   void Spill();
+  bool Refill(Source& source);  // the source's next name; false when it has no more
 
   std::vector<std::string> names_;  // the names not spilled, sorted once all are read
   std::vector<std::unique_ptr<NameSpill>> runs_;
