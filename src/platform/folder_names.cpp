@@ -10,8 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
-#include <iterator>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -48,11 +49,13 @@ struct NameIndex {
   bool settled = false;  // read at least a clear tick after the folder's last change
   bool reading = false;  // its read is going on: a name leaving may not have been read
   int watch = -1;        // inotify watch descriptor; -1 when the folder is not watched
-  std::vector<std::uint64_t> read;                  // the hashes of the names read, sorted
+  // The hashes of the names read, sorted. A deque grows without copying, so that folding the
+  // changes in (below) never holds the folder's hashes twice.
+  std::deque<std::uint64_t> read;
   std::unordered_map<std::uint64_t, long> changed;  // names that came (+) and went (-) since
   // A map node costs five times a sorted hash: past this share of `read`, the changes are
   // folded into it, so that a folder filled by a run (an import) costs 8 bytes a name.
-  static constexpr size_t kFoldShare = 8, kFoldAtLeast = 4096;
+  static constexpr size_t kFoldShare = 16, kFoldAtLeast = 4096;
   // Names that arrived since the folder's last look-up. No caller has seen them taken, so
   // their leaving again (a work file renamed to its final name) keeps the generation.
   std::unordered_set<std::string> unseen;
@@ -72,29 +75,29 @@ struct NameIndex {
     FoldWhenLarge();
   }
 
-  // Every name counted, as sorted hashes: `read` with the changes applied.
-  std::vector<std::uint64_t> AllHashes() const {
+  // Applies the changes to `read`, which then holds every name counted.
+  void Fold() {
     std::vector<std::uint64_t> came, gone;
     for (const auto& [hash, change] : changed)
       for (long i = 0; i < std::abs(change); ++i) (change > 0 ? came : gone).push_back(hash);
+    changed = {};
     std::sort(came.begin(), came.end());
     std::sort(gone.begin(), gone.end());
-    std::vector<std::uint64_t> all;
-    all.reserve(read.size() + came.size());
-    std::merge(read.begin(), read.end(), came.begin(), came.end(), std::back_inserter(all));
+    const size_t old_size = read.size();
+    read.insert(read.end(), came.begin(), came.end());
+    std::inplace_merge(read.begin(), read.begin() + static_cast<std::ptrdiff_t>(old_size), read.end());
     // One pass takes each name gone off once (a count never runs below zero).
     auto next = gone.begin();
-    std::erase_if(all, [&](std::uint64_t hash) {
-      while (next != gone.end() && *next < hash) ++next;
-      return next != gone.end() && *next == hash && (++next, true);
-    });
-    return all;
+    read.erase(std::remove_if(read.begin(), read.end(),
+                              [&](std::uint64_t hash) {
+                                while (next != gone.end() && *next < hash) ++next;
+                                return next != gone.end() && *next == hash && (++next, true);
+                              }),
+               read.end());
   }
 
   void FoldWhenLarge() {
-    if (changed.size() <= std::max(kFoldAtLeast, read.size() / kFoldShare)) return;
-    read = AllHashes();
-    changed = {};
+    if (changed.size() > std::max(kFoldAtLeast, read.size() / kFoldShare)) Fold();
   }
 
   // True when a look-up could have seen the name. A name that leaves while the folder is
@@ -197,7 +200,7 @@ void Drain() {
 // after the save leaves another, since the save waits until the time is a clear tick old.
 // A saved file that does not check out is not used; the folder is read instead.
 constexpr size_t kSavedNames = 1000;  // fewer are read faster than a saved file
-constexpr std::uint64_t kSavedMagic = 0x31656d616e766f63ull;
+constexpr std::uint64_t kSavedMagic = 0x32656d616e766f63ull;
 
 struct SavedHeader {
   std::uint64_t magic = kSavedMagic, device = 0, inode = 0;
@@ -221,9 +224,11 @@ bool SameStamp(const SavedHeader& a, const SavedHeader& b) {
          a.ctime_nsec == b.ctime_nsec && a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec;
 }
 
-std::uint64_t Check(const std::vector<std::uint64_t>& hashes) {
-  return std::hash<std::string_view>{}(
-      std::string_view(reinterpret_cast<const char*>(hashes.data()), hashes.size() * sizeof(std::uint64_t)));
+// FNV-1a over the hashes, one at a time, so that they can be checked as they stream.
+std::uint64_t Check(const std::deque<std::uint64_t>& hashes) {
+  std::uint64_t check = 14695981039346656037ull;
+  for (std::uint64_t hash : hashes) check = (check ^ hash) * 1099511628211ull;
+  return check;
 }
 
 // The folder of saved indexes; "" without a home.
@@ -252,19 +257,23 @@ bool ReadFully(int fd, void* data, size_t size) {
   return true;
 }
 
+constexpr size_t kHashesAtOnce = 8192;  // read and written a piece at a time
+
 // The saved hashes of the folder `st` describes, into `read`; false when none fit.
-bool LoadSaved(const struct stat& st, std::vector<std::uint64_t>& read) {
+bool LoadSaved(const struct stat& st, std::deque<std::uint64_t>& read) {
   std::string path = SavedPath(st);
   int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   SavedHeader header;
   bool ok = ReadFully(fd, &header, sizeof header) && SameStamp(header, HeaderFor(st)) && header.count < (1u << 28);
-  if (ok) {
-    read.resize(header.count);
-    ok = ReadFully(fd, read.data(), read.size() * sizeof(std::uint64_t)) && Check(read) == header.check &&
-         std::is_sorted(read.begin(), read.end());
+  std::vector<std::uint64_t> piece;
+  for (std::uint64_t left = header.count; ok && left > 0; left -= piece.size()) {
+    piece.resize(std::min<std::uint64_t>(left, kHashesAtOnce));
+    ok = ReadFully(fd, piece.data(), piece.size() * sizeof(std::uint64_t));
+    read.insert(read.end(), piece.begin(), piece.end());
   }
   ::close(fd);
+  ok = ok && Check(read) == header.check && std::is_sorted(read.begin(), read.end());
   if (!ok) read.clear();
   return ok;
 }
@@ -280,7 +289,7 @@ bool SavedAlready(const struct stat& st) {
   return same;
 }
 
-void WriteSaved(const struct stat& st, const std::vector<std::uint64_t>& hashes) {
+void WriteSaved(const struct stat& st, const std::deque<std::uint64_t>& hashes) {
   std::string path = SavedPath(st);
   if (path.empty() || SavedAlready(st) || !MakeFolders(SavedFolder())) return;
   SavedHeader header = HeaderFor(st);
@@ -289,9 +298,15 @@ void WriteSaved(const struct stat& st, const std::vector<std::uint64_t>& hashes)
   std::string temp = path + "." + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return;
-  bool ok = ::write(fd, &header, sizeof header) == static_cast<ssize_t>(sizeof header);
-  size_t bytes = hashes.size() * sizeof(std::uint64_t);
-  ok = ok && ::write(fd, hashes.data(), bytes) == static_cast<ssize_t>(bytes);
+  auto bytes = [](const void* data, size_t size) { return std::string_view(static_cast<const char*>(data), size); };
+  bool ok = WriteAll(fd, bytes(&header, sizeof header));
+  std::vector<std::uint64_t> piece;
+  for (auto it = hashes.begin(); ok && it != hashes.end();) {
+    auto end = it + static_cast<std::ptrdiff_t>(std::min<size_t>(hashes.end() - it, kHashesAtOnce));
+    piece.assign(it, end);
+    ok = WriteAll(fd, bytes(piece.data(), piece.size() * sizeof(std::uint64_t)));
+    it = end;
+  }
   ok = (::close(fd) == 0) && ok;
   // A saved index is only ever a copy: replacing the older one is what it is for.
   if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) ::unlink(temp.c_str());
@@ -311,8 +326,8 @@ void Save(const std::string& key) {
       return;
     long long wait = Nanos(st.st_ctim) + SettleNanos() - Nanos(now);
     if (wait <= 0) {
-      std::vector<std::uint64_t> all = it->second.AllHashes();
-      if (all.size() >= kSavedNames) WriteSaved(st, all);
+      it->second.Fold();
+      if (it->second.read.size() >= kSavedNames) WriteSaved(st, it->second.read);
       return;
     }
     if (wait > 2 * SettleNanos()) return;  // a time in the future
